@@ -1,0 +1,37 @@
+#pragma once
+// The subcommands of brambleton-cli. Each one registers itself here; main
+// parses the global options and dispatches.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace bram::cli {
+
+enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
+
+struct CliContext {
+    std::string workdir;    // stands for the program folder
+    std::string invocation; // the original working folder, for relative arguments
+};
+
+struct CliCommand {
+    std::string name;
+    std::string usage;       // the argument synopsis after the name
+    std::string description; // shown by --help
+    std::function<int(const CliContext&, const std::vector<std::string>& args)> run;
+};
+
+std::vector<CliCommand>& Commands();
+
+struct CliCommandRegistration {
+    explicit CliCommandRegistration(CliCommand command) { Commands().push_back(std::move(command)); }
+};
+
+// Prints "usage: ..." for the command on stderr and returns kExitUsage.
+int UsageError(const CliCommand& command, const std::string& problem);
+
+// An argument path taken from the caller's working folder.
+std::string ArgumentPath(const CliContext& context, const std::string& path);
+
+} // namespace bram::cli

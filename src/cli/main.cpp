@@ -1,0 +1,118 @@
+#include "CliCommand.h"
+
+#include "Version.h"
+#include "app/ApplicationCore.h"
+#include "base/Paths.h"
+
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace bram::cli {
+
+std::vector<CliCommand>& Commands()
+{
+    static std::vector<CliCommand> commands;
+    return commands;
+}
+
+int UsageError(const CliCommand& command, const std::string& problem)
+{
+    std::cerr << "brambleton-cli " << command.name << ": " << problem << "\n"
+              << "usage: brambleton-cli [--workdir DIR] " << command.name << " " << command.usage << "\n";
+    return kExitUsage;
+}
+
+std::string ArgumentPath(const CliContext& context, const std::string& path)
+{
+    return ResolveFrom(context.invocation, path);
+}
+
+} // namespace bram::cli
+
+namespace {
+
+using namespace bram;
+using namespace bram::cli;
+
+void PrintHelp(std::FILE* out)
+{
+    std::fprintf(out,
+                 "brambleton-cli %s - the headless tool of the Brambleton script editor\n\n"
+                 "usage: brambleton-cli [--workdir DIR] [--help] [--version] COMMAND [ARGS...]\n\n"
+                 "  --workdir DIR  the program folder (holds brambleton.ini); default: the working folder\n"
+                 "  --help         show this text\n"
+                 "  --version      run the start-up in the program folder and print the version\n",
+                 BRAMBLETON_VERSION_STRING);
+    if (!Commands().empty()) {
+        std::fprintf(out, "\ncommands:\n");
+        for (const CliCommand& c : Commands()) {
+            std::fprintf(out, "  %s %s\n      %s\n", c.name.c_str(), c.usage.c_str(), c.description.c_str());
+        }
+    }
+    std::fprintf(out, "\nexit status: 0 success, 1 failure, 2 usage error\n");
+}
+
+std::string CurrentFolder()
+{
+    char buf[4096];
+    return ::getcwd(buf, sizeof buf) != nullptr ? std::string(buf) : std::string(".");
+}
+
+int Version(const CliContext& context)
+{
+    CApplicationCore app;
+    CLoadingProgress progress;
+    CStartupOptions options;
+    options.loadMainData = false;
+    const bool ok = app.InitInstance(context.workdir, progress, options);
+    app.ExitInstance();
+    if (!ok) {
+        std::fprintf(stderr, "Error while initializing application.\n");
+        return kExitFailure;
+    }
+    std::printf("brambleton-cli %s\n", BRAMBLETON_VERSION_STRING);
+    return kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CliContext context;
+    context.invocation = CurrentFolder();
+    context.workdir = context.invocation;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            PrintHelp(stdout);
+            return kExitOk;
+        }
+        if (a == "--version") {
+            return Version(context);
+        }
+        if (a == "--workdir") {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "brambleton-cli: --workdir needs a folder\n");
+                return kExitUsage;
+            }
+            context.workdir = ResolveFrom(context.invocation, args[++i]);
+            continue;
+        }
+        break;
+    }
+    if (i >= args.size()) {
+        PrintHelp(stderr);
+        return kExitUsage;
+    }
+    for (const CliCommand& command : Commands()) {
+        if (command.name == args[i]) {
+            return command.run(context, std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
+        }
+    }
+    std::fprintf(stderr, "brambleton-cli: unknown command '%s'\n", args[i].c_str());
+    PrintHelp(stderr);
+    return kExitUsage;
+}

@@ -1,0 +1,145 @@
+#include "app/ApplicationCore.h"
+
+#include "base/Exceptions.h"
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "localization/Localization.h"
+#include "log/Diagnostics.h"
+#include "log/Log.h"
+#include "settings/Environment.h"
+#include "settings/UserData.h"
+
+#include <algorithm>
+#include <dirent.h>
+
+namespace bram {
+
+CApplicationCore::CApplicationCore() { SetApplication(this); }
+
+CApplicationCore::~CApplicationCore()
+{
+    if (GetApplication() == this) {
+        SetApplication(nullptr);
+    }
+}
+
+std::vector<std::string> CApplicationCore::ListModuleFiles(const std::string& modulesFolder)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(ToDiskPath(modulesFolder).c_str());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() > 5 && EqualsNoCase(std::string_view(name).substr(name.size() - 5), ".modl") &&
+            FileExists(modulesFolder + name)) {
+            names.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void CApplicationCore::PrepareLoadingTasks(const std::string& programFolder, CLoadingProgress& progress)
+{
+    progress.AddFixedTask(0.01f);
+    progress.AddFixedTask(0.07f);
+    const std::string dataFolder = ResolveFrom(programFolder, WithTrailingSeparator(GetSettingString("Data", "Path")));
+    progress.AddFileTask(dataFolder + ToDiskPath(GetSettingString("Data", "FunctionDefinition")));
+    progress.AddFileTask(ResolveFrom(programFolder, GetSettingString("ScriptCreation", "Definitions")));
+    for (const std::string& name : ListModuleFiles(m_modulesFolder)) {
+        progress.AddFileTask(m_modulesFolder + name);
+    }
+    progress.AddFixedTask(0.01f);
+    progress.AddFixedTask(0.03f);
+}
+
+void CApplicationCore::SetUpLogging()
+{
+    if (GetSettingInt("Logging", "DoLogging", 0) == 0) {
+        return;
+    }
+    const std::string logPath =
+        ResolveFrom(m_programFolder, ExpandEnvironmentStrings(GetSettingString("Logging", "LogPath", "Log.log")));
+    const std::string dumpPath =
+        ResolveFrom(m_programFolder, ExpandEnvironmentStrings(GetSettingString("Logging", "DumpPath", "Dump")));
+    PrepareFoldersForPath(logPath);
+    PrepareFoldersForPath(dumpPath);
+    const bool printAssertions = GetSettingInt("Logging", "PrintAssertions", 0) != 0;
+    CDiagnostics::Instance().SetUp(logPath, dumpPath, printAssertions);
+}
+
+void CApplicationCore::LoadMainData(CLoadingProgress& /*progress*/)
+{
+    const std::string dataPath = GetSettingString("Data", "Path");
+    if (dataPath.empty()) {
+        throw CUserException();
+    }
+}
+
+void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingProgress& progress,
+                                    const CStartupOptions& options)
+{
+    m_programFolder = WithTrailingSeparator(ToDiskPath(workingFolder));
+    SetIniPath(m_programFolder + "brambleton.ini");
+    m_modulesFolder = WithTrailingSeparator(ResolveFrom(m_programFolder, GetSettingString("Modules", "Path")));
+
+    PrepareLoadingTasks(m_programFolder, progress);
+    progress.SelectTask(0);
+    progress.SetStageText("Initialization...");
+    progress.SetDetailText("Setup Application...");
+    progress.FinishTask();
+    progress.SelectTask(1);
+
+    SetUpLogging();
+
+    const std::string localizationPath = GetSettingString("Localization", "Path", "Data\\Temp");
+    SetLocalizationPath(ResolveFrom(m_programFolder, localizationPath));
+    LogPrintf("Localization path is: %s.\n", localizationPath.c_str());
+    SetLanguage(GetSettingString("Localization", "Language", "en"));
+    progress.FinishTask();
+
+    if (options.loadMainData) {
+        LoadMainData(progress);
+    }
+
+    const int n = progress.TaskCount();
+    progress.SelectTask(n - 2);
+    progress.SetStageText(GetLocalizedString("Loading/Initialization"));
+    progress.SetDetailText(GetLocalizedString("Loading/LoadUserData"));
+    const CUserDataResult user = LoadUserData(*this, m_programFolder);
+    m_userDataFolder = user.folder;
+    m_userSettingsFile = user.userSettingsFile;
+    progress.FinishTask();
+
+    progress.SelectTask(n - 1);
+    progress.SetDetailText(GetLocalizedString("Loading/CreateMainWindow"));
+}
+
+bool CApplicationCore::InitInstance(const std::string& workingFolder, CLoadingProgress& progress,
+                                    const CStartupOptions& options)
+{
+    m_exited = false;
+    try {
+        StartUpSteps(workingFolder, progress, options);
+        return true;
+    } catch (...) {
+        LogWrite("Could not initialize program.\n");
+        return false;
+    }
+}
+
+void CApplicationCore::ExitInstance()
+{
+    if (m_exited) {
+        return;
+    }
+    m_exited = true;
+    ReleaseLocalizationTables();
+    LogWrite("Program is exiting correctly.\n");
+    CDiagnostics::Instance().TearDown();
+}
+
+} // namespace bram

@@ -1,0 +1,63 @@
+#pragma once
+// The widget-free application core: the start-up and shut-down sequence that
+// the CLI and the editor both drive. Windows (loading box, main frame) are
+// the caller's; this class reports progress through CLoadingProgress.
+//
+// The program folder is the working folder at start-up; relative paths from
+// the settings are taken from it. The process's own working folder is never
+// changed, so the CLI's --workdir and tests can point anywhere.
+
+#include "app/LoadingProgress.h"
+#include "settings/ApplicationBase.h"
+
+#include <string>
+#include <vector>
+
+namespace bram {
+
+struct CStartupOptions {
+    // Modules and generation settings; off for commands that need neither.
+    bool loadMainData = true;
+};
+
+class CApplicationCore : public CIniSettings {
+public:
+    CApplicationCore();
+    ~CApplicationCore() override;
+    CApplicationCore(const CApplicationCore&) = delete;
+    CApplicationCore& operator=(const CApplicationCore&) = delete;
+
+    // Runs start-up up to (not including) the document. Returns false after a
+    // failure, which is logged as "Could not initialize program.\n"; the
+    // caller shows or prints the fatal error.
+    bool InitInstance(const std::string& workingFolder, CLoadingProgress& progress,
+                      const CStartupOptions& options = {});
+    // The shut-down sequence; safe after a failed start-up and when called twice.
+    void ExitInstance();
+
+    // Fills the progress model with the start-up tasks.
+    void PrepareLoadingTasks(const std::string& programFolder, CLoadingProgress& progress);
+
+    const std::string& GetProgramFolder() const { return m_programFolder; }
+    const std::string& GetModulesFolder() const { return m_modulesFolder; }
+    const std::string& GetUserDataFolder() const { return m_userDataFolder; }
+    // The user settings file (the recent-file list lives there); empty when not set.
+    const std::string& GetUserSettingsFile() const { return m_userSettingsFile; }
+
+    // The ".modl" files of the modules folder, sorted by name so that
+    // start-up does the same on every file system.
+    static std::vector<std::string> ListModuleFiles(const std::string& modulesFolder);
+
+private:
+    void StartUpSteps(const std::string& workingFolder, CLoadingProgress& progress, const CStartupOptions& options);
+    void SetUpLogging();
+    void LoadMainData(CLoadingProgress& progress);
+
+    std::string m_programFolder;
+    std::string m_modulesFolder;
+    std::string m_userDataFolder;
+    std::string m_userSettingsFile;
+    bool m_exited = false;
+};
+
+} // namespace bram

@@ -1,0 +1,41 @@
+#pragma once
+// Text helpers. Core text is UTF-8 in std::string; UTF-16 appears only at the
+// boundaries that file formats fix.
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bram {
+
+// Invalid sequences become U+FFFD; nothing is dropped silently.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// Little-endian byte forms of UTF-16 text.
+std::string Utf8ToUtf16LEBytes(std::string_view text);
+std::string Utf16LEBytesToUtf8(std::string_view bytes);
+
+// Windows-1252 ("Ansi") and CP437 ("OEM") conversions; characters that the
+// code page cannot hold become '?'.
+std::string Utf8ToCodePage(std::string_view text, const char* codePage);
+std::string CodePageToUtf8(std::string_view bytes, const char* codePage);
+
+// Number of UTF-16 code units the text takes (the unit Windows lengths use).
+std::size_t Utf16Length(std::string_view text);
+
+bool EqualsNoCase(std::string_view a, std::string_view b);
+std::string ToLowerAscii(std::string_view text);
+std::string Trim(std::string_view text);
+bool StartsWith(std::string_view text, std::string_view prefix);
+bool EndsWith(std::string_view text, std::string_view suffix);
+
+// Replaces every occurrence; returns how many were replaced.
+std::size_t ReplaceAll(std::string& text, std::string_view from, std::string_view to);
+
+std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string StringPrintfV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
+
+} // namespace bram

@@ -1,0 +1,209 @@
+#include "localization/Localization.h"
+
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "log/Assertion.h"
+#include "log/Log.h"
+#include "xml/XmlDocument.h"
+
+#include <unordered_map>
+
+namespace bram {
+
+namespace {
+
+struct Registry {
+    std::string folder;
+    std::string language;
+    // Every table ever created, in creation order.
+    std::vector<std::unique_ptr<CLocalizationTable>> tables;
+    // Path -> the first registered table with that path, which answers lookups.
+    std::unordered_map<std::string, CLocalizationTable*> firstByPath;
+};
+
+Registry& Reg()
+{
+    static Registry registry;
+    return registry;
+}
+
+CLocalizationTable* Register(std::unique_ptr<CLocalizationTable> table)
+{
+    Registry& reg = Reg();
+    CLocalizationTable* raw = table.get();
+    reg.tables.push_back(std::move(table));
+    reg.firstByPath.emplace(raw->GetPath(), raw);
+    return raw;
+}
+
+std::string GroupPath(std::string_view group)
+{
+    const Registry& reg = Reg();
+    return reg.folder + reg.language + "/" + std::string(group) + ".xml";
+}
+
+} // namespace
+
+bool CLocalizationTable::ReadDocument(CXmlDocument& doc)
+{
+    const CXmlNode root = doc.GetDocumentElement();
+    if (root.IsNull() || root.GetType() != EXmlNodeType::Element || root.GetName() != "stringtable") {
+        return false;
+    }
+    for (pugi::xml_node s = root.Native().child("string"); s; s = s.next_sibling("string")) {
+        const CXmlNode entry(s);
+        const auto id = entry.GetAttribute("id");
+        if (!id) {
+            continue;
+        }
+        if (auto text = entry.FindText()) {
+            m_entries[*id] = std::move(*text);
+        }
+    }
+    return true;
+}
+
+bool CLocalizationTable::LoadFromFile(const std::string& path)
+{
+    m_path = path;
+    CXmlDocument doc;
+    if (!doc.LoadFile(path) || !ReadDocument(doc)) {
+        LogPrintf("Could not open file %s.\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CLocalizationTable::LoadFromMemory(std::string_view data, const std::string& recordedPath)
+{
+    m_path = recordedPath;
+    CXmlDocument doc;
+    if (!doc.LoadMemory(data) || !ReadDocument(doc)) {
+        LogPrintf("Could not open file %s.\n", recordedPath.c_str());
+        return false;
+    }
+    return true;
+}
+
+const std::string* CLocalizationTable::Find(std::string_view identifier) const
+{
+    const auto it = m_entries.find(identifier);
+    return it == m_entries.end() ? nullptr : &it->second;
+}
+
+std::string CLocalizationTable::Lookup(std::string_view identifier) const
+{
+    if (const std::string* text = Find(identifier)) {
+        return *text;
+    }
+    const std::string id(identifier);
+    LogPrintf("Key %s in file %s not found.\n", id.c_str(), m_path.c_str());
+    return id;
+}
+
+void SetLocalizationPath(std::string_view folder)
+{
+    if (!folder.empty()) {
+        Reg().folder = WithTrailingSeparator(ToDiskPath(folder));
+    }
+}
+
+const std::string& GetLocalizationPath() { return Reg().folder; }
+
+void SetLanguage(std::string_view language)
+{
+    const std::size_t length = Utf16Length(language);
+    if (length >= 2 && length < 5) {
+        Reg().language = std::string(language);
+    }
+}
+
+const std::string& GetLanguage() { return Reg().language; }
+
+std::string GetLocalizedString(std::string_view key)
+{
+    const auto slash = key.find('/');
+    if (slash == std::string_view::npos || slash == 0) {
+        return {};
+    }
+    const std::string path = GroupPath(key.substr(0, slash));
+    Registry& reg = Reg();
+    CLocalizationTable* table = nullptr;
+    if (const auto it = reg.firstByPath.find(path); it != reg.firstByPath.end()) {
+        table = it->second;
+    } else {
+        auto loaded = std::make_unique<CLocalizationTable>();
+        loaded->LoadFromFile(path);
+        table = Register(std::move(loaded));
+    }
+    return table->Lookup(key.substr(slash + 1));
+}
+
+CLocalizationTable* LoadLocalizationTable(std::string_view group)
+{
+    auto table = std::make_unique<CLocalizationTable>();
+    table->LoadFromFile(GroupPath(group));
+    return Register(std::move(table));
+}
+
+CLocalizationTable* LoadLocalizationFile(const std::string& path)
+{
+    auto table = std::make_unique<CLocalizationTable>();
+    table->LoadFromFile(ToDiskPath(path));
+    return Register(std::move(table));
+}
+
+void ReleaseLocalizationTables()
+{
+    Registry& reg = Reg();
+    reg.firstByPath.clear();
+    reg.tables.clear();
+}
+
+std::size_t GetLocalizationTableCount() { return Reg().tables.size(); }
+
+void ResetLocalization()
+{
+    ReleaseLocalizationTables();
+    Reg().folder.clear();
+    Reg().language.clear();
+}
+
+std::string FormatParameterPlaceholder(int index) { return StringPrintf("![Parameter%d]", index + 1); }
+
+std::vector<std::string> SplitAtPlaceholders(std::string_view text, const std::vector<std::string>& parameters)
+{
+    std::vector<std::string> pieces;
+    std::string_view rest = text;
+    for (std::size_t n = 1; n <= parameters.size(); ++n) {
+        const std::string placeholder = FormatParameterPlaceholder(static_cast<int>(n - 1));
+        const auto pos = rest.find(placeholder);
+        if (pos == std::string_view::npos) {
+            break;
+        }
+        pieces.emplace_back(rest.substr(0, pos));
+        pieces.push_back(parameters[n - 1]);
+        rest.remove_prefix(pos + placeholder.size());
+    }
+    if (!rest.empty()) {
+        pieces.emplace_back(rest);
+    }
+    return pieces;
+}
+
+std::string FillPlaceholders(std::string_view text, const std::vector<std::string>& parameters)
+{
+    std::string out(text);
+    for (std::size_t n = 1; n <= parameters.size(); ++n) {
+        const std::string placeholder = FormatParameterPlaceholder(static_cast<int>(n - 1));
+        if (out.find(placeholder) == std::string::npos) {
+            break;
+        }
+        if (ReplaceAll(out, placeholder, parameters[n - 1]) != 1) {
+            AssertionFailed("Localization.cpp", __LINE__);
+        }
+    }
+    return out;
+}
+
+} // namespace bram

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace bram {
+
+// Expands %NAME% references. Unknown names stay as written. When unset, the
+// well-known Windows names fall back: AppData to $XDG_CONFIG_HOME or
+// ~/.config, TEMP and TMP to $TMPDIR or /tmp, USERPROFILE to $HOME.
+std::string ExpandEnvironmentStrings(std::string_view text);
+
+} // namespace bram

@@ -1,0 +1,223 @@
+#include "xml/XmlDocument.h"
+
+#include "base/Paths.h"
+#include "base/Text.h"
+
+#include <memory>
+#include <sstream>
+#include <unordered_map>
+
+namespace bram {
+
+namespace {
+
+// Compiling an XPath expression costs far more than evaluating it; readers
+// use a handful of fixed expressions many times, so keep them compiled.
+const pugi::xpath_query* CompiledQuery(std::string_view xpath)
+{
+    static std::unordered_map<std::string, std::unique_ptr<pugi::xpath_query>> cache;
+    const std::string key(xpath);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        std::unique_ptr<pugi::xpath_query> query;
+        try {
+            query = std::make_unique<pugi::xpath_query>(key.c_str());
+        } catch (const pugi::xpath_exception&) {
+            query.reset();
+        }
+        if (query && !*query) {
+            query.reset();
+        }
+        it = cache.emplace(key, std::move(query)).first;
+    }
+    return it->second.get();
+}
+
+bool LooksLikeUtf16LE(std::string_view data)
+{
+    if (data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0xFF && static_cast<unsigned char>(data[1]) == 0xFE) {
+        return true;
+    }
+    return data.size() >= 2 && data[0] != '\0' && data[1] == '\0';
+}
+
+int LineOfOffset(std::string_view text, std::ptrdiff_t offset)
+{
+    if (offset < 0) {
+        return 0;
+    }
+    const auto end = std::min<std::size_t>(static_cast<std::size_t>(offset), text.size());
+    int line = 1;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+        }
+    }
+    return line;
+}
+
+} // namespace
+
+pugi::xml_node CXmlNode::Checked() const
+{
+    if (!m_node) {
+        throw CXmlNullNodeException();
+    }
+    return m_node;
+}
+
+std::string CXmlNode::GetName() const { return Checked().name(); }
+
+EXmlNodeType CXmlNode::GetType() const
+{
+    switch (m_node.type()) {
+    case pugi::node_null: return EXmlNodeType::None;
+    case pugi::node_element: return EXmlNodeType::Element;
+    case pugi::node_pcdata: return EXmlNodeType::Text;
+    case pugi::node_cdata: return EXmlNodeType::CData;
+    default: return EXmlNodeType::Other;
+    }
+}
+
+CXmlNode CXmlNode::SelectSingleNode(std::string_view xpath) const
+{
+    const pugi::xml_node node = Checked();
+    const pugi::xpath_query* query = CompiledQuery(xpath);
+    if (query == nullptr) {
+        return CXmlNode();
+    }
+    const pugi::xpath_node hit = node.select_node(*query);
+    if (hit.attribute()) {
+        // Attributes are not nodes in this model; callers read them with GetAttribute.
+        return CXmlNode();
+    }
+    return CXmlNode(hit.node());
+}
+
+CXmlNodeList CXmlNode::SelectNodes(std::string_view xpath) const
+{
+    const pugi::xml_node node = Checked();
+    const pugi::xpath_query* query = CompiledQuery(xpath);
+    if (query == nullptr) {
+        return CXmlNodeList();
+    }
+    return CXmlNodeList(node.select_nodes(*query));
+}
+
+CXmlNode CXmlNode::Child(std::string_view name) const
+{
+    for (pugi::xml_node child = Checked().first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_element && name == child.name()) {
+            return CXmlNode(child);
+        }
+    }
+    return CXmlNode();
+}
+
+std::optional<std::string> CXmlNode::FindText() const
+{
+    const pugi::xml_node node = Checked();
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+        return std::string(node.value());
+    }
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+            return std::string(child.value());
+        }
+    }
+    return std::nullopt;
+}
+
+std::string CXmlNode::GetText() const { return FindText().value_or(std::string()); }
+
+std::optional<std::string> CXmlNode::GetAttribute(std::string_view name) const
+{
+    const pugi::xml_node node = Checked();
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+        if (name == a.name()) {
+            return std::string(a.value());
+        }
+    }
+    return std::nullopt;
+}
+
+void CXmlNode::SetAttribute(std::string_view name, std::string_view value)
+{
+    pugi::xml_node node = Checked();
+    const std::string n(name);
+    pugi::xml_attribute a = node.attribute(n.c_str());
+    if (!a) {
+        a = node.append_attribute(n.c_str());
+    }
+    a.set_value(std::string(value).c_str());
+}
+
+CXmlNode CXmlNode::AppendElement(std::string_view name)
+{
+    return CXmlNode(Checked().append_child(std::string(name).c_str()));
+}
+
+CXmlNode CXmlNode::AppendText(std::string_view text)
+{
+    pugi::xml_node node = Checked().append_child(pugi::node_pcdata);
+    node.set_value(std::string(text).c_str());
+    return CXmlNode(node);
+}
+
+CXmlNode CXmlNode::AppendCData(std::string_view text)
+{
+    pugi::xml_node node = Checked().append_child(pugi::node_cdata);
+    node.set_value(std::string(text).c_str());
+    return CXmlNode(node);
+}
+
+bool CXmlDocument::LoadFile(std::string_view path, CXmlParseError* error)
+{
+    const auto data = ReadWholeFile(path);
+    if (!data) {
+        m_doc.reset();
+        if (error != nullptr) {
+            *error = {0, static_cast<int>(pugi::status_file_not_found), "File could not be read."};
+        }
+        return false;
+    }
+    return LoadMemory(*data, error);
+}
+
+bool CXmlDocument::LoadMemory(std::string_view data, CXmlParseError* error)
+{
+    constexpr unsigned options = pugi::parse_default | pugi::parse_declaration;
+    std::string utf8;
+    pugi::xml_encoding encoding = pugi::encoding_auto;
+    if (LooksLikeUtf16LE(data)) {
+        if (data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0xFF) {
+            data.remove_prefix(2);
+        }
+        utf8 = Utf16LEBytesToUtf8(data);
+        encoding = pugi::encoding_utf8;
+    } else {
+        utf8.assign(data);
+    }
+    const pugi::xml_parse_result result = m_doc.load_buffer(utf8.data(), utf8.size(), options, encoding);
+    if (result) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = {LineOfOffset(utf8, result.offset), static_cast<int>(result.status), result.description()};
+    }
+    return false;
+}
+
+std::string CXmlDocument::SaveToString(bool indent) const
+{
+    std::ostringstream out;
+    m_doc.save(out, "\t", indent ? pugi::format_indent : pugi::format_raw, pugi::encoding_utf8);
+    return out.str();
+}
+
+std::string CXmlDocument::SaveFile(std::string_view path, bool indent) const
+{
+    return WriteFileAtomically(path, SaveToString(indent));
+}
+
+} // namespace bram

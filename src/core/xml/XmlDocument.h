@@ -1,0 +1,106 @@
+#pragma once
+// The one XML access layer every reader and writer goes through: documents
+// loaded from files or memory (UTF-8 or UTF-16LE, with or without byte order
+// mark), XPath selection relative to a node, texts, attributes and node
+// creation. Using a node that was not found throws CXmlNullNodeException.
+
+#include "base/Exceptions.h"
+
+#include <cstddef>
+#include <optional>
+#include <pugixml.hpp>
+#include <string>
+#include <string_view>
+
+namespace bram {
+
+// What using a missing node raises (the DOM's invalid-pointer error).
+class CXmlNullNodeException : public CException {
+public:
+    static constexpr unsigned kErrorCode = 0x80004003u;
+    CXmlNullNodeException() : CException("Invalid pointer.") {}
+};
+
+enum class EXmlNodeType { None, Element, Text, CData, Other };
+
+class CXmlNodeList;
+
+class CXmlNode {
+public:
+    CXmlNode() = default;
+    explicit CXmlNode(pugi::xml_node node) : m_node(node) {}
+
+    bool IsNull() const { return !m_node; }
+    explicit operator bool() const { return static_cast<bool>(m_node); }
+
+    std::string GetName() const;
+    EXmlNodeType GetType() const;
+
+    // XPath 1.0 relative to this node ("child::Name", "Name/text()",
+    // "attribute::id", "/Root/Child", ...). A missing node is a null node.
+    CXmlNode SelectSingleNode(std::string_view xpath) const;
+    CXmlNodeList SelectNodes(std::string_view xpath) const;
+
+    // The first child element of that name; a null node when there is none.
+    CXmlNode Child(std::string_view name) const;
+
+    // For an element: the text of its first text or CDATA child, or nullopt
+    // when it has none. For a text or CDATA node: its own text.
+    std::optional<std::string> FindText() const;
+    // As FindText, but a missing text reads as empty.
+    std::string GetText() const;
+
+    std::optional<std::string> GetAttribute(std::string_view name) const;
+    void SetAttribute(std::string_view name, std::string_view value);
+
+    CXmlNode AppendElement(std::string_view name);
+    CXmlNode AppendText(std::string_view text);
+    CXmlNode AppendCData(std::string_view text);
+
+    pugi::xml_node Native() const { return m_node; }
+
+private:
+    pugi::xml_node Checked() const;
+    pugi::xml_node m_node;
+};
+
+class CXmlNodeList {
+public:
+    CXmlNodeList() = default;
+    explicit CXmlNodeList(pugi::xpath_node_set set) : m_set(std::move(set)) {}
+    std::size_t GetLength() const { return m_set.size(); }
+    CXmlNode GetItem(std::size_t index) const
+    {
+        return index < m_set.size() ? CXmlNode(m_set[index].node()) : CXmlNode();
+    }
+
+private:
+    pugi::xpath_node_set m_set;
+};
+
+struct CXmlParseError {
+    int line = 0;
+    int code = 0;
+    std::string reason;
+};
+
+class CXmlDocument {
+public:
+    bool LoadFile(std::string_view path, CXmlParseError* error = nullptr);
+    bool LoadMemory(std::string_view data, CXmlParseError* error = nullptr);
+
+    // UTF-8 text with the document's declaration (a default one when the
+    // document has none).
+    std::string SaveToString(bool indent = false) const;
+    // Written atomically; returns an empty text on success, else the reason.
+    std::string SaveFile(std::string_view path, bool indent = false) const;
+
+    CXmlNode GetDocumentElement() const { return CXmlNode(m_doc.document_element()); }
+    // The document node itself, for absolute paths.
+    CXmlNode GetRoot() const { return CXmlNode(m_doc.root()); }
+
+private:
+    pugi::xml_document m_doc;
+};
+
+} // namespace bram

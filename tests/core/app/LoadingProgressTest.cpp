@@ -1,0 +1,84 @@
+#include "app/LoadingProgress.h"
+#include "log/Assertion.h"
+
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+struct RecordingDisplay : ILoadingDisplay {
+    void ShowStageText(const std::string& text) override { stage = text; }
+    void ShowDetailText(const std::string& text) override { detail = text; }
+    void ShowProgress(int position) override { positions.push_back(position); }
+    std::string stage;
+    std::string detail;
+    std::vector<int> positions;
+};
+
+TEST(LoadingProgressTest, BarArithmeticOfFixedSharesAndFileSizes)
+{
+    CLoadingProgress progress;
+    RecordingDisplay display;
+    progress.SetDisplay(&display);
+    EXPECT_EQ(progress.AddFixedTask(0.01f), 0);
+    EXPECT_EQ(progress.AddFixedTask(0.07f), 1);
+    progress.AddSizeTask("a.modl", 300);
+    progress.AddSizeTask("b.modl", 700);
+    EXPECT_EQ(progress.GetTotal(), 1086u);
+
+    progress.SelectTask(3);
+    progress.SetTaskProgress(0.5);
+    EXPECT_EQ(display.positions.back(), 322);
+
+    EXPECT_EQ(progress.SelectTask("a.modl"), 4);
+    EXPECT_EQ(progress.GetCurrentTask(), 2);
+    progress.FinishTask();
+    EXPECT_EQ(display.positions.back(), 276);
+    EXPECT_EQ(progress.GetCurrentTask(), -1);
+
+    progress.SelectTask(1);
+    progress.FinishTask();
+    EXPECT_EQ(progress.GetDone(), 376u);
+    EXPECT_EQ(display.positions.back(), 346);
+
+    // No current task: the bar shows what is done.
+    progress.SetTaskProgress(0.9);
+    EXPECT_EQ(display.positions.back(), 346);
+
+    progress.SetStageText("Stage");
+    progress.SetDetailText("Detail");
+    EXPECT_EQ(display.stage, "Stage");
+    EXPECT_EQ(progress.GetDetailText(), "Detail");
+}
+
+TEST(LoadingProgressTest, SelectionMissesAndEmptyTotals)
+{
+    CLoadingProgress progress;
+    progress.FinishTask();
+    progress.SetTaskProgress(0.5);
+    EXPECT_EQ(progress.GetPosition(), 0) << "a total of 0 is never divided by";
+    progress.AddFileTask("/nonexistent/file.modl");
+    EXPECT_EQ(progress.TaskCount(), 0);
+    progress.AddFixedTask(0.5f);
+    EXPECT_EQ(progress.SelectTask(5), 1);
+    EXPECT_EQ(progress.GetCurrentTask(), -1);
+    EXPECT_EQ(progress.SelectTask("missing"), 1);
+    EXPECT_EQ(progress.GetCurrentTask(), -1);
+}
+
+TEST(LoadingProgressTest, SharesReachingOneAreAnInternalError)
+{
+    CLoadingProgress progress;
+    progress.AddFixedTask(0.6f);
+    const unsigned before = GetAssertionFailureCount();
+    progress.AddFixedTask(0.4f);
+    EXPECT_EQ(GetAssertionFailureCount(), before + 1);
+    progress.AddSizeTask("x", 100);
+    progress.SelectTask(2);
+    progress.FinishTask();
+    EXPECT_GE(progress.GetPosition(), 0);
+    EXPECT_LE(progress.GetPosition(), 1000);
+}
+
+} // namespace
+} // namespace bram

@@ -1,0 +1,110 @@
+#include "TestSupport.h"
+
+#include "base/Paths.h"
+#include "log/Assertion.h"
+#include "log/Diagnostics.h"
+#include "log/Log.h"
+
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+class LogTest : public ::testing::Test {
+protected:
+    void TearDown() override { test::ResetProcessState(); }
+    test::CTempDir m_dir;
+};
+
+TEST_F(LogTest, LogIsUtf16WithByteOrderMarkAndNoAddedLineBreaks)
+{
+    const std::string path = m_dir / "Log.log";
+    CDiagnostics::Instance().SetUp(path, m_dir / "Dump", false);
+    const std::string header = test::ReadLog(path);
+    LogWrite("Größe ");
+    LogWriteA("narrow");
+    LogPrintf(" %d-%s", 7, "x");
+    LogPrintfA("|%05.2f|\n", 3.14159);
+    CDiagnostics::Instance().TearDown();
+
+    const std::string bytes = test::ReadFile(path);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(header.rfind("----------------------------------- brambleton-----------------------------------\n", 0), 0u);
+    EXPECT_EQ(test::ReadLog(path), header + "Größe narrow 7-x|03.14|\n");
+    // "ö" is one UTF-16 code unit: 0xF6 0x00.
+    EXPECT_NE(bytes.find(std::string("\xF6\x00", 2)), std::string::npos);
+}
+
+TEST_F(LogTest, SetUpCreatesTheLogAnewAndWritesAfterTearDownAreDropped)
+{
+    const std::string path = m_dir / "Log.log";
+    test::WriteFile(path, "old content that must go");
+    CDiagnostics::Instance().SetUp(path, "", false);
+    LogWrite("first\n");
+    CDiagnostics::Instance().TearDown();
+    LogWrite("dropped\n");
+    const std::string text = test::ReadLog(path);
+    EXPECT_EQ(text.find("old content"), std::string::npos);
+    EXPECT_NE(text.find("first\n"), std::string::npos);
+    EXPECT_EQ(text.find("dropped"), std::string::npos);
+}
+
+TEST_F(LogTest, ObserverSeesWritesWithoutALogFile)
+{
+    std::string seen;
+    CDiagnostics::Instance().SetObserver([&](std::string_view text) { seen += text; });
+    LogPrintf("Error message: %s\n", "boom");
+    EXPECT_EQ(seen, "Error message: boom\n");
+}
+
+TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)
+{
+    const unsigned before = GetAssertionFailureCount();
+    bool asked = false;
+    SetAssertionQuestionHook([&](const std::string&) {
+        asked = true;
+        return true;
+    });
+    EXPECT_EQ(AssertionFailed("Block.cpp", 12), 1);
+    EXPECT_FALSE(asked) << "without PrintAssertions nobody is asked";
+    EXPECT_EQ(GetAssertionFailureCount(), before + 1);
+    EXPECT_FALSE(FileExists(m_dir / "Log.log"));
+}
+
+TEST_F(LogTest, AssertionWritesItsLineAndAsksWhenPrintAssertionsIsOn)
+{
+    const std::string path = m_dir / "Log.log";
+    CDiagnostics::Instance().SetUp(path, m_dir / "Dump", true);
+    std::string question;
+    SetAssertionQuestionHook([&](const std::string& text) {
+        question = text;
+        return false;
+    });
+    BRAMBLETON_ASSERT(1 + 1 == 3);
+    const int line = __LINE__ - 1;
+    EXPECT_NE(question.find("Additional information: file LogTest.cpp, line " + std::to_string(line) + ".\r\n"),
+              std::string::npos)
+        << question;
+    EXPECT_EQ(question.rfind("An internal program assertion failed.\r\n\r\n", 0), 0u);
+    EXPECT_NE(test::ReadLog(path).find("Assertion at: file LogTest.cpp, line " + std::to_string(line) + ".\n"),
+              std::string::npos);
+}
+
+TEST_F(LogTest, AnsweringYesEndsTheProcessWithExitCodeOne)
+{
+    const std::string path = m_dir / "Log.log";
+    EXPECT_EXIT(
+        {
+            CDiagnostics::Instance().SetUp(path, "", true);
+            SetAssertionQuestionHook([](const std::string&) { return true; });
+            AssertionFailed("State.cpp", 99);
+            LogWrite("Program is exiting correctly.\n");
+        },
+        ::testing::ExitedWithCode(1), "");
+    const std::string text = test::ReadLog(path);
+    EXPECT_NE(text.find("Assertion at: file State.cpp, line 99.\n"), std::string::npos);
+    EXPECT_EQ(text.find("Program is exiting correctly."), std::string::npos);
+}
+
+} // namespace
+} // namespace bram

@@ -1,0 +1,243 @@
+#include "TestSupport.h"
+
+#include "base/Paths.h"
+#include "settings/ApplicationBase.h"
+#include "settings/Environment.h"
+#include "settings/IniFile.h"
+#include "settings/UserData.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+using test::CTempDir;
+using test::WriteFile;
+
+// Restores an environment variable when the test ends.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+            m_had = true;
+        }
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~ScopedEnv()
+    {
+        if (m_had) {
+            ::setenv(m_name.c_str(), m_old.c_str(), 1);
+        } else {
+            ::unsetenv(m_name.c_str());
+        }
+    }
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
+TEST(IniFileTest, MissingFileGivesEveryDefault)
+{
+    CTempDir dir;
+    CIniSettings settings(dir / "brambleton.ini");
+    struct TextDefault {
+        const char* section;
+        const char* key;
+        const char* def;
+    };
+    // The defaults every reader of the program passes.
+    const TextDefault texts[] = {
+        {"Modules", "Path", ""},           {"Data", "Path", ""},
+        {"Data", "FunctionDefinition", ""}, {"ScriptCreation", "Definitions", ""},
+        {"Data", "StandardNewDocument", ""}, {"Data", "BooleanDefinition", "BoolDef.xml"},
+        {"FileExtensions", "GenScriptEncoding", ""}, {"FileExtensions", "DataFileExt", ""},
+        {"Logging", "LogPath", "Log.log"},  {"Logging", "DumpPath", "Dump"},
+        {"Localization", "Path", "Data\\Temp"}, {"Localization", "Language", "en"},
+        {"User", "UserDataDirectory", "%AppData%"}, {"User", "TempDirectory", "%TEMP%"},
+    };
+    for (const auto& t : texts) {
+        EXPECT_EQ(settings.GetSettingString(t.section, t.key, t.def), t.def) << t.section << "/" << t.key;
+    }
+    EXPECT_EQ(settings.GetSettingInt("ScriptCreation", "StartLevel", 0), 0u);
+    EXPECT_EQ(settings.GetSettingInt("FileExtensions", "GenScriptUseBOM", 1), 1u);
+    EXPECT_EQ(settings.GetSettingInt("Logging", "DoLogging", 0), 0u);
+    std::vector<std::uint8_t> data{1, 2};
+    EXPECT_FALSE(settings.GetSettingBinary("Any", "Key", data));
+    EXPECT_TRUE(data.empty());
+}
+
+TEST(IniFileTest, NamesIgnoreCaseValuesAreTrimmedFirstOccurrenceWins)
+{
+    const CIniFile ini = CIniFile::Parse("; comment\n"
+                                         "orphan=1\n"
+                                         "[Logging]\r\n"
+                                         "  DoLogging =  1  \r\n"
+                                         "dologging=2\n"
+                                         "[LOGGING]\n"
+                                         "LogPath= \"C:\\x y\\log.log\" \n"
+                                         "noequals\n"
+                                         "[Data]\n"
+                                         "Path=\n");
+    EXPECT_EQ(ini.GetInt("logging", "DOLOGGING", 7), 1u);
+    EXPECT_EQ(ini.GetString("Logging", "logpath", ""), "C:\\x y\\log.log");
+    EXPECT_EQ(ini.GetString("Data", "Path", "default"), "") << "an empty value is a value, not a missing key";
+    EXPECT_EQ(ini.GetString("", "orphan", "none"), "none") << "keys before any section belong nowhere";
+    EXPECT_EQ(ini.GetString("Logging", "noequals", "none"), "none");
+}
+
+TEST(IniFileTest, IntegersAreReadLikeTheProfileReader)
+{
+    EXPECT_EQ(ParseProfileInt("42"), 42u);
+    EXPECT_EQ(ParseProfileInt("+7"), 7u);
+    EXPECT_EQ(ParseProfileInt("12abc"), 12u);
+    EXPECT_EQ(ParseProfileInt("abc"), 0u);
+    EXPECT_EQ(ParseProfileInt(""), 0u);
+    EXPECT_EQ(ParseProfileInt("-1"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseProfileInt("0x10"), 0u);
+    const CIniFile ini = CIniFile::Parse("[S]\nA=yes\n");
+    EXPECT_EQ(ini.GetInt("S", "A", 5), 0u) << "a present value without digits reads as 0, not the default";
+}
+
+TEST(IniFileTest, BinaryValuesUseLowNibbleFirstLetters)
+{
+    // 0x3A -> low nibble A ('K'), high nibble 3 ('D'); 0xF0 -> 'A', 'P'.
+    const CIniFile ini = CIniFile::Parse("[S]\nGood=KDAP\nOdd=KDA\nBad=KDzz\n");
+    std::vector<std::uint8_t> data;
+    ASSERT_TRUE(ini.GetBinary("S", "Good", data));
+    EXPECT_EQ(data, (std::vector<std::uint8_t>{0x3A, 0xF0}));
+    EXPECT_FALSE(ini.GetBinary("S", "Odd", data));
+    EXPECT_FALSE(ini.GetBinary("S", "Bad", data));
+}
+
+TEST(EnvironmentTest, ExpandsKnownNamesAndKeepsUnknownOnes)
+{
+    ScopedEnv a("BRAM_TEST_A", "alpha");
+    ScopedEnv gone("BRAM_TEST_MISSING", nullptr);
+    EXPECT_EQ(ExpandEnvironmentStrings("%BRAM_TEST_A%/x"), "alpha/x");
+    EXPECT_EQ(ExpandEnvironmentStrings("%bram_test_a%"), "alpha") << "names ignore case as on Windows";
+    EXPECT_EQ(ExpandEnvironmentStrings("%BRAM_TEST_MISSING%\\y"), "%BRAM_TEST_MISSING%\\y");
+    EXPECT_EQ(ExpandEnvironmentStrings("100% sure"), "100% sure");
+    EXPECT_EQ(ExpandEnvironmentStrings("%%"), "%%");
+    EXPECT_EQ(ExpandEnvironmentStrings("%BRAM_TEST_MISSING%%BRAM_TEST_A%"), "%BRAM_TEST_MISSING%alpha");
+}
+
+TEST(EnvironmentTest, WindowsNamesFallBackWhenUnset)
+{
+    ScopedEnv appData("AppData", nullptr);
+    ScopedEnv appDataUpper("APPDATA", nullptr);
+    ScopedEnv temp("TEMP", nullptr);
+    ScopedEnv tmp("TMP", nullptr);
+    ScopedEnv profile("USERPROFILE", nullptr);
+    ScopedEnv home("HOME", "/home/tester");
+    {
+        ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+        ScopedEnv tmpdir("TMPDIR", nullptr);
+        EXPECT_EQ(ExpandEnvironmentStrings("%AppData%"), "/home/tester/.config");
+        EXPECT_EQ(ExpandEnvironmentStrings("%TEMP%"), "/tmp");
+        EXPECT_EQ(ExpandEnvironmentStrings("%TMP%"), "/tmp");
+        EXPECT_EQ(ExpandEnvironmentStrings("%USERPROFILE%"), "/home/tester");
+    }
+    ScopedEnv xdg("XDG_CONFIG_HOME", "/cfg");
+    ScopedEnv tmpdir("TMPDIR", "/scratch");
+    EXPECT_EQ(ExpandEnvironmentStrings("%AppData%\\brambleton"), "/cfg\\brambleton");
+    EXPECT_EQ(ExpandEnvironmentStrings("%TEMP%"), "/scratch");
+    ScopedEnv realTemp("TEMP", "/real");
+    EXPECT_EQ(ExpandEnvironmentStrings("%TEMP%"), "/real") << "a set variable always wins";
+}
+
+TEST(FolderPreparationTest, CreatesFoldersUpToTheLastSeparatorOnly)
+{
+    CTempDir dir;
+    ScopedEnv tmpdir("TMPDIR", dir.Path().c_str());
+    ScopedEnv temp("TEMP", nullptr);
+    const std::string logPath = ExpandEnvironmentStrings("%TEMP%\\logs\\deeper\\Log.log");
+    PrepareFoldersForPath(logPath);
+    EXPECT_TRUE(FolderExists(dir / "logs"));
+    EXPECT_TRUE(FolderExists(dir / "logs/deeper"));
+    EXPECT_FALSE(FileExists(dir / "logs/deeper/Log.log"));
+    EXPECT_FALSE(FolderExists(dir / "logs/deeper/Log.log"));
+
+    // A plain name like the default "Dump" creates nothing.
+    PrepareFoldersForPath(dir / "Dump");
+    EXPECT_FALSE(FolderExists(dir / "Dump"));
+}
+
+class UserDataTest : public ::testing::Test {
+protected:
+    void WriteIni(const std::string& extra)
+    {
+        WriteFile(m_dir / "brambleton.ini",
+                  "[User]\nUserDataDirectory=" + m_dir.Path() + "user\\data\nUserINIFile=user.ini\n" + extra);
+    }
+    CUserDataResult Load()
+    {
+        CIniSettings settings(m_dir / "brambleton.ini");
+        return LoadUserData(settings, m_dir.Path());
+    }
+    std::string UserIni() const { return m_dir / "user/data/user.ini"; }
+
+    CTempDir m_dir;
+};
+
+TEST_F(UserDataTest, CreatesFolderAndEmptySettingsFile)
+{
+    WriteIni("");
+    const CUserDataResult result = Load();
+    EXPECT_EQ(result.folder, m_dir.Path() + "user/data/");
+    EXPECT_EQ(result.userSettingsFile, UserIni());
+    EXPECT_TRUE(FolderExists(m_dir / "user/data"));
+    EXPECT_TRUE(FileExists(UserIni()));
+    EXPECT_EQ(test::ReadFile(UserIni()), "");
+}
+
+TEST_F(UserDataTest, FolderEndingInSlashKeepsIt)
+{
+    WriteFile(m_dir / "brambleton.ini", "[User]\nUserDataDirectory=" + m_dir.Path() + "u/\n");
+    const CUserDataResult result = Load();
+    EXPECT_EQ(result.folder, m_dir.Path() + "u/");
+    EXPECT_TRUE(result.userSettingsFile.empty());
+    EXPECT_TRUE(FolderExists(m_dir / "u"));
+}
+
+TEST_F(UserDataTest, TemplateIsCopiedOnlyWhenNewer)
+{
+    WriteIni("CopyINIFile=template.ini\n");
+    struct Case {
+        const char* templateText;
+        const char* userText;
+        bool copied;
+    };
+    const Case cases[] = {
+        {"[INIFile]\nVersion=3\n", "[INIFile]\nVersion=3\nmine=1\n", false},
+        {"[INIFile]\nVersion=4\n", "[INIFile]\nVersion=3\nmine=1\n", true},
+        {"[Other]\nx=1\n", "[INIFile]\nVersion=0\nmine=1\n", false},
+        {"[Other]\nx=1\n", "mine=1\n", false},
+        {"[INIFile]\nVersion=-1\n", "[INIFile]\nVersion=5\n", true}, // compared as unsigned
+    };
+    for (const Case& c : cases) {
+        WriteFile(m_dir / "template.ini", c.templateText);
+        WriteFile(UserIni(), c.userText);
+        Load();
+        EXPECT_EQ(test::ReadFile(UserIni()), c.copied ? c.templateText : c.userText) << c.templateText;
+    }
+}
+
+TEST_F(UserDataTest, TemplateIsCopiedWhenNoUserFileExists)
+{
+    WriteIni("CopyINIFile=template.ini\n");
+    WriteFile(m_dir / "template.ini", "[Other]\nx=1\n");
+    Load();
+    EXPECT_EQ(test::ReadFile(UserIni()), "[Other]\nx=1\n");
+}
+
+} // namespace
+} // namespace bram

@@ -1,0 +1,89 @@
+#include "TestSupport.h"
+
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "localization/Localization.h"
+#include "log/Assertion.h"
+#include "log/Diagnostics.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace bram::test {
+
+CTempDir::CTempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "brambleton-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+    }
+    m_path = pattern + "/";
+}
+
+CTempDir::~CTempDir()
+{
+    std::error_code ec;
+    // Make read-only folders of a test removable again.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::remove_all(m_path, ec);
+}
+
+void WriteFile(const std::string& path, std::string_view data)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    if (!out) {
+        ADD_FAILURE() << "could not write " << path;
+    }
+}
+
+std::string ReadFile(const std::string& path)
+{
+    auto data = ReadWholeFile(path);
+    return data ? *data : std::string();
+}
+
+std::string ReadLog(const std::string& path)
+{
+    const std::string bytes = ReadFile(path);
+    EXPECT_GE(bytes.size(), 2u) << path;
+    if (bytes.size() < 2) {
+        return {};
+    }
+    EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE")) << "log must start with a byte order mark";
+    EXPECT_EQ(bytes.size() % 2, 0u) << "UTF-16 log has an odd length";
+    return Utf16LEBytesToUtf8(std::string_view(bytes).substr(2));
+}
+
+void ResetProcessState()
+{
+    CDiagnostics::Instance().TearDown();
+    CDiagnostics::Instance().SetObserver(nullptr);
+    SetAssertionQuestionHook(nullptr);
+    ResetLocalization();
+}
+
+CommandResult RunCommand(const std::string& command)
+{
+    CTempDir dir;
+    const std::string out = dir / "out";
+    const std::string err = dir / "err";
+    const int raw = std::system((command + " >" + out + " 2>" + err + " </dev/null").c_str());
+    CommandResult result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadFile(out);
+    result.err = ReadFile(err);
+    return result;
+}
+
+} // namespace bram::test

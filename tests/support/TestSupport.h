@@ -1,0 +1,44 @@
+#pragma once
+// Shared helpers of the tests: scratch folders, files, the log as text, and
+// a clean slate for the process-wide state.
+
+#include <string>
+#include <string_view>
+
+namespace bram::test {
+
+// A fresh folder under the temporary folder, removed with its contents.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+    // The folder with a trailing "/".
+    const std::string& Path() const { return m_path; }
+    std::string operator/(std::string_view name) const { return m_path + std::string(name); }
+
+private:
+    std::string m_path;
+};
+
+// Writes a file, creating its folders.
+void WriteFile(const std::string& path, std::string_view data);
+std::string ReadFile(const std::string& path);
+
+// The log file as UTF-8 text (without the byte order mark); checks that the
+// file starts with one.
+std::string ReadLog(const std::string& path);
+
+// Closes the log, drops string tables and the folder/language, resets hooks.
+void ResetProcessState();
+
+// Runs a shell command; returns its exit status and captures both streams.
+struct CommandResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+CommandResult RunCommand(const std::string& command);
+
+} // namespace bram::test
