@@ -1,0 +1,97 @@
+#pragma once
+// Categories group the triggers of a document for display, and hold the
+// triggers' names: a trigger knows only its id and asks the category system
+// for its name. Names that enter the system are normalized into script
+// identifiers. Refused input changes nothing.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bram {
+
+class CCategorySystem;
+
+// Turns a name into a script identifier, in place: blank to "_", German
+// umlauts and sharp s spelled out, ASCII letters, digits and "_" kept,
+// everything else removed.
+void NormalizeName(std::string& name);
+std::string NormalizedName(std::string_view name);
+
+class CTriggerEntry {
+public:
+    // Normalizes the name; refuses an empty or taken name, or a null system.
+    CTriggerEntry(std::string_view name, std::uint32_t id, CCategorySystem* system);
+
+    const std::string& GetName() const { return m_name; }
+    std::uint32_t GetId() const { return m_id; }
+    // Refuses a name that normalizes to an empty or taken one (its own included).
+    void SetName(std::string_view name);
+
+private:
+    CCategorySystem* m_system;
+    std::string m_name;
+    std::uint32_t m_id;
+};
+
+class CCategory {
+public:
+    CCategory(std::string_view name, CCategorySystem* system);
+    CCategory(const CCategory&) = delete;
+    CCategory& operator=(const CCategory&) = delete;
+
+    const std::string& GetName() const { return m_name; }
+    void SetName(std::string_view name);
+
+    std::size_t GetTriggerCount() const { return m_triggers.size(); }
+    CTriggerEntry* GetTrigger(std::size_t index) const;
+    CTriggerEntry* AddTrigger(std::string_view name, std::uint32_t id);
+    CTriggerEntry* AddTrigger(std::unique_ptr<CTriggerEntry> entry);
+    CTriggerEntry* InsertTrigger(std::unique_ptr<CTriggerEntry> entry, std::size_t index);
+    // Returns the entry when it is kept (destroy false); null otherwise.
+    std::unique_ptr<CTriggerEntry> RemoveTrigger(const CTriggerEntry* entry, bool destroy);
+    // Index of the entry, or -1.
+    int IndexOf(const CTriggerEntry* entry) const;
+
+    bool HasTrigger(std::string_view name, bool normalized) const;
+    std::string FindTriggerName(std::uint32_t id, bool& found) const;
+    void CheckNewTriggerName(std::string_view name) const;
+
+    CCategorySystem* GetSystem() const { return m_system; }
+
+private:
+    CCategorySystem* m_system;
+    std::vector<std::unique_ptr<CTriggerEntry>> m_triggers;
+    std::string m_name;
+};
+
+class CCategorySystem {
+public:
+    CCategorySystem() = default;
+    CCategorySystem(const CCategorySystem&) = delete;
+    CCategorySystem& operator=(const CCategorySystem&) = delete;
+
+    std::size_t GetCategoryCount() const { return m_categories.size(); }
+    CCategory* GetCategory(std::size_t index) const;
+    CCategory* AddCategory(std::string_view name);
+    CCategory* AddCategory(std::unique_ptr<CCategory> category);
+    // Returns the category when it is kept (destroy false); null otherwise.
+    std::unique_ptr<CCategory> RemoveCategory(const CCategory* category, bool destroy);
+    int IndexOf(const CCategory* category) const;
+
+    bool HasCategory(std::string_view name) const;
+    bool HasTrigger(std::string_view name) const;
+    std::string GetTriggerName(std::uint32_t id) const;
+    // The category holding the entry of that trigger id, or null.
+    CCategory* FindCategoryOfTrigger(std::uint32_t id) const;
+    void CheckNewCategoryName(std::string_view name) const;
+    void CheckNewTriggerName(std::string_view name) const;
+    void Clear() { m_categories.clear(); }
+
+private:
+    std::vector<std::unique_ptr<CCategory>> m_categories;
+};
+
+} // namespace bram

@@ -1,0 +1,121 @@
+#include "base/Exceptions.h"
+#include "category/CategorySystem.h"
+
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+TEST(NormalizeNameTest, RewritesIntoScriptIdentifiers)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Start Game!", "Start_Game"},
+        {"Größe Wert", "Groesse_Wert"},
+        {"ÄÖÜäöüß", "AeOeUeaeoeuess"},
+        {"!!!", ""},
+        {"3rd_try", "3rd_try"},
+        {"café €5", "caf_5"},
+        {"tab\there", "tabhere"},
+        {"", ""},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(NormalizedName(in), out) << in;
+        EXPECT_EQ(NormalizedName(out), out) << "normalizing twice changes nothing: " << out;
+    }
+}
+
+TEST(CategorySystemTest, TriggerNamesAreNormalizedAndUniqueAcrossCategories)
+{
+    CCategorySystem system;
+    CCategory* events = system.AddCategory("Events");
+    CCategory* other = system.AddCategory("Other");
+    CTriggerEntry* start = events->AddTrigger("Start Game!", 7);
+    EXPECT_EQ(start->GetName(), "Start_Game");
+    EXPECT_THROW(other->AddTrigger("Start Game", 8), CNotSupportedException);
+    EXPECT_THROW(events->AddTrigger("!!!", 9), CNotSupportedException);
+    EXPECT_EQ(other->GetTriggerCount(), 0u) << "a refused entry is not created";
+    EXPECT_TRUE(system.HasTrigger("Start Game?"));
+    EXPECT_FALSE(system.HasTrigger("start_game"));
+
+    // Case-sensitive: both spellings may live together.
+    EXPECT_NO_THROW(other->AddTrigger("items", 10));
+    EXPECT_NO_THROW(other->AddTrigger("Items", 11));
+    EXPECT_NO_THROW(system.AddCategory("items"));
+    EXPECT_NO_THROW(system.AddCategory("Items"));
+    EXPECT_THROW(system.AddCategory("Items"), CNotSupportedException);
+    EXPECT_EQ(system.GetCategoryCount(), 4u);
+}
+
+TEST(CategorySystemTest, RenamingRefusesTakenNamesIncludingItsOwn)
+{
+    CCategorySystem system;
+    CCategory* a = system.AddCategory("A");
+    system.AddCategory("B");
+    EXPECT_THROW(a->SetName("A"), CNotSupportedException);
+    EXPECT_THROW(a->SetName("B"), CNotSupportedException);
+    EXPECT_EQ(a->GetName(), "A");
+    a->SetName("C");
+    EXPECT_EQ(a->GetName(), "C");
+
+    CTriggerEntry* t = a->AddTrigger("Tick", 1);
+    a->AddTrigger("Tock", 2);
+    EXPECT_THROW(t->SetName("Tick!"), CNotSupportedException) << "normalizes to its own name";
+    EXPECT_THROW(t->SetName("Tock"), CNotSupportedException);
+    EXPECT_THROW(t->SetName("?"), CNotSupportedException);
+    EXPECT_EQ(t->GetName(), "Tick");
+    t->SetName("Tick Tack");
+    EXPECT_EQ(system.GetTriggerName(1), "Tick_Tack");
+}
+
+TEST(CategorySystemTest, LookupsByIdAndIndex)
+{
+    CCategorySystem system;
+    CCategory* a = system.AddCategory("A");
+    CCategory* b = system.AddCategory("B");
+    a->AddTrigger("first", 5);
+    b->AddTrigger("second", 5); // ids are not checked; the first in display order wins
+    EXPECT_EQ(system.GetTriggerName(5), "first");
+    EXPECT_EQ(system.GetTriggerName(99), "");
+    EXPECT_EQ(system.FindCategoryOfTrigger(5), a);
+    bool found = true;
+    EXPECT_EQ(b->FindTriggerName(99, found), "");
+    EXPECT_FALSE(found);
+    EXPECT_THROW(system.GetCategory(2), CNotSupportedException);
+    EXPECT_THROW(a->GetTrigger(1), CNotSupportedException);
+}
+
+TEST(CategorySystemTest, NullSystemIsAnInvalidArgument)
+{
+    EXPECT_THROW(CCategory("x", nullptr), CInvalidArgException);
+    EXPECT_THROW(CTriggerEntry("x", 1, nullptr), CInvalidArgException);
+}
+
+TEST(CategorySystemTest, EntriesMoveBetweenCategoriesWithoutBeingDestroyed)
+{
+    CCategorySystem system;
+    CCategory* a = system.AddCategory("A");
+    CCategory* b = system.AddCategory("B");
+    CTriggerEntry* x = a->AddTrigger("x", 1);
+    b->AddTrigger("y", 2);
+    std::unique_ptr<CTriggerEntry> moved = a->RemoveTrigger(x, false);
+    ASSERT_EQ(moved.get(), x);
+    EXPECT_EQ(a->GetTriggerCount(), 0u);
+    EXPECT_EQ(b->InsertTrigger(std::move(moved), 0), x);
+    EXPECT_EQ(b->IndexOf(x), 0);
+    EXPECT_EQ(system.FindCategoryOfTrigger(1), b);
+    EXPECT_EQ(b->RemoveTrigger(x, true), nullptr);
+    EXPECT_EQ(b->RemoveTrigger(x, true), nullptr) << "removing what is not there does nothing";
+    EXPECT_EQ(system.GetTriggerName(1), "");
+
+    std::unique_ptr<CCategory> kept = system.RemoveCategory(b, false);
+    EXPECT_EQ(kept.get(), b);
+    EXPECT_EQ(system.GetCategoryCount(), 1u);
+    EXPECT_FALSE(system.HasTrigger("y"));
+    system.AddCategory(std::move(kept));
+    EXPECT_TRUE(system.HasTrigger("y"));
+    system.Clear();
+    EXPECT_EQ(system.GetCategoryCount(), 0u);
+}
+
+} // namespace
+} // namespace bram
