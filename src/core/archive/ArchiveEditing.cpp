@@ -367,7 +367,7 @@ std::string CModuleArchive::GetCompressionName(std::uint32_t id) const
 // ---------------------------------------------------------------------------
 // Writing
 
-std::string CModuleArchive::BuildImage() const
+std::string CModuleArchive::SaveToMemory() const
 {
     const CModuleCompression* codec = nullptr;
     if (m_compression != kNoCompression) {
@@ -501,7 +501,7 @@ void CModuleArchive::Save(const std::string& path)
     if (m_path.empty()) {
         Fail("Could not save archive: no file name.");
     }
-    const std::string image = BuildImage();
+    const std::string image = SaveToMemory();
     const std::string reason = WriteFileAtomically(m_path, image);
     if (!reason.empty()) {
         throw CModuleException("Could not save archive: " + reason);

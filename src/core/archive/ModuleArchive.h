@@ -120,6 +120,8 @@ public:
     // replaces the target only when complete. A non-empty path becomes the
     // archive's path first.
     void Save(const std::string& path = {});
+    // The bytes Save would write.
+    std::string SaveToMemory() const;
 
     bool TryAddFile(std::string_view path, const void* data, std::uint32_t size);
     bool TryWriteFile(std::string_view path, const void* data, std::uint32_t size);
@@ -151,7 +153,6 @@ private:
     void AddFileNormalized(const std::string& path, const void* data, std::uint32_t size);
     void RemoveNode(CArchiveNode* node);
     void DestroyNode(CArchiveNode* directory);
-    std::string BuildImage() const;
     const CModuleCompression& ChecksumCodec() const;
 
     std::vector<std::unique_ptr<CArchiveNode>> m_nodes;
