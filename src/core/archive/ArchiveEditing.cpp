@@ -134,6 +134,16 @@ void CModuleArchive::EnsureParentDirectory(const std::string& path)
     }
 }
 
+// A new node at the end of the list and of its parent's children; missing
+// parents are created first.
+CArchiveNode* CModuleArchive::AppendAtPath(const std::string& path)
+{
+    EnsureParentDirectory(path);
+    const std::size_t slash = path.rfind('\\');
+    CArchiveNode* parent = slash == std::string::npos ? GetRoot() : FindNormalized(path.substr(0, slash));
+    return AppendNode(path, parent);
+}
+
 void CModuleArchive::CreateDirectoryNormalized(const std::string& path)
 {
     if (const CArchiveNode* existing = FindNormalized(path)) {
@@ -145,10 +155,7 @@ void CModuleArchive::CreateDirectoryNormalized(const std::string& path)
     if (path.empty() || path.back() == '\\') {
         Fail("Could not create directory: current directory name is empty.");
     }
-    EnsureParentDirectory(path);
-    const std::size_t slash = path.rfind('\\');
-    CArchiveNode* parent = slash == std::string::npos ? GetRoot() : FindNormalized(path.substr(0, slash));
-    AppendNode(path, parent);
+    AppendAtPath(path);
 }
 
 void CModuleArchive::AddFileNormalized(const std::string& path, const void* data, std::uint32_t size)
@@ -159,11 +166,7 @@ void CModuleArchive::AddFileNormalized(const std::string& path, const void* data
     if (path.empty() || path.back() == '\\') {
         Fail("Could not add file: no file name.");
     }
-    EnsureParentDirectory(path);
-    const std::size_t slash = path.rfind('\\');
-    CArchiveNode* parent = slash == std::string::npos ? GetRoot() : FindNormalized(path.substr(0, slash));
-    CArchiveNode* node = AppendNode(path, parent);
-    node->AssignData(data, size);
+    AppendAtPath(path)->AssignData(data, size);
 }
 
 void CModuleArchive::AddFile(std::string_view path, const void* data, std::uint32_t size)

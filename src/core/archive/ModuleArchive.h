@@ -149,6 +149,7 @@ private:
     void Reset();
     CArchiveNode* AppendNode(std::string name, CArchiveNode* parent);
     void EnsureParentDirectory(const std::string& normalizedPath);
+    CArchiveNode* AppendAtPath(const std::string& normalizedPath);
     void CreateDirectoryNormalized(const std::string& path);
     void AddFileNormalized(const std::string& path, const void* data, std::uint32_t size);
     void RemoveNode(CArchiveNode* node);
