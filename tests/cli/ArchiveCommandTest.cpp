@@ -72,7 +72,10 @@ TEST_P(ArchivePackTest, PackListUnpackGiveTheSameFiles)
     EXPECT_EQ(test::RunCommand(Archive("verify " + Quote(dir / "out.modl"))).status, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Compressions, ArchivePackTest, testing::Values("", "none", "deflate"));
+INSTANTIATE_TEST_SUITE_P(Compressions, ArchivePackTest, testing::Values("", "none", "deflate"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return *info.param == '\0' ? std::string("Default") : std::string(info.param);
+                         });
 
 TEST(ArchiveCommandTest, NamesAreStoredNormalized)
 {
