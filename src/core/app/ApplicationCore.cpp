@@ -103,6 +103,31 @@ void CApplicationCore::LoadMainData(CLoadingProgress& progress)
     }
 }
 
+std::string StartUpFailureReason(std::string_view logText)
+{
+    static constexpr std::string_view kModuleException = "A module exception occured. Error message: ";
+    if (StartsWith(logText, kModuleException)) {
+        std::string_view message = logText.substr(kModuleException.size());
+        if (EndsWith(message, "\n.")) {
+            message.remove_suffix(2);
+        }
+        return std::string(message);
+    }
+    static constexpr std::string_view kReasons[] = {
+        "Loading Verification failed.", "Error message: ", "Error information:", "Failed to open file ",
+        "No Script Creations/Definitions file defined.", "XML error in line ", "Could not initialize program.",
+    };
+    for (const std::string_view reason : kReasons) {
+        if (StartsWith(logText, reason)) {
+            return std::string(logText);
+        }
+    }
+    if (StartsWith(logText, "Opening ") && EndsWith(logText, " failed.\n")) {
+        return std::string(logText);
+    }
+    return {};
+}
+
 void CApplicationCore::ReleaseMainData()
 {
     CGenerationSettings::Instance().Clear();
