@@ -162,7 +162,7 @@ std::string ModuleNameFromPath(std::string_view path)
     return name;
 }
 
-std::unique_ptr<CModule> CModule::Create(const std::string& nameOrPath, CLoadingProgress* progress, bool readDataNow)
+CModule* CModule::Create(const std::string& nameOrPath, CLoadingProgress* progress, bool readDataNow)
 {
     const ModuleRegistry& reg = Registry();
     std::string archivePath;
@@ -172,7 +172,9 @@ std::unique_ptr<CModule> CModule::Create(const std::string& nameOrPath, CLoading
     } else {
         archivePath = reg.modulesFolder + nameOrPath + ".modl";
     }
-    std::unique_ptr<CModule> module(new CModule(ModuleNameOf(nameOrPath), archivePath));
+    // Known before its data is read, so that a needed-module cycle comes
+    // back to it instead of opening it again.
+    CModule* module = CreateRegistered(std::unique_ptr<CModule>(new CModule(ModuleNameOf(nameOrPath), archivePath)));
     if (progress != nullptr) {
         progress->SetDetailText(GetLocalizedString("Loading/LoadingModuleArchive"));
         progress->SelectTask(archivePath);
@@ -188,9 +190,9 @@ std::unique_ptr<CModule> CModule::Create(const std::string& nameOrPath, CLoading
     return module;
 }
 
-std::unique_ptr<CModule> CModule::CreateFromXml(const std::string& name, std::string_view xmlUtf8)
+CModule* CModule::CreateFromXml(const std::string& name, std::string_view xmlUtf8)
 {
-    std::unique_ptr<CModule> module(new CModule(name, std::string()));
+    CModule* module = CreateRegistered(std::unique_ptr<CModule>(new CModule(name, std::string())));
     module->m_archive = std::make_unique<CModuleArchive>();
     const std::string bytes = "\xFF\xFE" + Utf8ToUtf16LEBytes(xmlUtf8);
     module->m_archive->AddFile(kDataPath, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
@@ -317,7 +319,7 @@ void CModule::ReadNeededModules(const CXmlNode& element, CLoadingProgress* progr
             CModule* created = nullptr;
             {
                 CProgressScope scope(progress);
-                created = CreateRegistered(Create(*text, progress, true));
+                created = Create(*text, progress, true);
             }
             AddModule(created);
             NeedModule(created);
@@ -415,12 +417,12 @@ CModule* AddModule(CModule* module)
 
 CModule* CreateModule(const std::string& nameOrPath, CLoadingProgress* progress, bool readDataNow)
 {
-    return CreateRegistered(CModule::Create(nameOrPath, progress, readDataNow));
+    return CModule::Create(nameOrPath, progress, readDataNow);
 }
 
 CModule* CreateModuleFromXml(const std::string& name, std::string_view xmlUtf8)
 {
-    CModule* module = AddModule(CreateRegistered(CModule::CreateFromXml(name, xmlUtf8)));
+    CModule* module = AddModule(CModule::CreateFromXml(name, xmlUtf8));
     module->ReadData(nullptr);
     return module;
 }

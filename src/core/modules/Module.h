@@ -88,8 +88,8 @@ private:
     friend class CModuleReader;
 
     CModule(std::string name, std::string archivePath);
-    static std::unique_ptr<CModule> Create(const std::string& nameOrPath, CLoadingProgress* progress, bool readDataNow);
-    static std::unique_ptr<CModule> CreateFromXml(const std::string& name, std::string_view xmlUtf8);
+    static CModule* Create(const std::string& nameOrPath, CLoadingProgress* progress, bool readDataNow);
+    static CModule* CreateFromXml(const std::string& name, std::string_view xmlUtf8);
     friend CModule* CreateModule(const std::string&, CLoadingProgress*, bool);
     friend CModule* CreateModuleFromXml(const std::string&, std::string_view);
     void ReadLocalizationTables();
