@@ -35,4 +35,14 @@ void WriteModuleArchive(const std::string& path, const std::string& xml,
 
 std::string Utf16(const std::string& utf8, bool bom = true);
 
+// Definition files that fit the workspace below.
+std::string FunctionDefinitionXml();
+std::string ScriptCreationXml();
+
+// A small complete workspace: brambleton.ini (no logging), modules "base"
+// (priority 1: types Str, Num, Bool, Trig, Func; blocks Events, Actions;
+// constant Pi; script runtime.lua) and "flow" (priority 5, needs base:
+// structure If, calls Print and Add), and both definition files.
+void WriteWorkspace(const std::string& folder);
+
 } // namespace bram::test
