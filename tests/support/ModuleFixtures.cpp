@@ -88,7 +88,7 @@ void WriteWorkspace(const std::string& folder)
     ModuleSource base;
     base.priority = "1";
     base.types = StandardTypes();
-    base.blocks = "<Block><Name>Events</Name><StartInstruction/><EndInstruction/><Separator><![CDATA[\n]]></Separator>"
+    base.blocks = "<Block><Name>Events</Name><StartInstruction><![CDATA[]]></StartInstruction><EndInstruction><![CDATA[]]></EndInstruction><Separator><![CDATA[\n]]></Separator>"
                   "<StandardValue><![CDATA[]]></StandardValue><Type>Trig</Type></Block>"
                   "<Block><Name>Actions</Name><StartInstruction><![CDATA[]]></StartInstruction>"
                   "<EndInstruction><![CDATA[]]></EndInstruction><Separator><![CDATA[\n]]></Separator>"
