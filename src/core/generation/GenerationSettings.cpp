@@ -134,12 +134,12 @@ void LoadFunctionDefinition(const std::string& dataFolder, CLoadingProgress& pro
 
     const CXmlNode blocksNode = root.Child("FunctionBlocks");
     VerifyLoading(!blocksNode.IsNull(), "Element 'FunctionDefinition'->'FunctionBlocks' expected.");
-    const CXmlNodeList blockNodes = blocksNode.SelectNodes("child::Block");
+    const std::vector<CXmlNode> blockNodes = blocksNode.Children("Block");
     std::vector<const CBlockInfo*> blocks;
-    const std::size_t n = blockNodes.GetLength();
+    const std::size_t n = blockNodes.size();
     for (std::size_t i = 0; i < n; ++i) {
         progress.SetTaskProgress(0.6 + 0.4 * static_cast<double>(i) / static_cast<double>(n));
-        const auto name = blockNodes.GetItem(i).FindText();
+        const auto name = blockNodes[i].FindText();
         VerifyLoading(name.has_value(), "Text in 'FunctionDefinition'->'FunctionBlocks'->'Block' expected.");
         const CBlockInfo* found = nullptr;
         for (const CBlockInfo* block : GetAllBlocks()) {

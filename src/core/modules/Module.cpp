@@ -97,20 +97,6 @@ private:
     int m_task = -1;
 };
 
-// UTF-16LE bytes (whole characters only, up to the first U+0000, without a
-// leading byte order mark) as UTF-8.
-std::string Utf16TextToUtf8(std::string_view bytes)
-{
-    std::string text = Utf16LEBytesToUtf8(bytes.substr(0, bytes.size() & ~static_cast<std::size_t>(1)));
-    if (const auto nul = text.find('\0'); nul != std::string::npos) {
-        text.resize(nul);
-    }
-    if (StartsWith(text, "\xEF\xBB\xBF")) {
-        text.erase(0, 3);
-    }
-    return text;
-}
-
 CModule* CreateRegistered(std::unique_ptr<CModule> module)
 {
     Registry().owned.push_back(std::move(module));
@@ -122,16 +108,16 @@ CModule* CreateRegistered(std::unique_ptr<CModule> module)
 void CModuleStringTable::Load(std::string_view utf16Bytes)
 {
     CXmlDocument doc;
-    if (!doc.LoadMemory(Utf16TextToUtf8(utf16Bytes))) {
+    if (!doc.LoadUtf16LE(utf16Bytes)) {
         return;
     }
     const CXmlNode root = doc.GetDocumentElement();
     if (root.IsNull() || root.GetName() != "stringtable") {
         return;
     }
-    const CXmlNodeList strings = root.SelectNodes("child::string");
-    for (std::size_t i = 0; i < strings.GetLength(); ++i) {
-        const CXmlNode entry = strings.GetItem(i);
+    const std::vector<CXmlNode> strings = root.Children("string");
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        const CXmlNode entry = strings[i];
         const auto id = entry.GetAttribute("id");
         auto text = entry.FindText();
         if (id && text) {
@@ -254,7 +240,7 @@ void CModule::ReadXml(std::string_view utf16Bytes, CLoadingProgress* progress)
 {
     CXmlDocument doc;
     CXmlParseError error;
-    if (!doc.LoadMemory(Utf16TextToUtf8(utf16Bytes), &error)) {
+    if (!doc.LoadUtf16LE(utf16Bytes, &error)) {
         LogPrintf("XML error in line %d: %s\n", error.line, error.reason.c_str());
         throw CModuleException("Could not load main module data.");
     }
@@ -299,13 +285,13 @@ void CModule::ReadNeededModules(const CXmlNode& element, CLoadingProgress* progr
     if (progress != nullptr) {
         progress->SetDetailText(GetLocalizedString("Loading/LoadingNeededModules"));
     }
-    const CXmlNodeList needs = element.SelectNodes("child::NeedsModule");
-    const std::size_t n = needs.GetLength();
+    const std::vector<CXmlNode> needs = element.Children("NeedsModule");
+    const std::size_t n = needs.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (progress != nullptr) {
             progress->SetTaskProgress(0.25 + 0.05 * static_cast<double>(i) / static_cast<double>(n));
         }
-        const auto text = needs.GetItem(i).FindText();
+        const auto text = needs[i].FindText();
         if (!text) {
             throw CModuleException("Text in or Element 'Module'->'NeededModules'->'NeedsModule' expected.");
         }

@@ -143,9 +143,10 @@ const CModule* CModuleReader::FindNeededModule(const std::string& name) const
     return nullptr;
 }
 
-std::pair<std::string, const CModule*> CModuleReader::ReadReference(const CXmlNode& reference,
-                                                                    const ReferenceMessages& messages)
+std::pair<std::string, const CModule*> CModuleReader::ReadReference(const CXmlNode& reference, const char* kindPath,
+                                                                    const char* suffix)
 {
+    const auto path = [&] { return std::string(kindPath) + suffix; };
     std::string name;
     const CModule* named = nullptr;
     if (auto text = reference.FindText()) {
@@ -153,13 +154,13 @@ std::pair<std::string, const CModule*> CModuleReader::ReadReference(const CXmlNo
     } else {
         auto nameText = ChildText(reference, "Name");
         if (!nameText) {
-            Fail(messages.name);
+            Fail("Text in " + path() + "(->'Name') expected.");
         }
         name = std::move(*nameText);
         if (const CXmlNode moduleNode = reference.Child("Module"); !moduleNode.IsNull()) {
             const auto moduleText = moduleNode.FindText();
             if (!moduleText) {
-                Fail(messages.moduleText);
+                Fail("Text in " + path() + "->'Module' expected.");
             }
             named = FindNeededModule(*moduleText);
             if (named == nullptr) {
@@ -168,22 +169,18 @@ std::pair<std::string, const CModule*> CModuleReader::ReadReference(const CXmlNo
         }
     }
     if (name.empty()) {
-        Fail(messages.name);
+        Fail("Text in " + path() + "(->'Name') expected.");
     }
     return {std::move(name), named};
 }
 
-const CTypeInfo* CModuleReader::ResolveType(const CXmlNode& declaration, const std::string& kindPath)
+const CTypeInfo* CModuleReader::ResolveType(const CXmlNode& declaration, const char* kindPath)
 {
-    const std::string path = kindPath + "->'Type'";
     const CXmlNode typeNode = declaration.Child("Type");
     if (typeNode.IsNull()) {
-        Fail("Element " + path + " expected.");
+        Fail("Element " + std::string(kindPath) + "->'Type' expected.");
     }
-    const ReferenceMessages messages{"Text in " + path + "(->'Name') expected.",
-                                     "Text in " + path + "->'Module' expected.",
-                                     "Valid type name in " + path + " expected."};
-    const auto [name, named] = ReadReference(typeNode, messages);
+    const auto [name, named] = ReadReference(typeNode, kindPath, "->'Type'");
     const CTypeInfo* type = named != nullptr ? FindByName(named->GetTypes(), name) : nullptr;
     if (type == nullptr) {
         type = FindByName(m_module.GetTypes(), name);
@@ -192,18 +189,14 @@ const CTypeInfo* CModuleReader::ResolveType(const CXmlNode& declaration, const s
         type = FindByName(m_module.GetVisibleTypes(), name);
     }
     if (type == nullptr) {
-        Fail(messages.unknown);
+        Fail("Valid type name in " + std::string(kindPath) + "->'Type' expected.");
     }
     return type;
 }
 
 const CBlockInfo* CModuleReader::ResolveBlock(const CXmlNode& reference)
 {
-    const std::string path = kBlockReferenceKind;
-    const ReferenceMessages messages{"Text in " + path + "(->'Name') expected.",
-                                     "Text in " + path + "->'Module' expected.",
-                                     "Valid block name in " + path + " expected."};
-    const auto [name, named] = ReadReference(reference, messages);
+    const auto [name, named] = ReadReference(reference, kBlockReferenceKind, "");
     const CBlockInfo* block = named != nullptr ? FindByName(named->GetBlocks(), name) : nullptr;
     if (block == nullptr) {
         block = FindByName(m_module.GetBlocks(), name);
@@ -212,7 +205,7 @@ const CBlockInfo* CModuleReader::ResolveBlock(const CXmlNode& reference)
         block = FindByName(m_module.GetVisibleBlocks(), name);
     }
     if (block == nullptr) {
-        Fail(messages.unknown);
+        Fail("Valid block name in " + std::string(kBlockReferenceKind) + " expected.");
     }
     return block;
 }
@@ -223,10 +216,10 @@ void CModuleReader::ReadTypes(const CXmlNode& types)
         Fail("Element 'Module'->'Data'->'Types' expected.");
     }
     Detail("Loading/LoadTypes");
-    const CXmlNodeList list = types.SelectNodes("child::Type");
-    for (std::size_t i = 0; i < list.GetLength(); ++i) {
-        Progress(0.30, 0.15, i, list.GetLength());
-        ReadType(list.GetItem(i));
+    const std::vector<CXmlNode> list = types.Children("Type");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Progress(0.30, 0.15, i, list.size());
+        ReadType(list[i]);
     }
     Progress(0.45, 0, 0, 0);
 }
@@ -281,10 +274,10 @@ void CModuleReader::ReadType(const CXmlNode& type)
             }
             replacements.emplace_back(kEndStringKey, std::move(*text));
         }
-        const CXmlNodeList list = replacementsNode.SelectNodes("child::Replacement");
+        const std::vector<CXmlNode> list = replacementsNode.Children("Replacement");
         const std::string kind = kReplacementKind;
-        for (std::size_t i = 0; i < list.GetLength(); ++i) {
-            const CXmlNode replacement = list.GetItem(i);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const CXmlNode replacement = list[i];
             const CXmlNode what = replacement.Child("What");
             if (what.IsNull()) {
                 Fail(kind + "->'What' expected.");
@@ -317,10 +310,10 @@ void CModuleReader::ReadBlocks(const CXmlNode& blocks)
         Fail("Element 'Module'->'Data'->'Blocks' expected.");
     }
     Detail("Loading/LoadBlocks");
-    const CXmlNodeList list = blocks.SelectNodes("child::Block");
-    for (std::size_t i = 0; i < list.GetLength(); ++i) {
-        Progress(0.45, 0.10, i, list.GetLength());
-        ReadBlock(list.GetItem(i));
+    const std::vector<CXmlNode> list = blocks.Children("Block");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Progress(0.45, 0.10, i, list.size());
+        ReadBlock(list[i]);
     }
     Progress(0.55, 0, 0, 0);
 }
@@ -345,10 +338,10 @@ void CModuleReader::ReadConstants(const CXmlNode& constants)
         Fail("Element 'Module'->'Data'->'Constants' expected.");
     }
     Detail("Loading/LoadConstants");
-    const CXmlNodeList list = constants.SelectNodes("child::Constant");
-    for (std::size_t i = 0; i < list.GetLength(); ++i) {
-        Progress(0.55, 0.10, i, list.GetLength());
-        ReadConstant(list.GetItem(i));
+    const std::vector<CXmlNode> list = constants.Children("Constant");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Progress(0.55, 0.10, i, list.size());
+        ReadConstant(list[i]);
     }
     Progress(0.65, 0, 0, 0);
 }
@@ -380,10 +373,10 @@ void CModuleReader::ReadStructures(const CXmlNode& structures)
         Fail("Element 'Structures' expected.");
     }
     Detail("Loading/LoadStructures");
-    const CXmlNodeList list = structures.SelectNodes("child::Structure");
-    for (std::size_t i = 0; i < list.GetLength(); ++i) {
-        Progress(0.65, 0.15, i, list.GetLength());
-        ReadInstruction(list.GetItem(i), true);
+    const std::vector<CXmlNode> list = structures.Children("Structure");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Progress(0.65, 0.15, i, list.size());
+        ReadInstruction(list[i], true);
     }
     Progress(0.80, 0, 0, 0);
 }
@@ -394,10 +387,10 @@ void CModuleReader::ReadCalls(const CXmlNode& calls)
         Fail("Element 'Module'->'Data'->'Calls' expected.");
     }
     Detail("Loading/LoadCalls");
-    const CXmlNodeList list = calls.SelectNodes("child::Call");
-    for (std::size_t i = 0; i < list.GetLength(); ++i) {
-        Progress(0.80, 0.18, i, list.GetLength());
-        ReadInstruction(list.GetItem(i), false);
+    const std::vector<CXmlNode> list = calls.Children("Call");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Progress(0.80, 0.18, i, list.size());
+        ReadInstruction(list[i], false);
     }
     Progress(0.98, 0, 0, 0);
 }
@@ -424,9 +417,9 @@ void CModuleReader::ReadInstruction(const CXmlNode& declaration, bool structure)
 
     std::vector<const CBlockInfo*> blocks;
     if (structure) {
-        const CXmlNodeList list = RequiredChild(declaration, "Blocks", kind).SelectNodes("child::Block");
-        for (std::size_t i = 0; i < list.GetLength(); ++i) {
-            blocks.push_back(ResolveBlock(list.GetItem(i)));
+        const std::vector<CXmlNode> list = RequiredChild(declaration, "Blocks", kind).Children("Block");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            blocks.push_back(ResolveBlock(list[i]));
         }
     }
     if ((!parameters.empty() || !blocks.empty()) && raw.empty()) {
@@ -449,10 +442,10 @@ CParameterList CModuleReader::ReadParameters(const CXmlNode& parameters)
         Fail("INTERNAL ERROR: Element 'Parameters' expected.");
     }
     CParameterList list;
-    const CXmlNodeList nodes = parameters.SelectNodes("child::Parameter");
-    for (std::size_t i = 0; i < nodes.GetLength(); ++i) {
+    const std::vector<CXmlNode> nodes = parameters.Children("Parameter");
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
         // Appended before the next is read, so a later parameter can refer to it.
-        list.push_back(ReadParameter(nodes.GetItem(i), i));
+        list.push_back(ReadParameter(nodes[i], i));
     }
     return list;
 }
@@ -485,9 +478,9 @@ std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& par
 
     if (const CXmlNode valuesNode = parameter.Child("Values"); !valuesNode.IsNull()) {
         std::vector<CEnumValue> values;
-        const CXmlNodeList list = valuesNode.SelectNodes("child::Value");
-        for (std::size_t i = 0; i < list.GetLength(); ++i) {
-            const CXmlNode value = list.GetItem(i);
+        const std::vector<CXmlNode> list = valuesNode.Children("Value");
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const CXmlNode value = list[i];
             std::string valueName = RequiredText(value, "Name", kValueKind, true);
             std::string script = RequiredText(value, "Value", kValueKind, false);
             values.emplace_back(std::move(valueName), std::move(script));
@@ -516,10 +509,10 @@ void CModuleReader::ReadScripts(const CXmlNode& scripts)
         Fail("Element 'Module'->'Scripts' expected.");
     }
     Detail("Loading/LoadingScripts");
-    const CXmlNodeList list = scripts.SelectNodes("child::Script");
-    for (std::size_t i = 0; i < list.GetLength(); ++i) {
-        Progress(0.98, 0.02, i, list.GetLength());
-        auto text = list.GetItem(i).FindText();
+    const std::vector<CXmlNode> list = scripts.Children("Script");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Progress(0.98, 0.02, i, list.size());
+        auto text = list[i].FindText();
         if (!text) {
             Fail("Text in 'Module'->'Scripts'->'Script' expected.");
         }

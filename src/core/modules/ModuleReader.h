@@ -29,13 +29,6 @@ public:
     void ReadScripts(const CXmlNode& scripts);
 
 private:
-    // The message texts of one kind's type or block reference.
-    struct ReferenceMessages {
-        std::string name;
-        std::string moduleText;
-        std::string unknown;
-    };
-
     void ReadType(const CXmlNode& type);
     void ReadBlock(const CXmlNode& block);
     void ReadConstant(const CXmlNode& constant);
@@ -43,10 +36,12 @@ private:
     CParameterList ReadParameters(const CXmlNode& parameters);
     std::unique_ptr<CParameterInfo> ReadParameter(const CXmlNode& parameter, std::size_t index);
 
-    const CTypeInfo* ResolveType(const CXmlNode& declaration, const std::string& kindPath);
+    const CTypeInfo* ResolveType(const CXmlNode& declaration, const char* kindPath);
     const CBlockInfo* ResolveBlock(const CXmlNode& reference);
-    // The referenced name and the named module (null when none was named).
-    std::pair<std::string, const CModule*> ReadReference(const CXmlNode& reference, const ReferenceMessages& messages);
+    // The referenced name and the named module (null when none was named);
+    // path + suffix names the reference element in the messages.
+    std::pair<std::string, const CModule*> ReadReference(const CXmlNode& reference, const char* path,
+                                                         const char* suffix);
     const CModule* FindNeededModule(const std::string& name) const;
 
     void Progress(double base, double span, std::size_t i, std::size_t n) const;
