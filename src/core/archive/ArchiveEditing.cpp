@@ -134,6 +134,16 @@ void CModuleArchive::EnsureParentDirectory(const std::string& path)
     }
 }
 
+// A new node at the end of the list and of its parent's children; missing
+// parents are created first.
+CArchiveNode* CModuleArchive::AppendAtPath(const std::string& path)
+{
+    EnsureParentDirectory(path);
+    const std::size_t slash = path.rfind('\\');
+    CArchiveNode* parent = slash == std::string::npos ? GetRoot() : FindNormalized(path.substr(0, slash));
+    return AppendNode(path, parent);
+}
+
 void CModuleArchive::CreateDirectoryNormalized(const std::string& path)
 {
     if (const CArchiveNode* existing = FindNormalized(path)) {
@@ -145,10 +155,7 @@ void CModuleArchive::CreateDirectoryNormalized(const std::string& path)
     if (path.empty() || path.back() == '\\') {
         Fail("Could not create directory: current directory name is empty.");
     }
-    EnsureParentDirectory(path);
-    const std::size_t slash = path.rfind('\\');
-    CArchiveNode* parent = slash == std::string::npos ? GetRoot() : FindNormalized(path.substr(0, slash));
-    AppendNode(path, parent);
+    AppendAtPath(path);
 }
 
 void CModuleArchive::AddFileNormalized(const std::string& path, const void* data, std::uint32_t size)
@@ -159,11 +166,7 @@ void CModuleArchive::AddFileNormalized(const std::string& path, const void* data
     if (path.empty() || path.back() == '\\') {
         Fail("Could not add file: no file name.");
     }
-    EnsureParentDirectory(path);
-    const std::size_t slash = path.rfind('\\');
-    CArchiveNode* parent = slash == std::string::npos ? GetRoot() : FindNormalized(path.substr(0, slash));
-    CArchiveNode* node = AppendNode(path, parent);
-    node->AssignData(data, size);
+    AppendAtPath(path)->AssignData(data, size);
 }
 
 void CModuleArchive::AddFile(std::string_view path, const void* data, std::uint32_t size)
@@ -367,7 +370,7 @@ std::string CModuleArchive::GetCompressionName(std::uint32_t id) const
 // ---------------------------------------------------------------------------
 // Writing
 
-std::string CModuleArchive::BuildImage() const
+std::string CModuleArchive::SaveToMemory() const
 {
     const CModuleCompression* codec = nullptr;
     if (m_compression != kNoCompression) {
@@ -501,7 +504,7 @@ void CModuleArchive::Save(const std::string& path)
     if (m_path.empty()) {
         Fail("Could not save archive: no file name.");
     }
-    const std::string image = BuildImage();
+    const std::string image = SaveToMemory();
     const std::string reason = WriteFileAtomically(m_path, image);
     if (!reason.empty()) {
         throw CModuleException("Could not save archive: " + reason);

@@ -81,6 +81,19 @@ wint_t ToLowerWide(wint_t c)
     return unicode != locale_t(0) ? ::towlower_l(c, unicode) : std::towlower(c);
 }
 
+// Fuzzing builds still compute every checksum but accept a mismatch, so that
+// mutated inputs reach the checks behind the checksums.
+bool ChecksumMatches(std::uint32_t computed, std::uint32_t stored)
+{
+#ifdef BRAMBLETON_FUZZING
+    (void)computed;
+    (void)stored;
+    return true;
+#else
+    return computed == stored;
+#endif
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -139,7 +152,8 @@ private:
         NextOrFail(checksum, "Invalid data length (modl)");
         m_bodySize = m_size - kHeaderSize;
         m_body = m_data + kHeaderSize;
-        if (m_archive.ChecksumCodec().Checksum(m_body, static_cast<std::uint32_t>(m_bodySize), 0) != checksum) {
+        const CModuleCompression& codec = m_archive.ChecksumCodec();
+        if (!ChecksumMatches(codec.Checksum(m_body, static_cast<std::uint32_t>(m_bodySize), 0), checksum)) {
             Fail("Checksum error (modl)");
         }
         if (!Next(value) || value != kMagicFile) {
@@ -171,7 +185,7 @@ private:
             }
             m_directory = m_data + m_pos;
             m_directorySize = size;
-            if (m_archive.ChecksumCodec().Checksum(m_directory, size, 0) != checksum) {
+            if (!ChecksumMatches(m_archive.ChecksumCodec().Checksum(m_directory, size, 0), checksum)) {
                 Fail("Checksum error.");
             }
         } else {
@@ -197,7 +211,7 @@ private:
             }
             m_directory = m_unpackedDirectory.get();
             m_directorySize = size;
-            if (codec->Checksum(m_directory, size, 0) != checksum) {
+            if (!ChecksumMatches(codec->Checksum(m_directory, size, 0), checksum)) {
                 Fail("Checksum error.");
             }
         }
@@ -318,7 +332,7 @@ private:
             }
             if (kind == kNoCompression) {
                 const std::uint8_t* bytes = BodyRange(offset, size);
-                if (m_archive.ChecksumCodec().Checksum(bytes, size, 0) != checksum) {
+                if (!ChecksumMatches(m_archive.ChecksumCodec().Checksum(bytes, size, 0), checksum)) {
                     Fail("Checksum error.");
                 }
                 data = std::make_unique_for_overwrite<std::uint8_t[]>(size);
@@ -343,7 +357,7 @@ private:
                 if (unpacked != size) {
                     Fail("Could not uncompress data.\n");
                 }
-                if (codec->Checksum(data.get(), size, 0) != checksum) {
+                if (!ChecksumMatches(codec->Checksum(data.get(), size, 0), checksum)) {
                     Fail("Checksum error.");
                 }
             }

@@ -120,6 +120,8 @@ public:
     // replaces the target only when complete. A non-empty path becomes the
     // archive's path first.
     void Save(const std::string& path = {});
+    // The bytes Save would write.
+    std::string SaveToMemory() const;
 
     bool TryAddFile(std::string_view path, const void* data, std::uint32_t size);
     bool TryWriteFile(std::string_view path, const void* data, std::uint32_t size);
@@ -147,11 +149,11 @@ private:
     void Reset();
     CArchiveNode* AppendNode(std::string name, CArchiveNode* parent);
     void EnsureParentDirectory(const std::string& normalizedPath);
+    CArchiveNode* AppendAtPath(const std::string& normalizedPath);
     void CreateDirectoryNormalized(const std::string& path);
     void AddFileNormalized(const std::string& path, const void* data, std::uint32_t size);
     void RemoveNode(CArchiveNode* node);
     void DestroyNode(CArchiveNode* directory);
-    std::string BuildImage() const;
     const CModuleCompression& ChecksumCodec() const;
 
     std::vector<std::unique_ptr<CArchiveNode>> m_nodes;

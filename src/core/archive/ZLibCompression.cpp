@@ -13,26 +13,33 @@ std::uint32_t CZLibCompression::Checksum(const void* data, std::uint32_t length,
     return static_cast<std::uint32_t>(::crc32(initial, static_cast<const Bytef*>(data), length));
 }
 
+namespace {
+
+// zlib's compress and uncompress share one calling convention.
+using ZlibCall = int (*)(Bytef*, uLongf*, const Bytef*, uLong);
+
+void Call(ZlibCall function, void* destination, std::uint32_t& destinationLength, const void* source,
+          std::uint32_t sourceLength, const char* failure)
+{
+    uLongf length = destinationLength;
+    if (function(static_cast<Bytef*>(destination), &length, static_cast<const Bytef*>(source), sourceLength) != Z_OK) {
+        throw CModuleException(failure);
+    }
+    destinationLength = static_cast<std::uint32_t>(length);
+}
+
+} // namespace
+
 void CZLibCompression::Uncompress(void* destination, std::uint32_t& destinationLength, const void* source,
                                   std::uint32_t sourceLength) const
 {
-    uLongf length = destinationLength;
-    if (::uncompress(static_cast<Bytef*>(destination), &length, static_cast<const Bytef*>(source), sourceLength) !=
-        Z_OK) {
-        throw CModuleException("Could not uncompress data.\n");
-    }
-    destinationLength = static_cast<std::uint32_t>(length);
+    Call(::uncompress, destination, destinationLength, source, sourceLength, "Could not uncompress data.\n");
 }
 
 void CZLibCompression::Compress(void* destination, std::uint32_t& destinationLength, const void* source,
                                 std::uint32_t sourceLength) const
 {
-    uLongf length = destinationLength;
-    if (::compress(static_cast<Bytef*>(destination), &length, static_cast<const Bytef*>(source), sourceLength) !=
-        Z_OK) {
-        throw CModuleException("Could not compress data.\n");
-    }
-    destinationLength = static_cast<std::uint32_t>(length);
+    Call(::compress, destination, destinationLength, source, sourceLength, "Could not compress data.\n");
 }
 
 std::uint32_t CZLibCompression::CompressBound(std::uint32_t length) const
