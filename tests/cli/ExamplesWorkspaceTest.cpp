@@ -1,0 +1,290 @@
+// The sample workspace that the build assembles: every text the program
+// looks up exists in every language, and every module's declarations have
+// their words in the module's own tables.
+
+#include "TestSupport.h"
+#include "localization/Localization.h"
+#include "settings/IniFile.h"
+#include "xml/XmlDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <set>
+
+namespace bram {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kWorkspace = std::string(BRAMBLETON_EXAMPLES_DIR) + "/";
+const std::string kSources = std::string(BRAMBLETON_EXAMPLES_SOURCE_DIR) + "/";
+const std::vector<std::string> kLanguages = {"en", "de"};
+
+// Every key the program looks up in its own tables.
+const std::vector<std::string> kProgramKeys = {
+    "AboutBox/Title", "AboutBox/ThanksTo",
+    "BooleanNames/True", "BooleanNames/False",
+    "CatView/ContextDelete", "CatView/ContextEnable", "CatView/ContextEnableAtBeginning",
+    "CatView/ContextNewCategory", "CatView/ContextNewTrigger", "CatView/NewCategory", "CatView/NewTrigger",
+    "CommentView/EnableAtBeginningCheckBoxText", "CommentView/EnableCheckBoxText",
+    "CommentView/PreambleDescription", "CommentView/TriggerCommentDescription",
+    "History/CatView_CreateCategory", "History/CatView_CreateTrigger", "History/CatView_DeleteCategory",
+    "History/CatView_DeleteTrigger", "History/CatView_DragDropTrigger", "History/CatView_RenameCategory",
+    "History/CatView_RenameTrigger", "History/InstructionView_DragDropInstruction",
+    "History/InstructionView_InstructionChanged", "History/InstructionView_NewInstruction", "History/Menu_Filler",
+    "History/Text_Delete", "History/Text_Return", "History/Text_Input", "History/Text_Paste", "History/Text_Cut",
+    "History/Trigger_EnabledAtBeginningChanged", "History/Trigger_EnabledChanged", "History/Trigger_ToCode",
+    "History/VariablDialog_DeleteVariable", "History/VariablesDialog_AddVariable", "History/VariablesDialog_Cut",
+    "History/VariablesDialog_Paste", "History/VariablesDialog_RenameVariable",
+    "History/VariablesDialog_ReplaceVariable", "History/Variables_VariablesChanged",
+    "InstructionDialog/Cancel", "InstructionDialog/New", "InstructionDialog/OK",
+    "InstructionView/InstructionListDescription", "InstructionView/InstructionsList_Menu_Copy",
+    "InstructionView/InstructionsList_Menu_Cut", "InstructionView/InstructionsList_Menu_Del",
+    "InstructionView/InstructionsList_Menu_EnableInstruction", "InstructionView/InstructionsList_Menu_New",
+    "InstructionView/InstructionsList_Menu_Paste",
+    "Loading/Initialization", "Loading/LoadUserData", "Loading/CreateMainWindow", "Loading/LoadMainData",
+    "Loading/LoadFunctionDefinition", "Loading/LoadScriptCreation", "Loading/LoadingModuleArchive",
+    "Loading/LoadingModule", "Loading/LoadingXML", "Loading/LoadingNeededModules", "Loading/LoadTypes",
+    "Loading/LoadBlocks", "Loading/LoadStructures", "Loading/LoadCalls", "Loading/LoadConstants",
+    "Loading/LoadingScripts",
+    "MainFrame/Untitled", "MainFrame/SavingFailed", "MainFrame/LoadingFailed", "MainFrame/Menu/EditMenu/Undo",
+    "MainFrame/Menu/EditMenu/Redo",
+    // The main frame's own table, read by identifier.
+    "MainFrame/Title", "MainFrame/Menu/FileMenuName", "MainFrame/Menu/FileMenu/New", "MainFrame/Menu/FileMenu/Open",
+    "MainFrame/Menu/FileMenu/Save", "MainFrame/Menu/FileMenu/SaveAs", "MainFrame/Menu/FileMenu/GenerateScript",
+    "MainFrame/Menu/FileMenu/LastFile", "MainFrame/Menu/FileMenu/Quit", "MainFrame/Menu/EditMenuName",
+    "MainFrame/Menu/EditMenu/Cut", "MainFrame/Menu/EditMenu/Copy", "MainFrame/Menu/EditMenu/Paste",
+    "MainFrame/Menu/EditMenu/EditGlobals", "MainFrame/Menu/EditMenu/EditLocals", "MainFrame/Menu/EditMenu/ToCode",
+    "MainFrame/Menu/HelpMenuName", "MainFrame/Menu/HelpMenu/About",
+    "ParameterDialog/AddGlobalButton", "ParameterDialog/AddLocalButton", "ParameterDialog/Cancel",
+    "ParameterDialog/ConstantRadio", "ParameterDialog/FalseName", "ParameterDialog/InstructionRadio",
+    "ParameterDialog/NoVariables", "ParameterDialog/OK", "ParameterDialog/TrueName", "ParameterDialog/ValueRadio",
+    "ParameterDialog/VariableRadio",
+    "VariableEditDialog/InvalidTypeChoice", "VariableEditDialog/InvalidVariableName", "VariableEditDialog/Title",
+    "VariableEditDialog/VariableAlreadyExist", "VariableEditDialog/VariableNameLabel",
+    "VariableEditDialog/VariableTypeLabel",
+    "VariablesDialog/ListCtrl_Column1", "VariablesDialog/ListCtrl_Column2", "VariablesDialog/Menu_Edit",
+    "VariablesDialog/Menu_Edit_Close", "VariablesDialog/Menu_Edit_Copy", "VariablesDialog/Menu_Edit_Cut",
+    "VariablesDialog/Menu_Edit_Del", "VariablesDialog/Menu_Edit_Mod", "VariablesDialog/Menu_Edit_New",
+    "VariablesDialog/Menu_Edit_Paste", "VariablesDialog/Menu_Edit_Redo", "VariablesDialog/Menu_Edit_Undo",
+    "VariablesDialog/Title",
+};
+
+std::vector<std::string> ModuleNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kSources + "modules-src")) {
+        if (entry.is_directory()) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> Texts(const CXmlNode& from, std::string_view xpath)
+{
+    std::vector<std::string> texts;
+    const CXmlNodeList list = from.SelectNodes(xpath);
+    for (std::size_t i = 0; i < list.GetLength(); ++i) {
+        texts.push_back(list.GetItem(i).GetText());
+    }
+    return texts;
+}
+
+// The category names that the modules give their instructions ("A|B" lists two).
+std::set<std::string> ModuleCategories()
+{
+    std::set<std::string> categories;
+    for (const std::string& module : ModuleNames()) {
+        CXmlDocument doc;
+        EXPECT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
+        for (const std::string& text : Texts(doc.GetRoot(), "/Module/Data/*/*/Categories")) {
+            std::size_t start = 0;
+            for (std::size_t bar = text.find('|'); ; bar = text.find('|', start)) {
+                categories.insert(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+                if (bar == std::string::npos) {
+                    break;
+                }
+                start = bar + 1;
+            }
+        }
+    }
+    return categories;
+}
+
+// Finds "Group/Identifier" in the table file of its group; reports what is missing.
+class CKeyChecker {
+public:
+    explicit CKeyChecker(std::string folder) : m_folder(std::move(folder)) {}
+
+    bool Has(const std::string& key)
+    {
+        const std::size_t slash = key.find('/');
+        const std::string group = key.substr(0, slash);
+        auto it = m_tables.find(group);
+        if (it == m_tables.end()) {
+            it = m_tables.emplace(group, CLocalizationTable()).first;
+            EXPECT_TRUE(it->second.LoadFromFile(m_folder + group + ".xml")) << m_folder << group << ".xml";
+        }
+        return it->second.Find(key.substr(slash + 1)) != nullptr;
+    }
+
+private:
+    std::string m_folder;
+    std::map<std::string, CLocalizationTable> m_tables;
+};
+
+TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
+{
+    std::vector<std::string> keys = kProgramKeys;
+    for (const std::string& category : ModuleCategories()) {
+        keys.push_back("Category/" + category);
+    }
+    // The file dialogs' descriptions are keys named by the settings.
+    const CIniFile ini = CIniFile::Load(kWorkspace + "brambleton.ini");
+    ASSERT_TRUE(ini.Find("Data", "Path").has_value()) << "the settings are in the workspace";
+    for (const char* setting : {"DataFileExtName", "GenScriptFileExtName"}) {
+        const std::string key = ini.GetString("FileExtensions", setting, "");
+        ASSERT_NE(key.find('/'), std::string::npos) << setting;
+        keys.push_back(key);
+    }
+    for (const std::string& language : kLanguages) {
+        CKeyChecker checker(kWorkspace + "Localization/" + language + "/");
+        for (const std::string& key : keys) {
+            EXPECT_TRUE(checker.Has(key)) << language << ": " << key;
+        }
+    }
+}
+
+TEST(ExamplesWorkspace, LanguagesHaveTheSameTables)
+{
+    auto identifiers = [](const std::string& language) {
+        std::map<std::string, std::set<std::string>> result;
+        for (const auto& entry : fs::directory_iterator(kWorkspace + "Localization/" + language)) {
+            CXmlDocument doc;
+            EXPECT_TRUE(doc.LoadFile(entry.path().string())) << entry.path();
+            const auto ids = Texts(doc.GetRoot(), "/stringtable/string/@id");
+            result[entry.path().filename().string()] = std::set<std::string>(ids.begin(), ids.end());
+        }
+        return result;
+    };
+    const auto english = identifiers("en");
+    EXPECT_EQ(english.size(), 13u) << "one table per group";
+    for (const std::string& language : kLanguages) {
+        EXPECT_EQ(identifiers(language), english) << language;
+    }
+}
+
+TEST(ExamplesWorkspace, BooleanWordsAndGenerationSettingsAreInTheDataFolder)
+{
+    const CIniFile ini = CIniFile::Load(kWorkspace + "brambleton.ini");
+    ASSERT_TRUE(ini.Find("Data", "Path").has_value()) << "the settings are in the workspace";
+    const std::string data = kWorkspace + ini.GetString("Data", "Path", "") + "/";
+    CLocalizationTable booleans;
+    ASSERT_TRUE(booleans.LoadFromFile(data + ini.GetString("Data", "BooleanDefinition", "BoolDef.xml")));
+    EXPECT_EQ(booleans.Lookup("True"), "true");
+    EXPECT_EQ(booleans.Lookup("False"), "false");
+
+    CXmlDocument functions;
+    ASSERT_TRUE(functions.LoadFile(data + ini.GetString("Data", "FunctionDefinition", "")));
+    EXPECT_EQ(functions.GetDocumentElement().GetName(), "FunctionDefinition");
+    CXmlDocument creation;
+    std::string creationPath = ini.GetString("ScriptCreation", "Definitions", "");
+    std::replace(creationPath.begin(), creationPath.end(), '\\', '/');
+    ASSERT_TRUE(creation.LoadFile(kWorkspace + creationPath));
+    EXPECT_EQ(creation.GetDocumentElement().GetName(), "ScriptCreation");
+    EXPECT_TRUE(fs::is_regular_file(kWorkspace + "license.txt"));
+}
+
+// A localization reference "file/key" of a module, looked up in the module's
+// table of that name for the language.
+class CModuleTables {
+public:
+    CModuleTables(const std::string& module, const std::string& language)
+        : m_folder(kSources + "modules-src/" + module + "/Localization/" + language + "/")
+    {
+    }
+
+    const std::string* Find(const std::string& reference)
+    {
+        const std::size_t slash = reference.find('/');
+        if (slash == std::string::npos) {
+            return nullptr;
+        }
+        const std::string file = reference.substr(0, slash);
+        auto it = m_tables.find(file);
+        if (it == m_tables.end()) {
+            it = m_tables.emplace(file, CLocalizationTable()).first;
+            it->second.LoadFromFile(m_folder + file + ".loc");
+        }
+        return it->second.Find(reference.substr(slash + 1));
+    }
+
+private:
+    std::string m_folder;
+    std::map<std::string, CLocalizationTable> m_tables;
+};
+
+// Placeholder numbers in the order they occur.
+std::vector<int> Placeholders(const std::string& text)
+{
+    static const std::regex pattern(R"(!\[Parameter(\d+)\])");
+    std::vector<int> numbers;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+        numbers.push_back(std::stoi((*it)[1]));
+    }
+    return numbers;
+}
+
+TEST(ExamplesWorkspace, ModuleDeclarationsHaveTheirWordsAndEveryParameterOnce)
+{
+    for (const std::string& module : ModuleNames()) {
+        CXmlDocument doc;
+        ASSERT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
+        const CXmlNode data = doc.GetRoot().SelectSingleNode("/Module/Data");
+        ASSERT_FALSE(data.IsNull()) << module;
+        // Names are found in the table named after the declaration's kind.
+        std::vector<std::string> names;
+        for (const auto& [kind, xpath] : std::vector<std::pair<std::string, std::string>>{
+                 {"type", "Types/Type/Name"}, {"block", "Blocks/Block/Name"},
+                 {"constant", "Constants/Constant/Name"}, {"parameter", "*/*/Parameters/Parameter/Name"}}) {
+            for (const std::string& name : Texts(data, xpath)) {
+                names.push_back(kind + "/" + name);
+            }
+        }
+        for (const std::string& reference : Texts(data, "*/*/Parameters/Parameter/Values/Value/Name")) {
+            names.push_back(reference);
+        }
+        for (const std::string& language : kLanguages) {
+            CModuleTables tables(module, language);
+            for (const std::string& reference : names) {
+                EXPECT_NE(tables.Find(reference), nullptr) << module << " " << language << ": " << reference;
+            }
+            // Instructions: the sentence and the short text show every parameter once, in order.
+            for (const char* xpath : {"Structures/Structure", "Calls/Call"}) {
+                const CXmlNodeList list = data.SelectNodes(xpath);
+                for (std::size_t i = 0; i < list.GetLength(); ++i) {
+                    const CXmlNode instruction = list.GetItem(i);
+                    const std::string name = instruction.Child("Name").GetText();
+                    std::vector<int> expected(instruction.SelectNodes("Parameters/Parameter").GetLength());
+                    for (std::size_t p = 0; p < expected.size(); ++p) {
+                        expected[p] = static_cast<int>(p) + 1;
+                    }
+                    EXPECT_EQ(Placeholders(instruction.Child("RawInstruction").GetText()), expected) << name;
+                    for (const char* element : {"Description", "ShortDescription"}) {
+                        const std::string* text = tables.Find(instruction.Child(element).GetText());
+                        ASSERT_NE(text, nullptr) << module << " " << language << ": " << name << " " << element;
+                        EXPECT_EQ(Placeholders(*text), expected) << language << ": " << *text;
+                    }
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace bram
