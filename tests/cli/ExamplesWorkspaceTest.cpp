@@ -3,6 +3,8 @@
 // their words in the module's own tables.
 
 #include "TestSupport.h"
+#include "archive/ModuleArchive.h"
+#include "base/Text.h"
 #include "localization/Localization.h"
 #include "settings/IniFile.h"
 #include "xml/XmlDocument.h"
@@ -283,6 +285,64 @@ TEST(ExamplesWorkspace, ModuleDeclarationsHaveTheirWordsAndEveryParameterOnce)
                 }
             }
         }
+    }
+}
+
+std::string Cli(const std::string& args)
+{
+    return std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + kWorkspace + "' " + args;
+}
+
+// Source files below a folder, as paths relative to it with "/".
+std::vector<std::string> FilesBelow(const std::string& folder)
+{
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files.push_back(fs::relative(entry.path(), folder).generic_string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(ExamplesWorkspace, EveryModuleArchiveHoldsItsSourceTreeWithTextsInUtf16)
+{
+    std::set<std::string> archives;
+    for (const auto& entry : fs::directory_iterator(kWorkspace + "Modules")) {
+        archives.insert(entry.path().filename().string());
+    }
+    std::set<std::string> expected;
+    for (const std::string& module : ModuleNames()) {
+        expected.insert(module + ".modl");
+    }
+    EXPECT_EQ(archives, expected) << "one archive per module source tree, nothing else";
+
+    for (const std::string& module : ModuleNames()) {
+        const std::string source = kSources + "modules-src/" + module + "/";
+        const std::string path = kWorkspace + "Modules/" + module + ".modl";
+        const auto listing = test::RunCommand(Cli("archive list '" + path + "'"));
+        ASSERT_EQ(listing.status, 0) << listing.err;
+
+        const CModuleArchive archive(path);
+        for (const std::string& file : FilesBelow(source)) {
+            std::string name = CModuleArchive::NormalizePath(file);
+            const CArchiveNode* node = archive.Find(name);
+            ASSERT_NE(node, nullptr) << module << ": " << file;
+            ASSERT_FALSE(node->IsDirectory()) << module << ": " << file;
+            EXPECT_NE(listing.out.find(" " + name + "\n"), std::string::npos) << listing.out;
+            const std::string original = test::ReadFile(source + file);
+            const bool text = file == "Data/data.xml" || file.ends_with(".loc");
+            if (text) {
+                // Module XML and string tables are UTF-16LE in the archive.
+                EXPECT_EQ(std::string(node->GetDataView()), Utf8ToUtf16LEBytes(original)) << module << ": " << file;
+                CXmlDocument doc;
+                EXPECT_TRUE(doc.LoadMemory(node->GetDataView())) << module << ": " << file;
+            } else {
+                EXPECT_EQ(std::string(node->GetDataView()), original) << module << ": " << file;
+            }
+        }
+        EXPECT_NE(archive.Find("data\\data.xml"), nullptr) << module;
     }
 }
 
