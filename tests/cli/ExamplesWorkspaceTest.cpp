@@ -3,9 +3,16 @@
 // their words in the module's own tables.
 
 #include "TestSupport.h"
+#include "app/ApplicationCore.h"
 #include "archive/ModuleArchive.h"
 #include "base/Text.h"
 #include "localization/Localization.h"
+#include "modules/Module.h"
+#include "records/BlockInfo.h"
+#include "records/InstructionInfo.h"
+#include "records/ParameterInfo.h"
+#include "records/TypeInfo.h"
+#include "code/Constant.h"
 #include "settings/IniFile.h"
 #include "xml/XmlDocument.h"
 
@@ -74,6 +81,13 @@ const std::vector<std::string> kProgramKeys = {
     "VariablesDialog/Menu_Edit_Paste", "VariablesDialog/Menu_Edit_Redo", "VariablesDialog/Menu_Edit_Undo",
     "VariablesDialog/Title",
 };
+
+void ReplaceAll(std::string& text, std::string_view what, std::string_view by)
+{
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + by.size())) {
+        text.replace(at, what.size(), by);
+    }
+}
 
 std::vector<std::string> ModuleNames()
 {
@@ -226,7 +240,8 @@ public:
         if (slash == std::string::npos) {
             return nullptr;
         }
-        const std::string file = reference.substr(0, slash);
+        std::string file = reference.substr(0, slash);
+        std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
         auto it = m_tables.find(file);
         if (it == m_tables.end()) {
             it = m_tables.emplace(file, CLocalizationTable()).first;
@@ -262,7 +277,8 @@ TEST(ExamplesWorkspace, ModuleDeclarationsHaveTheirWordsAndEveryParameterOnce)
         std::vector<std::string> names;
         for (const auto& [kind, xpath] : std::vector<std::pair<std::string, std::string>>{
                  {"type", "Types/Type/Name"}, {"block", "Blocks/Block/Name"},
-                 {"constant", "Constants/Constant/Name"}, {"parameter", "*/*/Parameters/Parameter/Name"}}) {
+                 {"constant", "Constants/Constant/Name"}, {"structure", "Structures/Structure/Name"},
+                 {"call", "Calls/Call/Name"}, {"parameter", "*/*/Parameters/Parameter/Name"}}) {
             for (const std::string& name : Texts(data, xpath)) {
                 names.push_back(kind + "/" + name);
             }
@@ -352,6 +368,117 @@ TEST(ExamplesWorkspace, EveryModuleArchiveHoldsItsSourceTreeWithTextsInUtf16)
             }
         }
         EXPECT_NE(archive.Find("data\\data.xml"), nullptr) << module;
+    }
+}
+
+// The line the modules command prints for a module, from its source XML.
+std::string ModuleLine(const std::string& module, int& priority)
+{
+    CXmlDocument doc;
+    EXPECT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
+    const CXmlNode root = doc.GetRoot();
+    priority = std::stoi(root.SelectSingleNode("/Module/Priority").GetText());
+    auto count = [&](const char* xpath) { return std::to_string(root.SelectNodes(xpath).GetLength()); };
+    return module + "\t" + std::to_string(priority) + "\ttypes=" + count("/Module/Data/Types/Type") +
+           " blocks=" + count("/Module/Data/Blocks/Block") + " constants=" + count("/Module/Data/Constants/Constant") +
+           " structures=" + count("/Module/Data/Structures/Structure") + " calls=" + count("/Module/Data/Calls/Call") +
+           " scripts=" + count("/Module/Scripts/Script") + "\n";
+}
+
+TEST(ExamplesWorkspace, TheModulesCommandLoadsEverySampleModuleInPriorityOrder)
+{
+    std::vector<std::pair<int, std::string>> lines;
+    for (const std::string& module : ModuleNames()) {
+        int priority = 0;
+        std::string line = ModuleLine(module, priority);
+        lines.emplace_back(priority, std::move(line));
+    }
+    std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::string expected;
+    for (const auto& [priority, line] : lines) {
+        expected += line;
+    }
+    test::CTempDir temp;  // the workspace logs below %TEMP%
+    const auto result = test::RunCommand("TEMP='" + temp.Path() + "' AppData='" + temp.Path() + "' " + Cli("modules"));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, expected);
+    const std::string log = test::ReadLog(temp / "brambleton/Log.log");
+    EXPECT_EQ(log.find("Key "), std::string::npos) << "no text is missing:\n" << log;
+    EXPECT_EQ(log.find("Could not"), std::string::npos) << log;
+}
+
+// A copy of the assembled workspace in another language, logging into itself.
+std::string CopyWorkspace(const test::CTempDir& dir, const std::string& language)
+{
+    const std::string copy = dir / "workspace";
+    fs::copy(kWorkspace, copy, fs::copy_options::recursive);
+    std::string ini = test::ReadFile(kWorkspace + "brambleton.ini");
+    ReplaceAll(ini, "Language=en", "Language=" + language);
+    ReplaceAll(ini, "%TEMP%", dir.Path() + "temp");
+    ReplaceAll(ini, "%AppData%", dir.Path() + "appdata");
+    test::WriteFile(copy + "/brambleton.ini", ini);
+    return copy + "/";
+}
+
+TEST(ExamplesWorkspace, LoadedDeclarationsShowTheWordsOfTheirModuleTablesInEveryLanguage)
+{
+    for (const std::string& language : kLanguages) {
+        SCOPED_TRACE(language);
+        test::CTempDir dir;
+        const std::string workspace = CopyWorkspace(dir, language);
+        test::ResetProcessState();
+        CApplicationCore app;
+        CLoadingProgress progress;
+        ASSERT_TRUE(app.InitInstance(workspace, progress));
+        ASSERT_EQ(GetModuleCount(), ModuleNames().size());
+        std::size_t checked = 0;
+        for (unsigned m = 0; m < GetModuleCount(); ++m) {
+            const CModule* module = GetModule(m);
+            CModuleTables tables(module->GetName(), language);
+            // The text the module's table holds for a declaration's reference.
+            auto expect = [&](const std::string& shown, const std::string& reference) {
+                const std::string* text = tables.Find(reference);
+                ASSERT_NE(text, nullptr) << module->GetName() << ": " << reference;
+                EXPECT_EQ(shown, *text) << module->GetName() << ": " << reference;
+                ++checked;
+            };
+            auto expectName = [&](const CCodeInfoBase& record) {
+                expect(record.GetLocalizedName(), record.GetNamespace() + "/" + record.GetName());
+            };
+            for (const CTypeInfo* type : module->GetTypes()) {
+                expectName(*type);
+            }
+            for (const CBlockInfo* block : module->GetBlocks()) {
+                expectName(*block);
+            }
+            for (const CConstant* constant : module->GetConstants()) {
+                expect(constant->GetText(), constant->GetNamespace() + "/" + constant->GetName());
+            }
+            std::vector<const CInstructionInfo*> instructions(module->GetStructures().begin(),
+                                                              module->GetStructures().end());
+            instructions.insert(instructions.end(), module->GetCalls().begin(), module->GetCalls().end());
+            for (const CInstructionInfo* instruction : instructions) {
+                expectName(*instruction);
+                expect(instruction->GetLocalizedDescription(), instruction->GetDescription());
+                expect(instruction->GetLocalizedShortDescription(), instruction->GetShortDescription());
+                for (unsigned p = 0; p < instruction->GetParameterCount(); ++p) {
+                    const CParameterInfo* parameter = instruction->GetParameter(p);
+                    expectName(*parameter);
+                    if (parameter->IsEnumerated()) {
+                        for (const auto& [name, value] : parameter->GetValues()) {
+                            expect(module->Localize(name), name);
+                        }
+                    }
+                }
+            }
+        }
+        EXPECT_GT(checked, 100u);
+        app.ExitInstance();
+        test::ResetProcessState();
+        const std::string log = test::ReadLog(dir / "temp/brambleton/Log.log");
+        EXPECT_EQ(log.find("Could not"), std::string::npos) << log;
+        EXPECT_EQ(log.find("NOTICE"), std::string::npos) << log;
     }
 }
 
