@@ -4,4 +4,6 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 dir=$("$root/scripts/build.sh" | tail -n 1)
-"$dir/src/cli/brambleton-cli" --workdir "$root/examples" --version "$@"
+# The build assembles the runnable workspace (settings, data, modules) in $dir/examples.
+[ $# -gt 0 ] || set -- --version
+"$dir/src/cli/brambleton-cli" --workdir "$dir/examples" "$@"

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "app/ApplicationCore.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "localization/Localization.h"
@@ -71,6 +72,7 @@ void ResetProcessState()
     CDiagnostics::Instance().SetObserver(nullptr);
     SetAssertionQuestionHook(nullptr);
     ResetLocalization();
+    CApplicationCore::ReleaseMainData();
 }
 
 CommandResult RunCommand(const std::string& command)

@@ -3,9 +3,11 @@
 #include "base/Exceptions.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
 #include "log/Diagnostics.h"
 #include "log/Log.h"
+#include "modules/Module.h"
 #include "settings/Environment.h"
 #include "settings/UserData.h"
 
@@ -71,12 +73,65 @@ void CApplicationCore::SetUpLogging()
     CDiagnostics::Instance().SetUp(logPath, dumpPath, printAssertions);
 }
 
-void CApplicationCore::LoadMainData(CLoadingProgress& /*progress*/)
+void CApplicationCore::LoadMainData(CLoadingProgress& progress)
 {
     const std::string dataPath = GetSettingString("Data", "Path");
     if (dataPath.empty()) {
         throw CUserException();
     }
+    const std::string dataFolder = ResolveFrom(m_programFolder, WithTrailingSeparator(dataPath));
+    try {
+        // Modules are created from their archive paths, so a file name with
+        // several dots opens the file it names.
+        std::vector<std::string> archives;
+        for (const std::string& name : ListModuleFiles(m_modulesFolder)) {
+            archives.push_back(m_modulesFolder + name);
+        }
+        LoadModules(archives, &progress);
+        progress.SetStageText(GetLocalizedString("Loading/LoadMainData"));
+        LoadFunctionDefinition(dataFolder, progress);
+        LoadScriptCreation(m_programFolder, progress);
+    } catch (const CModuleException& e) {
+        LogPrintf("A module exception occured. Error message: %s\n.", e.GetErrorMessage().substr(0, 256).c_str());
+        throw;
+    } catch (const CUserException&) {
+        try {
+            ReleaseMainData();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+std::string StartUpFailureReason(std::string_view logText)
+{
+    static constexpr std::string_view kModuleException = "A module exception occured. Error message: ";
+    if (StartsWith(logText, kModuleException)) {
+        std::string_view message = logText.substr(kModuleException.size());
+        if (EndsWith(message, "\n.")) {
+            message.remove_suffix(2);
+        }
+        return std::string(message);
+    }
+    static constexpr std::string_view kReasons[] = {
+        "Loading Verification failed.", "Error message: ", "Error information:", "Failed to open file ",
+        "No Script Creations/Definitions file defined.", "XML error in line ", "Could not initialize program.",
+    };
+    for (const std::string_view reason : kReasons) {
+        if (StartsWith(logText, reason)) {
+            return std::string(logText);
+        }
+    }
+    if (StartsWith(logText, "Opening ") && EndsWith(logText, " failed.\n")) {
+        return std::string(logText);
+    }
+    return {};
+}
+
+void CApplicationCore::ReleaseMainData()
+{
+    CGenerationSettings::Instance().Clear();
+    ReleaseAllModules();
 }
 
 void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingProgress& progress,
@@ -85,6 +140,7 @@ void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingPr
     m_programFolder = WithTrailingSeparator(ToDiskPath(workingFolder));
     SetIniPath(m_programFolder + "brambleton.ini");
     m_modulesFolder = WithTrailingSeparator(ResolveFrom(m_programFolder, GetSettingString("Modules", "Path")));
+    SetModuleFolders(m_programFolder, m_modulesFolder);
 
     PrepareLoadingTasks(m_programFolder, progress);
     progress.SelectTask(0);
@@ -138,6 +194,7 @@ void CApplicationCore::ExitInstance()
     }
     m_exited = true;
     ReleaseLocalizationTables();
+    ReleaseMainData();
     LogWrite("Program is exiting correctly.\n");
     CDiagnostics::Instance().TearDown();
 }

@@ -11,6 +11,7 @@
 #include "settings/ApplicationBase.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bram {
@@ -44,6 +45,10 @@ public:
     // The user settings file (the recent-file list lives there); empty when not set.
     const std::string& GetUserSettingsFile() const { return m_userSettingsFile; }
 
+    // Releases every module and forgets the generation settings (shut-down,
+    // and a failed check of the generation settings).
+    static void ReleaseMainData();
+
     // The ".modl" files of the modules folder, sorted by name so that
     // start-up does the same on every file system.
     static std::vector<std::string> ListModuleFiles(const std::string& modulesFolder);
@@ -51,6 +56,8 @@ public:
 private:
     void StartUpSteps(const std::string& workingFolder, CLoadingProgress& progress, const CStartupOptions& options);
     void SetUpLogging();
+    // Modules and generation settings; a module failure is logged, a failed
+    // generation settings check releases the modules again.
     void LoadMainData(CLoadingProgress& progress);
 
     std::string m_programFolder;
@@ -59,5 +66,11 @@ private:
     std::string m_userSettingsFile;
     bool m_exited = false;
 };
+
+// For a log write made during start-up: the text that tells why start-up
+// failed (a module error, a failed check of the generation settings, a file
+// that could not be opened or parsed), or an empty text for every other
+// line. Lets a front end without a log show the reason.
+std::string StartUpFailureReason(std::string_view logText);
 
 } // namespace bram

@@ -3,6 +3,7 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <unordered_map>
@@ -107,11 +108,34 @@ CXmlNodeList CXmlNode::SelectNodes(std::string_view xpath) const
 CXmlNode CXmlNode::Child(std::string_view name) const
 {
     for (pugi::xml_node child = Checked().first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element && name == child.name()) {
+        const char* childName = child.name();
+        if (child.type() == pugi::node_element && std::strncmp(childName, name.data(), name.size()) == 0 &&
+            childName[name.size()] == '\0') {
             return CXmlNode(child);
         }
     }
     return CXmlNode();
+}
+
+CXmlNode CXmlNode::Child(const char* name) const
+{
+    pugi::xml_node child = Checked().child(name);
+    // Only elements carry names below an element, but stay exact about it.
+    while (child && child.type() != pugi::node_element) {
+        child = child.next_sibling(name);
+    }
+    return CXmlNode(child);
+}
+
+std::vector<CXmlNode> CXmlNode::Children(const char* name) const
+{
+    std::vector<CXmlNode> children;
+    for (pugi::xml_node child = Checked().child(name); child; child = child.next_sibling(name)) {
+        if (child.type() == pugi::node_element) {
+            children.emplace_back(child);
+        }
+    }
+    return children;
 }
 
 std::optional<std::string> CXmlNode::FindText() const
@@ -204,6 +228,29 @@ bool CXmlDocument::LoadMemory(std::string_view data, CXmlParseError* error)
     }
     if (error != nullptr) {
         *error = {LineOfOffset(utf8, result.offset), static_cast<int>(result.status), result.description()};
+    }
+    return false;
+}
+
+bool CXmlDocument::LoadUtf16LE(std::string_view bytes, CXmlParseError* error)
+{
+    constexpr unsigned options = pugi::parse_default | pugi::parse_declaration;
+    bytes = bytes.substr(0, bytes.size() & ~static_cast<std::size_t>(1));
+    // The parser converts on its own, which is much faster than a copy through UTF-8.
+    const pugi::xml_parse_result result =
+        m_doc.load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_utf16_le);
+    if (result) {
+        return true;
+    }
+    if (error != nullptr) {
+        // The offset counts characters; count the line feeds before it.
+        int line = 1;
+        for (std::size_t i = 0; i + 1 < bytes.size() && static_cast<std::ptrdiff_t>(i / 2) < result.offset; i += 2) {
+            if (bytes[i] == '\n' && bytes[i + 1] == '\0') {
+                ++line;
+            }
+        }
+        *error = {line, static_cast<int>(result.status), result.description()};
     }
     return false;
 }

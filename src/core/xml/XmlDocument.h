@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bram {
 
@@ -43,6 +44,11 @@ public:
 
     // The first child element of that name; a null node when there is none.
     CXmlNode Child(std::string_view name) const;
+    // The same for a literal name; the lookup stays inside the parser.
+    CXmlNode Child(const char* name) const;
+    // Every child element of that name, in document order (what "child::Name"
+    // selects, without building a node set).
+    std::vector<CXmlNode> Children(const char* name) const;
 
     // For an element: the text of its first text or CDATA child, or nullopt
     // when it has none. For a text or CDATA node: its own text.
@@ -88,6 +94,10 @@ class CXmlDocument {
 public:
     bool LoadFile(std::string_view path, CXmlParseError* error = nullptr);
     bool LoadMemory(std::string_view data, CXmlParseError* error = nullptr);
+    // UTF-16LE text whatever its first bytes look like (module files); a
+    // leading byte order mark is skipped, the text ends at a U+0000 or at the
+    // last whole character.
+    bool LoadUtf16LE(std::string_view bytes, CXmlParseError* error = nullptr);
 
     // UTF-8 text with the document's declaration (a default one when the
     // document has none).

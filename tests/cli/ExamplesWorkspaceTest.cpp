@@ -1,0 +1,486 @@
+// The sample workspace that the build assembles: every text the program
+// looks up exists in every language, and every module's declarations have
+// their words in the module's own tables.
+
+#include "TestSupport.h"
+#include "app/ApplicationCore.h"
+#include "archive/ModuleArchive.h"
+#include "base/Text.h"
+#include "localization/Localization.h"
+#include "modules/Module.h"
+#include "records/BlockInfo.h"
+#include "records/InstructionInfo.h"
+#include "records/ParameterInfo.h"
+#include "records/TypeInfo.h"
+#include "code/Constant.h"
+#include "settings/IniFile.h"
+#include "xml/XmlDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <set>
+
+namespace bram {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kWorkspace = std::string(BRAMBLETON_EXAMPLES_DIR) + "/";
+const std::string kSources = std::string(BRAMBLETON_EXAMPLES_SOURCE_DIR) + "/";
+const std::vector<std::string> kLanguages = {"en", "de"};
+
+// Every key the program looks up in its own tables.
+const std::vector<std::string> kProgramKeys = {
+    "AboutBox/Title", "AboutBox/ThanksTo",
+    "BooleanNames/True", "BooleanNames/False",
+    "CatView/ContextDelete", "CatView/ContextEnable", "CatView/ContextEnableAtBeginning",
+    "CatView/ContextNewCategory", "CatView/ContextNewTrigger", "CatView/NewCategory", "CatView/NewTrigger",
+    "CommentView/EnableAtBeginningCheckBoxText", "CommentView/EnableCheckBoxText",
+    "CommentView/PreambleDescription", "CommentView/TriggerCommentDescription",
+    "History/CatView_CreateCategory", "History/CatView_CreateTrigger", "History/CatView_DeleteCategory",
+    "History/CatView_DeleteTrigger", "History/CatView_DragDropTrigger", "History/CatView_RenameCategory",
+    "History/CatView_RenameTrigger", "History/InstructionView_DragDropInstruction",
+    "History/InstructionView_InstructionChanged", "History/InstructionView_NewInstruction", "History/Menu_Filler",
+    "History/Text_Delete", "History/Text_Return", "History/Text_Input", "History/Text_Paste", "History/Text_Cut",
+    "History/Trigger_EnabledAtBeginningChanged", "History/Trigger_EnabledChanged", "History/Trigger_ToCode",
+    "History/VariablDialog_DeleteVariable", "History/VariablesDialog_AddVariable", "History/VariablesDialog_Cut",
+    "History/VariablesDialog_Paste", "History/VariablesDialog_RenameVariable",
+    "History/VariablesDialog_ReplaceVariable", "History/Variables_VariablesChanged",
+    "InstructionDialog/Cancel", "InstructionDialog/New", "InstructionDialog/OK",
+    "InstructionView/InstructionListDescription", "InstructionView/InstructionsList_Menu_Copy",
+    "InstructionView/InstructionsList_Menu_Cut", "InstructionView/InstructionsList_Menu_Del",
+    "InstructionView/InstructionsList_Menu_EnableInstruction", "InstructionView/InstructionsList_Menu_New",
+    "InstructionView/InstructionsList_Menu_Paste",
+    "Loading/Initialization", "Loading/LoadUserData", "Loading/CreateMainWindow", "Loading/LoadMainData",
+    "Loading/LoadFunctionDefinition", "Loading/LoadScriptCreation", "Loading/LoadingModuleArchive",
+    "Loading/LoadingModule", "Loading/LoadingXML", "Loading/LoadingNeededModules", "Loading/LoadTypes",
+    "Loading/LoadBlocks", "Loading/LoadStructures", "Loading/LoadCalls", "Loading/LoadConstants",
+    "Loading/LoadingScripts",
+    "MainFrame/Untitled", "MainFrame/SavingFailed", "MainFrame/LoadingFailed", "MainFrame/Menu/EditMenu/Undo",
+    "MainFrame/Menu/EditMenu/Redo",
+    // The main frame's own table, read by identifier.
+    "MainFrame/Title", "MainFrame/Menu/FileMenuName", "MainFrame/Menu/FileMenu/New", "MainFrame/Menu/FileMenu/Open",
+    "MainFrame/Menu/FileMenu/Save", "MainFrame/Menu/FileMenu/SaveAs", "MainFrame/Menu/FileMenu/GenerateScript",
+    "MainFrame/Menu/FileMenu/LastFile", "MainFrame/Menu/FileMenu/Quit", "MainFrame/Menu/EditMenuName",
+    "MainFrame/Menu/EditMenu/Cut", "MainFrame/Menu/EditMenu/Copy", "MainFrame/Menu/EditMenu/Paste",
+    "MainFrame/Menu/EditMenu/EditGlobals", "MainFrame/Menu/EditMenu/EditLocals", "MainFrame/Menu/EditMenu/ToCode",
+    "MainFrame/Menu/HelpMenuName", "MainFrame/Menu/HelpMenu/About",
+    "ParameterDialog/AddGlobalButton", "ParameterDialog/AddLocalButton", "ParameterDialog/Cancel",
+    "ParameterDialog/ConstantRadio", "ParameterDialog/FalseName", "ParameterDialog/InstructionRadio",
+    "ParameterDialog/NoVariables", "ParameterDialog/OK", "ParameterDialog/TrueName", "ParameterDialog/ValueRadio",
+    "ParameterDialog/VariableRadio",
+    "VariableEditDialog/InvalidTypeChoice", "VariableEditDialog/InvalidVariableName", "VariableEditDialog/Title",
+    "VariableEditDialog/VariableAlreadyExist", "VariableEditDialog/VariableNameLabel",
+    "VariableEditDialog/VariableTypeLabel",
+    "VariablesDialog/ListCtrl_Column1", "VariablesDialog/ListCtrl_Column2", "VariablesDialog/Menu_Edit",
+    "VariablesDialog/Menu_Edit_Close", "VariablesDialog/Menu_Edit_Copy", "VariablesDialog/Menu_Edit_Cut",
+    "VariablesDialog/Menu_Edit_Del", "VariablesDialog/Menu_Edit_Mod", "VariablesDialog/Menu_Edit_New",
+    "VariablesDialog/Menu_Edit_Paste", "VariablesDialog/Menu_Edit_Redo", "VariablesDialog/Menu_Edit_Undo",
+    "VariablesDialog/Title",
+};
+
+void ReplaceAll(std::string& text, std::string_view what, std::string_view by)
+{
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + by.size())) {
+        text.replace(at, what.size(), by);
+    }
+}
+
+std::vector<std::string> ModuleNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kSources + "modules-src")) {
+        if (entry.is_directory()) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> Texts(const CXmlNode& from, std::string_view xpath)
+{
+    std::vector<std::string> texts;
+    const CXmlNodeList list = from.SelectNodes(xpath);
+    for (std::size_t i = 0; i < list.GetLength(); ++i) {
+        texts.push_back(list.GetItem(i).GetText());
+    }
+    return texts;
+}
+
+// The category names that the modules give their instructions ("A|B" lists two).
+std::set<std::string> ModuleCategories()
+{
+    std::set<std::string> categories;
+    for (const std::string& module : ModuleNames()) {
+        CXmlDocument doc;
+        EXPECT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
+        for (const std::string& text : Texts(doc.GetRoot(), "/Module/Data/*/*/Categories")) {
+            std::size_t start = 0;
+            for (std::size_t bar = text.find('|'); ; bar = text.find('|', start)) {
+                categories.insert(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+                if (bar == std::string::npos) {
+                    break;
+                }
+                start = bar + 1;
+            }
+        }
+    }
+    return categories;
+}
+
+// Finds "Group/Identifier" in the table file of its group; reports what is missing.
+class CKeyChecker {
+public:
+    explicit CKeyChecker(std::string folder) : m_folder(std::move(folder)) {}
+
+    bool Has(const std::string& key)
+    {
+        const std::size_t slash = key.find('/');
+        const std::string group = key.substr(0, slash);
+        auto it = m_tables.find(group);
+        if (it == m_tables.end()) {
+            it = m_tables.emplace(group, CLocalizationTable()).first;
+            EXPECT_TRUE(it->second.LoadFromFile(m_folder + group + ".xml")) << m_folder << group << ".xml";
+        }
+        return it->second.Find(key.substr(slash + 1)) != nullptr;
+    }
+
+private:
+    std::string m_folder;
+    std::map<std::string, CLocalizationTable> m_tables;
+};
+
+TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
+{
+    std::vector<std::string> keys = kProgramKeys;
+    for (const std::string& category : ModuleCategories()) {
+        keys.push_back("Category/" + category);
+    }
+    // The file dialogs' descriptions are keys named by the settings.
+    const CIniFile ini = CIniFile::Load(kWorkspace + "brambleton.ini");
+    ASSERT_TRUE(ini.Find("Data", "Path").has_value()) << "the settings are in the workspace";
+    for (const char* setting : {"DataFileExtName", "GenScriptFileExtName"}) {
+        const std::string key = ini.GetString("FileExtensions", setting, "");
+        ASSERT_NE(key.find('/'), std::string::npos) << setting;
+        keys.push_back(key);
+    }
+    for (const std::string& language : kLanguages) {
+        CKeyChecker checker(kWorkspace + "Localization/" + language + "/");
+        for (const std::string& key : keys) {
+            EXPECT_TRUE(checker.Has(key)) << language << ": " << key;
+        }
+    }
+}
+
+TEST(ExamplesWorkspace, LanguagesHaveTheSameTables)
+{
+    auto identifiers = [](const std::string& language) {
+        std::map<std::string, std::set<std::string>> result;
+        for (const auto& entry : fs::directory_iterator(kWorkspace + "Localization/" + language)) {
+            CXmlDocument doc;
+            EXPECT_TRUE(doc.LoadFile(entry.path().string())) << entry.path();
+            std::set<std::string>& ids = result[entry.path().filename().string()];
+            const CXmlNodeList strings = doc.GetRoot().SelectNodes("/stringtable/string");
+            for (std::size_t i = 0; i < strings.GetLength(); ++i) {
+                ids.insert(strings.GetItem(i).GetAttribute("id").value_or(""));
+            }
+        }
+        return result;
+    };
+    const auto english = identifiers("en");
+    EXPECT_EQ(english.size(), 13u) << "one table per group";
+    for (const std::string& language : kLanguages) {
+        const auto tables = identifiers(language);
+        EXPECT_EQ(tables.size(), english.size()) << language;
+        for (const auto& [file, ids] : english) {
+            const auto it = tables.find(file);
+            ASSERT_NE(it, tables.end()) << language << ": " << file;
+            EXPECT_EQ(it->second, ids) << language << ": " << file;
+        }
+    }
+}
+
+TEST(ExamplesWorkspace, BooleanWordsAndGenerationSettingsAreInTheDataFolder)
+{
+    const CIniFile ini = CIniFile::Load(kWorkspace + "brambleton.ini");
+    ASSERT_TRUE(ini.Find("Data", "Path").has_value()) << "the settings are in the workspace";
+    const std::string data = kWorkspace + ini.GetString("Data", "Path", "") + "/";
+    CLocalizationTable booleans;
+    ASSERT_TRUE(booleans.LoadFromFile(data + ini.GetString("Data", "BooleanDefinition", "BoolDef.xml")));
+    EXPECT_EQ(booleans.Lookup("True"), "true");
+    EXPECT_EQ(booleans.Lookup("False"), "false");
+
+    CXmlDocument functions;
+    ASSERT_TRUE(functions.LoadFile(data + ini.GetString("Data", "FunctionDefinition", "")));
+    EXPECT_EQ(functions.GetDocumentElement().GetName(), "FunctionDefinition");
+    CXmlDocument creation;
+    std::string creationPath = ini.GetString("ScriptCreation", "Definitions", "");
+    std::replace(creationPath.begin(), creationPath.end(), '\\', '/');
+    ASSERT_TRUE(creation.LoadFile(kWorkspace + creationPath));
+    EXPECT_EQ(creation.GetDocumentElement().GetName(), "ScriptCreation");
+    EXPECT_TRUE(fs::is_regular_file(kWorkspace + "license.txt"));
+}
+
+// A localization reference "file/key" of a module, looked up in the module's
+// table of that name for the language.
+class CModuleTables {
+public:
+    CModuleTables(const std::string& module, const std::string& language)
+        : m_folder(kSources + "modules-src/" + module + "/Localization/" + language + "/")
+    {
+    }
+
+    const std::string* Find(const std::string& reference)
+    {
+        const std::size_t slash = reference.find('/');
+        if (slash == std::string::npos) {
+            return nullptr;
+        }
+        std::string file = reference.substr(0, slash);
+        std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
+        auto it = m_tables.find(file);
+        if (it == m_tables.end()) {
+            it = m_tables.emplace(file, CLocalizationTable()).first;
+            it->second.LoadFromFile(m_folder + file + ".loc");
+        }
+        return it->second.Find(reference.substr(slash + 1));
+    }
+
+private:
+    std::string m_folder;
+    std::map<std::string, CLocalizationTable> m_tables;
+};
+
+// Placeholder numbers in the order they occur.
+std::vector<int> Placeholders(const std::string& text)
+{
+    static const std::regex pattern(R"(!\[Parameter(\d+)\])");
+    std::vector<int> numbers;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+        numbers.push_back(std::stoi((*it)[1]));
+    }
+    return numbers;
+}
+
+TEST(ExamplesWorkspace, ModuleDeclarationsHaveTheirWordsAndEveryParameterOnce)
+{
+    for (const std::string& module : ModuleNames()) {
+        CXmlDocument doc;
+        ASSERT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
+        const CXmlNode data = doc.GetRoot().SelectSingleNode("/Module/Data");
+        ASSERT_FALSE(data.IsNull()) << module;
+        // Names are found in the table named after the declaration's kind.
+        std::vector<std::string> names;
+        for (const auto& [kind, xpath] : std::vector<std::pair<std::string, std::string>>{
+                 {"type", "Types/Type/Name"}, {"block", "Blocks/Block/Name"},
+                 {"constant", "Constants/Constant/Name"}, {"structure", "Structures/Structure/Name"},
+                 {"call", "Calls/Call/Name"}, {"parameter", "*/*/Parameters/Parameter/Name"}}) {
+            for (const std::string& name : Texts(data, xpath)) {
+                names.push_back(kind + "/" + name);
+            }
+        }
+        for (const std::string& reference : Texts(data, "*/*/Parameters/Parameter/Values/Value/Name")) {
+            names.push_back(reference);
+        }
+        for (const std::string& language : kLanguages) {
+            CModuleTables tables(module, language);
+            for (const std::string& reference : names) {
+                EXPECT_NE(tables.Find(reference), nullptr) << module << " " << language << ": " << reference;
+            }
+            // Instructions: the sentence and the short text show every parameter once, in order.
+            for (const char* xpath : {"Structures/Structure", "Calls/Call"}) {
+                const CXmlNodeList list = data.SelectNodes(xpath);
+                for (std::size_t i = 0; i < list.GetLength(); ++i) {
+                    const CXmlNode instruction = list.GetItem(i);
+                    const std::string name = instruction.Child("Name").GetText();
+                    std::vector<int> expected(instruction.SelectNodes("Parameters/Parameter").GetLength());
+                    for (std::size_t p = 0; p < expected.size(); ++p) {
+                        expected[p] = static_cast<int>(p) + 1;
+                    }
+                    EXPECT_EQ(Placeholders(instruction.Child("RawInstruction").GetText()), expected) << name;
+                    for (const char* element : {"Description", "ShortDescription"}) {
+                        const std::string* text = tables.Find(instruction.Child(element).GetText());
+                        ASSERT_NE(text, nullptr) << module << " " << language << ": " << name << " " << element;
+                        EXPECT_EQ(Placeholders(*text), expected) << language << ": " << *text;
+                    }
+                }
+            }
+        }
+    }
+}
+
+std::string Cli(const std::string& args)
+{
+    return std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + kWorkspace + "' " + args;
+}
+
+// Source files below a folder, as paths relative to it with "/".
+std::vector<std::string> FilesBelow(const std::string& folder)
+{
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files.push_back(fs::relative(entry.path(), folder).generic_string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(ExamplesWorkspace, EveryModuleArchiveHoldsItsSourceTreeWithTextsInUtf16)
+{
+    std::set<std::string> archives;
+    for (const auto& entry : fs::directory_iterator(kWorkspace + "Modules")) {
+        archives.insert(entry.path().filename().string());
+    }
+    std::set<std::string> expected;
+    for (const std::string& module : ModuleNames()) {
+        expected.insert(module + ".modl");
+    }
+    EXPECT_EQ(archives, expected) << "one archive per module source tree, nothing else";
+
+    for (const std::string& module : ModuleNames()) {
+        const std::string source = kSources + "modules-src/" + module + "/";
+        const std::string path = kWorkspace + "Modules/" + module + ".modl";
+        const auto listing = test::RunCommand(Cli("archive list '" + path + "'"));
+        ASSERT_EQ(listing.status, 0) << listing.err;
+
+        const CModuleArchive archive(path);
+        for (const std::string& file : FilesBelow(source)) {
+            const std::string name = CModuleArchive::NormalizePath(file);
+            const CArchiveNode* node = archive.Find(name);
+            ASSERT_NE(node, nullptr) << module << ": " << file;
+            ASSERT_FALSE(node->IsDirectory()) << module << ": " << file;
+            EXPECT_NE(listing.out.find(" " + name + "\n"), std::string::npos) << listing.out;
+            const std::string original = test::ReadFile(source + file);
+            const bool text = file == "Data/data.xml" || file.ends_with(".loc");
+            if (text) {
+                // Module XML and string tables are UTF-16LE in the archive.
+                EXPECT_EQ(std::string(node->GetDataView()), Utf8ToUtf16LEBytes(original)) << module << ": " << file;
+                CXmlDocument doc;
+                EXPECT_TRUE(doc.LoadMemory(node->GetDataView())) << module << ": " << file;
+            } else {
+                EXPECT_EQ(std::string(node->GetDataView()), original) << module << ": " << file;
+            }
+        }
+        EXPECT_NE(archive.Find("data\\data.xml"), nullptr) << module;
+    }
+}
+
+// The line the modules command prints for a module, from its source XML.
+std::string ModuleLine(const std::string& module, int& priority)
+{
+    CXmlDocument doc;
+    EXPECT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
+    const CXmlNode root = doc.GetRoot();
+    priority = std::stoi(root.SelectSingleNode("/Module/Priority").GetText());
+    auto count = [&](const char* xpath) { return std::to_string(root.SelectNodes(xpath).GetLength()); };
+    return module + "\t" + std::to_string(priority) + "\ttypes=" + count("/Module/Data/Types/Type") +
+           " blocks=" + count("/Module/Data/Blocks/Block") + " constants=" + count("/Module/Data/Constants/Constant") +
+           " structures=" + count("/Module/Data/Structures/Structure") + " calls=" + count("/Module/Data/Calls/Call") +
+           " scripts=" + count("/Module/Scripts/Script") + "\n";
+}
+
+TEST(ExamplesWorkspace, TheModulesCommandLoadsEverySampleModuleInPriorityOrder)
+{
+    std::vector<std::pair<int, std::string>> lines;
+    for (const std::string& module : ModuleNames()) {
+        int priority = 0;
+        std::string line = ModuleLine(module, priority);
+        lines.emplace_back(priority, std::move(line));
+    }
+    std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::string expected;
+    for (const auto& [priority, line] : lines) {
+        expected += line;
+    }
+    test::CTempDir temp;  // the workspace logs below %TEMP%
+    const auto result = test::RunCommand("TEMP='" + temp.Path() + "' AppData='" + temp.Path() + "' " + Cli("modules"));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, expected);
+    const std::string log = test::ReadLog(temp / "brambleton/Log.log");
+    EXPECT_EQ(log.find("Key "), std::string::npos) << "no text is missing:\n" << log;
+    EXPECT_EQ(log.find("Could not"), std::string::npos) << log;
+}
+
+// A copy of the assembled workspace in another language, logging into itself.
+std::string CopyWorkspace(const test::CTempDir& dir, const std::string& language)
+{
+    const std::string copy = dir / "workspace";
+    fs::copy(kWorkspace, copy, fs::copy_options::recursive);
+    std::string ini = test::ReadFile(kWorkspace + "brambleton.ini");
+    ReplaceAll(ini, "Language=en", "Language=" + language);
+    ReplaceAll(ini, "%TEMP%", dir.Path() + "temp");
+    ReplaceAll(ini, "%AppData%", dir.Path() + "appdata");
+    test::WriteFile(copy + "/brambleton.ini", ini);
+    return copy + "/";
+}
+
+TEST(ExamplesWorkspace, LoadedDeclarationsShowTheWordsOfTheirModuleTablesInEveryLanguage)
+{
+    for (const std::string& language : kLanguages) {
+        SCOPED_TRACE(language);
+        test::CTempDir dir;
+        const std::string workspace = CopyWorkspace(dir, language);
+        test::ResetProcessState();
+        CApplicationCore app;
+        CLoadingProgress progress;
+        ASSERT_TRUE(app.InitInstance(workspace, progress));
+        ASSERT_EQ(GetModuleCount(), ModuleNames().size());
+        std::size_t checked = 0;
+        for (unsigned m = 0; m < GetModuleCount(); ++m) {
+            const CModule* module = GetModule(m);
+            CModuleTables tables(module->GetName(), language);
+            // The text the module's table holds for a declaration's reference.
+            auto expect = [&](const std::string& shown, const std::string& reference) {
+                const std::string* text = tables.Find(reference);
+                ASSERT_NE(text, nullptr) << module->GetName() << ": " << reference;
+                EXPECT_EQ(shown, *text) << module->GetName() << ": " << reference;
+                ++checked;
+            };
+            auto expectName = [&](const CCodeInfoBase& record) {
+                expect(record.GetLocalizedName(), record.GetNamespace() + "/" + record.GetName());
+            };
+            for (const CTypeInfo* type : module->GetTypes()) {
+                expectName(*type);
+            }
+            for (const CBlockInfo* block : module->GetBlocks()) {
+                expectName(*block);
+            }
+            for (const CConstant* constant : module->GetConstants()) {
+                expect(constant->GetText(), constant->GetNamespace() + "/" + constant->GetName());
+            }
+            std::vector<const CInstructionInfo*> instructions(module->GetStructures().begin(),
+                                                              module->GetStructures().end());
+            instructions.insert(instructions.end(), module->GetCalls().begin(), module->GetCalls().end());
+            for (const CInstructionInfo* instruction : instructions) {
+                expectName(*instruction);
+                expect(instruction->GetLocalizedDescription(), instruction->GetDescription());
+                expect(instruction->GetLocalizedShortDescription(), instruction->GetShortDescription());
+                for (unsigned p = 0; p < instruction->GetParameterCount(); ++p) {
+                    const CParameterInfo* parameter = instruction->GetParameter(p);
+                    expectName(*parameter);
+                    if (parameter->IsEnumerated()) {
+                        for (const auto& [name, value] : parameter->GetValues()) {
+                            expect(module->Localize(name), name);
+                        }
+                    }
+                }
+            }
+        }
+        EXPECT_GT(checked, 100u);
+        app.ExitInstance();
+        test::ResetProcessState();
+        const std::string log = test::ReadLog(dir / "temp/brambleton/Log.log");
+        EXPECT_EQ(log.find("Could not"), std::string::npos) << log;
+        EXPECT_EQ(log.find("NOTICE"), std::string::npos) << log;
+    }
+}
+
+} // namespace
+} // namespace bram

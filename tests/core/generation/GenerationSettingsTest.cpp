@@ -1,0 +1,254 @@
+// The function definition file and the script creation definitions file:
+// every check with its log lines, and the values reaching their holders.
+
+#include "ModuleFixtures.h"
+#include "TestSupport.h"
+#include "app/LoadingProgress.h"
+#include "base/Exceptions.h"
+#include "generation/GenerationSettings.h"
+#include "localization/Localization.h"
+#include "log/Diagnostics.h"
+#include "modules/Module.h"
+#include "records/BlockInfo.h"
+#include "records/TypeInfo.h"
+#include "settings/ApplicationBase.h"
+
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+// Replaces the first occurrence of `from` in the text.
+std::string With(std::string text, const std::string& from, const std::string& to)
+{
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+class GenerationSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ModuleSource source;
+        source.types = test::StandardTypes();
+        const std::string block = "<StartInstruction>s</StartInstruction><EndInstruction>e</EndInstruction>"
+                                  "<Separator>,</Separator><StandardValue>v</StandardValue><Type>Func</Type>";
+        source.blocks = "<Block><Name>Events</Name>" + block + "</Block><Block><Name>Actions</Name>" + block + "</Block>";
+        CreateModuleFromXml("M", test::ModuleXml(source));
+        SetApplication(&m_settings);
+        test::WriteFile(m_dir / "Loc/en/Loading.xml",
+                        test::StringTableXml({{"LoadFunctionDefinition", "Function definition"},
+                                              {"LoadScriptCreation", "Script creation"}}));
+        SetLocalizationPath(m_dir / "Loc");
+        SetLanguage("en");
+        CDiagnostics::Instance().SetObserver([this](std::string_view text) { m_log += text; });
+    }
+    void TearDown() override
+    {
+        SetApplication(nullptr);
+        test::ResetProcessState();
+    }
+
+    void Settings(const std::string& ini)
+    {
+        test::WriteFile(m_dir / "brambleton.ini", ini);
+        m_settings.SetIniPath(m_dir / "brambleton.ini");
+    }
+
+    // Runs a loader; the log it wrote when it raised the user exception,
+    // "" when it succeeded.
+    template <typename Load>
+    std::string Failure(Load load)
+    {
+        m_log.clear();
+        try {
+            load();
+        } catch (const CUserException&) {
+            return m_log.empty() ? std::string("(silent)") : m_log;
+        }
+        return {};
+    }
+
+    std::string FunctionDefinitionFailure(const std::string& xml)
+    {
+        test::WriteFile(m_dir / "Data/fd.xml", xml);
+        return Failure([&] { LoadFunctionDefinition(m_dir / "Data/", m_progress); });
+    }
+
+    std::string ScriptCreationFailure(const std::string& xml)
+    {
+        test::WriteFile(m_dir / "Data/sc.xml", xml);
+        return Failure([&] { LoadScriptCreation(m_dir.Path(), m_progress); });
+    }
+
+    static std::string Verification(const std::string& message)
+    {
+        return "Loading Verification failed.\nError message: " + message + "\n";
+    }
+
+    test::CTempDir m_dir;
+    CIniSettings m_settings;
+    CLoadingProgress m_progress;
+    std::string m_log;
+};
+
+TEST_F(GenerationSettingsTest, FunctionDefinitionChecks)
+{
+    Settings("[Data]\nFunctionDefinition=fd.xml\n");
+    const std::string valid = test::FunctionDefinitionXml();
+    const auto element = [](const std::string& name) { return "Element 'FunctionDefinition'->'" + name + "' expected."; };
+    const auto text = [](const std::string& name) { return "Text in 'FunctionDefinition'->'" + name + "' expected."; };
+    struct {
+        std::string xml;
+        std::string message; // "" when the file is accepted
+    } cases[] = {
+        {valid, ""},
+        {With(valid, "<TriggerPrefix>", "<Extra>ignored</Extra><TriggerPrefix>"), ""},
+        {"<Other/>", "root element 'FunctionDefinition' expected"},
+        {With(valid, "<TriggerPrefix>T_</TriggerPrefix>", ""), element("TriggerPrefix")},
+        {With(valid, "<TriggerPrefix>T_</TriggerPrefix>", "<TriggerPrefix/>"), text("TriggerPrefix")},
+        {With(valid, "<FunctionPrefix>F_</FunctionPrefix>", ""), element("FunctionPrefix")},
+        {With(valid, "<FunctionPrefix>F_</FunctionPrefix>", "<FunctionPrefix/>"), text("FunctionPrefix")},
+        {With(valid, "<TriggerDefinition>![Parameter1] = Trigger()</TriggerDefinition>", ""),
+         element("TriggerDefinition")},
+        {With(valid, "<FunctionDefinition>function ![Parameter1]()</FunctionDefinition>", ""),
+         element("FunctionDefinition")},
+        {With(valid, "![Parameter1]:Disable()", "<![CDATA[x]]>"), ""},
+        {With(valid, "<TriggerDisabledAtBeginning>![Parameter1]:Disable()</TriggerDisabledAtBeginning>",
+              "<TriggerDisabledAtBeginning/>"),
+         text("TriggerDisabledAtBeginning")},
+        {With(valid, "<AddLocalsBeforeIndex>2</AddLocalsBeforeIndex>", ""), element("AddLocalsBeforeIndex")},
+        {With(valid, "<AddLocalsBeforeIndex>2</AddLocalsBeforeIndex>", "<AddLocalsBeforeIndex/>"),
+         text("AddLocalsBeforeIndex")},
+        {With(valid, ">2</AddLocals", ">0</AddLocals"), "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'"},
+        {With(valid, ">2</AddLocals", ">abc</AddLocals"), "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'"},
+        {With(valid, ">2</AddLocals", "><![CDATA[ 1]]></AddLocals"), ""},
+        {With(valid, ">2</AddLocals", "><![CDATA[ ]]></AddLocals"), "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'"},
+        {With(valid, ">2</AddLocals", ">-4</AddLocals"), "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'"},
+        {With(With(valid, "<FunctionBlocks>", "<Blocks>"), "</FunctionBlocks>", "</Blocks>"), element("FunctionBlocks")},
+        {With(valid, "<Block>Events</Block><Block>Actions</Block>", ""), "A function block is needed."},
+        {With(valid, "<Block>Events</Block>", "<Block/>"), "Text in 'FunctionDefinition'->'FunctionBlocks'->'Block' expected."},
+        {With(valid, "<Block>Events</Block>", "<Block>events</Block>"),
+         "Invalid block name in 'FunctionDefinition'->'FunctionBlocks'->'Block."},
+    };
+    for (const auto& c : cases) {
+        const std::string log = FunctionDefinitionFailure(c.xml);
+        EXPECT_EQ(log, c.message.empty() ? "" : Verification(c.message)) << c.xml;
+    }
+}
+
+TEST_F(GenerationSettingsTest, FunctionDefinitionFileFailures)
+{
+    Settings("[Data]\nFunctionDefinition=fd.xml\n");
+    EXPECT_EQ(Failure([&] { LoadFunctionDefinition(m_dir / "Data/", m_progress); }),
+              "Opening " + m_dir.Path() + "Data/fd.xml failed.\n");
+    const std::string log = FunctionDefinitionFailure("<FunctionDefinition><TriggerPrefix></FunctionDefinition>");
+    EXPECT_TRUE(log.starts_with("Opening " + m_dir.Path() + "Data/fd.xml failed.\nError information: 1:")) << log;
+    EXPECT_TRUE(log.ends_with(".\n")) << log;
+    EXPECT_EQ(log.find("Verification"), std::string::npos);
+    Settings("[Data]\n");
+    EXPECT_EQ(FunctionDefinitionFailure(test::FunctionDefinitionXml()),
+              Verification("File name of type declaration file is empty."));
+}
+
+TEST_F(GenerationSettingsTest, ScriptCreationChecks)
+{
+    Settings("[ScriptCreation]\nDefinitions=Data\\sc.xml\n");
+    const std::string valid = test::ScriptCreationXml();
+    struct {
+        std::string xml;
+        std::string message;
+    } cases[] = {
+        {valid, ""},
+        {With(valid, "<CommentUseType>Str</CommentUseType>", ""), "'ScriptCreation/CommentUseType' expected."},
+        {With(valid, "<CommentUseType>Str</CommentUseType>", "<CommentUseType/>"), "Text or CDATA expected."},
+        {With(valid, "<CommentUseType>Str<", "<CommentUseType>str<"), "Invalid type name."},
+        {With(valid, "<CommentUseType>Str<", "<CommentUseType><![CDATA[Str]]><"), ""},
+        {With(valid, "<GenScriptUseType>Str</GenScriptUseType>", ""), "'ScriptCreation/GenScriptUseType' expected."},
+        {With(valid, "<GenScriptUseType>Str</GenScriptUseType>", "<GenScriptUseType/>"), "Text or DATA expected."},
+        {With(valid, "<GenScriptUseType>Str<", "<GenScriptUseType>Text<"), "Invalid type name."},
+        {With(valid, "<GlobalDeclaration>![Parameter1]</GlobalDeclaration>", ""),
+         "'ScriptCreation/GlobalDeclaration' expected."},
+        {With(valid, "<GlobalDeclaration>![Parameter1]</GlobalDeclaration>", "<GlobalDeclaration/>"),
+         "Text or CDATA expected."},
+        {With(valid, "<GlobalDeclaration>![Parameter1]<", "<GlobalDeclaration>![Parameter2]<"),
+         "![Parameter1]in global declaration expected."},
+        {With(valid, "<LocalDeclaration><![CDATA[local ![Parameter1]]]></LocalDeclaration>", ""),
+         "'ScriptCreation/LocalDeclaration' expected."},
+        {With(valid, "<![CDATA[local ![Parameter1]]]>", "<![CDATA[]]>"), "![Parameter1]in local declaration expected."},
+        {With(valid, "<![CDATA[local ![Parameter1]]]>", ""), "Text or CDATA expected."},
+        {With(valid, "<VariablePrefix>v_</VariablePrefix>", ""), "'ScriptCreation/VariablePrefix' expected."},
+        {With(valid, "<VariablePrefix>v_</VariablePrefix>", "<VariablePrefix/>"), "Text or CDATA expected."},
+    };
+    for (const auto& c : cases) {
+        const std::string log = ScriptCreationFailure(c.xml);
+        EXPECT_EQ(log, c.message.empty() ? "" : Verification(c.message)) << c.xml;
+    }
+}
+
+TEST_F(GenerationSettingsTest, ScriptCreationFileFailures)
+{
+    Settings("[ScriptCreation]\nDefinitions=Data\\sc.xml\n");
+    EXPECT_EQ(Failure([&] { LoadScriptCreation(m_dir.Path(), m_progress); }),
+              "Failed to open file " + m_dir.Path() + "Data/sc.xml.\n");
+    const std::string log = ScriptCreationFailure("<ScriptCreation>");
+    EXPECT_TRUE(log.starts_with("Failed to open file " + m_dir.Path() + "Data/sc.xml.\nError information:1:")) << log;
+    EXPECT_FALSE(log.ends_with(".\n")) << log;
+    Settings("");
+    EXPECT_EQ(ScriptCreationFailure(test::ScriptCreationXml()), "No Script Creations/Definitions file defined.\n");
+}
+
+TEST_F(GenerationSettingsTest, ValuesReachTheirHoldersOnce)
+{
+    Settings("[Data]\nFunctionDefinition=fd.xml\n[ScriptCreation]\nDefinitions=" + m_dir.Path() + "Data/sc.xml\n");
+    const std::string fd = With(test::FunctionDefinitionXml(), "<Block>Actions</Block>",
+                                "<Block>Actions</Block><Block>Events</Block><Block>Actions</Block><Block>Actions</Block>");
+    test::WriteFile(m_dir / "Data/fd.xml", fd);
+    test::WriteFile(m_dir / "Data/sc.xml", test::ScriptCreationXml());
+    m_progress.AddFileTask(m_dir / "Data/fd.xml");
+    class Recorder : public ILoadingDisplay {
+    public:
+        void ShowStageText(const std::string&) override {}
+        void ShowDetailText(const std::string&) override {}
+        void ShowProgress(int position) override { positions.push_back(position); }
+        std::vector<int> positions;
+    } recorder;
+    m_progress.SetDisplay(&recorder);
+    LoadFunctionDefinition(m_dir / "Data/", m_progress);
+    LoadScriptCreation("/elsewhere/", m_progress);
+
+    const CGenerationSettings& s = CGenerationSettings::Instance();
+    const CTriggerDefinitions& t = s.GetTriggerDefinitions();
+    EXPECT_EQ(t.triggerPrefix, "T_");
+    EXPECT_EQ(t.functionPrefix, "F_");
+    EXPECT_EQ(t.triggerDefinition, "![Parameter1] = Trigger()");
+    EXPECT_EQ(t.functionDefinition, "function ![Parameter1]()");
+    EXPECT_EQ(t.triggerDisabledAtBeginning, "![Parameter1]:Disable()");
+    EXPECT_EQ(t.localsIndex, 1);
+    const auto& blocks = GetModule(0)->GetBlocks();
+    EXPECT_EQ(s.GetFunctionBlocks(),
+              (std::vector<const CBlockInfo*>{blocks[0], blocks[1], blocks[0], blocks[1], blocks[1]}));
+    EXPECT_EQ(s.GetLocalDeclaration(), "local ![Parameter1]");
+    EXPECT_EQ(s.GetCommentType(), GetModule(0)->GetTypes()[2]);
+    EXPECT_EQ(s.GetScriptType(), GetModule(0)->GetTypes()[2]);
+    EXPECT_EQ(s.GetGlobalDeclaration(), "![Parameter1]");
+    EXPECT_EQ(s.GetVariablePrefix(), "v_");
+
+    const std::vector<int> expected{100, 200, 300, 400, 500, 600, 600, 680, 760, 840, 920, 1000};
+    ASSERT_GE(recorder.positions.size(), expected.size()) << "then the script creation file";
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(recorder.positions[i], expected[i], 1) << i;
+    }
+
+    // The trigger values are taken by the first hand-over only.
+    test::WriteFile(m_dir / "Data/fd.xml", With(fd, "T_", "Other_"));
+    LoadFunctionDefinition(m_dir / "Data/", m_progress);
+    EXPECT_EQ(s.GetTriggerDefinitions().triggerPrefix, "T_");
+}
+
+} // namespace
+} // namespace bram

@@ -1,0 +1,263 @@
+// Modules read from real ".modl" files: needed modules, order, string
+// tables, scripts and progress.
+
+#include "ModuleFixtures.h"
+#include "TestSupport.h"
+#include "app/LoadingProgress.h"
+#include "archive/ModuleArchive.h"
+#include "base/Exceptions.h"
+#include "code/Constant.h"
+#include "localization/Localization.h"
+#include "log/Diagnostics.h"
+#include "modules/Module.h"
+#include "records/BlockInfo.h"
+#include "records/InstructionInfo.h"
+#include "records/TypeInfo.h"
+
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+using test::ModuleSource;
+
+std::string TypeXml(const std::string& name, const std::string& realType = "Number")
+{
+    return "<Type><Name>" + name + "</Name><RealType>" + realType + "</RealType><CreationInstruction/></Type>";
+}
+
+std::string BlockXml(const std::string& name, const std::string& type)
+{
+    return "<Block><Name>" + name +
+           "</Name><StartInstruction>s</StartInstruction><EndInstruction>e</EndInstruction><Separator>,</Separator>"
+           "<StandardValue>v</StandardValue><Type>" + type + "</Type></Block>";
+}
+
+class ModuleLoadingTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetModuleFolders(m_dir.Path(), m_dir / "Modules/"); }
+    void TearDown() override { test::ResetProcessState(); }
+
+    std::string Write(const std::string& name, const ModuleSource& source,
+                      const std::map<std::string, std::string>& files = {})
+    {
+        const std::string path = m_dir / ("Modules/" + name + ".modl");
+        test::WriteModuleArchive(path, test::ModuleXml(source), files);
+        return path;
+    }
+
+    static std::vector<std::string> Names(const std::vector<CModule*>& modules)
+    {
+        std::vector<std::string> names;
+        for (const CModule* m : modules) {
+            names.push_back(m->GetName());
+        }
+        return names;
+    }
+
+    static std::vector<std::string> LoadedOrder()
+    {
+        std::vector<CModule*> modules;
+        for (unsigned i = 0; i < GetModuleCount(); ++i) {
+            modules.push_back(GetModule(i));
+        }
+        return Names(modules);
+    }
+
+    test::CTempDir m_dir;
+};
+
+TEST_F(ModuleLoadingTest, NeededModulesAreTransitiveOnceEachAndSortedByPriority)
+{
+    ModuleSource a;
+    a.priority = "1";
+    a.needs = {"b", "a", "b", "Modules/c.modl"};
+    a.types = TypeXml("Num");
+    // Own types first, a named module's own types when one is named, and the
+    // named module is found through the modules it needs.
+    a.blocks = BlockXml("Own", "Num") + BlockXml("FromB", "<Name>Num</Name><Module>b</Module>") +
+               BlockXml("FromD", "<Name>Deep</Name><Module>d</Module>") + BlockXml("Visible", "Deep");
+    ModuleSource b;
+    b.priority = "5";
+    b.needs = {"d"};
+    b.types = TypeXml("Num");
+    ModuleSource c;
+    c.priority = "1";
+    ModuleSource d;
+    d.priority = "-3";
+    d.types = TypeXml("Deep");
+    const std::vector<std::string> paths = {Write("a", a), Write("b", b), Write("c", c)};
+    Write("d", d); // not in the list given: found when b needs it
+
+    LoadModules(paths, nullptr);
+
+    EXPECT_EQ(LoadedOrder(), (std::vector<std::string>{"b", "a", "c", "d"}))
+        << "highest priority first, ties in load order";
+    const CModule* ma = FindModule("a");
+    ASSERT_NE(ma, nullptr);
+    EXPECT_EQ(Names(ma->GetNeededModules()), (std::vector<std::string>{"b", "c"}));
+    const CModule* mb = FindModule("b");
+    const CModule* md = FindModule("d");
+    ASSERT_EQ(ma->GetBlocks().size(), 4u);
+    EXPECT_EQ(ma->GetBlocks()[0]->GetType(), ma->GetTypes()[0]);
+    EXPECT_EQ(ma->GetBlocks()[1]->GetType(), mb->GetTypes()[0]);
+    EXPECT_EQ(ma->GetBlocks()[2]->GetType(), md->GetTypes()[0]);
+    EXPECT_EQ(ma->GetBlocks()[3]->GetType(), md->GetTypes()[0]);
+    EXPECT_EQ(ma->GetVisibleTypes().size(), 3u) << "d's Deep and b's Num through b, then a's own";
+    EXPECT_EQ(GetAllTypes().size(), 3u);
+}
+
+TEST_F(ModuleLoadingTest, NeededModuleCycleLoadsBoth)
+{
+    ModuleSource x;
+    x.needs = {"y"};
+    x.types = TypeXml("X");
+    ModuleSource y;
+    y.needs = {"x"};
+    y.types = TypeXml("Y");
+    y.blocks = BlockXml("C", "Y");
+    LoadModules({Write("x", x), Write("y", y)}, nullptr);
+    const CModule* mx = FindModule("x");
+    const CModule* my = FindModule("y");
+    ASSERT_EQ(GetModuleCount(), 2u);
+    EXPECT_EQ(Names(mx->GetNeededModules()), (std::vector<std::string>{"y"}));
+    EXPECT_EQ(Names(my->GetNeededModules()), (std::vector<std::string>{"x"}));
+    EXPECT_EQ(my->GetVisibleTypes().size(), 1u) << "x had declared nothing yet when y was read";
+    EXPECT_EQ(mx->GetVisibleTypes().size(), 2u);
+    EXPECT_EQ(my->GetBlocks().size(), 1u);
+}
+
+TEST_F(ModuleLoadingTest, CycleBetweenModulesOutsideTheListEnds)
+{
+    ModuleSource x;
+    x.needs = {"Other/y.modl"};
+    ModuleSource y;
+    y.needs = {"Other/x.modl"};
+    test::WriteModuleArchive(m_dir / "Other/x.modl", test::ModuleXml(x));
+    test::WriteModuleArchive(m_dir / "Other/y.modl", test::ModuleXml(y));
+    ModuleSource root;
+    root.needs = {"Other/x.modl"};
+    LoadModules({Write("root", root)}, nullptr);
+    EXPECT_EQ(LoadedOrder(), (std::vector<std::string>{"root", "y", "x"}));
+}
+
+TEST_F(ModuleLoadingTest, FailuresOfNeededModulesAndArchives)
+{
+    ModuleSource a;
+    a.needs = {"missing"};
+    const std::string path = Write("a", a);
+    test::WriteFile(m_dir / "Modules/broken.modl", "not an archive");
+    struct {
+        std::vector<std::string> paths;
+        std::string message;
+    } cases[] = {
+        {{path}, "Could not open archive file."},
+        {{m_dir / "Modules/broken.modl"}, "Header expected (modl)"},
+    };
+    for (const auto& c : cases) {
+        ReleaseAllModules();
+        try {
+            LoadModules(c.paths, nullptr);
+            ADD_FAILURE() << "no exception";
+        } catch (const CModuleException& e) {
+            EXPECT_EQ(e.GetErrorMessage(), c.message);
+        }
+    }
+    EXPECT_THROW(GetModule(GetModuleCount()), CModuleException);
+}
+
+TEST_F(ModuleLoadingTest, NamesComeFromFileNamesAndDataIsOptional)
+{
+    CModuleArchive empty;
+    test::WriteFile(m_dir / "Modules/readme.txt", "");
+    empty.Save(m_dir / "Modules/empty.modl");
+    ModuleSource dotted;
+    dotted.types = TypeXml("T");
+    const std::string path = m_dir / "Modules/lib.v2.modl";
+    test::WriteModuleArchive(path, test::ModuleXml(dotted), {}, false);
+    LoadModules({m_dir / "Modules/empty.modl", path}, nullptr);
+    ASSERT_EQ(LoadedOrder(), (std::vector<std::string>{"empty", "lib.v2"}));
+    EXPECT_FALSE(GetModule(0)->IsLoaded());
+    EXPECT_TRUE(GetModule(1)->IsLoaded());
+    EXPECT_EQ(GetModule(1)->GetTypes().size(), 1u) << "module XML without a byte order mark";
+    EXPECT_FALSE(GetModule(1)->GetArchive().Exists("Data\\data.xml")) << "consumed";
+}
+
+TEST_F(ModuleLoadingTest, StringTablesLocalizeNamesWithFallBacks)
+{
+    test::WriteFile(m_dir / "Loc/en/Type.xml", test::StringTableXml({{"Missing", "Program text"}}));
+    SetLocalizationPath(m_dir / "Loc");
+    SetLanguage("en");
+    ModuleSource source;
+    source.types = TypeXml("Num") + TypeXml("Missing");
+    source.blocks = BlockXml("Actions", "Num");
+    source.calls = "<Call><Name>Print</Name><Description>call/print</Description><ShortDescription>Plain "
+                   "text</ShortDescription><Categories>c</Categories><RawInstruction><![CDATA[]]></RawInstruction><Type>Num</Type>"
+                   "<Parameters/></Call>";
+    source.scripts = "<Script>runtime.lua</Script><Script>gone.lua</Script>";
+    const std::map<std::string, std::string> files = {
+        {"Localization/en/type.loc", test::Utf16(test::StringTableXml({{"Num", "Number"}}))},
+        {"Localization/en/call.loc", test::Utf16(test::StringTableXml({{"print", "Print a value"}}), false)},
+        {"Localization/en/readme.txt", "not a table"},
+        {"Localization/de/type.loc", test::Utf16(test::StringTableXml({{"Num", "Zahl"}}))},
+        {"Data/Scripts/runtime.lua", "-- runtime\n"},
+    };
+    std::vector<std::string> log;
+    CDiagnostics::Instance().SetObserver([&](std::string_view text) { log.emplace_back(text); });
+    LoadModules({Write("M", source, files)}, nullptr);
+    const CModule* m = GetModule(0);
+
+    EXPECT_EQ(m->GetStringTables().size(), 3u) << "one per .loc file";
+    EXPECT_FALSE(m->GetArchive().Exists("Localization")) << "the whole folder is consumed";
+    EXPECT_EQ(m->GetTypes()[0]->GetLocalizedName(), "Number");
+    EXPECT_EQ(m->GetTypes()[1]->GetLocalizedName(), "Program text") << "missing key: the program's table";
+    EXPECT_EQ(log.back(), "Could not find key Missing in localization file type of a module.\n");
+    EXPECT_EQ(m->GetBlocks()[0]->GetLocalizedName(), "Block/Actions") << "no table: the reference";
+    EXPECT_EQ(log.back(), "Could not find localization file Block in module M.\n");
+    EXPECT_EQ(m->GetBlocks()[0]->GetLocalizedDescription(), "Block/Actions");
+    EXPECT_EQ(m->GetCalls()[0]->GetLocalizedDescription(), "Print a value") << "table without byte order mark";
+    EXPECT_EQ(m->GetCalls()[0]->GetLocalizedShortDescription(), "Plain text") << "no '/': the text itself";
+    SetLanguage("de");
+    EXPECT_EQ(m->GetTypes()[0]->GetLocalizedName(), "Zahl");
+    EXPECT_EQ(m->GetCalls()[0]->GetLocalizedDescription(), "call/print") << "no German call table";
+    CDiagnostics::Instance().SetObserver(nullptr);
+
+    EXPECT_EQ(m->GetScriptData(0), "-- runtime\n");
+    const struct {
+        unsigned index;
+        const char* message;
+    } failures[] = {{1, "No script data."}, {2, "Invalid index."}};
+    for (const auto& f : failures) {
+        try {
+            (void)m->GetScriptData(f.index);
+            ADD_FAILURE() << f.index;
+        } catch (const CModuleException& e) {
+            EXPECT_EQ(e.GetErrorMessage(), f.message);
+        }
+    }
+    EXPECT_THROW((void)m->GetScriptName(2), CModuleException);
+}
+
+TEST_F(ModuleLoadingTest, ProgressFollowsTheSections)
+{
+    class Recorder : public ILoadingDisplay {
+    public:
+        void ShowStageText(const std::string& text) override { stages.push_back(text); }
+        void ShowDetailText(const std::string&) override {}
+        void ShowProgress(int position) override { positions.push_back(position); }
+        std::vector<int> positions;
+        std::vector<std::string> stages;
+    } recorder;
+    ModuleSource source;
+    source.types = TypeXml("A") + TypeXml("B");
+    const std::string path = Write("M", source);
+    CLoadingProgress progress;
+    progress.AddFileTask(path);
+    progress.SetDisplay(&recorder);
+    LoadModules({path}, &progress);
+    EXPECT_EQ(recorder.positions, (std::vector<int>{200, 250, 300, 375, 450, 550, 650, 800, 980, 1000, 1000}));
+    EXPECT_EQ(recorder.stages, (std::vector<std::string>{"LoadingModuleM", "LoadingModuleM"}));
+}
+
+} // namespace
+} // namespace bram
