@@ -482,5 +482,29 @@ TEST(ExamplesWorkspace, LoadedDeclarationsShowTheWordsOfTheirModuleTablesInEvery
     }
 }
 
+TEST(ExamplesWorkspace, ABrokenModuleInACopyOfTheWorkspaceFailsTheStartUpWithItsMessage)
+{
+    test::CTempDir dir;
+    const std::string workspace = CopyWorkspace(dir, "en");
+    // The module standard without its script list, packed the way the build packs it.
+    const std::string tree = dir / "standard";
+    fs::copy(kSources + "modules-src/standard", tree, fs::copy_options::recursive);
+    std::string xml = test::ReadFile(tree + "/Data/data.xml");
+    const std::size_t from = xml.find("<Scripts>");
+    const std::size_t to = xml.find("</Scripts>");
+    ASSERT_NE(from, std::string::npos);
+    ASSERT_NE(to, std::string::npos);
+    xml.erase(from, to + std::string_view("</Scripts>").size() - from);
+    test::WriteFile(tree + "/Data/data.xml", Utf8ToUtf16LEBytes(xml));
+    const auto pack = test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' archive pack '" + tree + "' '" +
+                                       workspace + "Modules/standard.modl'");
+    ASSERT_EQ(pack.status, 0) << pack.err;
+
+    const auto result = test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + workspace + "' modules");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("Element 'Module'->'Scripts' expected."), std::string::npos) << result.err;
+}
+
 } // namespace
 } // namespace bram
