@@ -1,0 +1,106 @@
+#pragma once
+// A trigger: one function of the generated script, with its flags, comment,
+// local variables and one root block per trigger block of the function
+// definition. Its name lives in the category system, found by its id.
+
+#include "code/Instructions.h"
+#include "code/ItemTree.h"
+#include "code/Variables.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace bram {
+
+class CCategorySystem;
+class CBlockInfo;
+
+// How triggers become script text; set once at start-up from the function
+// definition file and the script creation definitions file.
+struct CTriggerGenerationSettings {
+    std::string triggerPrefix;
+    std::string functionPrefix;
+    std::string triggerDefinition;
+    std::string functionDefinition;
+    std::string triggerDisabledAtBeginning;
+    // 0-based root block index before which locals are declared.
+    int localsIndex = 0;
+    std::string localDeclaration;
+    std::string globalDeclaration;
+    const CTypeInfo* commentType = nullptr;
+    const CTypeInfo* scriptType = nullptr;
+    std::vector<const CBlockInfo*> triggerBlocks;
+    // Every loaded type of real type Trigger or Function, in load order: each
+    // trigger gets one trigger variable per type.
+    std::vector<const CTypeInfo*> triggerVariableTypes;
+};
+
+class CCodeTrigger {
+public:
+    using LocalList = std::vector<std::unique_ptr<CUserDefinedVariable>>;
+
+    CCodeTrigger(std::uint32_t id, CCategorySystem* categories);
+    ~CCodeTrigger();
+    CCodeTrigger(const CCodeTrigger&) = delete;
+    CCodeTrigger& operator=(const CCodeTrigger&) = delete;
+
+    // The first call wins; later calls are ignored (returns false).
+    static bool SetGenerationSettings(CTriggerGenerationSettings settings);
+    static const CTriggerGenerationSettings& GetGenerationSettings();
+    // Forgets the settings, so a new start-up can set them again.
+    static void ResetGenerationSettings();
+
+    std::uint32_t GetId() const { return m_id; }
+    std::string GetName() const;
+    std::string GetTriggerName() const;
+    std::string GetFunctionName() const;
+    CCategorySystem* GetCategorySystem() const { return m_categories; }
+    void SetCategorySystem(CCategorySystem* categories) { m_categories = categories; }
+
+    bool IsEnabled() const { return m_enabled; }
+    void SetEnabled(bool enabled) { m_enabled = enabled; }
+    bool IsEnabledAtBeginning() const { return m_enabledAtBeginning; }
+    void SetEnabledAtBeginning(bool enabled) { m_enabledAtBeginning = enabled; }
+    const std::string& GetComment() const { return m_comment; }
+    void SetComment(std::string comment) { m_comment = std::move(comment); }
+
+    std::size_t GetBlockCount() const { return m_blocks.size(); }
+    CBlock* GetBlock(std::size_t index) const;
+    bool IsRootBlock(const CCodeBase* node) const;
+
+    std::size_t GetLocalCount() const { return m_locals.size(); }
+    CUserDefinedVariable* GetLocal(std::size_t index) const;
+    LocalList& GetLocals() { return m_locals; }
+    const LocalList& GetLocals() const { return m_locals; }
+
+    bool IsCode() const { return m_isCode; }
+    const std::string& GetCodeText() const { return m_code; }
+    // Discards the blocks the first time; later calls only replace the text.
+    void ConvertToCode(std::string code);
+
+    CCodeBase* GetCurrentNode() const { return m_currentNode; }
+    void SetCurrentNode(CCodeBase* node) { m_currentNode = node; }
+    void SetCurrentNodeFromView(const IItemTree& tree);
+    // The node of this trigger at the place of `node` in `other`; null when none.
+    CCodeBase* MapNode(const CCodeTrigger& other, const CCodeBase* node) const;
+
+    bool UsesModule(const CModule* module) const;
+    std::unique_ptr<CCodeTrigger> Clone() const;
+    std::string GetCode(int level) const;
+
+private:
+    std::uint32_t m_id;
+    CCategorySystem* m_categories;
+    std::vector<CBlock*> m_blocks;
+    std::string m_code;
+    bool m_isCode = false;
+    CCodeBase* m_currentNode = nullptr;
+    bool m_enabled = true;
+    bool m_enabledAtBeginning = true;
+    std::string m_comment;
+    LocalList m_locals;
+};
+
+} // namespace bram
