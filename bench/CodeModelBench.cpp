@@ -6,6 +6,7 @@
 #include "code/Records.h"
 #include "code/State.h"
 #include "code/Values.h"
+#include "generation/GenerationSettings.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -56,7 +57,7 @@ const T* Named(const std::vector<const T*>& list, const char* name)
 }
 
 struct Document {
-    std::unique_ptr<CModule> module;
+    CModule* module = nullptr;
     CCategorySystem categories;
     std::unique_ptr<CState> state;
     std::size_t instructions = 0;
@@ -69,21 +70,20 @@ Document& Generated()
 {
     static Document* doc = [] {
         auto* d = new Document;
-        d->module = CModule::CreateFromXml("bench", kLanguage);
+        d->module = CreateModuleFromXml("bench", kLanguage);
         const CModule& m = *d->module;
         const CTypeInfo* number = Named(m.GetTypes(), "number");
         const CTypeInfo* string = Named(m.GetTypes(), "string");
-        CCodeTrigger::ResetGenerationSettings();
-        CTriggerGenerationSettings settings;
-        settings.functionDefinition = "function ![Parameter1]()";
-        settings.triggerDefinition = "-- ![Parameter1]";
-        settings.localDeclaration = "![Parameter1]";
-        settings.globalDeclaration = "![Parameter1]";
-        settings.functionPrefix = "fn_";
-        settings.triggerBlocks = {Named(m.GetBlocks(), "actions")};
-        settings.triggerVariableTypes = {Named(m.GetTypes(), "trigger")};
-        CCodeTrigger::SetGenerationSettings(settings);
-        SetVariablePrefix("v_");
+        CGenerationSettings& g = CGenerationSettings::Instance();
+        CTriggerDefinitions definitions;
+        definitions.functionDefinition = "function ![Parameter1]()";
+        definitions.triggerDefinition = "-- ![Parameter1]";
+        definitions.functionPrefix = "fn_";
+        g.SetTriggerDefinitions(definitions);
+        g.SetLocalDeclaration("![Parameter1]");
+        g.SetGlobalDeclaration("![Parameter1]");
+        g.SetFunctionBlocks({Named(m.GetBlocks(), "actions")});
+        g.SetVariablePrefix("v_");
         d->state = std::make_unique<CState>();
         d->state->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("total", number));
         CUserDefinedVariable* total = d->state->GetGlobal(0);

@@ -3,9 +3,11 @@
 #include "base/Exceptions.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
 #include "log/Diagnostics.h"
 #include "log/Log.h"
+#include "modules/Module.h"
 #include "settings/Environment.h"
 #include "settings/UserData.h"
 
@@ -71,12 +73,40 @@ void CApplicationCore::SetUpLogging()
     CDiagnostics::Instance().SetUp(logPath, dumpPath, printAssertions);
 }
 
-void CApplicationCore::LoadMainData(CLoadingProgress& /*progress*/)
+void CApplicationCore::LoadMainData(CLoadingProgress& progress)
 {
     const std::string dataPath = GetSettingString("Data", "Path");
     if (dataPath.empty()) {
         throw CUserException();
     }
+    const std::string dataFolder = ResolveFrom(m_programFolder, WithTrailingSeparator(dataPath));
+    try {
+        // Modules are created from their archive paths, so a file name with
+        // several dots opens the file it names.
+        std::vector<std::string> archives;
+        for (const std::string& name : ListModuleFiles(m_modulesFolder)) {
+            archives.push_back(m_modulesFolder + name);
+        }
+        LoadModules(archives, &progress);
+        progress.SetStageText(GetLocalizedString("Loading/LoadMainData"));
+        LoadFunctionDefinition(dataFolder, progress);
+        LoadScriptCreation(m_programFolder, progress);
+    } catch (const CModuleException& e) {
+        LogPrintf("A module exception occured. Error message: %s\n.", e.GetErrorMessage().substr(0, 256).c_str());
+        throw;
+    } catch (const CUserException&) {
+        try {
+            ReleaseMainData();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void CApplicationCore::ReleaseMainData()
+{
+    CGenerationSettings::Instance().Clear();
+    ReleaseAllModules();
 }
 
 void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingProgress& progress,
@@ -85,6 +115,7 @@ void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingPr
     m_programFolder = WithTrailingSeparator(ToDiskPath(workingFolder));
     SetIniPath(m_programFolder + "brambleton.ini");
     m_modulesFolder = WithTrailingSeparator(ResolveFrom(m_programFolder, GetSettingString("Modules", "Path")));
+    SetModuleFolders(m_programFolder, m_modulesFolder);
 
     PrepareLoadingTasks(m_programFolder, progress);
     progress.SelectTask(0);
@@ -138,6 +169,7 @@ void CApplicationCore::ExitInstance()
     }
     m_exited = true;
     ReleaseLocalizationTables();
+    ReleaseMainData();
     LogWrite("Program is exiting correctly.\n");
     CDiagnostics::Instance().TearDown();
 }

@@ -51,7 +51,11 @@ public:
 private:
     void StartUpSteps(const std::string& workingFolder, CLoadingProgress& progress, const CStartupOptions& options);
     void SetUpLogging();
+    // Modules and generation settings; a module failure is logged, a failed
+    // generation settings check releases the modules again.
     void LoadMainData(CLoadingProgress& progress);
+    // Releases every module and forgets the generation settings.
+    static void ReleaseMainData();
 
     std::string m_programFolder;
     std::string m_modulesFolder;

@@ -1,6 +1,7 @@
 #include "base/Text.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <iconv.h>
 
@@ -275,6 +276,64 @@ std::string StringPrintf(const char* format, ...)
     std::string out = StringPrintfV(format, args);
     va_end(args);
     return out;
+}
+
+} // namespace bram
+
+namespace bram {
+
+namespace {
+
+std::string_view SkipBlanksAndPlus(std::string_view text, bool& negative)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    return text.substr(i);
+}
+
+} // namespace
+
+long ParseLeadingInteger(std::string_view text)
+{
+    bool negative = false;
+    const std::string_view digits = SkipBlanksAndPlus(text, negative);
+    long long value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        value = value * 10 + (c - '0');
+        if (value > 0x80000000LL) {
+            value = 0x80000000LL;
+        }
+    }
+    value = negative ? -value : value;
+    if (value > 0x7FFFFFFFLL) {
+        value = 0x7FFFFFFFLL;
+    }
+    return static_cast<long>(value);
+}
+
+double ParseLeadingDouble(std::string_view text)
+{
+    bool negative = false;
+    const std::string_view rest = SkipBlanksAndPlus(text, negative);
+    double value = 0.0;
+    if (rest.empty() || rest.front() == '-' || rest.front() == '+') {
+        return 0.0;
+    }
+    const auto result = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+    if (result.ec == std::errc::invalid_argument) {
+        return 0.0;
+    }
+    return negative ? -value : value;
 }
 
 } // namespace bram

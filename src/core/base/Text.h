@@ -35,6 +35,13 @@ bool EndsWith(std::string_view text, std::string_view suffix);
 // Replaces every occurrence; returns how many were replaced.
 std::size_t ReplaceAll(std::string& text, std::string_view from, std::string_view to);
 
+// The leading decimal number of a text, as the C library reads it: blanks,
+// an optional sign, digits (clamped to the 32-bit range); no number gives 0.
+long ParseLeadingInteger(std::string_view text);
+// The leading decimal floating-point number, independent of the locale; no
+// number gives 0.0.
+double ParseLeadingDouble(std::string_view text);
+
 std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string StringPrintfV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 

@@ -3,6 +3,7 @@
 #include "category/CategorySystem.h"
 #include "code/Records.h"
 #include "code/Values.h"
+#include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 #include "log/Log.h"
@@ -14,17 +15,7 @@ namespace bram {
 
 namespace {
 
-std::optional<CTriggerGenerationSettings>& Settings()
-{
-    static std::optional<CTriggerGenerationSettings> settings;
-    return settings;
-}
-
-const CTriggerGenerationSettings& SettingsOrEmpty()
-{
-    static const CTriggerGenerationSettings empty;
-    return Settings() ? *Settings() : empty;
-}
+const CGenerationSettings& Settings() { return CGenerationSettings::Instance(); }
 
 std::string Fill(const std::string& pattern, const std::string& argument)
 {
@@ -77,26 +68,9 @@ CCodeBase* ViewWalk(const IItemTree& tree, IItemTree::Item item, CCodeBase* node
 
 } // namespace
 
-bool CCodeTrigger::SetGenerationSettings(CTriggerGenerationSettings settings)
-{
-    if (Settings()) {
-        return false;
-    }
-    BRAMBLETON_ASSERT(settings.localDeclaration.find("![Parameter1]") != std::string::npos);
-    BRAMBLETON_ASSERT(settings.globalDeclaration.find("![Parameter1]") != std::string::npos);
-    BRAMBLETON_ASSERT(settings.commentType == nullptr || settings.commentType->GetRealType() == RealTypeString);
-    BRAMBLETON_ASSERT(settings.scriptType == nullptr || settings.scriptType->GetRealType() == RealTypeString);
-    Settings() = std::move(settings);
-    return true;
-}
-
-const CTriggerGenerationSettings& CCodeTrigger::GetGenerationSettings() { return SettingsOrEmpty(); }
-
-void CCodeTrigger::ResetGenerationSettings() { Settings().reset(); }
-
 CCodeTrigger::CCodeTrigger(std::uint32_t id, CCategorySystem* categories) : m_id(id), m_categories(categories)
 {
-    for (const CBlockInfo* info : SettingsOrEmpty().triggerBlocks) {
+    for (const CBlockInfo* info : Settings().GetFunctionBlocks()) {
         auto* block = static_cast<CBlock*>(info->CreateCode());
         block->SetTrigger(this);
         m_blocks.push_back(block);
@@ -118,8 +92,11 @@ std::string CCodeTrigger::GetName() const
     return m_categories != nullptr ? m_categories->GetTriggerName(m_id) : std::string();
 }
 
-std::string CCodeTrigger::GetTriggerName() const { return SettingsOrEmpty().triggerPrefix + GetName(); }
-std::string CCodeTrigger::GetFunctionName() const { return SettingsOrEmpty().functionPrefix + GetName(); }
+std::string CCodeTrigger::GetTriggerName() const { return Settings().GetTriggerDefinitions().triggerPrefix + GetName(); }
+std::string CCodeTrigger::GetFunctionName() const
+{
+    return Settings().GetTriggerDefinitions().functionPrefix + GetName();
+}
 
 CBlock* CCodeTrigger::GetBlock(std::size_t index) const
 {
@@ -244,24 +221,25 @@ std::string CCodeTrigger::GetCode(int level) const
         // it already starts with the comment and the two definition lines.
         return m_code;
     }
-    const CTriggerGenerationSettings& settings = SettingsOrEmpty();
-    std::string text = Tabs(level) + Fill(settings.functionDefinition, GetFunctionName()) + "\n" + Tabs(level) +
-                       Fill(settings.triggerDefinition, GetTriggerName()) + "\n";
+    const CGenerationSettings& settings = Settings();
+    const CTriggerDefinitions& definitions = settings.GetTriggerDefinitions();
+    std::string text = Tabs(level) + Fill(definitions.functionDefinition, GetFunctionName()) + "\n" + Tabs(level) +
+                       Fill(definitions.triggerDefinition, GetTriggerName()) + "\n";
     for (std::size_t b = 0; b < m_blocks.size(); ++b) {
-        if (settings.localsIndex >= 0 && b == static_cast<std::size_t>(settings.localsIndex)) {
+        if (definitions.localsIndex >= 0 && b == static_cast<std::size_t>(definitions.localsIndex)) {
             for (const auto& local : m_locals) {
                 std::string a = local->GetCode(0);
                 const CTypeInfo* type = local->GetType();
                 a = Fill(type != nullptr ? type->GetRawInstruction() : std::string(), a);
-                text += Tabs(level) + Fill(settings.localDeclaration, a) + "\n";
+                text += Tabs(level) + Fill(settings.GetLocalDeclaration(), a) + "\n";
             }
         }
         text += m_blocks[b]->GetCode(level) + "\n";
     }
     if (!m_enabledAtBeginning) {
-        text += Tabs(level) + Fill(settings.triggerDisabledAtBeginning, GetTriggerName()) + "\n";
+        text += Tabs(level) + Fill(definitions.triggerDisabledAtBeginning, GetTriggerName()) + "\n";
     }
-    return ConvertString(m_comment, settings.commentType) + "\n" + text;
+    return ConvertString(m_comment, settings.GetCommentType()) + "\n" + text;
 }
 
 } // namespace bram

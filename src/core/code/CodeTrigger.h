@@ -1,7 +1,8 @@
 #pragma once
 // A trigger: one function of the generated script, with its flags, comment,
-// local variables and one root block per trigger block of the function
-// definition. Its name lives in the category system, found by its id.
+// local variables and one root block per function block of the function
+// definition. Its name lives in the category system, found by its id. How it
+// prints comes from the process-wide generation settings.
 
 #include "code/Instructions.h"
 #include "code/ItemTree.h"
@@ -17,26 +18,6 @@ namespace bram {
 class CCategorySystem;
 class CBlockInfo;
 
-// How triggers become script text; set once at start-up from the function
-// definition file and the script creation definitions file.
-struct CTriggerGenerationSettings {
-    std::string triggerPrefix;
-    std::string functionPrefix;
-    std::string triggerDefinition;
-    std::string functionDefinition;
-    std::string triggerDisabledAtBeginning;
-    // 0-based root block index before which locals are declared.
-    int localsIndex = 0;
-    std::string localDeclaration;
-    std::string globalDeclaration;
-    const CTypeInfo* commentType = nullptr;
-    const CTypeInfo* scriptType = nullptr;
-    std::vector<const CBlockInfo*> triggerBlocks;
-    // Every loaded type of real type Trigger or Function, in load order: each
-    // trigger gets one trigger variable per type.
-    std::vector<const CTypeInfo*> triggerVariableTypes;
-};
-
 class CCodeTrigger {
 public:
     using LocalList = std::vector<std::unique_ptr<CUserDefinedVariable>>;
@@ -45,12 +26,6 @@ public:
     ~CCodeTrigger();
     CCodeTrigger(const CCodeTrigger&) = delete;
     CCodeTrigger& operator=(const CCodeTrigger&) = delete;
-
-    // The first call wins; later calls are ignored (returns false).
-    static bool SetGenerationSettings(CTriggerGenerationSettings settings);
-    static const CTriggerGenerationSettings& GetGenerationSettings();
-    // Forgets the settings, so a new start-up can set them again.
-    static void ResetGenerationSettings();
 
     std::uint32_t GetId() const { return m_id; }
     std::string GetName() const;

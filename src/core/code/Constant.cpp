@@ -34,7 +34,7 @@ CCodeBase* CConstant::Clone() const { return const_cast<CConstant*>(this); }
 
 bool CConstant::UsesModule(const CModule* module) const
 {
-    return m_module == module || (m_constantType != nullptr && m_constantType->GetModule() == module);
+    return module != nullptr && (m_module == module || (m_constantType != nullptr && m_constantType->GetModule() == module));
 }
 
 } // namespace bram

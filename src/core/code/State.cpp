@@ -2,6 +2,7 @@
 
 #include "code/Records.h"
 #include "code/Values.h"
+#include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 
@@ -48,7 +49,7 @@ CCodeTrigger* CState::AddTrigger(std::unique_ptr<CCodeTrigger> trigger)
     if (trigger == nullptr) {
         return nullptr;
     }
-    for (const CTypeInfo* type : CCodeTrigger::GetGenerationSettings().triggerVariableTypes) {
+    for (const CTypeInfo* type : GetAllTypes()) {
         if ((type->GetRealType() & (RealTypeTrigger | RealTypeFunction)) != 0) {
             m_triggerVariables.push_back(std::make_unique<CTriggerVariable>(trigger.get(), type));
         }
@@ -156,20 +157,20 @@ std::unique_ptr<CState> CState::Clone() const
 
 std::string CState::GetCode(int level) const
 {
-    const CTriggerGenerationSettings& settings = CCodeTrigger::GetGenerationSettings();
+    const CGenerationSettings& settings = CGenerationSettings::Instance();
     std::string text = m_header + "\n";
     for (const auto& global : m_globals) {
         std::string a = global->GetCode(0);
         const CTypeInfo* type = global->GetType();
         a = FillPlaceholders(type != nullptr ? type->GetRawInstruction() : std::string(), {a});
-        text += Tabs(level) + FillPlaceholders(settings.globalDeclaration, {a}) + "\n";
+        text += Tabs(level) + FillPlaceholders(settings.GetGlobalDeclaration(), {a}) + "\n";
     }
     for (const auto& trigger : m_triggers) {
         text += trigger->GetCode(level);
         text += '\n';
     }
-    const std::string script = ConvertString(m_preamble, settings.commentType) + "\n" + text;
-    return ConvertString(script, settings.scriptType);
+    const std::string script = ConvertString(m_preamble, settings.GetCommentType()) + "\n" + text;
+    return ConvertString(script, settings.GetScriptType());
 }
 
 } // namespace bram

@@ -4,22 +4,12 @@
 #include "code/CodeTrigger.h"
 #include "code/Instructions.h"
 #include "code/Records.h"
+#include "generation/GenerationSettings.h"
 #include "log/Assertion.h"
 
 #include <algorithm>
 
 namespace bram {
-
-namespace {
-std::string& VariablePrefix()
-{
-    static std::string prefix;
-    return prefix;
-}
-} // namespace
-
-const std::string& GetVariablePrefix() { return VariablePrefix(); }
-void SetVariablePrefix(std::string prefix) { VariablePrefix() = std::move(prefix); }
 
 const CCodeBase* CVariableBase::GetParent() const { return m_users.empty() ? nullptr : m_users.front(); }
 CCodeBase* CVariableBase::GetParent() { return m_users.empty() ? nullptr : m_users.front(); }
@@ -80,7 +70,7 @@ bool CUserDefinedVariable::IsAllowedType(const CTypeInfo* type)
            (type->GetRealType() & (RealTypeBoolean | RealTypeNumber | RealTypeString | RealTypeUndefined)) != 0;
 }
 
-std::string CUserDefinedVariable::GetCode(int) const { return GetVariablePrefix() + NormalizedName(m_name); }
+std::string CUserDefinedVariable::GetCode(int) const { return CGenerationSettings::Instance().GetVariablePrefix() + NormalizedName(m_name); }
 
 CCodeBase* CUserDefinedVariable::Clone() const
 {

@@ -101,8 +101,4 @@ private:
     const CTypeInfo* m_variableType;
 };
 
-// The prefix of user variable identifiers, from the script creation settings.
-const std::string& GetVariablePrefix();
-void SetVariablePrefix(std::string prefix);
-
 } // namespace bram

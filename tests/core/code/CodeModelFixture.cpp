@@ -81,37 +81,52 @@ const char* CodeModelTest::LanguageXml()
 )";
 }
 
+void ApplySettings(const TestSettings& settings)
+{
+    CGenerationSettings& g = CGenerationSettings::Instance();
+    g.Clear();
+    g.SetTriggerDefinitions(settings.definitions);
+    g.SetFunctionBlocks(settings.functionBlocks);
+    g.SetLocalDeclaration(settings.localDeclaration);
+    g.SetGlobalDeclaration(settings.globalDeclaration);
+    g.SetVariablePrefix(settings.variablePrefix);
+    if (settings.commentType != nullptr) {
+        g.SetCommentType(settings.commentType);
+    }
+    if (settings.scriptType != nullptr) {
+        g.SetScriptType(settings.scriptType);
+    }
+}
+
 void CodeModelTest::SetUp()
 {
     ResetProcessState();
-    m_module = CModule::CreateFromXml("lang", LanguageXml());
+    m_module = CreateModuleFromXml("lang", LanguageXml());
     ASSERT_NE(m_module, nullptr);
-    CCodeTrigger::ResetGenerationSettings();
-    CTriggerGenerationSettings settings;
-    settings.triggerPrefix = "trg_";
-    settings.functionPrefix = "fn_";
-    settings.functionDefinition = "function ![Parameter1]()";
-    settings.triggerDefinition = "-- trigger ![Parameter1]";
-    settings.triggerDisabledAtBeginning = "disable(![Parameter1])";
-    settings.localsIndex = 1;
+    TestSettings settings;
+    settings.definitions.triggerPrefix = "trg_";
+    settings.definitions.functionPrefix = "fn_";
+    settings.definitions.functionDefinition = "function ![Parameter1]()";
+    settings.definitions.triggerDefinition = "-- trigger ![Parameter1]";
+    settings.definitions.triggerDisabledAtBeginning = "disable(![Parameter1])";
+    settings.definitions.localsIndex = 1;
     settings.localDeclaration = "\t![Parameter1]";
-    settings.globalDeclaration = "![Parameter1]";
+    settings.variablePrefix = "v_";
     settings.commentType = Type("comment");
     settings.scriptType = Type("script");
-    settings.triggerBlocks = {Block("events"), Block("actions")};
-    settings.triggerVariableTypes = {Type("trigger"), Type("function")};
-    CCodeTrigger::SetGenerationSettings(std::move(settings));
-    SetVariablePrefix("v_");
+    settings.functionBlocks = {Block("events"), Block("actions")};
+    ApplySettings(settings);
     m_main = m_categories.AddCategory("Main");
     m_assertionsAtStart = GetAssertionFailureCount();
 }
 
 void CodeModelTest::TearDown()
 {
-    CCodeTrigger::ResetGenerationSettings();
-    SetVariablePrefix("");
+    EXPECT_EQ(GetAssertionFailureCount(), m_assertionsAtStart) << "unexpected internal check failures";
+    CGenerationSettings::Instance().Clear();
     m_categories.Clear();
-    m_module.reset();
+    ReleaseAllModules();
+    m_module = nullptr;
     ResetProcessState();
 }
 

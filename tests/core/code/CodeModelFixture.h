@@ -8,12 +8,26 @@
 #include "code/Records.h"
 #include "code/State.h"
 #include "code/Values.h"
+#include "generation/GenerationSettings.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
 namespace bram::test {
+
+// What a test sets of the generation settings.
+struct TestSettings {
+    CTriggerDefinitions definitions;
+    std::vector<const CBlockInfo*> functionBlocks;
+    std::string localDeclaration = "![Parameter1]";
+    std::string globalDeclaration = "![Parameter1]";
+    std::string variablePrefix;
+    const CTypeInfo* commentType = nullptr;
+    const CTypeInfo* scriptType = nullptr;
+};
+// Replaces the process-wide generation settings.
+void ApplySettings(const TestSettings& settings);
 
 class CodeModelTest : public ::testing::Test {
 protected:
@@ -42,7 +56,7 @@ protected:
     // A trigger named in category "Main", added to the state.
     CCodeTrigger* AddTrigger(CState& state, const std::string& name);
 
-    std::unique_ptr<CModule> m_module;
+    CModule* m_module = nullptr;
     CCategorySystem m_categories;
     CCategory* m_main = nullptr;
     unsigned m_assertionsAtStart = 0;

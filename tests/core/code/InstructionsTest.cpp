@@ -38,6 +38,7 @@ TEST_F(InstructionsTest, ChildAndParameterCountsOfEveryKind)
     EXPECT_EQ(add->GetChild(0), nullptr);
     EXPECT_EQ(block->GetParameter(0), nullptr);
     EXPECT_EQ(GetAssertionFailureCount(), m_assertionsAtStart + 2);
+    m_assertionsAtStart = GetAssertionFailureCount();
 }
 
 TEST_F(InstructionsTest, BlockCodeFramesChildrenWithStartEndAndSeparators)
@@ -198,14 +199,14 @@ TEST_F(InstructionsTest, ConstantsAreSharedAndNeverReleasedByParameters)
         EXPECT_EQ(copy->GetCode(0), "(math.pi + math.pi)");
     }
     EXPECT_EQ(pi->GetCode(0), "math.pi");
-    EXPECT_TRUE(pi->UsesModule(m_module.get()));
+    EXPECT_TRUE(pi->UsesModule(m_module));
 }
 
 TEST_F(InstructionsTest, UsesModuleLooksThroughTheWholeTree)
 {
     std::unique_ptr<CBlock> block(static_cast<CBlock*>(Block("actions")->CreateCode()));
     const CModule* other = nullptr;
-    EXPECT_TRUE(block->UsesModule(m_module.get()));
+    EXPECT_TRUE(block->UsesModule(m_module));
     EXPECT_FALSE(block->UsesModule(other));
     block->AddChild(NewPrint("x"));
     EXPECT_FALSE(block->UsesModule(other));

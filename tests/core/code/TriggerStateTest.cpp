@@ -70,15 +70,14 @@ TEST_F(TriggerTest, FunctionTextWithLocalsCommentAndFlags)
 TEST_F(TriggerTest, LocalsIndexPlacesTheDeclarations)
 {
     for (int index : {0, 1, 2, 5}) {
-        CCodeTrigger::ResetGenerationSettings();
-        CTriggerGenerationSettings settings;
-        settings.functionDefinition = "F";
-        settings.triggerDefinition = "T";
+        TestSettings settings;
+        settings.definitions.functionDefinition = "F";
+        settings.definitions.triggerDefinition = "T";
+        settings.definitions.localsIndex = index;
         settings.localDeclaration = "L ![Parameter1]";
-        settings.globalDeclaration = "G ![Parameter1]";
-        settings.triggerBlocks = {Block("actions"), Block("actions")};
-        settings.localsIndex = index;
-        CCodeTrigger::SetGenerationSettings(settings);
+        settings.functionBlocks = {Block("actions"), Block("actions")};
+        settings.variablePrefix = "v_";
+        ApplySettings(settings);
         CState state;
         CCodeTrigger* t = AddTrigger(state, "T" + std::to_string(index));
         t->GetLocals().push_back(std::make_unique<CUserDefinedVariable>("n", Type("number")));
@@ -160,12 +159,10 @@ TEST_F(StateTest, ScriptTextWithGlobalsPreambleAndScriptType)
     EXPECT_NE(state.GetCode(1).find("\tlocal v_score = 0\n-- \n\tfunction fn_A()\n\t-- trigger trg_A\n"), std::string::npos);
 
     // The script type may wrap and escape the whole text.
-    CCodeTrigger::ResetGenerationSettings();
-    CTypeInfo wrap("wrap", "Type", RealTypeString, "", {{"\x01", "[["}, {"\x02", "]]"}, {"\n", "\\n"}}, m_module.get());
-    CTriggerGenerationSettings settings;
+    CTypeInfo wrap("wrap", "Type", RealTypeString, "", {{"\x01", "[["}, {"\x02", "]]"}, {"\n", "\\n"}}, m_module);
+    TestSettings settings;
     settings.scriptType = &wrap;
-    settings.localDeclaration = settings.globalDeclaration = "![Parameter1]";
-    CCodeTrigger::SetGenerationSettings(settings);
+    ApplySettings(settings);
     CState empty;
     empty.SetHeader("h");
     EXPECT_EQ(empty.GetCode(0), "[[\\nh\\n]]");

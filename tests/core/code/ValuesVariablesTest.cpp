@@ -31,8 +31,8 @@ TEST_F(ValuesTest, StringConversionAppliesReplacementsInOrder)
     EXPECT_EQ(empty.GetCode(0), "");
 
     // Order matters: a later pair rescans what an earlier one inserted.
-    CTypeInfo escapeFirst("s1", "Type", RealTypeString, "", {{"\"", "\\\""}, {"\\", "\\\\"}}, m_module.get());
-    CTypeInfo escapeLast("s2", "Type", RealTypeString, "", {{"\\", "\\\\"}, {"\"", "\\\""}}, m_module.get());
+    CTypeInfo escapeFirst("s1", "Type", RealTypeString, "", {{"\"", "\\\""}, {"\\", "\\\\"}}, m_module);
+    CTypeInfo escapeLast("s2", "Type", RealTypeString, "", {{"\\", "\\\\"}, {"\"", "\\\""}}, m_module);
     EXPECT_EQ(ConvertString("\"", &escapeFirst), "\\\\\"");
     EXPECT_EQ(ConvertString("\"", &escapeLast), "\\\"");
     EXPECT_EQ(ConvertString("line1\nline2", Type("comment")), "-- line1\n-- line2");

@@ -1,0 +1,526 @@
+#include "modules/Module.h"
+
+#include "app/LoadingProgress.h"
+#include "archive/ModuleArchive.h"
+#include "base/Exceptions.h"
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "code/Constant.h"
+#include "localization/Localization.h"
+#include "log/Log.h"
+#include "modules/ModuleReader.h"
+#include "records/BlockInfo.h"
+#include "records/InstructionInfo.h"
+#include "records/TypeInfo.h"
+#include "xml/XmlDocument.h"
+
+#include <algorithm>
+
+namespace bram {
+
+namespace {
+
+constexpr char kDataPath[] = "data\\data.xml";
+constexpr char kScriptsPath[] = "data\\scripts\\";
+constexpr char kLocalizationPath[] = "localization";
+
+struct ModuleRegistry {
+    std::string programFolder;
+    std::string modulesFolder;
+    // Every module ever created, also those still being read and those whose
+    // loading failed: records they added to the lists stay valid until all
+    // modules are released together.
+    std::vector<std::unique_ptr<CModule>> owned;
+    std::vector<CModule*> modules;
+    std::vector<const CTypeInfo*> types;
+    std::vector<const CBlockInfo*> blocks;
+    std::vector<const CCodeInfoBase*> instructions;
+    std::vector<const CConstant*> constants;
+};
+
+ModuleRegistry& Registry()
+{
+    static ModuleRegistry registry;
+    return registry;
+}
+
+bool HasSeparator(std::string_view text) { return text.find_first_of("\\/") != std::string_view::npos; }
+
+bool IsArchivePath(std::string_view nameOrPath)
+{
+    return HasSeparator(nameOrPath) || EndsWith(ToLowerAscii(nameOrPath), ".modl");
+}
+
+// The module name a NeedsModule text or a create argument stands for.
+std::string ModuleNameOf(std::string_view nameOrPath)
+{
+    return IsArchivePath(nameOrPath) ? ModuleNameFromPath(nameOrPath) : std::string(nameOrPath);
+}
+
+CModule* FindKnownModule(std::string_view name)
+{
+    for (const auto& module : Registry().owned) {
+        if (module->GetName() == name) {
+            return module.get();
+        }
+    }
+    return nullptr;
+}
+
+// The loading box texts and task around reading another module, so that
+// the module that needs it goes on showing its own progress.
+class CProgressScope {
+public:
+    explicit CProgressScope(CLoadingProgress* progress) : m_progress(progress)
+    {
+        if (m_progress != nullptr) {
+            m_stage = m_progress->GetStageText();
+            m_detail = m_progress->GetDetailText();
+            m_task = m_progress->GetCurrentTask();
+        }
+    }
+    ~CProgressScope()
+    {
+        if (m_progress != nullptr) {
+            m_progress->SetStageText(m_stage);
+            m_progress->SetDetailText(m_detail);
+            m_progress->SelectTask(m_task);
+        }
+    }
+    CProgressScope(const CProgressScope&) = delete;
+    CProgressScope& operator=(const CProgressScope&) = delete;
+
+private:
+    CLoadingProgress* m_progress;
+    std::string m_stage;
+    std::string m_detail;
+    int m_task = -1;
+};
+
+// UTF-16LE bytes (whole characters only, up to the first U+0000, without a
+// leading byte order mark) as UTF-8.
+std::string Utf16TextToUtf8(std::string_view bytes)
+{
+    std::string text = Utf16LEBytesToUtf8(bytes.substr(0, bytes.size() & ~static_cast<std::size_t>(1)));
+    if (const auto nul = text.find('\0'); nul != std::string::npos) {
+        text.resize(nul);
+    }
+    if (StartsWith(text, "\xEF\xBB\xBF")) {
+        text.erase(0, 3);
+    }
+    return text;
+}
+
+CModule* CreateRegistered(std::unique_ptr<CModule> module)
+{
+    Registry().owned.push_back(std::move(module));
+    return Registry().owned.back().get();
+}
+
+} // namespace
+
+void CModuleStringTable::Load(std::string_view utf16Bytes)
+{
+    CXmlDocument doc;
+    if (!doc.LoadMemory(Utf16TextToUtf8(utf16Bytes))) {
+        return;
+    }
+    const CXmlNode root = doc.GetDocumentElement();
+    if (root.IsNull() || root.GetName() != "stringtable") {
+        return;
+    }
+    const CXmlNodeList strings = root.SelectNodes("child::string");
+    for (std::size_t i = 0; i < strings.GetLength(); ++i) {
+        const CXmlNode entry = strings.GetItem(i);
+        const auto id = entry.GetAttribute("id");
+        auto text = entry.FindText();
+        if (id && text) {
+            m_entries[*id] = std::move(*text);
+        }
+    }
+}
+
+const std::string* CModuleStringTable::Find(const std::string& id) const
+{
+    const auto it = m_entries.find(id);
+    return it == m_entries.end() ? nullptr : &it->second;
+}
+
+CModule::CModule(std::string name, std::string archivePath)
+    : m_name(std::move(name)), m_archivePath(std::move(archivePath))
+{
+}
+
+CModule::~CModule() = default;
+
+std::string ModuleNameFromPath(std::string_view path)
+{
+    std::string name = FileNamePart(path);
+    if (const auto dot = name.rfind('.'); dot != std::string::npos) {
+        name.resize(dot);
+    }
+    return name;
+}
+
+std::unique_ptr<CModule> CModule::Create(const std::string& nameOrPath, CLoadingProgress* progress, bool readDataNow)
+{
+    const ModuleRegistry& reg = Registry();
+    std::string archivePath;
+    if (IsArchivePath(nameOrPath)) {
+        archivePath = HasSeparator(nameOrPath) ? ResolveFrom(reg.programFolder, nameOrPath)
+                                               : reg.modulesFolder + nameOrPath;
+    } else {
+        archivePath = reg.modulesFolder + nameOrPath + ".modl";
+    }
+    std::unique_ptr<CModule> module(new CModule(ModuleNameOf(nameOrPath), archivePath));
+    if (progress != nullptr) {
+        progress->SetDetailText(GetLocalizedString("Loading/LoadingModuleArchive"));
+        progress->SelectTask(archivePath);
+    }
+    module->m_archive = std::make_unique<CModuleArchive>(archivePath);
+    if (readDataNow) {
+        module->ReadData(progress);
+    }
+    module->ReadLocalizationTables();
+    if (progress != nullptr) {
+        progress->SetTaskProgress(0.2);
+    }
+    return module;
+}
+
+std::unique_ptr<CModule> CModule::CreateFromXml(const std::string& name, std::string_view xmlUtf8)
+{
+    std::unique_ptr<CModule> module(new CModule(name, std::string()));
+    module->m_archive = std::make_unique<CModuleArchive>();
+    const std::string bytes = "\xFF\xFE" + Utf8ToUtf16LEBytes(xmlUtf8);
+    module->m_archive->AddFile(kDataPath, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    return module;
+}
+
+void CModule::ReadLocalizationTables()
+{
+    CArchiveNode* folder = m_archive->Find(kLocalizationPath);
+    if (folder == nullptr || !folder->IsDirectory()) {
+        return;
+    }
+    for (CArchiveNode* languageDir = folder->GetFirstChild(); languageDir != nullptr;
+         languageDir = languageDir->GetNextSibling()) {
+        if (!languageDir->IsDirectory()) {
+            continue;
+        }
+        const std::string language = FileNamePart(languageDir->GetName());
+        for (CArchiveNode* file = languageDir->GetFirstChild(); file != nullptr; file = file->GetNextSibling()) {
+            const std::string fileName = FileNamePart(file->GetName());
+            const auto dot = fileName.rfind('.');
+            if (file->IsDirectory() || dot == std::string::npos || fileName.substr(dot) != ".loc") {
+                continue;
+            }
+            auto table = std::make_unique<CModuleStringTable>(fileName.substr(0, dot), language);
+            table->Load(file->GetDataView());
+            m_stringTables.push_back(std::move(table));
+        }
+    }
+    m_archive->DestroyDirectory(kLocalizationPath);
+}
+
+void CModule::ReadData(CLoadingProgress* progress)
+{
+    if (m_loaded) {
+        return;
+    }
+    if (progress != nullptr) {
+        progress->SetStageText(GetLocalizedString("Loading/LoadingModule") + m_name);
+        progress->SelectTask(m_archivePath);
+    }
+    LogPrintf("Reading data of module %s.\n", m_name.c_str());
+    const CArchiveNode* data = m_archive->Find(kDataPath);
+    if (data == nullptr || data->IsDirectory()) {
+        return;
+    }
+    m_loaded = true;
+    if (progress != nullptr) {
+        progress->SetDetailText(GetLocalizedString("Loading/LoadingXML"));
+    }
+    ReadXml(data->GetDataView(), progress);
+    m_archive->RemoveFile(kDataPath);
+    if (progress != nullptr) {
+        progress->FinishTask();
+    }
+}
+
+void CModule::ReadXml(std::string_view utf16Bytes, CLoadingProgress* progress)
+{
+    CXmlDocument doc;
+    CXmlParseError error;
+    if (!doc.LoadMemory(Utf16TextToUtf8(utf16Bytes), &error)) {
+        LogPrintf("XML error in line %d: %s\n", error.line, error.reason.c_str());
+        throw CModuleException("Could not load main module data.");
+    }
+    CXmlNode root = doc.GetDocumentElement();
+    if (!root.IsNull() && root.GetName() != "Module") {
+        root = CXmlNode();
+    }
+    CModuleReader reader(*this, progress);
+    try {
+        if (!root.IsNull()) {
+            if (const CXmlNode priority = root.Child("Priority"); !priority.IsNull()) {
+                if (const auto text = priority.FindText()) {
+                    m_priority = static_cast<std::int32_t>(ParseLeadingInteger(*text));
+                }
+            }
+        }
+        if (progress != nullptr) {
+            progress->SetTaskProgress(0.25);
+        }
+        ReadNeededModules(root.IsNull() ? CXmlNode() : root.Child("NeededModules"), progress);
+        const CXmlNode data = root.Child("Data");
+        if (data.IsNull()) {
+            throw CModuleException("Element 'Module'->'Data' expected.");
+        }
+        reader.ReadTypes(data.Child("Types"));
+        reader.ReadBlocks(data.Child("Blocks"));
+        reader.ReadConstants(data.Child("Constants"));
+        reader.ReadStructures(data.Child("Structures"));
+        reader.ReadCalls(data.Child("Calls"));
+        reader.ReadScripts(root.Child("Scripts"));
+    } catch (const CXmlNullNodeException&) {
+        // A path the readers guard everywhere; keep any slip a module error.
+        throw CModuleException("Invalid module data.");
+    }
+}
+
+void CModule::ReadNeededModules(const CXmlNode& element, CLoadingProgress* progress)
+{
+    if (element.IsNull()) {
+        throw CModuleException("Element 'Module'->'NeededModules' expected.");
+    }
+    if (progress != nullptr) {
+        progress->SetDetailText(GetLocalizedString("Loading/LoadingNeededModules"));
+    }
+    const CXmlNodeList needs = element.SelectNodes("child::NeedsModule");
+    const std::size_t n = needs.GetLength();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (progress != nullptr) {
+            progress->SetTaskProgress(0.25 + 0.05 * static_cast<double>(i) / static_cast<double>(n));
+        }
+        const auto text = needs.GetItem(i).FindText();
+        if (!text) {
+            throw CModuleException("Text in or Element 'Module'->'NeededModules'->'NeedsModule' expected.");
+        }
+        const std::string name = ModuleNameOf(*text);
+        const bool alreadyNeeded = std::any_of(m_neededModules.begin(), m_neededModules.end(),
+                                               [&](const CModule* m) { return m->GetName() == name; });
+        if (name == m_name || alreadyNeeded) {
+            continue;
+        }
+        if (FindKnownModule(name) == nullptr) {
+            CModule* created = nullptr;
+            {
+                CProgressScope scope(progress);
+                created = CreateRegistered(Create(*text, progress, true));
+            }
+            AddModule(created);
+            NeedModule(created);
+            continue;
+        }
+        for (const auto& known : Registry().owned) {
+            if (known->GetName() != name) {
+                continue;
+            }
+            if (!known->IsLoaded()) {
+                CProgressScope scope(progress);
+                known->ReadData(progress);
+            }
+            NeedModule(known.get());
+        }
+    }
+}
+
+void CModule::NeedModule(CModule* needed)
+{
+    m_neededModules.push_back(needed);
+    m_visibleTypes.insert(m_visibleTypes.end(), needed->m_visibleTypes.begin(), needed->m_visibleTypes.end());
+    m_visibleBlocks.insert(m_visibleBlocks.end(), needed->m_visibleBlocks.begin(), needed->m_visibleBlocks.end());
+    m_visibleStructures.insert(m_visibleStructures.end(), needed->m_visibleStructures.begin(),
+                               needed->m_visibleStructures.end());
+    m_visibleCalls.insert(m_visibleCalls.end(), needed->m_visibleCalls.begin(), needed->m_visibleCalls.end());
+    m_visibleConstants.insert(m_visibleConstants.end(), needed->m_visibleConstants.begin(),
+                              needed->m_visibleConstants.end());
+}
+
+std::string CModule::Localize(const std::string& reference) const
+{
+    const auto slash = reference.find('/');
+    if (slash == std::string::npos) {
+        return reference;
+    }
+    const std::string file = reference.substr(0, slash);
+    const std::string key = reference.substr(slash + 1);
+    const std::string& language = GetLanguage();
+    for (const auto& table : m_stringTables) {
+        if (table->GetLanguage() != language || !EqualsNoCase(table->GetName(), file)) {
+            continue;
+        }
+        if (const std::string* text = table->Find(key)) {
+            return *text;
+        }
+        LogPrintf("Could not find key %s in localization file %s of a module.\n", key.c_str(),
+                  table->GetName().c_str());
+        return GetLocalizedString(reference);
+    }
+    LogPrintf("Could not find localization file %s in module %s.\n", file.c_str(), m_name.c_str());
+    return reference;
+}
+
+const std::string& CModule::GetScriptName(unsigned index) const
+{
+    if (index >= m_scriptNames.size()) {
+        throw CModuleException("Invalid index.");
+    }
+    return m_scriptNames[index];
+}
+
+std::string_view CModule::GetScriptData(unsigned index) const
+{
+    const CArchiveNode* node = m_archive->Find(kScriptsPath + GetScriptName(index));
+    if (node == nullptr || node->IsDirectory()) {
+        throw CModuleException("No script data.");
+    }
+    return node->GetDataView();
+}
+
+void SetModuleFolders(const std::string& programFolder, const std::string& modulesFolder)
+{
+    Registry().programFolder = programFolder;
+    Registry().modulesFolder = modulesFolder;
+}
+
+const std::string& GetModulesFolder() { return Registry().modulesFolder; }
+
+unsigned GetModuleCount() { return static_cast<unsigned>(Registry().modules.size()); }
+
+CModule* GetModule(unsigned index)
+{
+    if (index >= Registry().modules.size()) {
+        throw CModuleException("Invalid index.");
+    }
+    return Registry().modules[index];
+}
+
+CModule* AddModule(CModule* module)
+{
+    Registry().modules.push_back(module);
+    return module;
+}
+
+CModule* CreateModule(const std::string& nameOrPath, CLoadingProgress* progress, bool readDataNow)
+{
+    return CreateRegistered(CModule::Create(nameOrPath, progress, readDataNow));
+}
+
+CModule* CreateModuleFromXml(const std::string& name, std::string_view xmlUtf8)
+{
+    CModule* module = AddModule(CreateRegistered(CModule::CreateFromXml(name, xmlUtf8)));
+    module->ReadData(nullptr);
+    return module;
+}
+
+CModule* FindModule(std::string_view name)
+{
+    for (CModule* module : Registry().modules) {
+        if (module->GetName() == name) {
+            return module;
+        }
+    }
+    return nullptr;
+}
+
+const std::vector<const CTypeInfo*>& GetAllTypes() { return Registry().types; }
+const std::vector<const CBlockInfo*>& GetAllBlocks() { return Registry().blocks; }
+const std::vector<const CCodeInfoBase*>& GetAllInstructions() { return Registry().instructions; }
+const std::vector<const CConstant*>& GetAllConstants() { return Registry().constants; }
+
+void CModule::AddType(std::unique_ptr<CTypeInfo> type)
+{
+    const CTypeInfo* raw = type.get();
+    m_records.push_back(std::move(type));
+    m_ownTypes.push_back(raw);
+    m_visibleTypes.push_back(raw);
+    Registry().types.push_back(raw);
+}
+
+void CModule::AddBlock(std::unique_ptr<CBlockInfo> block)
+{
+    const CBlockInfo* raw = block.get();
+    m_records.push_back(std::move(block));
+    m_ownBlocks.push_back(raw);
+    m_visibleBlocks.push_back(raw);
+    Registry().blocks.push_back(raw);
+}
+
+void CModule::AddConstant(std::unique_ptr<CConstant> constant)
+{
+    const CConstant* raw = constant.get();
+    m_constants.push_back(std::move(constant));
+    m_ownConstants.push_back(raw);
+    m_visibleConstants.push_back(raw);
+    Registry().constants.push_back(raw);
+}
+
+void CModule::AddStructure(std::unique_ptr<CStructureInfo> structure)
+{
+    const CStructureInfo* raw = structure.get();
+    m_records.push_back(std::move(structure));
+    m_ownStructures.push_back(raw);
+    m_visibleStructures.push_back(raw);
+    Registry().instructions.push_back(raw);
+}
+
+void CModule::AddCall(std::unique_ptr<CCallInfo> call)
+{
+    const CCallInfo* raw = call.get();
+    m_records.push_back(std::move(call));
+    m_ownCalls.push_back(raw);
+    m_visibleCalls.push_back(raw);
+    Registry().instructions.push_back(raw);
+}
+
+void LoadModules(const std::vector<std::string>& archivePaths, CLoadingProgress* progress)
+{
+    for (const std::string& path : archivePaths) {
+        const std::string name = ModuleNameFromPath(path);
+        if (progress != nullptr) {
+            progress->SetStageText(GetLocalizedString("Loading/LoadingModule") + name);
+        }
+        LogPrintf("Loading module %s.\n", name.c_str());
+        AddModule(CreateModule(path, progress, false));
+    }
+    // Reading a module may append the modules it needs; they are read too.
+    for (std::size_t i = 0; i < Registry().modules.size(); ++i) {
+        Registry().modules[i]->ReadData(progress);
+    }
+    SortModulesByPriority();
+}
+
+void SortModulesByPriority()
+{
+    auto& modules = Registry().modules;
+    std::stable_sort(modules.begin(), modules.end(),
+                     [](const CModule* a, const CModule* b) { return a->GetPriority() > b->GetPriority(); });
+}
+
+void ReleaseAllModules()
+{
+    ModuleRegistry& reg = Registry();
+    reg.types.clear();
+    reg.blocks.clear();
+    reg.instructions.clear();
+    reg.constants.clear();
+    reg.modules.clear();
+    // Later modules may point into earlier ones; destroy in reverse order.
+    while (!reg.owned.empty()) {
+        reg.owned.pop_back();
+    }
+}
+
+} // namespace bram

@@ -1,0 +1,531 @@
+#include "modules/ModuleReader.h"
+
+#include "app/LoadingProgress.h"
+#include "base/Exceptions.h"
+#include "base/Text.h"
+#include "code/Constant.h"
+#include "localization/Localization.h"
+#include "log/Log.h"
+#include "modules/Module.h"
+#include "records/BlockInfo.h"
+#include "records/TypeInfo.h"
+#include "xml/XmlDocument.h"
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+namespace bram {
+
+namespace {
+
+// Declaration paths as the messages name them.
+constexpr char kBlockKind[] = "'Blocks'->'Block'";
+constexpr char kConstantKind[] = "'Constants'->'Constant'";
+constexpr char kStructureKind[] = "'Structures'->'Structure'";
+constexpr char kCallKind[] = "'Calls'->'Call'";
+constexpr char kParameterKind[] = "'Parameters'->'Parameter'";
+constexpr char kValueKind[] = "'Parameters'->'Parameter'->'Values'->'Value'";
+constexpr char kBlockReferenceKind[] = "'Structures'->'Structure'->'Blocks'->'Block'";
+constexpr char kReplacementKind[] = "'Types'->'Type'->'Replacements'->'Replacement'";
+
+[[noreturn]] void Fail(std::string message) { throw CModuleException(std::move(message)); }
+
+std::string ElementMessage(std::string_view kind, std::string_view child)
+{
+    return "Element " + std::string(kind) + "->'" + std::string(child) + "' expected.";
+}
+
+std::string TextMessage(std::string_view kind, std::string_view child)
+{
+    return "Text in " + std::string(kind) + "->'" + std::string(child) + "' expected.";
+}
+
+CXmlNode RequiredChild(const CXmlNode& parent, const char* child, std::string_view kind)
+{
+    CXmlNode node = parent.Child(child);
+    if (node.IsNull()) {
+        Fail(ElementMessage(kind, child));
+    }
+    return node;
+}
+
+// The text of a required child: "Element ... expected." when it is missing,
+// "Text in ... expected." when it has no text (or, with nonEmpty, an empty one).
+std::string RequiredText(const CXmlNode& parent, const char* child, std::string_view kind, bool nonEmpty)
+{
+    auto text = RequiredChild(parent, child, kind).FindText();
+    if (!text || (nonEmpty && text->empty())) {
+        Fail(TextMessage(kind, child));
+    }
+    return std::move(*text);
+}
+
+// The child's text, or nullopt when the child or its text is missing.
+std::optional<std::string> ChildText(const CXmlNode& parent, const char* child)
+{
+    const CXmlNode node = parent.Child(child);
+    return node.IsNull() ? std::nullopt : node.FindText();
+}
+
+std::string NamespaceOf(const CXmlNode& declaration, const char* kindWord)
+{
+    auto text = ChildText(declaration, "Namespace");
+    return text ? std::move(*text) : std::string(kindWord);
+}
+
+std::uint32_t RealTypeFromName(const std::string& name)
+{
+    static const std::pair<const char*, std::uint32_t> kNames[] = {
+        {"Undefined", RealTypeUndefined}, {"Boolean", RealTypeBoolean},   {"Number", RealTypeNumber},
+        {"String", RealTypeString},       {"Trigger", RealTypeTrigger},   {"Function", RealTypeFunction},
+        {"Variable", RealTypeVariable},
+    };
+    for (const auto& [text, value] : kNames) {
+        if (name == text) {
+            return value;
+        }
+    }
+    Fail("Unknown real type name.");
+}
+
+template <typename Record>
+const Record* FindByName(const std::vector<const Record*>& records, const std::string& name)
+{
+    for (const Record* record : records) {
+        if (record->GetName() == name) {
+            return record;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void CModuleReader::Progress(double base, double span, std::size_t i, std::size_t n) const
+{
+    if (m_progress != nullptr) {
+        m_progress->SetTaskProgress(n == 0 ? base : base + span * static_cast<double>(i) / static_cast<double>(n));
+    }
+}
+
+void CModuleReader::Detail(const char* key) const
+{
+    if (m_progress != nullptr) {
+        m_progress->SetDetailText(GetLocalizedString(key));
+    }
+}
+
+const CModule* CModuleReader::FindNeededModule(const std::string& name) const
+{
+    // Depth first through the needed modules; each module once, the current
+    // one never.
+    std::set<const CModule*> seen{&m_module};
+    std::vector<const CModule*> stack;
+    const auto pushNeeds = [&](const CModule* module) {
+        const auto& needs = module->GetNeededModules();
+        for (auto it = needs.rbegin(); it != needs.rend(); ++it) {
+            stack.push_back(*it);
+        }
+    };
+    pushNeeds(&m_module);
+    while (!stack.empty()) {
+        const CModule* module = stack.back();
+        stack.pop_back();
+        if (!seen.insert(module).second) {
+            continue;
+        }
+        if (module->GetName() == name) {
+            return module;
+        }
+        pushNeeds(module);
+    }
+    return nullptr;
+}
+
+std::pair<std::string, const CModule*> CModuleReader::ReadReference(const CXmlNode& reference,
+                                                                    const ReferenceMessages& messages)
+{
+    std::string name;
+    const CModule* named = nullptr;
+    if (auto text = reference.FindText()) {
+        name = std::move(*text);
+    } else {
+        auto nameText = ChildText(reference, "Name");
+        if (!nameText) {
+            Fail(messages.name);
+        }
+        name = std::move(*nameText);
+        if (const CXmlNode moduleNode = reference.Child("Module"); !moduleNode.IsNull()) {
+            const auto moduleText = moduleNode.FindText();
+            if (!moduleText) {
+                Fail(messages.moduleText);
+            }
+            named = FindNeededModule(*moduleText);
+            if (named == nullptr) {
+                Fail("Invalid module.");
+            }
+        }
+    }
+    if (name.empty()) {
+        Fail(messages.name);
+    }
+    return {std::move(name), named};
+}
+
+const CTypeInfo* CModuleReader::ResolveType(const CXmlNode& declaration, const std::string& kindPath)
+{
+    const std::string path = kindPath + "->'Type'";
+    const CXmlNode typeNode = declaration.Child("Type");
+    if (typeNode.IsNull()) {
+        Fail("Element " + path + " expected.");
+    }
+    const ReferenceMessages messages{"Text in " + path + "(->'Name') expected.",
+                                     "Text in " + path + "->'Module' expected.",
+                                     "Valid type name in " + path + " expected."};
+    const auto [name, named] = ReadReference(typeNode, messages);
+    const CTypeInfo* type = named != nullptr ? FindByName(named->GetTypes(), name) : nullptr;
+    if (type == nullptr) {
+        type = FindByName(m_module.GetTypes(), name);
+    }
+    if (type == nullptr) {
+        type = FindByName(m_module.GetVisibleTypes(), name);
+    }
+    if (type == nullptr) {
+        Fail(messages.unknown);
+    }
+    return type;
+}
+
+const CBlockInfo* CModuleReader::ResolveBlock(const CXmlNode& reference)
+{
+    const std::string path = kBlockReferenceKind;
+    const ReferenceMessages messages{"Text in " + path + "(->'Name') expected.",
+                                     "Text in " + path + "->'Module' expected.",
+                                     "Valid block name in " + path + " expected."};
+    const auto [name, named] = ReadReference(reference, messages);
+    const CBlockInfo* block = named != nullptr ? FindByName(named->GetBlocks(), name) : nullptr;
+    if (block == nullptr) {
+        block = FindByName(m_module.GetBlocks(), name);
+    }
+    if (block == nullptr) {
+        block = FindByName(m_module.GetVisibleBlocks(), name);
+    }
+    if (block == nullptr) {
+        Fail(messages.unknown);
+    }
+    return block;
+}
+
+void CModuleReader::ReadTypes(const CXmlNode& types)
+{
+    if (types.IsNull()) {
+        Fail("Element 'Module'->'Data'->'Types' expected.");
+    }
+    Detail("Loading/LoadTypes");
+    const CXmlNodeList list = types.SelectNodes("child::Type");
+    for (std::size_t i = 0; i < list.GetLength(); ++i) {
+        Progress(0.30, 0.15, i, list.GetLength());
+        ReadType(list.GetItem(i));
+    }
+    Progress(0.45, 0, 0, 0);
+}
+
+void CModuleReader::ReadType(const CXmlNode& type)
+{
+    const CXmlNode nameNode = type.Child("Name");
+    if (nameNode.IsNull()) {
+        Fail("Element 'Types'->'Type'->'Name' expected.");
+    }
+    auto name = nameNode.FindText();
+    if (!name) {
+        Fail("Text or CDATA expected in 'Types'->'Type'->'Name'");
+    }
+    std::string nameSpace = NamespaceOf(type, "Type");
+
+    const CXmlNode realTypeNode = type.Child("RealType");
+    if (realTypeNode.IsNull()) {
+        Fail("Element 'Types'->'Type'->'RealType' expected.");
+    }
+    const auto realTypeName = realTypeNode.FindText();
+    if (!realTypeName) {
+        Fail("Text or CDATA expected in 'Types'->'Type'->'RealType'");
+    }
+    const std::uint32_t realType = RealTypeFromName(*realTypeName);
+
+    const CXmlNode creationNode = type.Child("CreationInstruction");
+    if (creationNode.IsNull()) {
+        Fail("Element 'Types'->'Type'->'CreationInstruction' expected.");
+    }
+    std::string creation = creationNode.GetText();
+    if (!creation.empty() && (realType == RealTypeTrigger || realType == RealTypeFunction || realType == RealTypeVariable)) {
+        Fail("Unsupported real type in 'Types'->'Type'->'CreationInstruction'");
+    }
+
+    std::vector<CReplacement> replacements;
+    if (const CXmlNode replacementsNode = type.Child("Replacements"); !replacementsNode.IsNull()) {
+        if (realType != RealTypeString) {
+            Fail("Element 'Types'->'Type'->'Replacements' defined, but type is not string");
+        }
+        if (const CXmlNode start = replacementsNode.Child("StartString"); !start.IsNull()) {
+            auto text = start.FindText();
+            if (!text) {
+                Fail("Text or CDATA expected in 'Types'->'Type'->'Replacements'->'StartString'");
+            }
+            replacements.emplace_back(kStartStringKey, std::move(*text));
+        }
+        if (const CXmlNode end = replacementsNode.Child("EndString"); !end.IsNull()) {
+            auto text = end.FindText();
+            if (!text) {
+                Fail("Text or CDATA expected in 'Types'->'Type'->'Replacements'->'EndString'");
+            }
+            replacements.emplace_back(kEndStringKey, std::move(*text));
+        }
+        const CXmlNodeList list = replacementsNode.SelectNodes("child::Replacement");
+        const std::string kind = kReplacementKind;
+        for (std::size_t i = 0; i < list.GetLength(); ++i) {
+            const CXmlNode replacement = list.GetItem(i);
+            const CXmlNode what = replacement.Child("What");
+            if (what.IsNull()) {
+                Fail(kind + "->'What' expected.");
+            }
+            auto whatText = what.FindText();
+            if (!whatText) {
+                Fail("Text or CDATA in " + kind + "->'What' expected.");
+            }
+            if (whatText->empty()) {
+                Fail("Text of " + kind + "->'What' can't be empty.");
+            }
+            const CXmlNode by = replacement.Child("By");
+            if (by.IsNull()) {
+                Fail(kind + "->'By' expected.");
+            }
+            auto byText = by.FindText();
+            if (!byText) {
+                Fail("Text or CDATA in " + kind + "->'By' expected.");
+            }
+            replacements.emplace_back(std::move(*whatText), std::move(*byText));
+        }
+    }
+    m_module.AddType(std::make_unique<CTypeInfo>(std::move(*name), std::move(nameSpace), realType, std::move(creation),
+                                                 std::move(replacements), &m_module));
+}
+
+void CModuleReader::ReadBlocks(const CXmlNode& blocks)
+{
+    if (blocks.IsNull()) {
+        Fail("Element 'Module'->'Data'->'Blocks' expected.");
+    }
+    Detail("Loading/LoadBlocks");
+    const CXmlNodeList list = blocks.SelectNodes("child::Block");
+    for (std::size_t i = 0; i < list.GetLength(); ++i) {
+        Progress(0.45, 0.10, i, list.GetLength());
+        ReadBlock(list.GetItem(i));
+    }
+    Progress(0.55, 0, 0, 0);
+}
+
+void CModuleReader::ReadBlock(const CXmlNode& block)
+{
+    std::string name = RequiredText(block, "Name", kBlockKind, true);
+    std::string nameSpace = NamespaceOf(block, "Block");
+    std::string start = RequiredText(block, "StartInstruction", kBlockKind, false);
+    std::string end = RequiredText(block, "EndInstruction", kBlockKind, false);
+    std::string separator = RequiredText(block, "Separator", kBlockKind, false);
+    std::string standardValue = RequiredText(block, "StandardValue", kBlockKind, false);
+    const CTypeInfo* type = ResolveType(block, kBlockKind);
+    m_module.AddBlock(std::make_unique<CBlockInfo>(std::move(name), std::move(nameSpace), std::move(start),
+                                                   std::move(separator), std::move(end), std::move(standardValue),
+                                                   type, &m_module));
+}
+
+void CModuleReader::ReadConstants(const CXmlNode& constants)
+{
+    if (constants.IsNull()) {
+        Fail("Element 'Module'->'Data'->'Constants' expected.");
+    }
+    Detail("Loading/LoadConstants");
+    const CXmlNodeList list = constants.SelectNodes("child::Constant");
+    for (std::size_t i = 0; i < list.GetLength(); ++i) {
+        Progress(0.55, 0.10, i, list.GetLength());
+        ReadConstant(list.GetItem(i));
+    }
+    Progress(0.65, 0, 0, 0);
+}
+
+void CModuleReader::ReadConstant(const CXmlNode& constant)
+{
+    // A constant is named in data files and scripts; an empty name could
+    // never be found again.
+    auto name = ChildText(constant, "Name");
+    if (!name || name->empty()) {
+        Fail("Element 'Constants'->'Constant'->'Name' with text or CDATA expected.");
+    }
+    auto value = ChildText(constant, "Value");
+    if (!value) {
+        Fail("Element 'Constants'->'Constant'->'Value' with text or CDATA expected.");
+    }
+    const CTypeInfo* type = ResolveType(constant, kConstantKind);
+    if ((type->GetRealType() & ~static_cast<std::uint32_t>(RealTypeVariable)) == 0) {
+        Fail("Type of 'Constants'->'Constant' can't be a variable type.");
+    }
+    std::string nameSpace = NamespaceOf(constant, "Constant");
+    m_module.AddConstant(
+        std::make_unique<CConstant>(type, std::move(*name), std::move(nameSpace), std::move(*value), &m_module));
+}
+
+void CModuleReader::ReadStructures(const CXmlNode& structures)
+{
+    if (structures.IsNull()) {
+        Fail("Element 'Structures' expected.");
+    }
+    Detail("Loading/LoadStructures");
+    const CXmlNodeList list = structures.SelectNodes("child::Structure");
+    for (std::size_t i = 0; i < list.GetLength(); ++i) {
+        Progress(0.65, 0.15, i, list.GetLength());
+        ReadInstruction(list.GetItem(i), true);
+    }
+    Progress(0.80, 0, 0, 0);
+}
+
+void CModuleReader::ReadCalls(const CXmlNode& calls)
+{
+    if (calls.IsNull()) {
+        Fail("Element 'Module'->'Data'->'Calls' expected.");
+    }
+    Detail("Loading/LoadCalls");
+    const CXmlNodeList list = calls.SelectNodes("child::Call");
+    for (std::size_t i = 0; i < list.GetLength(); ++i) {
+        Progress(0.80, 0.18, i, list.GetLength());
+        ReadInstruction(list.GetItem(i), false);
+    }
+    Progress(0.98, 0, 0, 0);
+}
+
+void CModuleReader::ReadInstruction(const CXmlNode& declaration, bool structure)
+{
+    const char* kind = structure ? kStructureKind : kCallKind;
+    std::string name = RequiredText(declaration, "Name", kind, true);
+    std::string nameSpace = NamespaceOf(declaration, structure ? "Structure" : "Call");
+    std::string description = RequiredText(declaration, "Description", kind, true);
+    const auto shortText = ChildText(declaration, "ShortDescription");
+    if (!shortText) {
+        LogPrintf(structure ? "NOTICE: No short description of structure %s found; used normal description instead "
+                              "(deprecated behaviour).\n"
+                            : "NOTICE: No short description of call %s found; used normal description instead "
+                              "(deprecated behaviour).\n",
+                  name.c_str());
+    }
+    std::string shortDescription = shortText && !shortText->empty() ? *shortText : description;
+    std::string categories = RequiredText(declaration, "Categories", kind, true);
+    std::string raw = RequiredText(declaration, "RawInstruction", kind, false);
+    const CTypeInfo* type = ResolveType(declaration, kind);
+    CParameterList parameters = ReadParameters(RequiredChild(declaration, "Parameters", kind));
+
+    std::vector<const CBlockInfo*> blocks;
+    if (structure) {
+        const CXmlNodeList list = RequiredChild(declaration, "Blocks", kind).SelectNodes("child::Block");
+        for (std::size_t i = 0; i < list.GetLength(); ++i) {
+            blocks.push_back(ResolveBlock(list.GetItem(i)));
+        }
+    }
+    if ((!parameters.empty() || !blocks.empty()) && raw.empty()) {
+        Fail(TextMessage(kind, "RawInstruction"));
+    }
+    if (structure) {
+        m_module.AddStructure(std::make_unique<CStructureInfo>(
+            std::move(name), std::move(nameSpace), std::move(categories), std::move(description),
+            std::move(shortDescription), std::move(raw), type, std::move(parameters), std::move(blocks), &m_module));
+    } else {
+        m_module.AddCall(std::make_unique<CCallInfo>(std::move(name), std::move(nameSpace), std::move(categories),
+                                                     std::move(description), std::move(shortDescription),
+                                                     std::move(raw), type, std::move(parameters), &m_module));
+    }
+}
+
+CParameterList CModuleReader::ReadParameters(const CXmlNode& parameters)
+{
+    if (parameters.IsNull()) {
+        Fail("INTERNAL ERROR: Element 'Parameters' expected.");
+    }
+    CParameterList list;
+    const CXmlNodeList nodes = parameters.SelectNodes("child::Parameter");
+    for (std::size_t i = 0; i < nodes.GetLength(); ++i) {
+        // Appended before the next is read, so a later parameter can refer to it.
+        list.push_back(ReadParameter(nodes.GetItem(i), i));
+    }
+    return list;
+}
+
+std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& parameter, std::size_t index)
+{
+    std::string name = RequiredText(parameter, "Name", kParameterKind, true);
+    std::string nameSpace = NamespaceOf(parameter, "Parameter");
+
+    if (!parameter.Child("Type").IsNull()) {
+        const CTypeInfo* type = ResolveType(parameter, kParameterKind);
+        const auto onlyVariables = RequiredChild(parameter, "OnlyVariables", kParameterKind).FindText();
+        if (!onlyVariables || (*onlyVariables != "true" && *onlyVariables != "false")) {
+            Fail(TextMessage(kParameterKind, "OnlyVariables"));
+        }
+        const bool only = *onlyVariables == "true";
+        if (type->GetRealType() != RealTypeNumber) {
+            return std::make_unique<CParameterInfo>(std::move(name), std::move(nameSpace), type, only, &m_module);
+        }
+        double minValue = std::numeric_limits<double>::quiet_NaN();
+        if (const CXmlNode minNode = parameter.Child("MinValue"); !minNode.IsNull()) {
+            const auto text = minNode.FindText();
+            if (!text) {
+                Fail(TextMessage(kParameterKind, "MinValue"));
+            }
+            minValue = ParseLeadingDouble(*text);
+        }
+        return std::make_unique<CParameterInfo>(std::move(name), std::move(nameSpace), type, only, minValue, &m_module);
+    }
+
+    if (const CXmlNode valuesNode = parameter.Child("Values"); !valuesNode.IsNull()) {
+        std::vector<CEnumValue> values;
+        const CXmlNodeList list = valuesNode.SelectNodes("child::Value");
+        for (std::size_t i = 0; i < list.GetLength(); ++i) {
+            const CXmlNode value = list.GetItem(i);
+            std::string valueName = RequiredText(value, "Name", kValueKind, true);
+            std::string script = RequiredText(value, "Value", kValueKind, false);
+            values.emplace_back(std::move(valueName), std::move(script));
+        }
+        if (values.empty()) {
+            Fail(ElementMessage("'Parameters'->'Parameter'->'Values'", "Value"));
+        }
+        return std::make_unique<CParameterInfo>(std::move(name), std::move(nameSpace), std::move(values), &m_module);
+    }
+
+    const auto referenceText = RequiredChild(parameter, "ReferenceTo", kParameterKind).FindText();
+    if (!referenceText) {
+        Fail(TextMessage(kParameterKind, "ReferenceTo"));
+    }
+    const long reference = ParseLeadingInteger(*referenceText);
+    if (reference < 0 || static_cast<std::size_t>(reference) >= index) {
+        Fail("Invalid reference number.");
+    }
+    return std::make_unique<CParameterInfo>(std::move(name), std::move(nameSpace), static_cast<unsigned>(reference),
+                                            &m_module);
+}
+
+void CModuleReader::ReadScripts(const CXmlNode& scripts)
+{
+    if (scripts.IsNull()) {
+        Fail("Element 'Module'->'Scripts' expected.");
+    }
+    Detail("Loading/LoadingScripts");
+    const CXmlNodeList list = scripts.SelectNodes("child::Script");
+    for (std::size_t i = 0; i < list.GetLength(); ++i) {
+        Progress(0.98, 0.02, i, list.GetLength());
+        auto text = list.GetItem(i).FindText();
+        if (!text) {
+            Fail("Text in 'Module'->'Scripts'->'Script' expected.");
+        }
+        m_module.AddScriptName(std::move(*text));
+    }
+    Progress(1.0, 0, 0, 0);
+}
+
+} // namespace bram

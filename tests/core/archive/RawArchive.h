@@ -1,0 +1,47 @@
+#pragma once
+// Builds ".modl" images byte by byte, so tests can make archives that the
+// writer never would: roots in odd places, broken links, bad fields.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace bram::test {
+
+inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+struct RawEntry {
+    std::uint32_t kind = 0;  // 0 directory, 1 plain, other: packed with zlib
+    std::string name;        // ASCII, stored as UTF-16LE
+    std::string content;     // a file's uncompressed bytes
+    std::uint32_t firstChild = kNone;
+    std::uint32_t nextSibling = kNone;
+    // Overrides of the computed fields.
+    std::optional<std::uint32_t> offset, size, packedSize, checksum;
+    std::optional<std::string> stored; // the bytes placed in the data area
+};
+
+struct RawArchive {
+    std::vector<RawEntry> entries;
+    std::uint32_t directoryCompression = 1;
+    std::optional<std::uint32_t> entryCount;
+};
+
+inline RawArchive Raw(std::vector<RawEntry> entries)
+{
+    RawArchive raw;
+    raw.entries = std::move(entries);
+    return raw;
+}
+
+std::string BuildRawArchive(const RawArchive& archive);
+
+// Recomputes the body length and checksum after a test patched the image.
+void FixBody(std::string& image);
+std::uint32_t Crc(const std::string& data);
+std::uint32_t GetU32(const std::string& image, std::size_t offset);
+void PutU32(std::string& image, std::size_t offset, std::uint32_t value);
+std::string Deflate(const std::string& data);
+
+} // namespace bram::test
