@@ -1,6 +1,7 @@
 #include "CodeModelFixture.h"
 
 #include "log/Assertion.h"
+#include "base/Text.h"
 #include "settings/ApplicationBase.h"
 
 namespace bram::test {
