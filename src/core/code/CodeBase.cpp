@@ -10,8 +10,15 @@ namespace bram {
 
 std::string Tabs(int level) { return level < 1 ? std::string() : std::string(static_cast<std::size_t>(level), '\t'); }
 
+void AppendTabs(std::string& out, int level)
+{
+    if (level > 0) {
+        out.append(static_cast<std::size_t>(level), '\t');
+    }
+}
+
 CCodeBase::CCodeBase(const CCodeInfoBase* definition)
-    : m_type(definition != nullptr ? definition->GetType() : nullptr), m_definition(definition)
+    : m_definition(definition)
 {
 }
 
@@ -54,7 +61,7 @@ CParameter* CCodeBase::GetParameter(std::size_t)
 
 std::size_t CCodeBase::GetParameterCount() const { return 0; }
 bool CCodeBase::IsContainer() const { return false; }
-const CTypeInfo* CCodeBase::GetType() const { return m_type; }
+const CTypeInfo* CCodeBase::GetType() const { return m_definition != nullptr ? m_definition->GetType() : nullptr; }
 
 bool CCodeBase::IsComplete() const
 {
@@ -111,8 +118,17 @@ void CCodeBase::Release(CCodeBase* owner)
     delete this;
 }
 
+bool CCodeBase::HasTriggerPlaceholders(const std::string& text)
+{
+    return text.find("![TriggerName]") != std::string::npos || text.find("![FunctionName]") != std::string::npos;
+}
+
 std::string CCodeBase::ReplacePlaceholders(const std::string& text) const
 {
+    // Most templates name neither placeholder; spare them the trigger lookup.
+    if (!HasTriggerPlaceholders(text)) {
+        return text;
+    }
     const CCodeTrigger* trigger = GetTrigger();
     if (trigger == nullptr) {
         return text;

@@ -36,6 +36,7 @@ enum ECodeType : unsigned {
 
 // n tab characters; none for n < 1.
 std::string Tabs(int level);
+void AppendTabs(std::string& out, int level);
 
 class CCodeBase {
 public:
@@ -72,15 +73,27 @@ public:
     virtual bool UsesModule(const CModule* module) const;
     virtual void Release(CCodeBase* owner);
 
+    // Appends what GetCode returns. The nodes a script is made of override it
+    // so that a whole script is written into one buffer.
+    virtual void AppendCode(std::string& out, int level) const { out += GetCode(level); }
+
     const CCodeInfoBase* GetDefinition() const { return m_definition; }
 
     // "![TriggerName]" first, then "![FunctionName]", from the trigger this
     // node is in; unchanged outside a trigger.
     std::string ReplacePlaceholders(const std::string& text) const;
+    static bool HasTriggerPlaceholders(const std::string& text);
 
 protected:
+    // GetCode of the nodes that implement AppendCode.
+    std::string CodeByAppending(int level) const
+    {
+        std::string out;
+        AppendCode(out, level);
+        return out;
+    }
+
     CCodeBase* m_parent = nullptr;
-    const CTypeInfo* m_type = nullptr;
     const CCodeInfoBase* m_definition = nullptr;
 };
 

@@ -92,10 +92,14 @@ std::string CCodeTrigger::GetName() const
     return m_categories != nullptr ? m_categories->GetTriggerName(m_id) : std::string();
 }
 
-std::string CCodeTrigger::GetTriggerName() const { return Settings().GetTriggerDefinitions().triggerPrefix + GetName(); }
+std::string CCodeTrigger::GetTriggerName() const
+{
+    return m_names.valid ? m_names.triggerName : Settings().GetTriggerDefinitions().triggerPrefix + GetName();
+}
+
 std::string CCodeTrigger::GetFunctionName() const
 {
-    return Settings().GetTriggerDefinitions().functionPrefix + GetName();
+    return m_names.valid ? m_names.functionName : Settings().GetTriggerDefinitions().functionPrefix + GetName();
 }
 
 CBlock* CCodeTrigger::GetBlock(std::size_t index) const
@@ -213,33 +217,57 @@ std::unique_ptr<CCodeTrigger> CCodeTrigger::Clone() const
 
 std::string CCodeTrigger::GetCode(int level) const
 {
+    std::string out;
+    AppendCode(out, level);
+    return out;
+}
+
+void CCodeTrigger::AppendCode(std::string& out, int level) const
+{
     if (!m_enabled) {
-        return {};
+        return;
     }
     if (m_isCode) {
         // The stored text is what the trigger printed when it was converted:
         // it already starts with the comment and the two definition lines.
-        return m_code;
+        out += m_code;
+        return;
     }
     const CGenerationSettings& settings = Settings();
     const CTriggerDefinitions& definitions = settings.GetTriggerDefinitions();
-    std::string text = Tabs(level) + Fill(definitions.functionDefinition, GetFunctionName()) + "\n" + Tabs(level) +
-                       Fill(definitions.triggerDefinition, GetTriggerName()) + "\n";
+    m_names = {false, GetTriggerName(), GetFunctionName()};
+    m_names.valid = true;
+    struct Invalidate {
+        NameCache& names;
+        ~Invalidate() { names.valid = false; }
+    } invalidate{m_names};
+    AppendConvertedString(out, m_comment, settings.GetCommentType());
+    out += '\n';
+    AppendTabs(out, level);
+    out += Fill(definitions.functionDefinition, m_names.functionName);
+    out += '\n';
+    AppendTabs(out, level);
+    out += Fill(definitions.triggerDefinition, m_names.triggerName);
+    out += '\n';
     for (std::size_t b = 0; b < m_blocks.size(); ++b) {
         if (definitions.localsIndex >= 0 && b == static_cast<std::size_t>(definitions.localsIndex)) {
             for (const auto& local : m_locals) {
-                std::string a = local->GetCode(0);
                 const CTypeInfo* type = local->GetType();
-                a = Fill(type != nullptr ? type->GetRawInstruction() : std::string(), a);
-                text += Tabs(level) + Fill(settings.GetLocalDeclaration(), a) + "\n";
+                const std::string declared =
+                    Fill(type != nullptr ? type->GetRawInstruction() : std::string(), local->GetCode(0));
+                AppendTabs(out, level);
+                out += Fill(settings.GetLocalDeclaration(), declared);
+                out += '\n';
             }
         }
-        text += m_blocks[b]->GetCode(level) + "\n";
+        m_blocks[b]->AppendCode(out, level);
+        out += '\n';
     }
     if (!m_enabledAtBeginning) {
-        text += Tabs(level) + Fill(definitions.triggerDisabledAtBeginning, GetTriggerName()) + "\n";
+        AppendTabs(out, level);
+        out += Fill(definitions.triggerDisabledAtBeginning, m_names.triggerName);
+        out += '\n';
     }
-    return ConvertString(m_comment, settings.GetCommentType()) + "\n" + text;
 }
 
 } // namespace bram

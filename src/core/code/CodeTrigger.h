@@ -64,6 +64,7 @@ public:
     bool UsesModule(const CModule* module) const;
     std::unique_ptr<CCodeTrigger> Clone() const;
     std::string GetCode(int level) const;
+    void AppendCode(std::string& out, int level) const;
 
 private:
     std::uint32_t m_id;
@@ -76,6 +77,15 @@ private:
     bool m_enabledAtBeginning = true;
     std::string m_comment;
     LocalList m_locals;
+
+    // While GetCode runs, every instruction asks for the names; the category
+    // lookup is done once per call instead.
+    struct NameCache {
+        bool valid = false;
+        std::string triggerName;
+        std::string functionName;
+    };
+    mutable NameCache m_names;
 };
 
 } // namespace bram

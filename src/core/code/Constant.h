@@ -25,6 +25,7 @@ public:
               const CModule* module);
 
     std::string GetCode(int level) const override;
+    void AppendCode(std::string& out, int) const override { out += m_value; }
     std::string GetText() const override;
     CCodeBase* Clone() const override;
     const CTypeInfo* GetType() const override { return m_constantType; }

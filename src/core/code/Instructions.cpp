@@ -5,6 +5,9 @@
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 
+#include <cstdint>
+#include <string_view>
+
 namespace bram {
 
 // ---- CBlock -----------------------------------------------------------------
@@ -128,40 +131,45 @@ void CBlock::SetTrigger(CCodeTrigger* trigger)
 
 std::string CBlock::GetText() const { return m_definition != nullptr ? m_definition->GetLocalizedName() : std::string(); }
 
-std::string CBlock::GetCode(int level) const
+void CBlock::AppendCode(std::string& out, int level) const
 {
     if (!IsEnabled()) {
-        return {};
+        return;
     }
     const CBlockInfo* info = GetBlockInfo();
     if (info == nullptr) {
-        return {};
+        return;
     }
     const std::string& start = info->GetStartInstruction();
     const std::string& end = info->GetEndInstruction();
-    std::string out;
     if (!start.empty()) {
-        out += Tabs(level) + ReplacePlaceholders(start) + "\n";
+        AppendTabs(out, level);
+        out += ReplacePlaceholders(start);
+        out += '\n';
         ++level;
     } else if (!end.empty()) {
         ++level;
     }
     if (m_children.empty()) {
-        out += Tabs(level) + info->GetStandardValue() + "\n";
+        AppendTabs(out, level);
+        out += info->GetStandardValue();
+        out += '\n';
     } else {
-        const std::string separator = Tabs(level - 1) + info->GetSeparator() + "\n";
+        const std::string& separator = info->GetSeparator();
         for (std::size_t i = 0; i < m_children.size(); ++i) {
             if (i > 0) {
+                AppendTabs(out, level - 1);
                 out += separator;
+                out += '\n';
             }
-            out += m_children[i]->GetCode(level);
+            m_children[i]->AppendCode(out, level);
             out += '\n';
         }
     }
     if (!end.empty()) {
-        out += Tabs(level - 1) + ReplacePlaceholders(end);
+        AppendTabs(out, level - 1);
+        out += ReplacePlaceholders(end);
     }
-    return out;
 }
 
 CCodeBase* CBlock::Clone() const
@@ -186,7 +194,7 @@ CInstruction::CInstruction(const CCodeInfoBase* definition) : CCodeBase(definiti
 
 CInstruction::~CInstruction()
 {
-    for (CParameter* parameter : m_parameters) {
+    for (CParameter* parameter : Parameters()) {
         parameter->Release(this);
     }
 }
@@ -197,8 +205,9 @@ void CInstruction::CreateParameters()
         return;
     }
     const std::size_t count = m_definition->GetParameterCount();
+    m_parameters = std::make_unique<CParameter*[]>(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const CParameterInfo* info = m_definition->GetParameter(i);
+        const CParameterInfo* info = m_definition->GetParameter(static_cast<unsigned>(i));
         CParameter* parameter = nullptr;
         if (info->IsReference()) {
             const std::size_t referenceTo = info->GetReferenceTo();
@@ -208,14 +217,15 @@ void CInstruction::CreateParameters()
             parameter = static_cast<CParameter*>(info->CreateCode());
         }
         parameter->SetParent(this);
-        m_parameters.push_back(parameter);
+        m_parameters[i] = parameter;
+        m_parameterCount = static_cast<std::uint32_t>(i + 1);
     }
 }
 
 void CInstruction::CloneParametersInto(CInstruction& copy) const
 {
-    BRAMBLETON_ASSERT(copy.m_parameters.size() == m_parameters.size());
-    const std::size_t count = std::min(copy.m_parameters.size(), m_parameters.size());
+    BRAMBLETON_ASSERT(copy.m_parameterCount == m_parameterCount);
+    const std::size_t count = std::min(copy.m_parameterCount, m_parameterCount);
     for (std::size_t i = 0; i < count; ++i) {
         const CParameterInfo* info = m_parameters[i]->GetParameterInfo();
         CParameter* replacement = nullptr;
@@ -234,21 +244,21 @@ void CInstruction::CloneParametersInto(CInstruction& copy) const
 
 const CParameter* CInstruction::GetParameter(std::size_t index) const
 {
-    BRAMBLETON_ASSERT(index < m_parameters.size());
-    return index < m_parameters.size() ? m_parameters[index] : nullptr;
+    BRAMBLETON_ASSERT(index < m_parameterCount);
+    return index < m_parameterCount ? m_parameters[index] : nullptr;
 }
 
 CParameter* CInstruction::GetParameter(std::size_t index)
 {
-    BRAMBLETON_ASSERT(index < m_parameters.size());
-    return index < m_parameters.size() ? m_parameters[index] : nullptr;
+    BRAMBLETON_ASSERT(index < m_parameterCount);
+    return index < m_parameterCount ? m_parameters[index] : nullptr;
 }
 
 std::vector<std::string> CInstruction::ParameterCodes() const
 {
     std::vector<std::string> codes;
-    codes.reserve(m_parameters.size());
-    for (const CParameter* parameter : m_parameters) {
+    codes.reserve(m_parameterCount);
+    for (const CParameter* parameter : Parameters()) {
         codes.push_back(parameter->GetCode(0));
     }
     return codes;
@@ -257,11 +267,14 @@ std::vector<std::string> CInstruction::ParameterCodes() const
 std::string CInstruction::InstructionText() const
 {
     std::vector<std::string> texts;
-    texts.reserve(m_parameters.size());
-    for (const CParameter* parameter : m_parameters) {
+    texts.reserve(m_parameterCount);
+    for (const CParameter* parameter : Parameters()) {
         const CCodeBase* value = parameter->GetValue();
         if (value != nullptr && value->GetCodeType() == CodeTypeCall) {
-            texts.push_back("(" + parameter->GetText() + ")");
+            std::string wrapped(1, '(');
+            wrapped += parameter->GetText();
+            wrapped += ')';
+            texts.push_back(std::move(wrapped));
         } else {
             texts.push_back(parameter->GetText());
         }
@@ -270,12 +283,83 @@ std::string CInstruction::InstructionText() const
     return FillPlaceholders(pattern, texts);
 }
 
+void CInstruction::AppendFilledTemplate(std::string& out, const std::string& pattern) const
+{
+    // Placeholders are filled in number order and the first missing number
+    // ends the filling. One scan finds which numbers occur; a second writes
+    // the template with each parameter's code put straight into the output.
+    static constexpr std::string_view kPrefix = "![Parameter";
+    const std::size_t count = m_parameterCount;
+    auto parse = [&](std::size_t at, std::size_t& number, std::size_t& next) {
+        std::size_t i = at + kPrefix.size();
+        if (i >= pattern.size() || pattern[i] < '1' || pattern[i] > '9') {
+            return false;
+        }
+        number = 0;
+        while (i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9' && number <= 64) {
+            number = number * 10 + static_cast<std::size_t>(pattern[i] - '0');
+            ++i;
+        }
+        if (i >= pattern.size() || pattern[i] != ']') {
+            return false;
+        }
+        next = i + 1;
+        return true;
+    };
+    if (count > 64) {
+        out += FillPlaceholders(pattern, ParameterCodes());
+        return;
+    }
+    std::uint64_t present = 0;
+    std::uint64_t repeated = 0;
+    for (std::size_t at = pattern.find(kPrefix); at != std::string::npos; at = pattern.find(kPrefix, at + 1)) {
+        std::size_t number = 0;
+        std::size_t next = 0;
+        if (parse(at, number, next) && number >= 1 && number <= count) {
+            const std::uint64_t bit = std::uint64_t{1} << (number - 1);
+            repeated |= present & bit;
+            present |= bit;
+        }
+    }
+    std::size_t filled = 0;
+    while (filled < count && (present & (std::uint64_t{1} << filled)) != 0) {
+        ++filled;
+    }
+    const std::size_t mark = out.size();
+    std::size_t pos = 0;
+    for (std::size_t at = pattern.find(kPrefix); at != std::string::npos; at = pattern.find(kPrefix, at + 1)) {
+        std::size_t number = 0;
+        std::size_t next = 0;
+        if (!parse(at, number, next) || number < 1 || number > filled) {
+            continue;
+        }
+        out.append(pattern, pos, at - pos);
+        const std::size_t argument = out.size();
+        m_parameters[number - 1]->AppendCode(out, 0);
+        if (out.find(kPrefix, argument) != std::string::npos) {
+            // A parameter's code holds a placeholder itself, which later
+            // numbers would fill in turn: take the step-by-step way.
+            out.resize(mark);
+            out += FillPlaceholders(pattern, ParameterCodes());
+            return;
+        }
+        pos = next;
+        at = next - 1;
+    }
+    out.append(pattern, pos, std::string::npos);
+    for (std::size_t n = 0; n < filled; ++n) {
+        if ((repeated & (std::uint64_t{1} << n)) != 0) {
+            AssertionFailed("Localization.cpp", __LINE__);
+        }
+    }
+}
+
 bool CInstruction::EnableIfComplete(bool enabled) const
 {
     if (!enabled) {
         return false;
     }
-    for (const CParameter* parameter : m_parameters) {
+    for (const CParameter* parameter : Parameters()) {
         if (!parameter->IsComplete()) {
             return false;
         }
@@ -306,12 +390,14 @@ void CCall::SetEnabled(bool enabled)
     m_enabled = EnableIfComplete(enabled);
 }
 
-std::string CCall::GetCode(int level) const
+void CCall::AppendCode(std::string& out, int level) const
 {
     if (!IsEnabled() || m_definition == nullptr) {
-        return {};
+        return;
     }
-    return Tabs(level) + FillPlaceholders(ReplacePlaceholders(m_definition->GetRawInstruction()), ParameterCodes());
+    AppendTabs(out, level);
+    const std::string& raw = m_definition->GetRawInstruction();
+    AppendFilledTemplate(out, HasTriggerPlaceholders(raw) ? ReplacePlaceholders(raw) : raw);
 }
 
 CCodeBase* CCall::Clone() const
@@ -357,20 +443,20 @@ bool CStructure::IsEnabled() const { return IsComplete() && m_enabled; }
 
 void CStructure::SetEnabled(bool enabled) { m_enabled = EnableIfComplete(enabled); }
 
-std::string CStructure::GetCode(int level) const
+void CStructure::AppendCode(std::string& out, int level) const
 {
     if (!IsEnabled() || m_definition == nullptr) {
-        return {};
+        return;
     }
-    std::string out;
     const std::string& raw = m_definition->GetRawInstruction();
     if (!raw.empty()) {
-        out += Tabs(level) + FillPlaceholders(ReplacePlaceholders(raw), ParameterCodes()) + "\n";
+        AppendTabs(out, level);
+        AppendFilledTemplate(out, HasTriggerPlaceholders(raw) ? ReplacePlaceholders(raw) : raw);
+        out += '\n';
     }
     for (const CBlock* block : m_blocks) {
-        out += block->GetCode(level);
+        block->AppendCode(out, level);
     }
-    return out;
 }
 
 CCodeBase* CStructure::Clone() const
@@ -393,8 +479,7 @@ CCodeBase* CStructure::Clone() const
 
 // ---- CParameter -------------------------------------------------------------
 
-CParameter::CParameter(const CParameterInfo* definition, CParameter* reference)
-    : CCodeBase(definition), m_reference(reference)
+CParameter::CParameter(const CParameterInfo* definition, CParameter* reference) : CCodeBase(definition)
 {
     if (reference == nullptr && definition != nullptr && definition->GetType() == nullptr &&
         !definition->IsReference()) {
@@ -407,20 +492,35 @@ CParameter::CParameter(const CParameterInfo* definition, CParameter* reference)
 CParameter::~CParameter()
 {
     if (m_value != nullptr) {
-        CCodeBase* value = m_value;
+        m_value->Release(this);
         m_value = nullptr;
-        value->Release(this);
     }
+}
+
+CParameter* CParameter::GetReference() const
+{
+    const CParameterInfo* info = GetParameterInfo();
+    const CCodeBase* instruction = GetParent();
+    if (info == nullptr || !info->IsReference() || instruction == nullptr) {
+        return nullptr;
+    }
+    const std::size_t index = info->GetReferenceTo();
+    if (index >= instruction->GetParameterCount()) {
+        return nullptr;
+    }
+    return const_cast<CParameter*>(instruction->GetParameter(index));
 }
 
 const CParameterInfo* CParameter::GetParameterInfo() const { return static_cast<const CParameterInfo*>(m_definition); }
 
 const CTypeInfo* CParameter::GetType() const
 {
-    if (m_reference == nullptr) {
-        return m_type;
+    const CParameterInfo* info = GetParameterInfo();
+    if (info == nullptr || !info->IsReference()) {
+        return CCodeBase::GetType();
     }
-    const CCodeBase* referenced = m_reference->GetValue();
+    const CParameter* reference = GetReference();
+    const CCodeBase* referenced = reference != nullptr ? reference->GetValue() : nullptr;
     return referenced != nullptr ? referenced->GetType() : nullptr;
 }
 
@@ -443,22 +543,23 @@ void CParameter::SetValue(CCodeBase* value)
     if (IsEnumerated()) {
         return;
     }
-    if (m_reference == nullptr && m_type != nullptr && value != nullptr && value->GetType() != m_type) {
+    const CParameter* reference = GetReference();
+    const CTypeInfo* type = reference == nullptr ? CCodeBase::GetType() : nullptr;
+    if (type != nullptr && value != nullptr && value->GetType() != type) {
         const bool variableSlot = value->GetCodeType() == CodeTypeVariable &&
-                                  (m_type->GetRealType() & RealTypeVariable) != 0;
+                                  (type->GetRealType() & RealTypeVariable) != 0;
         BRAMBLETON_ASSERT(variableSlot);
     }
-    if (m_reference != nullptr && m_reference->GetValue() != nullptr && value != nullptr) {
-        BRAMBLETON_ASSERT(value->GetType() == m_reference->GetValue()->GetType());
+    if (reference != nullptr && reference->GetValue() != nullptr && value != nullptr) {
+        BRAMBLETON_ASSERT(value->GetType() == reference->GetValue()->GetType());
     }
     if (m_value == value) {
         return;
     }
-    CCodeBase* old = m_value;
-    m_value = value;
-    if (old != nullptr) {
-        old->Release(this);
+    if (m_value != nullptr) {
+        m_value->Release(this); // a variable drops this parameter from its users while we still hold it
     }
+    m_value = value;
     if (value != nullptr) {
         value->SetParent(this);
     }
@@ -496,16 +597,19 @@ bool CParameter::UsesModule(const CModule* module) const
     return m_value != nullptr && m_value->UsesModule(module);
 }
 
-std::string CParameter::GetCode(int) const
+void CParameter::AppendCode(std::string& out, int) const
 {
-    const CParameterInfo* info = GetParameterInfo();
     if (IsEnumerated()) {
-        const auto& values = info->GetValues();
-        return static_cast<std::size_t>(m_choiceIndex) < values.size() ? values[static_cast<std::size_t>(m_choiceIndex)].second
-                                                                       : std::string();
+        const auto& values = GetParameterInfo()->GetValues();
+        if (static_cast<std::size_t>(m_choiceIndex) < values.size()) {
+            out += values[static_cast<std::size_t>(m_choiceIndex)].second;
+        }
+        return;
     }
     BRAMBLETON_ASSERT(m_value != nullptr);
-    return m_value != nullptr ? m_value->GetCode(0) : std::string();
+    if (m_value != nullptr) {
+        m_value->AppendCode(out, 0);
+    }
 }
 
 std::string CParameter::GetText() const

@@ -4,6 +4,9 @@
 
 #include "code/CodeBase.h"
 
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 namespace bram {
@@ -12,13 +15,15 @@ class CBlockInfo;
 class CCallInfo;
 class CStructureInfo;
 class CParameterInfo;
+class CVariableBase;
 
 class CBlock : public CCodeBase {
 public:
     explicit CBlock(const CBlockInfo* definition);
     ~CBlock() override;
 
-    std::string GetCode(int level) const override;
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
     std::string GetText() const override;
     CCodeBase* Clone() const override;
     CCodeBase* GetChild(std::size_t index) const override;
@@ -55,7 +60,7 @@ public:
     ~CInstruction() override;
     const CParameter* GetParameter(std::size_t index) const override;
     CParameter* GetParameter(std::size_t index) override;
-    std::size_t GetParameterCount() const override { return m_parameters.size(); }
+    std::size_t GetParameterCount() const override { return m_parameterCount; }
 
 protected:
     // parameterDefinitions: the definition's parameter records, in order.
@@ -65,10 +70,17 @@ protected:
     void CloneParametersInto(CInstruction& copy) const;
     // The display text: parameter texts (nested calls in parentheses) in the short description.
     std::string InstructionText() const;
+    // The template with the parameters' code in place of their placeholders.
+    void AppendFilledTemplate(std::string& out, const std::string& pattern) const;
     std::vector<std::string> ParameterCodes() const;
     bool EnableIfComplete(bool enabled) const;
 
-    std::vector<CParameter*> m_parameters;
+    std::span<CParameter* const> Parameters() const { return {m_parameters.get(), m_parameterCount}; }
+
+    // A fixed array: the count never changes after construction, and a
+    // document holds hundreds of thousands of instructions.
+    std::unique_ptr<CParameter*[]> m_parameters;
+    std::uint32_t m_parameterCount = 0;
     bool m_enabled = false;
 };
 
@@ -76,7 +88,8 @@ class CCall : public CInstruction {
 public:
     explicit CCall(const CCallInfo* definition);
 
-    std::string GetCode(int level) const override;
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
     std::string GetText() const override { return InstructionText(); }
     CCodeBase* Clone() const override;
     unsigned GetCodeType() const override { return CodeTypeCall; }
@@ -92,7 +105,8 @@ public:
     explicit CStructure(const CStructureInfo* definition);
     ~CStructure() override;
 
-    std::string GetCode(int level) const override;
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
     std::string GetText() const override { return InstructionText(); }
     CCodeBase* Clone() const override;
     CCodeBase* GetChild(std::size_t index) const override;
@@ -112,7 +126,8 @@ public:
     CParameter(const CParameterInfo* definition, CParameter* reference);
     ~CParameter() override;
 
-    std::string GetCode(int level) const override;
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
     std::string GetText() const override;
     CCodeBase* Clone() const override;
     CParameter* CloneWithReference(CParameter* newReference) const;
@@ -129,13 +144,20 @@ public:
     void SetChoiceIndex(int index);
     bool HasValue() const;
     bool IsEnumerated() const { return m_choiceIndex != -1; }
-    CParameter* GetReference() const { return m_reference; }
+    // The earlier parameter of the same instruction whose value gives a
+    // reference parameter its type; found through the instruction, so a
+    // copied instruction's parameters refer within the copy.
+    CParameter* GetReference() const;
     const CParameterInfo* GetParameterInfo() const;
 
 private:
+    friend class CVariableBase;
+
     CCodeBase* m_value = nullptr;
+    // Links of the users list of the variable this parameter holds.
+    CParameter* m_prevUser = nullptr;
+    CParameter* m_nextUser = nullptr;
     int m_choiceIndex = -1;
-    CParameter* m_reference = nullptr;
 };
 
 } // namespace bram

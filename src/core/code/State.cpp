@@ -158,18 +158,23 @@ std::unique_ptr<CState> CState::Clone() const
 std::string CState::GetCode(int level) const
 {
     const CGenerationSettings& settings = CGenerationSettings::Instance();
-    std::string text = m_header + "\n";
+    std::string script;
+    AppendConvertedString(script, m_preamble, settings.GetCommentType());
+    script += '\n';
+    script += m_header;
+    script += '\n';
     for (const auto& global : m_globals) {
-        std::string a = global->GetCode(0);
         const CTypeInfo* type = global->GetType();
-        a = FillPlaceholders(type != nullptr ? type->GetRawInstruction() : std::string(), {a});
-        text += Tabs(level) + FillPlaceholders(settings.GetGlobalDeclaration(), {a}) + "\n";
+        const std::string declared =
+            FillPlaceholders(type != nullptr ? type->GetRawInstruction() : std::string(), {global->GetCode(0)});
+        AppendTabs(script, level);
+        script += FillPlaceholders(settings.GetGlobalDeclaration(), {declared});
+        script += '\n';
     }
     for (const auto& trigger : m_triggers) {
-        text += trigger->GetCode(level);
-        text += '\n';
+        trigger->AppendCode(script, level);
+        script += '\n';
     }
-    const std::string script = ConvertString(m_preamble, settings.GetCommentType()) + "\n" + text;
     return ConvertString(script, settings.GetScriptType());
 }
 

@@ -74,19 +74,27 @@ CCodeBase* CBoolValue::Clone() const { return new CBoolValue(m_valueType, m_valu
 
 CNumberValue::CNumberValue(const CTypeInfo* type) : CUserDefinedValue(type, RealTypeNumber) {}
 
-std::string FormatNumber(double value)
+void AppendNumber(std::string& out, double value)
 {
     // std::to_chars ignores the locale, so the decimal separator is always a point.
     std::array<char, 400> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 2);
     if (result.ec != std::errc()) {
-        return StringPrintf("%.2f", value);
+        out += StringPrintf("%.2f", value);
+        return;
     }
-    return std::string(buffer.data(), result.ptr);
+    out.append(buffer.data(), result.ptr);
+}
+
+std::string FormatNumber(double value)
+{
+    std::string out;
+    AppendNumber(out, value);
+    return out;
 }
 
 std::string CNumberValue::GetText() const { return FormatNumber(m_value); }
-std::string CNumberValue::GetCode(int) const { return FormatNumber(m_value); }
+void CNumberValue::AppendCode(std::string& out, int) const { AppendNumber(out, m_value); }
 
 CCodeBase* CNumberValue::Clone() const
 {
@@ -101,8 +109,37 @@ CStringValue::CStringValue(std::string value, const CTypeInfo* type)
 }
 
 std::string CStringValue::GetText() const { return "'" + m_value + "'"; }
-std::string CStringValue::GetCode(int) const { return ConvertString(m_value, m_valueType); }
+void CStringValue::AppendCode(std::string& out, int) const { AppendConvertedString(out, m_value, m_valueType); }
 CCodeBase* CStringValue::Clone() const { return new CStringValue(m_value, m_valueType); }
+
+void AppendConvertedString(std::string& out, const std::string& text, const CTypeInfo* type)
+{
+    if (type == nullptr) {
+        out += text;
+        return;
+    }
+    // Most texts hold nothing to replace: then it is start, text, end.
+    const std::string* start = nullptr;
+    const std::string* end = nullptr;
+    for (const auto& [what, by] : type->GetReplacements()) {
+        if (what == "\x01") {
+            start = &by;
+        } else if (what == "\x02") {
+            end = &by;
+        }
+        if (text.find(what) != std::string::npos) {
+            out += ConvertString(text, type);
+            return;
+        }
+    }
+    if (start != nullptr) {
+        out += *start;
+    }
+    out += text;
+    if (end != nullptr) {
+        out += *end;
+    }
+}
 
 std::string ConvertString(const std::string& text, const CTypeInfo* type)
 {

@@ -35,7 +35,8 @@ public:
     explicit CNumberValue(const CTypeInfo* type);
     double GetValue() const { return m_value; }
     void SetValue(double value) { m_value = value; }
-    std::string GetCode(int level) const override;
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
     std::string GetText() const override;
     CCodeBase* Clone() const override;
 
@@ -48,7 +49,8 @@ public:
     CStringValue(std::string value, const CTypeInfo* type);
     const std::string& GetValue() const { return m_value; }
     void SetValue(std::string value) { m_value = std::move(value); }
-    std::string GetCode(int level) const override;
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
     std::string GetText() const override;
     CCodeBase* Clone() const override;
 
@@ -59,9 +61,11 @@ private:
 // The text as a string literal of the type: start string, the type's
 // replacements in order (each over the result of the ones before), end string.
 std::string ConvertString(const std::string& text, const CTypeInfo* type);
+void AppendConvertedString(std::string& out, const std::string& text, const CTypeInfo* type);
 
 // "%.2f" with a point, whatever the locale.
 std::string FormatNumber(double value);
+void AppendNumber(std::string& out, double value);
 
 // The script words for true and false, read once from the boolean
 // definition file on first use.

@@ -11,8 +11,18 @@
 
 namespace bram {
 
-const CCodeBase* CVariableBase::GetParent() const { return m_users.empty() ? nullptr : m_users.front(); }
-CCodeBase* CVariableBase::GetParent() { return m_users.empty() ? nullptr : m_users.front(); }
+const CCodeBase* CVariableBase::GetParent() const { return m_firstUser; }
+CCodeBase* CVariableBase::GetParent() { return m_firstUser; }
+
+std::vector<CParameter*> CVariableBase::GetUsers() const
+{
+    std::vector<CParameter*> users;
+    users.reserve(m_userCount);
+    for (CParameter* p = m_firstUser; p != nullptr; p = p->m_nextUser) {
+        users.push_back(p);
+    }
+    return users;
+}
 
 void CVariableBase::SetParent(CCodeBase* parent)
 {
@@ -21,18 +31,41 @@ void CVariableBase::SetParent(CCodeBase* parent)
         return;
     }
     auto* parameter = static_cast<CParameter*>(parent);
-    if (std::find(m_users.begin(), m_users.end(), parameter) == m_users.end()) {
-        m_users.push_back(parameter);
+    // A parameter is listed by the variable it holds and by no other.
+    BRAMBLETON_ASSERT(parameter->GetValue() == this);
+    if (parameter->GetValue() != this || IsListed(parameter)) {
+        return;
     }
+    parameter->m_prevUser = m_lastUser;
+    parameter->m_nextUser = nullptr;
+    (m_lastUser != nullptr ? m_lastUser->m_nextUser : m_firstUser) = parameter;
+    m_lastUser = parameter;
+    ++m_userCount;
 }
 
 void CVariableBase::RemoveParent(CCodeBase* parent)
 {
     BRAMBLETON_ASSERT(parent != nullptr);
-    const auto it = std::find(m_users.begin(), m_users.end(), parent);
-    if (it != m_users.end()) {
-        m_users.erase(it);
+    if (parent == nullptr || parent->GetCodeType() != CodeTypeParameter) {
+        return;
     }
+    auto* parameter = static_cast<CParameter*>(parent);
+    if (parameter->GetValue() == this && IsListed(parameter)) {
+        Unlink(parameter);
+    }
+}
+
+void CVariableBase::Unlink(CParameter* parameter)
+{
+    (parameter->m_prevUser != nullptr ? parameter->m_prevUser->m_nextUser : m_firstUser) = parameter->m_nextUser;
+    (parameter->m_nextUser != nullptr ? parameter->m_nextUser->m_prevUser : m_lastUser) = parameter->m_prevUser;
+    parameter->m_prevUser = parameter->m_nextUser = nullptr;
+    --m_userCount;
+}
+
+bool CVariableBase::IsListed(const CParameter* parameter) const
+{
+    return parameter->m_prevUser != nullptr || m_firstUser == parameter;
 }
 
 void CVariableBase::Release(CCodeBase* owner)
@@ -44,18 +77,17 @@ void CVariableBase::Release(CCodeBase* owner)
 
 void CVariableBase::DetachUsers()
 {
-    while (!m_users.empty()) {
-        CParameter* parameter = m_users.back();
+    while (CParameter* parameter = m_lastUser) {
         parameter->SetEnabled(false);
         parameter->SetValue(nullptr); // releases this variable, which drops the entry
-        if (!m_users.empty() && m_users.back() == parameter) {
-            m_users.pop_back(); // never loop on a parameter that kept us
+        if (m_lastUser == parameter) {
+            Unlink(parameter); // never loop on a parameter that kept us
         }
     }
 }
 
 CUserDefinedVariable::CUserDefinedVariable(std::string name, const CTypeInfo* type)
-    : m_name(std::move(name)), m_variableType(type)
+    : m_name(std::move(name)), m_identifier(NormalizedName(m_name)), m_variableType(type)
 {
     BRAMBLETON_ASSERT(type != nullptr);
     BRAMBLETON_ASSERT(!m_name.empty());
@@ -70,7 +102,11 @@ bool CUserDefinedVariable::IsAllowedType(const CTypeInfo* type)
            (type->GetRealType() & (RealTypeBoolean | RealTypeNumber | RealTypeString | RealTypeUndefined)) != 0;
 }
 
-std::string CUserDefinedVariable::GetCode(int) const { return CGenerationSettings::Instance().GetVariablePrefix() + NormalizedName(m_name); }
+void CUserDefinedVariable::AppendCode(std::string& out, int) const
+{
+    out += CGenerationSettings::Instance().GetVariablePrefix();
+    out += m_identifier;
+}
 
 CCodeBase* CUserDefinedVariable::Clone() const
 {
@@ -89,6 +125,7 @@ void CUserDefinedVariable::SetName(std::string name)
     BRAMBLETON_ASSERT(!name.empty());
     if (!name.empty()) {
         m_name = std::move(name);
+        m_identifier = NormalizedName(m_name);
     }
 }
 

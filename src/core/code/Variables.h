@@ -36,13 +36,23 @@ public:
     // Forgets the twin; whoever took it owns it.
     virtual void ClearCopy() = 0;
 
-    const std::vector<CParameter*>& GetUsers() const { return m_users; }
+    // The referencing parameters, in the order they started to reference it.
+    std::vector<CParameter*> GetUsers() const;
+    std::size_t GetUserCount() const { return m_userCount; }
 
 protected:
     // Empties every referencing parameter and disables its instruction.
     void DetachUsers();
 
-    std::vector<CParameter*> m_users;
+private:
+    bool IsListed(const CParameter* parameter) const;
+    void Unlink(CParameter* parameter);
+
+    // The users form a list threaded through the parameters themselves, so
+    // adding and dropping one costs the same however many a variable has.
+    CParameter* m_firstUser = nullptr;
+    CParameter* m_lastUser = nullptr;
+    std::size_t m_userCount = 0;
 };
 
 class CUserDefinedVariable : public CVariableBase {
@@ -52,7 +62,8 @@ public:
 
     std::string GetText() const override { return m_name; }
     // The variable prefix followed by the normalized name.
-    std::string GetCode(int level) const override;
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
     CCodeBase* Clone() const override;
     const CTypeInfo* GetType() const override { return m_variableType; }
     bool UsesModule(const CModule* module) const override;
@@ -69,6 +80,7 @@ public:
 
 private:
     std::string m_name;
+    std::string m_identifier; // the normalized name, kept with the name
     const CTypeInfo* m_variableType;
     CUserDefinedVariable* m_twin = nullptr;
 };
