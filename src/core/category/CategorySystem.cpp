@@ -116,6 +116,7 @@ CTriggerEntry* CCategory::AddTrigger(std::unique_ptr<CTriggerEntry> entry)
         return nullptr;
     }
     m_triggers.push_back(std::move(entry));
+    m_system->InvalidateIndex();
     return m_triggers.back().get();
 }
 
@@ -126,6 +127,7 @@ CTriggerEntry* CCategory::InsertTrigger(std::unique_ptr<CTriggerEntry> entry, st
         return nullptr;
     }
     index = std::min(index, m_triggers.size());
+    m_system->InvalidateIndex();
     return m_triggers.insert(m_triggers.begin() + static_cast<long>(index), std::move(entry))->get();
 }
 
@@ -137,6 +139,7 @@ std::unique_ptr<CTriggerEntry> CCategory::RemoveTrigger(const CTriggerEntry* ent
     }
     std::unique_ptr<CTriggerEntry> removed = std::move(m_triggers[static_cast<std::size_t>(index)]);
     m_triggers.erase(m_triggers.begin() + index);
+    m_system->InvalidateIndex();
     if (destroy) {
         return nullptr;
     }
@@ -191,6 +194,7 @@ CCategory* CCategorySystem::AddCategory(std::unique_ptr<CCategory> category)
         return nullptr;
     }
     m_categories.push_back(std::move(category));
+    InvalidateIndex();
     return m_categories.back().get();
 }
 
@@ -202,6 +206,7 @@ std::unique_ptr<CCategory> CCategorySystem::RemoveCategory(const CCategory* cate
     }
     std::unique_ptr<CCategory> removed = std::move(m_categories[static_cast<std::size_t>(index)]);
     m_categories.erase(m_categories.begin() + index);
+    InvalidateIndex();
     if (destroy) {
         return nullptr;
     }
@@ -223,16 +228,32 @@ bool CCategorySystem::HasTrigger(std::string_view name) const
                        [&](const auto& category) { return category->HasTrigger(normalized, true); });
 }
 
+void CCategorySystem::Clear()
+{
+    m_categories.clear();
+    InvalidateIndex();
+}
+
+const CTriggerEntry* CCategorySystem::FindEntry(std::uint32_t id) const
+{
+    if (!m_indexValid) {
+        m_index.clear();
+        for (const auto& category : m_categories) {
+            for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
+                const CTriggerEntry* entry = category->GetTrigger(i);
+                m_index.emplace(entry->GetId(), entry); // the first in display order stays
+            }
+        }
+        m_indexValid = true;
+    }
+    const auto it = m_index.find(id);
+    return it == m_index.end() ? nullptr : it->second;
+}
+
 std::string CCategorySystem::GetTriggerName(std::uint32_t id) const
 {
-    for (const auto& category : m_categories) {
-        bool found = false;
-        std::string name = category->FindTriggerName(id, found);
-        if (found) {
-            return name;
-        }
-    }
-    return {};
+    const CTriggerEntry* entry = FindEntry(id);
+    return entry != nullptr ? entry->GetName() : std::string();
 }
 
 CCategory* CCategorySystem::FindCategoryOfTrigger(std::uint32_t id) const

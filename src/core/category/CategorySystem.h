@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace bram {
@@ -88,10 +89,19 @@ public:
     CCategory* FindCategoryOfTrigger(std::uint32_t id) const;
     void CheckNewCategoryName(std::string_view name) const;
     void CheckNewTriggerName(std::string_view name) const;
-    void Clear() { m_categories.clear(); }
+    void Clear();
+
+    // Called by categories when their entries change.
+    void InvalidateIndex() { m_indexValid = false; }
 
 private:
+    const CTriggerEntry* FindEntry(std::uint32_t id) const;
+
     std::vector<std::unique_ptr<CCategory>> m_categories;
+    // Trigger id -> its first entry in display order. Names are asked for
+    // every trigger whenever a script is printed, so they are not searched.
+    mutable std::unordered_map<std::uint32_t, const CTriggerEntry*> m_index;
+    mutable bool m_indexValid = false;
 };
 
 } // namespace bram

@@ -1,46 +1,53 @@
 #pragma once
-// A constant a module declares: a value node that every parameter using the
-// constant points to. It belongs to its module for the whole run; parameters
-// only refer to it.
-//
-// The code model makes this a CValueBase node (code type 128, Clone returns
-// the constant itself, Release does nothing); what is here is the part that
-// module loading and the readers of the data file need.
+// Values are leaves of the code tree held by a parameter. A constant is the
+// value a module declares: every parameter using it points to the one object
+// its module owns, so copying returns the constant itself and releasing it
+// does nothing.
 
-#include <string>
+#include "code/CodeBase.h"
 
 namespace bram {
 
-class CModule;
-class CTypeInfo;
-
-class CConstant {
+class CValueBase : public CCodeBase {
 public:
-    // Internal checks: a type whose real type has a bit other than Variable,
-    // and a non-empty name.
+    CValueBase() : CCodeBase(nullptr) {}
+    unsigned GetCodeType() const override { return CodeTypeValue; }
+    bool IsEnabled() const override;
+    void SetEnabled(bool) override {}
+    bool IsComplete() const override { return true; }
+    const CCodeTrigger* GetTrigger() const override { return nullptr; }
+    CCodeTrigger* GetTrigger() override { return nullptr; }
+};
+
+class CConstant : public CValueBase {
+public:
     CConstant(const CTypeInfo* type, std::string name, std::string nameSpace, std::string value,
               const CModule* module);
-    CConstant(const CConstant&) = delete;
-    CConstant& operator=(const CConstant&) = delete;
 
-    // The script text, as declared; the level is ignored.
-    std::string GetCode(int level) const;
-    // The module's text for "Namespace/Name".
-    std::string GetText() const;
+    std::string GetCode(int level) const override;
+    void AppendCode(std::string& out, int) const override { out += m_value; }
+    std::string GetText() const override;
+    CCodeBase* Clone() const override;
+    const CTypeInfo* GetType() const override { return m_constantType; }
+    unsigned GetCodeType() const override { return CodeTypeConstant; }
+    bool UsesModule(const CModule* module) const override;
+    // Belongs to its module and is shared by every parameter using it, so it
+    // keeps no parent (one would dangle once that parameter is gone).
+    void Release(CCodeBase*) override {}
+    void SetParent(CCodeBase*) override {}
+    void RemoveParent(CCodeBase*) override {}
+    bool IsEnabled() const override { return true; }
 
     const std::string& GetName() const { return m_name; }
     const std::string& GetNamespace() const { return m_namespace; }
     const std::string& GetValue() const { return m_value; }
-    const CTypeInfo* GetType() const { return m_type; }
     const CModule* GetModule() const { return m_module; }
-    // The constant's own module or that of its type.
-    bool UsesModule(const CModule* module) const;
 
 private:
     std::string m_name;
     std::string m_namespace;
     std::string m_value;
-    const CTypeInfo* m_type;
+    const CTypeInfo* m_constantType;
     const CModule* m_module;
 };
 

@@ -169,7 +169,14 @@ void ResetLocalization()
     Reg().language.clear();
 }
 
-std::string FormatParameterPlaceholder(int index) { return StringPrintf("![Parameter%d]", index + 1); }
+std::string FormatParameterPlaceholder(int index)
+{
+    // Called for every argument of every instruction the script prints.
+    std::string placeholder = "![Parameter";
+    placeholder += std::to_string(index + 1);
+    placeholder += ']';
+    return placeholder;
+}
 
 std::vector<std::string> SplitAtPlaceholders(std::string_view text, const std::vector<std::string>& parameters)
 {
@@ -196,10 +203,14 @@ std::string FillPlaceholders(std::string_view text, const std::vector<std::strin
     std::string out(text);
     for (std::size_t n = 1; n <= parameters.size(); ++n) {
         const std::string placeholder = FormatParameterPlaceholder(static_cast<int>(n - 1));
-        if (out.find(placeholder) == std::string::npos) {
+        const auto first = out.find(placeholder);
+        if (first == std::string::npos) {
             break;
         }
-        if (ReplaceAll(out, placeholder, parameters[n - 1]) != 1) {
+        if (out.find(placeholder, first + placeholder.size()) == std::string::npos) {
+            out.replace(first, placeholder.size(), parameters[n - 1]);
+        } else {
+            ReplaceAll(out, placeholder, parameters[n - 1]);
             AssertionFailed("Localization.cpp", __LINE__);
         }
     }

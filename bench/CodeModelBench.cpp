@@ -1,0 +1,213 @@
+// Cost of the code model at document scale: 5,000 triggers with about
+// 200,000 instructions. A state copy is the cost of every undo step, so it is
+// set against copying a DOM of the same size, and GetCode against a rate.
+
+#include "category/CategorySystem.h"
+#include "code/Records.h"
+#include "code/State.h"
+#include "code/Values.h"
+#include "generation/GenerationSettings.h"
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <pugixml.hpp>
+
+namespace {
+
+using namespace bram;
+
+const char* kLanguage = R"(<Module><NeededModules/><Data>
+<Types>
+ <Type><Name>action</Name><RealType>Undefined</RealType><CreationInstruction/></Type>
+ <Type><Name>string</Name><RealType>String</RealType><CreationInstruction>local ![Parameter1] = ""</CreationInstruction>
+  <Replacements><StartString>"</StartString><EndString>"</EndString><Replacement><What>"</What><By>\"</By></Replacement></Replacements></Type>
+ <Type><Name>number</Name><RealType>Number</RealType><CreationInstruction>local ![Parameter1] = 0</CreationInstruction></Type>
+ <Type><Name>boolean</Name><RealType>Boolean</RealType><CreationInstruction/></Type>
+ <Type><Name>trigger</Name><RealType>Trigger</RealType><CreationInstruction/></Type>
+ <Type><Name>variable</Name><RealType>Variable</RealType><CreationInstruction/></Type>
+</Types>
+<Blocks>
+ <Block><Name>actions</Name><StartInstruction><![CDATA[]]></StartInstruction><EndInstruction><![CDATA[]]></EndInstruction><Separator><![CDATA[]]></Separator><StandardValue>-- nothing</StandardValue><Type>action</Type></Block>
+ <Block><Name>body</Name><StartInstruction><![CDATA[]]></StartInstruction><EndInstruction>end</EndInstruction><Separator><![CDATA[]]></Separator><StandardValue>-- nothing</StandardValue><Type>action</Type></Block>
+</Blocks>
+<Constants><Constant><Name>pi</Name><Value>math.pi</Value><Type>number</Type></Constant></Constants>
+<Structures>
+ <Structure><Name>while</Name><Description>While</Description><Categories>Flow</Categories><RawInstruction>while ![Parameter1] &lt; ![Parameter2] do</RawInstruction><Type>action</Type>
+  <Parameters><Parameter><Name>a</Name><Type>number</Type><OnlyVariables>false</OnlyVariables></Parameter><Parameter><Name>b</Name><Type>number</Type><OnlyVariables>false</OnlyVariables></Parameter></Parameters>
+  <Blocks><Block>body</Block></Blocks></Structure>
+</Structures>
+<Calls>
+ <Call><Name>print</Name><Description>Print</Description><Categories>IO</Categories><RawInstruction>print(![Parameter1], ![Parameter2])</RawInstruction><Type>action</Type>
+  <Parameters><Parameter><Name>text</Name><Type>string</Type><OnlyVariables>false</OnlyVariables></Parameter><Parameter><Name>n</Name><Type>number</Type><OnlyVariables>false</OnlyVariables></Parameter></Parameters></Call>
+ <Call><Name>add</Name><Description>Add</Description><Categories>Math</Categories><RawInstruction>(![Parameter1] + ![Parameter2])</RawInstruction><Type>number</Type>
+  <Parameters><Parameter><Name>a</Name><Type>number</Type><OnlyVariables>false</OnlyVariables></Parameter><Parameter><Name>b</Name><Type>number</Type><OnlyVariables>false</OnlyVariables></Parameter></Parameters></Call>
+ <Call><Name>set</Name><Description>Set</Description><Categories>Vars</Categories><RawInstruction>![Parameter1] = ![Parameter2]</RawInstruction><Type>action</Type>
+  <Parameters><Parameter><Name>var</Name><Type>variable</Type><OnlyVariables>true</OnlyVariables></Parameter><Parameter><Name>value</Name><ReferenceTo>0</ReferenceTo></Parameter></Parameters></Call>
+</Calls></Data><Scripts/></Module>)";
+
+template <typename T>
+const T* Named(const std::vector<const T*>& list, const char* name)
+{
+    for (const T* item : list) {
+        if (item->GetName() == name) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+struct Document {
+    CModule* module = nullptr;
+    CCategorySystem categories;
+    std::unique_ptr<CState> state;
+    std::size_t instructions = 0;
+    pugi::xml_document dom;
+};
+
+// Each trigger: a while loop holding 20 calls plus 19 calls beside it, so
+// 40 instructions; 5,000 triggers give 200,000.
+Document& Generated()
+{
+    static Document* doc = [] {
+        auto* d = new Document;
+        d->module = CreateModuleFromXml("bench", kLanguage);
+        const CModule& m = *d->module;
+        const CTypeInfo* number = Named(m.GetTypes(), "number");
+        const CTypeInfo* string = Named(m.GetTypes(), "string");
+        CGenerationSettings& g = CGenerationSettings::Instance();
+        CTriggerDefinitions definitions;
+        definitions.functionDefinition = "function ![Parameter1]()";
+        definitions.triggerDefinition = "-- ![Parameter1]";
+        definitions.functionPrefix = "fn_";
+        g.SetTriggerDefinitions(definitions);
+        g.SetLocalDeclaration("![Parameter1]");
+        g.SetGlobalDeclaration("![Parameter1]");
+        g.SetFunctionBlocks({Named(m.GetBlocks(), "actions")});
+        g.SetVariablePrefix("v_");
+        d->state = std::make_unique<CState>();
+        d->state->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("total", number));
+        CUserDefinedVariable* total = d->state->GetGlobal(0);
+        CCategory* category = d->categories.AddCategory("All");
+        const CCallInfo* print = Named(m.GetCalls(), "print");
+        const CCallInfo* add = Named(m.GetCalls(), "add");
+        const CCallInfo* set = Named(m.GetCalls(), "set");
+        const CStructureInfo* loop = Named(m.GetStructures(), "while");
+        auto* pi = const_cast<CConstant*>(Named(m.GetConstants(), "pi"));
+        pugi::xml_node triggersNode = d->dom.append_child("Data").append_child("Triggers");
+        auto makeCall = [&](int i) -> CCodeBase* {
+            CCall* call = nullptr;
+            if (i % 3 == 0) {
+                call = static_cast<CCall*>(print->CreateCode());
+                call->GetParameter(0)->SetValue(new CStringValue("line \"" + std::to_string(i) + "\"", string));
+                auto* sum = static_cast<CCall*>(add->CreateCode());
+                sum->GetParameter(0)->SetValue(total);
+                sum->GetParameter(1)->SetValue(pi);
+                call->GetParameter(1)->SetValue(sum);
+            } else {
+                call = static_cast<CCall*>(set->CreateCode());
+                call->GetParameter(0)->SetValue(total);
+                auto* n = new CNumberValue(number);
+                n->SetValue(i * 0.5);
+                call->GetParameter(1)->SetValue(n);
+            }
+            call->SetEnabled(true);
+            return call;
+        };
+        for (int t = 0; t < 5000; ++t) {
+            const std::uint32_t id = d->state->NewTriggerId();
+            category->AddTrigger("Trigger " + std::to_string(t), id);
+            CCodeTrigger* trigger = d->state->AddTrigger(std::make_unique<CCodeTrigger>(id, &d->categories));
+            CBlock* block = trigger->GetBlock(0);
+            auto* whileNode = static_cast<CStructure*>(loop->CreateCode());
+            whileNode->GetParameter(0)->SetValue(total);
+            auto* limit = new CNumberValue(number);
+            limit->SetValue(10);
+            whileNode->GetParameter(1)->SetValue(limit);
+            whileNode->SetEnabled(true);
+            for (int i = 0; i < 20; ++i) {
+                whileNode->GetChild(0)->AddChild(makeCall(i));
+            }
+            block->AddChild(whileNode);
+            for (int i = 0; i < 19; ++i) {
+                block->AddChild(makeCall(i));
+            }
+            d->instructions += 40;
+            // The same shape as a DOM: one element per node, values as text.
+            pugi::xml_node tn = triggersNode.append_child("Trigger");
+            tn.append_attribute("id") = id;
+            tn.append_child("Name").text() = ("Trigger_" + std::to_string(t)).c_str();
+            pugi::xml_node bn = tn.append_child("Blocks").append_child("Block");
+            for (int i = 0; i < 40; ++i) {
+                pugi::xml_node in = bn.append_child("Instruction");
+                in.append_attribute("type") = 8;
+                in.append_attribute("enabled") = -1;
+                in.append_child("Name").text() = "print";
+                in.append_child("Module").text() = "bench";
+                pugi::xml_node ps = in.append_child("Parameters");
+                for (int p = 0; p < 2; ++p) {
+                    pugi::xml_node pn = ps.append_child("Parameter");
+                    pn.append_attribute("type") = 64;
+                    pn.append_child("Value").text() = "12.50";
+                }
+            }
+        }
+        return d;
+    }();
+    return *doc;
+}
+
+void BM_StateClone(benchmark::State& state)
+{
+    Document& d = Generated();
+    for (auto _ : state) {
+        std::unique_ptr<CState> copy = d.state->Clone();
+        benchmark::DoNotOptimize(copy.get());
+    }
+    state.counters["instructions"] = static_cast<double>(d.instructions);
+}
+
+void BM_PugixmlDomCopy(benchmark::State& state)
+{
+    Document& d = Generated();
+    for (auto _ : state) {
+        pugi::xml_document copy;
+        copy.reset(d.dom);
+        benchmark::DoNotOptimize(copy.first_child());
+    }
+}
+
+void BM_StateGetCode(benchmark::State& state)
+{
+    Document& d = Generated();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::string script = d.state->GetCode(0);
+        bytes = script.size();
+        benchmark::DoNotOptimize(script.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes) * state.iterations());
+    state.counters["script_bytes"] = static_cast<double>(bytes);
+}
+
+void BM_MemoryPerInstruction(benchmark::State& state)
+{
+    Document& d = Generated();
+    double perInstruction = 0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        std::unique_ptr<CState> copy = d.state->Clone();
+        const std::size_t after = mallinfo2().uordblks;
+        perInstruction = static_cast<double>(after - before) / static_cast<double>(d.instructions);
+        benchmark::DoNotOptimize(copy.get());
+    }
+    state.counters["bytes_per_instruction"] = perInstruction;
+}
+
+BENCHMARK(BM_StateClone)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PugixmlDomCopy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StateGetCode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryPerInstruction)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,273 @@
+#include "code/CodeTrigger.h"
+
+#include "category/CategorySystem.h"
+#include "code/Records.h"
+#include "code/Values.h"
+#include "generation/GenerationSettings.h"
+#include "localization/Localization.h"
+#include "log/Assertion.h"
+#include "log/Log.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace bram {
+
+namespace {
+
+const CGenerationSettings& Settings() { return CGenerationSettings::Instance(); }
+
+std::string Fill(const std::string& pattern, const std::string& argument)
+{
+    return FillPlaceholders(pattern, {argument});
+}
+
+// Walks a pair of trees in step: a (this trigger) and b (the other one).
+CCodeBase* MapWalk(CCodeBase* a, const CCodeBase* b, const CCodeBase* sought)
+{
+    if (a == nullptr || b == nullptr) {
+        return nullptr;
+    }
+    BRAMBLETON_ASSERT(a->GetChildCount() == b->GetChildCount());
+    if (b == sought) {
+        return a;
+    }
+    if (!a->IsContainer()) {
+        return nullptr;
+    }
+    const std::size_t count = std::min(a->GetChildCount(), b->GetChildCount());
+    for (std::size_t i = 0; i < count; ++i) {
+        if (CCodeBase* hit = MapWalk(a->GetChild(i), b->GetChild(i), sought)) {
+            return hit;
+        }
+    }
+    return nullptr;
+}
+
+CCodeBase* ViewWalk(const IItemTree& tree, IItemTree::Item item, CCodeBase* node, IItemTree::Item selected)
+{
+    if (item == selected) {
+        return node;
+    }
+    if (!node->IsContainer()) {
+        BRAMBLETON_ASSERT(tree.GetFirstChild(item) == nullptr);
+        return nullptr;
+    }
+    IItemTree::Item child = tree.GetFirstChild(item);
+    for (std::size_t i = 0; child != nullptr; ++i, child = tree.GetNextSibling(child)) {
+        BRAMBLETON_ASSERT(i < node->GetChildCount());
+        if (i >= node->GetChildCount()) {
+            return nullptr;
+        }
+        if (CCodeBase* hit = ViewWalk(tree, child, node->GetChild(i), selected)) {
+            return hit;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CCodeTrigger::CCodeTrigger(std::uint32_t id, CCategorySystem* categories) : m_id(id), m_categories(categories)
+{
+    for (const CBlockInfo* info : Settings().GetFunctionBlocks()) {
+        auto* block = static_cast<CBlock*>(info->CreateCode());
+        block->SetTrigger(this);
+        m_blocks.push_back(block);
+    }
+}
+
+CCodeTrigger::~CCodeTrigger()
+{
+    for (CBlock* block : m_blocks) {
+        block->Release(nullptr);
+    }
+    m_blocks.clear();
+    m_locals.clear();
+}
+
+std::string CCodeTrigger::GetName() const
+{
+    BRAMBLETON_ASSERT(m_categories != nullptr);
+    return m_categories != nullptr ? m_categories->GetTriggerName(m_id) : std::string();
+}
+
+std::string CCodeTrigger::GetTriggerName() const
+{
+    return m_names.valid ? m_names.triggerName : Settings().GetTriggerDefinitions().triggerPrefix + GetName();
+}
+
+std::string CCodeTrigger::GetFunctionName() const
+{
+    return m_names.valid ? m_names.functionName : Settings().GetTriggerDefinitions().functionPrefix + GetName();
+}
+
+CBlock* CCodeTrigger::GetBlock(std::size_t index) const
+{
+    BRAMBLETON_ASSERT(index < m_blocks.size());
+    return index < m_blocks.size() ? m_blocks[index] : nullptr;
+}
+
+bool CCodeTrigger::IsRootBlock(const CCodeBase* node) const
+{
+    if (node == nullptr || node->GetCodeType() != CodeTypeBlock || node->GetParent() != nullptr) {
+        return false;
+    }
+    return std::find(m_blocks.begin(), m_blocks.end(), node) != m_blocks.end();
+}
+
+CUserDefinedVariable* CCodeTrigger::GetLocal(std::size_t index) const
+{
+    BRAMBLETON_ASSERT(index < m_locals.size());
+    return index < m_locals.size() ? m_locals[index].get() : nullptr;
+}
+
+void CCodeTrigger::ConvertToCode(std::string code)
+{
+    m_code = std::move(code);
+    if (m_isCode) {
+        return;
+    }
+    m_currentNode = nullptr;
+    for (CBlock* block : m_blocks) {
+        block->Release(nullptr);
+    }
+    m_blocks.clear();
+    m_isCode = true;
+    LogPrintf("trigger %s was transformed to code.\n", GetName().c_str());
+}
+
+void CCodeTrigger::SetCurrentNodeFromView(const IItemTree& tree)
+{
+    m_currentNode = nullptr;
+    const IItemTree::Item selected = tree.GetSelectedItem();
+    const IItemTree::Item top = tree.GetTopItem();
+    if (selected == nullptr || top == nullptr || selected == top) {
+        return;
+    }
+    IItemTree::Item item = tree.GetFirstChild(top);
+    for (std::size_t b = 0; item != nullptr && b < m_blocks.size(); ++b, item = tree.GetNextSibling(item)) {
+        if (CCodeBase* hit = ViewWalk(tree, item, m_blocks[b], selected)) {
+            m_currentNode = hit;
+            return;
+        }
+    }
+}
+
+CCodeBase* CCodeTrigger::MapNode(const CCodeTrigger& other, const CCodeBase* node) const
+{
+    if (node == nullptr) {
+        return nullptr;
+    }
+    const std::size_t count = std::min(m_blocks.size(), other.m_blocks.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        if (CCodeBase* hit = MapWalk(m_blocks[i], other.m_blocks[i], node)) {
+            return hit;
+        }
+    }
+    return nullptr;
+}
+
+bool CCodeTrigger::UsesModule(const CModule* module) const
+{
+    for (const CBlock* block : m_blocks) {
+        if (block->UsesModule(module)) {
+            return true;
+        }
+    }
+    for (const auto& local : m_locals) {
+        if (local->UsesModule(module)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<CCodeTrigger> CCodeTrigger::Clone() const
+{
+    auto copy = std::make_unique<CCodeTrigger>(m_id, m_categories);
+    if (m_isCode) {
+        copy->m_isCode = true;
+        copy->m_code = m_code;
+        for (CBlock* block : copy->m_blocks) {
+            block->Release(nullptr);
+        }
+        copy->m_blocks.clear();
+    }
+    for (const auto& local : m_locals) {
+        local->PrepareCopy();
+        copy->m_locals.emplace_back(static_cast<CUserDefinedVariable*>(local->Clone()));
+    }
+    const std::size_t count = std::min(copy->m_blocks.size(), m_blocks.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        auto* block = static_cast<CBlock*>(m_blocks[i]->Clone());
+        copy->m_blocks[i]->Release(nullptr);
+        block->SetTrigger(copy.get());
+        copy->m_blocks[i] = block;
+    }
+    for (const auto& local : m_locals) {
+        local->ClearCopy();
+    }
+    copy->m_comment = m_comment;
+    copy->m_enabled = m_enabled;
+    copy->m_enabledAtBeginning = m_enabledAtBeginning;
+    copy->m_currentNode = copy->MapNode(*this, m_currentNode);
+    return copy;
+}
+
+std::string CCodeTrigger::GetCode(int level) const
+{
+    std::string out;
+    AppendCode(out, level);
+    return out;
+}
+
+void CCodeTrigger::AppendCode(std::string& out, int level) const
+{
+    if (!m_enabled) {
+        return;
+    }
+    if (m_isCode) {
+        // The stored text is what the trigger printed when it was converted:
+        // it already starts with the comment and the two definition lines.
+        out += m_code;
+        return;
+    }
+    const CGenerationSettings& settings = Settings();
+    const CTriggerDefinitions& definitions = settings.GetTriggerDefinitions();
+    m_names = {false, GetTriggerName(), GetFunctionName()};
+    m_names.valid = true;
+    struct Invalidate {
+        NameCache& names;
+        ~Invalidate() { names.valid = false; }
+    } invalidate{m_names};
+    AppendConvertedString(out, m_comment, settings.GetCommentType());
+    out += '\n';
+    AppendTabs(out, level);
+    out += Fill(definitions.functionDefinition, m_names.functionName);
+    out += '\n';
+    AppendTabs(out, level);
+    out += Fill(definitions.triggerDefinition, m_names.triggerName);
+    out += '\n';
+    for (std::size_t b = 0; b < m_blocks.size(); ++b) {
+        if (definitions.localsIndex >= 0 && b == static_cast<std::size_t>(definitions.localsIndex)) {
+            for (const auto& local : m_locals) {
+                const CTypeInfo* type = local->GetType();
+                const std::string declared =
+                    Fill(type != nullptr ? type->GetRawInstruction() : std::string(), local->GetCode(0));
+                AppendTabs(out, level);
+                out += Fill(settings.GetLocalDeclaration(), declared);
+                out += '\n';
+            }
+        }
+        m_blocks[b]->AppendCode(out, level);
+        out += '\n';
+    }
+    if (!m_enabledAtBeginning) {
+        AppendTabs(out, level);
+        out += Fill(definitions.triggerDisabledAtBeginning, m_names.triggerName);
+        out += '\n';
+    }
+}
+
+} // namespace bram

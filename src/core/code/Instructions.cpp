@@ -1,0 +1,657 @@
+#include "code/Instructions.h"
+
+#include "code/CodeTrigger.h"
+#include "code/Records.h"
+#include "localization/Localization.h"
+#include "log/Assertion.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace bram {
+
+// ---- CBlock -----------------------------------------------------------------
+
+CBlock::CBlock(const CBlockInfo* definition) : CCodeBase(definition) {}
+
+CBlock::~CBlock()
+{
+    for (CCodeBase* child : m_children) {
+        child->Release(this);
+    }
+}
+
+const CBlockInfo* CBlock::GetBlockInfo() const { return static_cast<const CBlockInfo*>(m_definition); }
+
+bool CBlock::AcceptsChild(const CCodeBase* child) const
+{
+    BRAMBLETON_ASSERT(child != nullptr);
+    if (child == nullptr) {
+        return false;
+    }
+    const bool instruction = (child->GetCodeType() & CodeTypeInstructionMask) != 0;
+    BRAMBLETON_ASSERT(instruction);
+    BRAMBLETON_ASSERT(child->GetType() == GetType());
+    return instruction;
+}
+
+void CBlock::AddChild(CCodeBase* child)
+{
+    if (!AcceptsChild(child)) {
+        return;
+    }
+    child->SetParent(this);
+    m_children.push_back(child);
+}
+
+void CBlock::InsertChild(CCodeBase* child, std::size_t index)
+{
+    BRAMBLETON_ASSERT(index <= m_children.size());
+    if (!AcceptsChild(child) || index > m_children.size()) {
+        return;
+    }
+    child->SetParent(this);
+    m_children.insert(m_children.begin() + static_cast<long>(index), child);
+}
+
+CCodeBase* CBlock::GetChild(std::size_t index) const
+{
+    BRAMBLETON_ASSERT(index < m_children.size());
+    return index < m_children.size() ? m_children[index] : nullptr;
+}
+
+void CBlock::DeleteChild(std::size_t index)
+{
+    BRAMBLETON_ASSERT(index < m_children.size());
+    if (index >= m_children.size()) {
+        return;
+    }
+    CCodeBase* child = m_children[index];
+    m_children.erase(m_children.begin() + static_cast<long>(index));
+    child->Release(this);
+}
+
+void CBlock::DetachChild(std::size_t index)
+{
+    BRAMBLETON_ASSERT(index < m_children.size());
+    if (index >= m_children.size()) {
+        return;
+    }
+    CCodeBase* child = m_children[index];
+    child->RemoveParent(this);
+    m_children.erase(m_children.begin() + static_cast<long>(index));
+}
+
+void CBlock::MoveChild(std::size_t from, std::size_t to)
+{
+    BRAMBLETON_ASSERT(from < m_children.size() && to < m_children.size());
+    if (from >= m_children.size() || to >= m_children.size()) {
+        return;
+    }
+    CCodeBase* child = m_children[from];
+    m_children.erase(m_children.begin() + static_cast<long>(from));
+    if (to < from) {
+        ++to;
+    }
+    m_children.insert(m_children.begin() + static_cast<long>(to), child);
+}
+
+bool CBlock::IsEnabled() const
+{
+    const CCodeBase* parent = GetParent();
+    return parent == nullptr || parent->IsEnabled();
+}
+
+void CBlock::SetEnabled(bool enabled)
+{
+    CCodeBase* parent = GetParent();
+    BRAMBLETON_ASSERT(parent != nullptr);
+    if (parent != nullptr) {
+        parent->SetEnabled(enabled);
+    }
+}
+
+const CCodeTrigger* CBlock::GetTrigger() const
+{
+    const CCodeBase* parent = GetParent();
+    return parent != nullptr ? parent->GetTrigger() : m_trigger;
+}
+
+CCodeTrigger* CBlock::GetTrigger()
+{
+    CCodeBase* parent = GetParent();
+    return parent != nullptr ? parent->GetTrigger() : m_trigger;
+}
+
+void CBlock::SetTrigger(CCodeTrigger* trigger)
+{
+    BRAMBLETON_ASSERT(trigger != nullptr);
+    m_trigger = trigger;
+}
+
+std::string CBlock::GetText() const { return m_definition != nullptr ? m_definition->GetLocalizedName() : std::string(); }
+
+void CBlock::AppendCode(std::string& out, int level) const
+{
+    if (!IsEnabled()) {
+        return;
+    }
+    const CBlockInfo* info = GetBlockInfo();
+    if (info == nullptr) {
+        return;
+    }
+    const std::string& start = info->GetStartInstruction();
+    const std::string& end = info->GetEndInstruction();
+    if (!start.empty()) {
+        AppendTabs(out, level);
+        out += ReplacePlaceholders(start);
+        out += '\n';
+        ++level;
+    } else if (!end.empty()) {
+        ++level;
+    }
+    if (m_children.empty()) {
+        AppendTabs(out, level);
+        out += info->GetStandardValue();
+        out += '\n';
+    } else {
+        const std::string& separator = info->GetSeparator();
+        for (std::size_t i = 0; i < m_children.size(); ++i) {
+            if (i > 0) {
+                AppendTabs(out, level - 1);
+                out += separator;
+                out += '\n';
+            }
+            m_children[i]->AppendCode(out, level);
+            out += '\n';
+        }
+    }
+    if (!end.empty()) {
+        AppendTabs(out, level - 1);
+        out += ReplacePlaceholders(end);
+    }
+}
+
+CCodeBase* CBlock::Clone() const
+{
+    BRAMBLETON_ASSERT(m_definition != nullptr);
+    auto* copy = static_cast<CBlock*>(m_definition->CreateCode());
+    if (copy == nullptr) {
+        return nullptr;
+    }
+    for (const CCodeBase* child : m_children) {
+        CCodeBase* childCopy = child->Clone();
+        if (childCopy != nullptr) {
+            copy->AddChild(childCopy);
+        }
+    }
+    return copy;
+}
+
+// ---- CInstruction -----------------------------------------------------------
+
+CInstruction::CInstruction(const CCodeInfoBase* definition) : CCodeBase(definition) {}
+
+CInstruction::~CInstruction()
+{
+    for (CParameter* parameter : Parameters()) {
+        parameter->Release(this);
+    }
+}
+
+void CInstruction::CreateParameters()
+{
+    if (m_definition == nullptr) {
+        return;
+    }
+    const std::size_t count = m_definition->GetParameterCount();
+    m_parameters = std::make_unique<CParameter*[]>(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const CParameterInfo* info = m_definition->GetParameter(static_cast<unsigned>(i));
+        CParameter* parameter = nullptr;
+        if (info->IsReference()) {
+            const std::size_t referenceTo = info->GetReferenceTo();
+            BRAMBLETON_ASSERT(referenceTo < i);
+            parameter = info->CreateReferenceCode(referenceTo < i ? m_parameters[referenceTo] : nullptr);
+        } else {
+            parameter = static_cast<CParameter*>(info->CreateCode());
+        }
+        parameter->SetParent(this);
+        m_parameters[i] = parameter;
+        m_parameterCount = static_cast<std::uint32_t>(i + 1);
+    }
+}
+
+void CInstruction::CloneParametersInto(CInstruction& copy) const
+{
+    BRAMBLETON_ASSERT(copy.m_parameterCount == m_parameterCount);
+    const std::size_t count = std::min(copy.m_parameterCount, m_parameterCount);
+    for (std::size_t i = 0; i < count; ++i) {
+        const CParameterInfo* info = m_parameters[i]->GetParameterInfo();
+        CParameter* replacement = nullptr;
+        if (info != nullptr && info->IsReference()) {
+            const std::size_t referenceTo = info->GetReferenceTo();
+            replacement = m_parameters[i]->CloneWithReference(referenceTo < i ? copy.m_parameters[referenceTo] : nullptr);
+        } else {
+            replacement = static_cast<CParameter*>(m_parameters[i]->Clone());
+        }
+        copy.m_parameters[i]->Release(&copy);
+        replacement->SetParent(&copy);
+        copy.m_parameters[i] = replacement;
+    }
+    copy.m_enabled = m_enabled;
+}
+
+const CParameter* CInstruction::GetParameter(std::size_t index) const
+{
+    BRAMBLETON_ASSERT(index < m_parameterCount);
+    return index < m_parameterCount ? m_parameters[index] : nullptr;
+}
+
+CParameter* CInstruction::GetParameter(std::size_t index)
+{
+    BRAMBLETON_ASSERT(index < m_parameterCount);
+    return index < m_parameterCount ? m_parameters[index] : nullptr;
+}
+
+std::vector<std::string> CInstruction::ParameterCodes() const
+{
+    std::vector<std::string> codes;
+    codes.reserve(m_parameterCount);
+    for (const CParameter* parameter : Parameters()) {
+        codes.push_back(parameter->GetCode(0));
+    }
+    return codes;
+}
+
+std::string CInstruction::InstructionText() const
+{
+    std::vector<std::string> texts;
+    texts.reserve(m_parameterCount);
+    for (const CParameter* parameter : Parameters()) {
+        const CCodeBase* value = parameter->GetValue();
+        if (value != nullptr && value->GetCodeType() == CodeTypeCall) {
+            std::string wrapped(1, '(');
+            wrapped += parameter->GetText();
+            wrapped += ')';
+            texts.push_back(std::move(wrapped));
+        } else {
+            texts.push_back(parameter->GetText());
+        }
+    }
+    const std::string pattern = m_definition != nullptr ? m_definition->GetLocalizedShortDescription() : std::string();
+    return FillPlaceholders(pattern, texts);
+}
+
+void CInstruction::AppendFilledTemplate(std::string& out, const std::string& pattern) const
+{
+    // Placeholders are filled in number order and the first missing number
+    // ends the filling. One scan finds which numbers occur; a second writes
+    // the template with each parameter's code put straight into the output.
+    static constexpr std::string_view kPrefix = "![Parameter";
+    const std::size_t count = m_parameterCount;
+    auto parse = [&](std::size_t at, std::size_t& number, std::size_t& next) {
+        std::size_t i = at + kPrefix.size();
+        if (i >= pattern.size() || pattern[i] < '1' || pattern[i] > '9') {
+            return false;
+        }
+        number = 0;
+        while (i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9' && number <= 64) {
+            number = number * 10 + static_cast<std::size_t>(pattern[i] - '0');
+            ++i;
+        }
+        if (i >= pattern.size() || pattern[i] != ']') {
+            return false;
+        }
+        next = i + 1;
+        return true;
+    };
+    if (count > 64) {
+        out += FillPlaceholders(pattern, ParameterCodes());
+        return;
+    }
+    std::uint64_t present = 0;
+    std::uint64_t repeated = 0;
+    for (std::size_t at = pattern.find(kPrefix); at != std::string::npos; at = pattern.find(kPrefix, at + 1)) {
+        std::size_t number = 0;
+        std::size_t next = 0;
+        if (parse(at, number, next) && number >= 1 && number <= count) {
+            const std::uint64_t bit = std::uint64_t{1} << (number - 1);
+            repeated |= present & bit;
+            present |= bit;
+        }
+    }
+    std::size_t filled = 0;
+    while (filled < count && (present & (std::uint64_t{1} << filled)) != 0) {
+        ++filled;
+    }
+    const std::size_t mark = out.size();
+    std::size_t pos = 0;
+    for (std::size_t at = pattern.find(kPrefix); at != std::string::npos; at = pattern.find(kPrefix, at + 1)) {
+        std::size_t number = 0;
+        std::size_t next = 0;
+        if (!parse(at, number, next) || number < 1 || number > filled) {
+            continue;
+        }
+        out.append(pattern, pos, at - pos);
+        const std::size_t argument = out.size();
+        m_parameters[number - 1]->AppendCode(out, 0);
+        if (out.find(kPrefix, argument) != std::string::npos) {
+            // A parameter's code holds a placeholder itself, which later
+            // numbers would fill in turn: take the step-by-step way.
+            out.resize(mark);
+            out += FillPlaceholders(pattern, ParameterCodes());
+            return;
+        }
+        pos = next;
+        at = next - 1;
+    }
+    out.append(pattern, pos, std::string::npos);
+    for (std::size_t n = 0; n < filled; ++n) {
+        if ((repeated & (std::uint64_t{1} << n)) != 0) {
+            AssertionFailed("Localization.cpp", __LINE__);
+        }
+    }
+}
+
+bool CInstruction::EnableIfComplete(bool enabled) const
+{
+    if (!enabled) {
+        return false;
+    }
+    for (const CParameter* parameter : Parameters()) {
+        if (!parameter->IsComplete()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- CCall ------------------------------------------------------------------
+
+CCall::CCall(const CCallInfo* definition) : CInstruction(definition) { CreateParameters(); }
+
+bool CCall::IsEnabled() const
+{
+    const CCodeBase* parent = GetParent();
+    if (parent != nullptr && parent->GetCodeType() == CodeTypeParameter) {
+        return parent->IsEnabled();
+    }
+    return IsComplete() && m_enabled;
+}
+
+void CCall::SetEnabled(bool enabled)
+{
+    CCodeBase* parent = GetParent();
+    if (parent != nullptr && parent->GetCodeType() == CodeTypeParameter) {
+        parent->SetEnabled(enabled);
+        return;
+    }
+    m_enabled = EnableIfComplete(enabled);
+}
+
+void CCall::AppendCode(std::string& out, int level) const
+{
+    if (!IsEnabled() || m_definition == nullptr) {
+        return;
+    }
+    AppendTabs(out, level);
+    const std::string& raw = m_definition->GetRawInstruction();
+    AppendFilledTemplate(out, HasTriggerPlaceholders(raw) ? ReplacePlaceholders(raw) : raw);
+}
+
+CCodeBase* CCall::Clone() const
+{
+    BRAMBLETON_ASSERT(m_definition != nullptr);
+    auto* copy = static_cast<CCall*>(m_definition->CreateCode());
+    if (copy != nullptr) {
+        CloneParametersInto(*copy);
+    }
+    return copy;
+}
+
+// ---- CStructure -------------------------------------------------------------
+
+CStructure::CStructure(const CStructureInfo* definition) : CInstruction(definition)
+{
+    CreateParameters();
+    if (definition == nullptr) {
+        return;
+    }
+    const std::size_t count = definition->GetBlockCount();
+    for (std::size_t j = 0; j < count; ++j) {
+        auto* block = static_cast<CBlock*>(definition->GetBlock(j)->CreateCode());
+        block->SetParent(this);
+        m_blocks.push_back(block);
+    }
+}
+
+CStructure::~CStructure()
+{
+    for (CBlock* block : m_blocks) {
+        block->Release(this);
+    }
+}
+
+CCodeBase* CStructure::GetChild(std::size_t index) const
+{
+    BRAMBLETON_ASSERT(index < m_blocks.size());
+    return index < m_blocks.size() ? m_blocks[index] : nullptr;
+}
+
+bool CStructure::IsEnabled() const { return IsComplete() && m_enabled; }
+
+void CStructure::SetEnabled(bool enabled) { m_enabled = EnableIfComplete(enabled); }
+
+void CStructure::AppendCode(std::string& out, int level) const
+{
+    if (!IsEnabled() || m_definition == nullptr) {
+        return;
+    }
+    const std::string& raw = m_definition->GetRawInstruction();
+    if (!raw.empty()) {
+        AppendTabs(out, level);
+        AppendFilledTemplate(out, HasTriggerPlaceholders(raw) ? ReplacePlaceholders(raw) : raw);
+        out += '\n';
+    }
+    for (const CBlock* block : m_blocks) {
+        block->AppendCode(out, level);
+    }
+}
+
+CCodeBase* CStructure::Clone() const
+{
+    BRAMBLETON_ASSERT(m_definition != nullptr);
+    auto* copy = static_cast<CStructure*>(m_definition->CreateCode());
+    if (copy == nullptr) {
+        return nullptr;
+    }
+    CloneParametersInto(*copy);
+    BRAMBLETON_ASSERT(copy->m_blocks.size() == m_blocks.size());
+    for (std::size_t j = 0; j < copy->m_blocks.size() && j < m_blocks.size(); ++j) {
+        auto* blockCopy = static_cast<CBlock*>(m_blocks[j]->Clone());
+        copy->m_blocks[j]->Release(copy);
+        blockCopy->SetParent(copy);
+        copy->m_blocks[j] = blockCopy;
+    }
+    return copy;
+}
+
+// ---- CParameter -------------------------------------------------------------
+
+CParameter::CParameter(const CParameterInfo* definition, CParameter* reference) : CCodeBase(definition)
+{
+    if (reference == nullptr && definition != nullptr && definition->GetType() == nullptr &&
+        !definition->IsReference()) {
+        m_choiceIndex = 0;
+    } else if (reference != nullptr) {
+        BRAMBLETON_ASSERT(definition != nullptr && definition->IsReference());
+    }
+}
+
+CParameter::~CParameter()
+{
+    if (m_value != nullptr) {
+        m_value->Release(this);
+        m_value = nullptr;
+    }
+}
+
+CParameter* CParameter::GetReference() const
+{
+    const CParameterInfo* info = GetParameterInfo();
+    const CCodeBase* instruction = GetParent();
+    if (info == nullptr || !info->IsReference() || instruction == nullptr) {
+        return nullptr;
+    }
+    const std::size_t index = info->GetReferenceTo();
+    if (index >= instruction->GetParameterCount()) {
+        return nullptr;
+    }
+    return const_cast<CParameter*>(instruction->GetParameter(index));
+}
+
+const CParameterInfo* CParameter::GetParameterInfo() const { return static_cast<const CParameterInfo*>(m_definition); }
+
+const CTypeInfo* CParameter::GetType() const
+{
+    const CParameterInfo* info = GetParameterInfo();
+    if (info == nullptr || !info->IsReference()) {
+        return CCodeBase::GetType();
+    }
+    const CParameter* reference = GetReference();
+    const CCodeBase* referenced = reference != nullptr ? reference->GetValue() : nullptr;
+    return referenced != nullptr ? referenced->GetType() : nullptr;
+}
+
+bool CParameter::HasValue() const { return IsEnumerated() || m_value != nullptr; }
+
+void CParameter::SetChoiceIndex(int index)
+{
+    const CParameterInfo* info = GetParameterInfo();
+    const bool valid = IsEnumerated() && info != nullptr && index >= 0 &&
+                       static_cast<std::size_t>(index) < info->GetParameterCount();
+    BRAMBLETON_ASSERT(valid);
+    if (valid) {
+        m_choiceIndex = index;
+    }
+}
+
+void CParameter::SetValue(CCodeBase* value)
+{
+    BRAMBLETON_ASSERT(!IsEnumerated());
+    if (IsEnumerated()) {
+        return;
+    }
+    const CParameter* reference = GetReference();
+    const CTypeInfo* type = reference == nullptr ? CCodeBase::GetType() : nullptr;
+    if (type != nullptr && value != nullptr && value->GetType() != type) {
+        const bool variableSlot = value->GetCodeType() == CodeTypeVariable &&
+                                  (type->GetRealType() & RealTypeVariable) != 0;
+        BRAMBLETON_ASSERT(variableSlot);
+    }
+    if (reference != nullptr && reference->GetValue() != nullptr && value != nullptr) {
+        BRAMBLETON_ASSERT(value->GetType() == reference->GetValue()->GetType());
+    }
+    if (m_value == value) {
+        return;
+    }
+    if (m_value != nullptr) {
+        m_value->Release(this); // a variable drops this parameter from its users while we still hold it
+    }
+    m_value = value;
+    if (value != nullptr) {
+        value->SetParent(this);
+    }
+}
+
+bool CParameter::IsComplete() const
+{
+    if (IsEnumerated()) {
+        return true;
+    }
+    return m_value != nullptr && m_value->IsComplete();
+}
+
+bool CParameter::IsEnabled() const
+{
+    const CCodeBase* parent = GetParent();
+    BRAMBLETON_ASSERT(parent != nullptr);
+    return parent != nullptr && parent->IsEnabled();
+}
+
+void CParameter::SetEnabled(bool enabled)
+{
+    CCodeBase* parent = GetParent();
+    BRAMBLETON_ASSERT(parent != nullptr);
+    if (parent != nullptr) {
+        parent->SetEnabled(enabled);
+    }
+}
+
+bool CParameter::UsesModule(const CModule* module) const
+{
+    if (m_definition != nullptr && m_definition->GetModule() == module) {
+        return true;
+    }
+    return m_value != nullptr && m_value->UsesModule(module);
+}
+
+void CParameter::AppendCode(std::string& out, int) const
+{
+    if (IsEnumerated()) {
+        const auto& values = GetParameterInfo()->GetValues();
+        if (static_cast<std::size_t>(m_choiceIndex) < values.size()) {
+            out += values[static_cast<std::size_t>(m_choiceIndex)].second;
+        }
+        return;
+    }
+    BRAMBLETON_ASSERT(m_value != nullptr);
+    if (m_value != nullptr) {
+        m_value->AppendCode(out, 0);
+    }
+}
+
+std::string CParameter::GetText() const
+{
+    const CParameterInfo* info = GetParameterInfo();
+    if (IsEnumerated()) {
+        const auto& values = info->GetValues();
+        if (static_cast<std::size_t>(m_choiceIndex) >= values.size()) {
+            return {};
+        }
+        const std::string& name = values[static_cast<std::size_t>(m_choiceIndex)].first;
+        return info->GetModule() != nullptr ? info->GetModule()->Localize(name) : name;
+    }
+    if (m_value != nullptr) {
+        return m_value->GetText();
+    }
+    return info != nullptr ? info->GetLocalizedDescription() : std::string();
+}
+
+CCodeBase* CParameter::Clone() const
+{
+    const CParameterInfo* info = GetParameterInfo();
+    BRAMBLETON_ASSERT(info != nullptr);
+    auto* copy = static_cast<CParameter*>(info->CreateCode());
+    if (info->GetType() != nullptr) {
+        copy->SetValue(m_value != nullptr ? m_value->Clone() : nullptr);
+    } else {
+        BRAMBLETON_ASSERT(m_choiceIndex != -1);
+        copy->m_choiceIndex = m_choiceIndex;
+    }
+    return copy;
+}
+
+CParameter* CParameter::CloneWithReference(CParameter* newReference) const
+{
+    BRAMBLETON_ASSERT(m_choiceIndex == -1);
+    const CParameterInfo* info = GetParameterInfo();
+    CParameter* copy = info->CreateReferenceCode(newReference);
+    // The new reference already holds a clone of the same value, so the type check holds.
+    copy->SetValue(m_value != nullptr ? m_value->Clone() : nullptr);
+    copy->m_choiceIndex = m_choiceIndex;
+    return copy;
+}
+
+} // namespace bram

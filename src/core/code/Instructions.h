@@ -1,0 +1,163 @@
+#pragma once
+// Blocks, the two kinds of instruction (calls and structures) and the
+// parameters of instructions.
+
+#include "code/CodeBase.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace bram {
+
+class CBlockInfo;
+class CCallInfo;
+class CStructureInfo;
+class CParameterInfo;
+class CVariableBase;
+
+class CBlock : public CCodeBase {
+public:
+    explicit CBlock(const CBlockInfo* definition);
+    ~CBlock() override;
+
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
+    std::string GetText() const override;
+    CCodeBase* Clone() const override;
+    CCodeBase* GetChild(std::size_t index) const override;
+    std::size_t GetChildCount() const override { return m_children.size(); }
+    void AddChild(CCodeBase* child) override;
+    void DeleteChild(std::size_t index) override;
+    void DetachChild(std::size_t index) override;
+    void InsertChild(CCodeBase* child, std::size_t index) override;
+    // The moved child ends directly after the one that was at `to`.
+    void MoveChild(std::size_t from, std::size_t to) override;
+    bool IsContainer() const override { return true; }
+    unsigned GetCodeType() const override { return CodeTypeBlock; }
+    // A root block is always enabled; a nested one follows its structure.
+    bool IsEnabled() const override;
+    void SetEnabled(bool enabled) override;
+    const CCodeTrigger* GetTrigger() const override;
+    CCodeTrigger* GetTrigger() override;
+
+    // Set by the trigger on its root blocks.
+    void SetTrigger(CCodeTrigger* trigger);
+    const CBlockInfo* GetBlockInfo() const;
+
+private:
+    bool AcceptsChild(const CCodeBase* child) const;
+
+    std::vector<CCodeBase*> m_children;
+    CCodeTrigger* m_trigger = nullptr;
+};
+
+// What calls and structures share: parameters made from the definition and
+// the user's enable flag, which cannot be set while a parameter is incomplete.
+class CInstruction : public CCodeBase {
+public:
+    ~CInstruction() override;
+    const CParameter* GetParameter(std::size_t index) const override;
+    CParameter* GetParameter(std::size_t index) override;
+    std::size_t GetParameterCount() const override { return m_parameterCount; }
+
+protected:
+    // parameterDefinitions: the definition's parameter records, in order.
+    CInstruction(const CCodeInfoBase* definition);
+    void CreateParameters();
+    // Replaces the copy's default parameters by clones of this one's.
+    void CloneParametersInto(CInstruction& copy) const;
+    // The display text: parameter texts (nested calls in parentheses) in the short description.
+    std::string InstructionText() const;
+    // The template with the parameters' code in place of their placeholders.
+    void AppendFilledTemplate(std::string& out, const std::string& pattern) const;
+    std::vector<std::string> ParameterCodes() const;
+    bool EnableIfComplete(bool enabled) const;
+
+    std::span<CParameter* const> Parameters() const { return {m_parameters.get(), m_parameterCount}; }
+
+    // A fixed array: the count never changes after construction, and a
+    // document holds hundreds of thousands of instructions.
+    std::unique_ptr<CParameter*[]> m_parameters;
+    std::uint32_t m_parameterCount = 0;
+    bool m_enabled = false;
+};
+
+class CCall : public CInstruction {
+public:
+    explicit CCall(const CCallInfo* definition);
+
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
+    std::string GetText() const override { return InstructionText(); }
+    CCodeBase* Clone() const override;
+    unsigned GetCodeType() const override { return CodeTypeCall; }
+    // A nested call follows its parameter; otherwise complete and enabled by the user.
+    bool IsEnabled() const override;
+    void SetEnabled(bool enabled) override;
+    // The user's flag, without the completeness rule.
+    bool GetEnabledFlag() const { return m_enabled; }
+};
+
+class CStructure : public CInstruction {
+public:
+    explicit CStructure(const CStructureInfo* definition);
+    ~CStructure() override;
+
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
+    std::string GetText() const override { return InstructionText(); }
+    CCodeBase* Clone() const override;
+    CCodeBase* GetChild(std::size_t index) const override;
+    std::size_t GetChildCount() const override { return m_blocks.size(); }
+    bool IsContainer() const override { return true; }
+    unsigned GetCodeType() const override { return CodeTypeStructure; }
+    bool IsEnabled() const override;
+    void SetEnabled(bool enabled) override;
+    bool GetEnabledFlag() const { return m_enabled; }
+
+private:
+    std::vector<CBlock*> m_blocks;
+};
+
+class CParameter : public CCodeBase {
+public:
+    CParameter(const CParameterInfo* definition, CParameter* reference);
+    ~CParameter() override;
+
+    std::string GetCode(int level) const override { return CodeByAppending(level); }
+    void AppendCode(std::string& out, int level) const override;
+    std::string GetText() const override;
+    CCodeBase* Clone() const override;
+    CParameter* CloneWithReference(CParameter* newReference) const;
+    const CTypeInfo* GetType() const override;
+    unsigned GetCodeType() const override { return CodeTypeParameter; }
+    bool IsEnabled() const override;
+    void SetEnabled(bool enabled) override;
+    bool IsComplete() const override;
+    bool UsesModule(const CModule* module) const override;
+
+    CCodeBase* GetValue() const { return m_value; }
+    void SetValue(CCodeBase* value);
+    int GetChoiceIndex() const { return m_choiceIndex; }
+    void SetChoiceIndex(int index);
+    bool HasValue() const;
+    bool IsEnumerated() const { return m_choiceIndex != -1; }
+    // The earlier parameter of the same instruction whose value gives a
+    // reference parameter its type; found through the instruction, so a
+    // copied instruction's parameters refer within the copy.
+    CParameter* GetReference() const;
+    const CParameterInfo* GetParameterInfo() const;
+
+private:
+    friend class CVariableBase;
+
+    CCodeBase* m_value = nullptr;
+    // Links of the users list of the variable this parameter holds.
+    CParameter* m_prevUser = nullptr;
+    CParameter* m_nextUser = nullptr;
+    int m_choiceIndex = -1;
+};
+
+} // namespace bram

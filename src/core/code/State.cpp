@@ -1,0 +1,181 @@
+#include "code/State.h"
+
+#include "code/Records.h"
+#include "code/Values.h"
+#include "generation/GenerationSettings.h"
+#include "localization/Localization.h"
+#include "log/Assertion.h"
+
+#include <unordered_map>
+
+namespace bram {
+
+CState::~CState()
+{
+    m_triggers.clear();
+    m_triggerVariables.clear();
+    m_globals.clear();
+}
+
+CCodeTrigger* CState::GetTrigger(std::size_t index) const
+{
+    BRAMBLETON_ASSERT(index < m_triggers.size());
+    return index < m_triggers.size() ? m_triggers[index].get() : nullptr;
+}
+
+CCodeTrigger* CState::FindTrigger(std::uint32_t id) const
+{
+    for (const auto& trigger : m_triggers) {
+        if (trigger->GetId() == id) {
+            return trigger.get();
+        }
+    }
+    return nullptr;
+}
+
+int CState::IndexOfTrigger(const CCodeTrigger* trigger) const
+{
+    for (std::size_t i = 0; i < m_triggers.size(); ++i) {
+        if (m_triggers[i].get() == trigger) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+CCodeTrigger* CState::AddTrigger(std::unique_ptr<CCodeTrigger> trigger)
+{
+    BRAMBLETON_ASSERT(trigger != nullptr);
+    if (trigger == nullptr) {
+        return nullptr;
+    }
+    for (const CTypeInfo* type : GetAllTypes()) {
+        if ((type->GetRealType() & (RealTypeTrigger | RealTypeFunction)) != 0) {
+            m_triggerVariables.push_back(std::make_unique<CTriggerVariable>(trigger.get(), type));
+        }
+    }
+    m_triggers.push_back(std::move(trigger));
+    return m_triggers.back().get();
+}
+
+void CState::DeleteTrigger(std::size_t index)
+{
+    BRAMBLETON_ASSERT(index < m_triggers.size());
+    if (index >= m_triggers.size()) {
+        return;
+    }
+    CCodeTrigger* trigger = m_triggers[index].get();
+    for (std::size_t j = m_triggerVariables.size(); j-- > 0;) {
+        if (m_triggerVariables[j]->GetTrigger() == trigger) {
+            m_triggerVariables.erase(m_triggerVariables.begin() + static_cast<long>(j));
+        }
+    }
+    if (m_currentTriggerId >= 0 && static_cast<std::uint32_t>(m_currentTriggerId) == trigger->GetId()) {
+        m_currentTriggerId = -1;
+    }
+    m_triggers.erase(m_triggers.begin() + static_cast<long>(index));
+}
+
+CCodeTrigger* CState::GetCurrentTrigger() const
+{
+    return m_currentTriggerId < 0 ? nullptr : FindTrigger(static_cast<std::uint32_t>(m_currentTriggerId));
+}
+
+void CState::SetCurrentTrigger(int id)
+{
+    const bool valid = id == -1 || (id >= 0 && static_cast<std::uint32_t>(id) < m_nextTriggerId &&
+                                    (id == m_currentTriggerId || FindTrigger(static_cast<std::uint32_t>(id)) != nullptr));
+    BRAMBLETON_ASSERT(valid);
+    if (valid) {
+        m_currentTriggerId = id;
+    }
+}
+
+CUserDefinedVariable* CState::GetGlobal(std::size_t index) const
+{
+    BRAMBLETON_ASSERT(index < m_globals.size());
+    return index < m_globals.size() ? m_globals[index].get() : nullptr;
+}
+
+CTriggerVariable* CState::GetTriggerVariable(std::size_t index) const
+{
+    BRAMBLETON_ASSERT(index < m_triggerVariables.size());
+    return index < m_triggerVariables.size() ? m_triggerVariables[index].get() : nullptr;
+}
+
+bool CState::UsesModule(const CModule* module) const
+{
+    for (const auto& trigger : m_triggers) {
+        if (trigger->UsesModule(module)) {
+            return true;
+        }
+    }
+    for (const auto& global : m_globals) {
+        if (global->UsesModule(module)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<CState> CState::Clone() const
+{
+    auto copy = std::make_unique<CState>();
+    for (const auto& global : m_globals) {
+        global->PrepareCopy();
+        copy->m_globals.emplace_back(static_cast<CUserDefinedVariable*>(global->Clone()));
+    }
+    for (const auto& variable : m_triggerVariables) {
+        variable->PrepareCopy();
+        copy->m_triggerVariables.emplace_back(static_cast<CTriggerVariable*>(variable->Clone()));
+    }
+    for (const auto& trigger : m_triggers) {
+        copy->m_triggers.push_back(trigger->Clone());
+    }
+    for (const auto& global : m_globals) {
+        global->ClearCopy();
+    }
+    // Trigger variables find their trigger's copy by the source trigger's place.
+    std::unordered_map<const CCodeTrigger*, CCodeTrigger*> copies;
+    copies.reserve(m_triggers.size());
+    for (std::size_t k = 0; k < m_triggers.size(); ++k) {
+        copies.emplace(m_triggers[k].get(), copy->m_triggers[k].get());
+    }
+    for (std::size_t j = 0; j < m_triggerVariables.size(); ++j) {
+        if (const auto it = copies.find(m_triggerVariables[j]->GetTrigger()); it != copies.end()) {
+            copy->m_triggerVariables[j]->SetTrigger(it->second);
+        }
+        BRAMBLETON_ASSERT(copy->m_triggerVariables[j]->GetTrigger() != nullptr);
+        m_triggerVariables[j]->ClearCopy();
+    }
+    copy->m_nextTriggerId = m_nextTriggerId;
+    copy->m_currentTriggerId = m_currentTriggerId;
+    copy->m_preamble = m_preamble;
+    copy->m_header = m_header;
+    return copy;
+}
+
+std::string CState::GetCode(int level) const
+{
+    const CGenerationSettings& settings = CGenerationSettings::Instance();
+    std::string script;
+    AppendConvertedString(script, m_preamble, settings.GetCommentType());
+    script += '\n';
+    script += m_header;
+    script += '\n';
+    for (const auto& global : m_globals) {
+        const CTypeInfo* type = global->GetType();
+        const std::string declared =
+            FillPlaceholders(type != nullptr ? type->GetRawInstruction() : std::string(), {global->GetCode(0)});
+        AppendTabs(script, level);
+        script += FillPlaceholders(settings.GetGlobalDeclaration(), {declared});
+        script += '\n';
+    }
+    for (const auto& trigger : m_triggers) {
+        trigger->AppendCode(script, level);
+        script += '\n';
+    }
+    return ConvertString(script, settings.GetScriptType());
+}
+
+} // namespace bram

@@ -1,0 +1,70 @@
+#pragma once
+// The document's triggers with the global variables, the trigger variables
+// that stand for the triggers, the preamble and the script header. A copy of
+// the state is an undo snapshot, so a copy must stay fully usable after the
+// source is gone.
+
+#include "code/CodeTrigger.h"
+
+#include <memory>
+#include <vector>
+
+namespace bram {
+
+class CState {
+public:
+    using GlobalList = std::vector<std::unique_ptr<CUserDefinedVariable>>;
+
+    CState() = default;
+    ~CState();
+    CState(const CState&) = delete;
+    CState& operator=(const CState&) = delete;
+
+    std::size_t GetTriggerCount() const { return m_triggers.size(); }
+    CCodeTrigger* GetTrigger(std::size_t index) const;
+    CCodeTrigger* FindTrigger(std::uint32_t id) const;
+    int IndexOfTrigger(const CCodeTrigger* trigger) const;
+
+    // Ids are never reused within a state.
+    std::uint32_t NewTriggerId() { return m_nextTriggerId++; }
+    std::uint32_t GetNextTriggerId() const { return m_nextTriggerId; }
+    void SetNextTriggerId(std::uint32_t id) { m_nextTriggerId = id; }
+
+    // Adds the trigger with one trigger variable per trigger or function type.
+    CCodeTrigger* AddTrigger(std::unique_ptr<CCodeTrigger> trigger);
+    // Deletes the trigger and its trigger variables (emptying their users).
+    void DeleteTrigger(std::size_t index);
+
+    CCodeTrigger* GetCurrentTrigger() const;
+    int GetCurrentTriggerId() const { return m_currentTriggerId; }
+    void SetCurrentTrigger(int id);
+
+    std::size_t GetGlobalCount() const { return m_globals.size(); }
+    CUserDefinedVariable* GetGlobal(std::size_t index) const;
+    GlobalList& GetGlobals() { return m_globals; }
+    const GlobalList& GetGlobals() const { return m_globals; }
+
+    std::size_t GetTriggerVariableCount() const { return m_triggerVariables.size(); }
+    CTriggerVariable* GetTriggerVariable(std::size_t index) const;
+
+    const std::string& GetPreamble() const { return m_preamble; }
+    void SetPreamble(std::string text) { m_preamble = std::move(text); }
+    const std::string& GetHeader() const { return m_header; }
+    void SetHeader(std::string text) { m_header = std::move(text); }
+
+    bool UsesModule(const CModule* module) const;
+    std::unique_ptr<CState> Clone() const;
+    // The whole script text.
+    std::string GetCode(int level) const;
+
+private:
+    std::vector<std::unique_ptr<CCodeTrigger>> m_triggers;
+    int m_currentTriggerId = -1;
+    std::uint32_t m_nextTriggerId = 0;
+    GlobalList m_globals;
+    std::vector<std::unique_ptr<CTriggerVariable>> m_triggerVariables;
+    std::string m_preamble;
+    std::string m_header;
+};
+
+} // namespace bram

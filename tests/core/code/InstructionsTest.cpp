@@ -1,0 +1,216 @@
+#include "CodeModelFixture.h"
+
+#include "log/Assertion.h"
+
+namespace bram::test {
+namespace {
+
+using InstructionsTest = CodeModelTest;
+
+TEST_F(InstructionsTest, ChildAndParameterCountsOfEveryKind)
+{
+    std::unique_ptr<CCall> add(NewCall("add"));
+    std::unique_ptr<CStructure> ifs(NewStructure("if"));
+    std::unique_ptr<CCodeBase> block(Block("actions")->CreateCode());
+    CNumberValue number(Type("number"));
+    CUserDefinedVariable variable("x", Type("number"));
+
+    EXPECT_EQ(add->GetParameterCount(), 2u);
+    EXPECT_EQ(add->GetChildCount(), 0u);
+    EXPECT_EQ(ifs->GetParameterCount(), 1u);
+    EXPECT_EQ(ifs->GetChildCount(), 1u);
+    EXPECT_TRUE(ifs->IsContainer());
+    EXPECT_EQ(block->GetParameterCount(), 0u);
+    EXPECT_EQ(block->GetChildCount(), 0u);
+    EXPECT_TRUE(block->IsComplete());
+    EXPECT_EQ(add->GetParameter(0)->GetChildCount(), 0u);
+    EXPECT_EQ(number.GetChildCount() + number.GetParameterCount(), 0u);
+    EXPECT_EQ(variable.GetChildCount() + variable.GetParameterCount(), 0u);
+    EXPECT_EQ(add->GetCodeType(), CodeTypeCall);
+    EXPECT_EQ(ifs->GetCodeType(), CodeTypeStructure);
+    EXPECT_EQ(block->GetCodeType(), CodeTypeBlock);
+    EXPECT_EQ(Constant("pi")->GetCodeType(), CodeTypeConstant);
+    EXPECT_EQ(number.GetCodeType(), CodeTypeValue);
+    EXPECT_EQ(variable.GetCodeType(), CodeTypeVariable);
+    EXPECT_EQ(GetAssertionFailureCount(), m_assertionsAtStart);
+
+    // Container operations on a leaf are internal errors and do nothing.
+    EXPECT_EQ(add->GetChild(0), nullptr);
+    EXPECT_EQ(block->GetParameter(0), nullptr);
+    EXPECT_EQ(GetAssertionFailureCount(), m_assertionsAtStart + 2);
+    m_assertionsAtStart = GetAssertionFailureCount();
+}
+
+TEST_F(InstructionsTest, BlockCodeFramesChildrenWithStartEndAndSeparators)
+{
+    std::unique_ptr<CBlock> events(static_cast<CBlock*>(Block("events")->CreateCode()));
+    // Empty: start, standard value one level deeper, end without newline.
+    EXPECT_EQ(events->GetCode(1), "\t-- events of ![TriggerName]\n\t\t-- none\n\t-- end");
+
+    std::unique_ptr<CBlock> actions(static_cast<CBlock*>(Block("actions")->CreateCode()));
+    EXPECT_EQ(actions->GetCode(0), "-- nothing\n");
+    actions->AddChild(NewPrint("a"));
+    actions->AddChild(NewPrint("b"));
+    // No start or end: separators at tabs(level - 1), none below one.
+    EXPECT_EQ(actions->GetCode(0), "print(\"a\")\n-- next\nprint(\"b\")\n");
+    EXPECT_EQ(actions->GetCode(2), "\t\tprint(\"a\")\n\t-- next\n\t\tprint(\"b\")\n");
+
+    // A disabled child keeps its line.
+    static_cast<CCall*>(actions->GetChild(0))->SetEnabled(false);
+    EXPECT_EQ(actions->GetCode(0), "\n-- next\nprint(\"b\")\n");
+}
+
+TEST_F(InstructionsTest, StructureCodeAndBlocksFollowTheirStructure)
+{
+    std::unique_ptr<CStructure> ifs(NewStructure("if"));
+    auto* cond = NewCall("compare");
+    cond->GetParameter(0)->SetValue(NewNumber(1));
+    cond->GetParameter(1)->SetChoiceIndex(1);
+    cond->GetParameter(2)->SetValue(NewNumber(2));
+    ifs->GetParameter(0)->SetValue(cond);
+    ifs->GetChild(0)->AddChild(NewPrint("yes"));
+    ifs->SetEnabled(true);
+    EXPECT_TRUE(ifs->IsEnabled());
+    EXPECT_TRUE(cond->IsEnabled()) << "a nested call follows its instruction";
+    EXPECT_EQ(ifs->GetCode(1), "\tif 1.00 < 2.00 then\n\t\tprint(\"yes\")\n\tend");
+    EXPECT_EQ(ifs->GetText(), "If (1.00 Op/lt 2.00)") << "nested calls show in parentheses on screen only";
+
+    ifs->SetEnabled(false);
+    EXPECT_FALSE(ifs->GetChild(0)->IsEnabled());
+    EXPECT_EQ(ifs->GetCode(0), "");
+}
+
+TEST_F(InstructionsTest, IncompleteInstructionsCannotBeEnabled)
+{
+    std::unique_ptr<CCall> print(NewCall("print"));
+    print->SetEnabled(true);
+    EXPECT_FALSE(print->IsEnabled());
+    EXPECT_FALSE(print->GetEnabledFlag());
+    print->GetParameter(0)->SetValue(NewString("x"));
+    EXPECT_FALSE(print->IsEnabled()) << "filling the parameter does not enable by itself";
+    print->SetEnabled(true);
+    EXPECT_TRUE(print->IsEnabled());
+
+    // A nested incomplete call makes its parameter incomplete.
+    std::unique_ptr<CCall> outer(NewCall("print"));
+    auto* inner = NewCall("tostring");
+    outer->GetParameter(0)->SetValue(inner);
+    outer->SetEnabled(true);
+    EXPECT_FALSE(outer->IsEnabled());
+    inner->GetParameter(0)->SetValue(NewNumber(4));
+    outer->SetEnabled(true);
+    EXPECT_EQ(outer->GetCode(0), "print(tostring(4.00))");
+}
+
+TEST_F(InstructionsTest, PlaceholdersOfTriggerAndParameters)
+{
+    CState state;
+    CCodeTrigger* trigger = AddTrigger(state, "On Start");
+    CCall* self = NewCall("self");
+    EXPECT_EQ(self->ReplacePlaceholders("![TriggerName]"), "![TriggerName]") << "outside a trigger nothing changes";
+    trigger->GetBlock(1)->AddChild(self);
+    self->SetEnabled(true);
+    EXPECT_EQ(self->GetCode(1), "\tregister(\"trg_On_Start\", fn_On_Start)");
+    EXPECT_EQ(trigger->GetBlock(0)->GetCode(0), "-- events of trg_On_Start\n\t-- none\n-- end");
+
+    // Parameter text is never scanned for trigger placeholders.
+    CCall* print = NewPrint("![TriggerName]");
+    trigger->GetBlock(1)->AddChild(print);
+    EXPECT_EQ(print->GetCode(0), "print(\"![TriggerName]\")");
+
+    const unsigned before = GetAssertionFailureCount();
+    std::unique_ptr<CCall> twice(NewCall("twice"));
+    twice->GetParameter(0)->SetValue(NewNumber(1));
+    twice->SetEnabled(true);
+    EXPECT_EQ(twice->GetCode(0), "f(1.00, 1.00)");
+    EXPECT_EQ(GetAssertionFailureCount(), before + 1) << "a repeated placeholder fails the fill check";
+
+    std::unique_ptr<CCall> gap(NewCall("gap"));
+    for (int i = 0; i < 3; ++i) {
+        gap->GetParameter(i)->SetValue(NewNumber(i));
+    }
+    gap->SetEnabled(true);
+    EXPECT_EQ(gap->GetCode(0), "g(0.00, ![Parameter3])") << "a missing placeholder stops the filling";
+    m_assertionsAtStart = GetAssertionFailureCount();
+}
+
+TEST_F(InstructionsTest, MoveChildPutsTheChildAfterTheTarget)
+{
+    std::unique_ptr<CBlock> block(static_cast<CBlock*>(Block("actions")->CreateCode()));
+    for (const char* name : {"a", "b", "c", "d"}) {
+        block->AddChild(NewPrint(name));
+    }
+    auto order = [&] {
+        std::string out;
+        for (std::size_t i = 0; i < block->GetChildCount(); ++i) {
+            out += static_cast<CStringValue*>(block->GetChild(i)->GetParameter(0)->GetValue())->GetValue();
+        }
+        return out;
+    };
+    block->MoveChild(0, 2);
+    EXPECT_EQ(order(), "bcad");
+    block->MoveChild(3, 0);
+    EXPECT_EQ(order(), "bdca");
+    block->MoveChild(1, 1);
+    EXPECT_EQ(order(), "bdca");
+
+    CCodeBase* detached = block->GetChild(0);
+    block->DetachChild(0);
+    EXPECT_EQ(detached->GetParent(), nullptr);
+    block->InsertChild(detached, 3);
+    EXPECT_EQ(order(), "dcab");
+    block->DeleteChild(0);
+    EXPECT_EQ(order(), "cab");
+}
+
+TEST_F(InstructionsTest, ReferenceParametersTakeTheTypeOfTheirTarget)
+{
+    std::unique_ptr<CCall> compare(NewCall("compare"));
+    CParameter* b = compare->GetParameter(2);
+    EXPECT_EQ(b->GetReference(), compare->GetParameter(0));
+    EXPECT_EQ(b->GetType(), nullptr);
+    compare->GetParameter(0)->SetValue(NewNumber(3));
+    EXPECT_EQ(b->GetType(), Type("number"));
+    EXPECT_EQ(compare->GetParameter(1)->GetChoiceIndex(), 0);
+    EXPECT_EQ(compare->GetParameter(1)->GetText(), "Op/eq");
+    EXPECT_TRUE(compare->GetParameter(1)->HasValue());
+
+    // A copy's reference points into the copy.
+    b->SetValue(NewNumber(4));
+    std::unique_ptr<CCall> copy(static_cast<CCall*>(compare->Clone()));
+    EXPECT_EQ(copy->GetParameter(2)->GetReference(), copy->GetParameter(0));
+    compare.reset();
+    copy->SetEnabled(true);
+    EXPECT_EQ(copy->GetCode(0), "3.00 == 4.00");
+}
+
+TEST_F(InstructionsTest, ConstantsAreSharedAndNeverReleasedByParameters)
+{
+    const CConstant* pi = Constant("pi");
+    auto* shared = const_cast<CConstant*>(pi);
+    {
+        std::unique_ptr<CCall> a(NewCall("add"));
+        a->GetParameter(0)->SetValue(shared);
+        a->GetParameter(1)->SetValue(shared);
+        std::unique_ptr<CCall> copy(static_cast<CCall*>(a->Clone()));
+        EXPECT_EQ(copy->GetParameter(0)->GetValue(), shared);
+        a->GetParameter(0)->SetValue(nullptr);
+        copy->SetEnabled(true);
+        EXPECT_EQ(copy->GetCode(0), "(math.pi + math.pi)");
+    }
+    EXPECT_EQ(pi->GetCode(0), "math.pi");
+    EXPECT_TRUE(pi->UsesModule(m_module));
+}
+
+TEST_F(InstructionsTest, UsesModuleLooksThroughTheWholeTree)
+{
+    std::unique_ptr<CBlock> block(static_cast<CBlock*>(Block("actions")->CreateCode()));
+    const CModule* other = nullptr;
+    EXPECT_TRUE(block->UsesModule(m_module));
+    EXPECT_FALSE(block->UsesModule(other));
+    block->AddChild(NewPrint("x"));
+    EXPECT_FALSE(block->UsesModule(other));
+}
+
+} // namespace
+} // namespace bram::test
