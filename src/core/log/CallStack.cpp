@@ -1,0 +1,313 @@
+#include "log/CallStack.h"
+
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "log/MachineInfo.h"
+
+#include <cinttypes>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <elfutils/libdwfl.h>
+#include <memory>
+#include <sys/uio.h>
+#include <unistd.h>
+#include <unwind.h>
+
+#define BACKWARD_HAS_DW 1
+#include <backward.hpp>
+
+namespace bram {
+
+namespace {
+
+constexpr std::size_t kMaxFrames = 64;
+constexpr int kArgumentWords = 10;
+
+struct CWalk {
+    std::vector<CStackFrame> frames;
+    std::uintptr_t startAt = 0; // 0: keep every frame
+    bool started = true;
+    std::size_t searched = 0;
+};
+
+_Unwind_Reason_Code CollectFrame(_Unwind_Context* context, void* data)
+{
+    auto& walk = *static_cast<CWalk*>(data);
+    int beforeInstruction = 0;
+    const std::uintptr_t ip = _Unwind_GetIPInfo(context, &beforeInstruction);
+    if (ip == 0) {
+        return _URC_END_OF_STACK;
+    }
+    if (!walk.started) {
+        if (ip != walk.startAt) {
+            // Frames of the handler and the signal trampoline; a walk that never
+            // meets the faulting address gives up after a bounded search.
+            return ++walk.searched < kMaxFrames ? _URC_NO_REASON : _URC_END_OF_STACK;
+        }
+        walk.started = true;
+    }
+    CStackFrame frame;
+    frame.address = ip;
+    frame.frameTop = _Unwind_GetCFA(context);
+    frame.returnAddress = beforeInstruction == 0;
+    walk.frames.push_back(frame);
+    return walk.frames.size() >= kMaxFrames ? _URC_END_OF_STACK : _URC_NO_REASON;
+}
+
+// The address whose symbol and line describe a frame.
+std::uintptr_t LookupAddress(const CStackFrame& frame)
+{
+    // A return address points behind its call, maybe into the next line or
+    // function; the call itself is the place.
+    return (frame.returnAddress && frame.address != 0) ? frame.address - 1 : frame.address;
+}
+
+void ReadArguments(CStackFrame& frame)
+{
+    frame.arguments.clear();
+    if (frame.frameTop == 0) {
+        return;
+    }
+    for (int i = 0; i < kArgumentWords; ++i) {
+        const auto word = ReadWordSafely(frame.frameTop + static_cast<std::uintptr_t>(i) * sizeof(std::uintptr_t));
+        if (!word) {
+            continue;
+        }
+        frame.arguments.push_back({*word, ReadWordSafely(*word)});
+    }
+}
+
+std::string Demangle(const char* name)
+{
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(name, nullptr, nullptr, &status), std::free);
+    return (status == 0 && demangled) ? std::string(demangled.get()) : std::string(name);
+}
+
+struct DwflDeleter {
+    void operator()(Dwfl* dwfl) const { ::dwfl_end(dwfl); }
+};
+
+} // namespace
+
+std::size_t ReadMemorySafely(std::uintptr_t address, void* buffer, std::size_t size)
+{
+    // process_vm_readv stops at the first unreadable iovec element, so page
+    // sized pieces give the readable prefix instead of all or nothing.
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::size_t done = 0;
+    while (done < size) {
+        iovec local[16];
+        iovec remote[16];
+        int count = 0;
+        std::size_t planned = done;
+        while (count < 16 && planned < size) {
+            const std::uintptr_t at = address + planned;
+            const std::size_t chunk = std::min(size - planned, page - (at % page));
+            local[count] = {static_cast<char*>(buffer) + planned, chunk};
+            remote[count] = {reinterpret_cast<void*>(at), chunk};
+            planned += chunk;
+            ++count;
+        }
+        const ssize_t n = ::process_vm_readv(::getpid(), local, static_cast<unsigned long>(count), remote,
+                                             static_cast<unsigned long>(count), 0);
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+        if (done < planned) {
+            break;
+        }
+    }
+    return done;
+}
+
+std::optional<std::uintptr_t> ReadWordSafely(std::uintptr_t address)
+{
+    std::uintptr_t word = 0;
+    if (ReadMemorySafely(address, &word, sizeof word) != sizeof word) {
+        return std::nullopt;
+    }
+    return word;
+}
+
+std::uintptr_t ContextProgramCounter(const ucontext_t& context)
+{
+#if defined(__x86_64__)
+    return static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+    return static_cast<std::uintptr_t>(context.uc_mcontext.pc);
+#else
+    (void)context;
+    return 0;
+#endif
+}
+
+std::uintptr_t ContextStackPointer(const ucontext_t& context)
+{
+#if defined(__x86_64__)
+    return static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RSP]);
+#elif defined(__aarch64__)
+    return static_cast<std::uintptr_t>(context.uc_mcontext.sp);
+#else
+    (void)context;
+    return 0;
+#endif
+}
+
+std::uintptr_t ContextFramePointer(const ucontext_t& context)
+{
+#if defined(__x86_64__)
+    return static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RBP]);
+#elif defined(__aarch64__)
+    return static_cast<std::uintptr_t>(context.uc_mcontext.regs[29]);
+#else
+    (void)context;
+    return 0;
+#endif
+}
+
+[[gnu::noinline]] static std::vector<CStackFrame> Walk(std::uintptr_t startAt, int skip)
+{
+    CWalk walk;
+    walk.startAt = startAt;
+    walk.started = startAt == 0;
+    _Unwind_Backtrace(&CollectFrame, &walk);
+    if (!walk.started) {
+        return {};
+    }
+    // Drop this function's own frame and the requested ones.
+    const std::size_t drop = std::min(walk.frames.size(), static_cast<std::size_t>(skip) + (startAt == 0 ? 1 : 0));
+    walk.frames.erase(walk.frames.begin(), walk.frames.begin() + static_cast<long>(drop));
+    for (CStackFrame& frame : walk.frames) {
+        ReadArguments(frame);
+    }
+    return walk.frames;
+}
+
+[[gnu::noinline]] std::vector<CStackFrame> CaptureCallStack(int skip)
+{
+    // One more for this function.
+    auto frames = Walk(0, skip + 1);
+    asm volatile("" ::: "memory"); // keeps the call above from becoming a tail call
+    return frames;
+}
+
+std::vector<CStackFrame> CaptureCallStackFromSignal(const ucontext_t& context)
+{
+    const std::uintptr_t pc = ContextProgramCounter(context);
+    if (pc == 0) {
+        return {};
+    }
+    return Walk(pc, 0);
+}
+
+void ResolveCallStack(std::vector<CStackFrame>& frames)
+{
+    if (frames.empty()) {
+        return;
+    }
+    static const Dwfl_Callbacks callbacks = {
+        &dwfl_linux_proc_find_elf, &dwfl_standard_find_debuginfo, nullptr, nullptr,
+    };
+    std::unique_ptr<Dwfl, DwflDeleter> dwfl(::dwfl_begin(&callbacks));
+    if (dwfl) {
+        ::dwfl_report_begin(dwfl.get());
+        const int failed = ::dwfl_linux_proc_report(dwfl.get(), ::getpid());
+        ::dwfl_report_end(dwfl.get(), nullptr, nullptr);
+        if (failed != 0) {
+            dwfl.reset();
+        }
+    }
+    backward::TraceResolver resolver;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        CStackFrame& frame = frames[i];
+        const std::uintptr_t lookup = LookupAddress(frame);
+        Dwfl_Module* module = dwfl ? ::dwfl_addrmodule(dwfl.get(), lookup) : nullptr;
+        if (module != nullptr) {
+            if (const char* name = ::dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                      nullptr)) {
+                frame.module = name;
+            }
+            GElf_Off offset = 0;
+            GElf_Sym symbol{};
+            if (const char* name = ::dwfl_module_addrinfo(module, lookup, &offset, &symbol, nullptr, nullptr,
+                                                          nullptr)) {
+                frame.symbol = Demangle(name);
+                frame.displacement = static_cast<std::uintptr_t>(offset) + (lookup != frame.address ? 1 : 0);
+            } else {
+                Dwarf_Addr relative = lookup;
+                Dwarf_Addr bias = 0;
+                if (Elf_Scn* section = ::dwfl_module_address_section(module, &relative, &bias)) {
+                    frame.section = static_cast<int>(::elf_ndxscn(section));
+                    frame.sectionOffset = static_cast<std::uintptr_t>(relative);
+                }
+            }
+            if (Dwfl_Line* line = ::dwfl_module_getsrc(module, lookup)) {
+                Dwarf_Addr lineAddress = 0;
+                int lineNumber = 0;
+                if (const char* file = ::dwfl_lineinfo(line, &lineAddress, &lineNumber, nullptr, nullptr, nullptr)) {
+                    frame.sourceFile = file;
+                    frame.line = lineNumber;
+                    frame.lineDisplacement = static_cast<std::uintptr_t>(frame.address - lineAddress);
+                }
+            }
+        }
+        // backward-cpp fills what libdw's plain tables missed (it also finds
+        // functions of units without address ranges).
+        backward::ResolvedTrace trace;
+        trace.addr = reinterpret_cast<void*>(lookup);
+        trace.idx = i;
+        trace = resolver.resolve(trace);
+        if (frame.module.empty() && !trace.object_filename.empty()) {
+            frame.module = trace.object_filename;
+        }
+        if (frame.symbol.empty() && !trace.object_function.empty()) {
+            frame.symbol = trace.object_function;
+        }
+        if (frame.sourceFile.empty() && !trace.source.filename.empty() && trace.source.line > 0) {
+            frame.sourceFile = trace.source.filename;
+            frame.line = static_cast<int>(trace.source.line);
+        }
+    }
+}
+
+std::string FormatStackFrame(const CStackFrame& frame)
+{
+    std::string text = "\t";
+    text += frame.module.empty() ? std::string("(Unknown module)") : FileNamePart(frame.module);
+    text += "!";
+    if (!frame.symbol.empty()) {
+        text += StringPrintf("%s + 0x%" PRIxPTR, frame.symbol.c_str(), frame.displacement);
+    } else if (frame.section > 0) {
+        text += StringPrintf("%04x:%0*" PRIxPTR " (%s)", static_cast<unsigned>(frame.section), kAddressDigits,
+                             frame.sectionOffset, HexAddress(frame.address).c_str());
+    } else {
+        text += "(unknown function: " + HexAddress(frame.address) + ")";
+    }
+    text += " (\t";
+    for (const CStackWord& word : frame.arguments) {
+        text += HexAddress(word.value) + " [" + (word.target ? HexAddress(*word.target) : std::string("invalidptr")) +
+                "]\t";
+    }
+    text += ")";
+    if (!frame.sourceFile.empty() && frame.line > 0) {
+        text += StringPrintf(" (file: %s, line %d + 0x%" PRIxPTR ")", frame.sourceFile.c_str(), frame.line,
+                             frame.lineDisplacement);
+    }
+    return text + "\n";
+}
+
+std::string FormatCallStack(const std::vector<CStackFrame>& frames)
+{
+    if (frames.empty()) {
+        return "Unknown!Unknown\n";
+    }
+    std::string text = "Callstack:\n";
+    for (const CStackFrame& frame : frames) {
+        text += FormatStackFrame(frame);
+    }
+    return text + "\n";
+}
+
+} // namespace bram
