@@ -131,39 +131,19 @@ std::optional<std::uintptr_t> ReadWordSafely(std::uintptr_t address)
     return word;
 }
 
-std::uintptr_t ContextProgramCounter(const ucontext_t& context)
+CContextPointers ContextPointers(const ucontext_t& context)
 {
 #if defined(__x86_64__)
-    return static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RIP]);
+    const greg_t* g = context.uc_mcontext.gregs;
+    return {static_cast<std::uintptr_t>(g[REG_RIP]), static_cast<std::uintptr_t>(g[REG_RSP]),
+            static_cast<std::uintptr_t>(g[REG_RBP])};
 #elif defined(__aarch64__)
-    return static_cast<std::uintptr_t>(context.uc_mcontext.pc);
+    const auto& m = context.uc_mcontext;
+    return {static_cast<std::uintptr_t>(m.pc), static_cast<std::uintptr_t>(m.sp),
+            static_cast<std::uintptr_t>(m.regs[29])};
 #else
     (void)context;
-    return 0;
-#endif
-}
-
-std::uintptr_t ContextStackPointer(const ucontext_t& context)
-{
-#if defined(__x86_64__)
-    return static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RSP]);
-#elif defined(__aarch64__)
-    return static_cast<std::uintptr_t>(context.uc_mcontext.sp);
-#else
-    (void)context;
-    return 0;
-#endif
-}
-
-std::uintptr_t ContextFramePointer(const ucontext_t& context)
-{
-#if defined(__x86_64__)
-    return static_cast<std::uintptr_t>(context.uc_mcontext.gregs[REG_RBP]);
-#elif defined(__aarch64__)
-    return static_cast<std::uintptr_t>(context.uc_mcontext.regs[29]);
-#else
-    (void)context;
-    return 0;
+    return {};
 #endif
 }
 
@@ -195,7 +175,7 @@ std::uintptr_t ContextFramePointer(const ucontext_t& context)
 
 std::vector<CStackFrame> CaptureCallStackFromSignal(const ucontext_t& context)
 {
-    const std::uintptr_t pc = ContextProgramCounter(context);
+    const std::uintptr_t pc = ContextPointers(context).programCounter;
     if (pc == 0) {
         return {};
     }

@@ -51,9 +51,12 @@ std::optional<std::uintptr_t> ReadWordSafely(std::uintptr_t address);
 // Copies as much of [address, address + size) as is readable from its start.
 std::size_t ReadMemorySafely(std::uintptr_t address, void* buffer, std::size_t size);
 
-// The program counter and stack pointer of a signal context.
-std::uintptr_t ContextProgramCounter(const ucontext_t& context);
-std::uintptr_t ContextStackPointer(const ucontext_t& context);
-std::uintptr_t ContextFramePointer(const ucontext_t& context);
+struct CContextPointers {
+    std::uintptr_t programCounter = 0;
+    std::uintptr_t stackPointer = 0;
+    std::uintptr_t framePointer = 0;
+};
+// The three pointers of a thread context; zero where the platform is unknown.
+CContextPointers ContextPointers(const ucontext_t& context);
 
 } // namespace bram

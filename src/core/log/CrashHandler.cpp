@@ -5,6 +5,7 @@
 #include "log/CallStack.h"
 #include "log/Diagnostics.h"
 #include "log/MachineInfo.h"
+#include "log/MiniDump.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -54,21 +55,6 @@ CHandlerState& State()
 alignas(16) char g_alternateStack[kAlternateStackSize];
 volatile std::sig_atomic_t g_handling = 0;
 
-void WriteAll(int fd, const char* text, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, text, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        text += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
-
 // Only fork, exec, write and wait: nothing here may need the state of the
 // crashed process.
 void ShowFatalError(const std::string& text)
@@ -76,10 +62,10 @@ void ShowFatalError(const std::string& text)
     static const char title[] = "Fatal Error";
     CHandlerState& state = State();
     if (state.toStandardError) {
-        WriteAll(STDERR_FILENO, title, sizeof title - 1);
-        WriteAll(STDERR_FILENO, ": ", 2);
-        WriteAll(STDERR_FILENO, text.data(), text.size());
-        WriteAll(STDERR_FILENO, "\n", 1);
+        WriteFully(STDERR_FILENO, title);
+        WriteFully(STDERR_FILENO, ": ");
+        WriteFully(STDERR_FILENO, text);
+        WriteFully(STDERR_FILENO, "\n");
     }
     if (state.argv.size() < 3) {
         return;
@@ -166,9 +152,10 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
     }
     g_handling = 1;
     const ucontext_t& context = *static_cast<const ucontext_t*>(raw);
-    const std::uintptr_t pc = ContextProgramCounter(context);
+    const CContextPointers pointers = ContextPointers(context);
+    const std::uintptr_t pc = pointers.programCounter;
     const char* name = ExceptionNameOf(signal, info->si_code, reinterpret_cast<std::uintptr_t>(info->si_addr),
-                                       ContextStackPointer(context));
+                                       pointers.stackPointer);
     CDiagnostics& diagnostics = CDiagnostics::Instance();
     diagnostics.Write(StringPrintf("An %s occured", name));
     const CStackFrame place = PlaceOf(pc, false);
@@ -245,10 +232,13 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
                                            kAddressDigits, place.sectionOffset, HexAddress(place.address).c_str()));
         }
     }
-    diagnostics.Write("\n" + std::string(sizeof(void*) == 8 ? "RIP" : "EIP") + ": " +
-                      HexAddress(ContextProgramCounter(context)) + ", " + (sizeof(void*) == 8 ? "RSP" : "ESP") +
-                      ": " + HexAddress(ContextStackPointer(context)) + ", " + (sizeof(void*) == 8 ? "RBP" : "EBP") +
-                      ": " + HexAddress(ContextFramePointer(context)) + "\n\n");
+    // The register names of this platform's pointer width.
+    const CContextPointers pointers = ContextPointers(context);
+    const char* prefix = sizeof(void*) == 8 ? "R" : "E";
+    diagnostics.Write(StringPrintf("\n%sIP: %s, %sSP: %s, %sBP: %s\n\n", prefix,
+                                   HexAddress(pointers.programCounter).c_str(), prefix,
+                                   HexAddress(pointers.stackPointer).c_str(), prefix,
+                                   HexAddress(pointers.framePointer).c_str()));
     diagnostics.Write(FormatCallStack(frames));
     diagnostics.WriteMiniDump(&context);
     ShowFatalError(kPureVirtualCallText);
@@ -398,7 +388,7 @@ extern "C" [[noreturn]] void __cxa_pure_virtual()
 {
     if (!bram::CrashHandlersInstalled()) {
         static const char text[] = "pure virtual method called\n";
-        bram::WriteAll(STDERR_FILENO, text, sizeof text - 1);
+        bram::WriteFully(STDERR_FILENO, text);
         std::terminate();
     }
     bram::ReportPureVirtualCall();

@@ -7,7 +7,6 @@
 #include "log/MiniDump.h"
 #include "Version.h"
 
-#include <cerrno>
 #include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
@@ -126,19 +125,8 @@ void CDiagnostics::WriteToFile(std::string_view text)
 
 void CDiagnostics::WriteBytes(std::string_view bytes)
 {
-    if (m_fd < 0) {
-        return;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(n);
+    if (m_fd >= 0) {
+        WriteFully(m_fd, bytes);
     }
 }
 

@@ -247,6 +247,21 @@ std::string BuildMiniDump(const CMiniDumpContent& content)
     return w.Take();
 }
 
+bool WriteFully(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 std::string MiniDumpFileName(const std::string& prefix, const std::tm& utc)
 {
     return StringPrintf("%s_%d-%d-%d_%d-%d-%d.dmp", prefix.c_str(), utc.tm_mday, utc.tm_mon + 1, utc.tm_year + 1900,
@@ -368,7 +383,7 @@ CMiniDumpContent CollectMiniDump(const ucontext_t& context, const siginfo_t* sig
     CMiniDumpThread& thread = content.thread;
     thread.threadId = static_cast<std::uint32_t>(::syscall(SYS_gettid));
     thread.context = BuildContextRecord(context);
-    const std::uintptr_t sp = ContextStackPointer(context);
+    const std::uintptr_t sp = ContextPointers(context).stackPointer;
     if (sp != 0) {
         // Start at the red zone; when that is not readable (a stack overflow
         // leaves the pointer at the guard page) start at the first readable page.
@@ -412,18 +427,8 @@ bool WriteMiniDumpFile(const std::string& path, const std::string& bytes)
     if (fd < 0) {
         return false;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return ::close(fd) == 0 && done == bytes.size();
+    const bool written = WriteFully(fd, bytes);
+    return ::close(fd) == 0 && written;
 }
 
 } // namespace bram

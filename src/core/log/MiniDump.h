@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <ucontext.h>
@@ -98,6 +99,10 @@ std::string BuildContextRecord(const ucontext_t& context);
 // Collects the calling thread's state: registers from `context`, the stack
 // around its stack pointer, the loaded modules and the system facts.
 CMiniDumpContent CollectMiniDump(const ucontext_t& context, const siginfo_t* signal);
+
+// Writes all bytes, going on after interrupted writes; only write(2) is used,
+// so crash handlers may call it too.
+bool WriteFully(int fd, std::string_view bytes);
 
 // Creates the file anew; false when it cannot be written.
 bool WriteMiniDumpFile(const std::string& path, const std::string& bytes);
