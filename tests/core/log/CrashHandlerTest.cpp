@@ -210,6 +210,31 @@ TEST_P(CrashTest, LeavesReportAndDump)
 INSTANTIATE_TEST_SUITE_P(Crashes, CrashTest, ::testing::ValuesIn(kCrashes),
                          [](const ::testing::TestParamInfo<CCrashCase>& info) { return info.param.name; });
 
+// A debugger is a reader we did not write: it must find the thread, its
+// registers and stack, and the modules with their symbols.
+TEST(CrashHandlerTest, DebuggerOpensTheDump)
+{
+    if (test::RunCommand("command -v lldb").status != 0) {
+        GTEST_SKIP() << "lldb is not installed";
+    }
+    test::CTempDir dir;
+    const std::string prefix = dir / "Dump";
+    EXPECT_EXIT(
+        {
+            CDiagnostics::Instance().SetUp(dir / "Log.log", prefix, false);
+            CrashWithAccessFault();
+            std::_Exit(0);
+        },
+        [](int status) { return EndedBy(status, SIGSEGV); }, "");
+    const auto dumps = test::ListDumpFiles(dir.Path());
+    ASSERT_EQ(dumps.size(), 1u);
+    const test::CommandResult result =
+        test::RunCommand("lldb --batch -o 'target create --core " + dumps[0] + "' -o 'thread backtrace'");
+    EXPECT_NE(result.out.find("stop reason = signal SIGSEGV"), std::string::npos) << result.out << result.err;
+    EXPECT_NE(result.out.find("CrashWithAccessFault"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("CrashHandlerTest.cpp"), std::string::npos) << "source lines through the module list";
+}
+
 TEST(CrashHandlerTest, SignalsAreNamedByMeaning)
 {
     const std::uintptr_t sp = 0x7ffd00010000;
