@@ -31,6 +31,9 @@ constexpr std::size_t kSignalCount = std::size(kFatalSignals);
 // The handler resolves symbols with libdw, which needs far more than the
 // usual minimum signal stack.
 constexpr std::size_t kAlternateStackSize = 256 * 1024;
+// The report may find the process too broken to finish (a heap lock held by
+// the failed code, say); rather than hang, the process ends after this long.
+constexpr unsigned kReportSeconds = 30;
 // A fault this close to the stack pointer is the stack running into its guard.
 constexpr std::uintptr_t kStackOverflowReach = 64 * 1024;
 
@@ -59,6 +62,8 @@ volatile std::sig_atomic_t g_handling = 0;
 // crashed process.
 void ShowFatalError(const std::string& text)
 {
+    // The user may take their time with the box; the report is done.
+    ::alarm(0);
     static const char title[] = "Fatal Error";
     CHandlerState& state = State();
     if (state.toStandardError) {
@@ -93,6 +98,18 @@ CStackFrame PlaceOf(std::uintptr_t address, bool returnAddress)
     frames[0].returnAddress = returnAddress;
     ResolveCallStack(frames);
     return frames[0];
+}
+
+// " in <module> at <symbol> + <displacement> ", each part when known.
+void WritePlace(const CStackFrame& place)
+{
+    CDiagnostics& diagnostics = CDiagnostics::Instance();
+    if (!place.module.empty()) {
+        diagnostics.Write(" in " + FileNamePart(place.module));
+    }
+    if (!place.symbol.empty()) {
+        diagnostics.Write(StringPrintf(" at %s + %d ", place.symbol.c_str(), static_cast<int>(place.displacement)));
+    }
 }
 
 // The first frame outside the C++ runtime: where an uncaught exception came from.
@@ -151,6 +168,7 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
         EndProcess(signal);
     }
     g_handling = 1;
+    ::alarm(kReportSeconds);
     const ucontext_t& context = *static_cast<const ucontext_t*>(raw);
     const CContextPointers pointers = ContextPointers(context);
     const std::uintptr_t pc = pointers.programCounter;
@@ -158,13 +176,7 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
                                        pointers.stackPointer);
     CDiagnostics& diagnostics = CDiagnostics::Instance();
     diagnostics.Write(StringPrintf("An %s occured", name));
-    const CStackFrame place = PlaceOf(pc, false);
-    if (!place.module.empty()) {
-        diagnostics.Write(" in " + FileNamePart(place.module));
-    }
-    if (!place.symbol.empty()) {
-        diagnostics.Write(StringPrintf(" at %s + %d ", place.symbol.c_str(), static_cast<int>(place.displacement)));
-    }
+    WritePlace(PlaceOf(pc, false));
     diagnostics.Write(FormatRegisterBlock(context));
     diagnostics.WriteCallStack(0, &context);
     diagnostics.WriteMiniDump(&context, info);
@@ -179,6 +191,7 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
         EndProcess(SIGABRT);
     }
     g_handling = 1;
+    ::alarm(kReportSeconds);
     ucontext_t context{};
     ::getcontext(&context);
     const char* name = "EXCEPTION_UNKNOWN";
@@ -187,13 +200,7 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
     std::vector<CStackFrame> frames = CaptureCallStack(1);
     ResolveCallStack(frames);
     if (const CStackFrame* place = FirstOwnFrame(frames)) {
-        if (!place->module.empty()) {
-            diagnostics.Write(" in " + FileNamePart(place->module));
-        }
-        if (!place->symbol.empty()) {
-            diagnostics.Write(
-                StringPrintf(" at %s + %d ", place->symbol.c_str(), static_cast<int>(place->displacement)));
-        }
+        WritePlace(*place);
     }
     diagnostics.Write(FormatRegisterBlock(context));
     diagnostics.Write(DescribeCurrentException());
@@ -206,7 +213,11 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
 
 [[gnu::noinline, noreturn]] void ReportPureVirtualCall()
 {
+    if (g_handling != 0) {
+        EndProcess(SIGABRT);
+    }
     g_handling = 1;
+    ::alarm(kReportSeconds);
     ucontext_t context{};
     ::getcontext(&context);
     CDiagnostics& diagnostics = CDiagnostics::Instance();
@@ -232,12 +243,16 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
                                            kAddressDigits, place.sectionOffset, HexAddress(place.address).c_str()));
         }
     }
-    // The register names of this platform's pointer width.
     const CContextPointers pointers = ContextPointers(context);
-    const char* prefix = sizeof(void*) == 8 ? "R" : "E";
-    diagnostics.Write(StringPrintf("\n%sIP: %s, %sSP: %s, %sBP: %s\n\n", prefix,
-                                   HexAddress(pointers.programCounter).c_str(), prefix,
-                                   HexAddress(pointers.stackPointer).c_str(), prefix,
+#if defined(__x86_64__)
+    const char* names[] = {"RIP", "RSP", "RBP"};
+#elif defined(__aarch64__)
+    const char* names[] = {"PC", "SP", "FP"};
+#else
+    const char* names[] = {"EIP", "ESP", "EBP"};
+#endif
+    diagnostics.Write(StringPrintf("\n%s: %s, %s: %s, %s: %s\n\n", names[0], HexAddress(pointers.programCounter).c_str(),
+                                   names[1], HexAddress(pointers.stackPointer).c_str(), names[2],
                                    HexAddress(pointers.framePointer).c_str()));
     diagnostics.Write(FormatCallStack(frames));
     diagnostics.WriteMiniDump(&context);
