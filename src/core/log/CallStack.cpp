@@ -4,11 +4,14 @@
 #include "base/Text.h"
 #include "log/MachineInfo.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
 #include <memory>
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
 #include <unwind.h>
@@ -90,11 +93,60 @@ struct DwflDeleter {
 
 } // namespace
 
+namespace {
+
+// Pieces never cross a page, so a fault ends the copy at the readable prefix.
+std::size_t PieceAt(std::uintptr_t at, std::size_t left)
+{
+    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return std::min(left, page - (at % page));
+}
+
+bool g_processReadRefused = false;
+
+} // namespace
+
+std::size_t ReadMemoryThroughPipe(std::uintptr_t address, void* buffer, std::size_t size)
+{
+    // The kernel copies through the pipe and reports an unreadable source as
+    // an error instead of a fault. Raw system calls: the sanitizers' wrappers
+    // would check the source range themselves.
+    static int fds[2] = {-1, -1};
+    if (fds[0] < 0 && ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        fds[0] = -1;
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t piece = PieceAt(address + done, size - done);
+        const long written = ::syscall(SYS_write, fds[1], address + done, piece);
+        if (written <= 0) {
+            break;
+        }
+        std::size_t got = 0;
+        while (got < static_cast<std::size_t>(written)) {
+            const long n = ::syscall(SYS_read, fds[0], static_cast<char*>(buffer) + done + got,
+                                     static_cast<std::size_t>(written) - got);
+            if (n <= 0) {
+                return done + got;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        done += got;
+        if (got < piece) {
+            break;
+        }
+    }
+    return done;
+}
+
 std::size_t ReadMemorySafely(std::uintptr_t address, void* buffer, std::size_t size)
 {
+    if (g_processReadRefused) {
+        return ReadMemoryThroughPipe(address, buffer, size);
+    }
     // process_vm_readv stops at the first unreadable iovec element, so page
     // sized pieces give the readable prefix instead of all or nothing.
-    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     std::size_t done = 0;
     while (done < size) {
         iovec local[16];
@@ -103,7 +155,7 @@ std::size_t ReadMemorySafely(std::uintptr_t address, void* buffer, std::size_t s
         std::size_t planned = done;
         while (count < 16 && planned < size) {
             const std::uintptr_t at = address + planned;
-            const std::size_t chunk = std::min(size - planned, page - (at % page));
+            const std::size_t chunk = PieceAt(at, size - planned);
             local[count] = {static_cast<char*>(buffer) + planned, chunk};
             remote[count] = {reinterpret_cast<void*>(at), chunk};
             planned += chunk;
@@ -111,6 +163,11 @@ std::size_t ReadMemorySafely(std::uintptr_t address, void* buffer, std::size_t s
         }
         const ssize_t n = ::process_vm_readv(::getpid(), local, static_cast<unsigned long>(count), remote,
                                              static_cast<unsigned long>(count), 0);
+        if (n < 0 && errno != EFAULT && done == 0) {
+            // Refused by a sandbox (seccomp) or an old kernel: use the pipe from now on.
+            g_processReadRefused = true;
+            return ReadMemoryThroughPipe(address, buffer, size);
+        }
         if (n <= 0) {
             break;
         }

@@ -50,6 +50,9 @@ std::string FormatStackFrame(const CStackFrame& frame);
 std::optional<std::uintptr_t> ReadWordSafely(std::uintptr_t address);
 // Copies as much of [address, address + size) as is readable from its start.
 std::size_t ReadMemorySafely(std::uintptr_t address, void* buffer, std::size_t size);
+// The same through a pipe; ReadMemorySafely falls back to it where reading
+// our own memory with process_vm_readv is refused.
+std::size_t ReadMemoryThroughPipe(std::uintptr_t address, void* buffer, std::size_t size);
 
 struct CContextPointers {
     std::uintptr_t programCounter = 0;

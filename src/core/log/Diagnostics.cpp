@@ -104,8 +104,22 @@ std::string CDiagnostics::WriteMiniDump(const ucontext_t* context, const siginfo
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
     ::gmtime_r(&now, &utc);
-    const std::string path = MiniDumpFileName(m_dumpPrefix, utc);
-    return WriteMiniDumpFile(path, BuildMiniDump(content)) ? path : std::string();
+    const std::string name = MiniDumpFileName(m_dumpPrefix, utc);
+    const std::string bytes = BuildMiniDump(content);
+    // Two dumps within one second (assertions in a loop) keep both: the first
+    // one usually shows the cause.
+    for (int n = 1; n <= 100; ++n) {
+        std::string path = name;
+        if (n > 1) {
+            path.insert(path.size() - 4, StringPrintf(" (%d)", n));
+        }
+        switch (WriteMiniDumpFile(path, bytes)) {
+        case EDumpWrite::Written: return path;
+        case EDumpWrite::Exists: continue;
+        case EDumpWrite::Failed: return {};
+        }
+    }
+    return {};
 }
 
 void CDiagnostics::Write(std::string_view text)

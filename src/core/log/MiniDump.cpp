@@ -421,14 +421,14 @@ CMiniDumpContent CollectMiniDump(const ucontext_t& context, const siginfo_t* sig
     return content;
 }
 
-bool WriteMiniDumpFile(const std::string& path, const std::string& bytes)
+EDumpWrite WriteMiniDumpFile(const std::string& path, const std::string& bytes)
 {
-    const int fd = ::open(ToDiskPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(ToDiskPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return errno == EEXIST ? EDumpWrite::Exists : EDumpWrite::Failed;
     }
     const bool written = WriteFully(fd, bytes);
-    return ::close(fd) == 0 && written;
+    return (::close(fd) == 0 && written) ? EDumpWrite::Written : EDumpWrite::Failed;
 }
 
 } // namespace bram

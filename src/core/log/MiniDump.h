@@ -104,7 +104,8 @@ CMiniDumpContent CollectMiniDump(const ucontext_t& context, const siginfo_t* sig
 // so crash handlers may call it too.
 bool WriteFully(int fd, std::string_view bytes);
 
-// Creates the file anew; false when it cannot be written.
-bool WriteMiniDumpFile(const std::string& path, const std::string& bytes);
+// Creates the file; an existing file of that name is never replaced.
+enum class EDumpWrite { Written, Exists, Failed };
+EDumpWrite WriteMiniDumpFile(const std::string& path, const std::string& bytes);
 
 } // namespace bram

@@ -2,6 +2,7 @@
 #include "log/MachineInfo.h"
 
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -81,10 +82,21 @@ TEST(CallStackTest, SafeReadsStopAtUnreadableMemory)
     ASSERT_EQ(::mprotect(mem + page, page, PROT_NONE), 0);
     const auto base = reinterpret_cast<std::uintptr_t>(mem);
 
-    char buffer[64] = {};
-    EXPECT_EQ(ReadMemorySafely(base + page - 16, buffer, sizeof buffer), 16u) << "the readable prefix";
-    EXPECT_EQ(buffer[15], 'x');
-    EXPECT_EQ(ReadMemorySafely(base + page, buffer, sizeof buffer), 0u);
+    using Reader = std::size_t (*)(std::uintptr_t, void*, std::size_t);
+    const struct {
+        const char* name;
+        Reader read;
+    } readers[] = {{"process_vm_readv", &ReadMemorySafely}, {"pipe", &ReadMemoryThroughPipe}};
+    for (const auto& r : readers) {
+        SCOPED_TRACE(r.name);
+        char buffer[64] = {};
+        EXPECT_EQ(r.read(base + page - 16, buffer, sizeof buffer), 16u) << "the readable prefix";
+        EXPECT_EQ(buffer[15], 'x');
+        EXPECT_EQ(r.read(base + page, buffer, sizeof buffer), 0u);
+        EXPECT_EQ(r.read(0, buffer, sizeof buffer), 0u);
+        std::string big(3 * page, '\0');
+        EXPECT_EQ(r.read(base, big.data(), big.size()), page) << "stops at the guard page, not before";
+    }
     EXPECT_FALSE(ReadWordSafely(base + page).has_value());
     EXPECT_FALSE(ReadWordSafely(base + page - 4).has_value()) << "a word that straddles into the guard";
     EXPECT_FALSE(ReadWordSafely(0).has_value());

@@ -32,6 +32,31 @@ TEST(MiniDumpTest, FileNameCarriesTheUtcTimeWithoutLeadingZeros)
     EXPECT_EQ(MiniDumpFileName("Dump", utc), "Dump_31-12-2007_23-59-58.dmp");
 }
 
+TEST(MiniDumpTest, DumpsOfTheSameSecondDoNotReplaceEachOther)
+{
+    test::CTempDir dir;
+    CDiagnostics::Instance().SetUp(dir / "Log.log", dir / "Dump", false);
+    const std::string first = CDiagnostics::Instance().WriteMiniDump(nullptr, nullptr, "first");
+    ASSERT_FALSE(first.empty());
+    ASSERT_EQ(WriteMiniDumpFile(first, "other"), EDumpWrite::Exists) << "never replaced";
+    // Later dumps of the same second skip every name in use.
+    const std::string copy = first.substr(0, first.size() - 4) + " (2).dmp";
+    test::WriteFile(copy, "occupied too");
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3; ++i) {
+        paths.push_back(CDiagnostics::Instance().WriteMiniDump());
+    }
+    CDiagnostics::Instance().TearDown();
+    EXPECT_EQ(Utf16LEBytesToUtf8(test::ReadMiniDump(test::ReadFile(first)).comment), "first");
+    EXPECT_EQ(test::ReadFile(copy), "occupied too");
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(std::unique(paths.begin(), paths.end()), paths.end()) << "every dump has its own file";
+    for (const std::string& path : paths) {
+        EXPECT_EQ(test::ReadMiniDump(test::ReadFile(path)).error, "") << path;
+    }
+    EXPECT_EQ(test::ListDumpFiles(dir.Path()).size(), 5u);
+}
+
 TEST(MiniDumpTest, BuiltDumpReadsBack)
 {
     CMiniDumpContent content;
