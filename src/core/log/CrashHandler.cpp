@@ -161,14 +161,26 @@ std::string DescribeCurrentException()
     ::_exit(128 + signal);
 }
 
-void OnFatalSignal(int signal, siginfo_t* info, void* raw)
+// Every report starts here. A failure while reporting a failure gives up at once.
+void BeginReport(int signal)
 {
     if (g_handling != 0) {
-        // A fault while reporting a fault: give up at once.
         EndProcess(signal);
     }
     g_handling = 1;
     ::alarm(kReportSeconds);
+}
+
+[[noreturn]] void FinishReport(const std::string& message, int signal)
+{
+    ShowFatalError(message);
+    CDiagnostics::Instance().TearDown();
+    EndProcess(signal);
+}
+
+void OnFatalSignal(int signal, siginfo_t* info, void* raw)
+{
+    BeginReport(signal);
     const ucontext_t& context = *static_cast<const ucontext_t*>(raw);
     const CContextPointers pointers = ContextPointers(context);
     const std::uintptr_t pc = pointers.programCounter;
@@ -180,18 +192,12 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
     diagnostics.Write(FormatRegisterBlock(context));
     diagnostics.WriteCallStack(0, &context);
     diagnostics.WriteMiniDump(&context, info);
-    ShowFatalError(FatalErrorText(name));
-    diagnostics.TearDown();
-    EndProcess(signal);
+    FinishReport(FatalErrorText(name), signal);
 }
 
-[[gnu::noinline]] void OnTerminate()
+[[gnu::noinline, noreturn]] void OnTerminate()
 {
-    if (g_handling != 0) {
-        EndProcess(SIGABRT);
-    }
-    g_handling = 1;
-    ::alarm(kReportSeconds);
+    BeginReport(SIGABRT);
     ucontext_t context{};
     ::getcontext(&context);
     const char* name = "EXCEPTION_UNKNOWN";
@@ -206,18 +212,12 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
     diagnostics.Write(DescribeCurrentException());
     diagnostics.Write(FormatCallStack(frames));
     diagnostics.WriteMiniDump(&context);
-    ShowFatalError(FatalErrorText(name));
-    diagnostics.TearDown();
-    EndProcess(SIGABRT);
+    FinishReport(FatalErrorText(name), SIGABRT);
 }
 
 [[gnu::noinline, noreturn]] void ReportPureVirtualCall()
 {
-    if (g_handling != 0) {
-        EndProcess(SIGABRT);
-    }
-    g_handling = 1;
-    ::alarm(kReportSeconds);
+    BeginReport(SIGABRT);
     ucontext_t context{};
     ::getcontext(&context);
     CDiagnostics& diagnostics = CDiagnostics::Instance();
@@ -256,9 +256,7 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
                                    HexAddress(pointers.framePointer).c_str()));
     diagnostics.Write(FormatCallStack(frames));
     diagnostics.WriteMiniDump(&context);
-    ShowFatalError(kPureVirtualCallText);
-    diagnostics.TearDown();
-    EndProcess(SIGABRT);
+    FinishReport(kPureVirtualCallText, SIGABRT);
 }
 
 } // namespace
