@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libpugixml-dev libdw-dev
+  zlib1g-dev libpugixml-dev libdw-dev libbackward-cpp-dev
   qt6-base-dev
   clang lua5.4 xvfb xauth
 )

@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "app/ApplicationCore.h"
 #include "base/Paths.h"
+#include "log/CrashHandler.h"
 
 #include <cstdio>
 #include <iostream>
@@ -79,6 +80,8 @@ int Version(const CliContext& context)
 
 int main(int argc, char** argv)
 {
+    // No window to show a crash in: the "Fatal Error" text goes to standard error.
+    SetFatalErrorToStandardError(true);
     CliContext context;
     context.invocation = CurrentFolder();
     context.workdir = context.invocation;

@@ -70,6 +70,7 @@ void CApplicationCore::SetUpLogging()
     PrepareFoldersForPath(logPath);
     PrepareFoldersForPath(dumpPath);
     const bool printAssertions = GetSettingInt("Logging", "PrintAssertions", 0) != 0;
+    // Also installs the crash handlers: from here on a crash leaves a report and a dump.
     CDiagnostics::Instance().SetUp(logPath, dumpPath, printAssertions);
 }
 

@@ -21,7 +21,7 @@ void SetAssertionQuestionHook(AssertionQuestionHook hook) { QuestionHook() = std
 
 unsigned GetAssertionFailureCount() { return g_failureCount; }
 
-int AssertionFailed(const char* file, int line)
+[[gnu::noinline]] int AssertionFailed(const char* file, int line)
 {
     ++g_failureCount;
     CDiagnostics& diagnostics = CDiagnostics::Instance();
@@ -34,6 +34,9 @@ int AssertionFailed(const char* file, int line)
             file, line));
     }
     LogPrintfA("Assertion at: file %s, line %d.\n", file, line);
+    // One frame skipped, the stack writer's own: the stack starts here.
+    diagnostics.WriteCallStack(1);
+    diagnostics.WriteMiniDump(nullptr, nullptr, StringPrintf("Assertion at: file %s, line %d.", file, line));
     if (shutDown) {
         diagnostics.TearDown();
         ::_exit(1);

@@ -2,13 +2,46 @@
 
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "log/CallStack.h"
+#include "log/CrashHandler.h"
+#include "log/MiniDump.h"
 #include "Version.h"
 
-#include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace bram {
+
+CReportFacts CollectReportFacts()
+{
+    CReportFacts facts;
+    facts.executablePath = ExecutablePath();
+    facts.version[0] = BRAMBLETON_VERSION_MAJOR;
+    facts.version[1] = BRAMBLETON_VERSION_MINOR;
+    facts.version[2] = BRAMBLETON_VERSION_PATCH;
+    facts.version[3] = BRAMBLETON_VERSION_TWEAK;
+    facts.stackTraceLibrary = StackTraceLibraryLine();
+    facts.machine = CollectMachineInfo();
+    facts.modules = ListLoadedModules();
+    return facts;
+}
+
+std::string FormatReportHeader(const CReportFacts& facts)
+{
+    std::string text = "----------------------------------- brambleton-----------------------------------\n";
+    text += FormatVersionLine(facts.executablePath, facts.version[0], facts.version[1], facts.version[2],
+                              facts.version[3]);
+    text += facts.stackTraceLibrary;
+    text += FormatSystemSection(facts.machine);
+    if (!facts.stackTraceLibrary.empty()) {
+        for (const CLoadedModule& module : facts.modules) {
+            text += FormatModuleLine(module);
+        }
+        text += "\n\n";
+    }
+    return text;
+}
 
 CDiagnostics& CDiagnostics::Instance()
 {
@@ -22,31 +55,71 @@ void CDiagnostics::SetUp(const std::string& logPath, const std::string& dumpPref
     m_fd = ::open(ToDiskPath(logPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     m_dumpPrefix = dumpPrefix;
     m_printAssertions = printAssertions;
+    m_setUp = true;
     WriteBytes("\xFF\xFE");
-    WriteHeader();
+    if (m_fd >= 0) {
+        WriteToFile(FormatReportHeader(CollectReportFacts()));
+    }
+    InstallCrashHandlers();
 }
 
 void CDiagnostics::TearDown()
 {
+    if (m_setUp) {
+        RemoveCrashHandlers();
+        m_setUp = false;
+    }
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
     }
 }
 
-void CDiagnostics::WriteHeader()
+[[gnu::noinline]] void CDiagnostics::WriteCallStack(int skip, const ucontext_t* context)
 {
-    WriteToFile("----------------------------------- brambleton-----------------------------------\n");
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        std::string name = FileNamePart(std::string_view(exe, static_cast<std::size_t>(n)));
-        if (const auto dot = name.rfind('.'); dot != std::string::npos) {
-            name.resize(dot);
-        }
-        WriteToFile(StringPrintf("%s: %d.%d.%d.%d\n", name.c_str(), BRAMBLETON_VERSION_MAJOR, BRAMBLETON_VERSION_MINOR,
-                           BRAMBLETON_VERSION_PATCH, BRAMBLETON_VERSION_TWEAK));
+    if (m_fd < 0) {
+        return;
     }
+    std::vector<CStackFrame> frames = context != nullptr ? CaptureCallStackFromSignal(*context) : CaptureCallStack(skip);
+    ResolveCallStack(frames);
+    WriteToFile(FormatCallStack(frames));
+    asm volatile("" ::: "memory"); // keeps this frame on the stack it walks
+}
+
+std::string CDiagnostics::WriteMiniDump(const ucontext_t* context, const siginfo_t* signal, const std::string& comment)
+{
+    if (!m_setUp) {
+        return {};
+    }
+    ucontext_t own{};
+    if (context == nullptr) {
+        // The caller's own registers stand in for an exception context.
+        if (::getcontext(&own) != 0) {
+            return {};
+        }
+        context = &own;
+    }
+    CMiniDumpContent content = CollectMiniDump(*context, signal);
+    content.comment = comment;
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    const std::string name = MiniDumpFileName(m_dumpPrefix, utc);
+    const std::string bytes = BuildMiniDump(content);
+    // Two dumps within one second (assertions in a loop) keep both: the first
+    // one usually shows the cause.
+    for (int n = 1; n <= 100; ++n) {
+        std::string path = name;
+        if (n > 1) {
+            path.insert(path.size() - 4, StringPrintf(" (%d)", n));
+        }
+        switch (WriteMiniDumpFile(path, bytes)) {
+        case EDumpWrite::Written: return path;
+        case EDumpWrite::Exists: continue;
+        case EDumpWrite::Failed: return {};
+        }
+    }
+    return {};
 }
 
 void CDiagnostics::Write(std::string_view text)
@@ -66,19 +139,8 @@ void CDiagnostics::WriteToFile(std::string_view text)
 
 void CDiagnostics::WriteBytes(std::string_view bytes)
 {
-    if (m_fd < 0) {
-        return;
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(n);
+    if (m_fd >= 0) {
+        WriteFully(m_fd, bytes);
     }
 }
 

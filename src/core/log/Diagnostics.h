@@ -1,23 +1,47 @@
 #pragma once
 // The process-wide diagnostics report: the log file (UTF-16LE with a byte
-// order mark, written unbuffered) plus what crash handling needs.
+// order mark, written unbuffered) with its header, call stacks, minidumps and
+// the crash handlers.
 
+#include "log/MachineInfo.h"
+
+#include <csignal>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <ucontext.h>
 
 namespace bram {
+
+// What the report header tells about the program and the machine.
+struct CReportFacts {
+    std::string executablePath;
+    int version[4] = {0, 0, 0, 0};
+    std::string stackTraceLibrary; // the library line, with its "\n"; empty: none
+    CMachineInfo machine;
+    std::vector<CLoadedModule> modules;
+};
+
+CReportFacts CollectReportFacts();
+// The header after the byte order mark: banner, version, stack-trace library,
+// system section and module list.
+std::string FormatReportHeader(const CReportFacts& facts);
 
 class CDiagnostics {
 public:
     static CDiagnostics& Instance();
 
-    // Creates the log file anew at logPath and writes its header.
+    // Creates the log file anew at logPath, writes its header and installs
+    // the crash handlers.
     void SetUp(const std::string& logPath, const std::string& dumpPrefix, bool printAssertions);
-    // Closes the log; later writes are dropped.
+    // Closes the log and removes the crash handlers; later writes are dropped.
     void TearDown();
 
     bool IsOpen() const { return m_fd >= 0; }
+    // True between SetUp and TearDown, also when the log could not be created.
+    bool IsSetUp() const { return m_setUp; }
     // True when a write goes anywhere: the log file or an observer.
     bool IsActive() const { return m_fd >= 0 || static_cast<bool>(m_observer); }
 
@@ -31,13 +55,21 @@ public:
     // Writes UTF-8 text as UTF-16LE; dropped when no log is open.
     void Write(std::string_view text);
 
+    // Writes the calling thread's call stack, leaving out `skip` frames counted
+    // from this function itself; with a signal context, the interrupted code's.
+    void WriteCallStack(int skip, const ucontext_t* context = nullptr);
+    // Writes a minidump beside the dump prefix and returns its path (empty when
+    // none was written). Without a context the caller's own state is dumped.
+    std::string WriteMiniDump(const ucontext_t* context = nullptr, const siginfo_t* signal = nullptr,
+                              const std::string& comment = {});
+
 private:
     CDiagnostics() = default;
     void WriteToFile(std::string_view text);
     void WriteBytes(std::string_view bytes);
-    void WriteHeader();
 
     int m_fd = -1;
+    bool m_setUp = false;
     std::string m_dumpPrefix;
     bool m_printAssertions = false;
     Observer m_observer;

@@ -5,6 +5,7 @@
 #include "log/Diagnostics.h"
 #include "log/Log.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace bram {
@@ -65,10 +66,14 @@ TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)
         asked = true;
         return true;
     });
+    // A report that was set up and torn down again must not leave its dump
+    // prefix in use.
+    CDiagnostics::Instance().SetUp(m_dir / "old/Log.log", m_dir / "Dump", false);
+    CDiagnostics::Instance().TearDown();
     EXPECT_EQ(AssertionFailed("Block.cpp", 12), 1);
     EXPECT_FALSE(asked) << "without PrintAssertions nobody is asked";
     EXPECT_EQ(GetAssertionFailureCount(), before + 1);
-    EXPECT_FALSE(FileExists(m_dir / "Log.log"));
+    EXPECT_TRUE(std::filesystem::is_empty(m_dir.Path())) << "no log, no dump";
 }
 
 TEST_F(LogTest, AssertionWritesItsLineAndAsksWhenPrintAssertionsIsOn)
@@ -95,14 +100,16 @@ TEST_F(LogTest, AnsweringYesEndsTheProcessWithExitCodeOne)
     const std::string path = m_dir / "Log.log";
     EXPECT_EXIT(
         {
-            CDiagnostics::Instance().SetUp(path, "", true);
+            CDiagnostics::Instance().SetUp(path, m_dir / "Dump", true);
             SetAssertionQuestionHook([](const std::string&) { return true; });
             AssertionFailed("State.cpp", 99);
             LogWrite("Program is exiting correctly.\n");
         },
         ::testing::ExitedWithCode(1), "");
     const std::string text = test::ReadLog(path);
-    EXPECT_NE(text.find("Assertion at: file State.cpp, line 99.\n"), std::string::npos);
+    const auto at = text.find("Assertion at: file State.cpp, line 99.\nCallstack:\n\t");
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with(")\n\n")) << "the log ends with the call stack";
     EXPECT_EQ(text.find("Program is exiting correctly."), std::string::npos);
 }
 

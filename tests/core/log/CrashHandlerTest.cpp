@@ -1,0 +1,296 @@
+#include "MiniDumpReader.h"
+#include "TestSupport.h"
+
+#include "base/Text.h"
+#include "log/CrashHandler.h"
+#include "log/Diagnostics.h"
+#include "log/MachineInfo.h"
+#include "log/MiniDump.h"
+
+#include <algorithm>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <regex>
+#include <stdexcept>
+#include <sys/wait.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define BRAMBLETON_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BRAMBLETON_UNDER_ASAN 1
+#endif
+#endif
+
+namespace bram {
+
+// Outside the anonymous namespace: with the whole class tree known, the
+// compiler would turn the pure call into a call of the only override.
+namespace crashtest {
+struct CPureBase;
+void CallRunOf(CPureBase* object);
+struct CPureBase {
+    CPureBase() { CallRunOf(this); }
+    virtual ~CPureBase() = default;
+    virtual void Run() = 0;
+};
+struct CPureDerived : CPureBase {
+    void Run() override {}
+};
+[[gnu::noinline]] void CallRunOf(CPureBase* object)
+{
+    object->Run();
+    asm volatile("" ::: "memory"); // no tail call: this is the place of the call
+}
+} // namespace crashtest
+
+namespace {
+using crashtest::CPureDerived;
+
+// The crashes. Each lives in its own function so that the report must name it.
+volatile std::uintptr_t g_badAddress = 16;
+volatile int g_zero = 0;
+volatile int g_keepGoing = 1;
+
+[[gnu::noinline]] void CrashWithAccessFault() { *reinterpret_cast<volatile int*>(g_badAddress) = 1; }
+
+[[gnu::noinline]] int CrashWithDivisionByZero()
+{
+    int quotient = 0;
+#if defined(__x86_64__)
+    // Plain assembly: the sanitizers would report a C++ division first.
+    asm volatile("cltd\n\tidivl %%ecx" : "=a"(quotient) : "a"(7), "c"(g_zero) : "edx", "cc");
+#else
+    quotient = 7 / g_zero;
+#endif
+    return quotient;
+}
+
+[[gnu::noinline]] void ThrowSomething() { throw std::runtime_error("nobody catches this"); }
+
+// noexcept ends the unwinding here, so the exception is uncaught although
+// the test framework would catch it further up.
+[[gnu::noinline]] void CrashWithUncaughtException() noexcept { ThrowSomething(); }
+
+[[gnu::noinline]] void CrashWithPureVirtualCall() { CPureDerived object; }
+
+[[gnu::noinline]] int CrashWithStackOverflow(int depth)
+{
+    volatile char buffer[512];
+    buffer[0] = static_cast<char>(depth);
+    if (g_keepGoing == 0) {
+        return 0;
+    }
+    return CrashWithStackOverflow(depth + 1) + buffer[0];
+}
+
+struct CCrashCase {
+    const char* name;
+    void (*crash)();
+    int signal;
+    const char* exceptionName;
+    const char* function;
+    bool hasExceptionStream;
+    const char* place = nullptr; // the function named as the place, when not `function`
+};
+
+void AccessFault() { CrashWithAccessFault(); }
+void DivisionByZero() { CrashWithDivisionByZero(); }
+void UncaughtException() { CrashWithUncaughtException(); }
+void PureVirtualCall() { CrashWithPureVirtualCall(); }
+void StackOverflow() { CrashWithStackOverflow(0); }
+
+const CCrashCase kCrashes[] = {
+    {"AccessFault", &AccessFault, SIGSEGV, "EXCEPTION_ACCESS_VIOLATION", "CrashWithAccessFault", true},
+    {"DivisionByZero", &DivisionByZero, SIGFPE, "EXCEPTION_INT_DIVIDE_BY_ZERO", "CrashWithDivisionByZero", true},
+    {"UncaughtException", &UncaughtException, SIGABRT, "EXCEPTION_UNKNOWN", "CrashWithUncaughtException", false,
+     "ThrowSomething"},
+    {"PureVirtualCall", &PureVirtualCall, SIGABRT, "EXCEPTION_PURE_VIRTUAL_FUNCTION_CALL", "CrashWithPureVirtualCall",
+     false, "CallRunOf"},
+    {"StackOverflow", &StackOverflow, SIGSEGV, "EXCEPTION_STACK_OVERFLOW", "CrashWithStackOverflow", true},
+};
+
+class CrashTest : public ::testing::TestWithParam<CCrashCase> {
+protected:
+    void TearDown() override { test::ResetProcessState(); }
+    test::CTempDir m_dir;
+};
+
+// The child ends by the signal of its failure; the sanitizers may end it
+// their own way, but never as a success.
+bool EndedBy(int status, int signal)
+{
+#if defined(BRAMBLETON_UNDER_ASAN)
+    (void)signal;
+    return !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#else
+    return WIFSIGNALED(status) && WTERMSIG(status) == signal;
+#endif
+}
+
+TEST_P(CrashTest, LeavesReportAndDump)
+{
+    const CCrashCase& c = GetParam();
+#if defined(BRAMBLETON_UNDER_ASAN)
+    if (c.signal == SIGSEGV && std::string(c.name) == "StackOverflow") {
+        GTEST_SKIP() << "AddressSanitizer owns the stack guard and reports overflows itself";
+    }
+#endif
+    const std::string dir = m_dir.Path();
+    const std::string helperOut = m_dir / "box.txt";
+    EXPECT_EXIT(
+        {
+            // The GUI's way (a helper process shows the box) and the CLI's way
+            // (standard error) at once.
+            SetFatalErrorCommand({"/bin/sh", "-c", "printf '%s|%s' \"$1\" \"$2\" > '" + helperOut + "'", "sh"});
+            SetFatalErrorToStandardError(true);
+            CDiagnostics::Instance().SetUp(dir + "Log.log", dir + "Dump", false);
+            c.crash();
+            std::_Exit(0);
+        },
+        [&](int status) { return EndedBy(status, c.signal); }, "Fatal Error: A critical error occured\\.");
+
+    const std::string log = test::ReadLog(m_dir / "Log.log");
+    const std::string occured = std::string("An ") + c.exceptionName + " occured";
+    const auto at = log.find(occured);
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string report = log.substr(at);
+    const std::regex placeForm(std::string(" in (module )?brambleton-core-tests at [^\\n]*") +
+                               (c.place != nullptr ? c.place : c.function));
+    EXPECT_TRUE(std::regex_search(report, placeForm)) << report.substr(0, 4000);
+    const auto stack = report.find("Callstack:\n");
+    ASSERT_NE(stack, std::string::npos) << report;
+    EXPECT_NE(report.find(std::string("brambleton-core-tests!bram::(anonymous namespace)::") + c.function, stack),
+              std::string::npos)
+        << report.substr(stack, 2000);
+    EXPECT_NE(report.find("SP: 0x"), std::string::npos) << "register block";
+
+    const std::string box = test::ReadFile(helperOut);
+    EXPECT_EQ(box.rfind("Fatal Error|A critical error occured. Please send feedback to the program author.\n", 0), 0u)
+        << box;
+    if (std::string(c.name) != "PureVirtualCall") {
+        EXPECT_NE(box.find(std::string("Additional information: ") + c.exceptionName +
+                           ".\nYou will find the debug files in your personal program folder (for example "
+                           "%AppData%/brambleton)."),
+                  std::string::npos)
+            << box;
+    } else {
+        EXPECT_EQ(box, std::string("Fatal Error|") + kPureVirtualCallText);
+    }
+
+    const auto dumps = test::ListDumpFiles(dir);
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_TRUE(std::regex_match(dumps[0], std::regex(".*/Dump_[0-9]{1,2}-[0-9]{1,2}-[0-9]{4}_[0-9]{1,2}-[0-9]{1,2}-"
+                                                      "[0-9]{1,2}\\.dmp")))
+        << dumps[0];
+    const test::CReadDump dump = test::ReadMiniDump(test::ReadFile(dumps[0]));
+    ASSERT_EQ(dump.error, "");
+    EXPECT_EQ(dump.threadCount, 1u);
+    EXPECT_NE(std::find(dump.moduleNames.begin(), dump.moduleNames.end(), ExecutablePath()), dump.moduleNames.end());
+    EXPECT_EQ(dump.exceptionCode.has_value(), c.hasExceptionStream);
+    if (dump.exceptionCode) {
+        EXPECT_EQ(*dump.exceptionCode, static_cast<std::uint32_t>(c.signal));
+    }
+    EXPECT_TRUE(dump.comment.empty());
+#if defined(__x86_64__)
+    ASSERT_EQ(dump.context.size(), minidump::kAmd64ContextSize);
+    const std::uint64_t sp = test::CDumpBytes(dump.context).U64(minidump::kAmd64RspOffset);
+    ASSERT_FALSE(dump.stack.empty());
+    if (std::string(c.name) == "StackOverflow") {
+        // The stack pointer may sit on the guard page itself, which cannot be saved.
+        EXPECT_LT(sp, dump.stackStart + dump.stack.size());
+        EXPECT_LE(dump.stackStart - std::min<std::uint64_t>(dump.stackStart, sp), 4096u);
+    } else {
+        EXPECT_GE(sp, dump.stackStart);
+        EXPECT_LT(sp, dump.stackStart + dump.stack.size());
+    }
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Crashes, CrashTest, ::testing::ValuesIn(kCrashes),
+                         [](const ::testing::TestParamInfo<CCrashCase>& info) { return info.param.name; });
+
+// A debugger is a reader we did not write: it must find the thread, its
+// registers and stack, and the modules with their symbols.
+TEST(CrashHandlerTest, DebuggerOpensTheDump)
+{
+    if (test::RunCommand("command -v lldb").status != 0) {
+        GTEST_SKIP() << "lldb is not installed";
+    }
+    test::CTempDir dir;
+    const std::string prefix = dir / "Dump";
+    EXPECT_EXIT(
+        {
+            CDiagnostics::Instance().SetUp(dir / "Log.log", prefix, false);
+            CrashWithAccessFault();
+            std::_Exit(0);
+        },
+        [](int status) { return EndedBy(status, SIGSEGV); }, "");
+    const auto dumps = test::ListDumpFiles(dir.Path());
+    ASSERT_EQ(dumps.size(), 1u);
+    const test::CommandResult result =
+        test::RunCommand("lldb --batch -o 'target create --core " + dumps[0] + "' -o 'thread backtrace'");
+    EXPECT_NE(result.out.find("stop reason = signal SIGSEGV"), std::string::npos) << result.out << result.err;
+    EXPECT_NE(result.out.find("CrashWithAccessFault"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("CrashHandlerTest.cpp"), std::string::npos) << "source lines through the module list";
+}
+
+TEST(CrashHandlerTest, SignalsAreNamedByMeaning)
+{
+    const std::uintptr_t sp = 0x7ffd00010000;
+    const struct {
+        int signal;
+        int code;
+        std::uintptr_t address;
+        const char* name;
+    } cases[] = {
+        {SIGSEGV, SEGV_MAPERR, 0, "EXCEPTION_ACCESS_VIOLATION"},
+        {SIGSEGV, SEGV_ACCERR, 0x1000, "EXCEPTION_ACCESS_VIOLATION"},
+        {SIGSEGV, SEGV_MAPERR, sp - 8, "EXCEPTION_STACK_OVERFLOW"},
+        {SIGSEGV, SEGV_MAPERR, sp - 70000, "EXCEPTION_ACCESS_VIOLATION"},
+        {SIGBUS, BUS_ADRALN, 0x1001, "EXCEPTION_DATATYPE_MISALIGNMENT"},
+        {SIGBUS, BUS_ADRERR, 0x1000, "EXCEPTION_IN_PAGE_ERROR"},
+        {SIGFPE, FPE_INTDIV, 0, "EXCEPTION_INT_DIVIDE_BY_ZERO"},
+        {SIGFPE, FPE_INTOVF, 0, "EXCEPTION_INT_OVERFLOW"},
+        {SIGFPE, FPE_FLTDIV, 0, "EXCEPTION_FLT_DIVIDE_BY_ZERO"},
+        {SIGFPE, FPE_FLTINV, 0, "EXCEPTION_FLT_INVALID_OPERATION"},
+        {SIGFPE, FPE_FLTSUB, 0, "EXCEPTION_ARRAY_BOUNDS_EXCEEDED"},
+        {SIGFPE, 0, 0, "EXCEPTION_UNKNOWN"},
+        {SIGILL, ILL_ILLOPC, 0, "EXCEPTION_ILLEGAL_INSTRUCTION"},
+        {SIGILL, ILL_PRVOPC, 0, "EXCEPTION_PRIV_INSTRUCTION"},
+        {SIGTRAP, SI_KERNEL, 0, "EXCEPTION_BREAKPOINT"},
+        {SIGTRAP, TRAP_TRACE, 0, "EXCEPTION_SINGLE_STEP"},
+        {SIGABRT, SI_TKILL, 0, "EXCEPTION_UNKNOWN"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_STREQ(ExceptionNameOf(c.signal, c.code, c.address, sp), c.name) << c.signal << "/" << c.code;
+    }
+}
+
+TEST(CrashHandlerTest, TearDownRemovesTheHandlers)
+{
+    test::CTempDir dir;
+    struct sigaction before{};
+    ::sigaction(SIGSEGV, nullptr, &before);
+    CDiagnostics::Instance().SetUp(dir / "Log.log", dir / "Dump", false);
+    EXPECT_TRUE(CrashHandlersInstalled());
+    struct sigaction during{};
+    ::sigaction(SIGSEGV, nullptr, &during);
+    EXPECT_NE(during.sa_flags & SA_ONSTACK, 0) << "runs on the alternate stack";
+    stack_t stack{};
+    ::sigaltstack(nullptr, &stack);
+    EXPECT_EQ(stack.ss_flags & SS_DISABLE, 0);
+    CDiagnostics::Instance().TearDown();
+    EXPECT_FALSE(CrashHandlersInstalled());
+    struct sigaction after{};
+    ::sigaction(SIGSEGV, nullptr, &after);
+    EXPECT_EQ(reinterpret_cast<void*>(after.sa_sigaction), reinterpret_cast<void*>(before.sa_sigaction));
+}
+
+TEST(CrashHandlerTest, WithoutSetUpAPureVirtualCallEndsTheUsualWay)
+{
+    EXPECT_DEATH(CrashWithPureVirtualCall(), "pure virtual method called");
+}
+
+} // namespace
+} // namespace bram
