@@ -90,12 +90,12 @@ void ShowFatalError(const std::string& text)
     }
 }
 
-// The module and symbol of an address, resolved the way the call stack does.
-CStackFrame PlaceOf(std::uintptr_t address, bool returnAddress)
+// The module and symbol of the faulting instruction when the stack cannot be walked.
+CStackFrame PlaceOf(std::uintptr_t address)
 {
     std::vector<CStackFrame> frames(1);
     frames[0].address = address;
-    frames[0].returnAddress = returnAddress;
+    frames[0].returnAddress = false;
     ResolveCallStack(frames);
     return frames[0];
 }
@@ -188,9 +188,12 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
                                        pointers.stackPointer);
     CDiagnostics& diagnostics = CDiagnostics::Instance();
     diagnostics.Write(StringPrintf("An %s occured", name));
-    WritePlace(PlaceOf(pc, false));
+    // One walk serves the place and the call stack.
+    std::vector<CStackFrame> frames = CaptureCallStackFromSignal(context);
+    ResolveCallStack(frames);
+    WritePlace(!frames.empty() ? frames.front() : PlaceOf(pc));
     diagnostics.Write(FormatRegisterBlock(context));
-    diagnostics.WriteCallStack(0, &context);
+    diagnostics.Write(FormatCallStack(frames));
     diagnostics.WriteMiniDump(&context, info);
     FinishReport(FatalErrorText(name), signal);
 }

@@ -75,12 +75,12 @@ void CDiagnostics::TearDown()
     }
 }
 
-[[gnu::noinline]] void CDiagnostics::WriteCallStack(int skip, const ucontext_t* context)
+[[gnu::noinline]] void CDiagnostics::WriteCallStack(int skip)
 {
     if (m_fd < 0) {
         return;
     }
-    std::vector<CStackFrame> frames = context != nullptr ? CaptureCallStackFromSignal(*context) : CaptureCallStack(skip);
+    std::vector<CStackFrame> frames = CaptureCallStack(skip);
     ResolveCallStack(frames);
     WriteToFile(FormatCallStack(frames));
     asm volatile("" ::: "memory"); // keeps this frame on the stack it walks

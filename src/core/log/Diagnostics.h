@@ -56,8 +56,9 @@ public:
     void Write(std::string_view text);
 
     // Writes the calling thread's call stack, leaving out `skip` frames counted
-    // from this function itself; with a signal context, the interrupted code's.
-    void WriteCallStack(int skip, const ucontext_t* context = nullptr);
+    // from this function itself. (The crash handlers walk the interrupted
+    // code's stack themselves.)
+    void WriteCallStack(int skip);
     // Writes a minidump beside the dump prefix and returns its path (empty when
     // none was written). Without a context the caller's own state is dumped.
     std::string WriteMiniDump(const ucontext_t* context = nullptr, const siginfo_t* signal = nullptr,

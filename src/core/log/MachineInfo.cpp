@@ -116,9 +116,8 @@ std::string FormatProcessorClock(int mhz)
 
 std::string FormatSystemSection(const CMachineInfo& machine)
 {
-    // The Windows report tells "NT system" from "Win9x system"; the kernel
-    // family takes that place, and the distribution name with the kernel
-    // release and build the place of product name, version and service pack.
+    // The OS line names the kernel family; below it the distribution, the
+    // kernel release and its build text.
     std::string text = "----Operating System----\nOS:\t";
     text += (machine.system.empty() ? std::string("Unknown") : machine.system) + " system\n\t";
     text += machine.productName;
