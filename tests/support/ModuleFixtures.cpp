@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "archive/ModuleArchive.h"
+#include "base/Exceptions.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 
@@ -114,6 +115,16 @@ void WriteWorkspace(const std::string& folder)
                  "<Categories>Math</Categories><RawInstruction>![Parameter1] + ![Parameter2]</RawInstruction>"
                  "<Type>Num</Type><Parameters>" + parameter + parameter + "</Parameters></Call>";
     WriteModuleArchive(root + "Modules/flow.modl", ModuleXml(flow));
+}
+
+std::string ModuleErrorOf(const std::function<void()>& operation)
+{
+    try {
+        operation();
+    } catch (const CModuleException& e) {
+        return e.GetErrorMessage();
+    }
+    return {};
 }
 
 } // namespace bram::test
