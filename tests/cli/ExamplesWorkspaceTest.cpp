@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <regex>
 #include <set>
+#include <sstream>
 
 namespace bram {
 namespace {
@@ -32,62 +33,40 @@ const std::string kWorkspace = std::string(BRAMBLETON_EXAMPLES_DIR) + "/";
 const std::string kSources = std::string(BRAMBLETON_EXAMPLES_SOURCE_DIR) + "/";
 const std::vector<std::string> kLanguages = {"en", "de"};
 
-// Every key the program looks up in its own tables.
-const std::vector<std::string> kProgramKeys = {
-    "AboutBox/Title", "AboutBox/ThanksTo",
-    "BooleanNames/True", "BooleanNames/False",
-    "CatView/ContextDelete", "CatView/ContextEnable", "CatView/ContextEnableAtBeginning",
-    "CatView/ContextNewCategory", "CatView/ContextNewTrigger", "CatView/NewCategory", "CatView/NewTrigger",
-    "CommentView/EnableAtBeginningCheckBoxText", "CommentView/EnableCheckBoxText",
-    "CommentView/PreambleDescription", "CommentView/TriggerCommentDescription",
-    "History/CatView_CreateCategory", "History/CatView_CreateTrigger", "History/CatView_DeleteCategory",
-    "History/CatView_DeleteTrigger", "History/CatView_DragDropTrigger", "History/CatView_RenameCategory",
-    "History/CatView_RenameTrigger", "History/InstructionView_DragDropInstruction",
-    "History/InstructionView_InstructionChanged", "History/InstructionView_NewInstruction", "History/Menu_Filler",
-    "History/Text_Delete", "History/Text_Return", "History/Text_Input", "History/Text_Paste", "History/Text_Cut",
-    "History/Trigger_EnabledAtBeginningChanged", "History/Trigger_EnabledChanged", "History/Trigger_ToCode",
-    "History/VariablDialog_DeleteVariable", "History/VariablesDialog_AddVariable", "History/VariablesDialog_Cut",
-    "History/VariablesDialog_Paste", "History/VariablesDialog_RenameVariable",
-    "History/VariablesDialog_ReplaceVariable", "History/Variables_VariablesChanged",
-    "InstructionDialog/Cancel", "InstructionDialog/New", "InstructionDialog/OK",
-    "InstructionView/InstructionListDescription", "InstructionView/InstructionsList_Menu_Copy",
-    "InstructionView/InstructionsList_Menu_Cut", "InstructionView/InstructionsList_Menu_Del",
-    "InstructionView/InstructionsList_Menu_EnableInstruction", "InstructionView/InstructionsList_Menu_New",
-    "InstructionView/InstructionsList_Menu_Paste",
-    "Loading/Initialization", "Loading/LoadUserData", "Loading/CreateMainWindow", "Loading/LoadMainData",
-    "Loading/LoadFunctionDefinition", "Loading/LoadScriptCreation", "Loading/LoadingModuleArchive",
-    "Loading/LoadingModule", "Loading/LoadingXML", "Loading/LoadingNeededModules", "Loading/LoadTypes",
-    "Loading/LoadBlocks", "Loading/LoadStructures", "Loading/LoadCalls", "Loading/LoadConstants",
-    "Loading/LoadingScripts",
-    "MainFrame/Untitled", "MainFrame/SavingFailed", "MainFrame/LoadingFailed", "MainFrame/Menu/EditMenu/Undo",
-    "MainFrame/Menu/EditMenu/Redo",
-    // The main frame's own table, read by identifier.
-    "MainFrame/Title", "MainFrame/Menu/FileMenuName", "MainFrame/Menu/FileMenu/New", "MainFrame/Menu/FileMenu/Open",
-    "MainFrame/Menu/FileMenu/Save", "MainFrame/Menu/FileMenu/SaveAs", "MainFrame/Menu/FileMenu/GenerateScript",
-    "MainFrame/Menu/FileMenu/LastFile", "MainFrame/Menu/FileMenu/Quit", "MainFrame/Menu/EditMenuName",
-    "MainFrame/Menu/EditMenu/Cut", "MainFrame/Menu/EditMenu/Copy", "MainFrame/Menu/EditMenu/Paste",
-    "MainFrame/Menu/EditMenu/EditGlobals", "MainFrame/Menu/EditMenu/EditLocals", "MainFrame/Menu/EditMenu/ToCode",
-    "MainFrame/Menu/HelpMenuName", "MainFrame/Menu/HelpMenu/About",
-    "ParameterDialog/AddGlobalButton", "ParameterDialog/AddLocalButton", "ParameterDialog/Cancel",
-    "ParameterDialog/ConstantRadio", "ParameterDialog/FalseName", "ParameterDialog/InstructionRadio",
-    "ParameterDialog/NoVariables", "ParameterDialog/OK", "ParameterDialog/TrueName", "ParameterDialog/ValueRadio",
-    "ParameterDialog/VariableRadio",
-    "VariableEditDialog/InvalidTypeChoice", "VariableEditDialog/InvalidVariableName", "VariableEditDialog/Title",
-    "VariableEditDialog/VariableAlreadyExist", "VariableEditDialog/VariableNameLabel",
-    "VariableEditDialog/VariableTypeLabel",
-    "VariablesDialog/ListCtrl_Column1", "VariablesDialog/ListCtrl_Column2", "VariablesDialog/Menu_Edit",
-    "VariablesDialog/Menu_Edit_Close", "VariablesDialog/Menu_Edit_Copy", "VariablesDialog/Menu_Edit_Cut",
-    "VariablesDialog/Menu_Edit_Del", "VariablesDialog/Menu_Edit_Mod", "VariablesDialog/Menu_Edit_New",
-    "VariablesDialog/Menu_Edit_Paste", "VariablesDialog/Menu_Edit_Redo", "VariablesDialog/Menu_Edit_Undo",
-    "VariablesDialog/Title",
+// Every key the program looks up in its own tables, as group and identifiers
+// (the main frame's own table is read by identifier too).
+const std::pair<const char*, const char*> kProgramKeys[] = {
+    {"AboutBox", "Title ThanksTo"},
+    {"BooleanNames", "True False"},
+    {"CatView", "ContextDelete ContextEnable ContextEnableAtBeginning ContextNewCategory ContextNewTrigger "
+     "NewCategory NewTrigger"},
+    {"CommentView", "EnableAtBeginningCheckBoxText EnableCheckBoxText PreambleDescription "
+     "TriggerCommentDescription"},
+    {"History", "CatView_CreateCategory CatView_CreateTrigger CatView_DeleteCategory CatView_DeleteTrigger "
+     "CatView_DragDropTrigger CatView_RenameCategory CatView_RenameTrigger InstructionView_DragDropInstruction "
+     "InstructionView_InstructionChanged InstructionView_NewInstruction Menu_Filler Text_Delete Text_Return "
+     "Text_Input Text_Paste Text_Cut Trigger_EnabledAtBeginningChanged Trigger_EnabledChanged Trigger_ToCode "
+     "VariablDialog_DeleteVariable VariablesDialog_AddVariable VariablesDialog_Cut VariablesDialog_Paste "
+     "VariablesDialog_RenameVariable VariablesDialog_ReplaceVariable Variables_VariablesChanged"},
+    {"InstructionDialog", "Cancel New OK"},
+    {"InstructionView", "InstructionListDescription InstructionsList_Menu_Copy InstructionsList_Menu_Cut "
+     "InstructionsList_Menu_Del InstructionsList_Menu_EnableInstruction InstructionsList_Menu_New "
+     "InstructionsList_Menu_Paste"},
+    {"Loading", "Initialization LoadUserData CreateMainWindow LoadMainData LoadFunctionDefinition "
+     "LoadScriptCreation LoadingModuleArchive LoadingModule LoadingXML LoadingNeededModules LoadTypes LoadBlocks "
+     "LoadStructures LoadCalls LoadConstants LoadingScripts"},
+    {"MainFrame", "Untitled SavingFailed LoadingFailed Menu/EditMenu/Undo Menu/EditMenu/Redo Title "
+     "Menu/FileMenuName Menu/FileMenu/New Menu/FileMenu/Open Menu/FileMenu/Save Menu/FileMenu/SaveAs "
+     "Menu/FileMenu/GenerateScript Menu/FileMenu/LastFile Menu/FileMenu/Quit Menu/EditMenuName Menu/EditMenu/Cut "
+     "Menu/EditMenu/Copy Menu/EditMenu/Paste Menu/EditMenu/EditGlobals Menu/EditMenu/EditLocals "
+     "Menu/EditMenu/ToCode Menu/HelpMenuName Menu/HelpMenu/About"},
+    {"ParameterDialog", "AddGlobalButton AddLocalButton Cancel ConstantRadio FalseName InstructionRadio "
+     "NoVariables OK TrueName ValueRadio VariableRadio"},
+    {"VariableEditDialog", "InvalidTypeChoice InvalidVariableName Title VariableAlreadyExist VariableNameLabel "
+     "VariableTypeLabel"},
+    {"VariablesDialog", "ListCtrl_Column1 ListCtrl_Column2 Menu_Edit Menu_Edit_Close Menu_Edit_Copy Menu_Edit_Cut "
+     "Menu_Edit_Del Menu_Edit_Mod Menu_Edit_New Menu_Edit_Paste Menu_Edit_Redo Menu_Edit_Undo Title"},
 };
-
-void ReplaceAll(std::string& text, std::string_view what, std::string_view by)
-{
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + by.size())) {
-        text.replace(at, what.size(), by);
-    }
-}
 
 std::vector<std::string> ModuleNames()
 {
@@ -119,13 +98,9 @@ std::set<std::string> ModuleCategories()
         CXmlDocument doc;
         EXPECT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
         for (const std::string& text : Texts(doc.GetRoot(), "/Module/Data/*/*/Categories")) {
-            std::size_t start = 0;
-            for (std::size_t bar = text.find('|'); ; bar = text.find('|', start)) {
-                categories.insert(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-                if (bar == std::string::npos) {
-                    break;
-                }
-                start = bar + 1;
+            std::istringstream names(text);
+            for (std::string name; std::getline(names, name, '|');) {
+                categories.insert(name);
             }
         }
     }
@@ -156,7 +131,13 @@ private:
 
 TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
 {
-    std::vector<std::string> keys = kProgramKeys;
+    std::vector<std::string> keys;
+    for (const auto& [group, identifiers] : kProgramKeys) {
+        std::istringstream words(identifiers);
+        for (std::string identifier; words >> identifier;) {
+            keys.push_back(std::string(group) + "/" + identifier);
+        }
+    }
     for (const std::string& category : ModuleCategories()) {
         keys.push_back("Category/" + category);
     }
@@ -240,8 +221,7 @@ public:
         if (slash == std::string::npos) {
             return nullptr;
         }
-        std::string file = reference.substr(0, slash);
-        std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
+        const std::string file = ToLowerAscii(reference.substr(0, slash));
         auto it = m_tables.find(file);
         if (it == m_tables.end()) {
             it = m_tables.emplace(file, CLocalizationTable()).first;
@@ -313,9 +293,9 @@ TEST(ExamplesWorkspace, ModuleDeclarationsHaveTheirWordsAndEveryParameterOnce)
     }
 }
 
-std::string Cli(const std::string& args)
+std::string Cli(const std::string& args, const std::string& workspace = kWorkspace)
 {
-    return std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + kWorkspace + "' " + args;
+    return std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + workspace + "' " + args;
 }
 
 // Source files below a folder, as paths relative to it with "/".
@@ -496,11 +476,10 @@ TEST(ExamplesWorkspace, ABrokenModuleInACopyOfTheWorkspaceFailsTheStartUpWithIts
     ASSERT_NE(to, std::string::npos);
     xml.erase(from, to + std::string_view("</Scripts>").size() - from);
     test::WriteFile(tree + "/Data/data.xml", Utf8ToUtf16LEBytes(xml));
-    const auto pack = test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' archive pack '" + tree + "' '" +
-                                       workspace + "Modules/standard.modl'");
+    const auto pack = test::RunCommand(Cli("archive pack '" + tree + "' '" + workspace + "Modules/standard.modl'"));
     ASSERT_EQ(pack.status, 0) << pack.err;
 
-    const auto result = test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + workspace + "' modules");
+    const auto result = test::RunCommand(Cli("modules", workspace));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_NE(result.err.find("Element 'Module'->'Scripts' expected."), std::string::npos) << result.err;

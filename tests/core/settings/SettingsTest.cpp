@@ -213,10 +213,11 @@ TEST_F(UserDataTest, TemplateIsCopiedOnlyWhenNewer)
     WriteIni("CopyINIFile=template.ini\n");
     struct Case {
         const char* templateText;
-        const char* userText;
+        const char* userText; // nullptr: no user file yet
         bool copied;
     };
     const Case cases[] = {
+        {"[Other]\nx=1\n", nullptr, true},
         {"[INIFile]\nVersion=3\n", "[INIFile]\nVersion=3\nmine=1\n", false},
         {"[INIFile]\nVersion=4\n", "[INIFile]\nVersion=3\nmine=1\n", true},
         {"[Other]\nx=1\n", "[INIFile]\nVersion=0\nmine=1\n", false},
@@ -225,18 +226,12 @@ TEST_F(UserDataTest, TemplateIsCopiedOnlyWhenNewer)
     };
     for (const Case& c : cases) {
         WriteFile(m_dir / "template.ini", c.templateText);
-        WriteFile(UserIni(), c.userText);
+        if (c.userText != nullptr) {
+            WriteFile(UserIni(), c.userText);
+        }
         Load();
         EXPECT_EQ(test::ReadFile(UserIni()), c.copied ? c.templateText : c.userText) << c.templateText;
     }
-}
-
-TEST_F(UserDataTest, TemplateIsCopiedWhenNoUserFileExists)
-{
-    WriteIni("CopyINIFile=template.ini\n");
-    WriteFile(m_dir / "template.ini", "[Other]\nx=1\n");
-    Load();
-    EXPECT_EQ(test::ReadFile(UserIni()), "[Other]\nx=1\n");
 }
 
 } // namespace
