@@ -6,6 +6,8 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 
+#include <filesystem>
+
 namespace bram::test {
 
 std::string ModuleXml(const ModuleSource& source)
@@ -115,6 +117,16 @@ void WriteWorkspace(const std::string& folder)
                  "<Categories>Math</Categories><RawInstruction>![Parameter1] + ![Parameter2]</RawInstruction>"
                  "<Type>Num</Type><Parameters>" + parameter + parameter + "</Parameters></Call>";
     WriteModuleArchive(root + "Modules/flow.modl", ModuleXml(flow));
+}
+
+std::map<std::string, std::string> FilesBelow(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string relative = std::filesystem::relative(entry.path(), folder).generic_string();
+        files[relative] = entry.is_regular_file() ? ReadFile(entry.path().string()) : "<dir>";
+    }
+    return files;
 }
 
 std::string ModuleErrorOf(const std::function<void()>& operation)

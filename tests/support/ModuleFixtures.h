@@ -48,6 +48,10 @@ std::string ScriptCreationXml();
 // structure If, calls Print and Add), and both definition files.
 void WriteWorkspace(const std::string& folder);
 
+// Every entry below a folder by its relative path with "/": a file with its
+// bytes, a folder as "<dir>".
+std::map<std::string, std::string> FilesBelow(const std::string& folder);
+
 // The message of the CModuleException that the operation raises; "" when it
 // raises none.
 std::string ModuleErrorOf(const std::function<void()>& operation);

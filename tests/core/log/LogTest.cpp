@@ -49,14 +49,6 @@ TEST_F(LogTest, SetUpCreatesTheLogAnewAndWritesAfterTearDownAreDropped)
     EXPECT_EQ(text.find("dropped"), std::string::npos);
 }
 
-TEST_F(LogTest, ObserverSeesWritesWithoutALogFile)
-{
-    std::string seen;
-    CDiagnostics::Instance().SetObserver([&](std::string_view text) { seen += text; });
-    LogPrintf("Error message: %s\n", "boom");
-    EXPECT_EQ(seen, "Error message: boom\n");
-}
-
 TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)
 {
     const unsigned before = GetAssertionFailureCount();
