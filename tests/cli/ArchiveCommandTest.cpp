@@ -24,12 +24,8 @@ class ArchivePackTest : public testing::TestWithParam<const char*> {};
 TEST_P(ArchivePackTest, PackListUnpackGiveTheSameFiles)
 {
     test::CTempDir dir;
-    std::string binary(70000, '\0');
-    for (std::size_t i = 0; i < binary.size(); ++i) {
-        binary[i] = static_cast<char>(i * 7 + i / 300);
-    }
     test::WriteFile(dir / "src/data/module.xml", "<Module/>");
-    test::WriteFile(dir / "src/data/blob.bin", binary);
+    test::WriteFile(dir / "src/data/blob.bin", test::SampleBytes(70000));
     test::WriteFile(dir / "src/scripts/main.j", "function main takes nothing returns nothing");
     test::WriteFile(dir / "src/readme.txt", "");
     fs::create_directories(dir / "src/localization/en");

@@ -119,6 +119,15 @@ void WriteWorkspace(const std::string& folder)
     WriteModuleArchive(root + "Modules/flow.modl", ModuleXml(flow));
 }
 
+std::string SampleBytes(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>("module data "[i % 12] + (i / 4096) % 3 + (i / 65536) * 7);
+    }
+    return bytes;
+}
+
 std::map<std::string, std::string> FilesBelow(const std::string& folder)
 {
     std::map<std::string, std::string> files;

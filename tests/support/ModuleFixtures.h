@@ -48,6 +48,10 @@ std::string ScriptCreationXml();
 // structure If, calls Print and Add), and both definition files.
 void WriteWorkspace(const std::string& folder);
 
+// Binary file content of the given size that changes along its length, yet
+// packs well.
+std::string SampleBytes(std::size_t size);
+
 // Every entry below a folder by its relative path with "/": a file with its
 // bytes, a folder as "<dir>".
 std::map<std::string, std::string> FilesBelow(const std::string& folder);

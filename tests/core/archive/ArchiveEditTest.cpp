@@ -269,10 +269,7 @@ TEST_P(ArchiveRoundTripTest, SaveAndReopenGiveTheSameTree)
 {
     test::CTempDir dir;
     CModuleArchive archive;
-    std::string big(200000, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>("module data "[i % 12] + (i / 4096) % 3);
-    }
+    const std::string big = test::SampleBytes(200000);
     Add(archive, "data/module.xml", "<Module/>");
     Add(archive, "data/big.bin", big);
     Add(archive, "empty.txt", "");
@@ -369,12 +366,8 @@ TEST(ArchiveSaveTest, AFailedSaveLeavesTheOldFileUntouched)
     EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.modl/inside"));
 
     // Writing stops part way (the file size limit): the old archive stays.
-    std::string big(1 << 20, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>(i * 2654435761u >> 13);
-    }
     CModuleArchive large;
-    Add(large, "big.bin", big);
+    Add(large, "big.bin", test::SampleBytes(1 << 20));
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);

@@ -7,6 +7,7 @@
 #include "settings/UserData.h"
 
 #include <cstdlib>
+#include <optional>
 #include <gtest/gtest.h>
 
 namespace bram {
@@ -15,34 +16,25 @@ namespace {
 using test::CTempDir;
 using test::WriteFile;
 
-// Restores an environment variable when the test ends.
+// Sets (nullptr: removes) an environment variable and restores it when the test ends.
 class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : m_name(name)
     {
         if (const char* old = std::getenv(name)) {
             m_old = old;
-            m_had = true;
         }
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
+        Set(name, value);
     }
-    ~ScopedEnv()
-    {
-        if (m_had) {
-            ::setenv(m_name.c_str(), m_old.c_str(), 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
-    }
+    ~ScopedEnv() { Set(m_name.c_str(), m_old ? m_old->c_str() : nullptr); }
 
 private:
+    static void Set(const char* name, const char* value)
+    {
+        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
     std::string m_name;
-    std::string m_old;
-    bool m_had = false;
+    std::optional<std::string> m_old;
 };
 
 TEST(IniFileTest, MissingFileGivesEveryDefault)
