@@ -138,7 +138,6 @@ TEST(ArchiveEditTest, AddCreatesMissingParentsAndNormalizes)
     EXPECT_EQ(NodeNames(archive), (std::vector<std::string>{".", "data", "data\\module.xml"}));
     EXPECT_TRUE(archive.IsDirectory("data"));
     EXPECT_EQ(archive.Find("data\\module.xml")->GetDataView(), "<m/>");
-    EXPECT_EQ(test::ModuleErrorOf([&] { Add(archive, "DATA\\MODULE.XML", "again"); }), "Could not add file: file already exist.");
 
     Add(archive, "a\\b\\c\\deep.txt", "deep");
     EXPECT_TRUE(archive.IsDirectory("a\\b\\c"));
@@ -160,8 +159,6 @@ TEST(ArchiveEditTest, RemoveAndDestroy)
 
     archive.RemoveFile("empty");
     EXPECT_EQ(archive.Find("empty"), nullptr);
-    EXPECT_EQ(test::ModuleErrorOf([&] { archive.RemoveFile("one"); }),
-              "Could not remove file: it is a directory with subsequent files; use DestroyDirectory() instead.");
     archive.RemoveFile("one\\file");
     archive.RemoveFile("one");
 
