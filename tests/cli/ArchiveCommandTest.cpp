@@ -1,5 +1,6 @@
 // brambleton-cli archive: pack, unpack, list, verify and their errors.
 
+#include "ModuleFixtures.h"
 #include "TestSupport.h"
 #include "archive/ModuleArchive.h"
 
@@ -18,28 +19,13 @@ std::string Archive(const std::string& args)
 
 std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
-// Every regular file below a folder, by relative path, with its bytes.
-std::map<std::string, std::string> FilesBelow(const std::string& folder)
-{
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string relative = fs::relative(entry.path(), folder).generic_string();
-        files[relative] = entry.is_regular_file() ? test::ReadFile(entry.path().string()) : "<dir>";
-    }
-    return files;
-}
-
 class ArchivePackTest : public testing::TestWithParam<const char*> {};
 
 TEST_P(ArchivePackTest, PackListUnpackGiveTheSameFiles)
 {
     test::CTempDir dir;
-    std::string binary(70000, '\0');
-    for (std::size_t i = 0; i < binary.size(); ++i) {
-        binary[i] = static_cast<char>(i * 7 + i / 300);
-    }
     test::WriteFile(dir / "src/data/module.xml", "<Module/>");
-    test::WriteFile(dir / "src/data/blob.bin", binary);
+    test::WriteFile(dir / "src/data/blob.bin", test::SampleBytes(70000));
     test::WriteFile(dir / "src/scripts/main.j", "function main takes nothing returns nothing");
     test::WriteFile(dir / "src/readme.txt", "");
     fs::create_directories(dir / "src/localization/en");
@@ -67,7 +53,7 @@ TEST_P(ArchivePackTest, PackListUnpackGiveTheSameFiles)
 
     const auto unpack = test::RunCommand(Archive("unpack " + Quote(dir / "out.modl") + " " + Quote(dir / "dst")));
     ASSERT_EQ(unpack.status, 0) << unpack.err;
-    EXPECT_EQ(FilesBelow(dir / "dst"), FilesBelow(dir / "src"));
+    EXPECT_EQ(test::FilesBelow(dir / "dst"), test::FilesBelow(dir / "src"));
 
     EXPECT_EQ(test::RunCommand(Archive("verify " + Quote(dir / "out.modl"))).status, 0);
 }

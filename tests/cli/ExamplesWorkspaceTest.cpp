@@ -2,6 +2,7 @@
 // looks up exists in every language, and every module's declarations have
 // their words in the module's own tables.
 
+#include "ModuleFixtures.h"
 #include "TestSupport.h"
 #include "app/ApplicationCore.h"
 #include "archive/ModuleArchive.h"
@@ -20,8 +21,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <numeric>
 #include <regex>
 #include <set>
+#include <sstream>
 
 namespace bram {
 namespace {
@@ -32,62 +35,40 @@ const std::string kWorkspace = std::string(BRAMBLETON_EXAMPLES_DIR) + "/";
 const std::string kSources = std::string(BRAMBLETON_EXAMPLES_SOURCE_DIR) + "/";
 const std::vector<std::string> kLanguages = {"en", "de"};
 
-// Every key the program looks up in its own tables.
-const std::vector<std::string> kProgramKeys = {
-    "AboutBox/Title", "AboutBox/ThanksTo",
-    "BooleanNames/True", "BooleanNames/False",
-    "CatView/ContextDelete", "CatView/ContextEnable", "CatView/ContextEnableAtBeginning",
-    "CatView/ContextNewCategory", "CatView/ContextNewTrigger", "CatView/NewCategory", "CatView/NewTrigger",
-    "CommentView/EnableAtBeginningCheckBoxText", "CommentView/EnableCheckBoxText",
-    "CommentView/PreambleDescription", "CommentView/TriggerCommentDescription",
-    "History/CatView_CreateCategory", "History/CatView_CreateTrigger", "History/CatView_DeleteCategory",
-    "History/CatView_DeleteTrigger", "History/CatView_DragDropTrigger", "History/CatView_RenameCategory",
-    "History/CatView_RenameTrigger", "History/InstructionView_DragDropInstruction",
-    "History/InstructionView_InstructionChanged", "History/InstructionView_NewInstruction", "History/Menu_Filler",
-    "History/Text_Delete", "History/Text_Return", "History/Text_Input", "History/Text_Paste", "History/Text_Cut",
-    "History/Trigger_EnabledAtBeginningChanged", "History/Trigger_EnabledChanged", "History/Trigger_ToCode",
-    "History/VariablDialog_DeleteVariable", "History/VariablesDialog_AddVariable", "History/VariablesDialog_Cut",
-    "History/VariablesDialog_Paste", "History/VariablesDialog_RenameVariable",
-    "History/VariablesDialog_ReplaceVariable", "History/Variables_VariablesChanged",
-    "InstructionDialog/Cancel", "InstructionDialog/New", "InstructionDialog/OK",
-    "InstructionView/InstructionListDescription", "InstructionView/InstructionsList_Menu_Copy",
-    "InstructionView/InstructionsList_Menu_Cut", "InstructionView/InstructionsList_Menu_Del",
-    "InstructionView/InstructionsList_Menu_EnableInstruction", "InstructionView/InstructionsList_Menu_New",
-    "InstructionView/InstructionsList_Menu_Paste",
-    "Loading/Initialization", "Loading/LoadUserData", "Loading/CreateMainWindow", "Loading/LoadMainData",
-    "Loading/LoadFunctionDefinition", "Loading/LoadScriptCreation", "Loading/LoadingModuleArchive",
-    "Loading/LoadingModule", "Loading/LoadingXML", "Loading/LoadingNeededModules", "Loading/LoadTypes",
-    "Loading/LoadBlocks", "Loading/LoadStructures", "Loading/LoadCalls", "Loading/LoadConstants",
-    "Loading/LoadingScripts",
-    "MainFrame/Untitled", "MainFrame/SavingFailed", "MainFrame/LoadingFailed", "MainFrame/Menu/EditMenu/Undo",
-    "MainFrame/Menu/EditMenu/Redo",
-    // The main frame's own table, read by identifier.
-    "MainFrame/Title", "MainFrame/Menu/FileMenuName", "MainFrame/Menu/FileMenu/New", "MainFrame/Menu/FileMenu/Open",
-    "MainFrame/Menu/FileMenu/Save", "MainFrame/Menu/FileMenu/SaveAs", "MainFrame/Menu/FileMenu/GenerateScript",
-    "MainFrame/Menu/FileMenu/LastFile", "MainFrame/Menu/FileMenu/Quit", "MainFrame/Menu/EditMenuName",
-    "MainFrame/Menu/EditMenu/Cut", "MainFrame/Menu/EditMenu/Copy", "MainFrame/Menu/EditMenu/Paste",
-    "MainFrame/Menu/EditMenu/EditGlobals", "MainFrame/Menu/EditMenu/EditLocals", "MainFrame/Menu/EditMenu/ToCode",
-    "MainFrame/Menu/HelpMenuName", "MainFrame/Menu/HelpMenu/About",
-    "ParameterDialog/AddGlobalButton", "ParameterDialog/AddLocalButton", "ParameterDialog/Cancel",
-    "ParameterDialog/ConstantRadio", "ParameterDialog/FalseName", "ParameterDialog/InstructionRadio",
-    "ParameterDialog/NoVariables", "ParameterDialog/OK", "ParameterDialog/TrueName", "ParameterDialog/ValueRadio",
-    "ParameterDialog/VariableRadio",
-    "VariableEditDialog/InvalidTypeChoice", "VariableEditDialog/InvalidVariableName", "VariableEditDialog/Title",
-    "VariableEditDialog/VariableAlreadyExist", "VariableEditDialog/VariableNameLabel",
-    "VariableEditDialog/VariableTypeLabel",
-    "VariablesDialog/ListCtrl_Column1", "VariablesDialog/ListCtrl_Column2", "VariablesDialog/Menu_Edit",
-    "VariablesDialog/Menu_Edit_Close", "VariablesDialog/Menu_Edit_Copy", "VariablesDialog/Menu_Edit_Cut",
-    "VariablesDialog/Menu_Edit_Del", "VariablesDialog/Menu_Edit_Mod", "VariablesDialog/Menu_Edit_New",
-    "VariablesDialog/Menu_Edit_Paste", "VariablesDialog/Menu_Edit_Redo", "VariablesDialog/Menu_Edit_Undo",
-    "VariablesDialog/Title",
+// Every key the program looks up in its own tables, as group and identifiers
+// (the main frame's own table is read by identifier too).
+const std::pair<const char*, const char*> kProgramKeys[] = {
+    {"AboutBox", "Title ThanksTo"},
+    {"BooleanNames", "True False"},
+    {"CatView", "ContextDelete ContextEnable ContextEnableAtBeginning ContextNewCategory ContextNewTrigger "
+     "NewCategory NewTrigger"},
+    {"CommentView", "EnableAtBeginningCheckBoxText EnableCheckBoxText PreambleDescription "
+     "TriggerCommentDescription"},
+    {"History", "CatView_CreateCategory CatView_CreateTrigger CatView_DeleteCategory CatView_DeleteTrigger "
+     "CatView_DragDropTrigger CatView_RenameCategory CatView_RenameTrigger InstructionView_DragDropInstruction "
+     "InstructionView_InstructionChanged InstructionView_NewInstruction Menu_Filler Text_Delete Text_Return "
+     "Text_Input Text_Paste Text_Cut Trigger_EnabledAtBeginningChanged Trigger_EnabledChanged Trigger_ToCode "
+     "VariablDialog_DeleteVariable VariablesDialog_AddVariable VariablesDialog_Cut VariablesDialog_Paste "
+     "VariablesDialog_RenameVariable VariablesDialog_ReplaceVariable Variables_VariablesChanged"},
+    {"InstructionDialog", "Cancel New OK"},
+    {"InstructionView", "InstructionListDescription InstructionsList_Menu_Copy InstructionsList_Menu_Cut "
+     "InstructionsList_Menu_Del InstructionsList_Menu_EnableInstruction InstructionsList_Menu_New "
+     "InstructionsList_Menu_Paste"},
+    {"Loading", "Initialization LoadUserData CreateMainWindow LoadMainData LoadFunctionDefinition "
+     "LoadScriptCreation LoadingModuleArchive LoadingModule LoadingXML LoadingNeededModules LoadTypes LoadBlocks "
+     "LoadStructures LoadCalls LoadConstants LoadingScripts"},
+    {"MainFrame", "Untitled SavingFailed LoadingFailed Menu/EditMenu/Undo Menu/EditMenu/Redo Title "
+     "Menu/FileMenuName Menu/FileMenu/New Menu/FileMenu/Open Menu/FileMenu/Save Menu/FileMenu/SaveAs "
+     "Menu/FileMenu/GenerateScript Menu/FileMenu/LastFile Menu/FileMenu/Quit Menu/EditMenuName Menu/EditMenu/Cut "
+     "Menu/EditMenu/Copy Menu/EditMenu/Paste Menu/EditMenu/EditGlobals Menu/EditMenu/EditLocals "
+     "Menu/EditMenu/ToCode Menu/HelpMenuName Menu/HelpMenu/About"},
+    {"ParameterDialog", "AddGlobalButton AddLocalButton Cancel ConstantRadio FalseName InstructionRadio "
+     "NoVariables OK TrueName ValueRadio VariableRadio"},
+    {"VariableEditDialog", "InvalidTypeChoice InvalidVariableName Title VariableAlreadyExist VariableNameLabel "
+     "VariableTypeLabel"},
+    {"VariablesDialog", "ListCtrl_Column1 ListCtrl_Column2 Menu_Edit Menu_Edit_Close Menu_Edit_Copy Menu_Edit_Cut "
+     "Menu_Edit_Del Menu_Edit_Mod Menu_Edit_New Menu_Edit_Paste Menu_Edit_Redo Menu_Edit_Undo Title"},
 };
-
-void ReplaceAll(std::string& text, std::string_view what, std::string_view by)
-{
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + by.size())) {
-        text.replace(at, what.size(), by);
-    }
-}
 
 std::vector<std::string> ModuleNames()
 {
@@ -119,13 +100,9 @@ std::set<std::string> ModuleCategories()
         CXmlDocument doc;
         EXPECT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
         for (const std::string& text : Texts(doc.GetRoot(), "/Module/Data/*/*/Categories")) {
-            std::size_t start = 0;
-            for (std::size_t bar = text.find('|'); ; bar = text.find('|', start)) {
-                categories.insert(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-                if (bar == std::string::npos) {
-                    break;
-                }
-                start = bar + 1;
+            std::istringstream names(text);
+            for (std::string name; std::getline(names, name, '|');) {
+                categories.insert(name);
             }
         }
     }
@@ -156,7 +133,13 @@ private:
 
 TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
 {
-    std::vector<std::string> keys = kProgramKeys;
+    std::vector<std::string> keys;
+    for (const auto& [group, identifiers] : kProgramKeys) {
+        std::istringstream words(identifiers);
+        for (std::string identifier; words >> identifier;) {
+            keys.push_back(std::string(group) + "/" + identifier);
+        }
+    }
     for (const std::string& category : ModuleCategories()) {
         keys.push_back("Category/" + category);
     }
@@ -204,7 +187,8 @@ TEST(ExamplesWorkspace, LanguagesHaveTheSameTables)
     }
 }
 
-TEST(ExamplesWorkspace, BooleanWordsAndGenerationSettingsAreInTheDataFolder)
+// (The generation settings files of the data folder are read by every start-up below.)
+TEST(ExamplesWorkspace, BooleanWordsAndLicenseAreThere)
 {
     const CIniFile ini = CIniFile::Load(kWorkspace + "brambleton.ini");
     ASSERT_TRUE(ini.Find("Data", "Path").has_value()) << "the settings are in the workspace";
@@ -213,15 +197,6 @@ TEST(ExamplesWorkspace, BooleanWordsAndGenerationSettingsAreInTheDataFolder)
     ASSERT_TRUE(booleans.LoadFromFile(data + ini.GetString("Data", "BooleanDefinition", "BoolDef.xml")));
     EXPECT_EQ(booleans.Lookup("True"), "true");
     EXPECT_EQ(booleans.Lookup("False"), "false");
-
-    CXmlDocument functions;
-    ASSERT_TRUE(functions.LoadFile(data + ini.GetString("Data", "FunctionDefinition", "")));
-    EXPECT_EQ(functions.GetDocumentElement().GetName(), "FunctionDefinition");
-    CXmlDocument creation;
-    std::string creationPath = ini.GetString("ScriptCreation", "Definitions", "");
-    std::replace(creationPath.begin(), creationPath.end(), '\\', '/');
-    ASSERT_TRUE(creation.LoadFile(kWorkspace + creationPath));
-    EXPECT_EQ(creation.GetDocumentElement().GetName(), "ScriptCreation");
     EXPECT_TRUE(fs::is_regular_file(kWorkspace + "license.txt"));
 }
 
@@ -240,8 +215,7 @@ public:
         if (slash == std::string::npos) {
             return nullptr;
         }
-        std::string file = reference.substr(0, slash);
-        std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
+        const std::string file = ToLowerAscii(reference.substr(0, slash));
         auto it = m_tables.find(file);
         if (it == m_tables.end()) {
             it = m_tables.emplace(file, CLocalizationTable()).first;
@@ -266,31 +240,17 @@ std::vector<int> Placeholders(const std::string& text)
     return numbers;
 }
 
-TEST(ExamplesWorkspace, ModuleDeclarationsHaveTheirWordsAndEveryParameterOnce)
+// That every declaration's words are in its module's tables is checked on the
+// loaded modules below.
+TEST(ExamplesWorkspace, ModuleInstructionTextsShowEveryParameterOnceInOrder)
 {
     for (const std::string& module : ModuleNames()) {
         CXmlDocument doc;
         ASSERT_TRUE(doc.LoadFile(kSources + "modules-src/" + module + "/Data/data.xml")) << module;
         const CXmlNode data = doc.GetRoot().SelectSingleNode("/Module/Data");
         ASSERT_FALSE(data.IsNull()) << module;
-        // Names are found in the table named after the declaration's kind.
-        std::vector<std::string> names;
-        for (const auto& [kind, xpath] : std::vector<std::pair<std::string, std::string>>{
-                 {"type", "Types/Type/Name"}, {"block", "Blocks/Block/Name"},
-                 {"constant", "Constants/Constant/Name"}, {"structure", "Structures/Structure/Name"},
-                 {"call", "Calls/Call/Name"}, {"parameter", "*/*/Parameters/Parameter/Name"}}) {
-            for (const std::string& name : Texts(data, xpath)) {
-                names.push_back(kind + "/" + name);
-            }
-        }
-        for (const std::string& reference : Texts(data, "*/*/Parameters/Parameter/Values/Value/Name")) {
-            names.push_back(reference);
-        }
         for (const std::string& language : kLanguages) {
             CModuleTables tables(module, language);
-            for (const std::string& reference : names) {
-                EXPECT_NE(tables.Find(reference), nullptr) << module << " " << language << ": " << reference;
-            }
             // Instructions: the sentence and the short text show every parameter once, in order.
             for (const char* xpath : {"Structures/Structure", "Calls/Call"}) {
                 const CXmlNodeList list = data.SelectNodes(xpath);
@@ -298,9 +258,7 @@ TEST(ExamplesWorkspace, ModuleDeclarationsHaveTheirWordsAndEveryParameterOnce)
                     const CXmlNode instruction = list.GetItem(i);
                     const std::string name = instruction.Child("Name").GetText();
                     std::vector<int> expected(instruction.SelectNodes("Parameters/Parameter").GetLength());
-                    for (std::size_t p = 0; p < expected.size(); ++p) {
-                        expected[p] = static_cast<int>(p) + 1;
-                    }
+                    std::iota(expected.begin(), expected.end(), 1);
                     EXPECT_EQ(Placeholders(instruction.Child("RawInstruction").GetText()), expected) << name;
                     for (const char* element : {"Description", "ShortDescription"}) {
                         const std::string* text = tables.Find(instruction.Child(element).GetText());
@@ -313,22 +271,9 @@ TEST(ExamplesWorkspace, ModuleDeclarationsHaveTheirWordsAndEveryParameterOnce)
     }
 }
 
-std::string Cli(const std::string& args)
+std::string Cli(const std::string& args, const std::string& workspace = kWorkspace)
 {
-    return std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + kWorkspace + "' " + args;
-}
-
-// Source files below a folder, as paths relative to it with "/".
-std::vector<std::string> FilesBelow(const std::string& folder)
-{
-    std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files.push_back(fs::relative(entry.path(), folder).generic_string());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+    return std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + workspace + "' " + args;
 }
 
 TEST(ExamplesWorkspace, EveryModuleArchiveHoldsItsSourceTreeWithTextsInUtf16)
@@ -350,13 +295,15 @@ TEST(ExamplesWorkspace, EveryModuleArchiveHoldsItsSourceTreeWithTextsInUtf16)
         ASSERT_EQ(listing.status, 0) << listing.err;
 
         const CModuleArchive archive(path);
-        for (const std::string& file : FilesBelow(source)) {
+        for (const auto& [file, original] : test::FilesBelow(source)) {
+            if (original == "<dir>") {
+                continue;
+            }
             const std::string name = CModuleArchive::NormalizePath(file);
             const CArchiveNode* node = archive.Find(name);
             ASSERT_NE(node, nullptr) << module << ": " << file;
             ASSERT_FALSE(node->IsDirectory()) << module << ": " << file;
             EXPECT_NE(listing.out.find(" " + name + "\n"), std::string::npos) << listing.out;
-            const std::string original = test::ReadFile(source + file);
             const bool text = file == "Data/data.xml" || file.ends_with(".loc");
             if (text) {
                 // Module XML and string tables are UTF-16LE in the archive.
@@ -496,11 +443,10 @@ TEST(ExamplesWorkspace, ABrokenModuleInACopyOfTheWorkspaceFailsTheStartUpWithIts
     ASSERT_NE(to, std::string::npos);
     xml.erase(from, to + std::string_view("</Scripts>").size() - from);
     test::WriteFile(tree + "/Data/data.xml", Utf8ToUtf16LEBytes(xml));
-    const auto pack = test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' archive pack '" + tree + "' '" +
-                                       workspace + "Modules/standard.modl'");
+    const auto pack = test::RunCommand(Cli("archive pack '" + tree + "' '" + workspace + "Modules/standard.modl'"));
     ASSERT_EQ(pack.status, 0) << pack.err;
 
-    const auto result = test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + workspace + "' modules");
+    const auto result = test::RunCommand(Cli("modules", workspace));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_NE(result.err.find("Element 'Module'->'Scripts' expected."), std::string::npos) << result.err;

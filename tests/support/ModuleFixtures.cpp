@@ -2,8 +2,11 @@
 
 #include "TestSupport.h"
 #include "archive/ModuleArchive.h"
+#include "base/Exceptions.h"
 #include "base/Paths.h"
 #include "base/Text.h"
+
+#include <filesystem>
 
 namespace bram::test {
 
@@ -114,6 +117,35 @@ void WriteWorkspace(const std::string& folder)
                  "<Categories>Math</Categories><RawInstruction>![Parameter1] + ![Parameter2]</RawInstruction>"
                  "<Type>Num</Type><Parameters>" + parameter + parameter + "</Parameters></Call>";
     WriteModuleArchive(root + "Modules/flow.modl", ModuleXml(flow));
+}
+
+std::string SampleBytes(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>("module data "[i % 12] + (i / 4096) % 3 + (i / 65536) * 7);
+    }
+    return bytes;
+}
+
+std::map<std::string, std::string> FilesBelow(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string relative = std::filesystem::relative(entry.path(), folder).generic_string();
+        files[relative] = entry.is_regular_file() ? ReadFile(entry.path().string()) : "<dir>";
+    }
+    return files;
+}
+
+std::string ModuleErrorOf(const std::function<void()>& operation)
+{
+    try {
+        operation();
+    } catch (const CModuleException& e) {
+        return e.GetErrorMessage();
+    }
+    return {};
 }
 
 } // namespace bram::test

@@ -2,6 +2,9 @@
 // Module XML and ".modl" files for tests: a module put together from XML
 // fragments per section, written into a real archive.
 
+#include "app/LoadingProgress.h"
+
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,5 +47,26 @@ std::string ScriptCreationXml();
 // constant Pi; script runtime.lua) and "flow" (priority 5, needs base:
 // structure If, calls Print and Add), and both definition files.
 void WriteWorkspace(const std::string& folder);
+
+// Binary file content of the given size that changes along its length, yet
+// packs well.
+std::string SampleBytes(std::size_t size);
+
+// Every entry below a folder by its relative path with "/": a file with its
+// bytes, a folder as "<dir>".
+std::map<std::string, std::string> FilesBelow(const std::string& folder);
+
+// The message of the CModuleException that the operation raises; "" when it
+// raises none.
+std::string ModuleErrorOf(const std::function<void()>& operation);
+
+// A loading display that keeps the stage texts and bar positions it is shown.
+struct CProgressRecorder : ILoadingDisplay {
+    void ShowStageText(const std::string& text) override { stages.push_back(text); }
+    void ShowDetailText(const std::string&) override {}
+    void ShowProgress(int position) override { positions.push_back(position); }
+    std::vector<std::string> stages;
+    std::vector<int> positions;
+};
 
 } // namespace bram::test

@@ -14,18 +14,19 @@
 namespace bram {
 namespace {
 
+// The test workspace, logging into itself so each test can read what
+// start-up wrote.
+void WriteLoggingWorkspace(const test::CTempDir& dir)
+{
+    test::WriteWorkspace(dir.Path());
+    test::WriteFile(dir / "brambleton.ini",
+                    test::ReadFile(dir / "brambleton.ini") + "[Logging]\nDoLogging=1\nLogPath=Log.log\n");
+}
+
 class MainDataTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        test::WriteWorkspace(m_dir.Path());
-        // Log into the workspace so each test can read what start-up wrote.
-        std::string ini = test::ReadFile(m_dir / "brambleton.ini");
-        test::WriteFile(m_dir / "brambleton.ini", ini + "[Logging]\nDoLogging=1\nLogPath=Log.log\n");
-    }
+    void SetUp() override { WriteLoggingWorkspace(m_dir); }
     void TearDown() override { test::ResetProcessState(); }
-
-    std::string Log() { return test::ReadLog(m_dir / "Log.log"); }
 
     test::CTempDir m_dir;
 };
@@ -51,7 +52,7 @@ TEST_F(MainDataTest, LoadsModulesAndSettingsAndReleasesThemAtShutDown)
     EXPECT_EQ(settings.GetCommentType(), nullptr);
     EXPECT_FALSE(settings.HasTriggerDefinitions());
     std::string order;
-    std::istringstream log(Log());
+    std::istringstream log(test::ReadLog(m_dir / "Log.log"));
     for (std::string line; std::getline(log, line);) {
         if (line.starts_with("Loading module") || line.starts_with("Reading data")) {
             order += line + "\n";
@@ -65,7 +66,7 @@ TEST_F(MainDataTest, LoadsModulesAndSettingsAndReleasesThemAtShutDown)
 TEST_F(MainDataTest, FailuresAreLoggedAndReleaseTheModules)
 {
     struct {
-        const char* file;
+        const char* file; // nullptr: both modules removed
         std::string content;
         std::string logged;
         bool modulesKept; // until shut-down
@@ -75,16 +76,22 @@ TEST_F(MainDataTest, FailuresAreLoggedAndReleaseTheModules)
          "Loading Verification failed.\nError message: Element 'FunctionDefinition'->'TriggerPrefix' expected.\n",
          false},
         {"Data/ScriptCreation.xml", "<ScriptCreation", "Failed to open file ", false},
+        {nullptr, "", "Error message: Invalid block name in 'FunctionDefinition'->'FunctionBlocks'->'Block.\n", false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.file != nullptr ? c.file : "no modules");
         test::CTempDir dir;
-        test::WriteWorkspace(dir.Path());
-        test::WriteFile(dir / "brambleton.ini", test::ReadFile(dir / "brambleton.ini") + "[Logging]\nDoLogging=1\nLogPath=Log.log\n");
-        test::WriteFile(dir / c.file, c.content);
+        WriteLoggingWorkspace(dir);
+        if (c.file != nullptr) {
+            test::WriteFile(dir / c.file, c.content);
+        } else {
+            std::remove((dir / "Modules/base.modl").c_str());
+            std::remove((dir / "Modules/flow.modl").c_str());
+        }
         CApplicationCore app;
         CLoadingProgress progress;
-        EXPECT_FALSE(app.InitInstance(dir.Path(), progress)) << c.file;
-        EXPECT_EQ(GetModuleCount() > 0, c.modulesKept) << c.file;
+        EXPECT_FALSE(app.InitInstance(dir.Path(), progress));
+        EXPECT_EQ(GetModuleCount() > 0, c.modulesKept);
         app.ExitInstance();
         EXPECT_EQ(GetModuleCount(), 0u);
         const std::string log = test::ReadLog(dir / "Log.log");
@@ -92,18 +99,6 @@ TEST_F(MainDataTest, FailuresAreLoggedAndReleaseTheModules)
         EXPECT_TRUE(log.ends_with("Could not initialize program.\nProgram is exiting correctly.\n")) << log;
         test::ResetProcessState();
     }
-}
-
-TEST_F(MainDataTest, WithoutModulesNoFunctionBlockMatches)
-{
-    std::remove((m_dir / "Modules/base.modl").c_str());
-    std::remove((m_dir / "Modules/flow.modl").c_str());
-    CApplicationCore app;
-    CLoadingProgress progress;
-    EXPECT_FALSE(app.InitInstance(m_dir.Path(), progress));
-    app.ExitInstance();
-    EXPECT_NE(Log().find("Error message: Invalid block name in 'FunctionDefinition'->'FunctionBlocks'->'Block.\n"),
-              std::string::npos);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Editing archives in memory, saving them and reading them back.
 
+#include "ModuleFixtures.h"
 #include "RawArchive.h"
 #include "TestSupport.h"
 #include "archive/ModuleArchive.h"
@@ -9,36 +10,18 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 namespace bram {
 namespace {
 
-std::string ErrorOf(const std::function<void()>& operation)
-{
-    try {
-        operation();
-    } catch (const CModuleException& e) {
-        return e.GetErrorMessage();
-    }
-    return "(no error)";
-}
-
 void Add(CModuleArchive& archive, std::string_view path, std::string_view data)
 {
     archive.AddFile(path, data.data(), static_cast<std::uint32_t>(data.size()));
 }
 
-std::vector<std::string> NodeNames(const CModuleArchive& archive)
-{
-    std::vector<std::string> names;
-    for (std::uint32_t i = 0; i < archive.GetNodeCount(); ++i) {
-        names.push_back(archive.GetNode(i)->GetName());
-    }
-    return names;
-}
+using test::NodeNames;
 
 std::vector<std::string> ChildNames(const CArchiveNode* directory)
 {
@@ -77,7 +60,7 @@ TEST_P(ArchiveEditFailureTest, ThrowsItsMessageOrReturnsFalse)
     CModuleArchive archive;
     Fill(archive);
     const auto before = NodeNames(archive);
-    EXPECT_EQ(ErrorOf([&] { GetParam().operation(archive); }), GetParam().message);
+    EXPECT_EQ(test::ModuleErrorOf([&] { GetParam().operation(archive); }), GetParam().message);
     EXPECT_EQ(NodeNames(archive), before) << "a refused edit changes nothing";
     EXPECT_FALSE(GetParam().tryOperation(archive));
     EXPECT_EQ(NodeNames(archive), before);
@@ -155,7 +138,6 @@ TEST(ArchiveEditTest, AddCreatesMissingParentsAndNormalizes)
     EXPECT_EQ(NodeNames(archive), (std::vector<std::string>{".", "data", "data\\module.xml"}));
     EXPECT_TRUE(archive.IsDirectory("data"));
     EXPECT_EQ(archive.Find("data\\module.xml")->GetDataView(), "<m/>");
-    EXPECT_EQ(ErrorOf([&] { Add(archive, "DATA\\MODULE.XML", "again"); }), "Could not add file: file already exist.");
 
     Add(archive, "a\\b\\c\\deep.txt", "deep");
     EXPECT_TRUE(archive.IsDirectory("a\\b\\c"));
@@ -177,8 +159,6 @@ TEST(ArchiveEditTest, RemoveAndDestroy)
 
     archive.RemoveFile("empty");
     EXPECT_EQ(archive.Find("empty"), nullptr);
-    EXPECT_EQ(ErrorOf([&] { archive.RemoveFile("one"); }),
-              "Could not remove file: it is a directory with subsequent files; use DestroyDirectory() instead.");
     archive.RemoveFile("one\\file");
     archive.RemoveFile("one");
 
@@ -188,7 +168,7 @@ TEST(ArchiveEditTest, RemoveAndDestroy)
     EXPECT_EQ(archive.GetRoot()->GetFirstChild()->GetPreviousSibling(), nullptr);
 
     archive.RemoveFile("last");
-    EXPECT_EQ(ErrorOf([&] { archive.RemoveFile("."); }), "Could not remove file: the main directory cannot be removed.");
+    EXPECT_EQ(test::ModuleErrorOf([&] { archive.RemoveFile("."); }), "Could not remove file: the main directory cannot be removed.");
     EXPECT_EQ(archive.GetNodeCount(), 1u);
 }
 
@@ -286,10 +266,7 @@ TEST_P(ArchiveRoundTripTest, SaveAndReopenGiveTheSameTree)
 {
     test::CTempDir dir;
     CModuleArchive archive;
-    std::string big(200000, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>("module data "[i % 12] + (i / 4096) % 3);
-    }
+    const std::string big = test::SampleBytes(200000);
     Add(archive, "data/module.xml", "<Module/>");
     Add(archive, "data/big.bin", big);
     Add(archive, "empty.txt", "");
@@ -361,19 +338,8 @@ TEST(ArchiveSaveTest, RootOnlyArchiveLayout)
 TEST(ArchiveSaveTest, ReadAndSaveAgainGivesPreOrderEntries)
 {
     // Root not first and children out of entry order on disk.
-    test::RawArchive raw = test::Raw({});
-    raw.entries.resize(3);
-    raw.entries[0].name = "b";
-    raw.entries[0].kind = 1;
-    raw.entries[0].content = "B";
-    raw.entries[1].name = ".";
-    raw.entries[1].firstChild = 2;
-    raw.entries[2].name = "a";
-    raw.entries[2].kind = 1;
-    raw.entries[2].content = "A";
-    raw.entries[2].nextSibling = 0;
     CModuleArchive archive;
-    archive.OpenMemory(test::BuildRawArchive(raw));
+    archive.OpenMemory(test::BuildRawArchive(test::Raw({test::File("b", "B"), test::Dir(".", 2), test::File("a", "A", 1, 0)})));
     CModuleArchive reread;
     reread.OpenMemory(archive.SaveToMemory());
     EXPECT_EQ(NodeNames(reread), (std::vector<std::string>{".", "a", "b"}));
@@ -391,25 +357,21 @@ TEST(ArchiveSaveTest, AFailedSaveLeavesTheOldFileUntouched)
     // A target that cannot be replaced: a folder is in the way.
     std::filesystem::create_directories(dir / "folder.modl/inside");
     CModuleArchive other;
-    const std::string message = ErrorOf([&] { other.Save(dir / "folder.modl"); });
+    const std::string message = test::ModuleErrorOf([&] { other.Save(dir / "folder.modl"); });
     EXPECT_TRUE(message.starts_with("Could not save archive: ")) << message;
     EXPECT_GT(message.size(), std::string("Could not save archive: ").size()) << "the reason is named";
     EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.modl/inside"));
 
     // Writing stops part way (the file size limit): the old archive stays.
-    std::string big(1 << 20, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>(i * 2654435761u >> 13);
-    }
     CModuleArchive large;
-    Add(large, "big.bin", big);
+    Add(large, "big.bin", test::SampleBytes(1 << 20));
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = saved;
     limited.rlim_cur = 64 * 1024;
     ::setrlimit(RLIMIT_FSIZE, &limited);
-    const std::string writeMessage = ErrorOf([&] { large.Save(dir / "a.modl"); });
+    const std::string writeMessage = test::ModuleErrorOf([&] { large.Save(dir / "a.modl"); });
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_TRUE(writeMessage.starts_with("Could not save archive: ")) << writeMessage;

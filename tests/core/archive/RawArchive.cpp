@@ -1,29 +1,26 @@
 #include "RawArchive.h"
 
-#include <zlib.h>
+#include "archive/ArchiveFormat.h"
+#include "archive/ModuleArchive.h"
+#include "archive/ZLibCompression.h"
 
 namespace bram::test {
 
 std::uint32_t Crc(const std::string& data)
 {
-    return static_cast<std::uint32_t>(
-        ::crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    return CZLibCompression().Checksum(data.data(), static_cast<std::uint32_t>(data.size()), 0);
 }
 
 std::uint32_t GetU32(const std::string& image, std::size_t offset)
 {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) {
-        v = v << 8 | static_cast<unsigned char>(image.at(offset + static_cast<std::size_t>(i)));
-    }
-    return v;
+    (void)image.at(offset + 3);
+    return archive_format::LoadU32(reinterpret_cast<const std::uint8_t*>(image.data() + offset));
 }
 
 void PutU32(std::string& image, std::size_t offset, std::uint32_t value)
 {
-    for (int i = 0; i < 4; ++i) {
-        image.at(offset + static_cast<std::size_t>(i)) = static_cast<char>(value >> (8 * i));
-    }
+    (void)image.at(offset + 3);
+    archive_format::StoreU32(reinterpret_cast<std::uint8_t*>(image.data() + offset), value);
 }
 
 static void Append(std::string& out, std::uint32_t value)
@@ -32,11 +29,13 @@ static void Append(std::string& out, std::uint32_t value)
     PutU32(out, out.size() - 4, value);
 }
 
-std::string Deflate(const std::string& data)
+static std::string Deflate(const std::string& data)
 {
-    uLongf length = ::compressBound(data.size());
-    std::string out(length, '\0');
-    ::compress(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()), data.size());
+    const CZLibCompression codec;
+    const auto size = static_cast<std::uint32_t>(data.size());
+    std::string out(codec.CompressBound(size), '\0');
+    std::uint32_t length = static_cast<std::uint32_t>(out.size());
+    codec.Compress(out.data(), length, data.data(), size);
     out.resize(length);
     return out;
 }
@@ -45,6 +44,15 @@ void FixBody(std::string& image)
 {
     PutU32(image, 12, static_cast<std::uint32_t>(image.size() - 20));
     PutU32(image, 16, Crc(image.substr(20)));
+}
+
+std::vector<std::string> NodeNames(const CModuleArchive& archive)
+{
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < archive.GetNodeCount(); ++i) {
+        names.push_back(archive.GetNode(i)->GetName());
+    }
+    return names;
 }
 
 std::string BuildRawArchive(const RawArchive& archive)
@@ -65,17 +73,12 @@ std::string BuildRawArchive(const RawArchive& archive)
             sum = Crc(e.content);
             data += stored;
         }
-        Append(directory, e.kind);
-        Append(directory, e.offset.value_or(offset));
-        Append(directory, e.size.value_or(size));
-        Append(directory, e.packedSize.value_or(packed));
-        Append(directory, e.checksum.value_or(sum));
-        Append(directory, static_cast<std::uint32_t>(e.name.size()));
-        Append(directory, 0);
-        Append(directory, e.firstChild);
-        Append(directory, e.nextSibling);
-        Append(directory, kNone);
-        Append(directory, kNone);
+        for (std::uint32_t field : {e.kind, e.offset.value_or(offset), e.size.value_or(size),
+                                    e.packedSize.value_or(packed), e.checksum.value_or(sum),
+                                    static_cast<std::uint32_t>(e.name.size()), 0u, e.firstChild, e.nextSibling, kNone,
+                                    kNone}) {
+            Append(directory, field);
+        }
         for (char c : e.name) {
             directory += c;
             directory += '\0';
@@ -83,25 +86,21 @@ std::string BuildRawArchive(const RawArchive& archive)
         directory.append(2, '\0');
     }
     std::string out;
-    Append(out, 0x6C646F6D);
-    Append(out, 1);
-    Append(out, 1);
-    Append(out, 0);
-    Append(out, 0);
-    Append(out, 0x656C6966);
-    Append(out, static_cast<std::uint32_t>(data.size()));
+    for (std::uint32_t field : {archive_format::kMagicModl, 1u, 1u, 0u, 0u, archive_format::kMagicFile,
+                                static_cast<std::uint32_t>(data.size())}) {
+        Append(out, field);
+    }
     out += data;
-    Append(out, 0x7269646D);
+    Append(out, archive_format::kMagicMdir);
     const std::size_t sectionPos = out.size();
     Append(out, 0);
     Append(out, archive.directoryCompression);
+    Append(out, static_cast<std::uint32_t>(directory.size()));
     if (archive.directoryCompression == 1) {
-        Append(out, static_cast<std::uint32_t>(directory.size()));
         Append(out, Crc(directory));
         out += directory;
     } else {
         const std::string packedDirectory = archive.directoryCompression == 2 ? Deflate(directory) : directory;
-        Append(out, static_cast<std::uint32_t>(directory.size()));
         Append(out, static_cast<std::uint32_t>(packedDirectory.size()));
         Append(out, Crc(directory));
         out += packedDirectory;

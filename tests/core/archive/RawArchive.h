@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace bram {
+class CModuleArchive;
+}
+
 namespace bram::test {
 
 inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -22,17 +26,32 @@ struct RawEntry {
     std::optional<std::string> stored; // the bytes placed in the data area
 };
 
+inline RawEntry Dir(std::string name, std::uint32_t child = kNone, std::uint32_t next = kNone)
+{
+    RawEntry e;
+    e.name = std::move(name);
+    e.firstChild = child;
+    e.nextSibling = next;
+    return e;
+}
+
+inline RawEntry File(std::string name, std::string content, std::uint32_t kind = 1, std::uint32_t next = kNone)
+{
+    RawEntry e = Dir(std::move(name), kNone, next);
+    e.kind = kind;
+    e.content = std::move(content);
+    return e;
+}
+
 struct RawArchive {
     std::vector<RawEntry> entries;
     std::uint32_t directoryCompression = 1;
     std::optional<std::uint32_t> entryCount;
 };
 
-inline RawArchive Raw(std::vector<RawEntry> entries)
+inline RawArchive Raw(std::vector<RawEntry> entries, std::uint32_t directoryCompression = 1)
 {
-    RawArchive raw;
-    raw.entries = std::move(entries);
-    return raw;
+    return {std::move(entries), directoryCompression, std::nullopt};
 }
 
 std::string BuildRawArchive(const RawArchive& archive);
@@ -42,6 +61,8 @@ void FixBody(std::string& image);
 std::uint32_t Crc(const std::string& data);
 std::uint32_t GetU32(const std::string& image, std::size_t offset);
 void PutU32(std::string& image, std::size_t offset, std::uint32_t value);
-std::string Deflate(const std::string& data);
+
+// The node names in node order.
+std::vector<std::string> NodeNames(const CModuleArchive& archive);
 
 } // namespace bram::test

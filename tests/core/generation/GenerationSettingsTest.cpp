@@ -14,6 +14,7 @@
 #include "settings/ApplicationBase.h"
 
 #include <gtest/gtest.h>
+#include <span>
 
 namespace bram {
 namespace {
@@ -90,6 +91,19 @@ protected:
         return "Loading Verification failed.\nError message: " + message + "\n";
     }
 
+    struct Case {
+        std::string xml;
+        std::string message; // "" when the file is accepted
+    };
+
+    // Each case through the loader: its verification message or no log at all.
+    void Check(std::span<const Case> cases, bool scriptCreation)
+    {
+        for (const Case& c : cases) {
+            EXPECT_EQ(scriptCreation ? ScriptCreationFailure(c.xml) : FunctionDefinitionFailure(c.xml), c.message.empty() ? "" : Verification(c.message)) << c.xml;
+        }
+    }
+
     test::CTempDir m_dir;
     CIniSettings m_settings;
     CLoadingProgress m_progress;
@@ -102,10 +116,9 @@ TEST_F(GenerationSettingsTest, FunctionDefinitionChecks)
     const std::string valid = test::FunctionDefinitionXml();
     const auto element = [](const std::string& name) { return "Element 'FunctionDefinition'->'" + name + "' expected."; };
     const auto text = [](const std::string& name) { return "Text in 'FunctionDefinition'->'" + name + "' expected."; };
-    struct {
-        std::string xml;
-        std::string message; // "" when the file is accepted
-    } cases[] = {
+    const std::string badIndex = "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'";
+    const auto index = [&](const std::string& value) { return With(valid, ">2</AddLocals", ">" + value + "</AddLocals"); };
+    const Case cases[] = {
         {valid, ""},
         {With(valid, "<TriggerPrefix>", "<Extra>ignored</Extra><TriggerPrefix>"), ""},
         {"<Other/>", "root element 'FunctionDefinition' expected"},
@@ -124,21 +137,18 @@ TEST_F(GenerationSettingsTest, FunctionDefinitionChecks)
         {With(valid, "<AddLocalsBeforeIndex>2</AddLocalsBeforeIndex>", ""), element("AddLocalsBeforeIndex")},
         {With(valid, "<AddLocalsBeforeIndex>2</AddLocalsBeforeIndex>", "<AddLocalsBeforeIndex/>"),
          text("AddLocalsBeforeIndex")},
-        {With(valid, ">2</AddLocals", ">0</AddLocals"), "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'"},
-        {With(valid, ">2</AddLocals", ">abc</AddLocals"), "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'"},
-        {With(valid, ">2</AddLocals", "><![CDATA[ 1]]></AddLocals"), ""},
-        {With(valid, ">2</AddLocals", "><![CDATA[ ]]></AddLocals"), "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'"},
-        {With(valid, ">2</AddLocals", ">-4</AddLocals"), "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'"},
+        {index("0"), badIndex},
+        {index("abc"), badIndex},
+        {index("<![CDATA[ 1]]>"), ""},
+        {index("<![CDATA[ ]]>"), badIndex},
+        {index("-4"), badIndex},
         {With(With(valid, "<FunctionBlocks>", "<Blocks>"), "</FunctionBlocks>", "</Blocks>"), element("FunctionBlocks")},
         {With(valid, "<Block>Events</Block><Block>Actions</Block>", ""), "A function block is needed."},
         {With(valid, "<Block>Events</Block>", "<Block/>"), "Text in 'FunctionDefinition'->'FunctionBlocks'->'Block' expected."},
         {With(valid, "<Block>Events</Block>", "<Block>events</Block>"),
          "Invalid block name in 'FunctionDefinition'->'FunctionBlocks'->'Block."},
     };
-    for (const auto& c : cases) {
-        const std::string log = FunctionDefinitionFailure(c.xml);
-        EXPECT_EQ(log, c.message.empty() ? "" : Verification(c.message)) << c.xml;
-    }
+    Check(cases, false);
 }
 
 TEST_F(GenerationSettingsTest, FunctionDefinitionFileFailures)
@@ -159,10 +169,7 @@ TEST_F(GenerationSettingsTest, ScriptCreationChecks)
 {
     Settings("[ScriptCreation]\nDefinitions=Data\\sc.xml\n");
     const std::string valid = test::ScriptCreationXml();
-    struct {
-        std::string xml;
-        std::string message;
-    } cases[] = {
+    const Case cases[] = {
         {valid, ""},
         {With(valid, "<CommentUseType>Str</CommentUseType>", ""), "'ScriptCreation/CommentUseType' expected."},
         {With(valid, "<CommentUseType>Str</CommentUseType>", "<CommentUseType/>"), "Text or CDATA expected."},
@@ -184,10 +191,7 @@ TEST_F(GenerationSettingsTest, ScriptCreationChecks)
         {With(valid, "<VariablePrefix>v_</VariablePrefix>", ""), "'ScriptCreation/VariablePrefix' expected."},
         {With(valid, "<VariablePrefix>v_</VariablePrefix>", "<VariablePrefix/>"), "Text or CDATA expected."},
     };
-    for (const auto& c : cases) {
-        const std::string log = ScriptCreationFailure(c.xml);
-        EXPECT_EQ(log, c.message.empty() ? "" : Verification(c.message)) << c.xml;
-    }
+    Check(cases, true);
 }
 
 TEST_F(GenerationSettingsTest, ScriptCreationFileFailures)
@@ -210,13 +214,7 @@ TEST_F(GenerationSettingsTest, ValuesReachTheirHoldersOnce)
     test::WriteFile(m_dir / "Data/fd.xml", fd);
     test::WriteFile(m_dir / "Data/sc.xml", test::ScriptCreationXml());
     m_progress.AddFileTask(m_dir / "Data/fd.xml");
-    class Recorder : public ILoadingDisplay {
-    public:
-        void ShowStageText(const std::string&) override {}
-        void ShowDetailText(const std::string&) override {}
-        void ShowProgress(int position) override { positions.push_back(position); }
-        std::vector<int> positions;
-    } recorder;
+    test::CProgressRecorder recorder;
     m_progress.SetDisplay(&recorder);
     LoadFunctionDefinition(m_dir / "Data/", m_progress);
     LoadScriptCreation("/elsewhere/", m_progress);

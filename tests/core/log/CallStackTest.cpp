@@ -9,8 +9,6 @@
 namespace bram {
 namespace {
 
-std::string Hex(std::uintptr_t value) { return HexAddress(value); }
-
 TEST(CallStackTest, FrameLinesInEveryForm)
 {
     CStackFrame known;
@@ -36,10 +34,10 @@ TEST(CallStackTest, FrameLinesInEveryForm)
         const CStackFrame& frame;
         std::string line;
     } cases[] = {
-        {known, "\tbrambleton!bram::CState::Load() + 0x24 (\t" + Hex(0x10) + " [" + Hex(0x20) + "]\t" + Hex(0x30) +
-                    " [invalidptr]\t) (file: /src/State.cpp, line 42 + 0x3)\n"},
-        {section, "\tlibx.so!000e:" + Hex(0x1a0).substr(2) + " (" + Hex(0x7000) + ") (\t)\n"},
-        {unknown, "\t(Unknown module)!(unknown function: " + Hex(0xdead) + ") (\t)\n"},
+        {known, "\tbrambleton!bram::CState::Load() + 0x24 (\t" + HexAddress(0x10) + " [" + HexAddress(0x20) + "]\t" +
+                    HexAddress(0x30) + " [invalidptr]\t) (file: /src/State.cpp, line 42 + 0x3)\n"},
+        {section, "\tlibx.so!000e:" + HexAddress(0x1a0).substr(2) + " (" + HexAddress(0x7000) + ") (\t)\n"},
+        {unknown, "\t(Unknown module)!(unknown function: " + HexAddress(0xdead) + ") (\t)\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FormatStackFrame(c.frame), c.line);

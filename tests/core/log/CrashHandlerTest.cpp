@@ -98,20 +98,16 @@ struct CCrashCase {
     const char* place = nullptr; // the function named as the place, when not `function`
 };
 
-void AccessFault() { CrashWithAccessFault(); }
-void DivisionByZero() { CrashWithDivisionByZero(); }
-void UncaughtException() { CrashWithUncaughtException(); }
-void PureVirtualCall() { CrashWithPureVirtualCall(); }
-void StackOverflow() { CrashWithStackOverflow(0); }
-
 const CCrashCase kCrashes[] = {
-    {"AccessFault", &AccessFault, SIGSEGV, "EXCEPTION_ACCESS_VIOLATION", "CrashWithAccessFault", true},
-    {"DivisionByZero", &DivisionByZero, SIGFPE, "EXCEPTION_INT_DIVIDE_BY_ZERO", "CrashWithDivisionByZero", true},
-    {"UncaughtException", &UncaughtException, SIGABRT, "EXCEPTION_UNKNOWN", "CrashWithUncaughtException", false,
-     "ThrowSomething"},
-    {"PureVirtualCall", &PureVirtualCall, SIGABRT, "EXCEPTION_PURE_VIRTUAL_FUNCTION_CALL", "CrashWithPureVirtualCall",
-     false, "CallRunOf"},
-    {"StackOverflow", &StackOverflow, SIGSEGV, "EXCEPTION_STACK_OVERFLOW", "CrashWithStackOverflow", true},
+    {"AccessFault", &CrashWithAccessFault, SIGSEGV, "EXCEPTION_ACCESS_VIOLATION", "CrashWithAccessFault", true},
+    {"DivisionByZero", [] { CrashWithDivisionByZero(); }, SIGFPE, "EXCEPTION_INT_DIVIDE_BY_ZERO",
+     "CrashWithDivisionByZero", true},
+    {"UncaughtException", &CrashWithUncaughtException, SIGABRT, "EXCEPTION_UNKNOWN", "CrashWithUncaughtException",
+     false, "ThrowSomething"},
+    {"PureVirtualCall", &CrashWithPureVirtualCall, SIGABRT, "EXCEPTION_PURE_VIRTUAL_FUNCTION_CALL",
+     "CrashWithPureVirtualCall", false, "CallRunOf"},
+    {"StackOverflow", [] { CrashWithStackOverflow(0); }, SIGSEGV, "EXCEPTION_STACK_OVERFLOW", "CrashWithStackOverflow",
+     true},
 };
 
 class CrashTest : public ::testing::TestWithParam<CCrashCase> {

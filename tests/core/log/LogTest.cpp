@@ -15,47 +15,38 @@ class LogTest : public ::testing::Test {
 protected:
     void TearDown() override { test::ResetProcessState(); }
     test::CTempDir m_dir;
+    const std::string m_log = m_dir / "Log.log";
 };
 
 TEST_F(LogTest, LogIsUtf16WithByteOrderMarkAndNoAddedLineBreaks)
 {
-    const std::string path = m_dir / "Log.log";
-    CDiagnostics::Instance().SetUp(path, m_dir / "Dump", false);
-    const std::string header = test::ReadLog(path);
+    CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", false);
+    const std::string header = test::ReadLog(m_log);
     LogWrite("Größe ");
     LogWriteA("narrow");
     LogPrintf(" %d-%s", 7, "x");
     LogPrintfA("|%05.2f|\n", 3.14159);
     CDiagnostics::Instance().TearDown();
 
-    const std::string bytes = test::ReadFile(path);
+    const std::string bytes = test::ReadFile(m_log);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(header.rfind("----------------------------------- brambleton-----------------------------------\n", 0), 0u);
-    EXPECT_EQ(test::ReadLog(path), header + "Größe narrow 7-x|03.14|\n");
+    EXPECT_EQ(test::ReadLog(m_log), header + "Größe narrow 7-x|03.14|\n");
     // "ö" is one UTF-16 code unit: 0xF6 0x00.
     EXPECT_NE(bytes.find(std::string("\xF6\x00", 2)), std::string::npos);
 }
 
 TEST_F(LogTest, SetUpCreatesTheLogAnewAndWritesAfterTearDownAreDropped)
 {
-    const std::string path = m_dir / "Log.log";
-    test::WriteFile(path, "old content that must go");
-    CDiagnostics::Instance().SetUp(path, "", false);
+    test::WriteFile(m_log, "old content that must go");
+    CDiagnostics::Instance().SetUp(m_log, "", false);
     LogWrite("first\n");
     CDiagnostics::Instance().TearDown();
     LogWrite("dropped\n");
-    const std::string text = test::ReadLog(path);
+    const std::string text = test::ReadLog(m_log);
     EXPECT_EQ(text.find("old content"), std::string::npos);
     EXPECT_NE(text.find("first\n"), std::string::npos);
     EXPECT_EQ(text.find("dropped"), std::string::npos);
-}
-
-TEST_F(LogTest, ObserverSeesWritesWithoutALogFile)
-{
-    std::string seen;
-    CDiagnostics::Instance().SetObserver([&](std::string_view text) { seen += text; });
-    LogPrintf("Error message: %s\n", "boom");
-    EXPECT_EQ(seen, "Error message: boom\n");
 }
 
 TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)
@@ -78,8 +69,7 @@ TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)
 
 TEST_F(LogTest, AssertionWritesItsLineAndAsksWhenPrintAssertionsIsOn)
 {
-    const std::string path = m_dir / "Log.log";
-    CDiagnostics::Instance().SetUp(path, m_dir / "Dump", true);
+    CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", true);
     std::string question;
     SetAssertionQuestionHook([&](const std::string& text) {
         question = text;
@@ -91,22 +81,21 @@ TEST_F(LogTest, AssertionWritesItsLineAndAsksWhenPrintAssertionsIsOn)
               std::string::npos)
         << question;
     EXPECT_EQ(question.rfind("An internal program assertion failed.\r\n\r\n", 0), 0u);
-    EXPECT_NE(test::ReadLog(path).find("Assertion at: file LogTest.cpp, line " + std::to_string(line) + ".\n"),
+    EXPECT_NE(test::ReadLog(m_log).find("Assertion at: file LogTest.cpp, line " + std::to_string(line) + ".\n"),
               std::string::npos);
 }
 
 TEST_F(LogTest, AnsweringYesEndsTheProcessWithExitCodeOne)
 {
-    const std::string path = m_dir / "Log.log";
     EXPECT_EXIT(
         {
-            CDiagnostics::Instance().SetUp(path, m_dir / "Dump", true);
+            CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", true);
             SetAssertionQuestionHook([](const std::string&) { return true; });
             AssertionFailed("State.cpp", 99);
             LogWrite("Program is exiting correctly.\n");
         },
         ::testing::ExitedWithCode(1), "");
-    const std::string text = test::ReadLog(path);
+    const std::string text = test::ReadLog(m_log);
     const auto at = text.find("Assertion at: file State.cpp, line 99.\nCallstack:\n\t");
     ASSERT_NE(at, std::string::npos) << text;
     EXPECT_TRUE(text.ends_with(")\n\n")) << "the log ends with the call stack";

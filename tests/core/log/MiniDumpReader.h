@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
-#include <dirent.h>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -146,14 +146,11 @@ inline CReadDump ReadMiniDump(const std::string& bytes)
 inline std::vector<std::string> ListDumpFiles(const std::string& folder)
 {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.ends_with(".dmp")) {
-                names.push_back(folder + name);
-            }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.path().extension() == ".dmp") {
+            names.push_back(folder + entry.path().filename().string());
         }
-        ::closedir(dir);
     }
     return names;
 }

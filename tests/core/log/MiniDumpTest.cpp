@@ -15,21 +15,19 @@ namespace {
 
 TEST(MiniDumpTest, FileNameCarriesTheUtcTimeWithoutLeadingZeros)
 {
-    std::tm utc{};
-    utc.tm_year = 2007 - 1900;
-    utc.tm_mon = 2;
-    utc.tm_mday = 3;
-    utc.tm_hour = 9;
-    utc.tm_min = 5;
-    utc.tm_sec = 0;
-    EXPECT_EQ(MiniDumpFileName("/home/u/.local/share/brambleton/Dump", utc),
+    const auto utc = [](int month, int day, int hour, int minute, int second) {
+        std::tm t{};
+        t.tm_year = 2007 - 1900;
+        t.tm_mon = month - 1;
+        t.tm_mday = day;
+        t.tm_hour = hour;
+        t.tm_min = minute;
+        t.tm_sec = second;
+        return t;
+    };
+    EXPECT_EQ(MiniDumpFileName("/home/u/.local/share/brambleton/Dump", utc(3, 3, 9, 5, 0)),
               "/home/u/.local/share/brambleton/Dump_3-3-2007_9-5-0.dmp");
-    utc.tm_mday = 31;
-    utc.tm_mon = 11;
-    utc.tm_hour = 23;
-    utc.tm_min = 59;
-    utc.tm_sec = 58;
-    EXPECT_EQ(MiniDumpFileName("Dump", utc), "Dump_31-12-2007_23-59-58.dmp");
+    EXPECT_EQ(MiniDumpFileName("Dump", utc(12, 31, 23, 59, 58)), "Dump_31-12-2007_23-59-58.dmp");
 }
 
 TEST(MiniDumpTest, DumpsOfTheSameSecondDoNotReplaceEachOther)

@@ -147,22 +147,10 @@ TEST_F(ModuleLoadingTest, FailuresOfNeededModulesAndArchives)
     a.needs = {"missing"};
     const std::string path = Write("a", a);
     test::WriteFile(m_dir / "Modules/broken.modl", "not an archive");
-    struct {
-        std::vector<std::string> paths;
-        std::string message;
-    } cases[] = {
-        {{path}, "Could not open archive file."},
-        {{m_dir / "Modules/broken.modl"}, "Header expected (modl)"},
-    };
-    for (const auto& c : cases) {
-        ReleaseAllModules();
-        try {
-            LoadModules(c.paths, nullptr);
-            ADD_FAILURE() << "no exception";
-        } catch (const CModuleException& e) {
-            EXPECT_EQ(e.GetErrorMessage(), c.message);
-        }
-    }
+    EXPECT_EQ(test::ModuleErrorOf([&] { LoadModules({path}, nullptr); }), "Could not open archive file.");
+    ReleaseAllModules();
+    EXPECT_EQ(test::ModuleErrorOf([&] { LoadModules({m_dir / "Modules/broken.modl"}, nullptr); }),
+              "Header expected (modl)");
     EXPECT_THROW(GetModule(GetModuleCount()), CModuleException);
 }
 
@@ -223,31 +211,14 @@ TEST_F(ModuleLoadingTest, StringTablesLocalizeNamesWithFallBacks)
     CDiagnostics::Instance().SetObserver(nullptr);
 
     EXPECT_EQ(m->GetScriptData(0), "-- runtime\n");
-    const struct {
-        unsigned index;
-        const char* message;
-    } failures[] = {{1, "No script data."}, {2, "Invalid index."}};
-    for (const auto& f : failures) {
-        try {
-            (void)m->GetScriptData(f.index);
-            ADD_FAILURE() << f.index;
-        } catch (const CModuleException& e) {
-            EXPECT_EQ(e.GetErrorMessage(), f.message);
-        }
-    }
+    EXPECT_EQ(test::ModuleErrorOf([&] { (void)m->GetScriptData(1); }), "No script data.");
+    EXPECT_EQ(test::ModuleErrorOf([&] { (void)m->GetScriptData(2); }), "Invalid index.");
     EXPECT_THROW((void)m->GetScriptName(2), CModuleException);
 }
 
 TEST_F(ModuleLoadingTest, ProgressFollowsTheSections)
 {
-    class Recorder : public ILoadingDisplay {
-    public:
-        void ShowStageText(const std::string& text) override { stages.push_back(text); }
-        void ShowDetailText(const std::string&) override {}
-        void ShowProgress(int position) override { positions.push_back(position); }
-        std::vector<int> positions;
-        std::vector<std::string> stages;
-    } recorder;
+    test::CProgressRecorder recorder;
     ModuleSource source;
     source.types = TypeXml("A") + TypeXml("B");
     const std::string path = Write("M", source);

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <span>
 
 namespace bram {
 namespace {
@@ -83,21 +84,30 @@ std::string Structure(const Overrides& o = {})
 
 // The message of the CModuleException that reading the module raises, or
 // "" when it loads.
-std::string LoadError(const ModuleSource& source)
+std::string LoadError(const std::string& xml)
 {
     ReleaseAllModules();
-    try {
-        CreateModuleFromXml("M", test::ModuleXml(source));
-    } catch (const CModuleException& e) {
-        return e.GetErrorMessage();
-    }
-    return {};
+    return test::ModuleErrorOf([&] { CreateModuleFromXml("M", xml); });
 }
+
+std::string LoadError(const ModuleSource& source) { return LoadError(test::ModuleXml(source)); }
 
 struct Case {
     std::string xml;
     std::string message;
 };
+
+// Loads a module with the standard types per case, after `put` placed the
+// case's XML in it.
+void ExpectMessages(std::span<const Case> cases, const std::function<void(ModuleSource&, const std::string&)>& put)
+{
+    for (const Case& c : cases) {
+        ModuleSource source;
+        source.types = test::StandardTypes();
+        put(source, c.xml);
+        EXPECT_EQ(LoadError(source), c.message) << c.xml;
+    }
+}
 
 class ModuleXmlTest : public ::testing::Test {
 protected:
@@ -143,11 +153,7 @@ TEST_F(ModuleXmlTest, TypeMessages)
          "Text or CDATA in " + rep + "->'By' expected."},
         {type(str + "<Replacements><Replacement><What>a</What><By><![CDATA[]]></By></Replacement></Replacements>"), ""},
     };
-    for (const Case& c : cases) {
-        ModuleSource source;
-        source.types = c.xml;
-        EXPECT_EQ(LoadError(source), c.message) << c.xml;
-    }
+    ExpectMessages(cases, [](ModuleSource& s, const std::string& xml) { s.types = xml; });
 }
 
 TEST_F(ModuleXmlTest, BlockMessages)
@@ -178,12 +184,7 @@ TEST_F(ModuleXmlTest, BlockMessages)
         {Block({{"Type", "num"}}), "Valid type name in " + k + "->'Type' expected."},
         {Block({{"Type", "<Name>Later</Name>"}}), "Valid type name in " + k + "->'Type' expected."},
     };
-    for (const Case& c : cases) {
-        ModuleSource source;
-        source.types = test::StandardTypes();
-        source.blocks = c.xml;
-        EXPECT_EQ(LoadError(source), c.message) << c.xml;
-    }
+    ExpectMessages(cases, [](ModuleSource& s, const std::string& xml) { s.blocks = xml; });
 }
 
 TEST_F(ModuleXmlTest, ConstantMessages)
@@ -204,12 +205,17 @@ TEST_F(ModuleXmlTest, ConstantMessages)
         {Constant({{"Type", "Nope"}}), "Valid type name in " + k + "->'Type' expected."},
         {Constant({{"Type", "Var"}}), "Type of 'Constants'->'Constant' can't be a variable type."},
     };
-    for (const Case& c : cases) {
-        ModuleSource source;
-        source.types = test::StandardTypes() + "<Type><Name>Var</Name><RealType>Variable</RealType><CreationInstruction/></Type>";
-        source.constants = c.xml;
-        EXPECT_EQ(LoadError(source), c.message) << c.xml;
-    }
+    ExpectMessages(cases, [](ModuleSource& s, const std::string& xml) {
+        s.types += "<Type><Name>Var</Name><RealType>Variable</RealType><CreationInstruction/></Type>";
+        s.constants = xml;
+    });
+}
+
+// A structure or call beside the block B.
+void PutInstruction(ModuleSource& source, const std::string& xml)
+{
+    source.blocks = Block();
+    (xml.starts_with("<Structure>") ? source.structures : source.calls) = xml;
 }
 
 // Structures and calls share their rules; only the kind words differ.
@@ -241,13 +247,7 @@ TEST_F(ModuleXmlTest, StructureAndCallMessages)
             {kind.make({{"Type", "Void"}}), "Valid type name in " + k + "->'Type' expected."},
             {kind.make({{"Parameters", std::nullopt}}), "Element " + k + "->'Parameters' expected."},
         };
-        for (const Case& c : cases) {
-            ModuleSource source;
-            source.types = test::StandardTypes();
-            source.blocks = Block();
-            (k.find("Structure") != std::string::npos ? source.structures : source.calls) = c.xml;
-            EXPECT_EQ(LoadError(source), c.message) << c.xml;
-        }
+        ExpectMessages(cases, PutInstruction);
     }
 
     const std::string s = "'Structures'->'Structure'";
@@ -265,13 +265,7 @@ TEST_F(ModuleXmlTest, StructureAndCallMessages)
         {Call({{"RawInstruction", "<![CDATA[]]>"}}), "Text in 'Calls'->'Call'->'RawInstruction' expected."},
         {Call({{"Parameters", ""}, {"RawInstruction", "<![CDATA[]]>"}}), ""},
     };
-    for (const Case& c : structureCases) {
-        ModuleSource source;
-        source.types = test::StandardTypes();
-        source.blocks = Block();
-        (c.xml.starts_with("<Structure>") ? source.structures : source.calls) = c.xml;
-        EXPECT_EQ(LoadError(source), c.message) << c.xml;
-    }
+    ExpectMessages(structureCases, PutInstruction);
 }
 
 TEST_F(ModuleXmlTest, ParameterMessages)
@@ -307,20 +301,12 @@ TEST_F(ModuleXmlTest, ParameterMessages)
         {reference(""), "Text in " + k + "->'ReferenceTo' expected."},
         {reference("0"), "Invalid reference number."},
     };
-    for (const Case& c : cases) {
-        ModuleSource source;
-        source.types = test::StandardTypes();
-        source.calls = Call({{"Parameters", c.xml}});
-        EXPECT_EQ(LoadError(source), c.message) << c.xml;
-    }
+    ExpectMessages(cases, [](ModuleSource& s, const std::string& xml) { s.calls = Call({{"Parameters", xml}}); });
     // A reference must point before itself.
     const Case second[] = {{"0", ""}, {"abc", ""}, {"1", "Invalid reference number."}, {"-1", "Invalid reference number."}};
-    for (const Case& c : second) {
-        ModuleSource source;
-        source.types = test::StandardTypes();
-        source.calls = Call({{"Parameters", Parameter() + reference(c.xml)}});
-        EXPECT_EQ(LoadError(source), c.message) << c.xml;
-    }
+    ExpectMessages(second, [&](ModuleSource& s, const std::string& to) {
+        s.calls = Call({{"Parameters", Parameter() + reference(to)}});
+    });
 }
 
 TEST_F(ModuleXmlTest, OutlineMessages)
@@ -355,14 +341,7 @@ TEST_F(ModuleXmlTest, OutlineMessages)
         {"<Other><NeededModules/><Data/></Other>", "Element 'Module'->'NeededModules' expected."},
     };
     for (const Case& c : cases) {
-        ReleaseAllModules();
-        std::string message;
-        try {
-            CreateModuleFromXml("M", c.xml);
-        } catch (const CModuleException& e) {
-            message = e.GetErrorMessage();
-        }
-        EXPECT_EQ(message, c.message) << c.xml;
+        EXPECT_EQ(LoadError(c.xml), c.message) << c.xml;
     }
 }
 
