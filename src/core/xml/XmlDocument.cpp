@@ -152,6 +152,24 @@ std::optional<std::string> CXmlNode::FindText() const
     return std::nullopt;
 }
 
+std::optional<std::string> CXmlNode::FindJoinedText() const
+{
+    const pugi::xml_node node = Checked();
+    auto isText = [](pugi::xml_node n) { return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata; };
+    pugi::xml_node child = isText(node) ? node : node.first_child();
+    while (child && !isText(child)) {
+        child = child.next_sibling();
+    }
+    if (!child) {
+        return std::nullopt;
+    }
+    std::string text = child.value();
+    for (child = child.next_sibling(); child && isText(child); child = child.next_sibling()) {
+        text += child.value();
+    }
+    return text;
+}
+
 std::string CXmlNode::GetText() const { return FindText().value_or(std::string()); }
 
 std::optional<std::string> CXmlNode::GetAttribute(std::string_view name) const
@@ -181,17 +199,24 @@ CXmlNode CXmlNode::AppendElement(std::string_view name)
     return CXmlNode(Checked().append_child(std::string(name).c_str()));
 }
 
+CXmlNode CXmlNode::AppendElement(const char* name) { return CXmlNode(Checked().append_child(name)); }
+
+void CXmlNode::AppendAttribute(const char* name, const char* value)
+{
+    Checked().append_attribute(name).set_value(value);
+}
+
 CXmlNode CXmlNode::AppendText(std::string_view text)
 {
     pugi::xml_node node = Checked().append_child(pugi::node_pcdata);
-    node.set_value(std::string(text).c_str());
+    node.set_value(text.data(), text.size());
     return CXmlNode(node);
 }
 
 CXmlNode CXmlNode::AppendCData(std::string_view text)
 {
     pugi::xml_node node = Checked().append_child(pugi::node_cdata);
-    node.set_value(std::string(text).c_str());
+    node.set_value(text.data(), text.size());
     return CXmlNode(node);
 }
 

@@ -53,6 +53,9 @@ public:
     // For an element: the text of its first text or CDATA child, or nullopt
     // when it has none. For a text or CDATA node: its own text.
     std::optional<std::string> FindText() const;
+    // As FindText, joined with the text and CDATA nodes that directly follow
+    // the first one (a writer splits a CDATA section holding "]]>" in two).
+    std::optional<std::string> FindJoinedText() const;
     // As FindText, but a missing text reads as empty.
     std::string GetText() const;
 
@@ -60,6 +63,11 @@ public:
     void SetAttribute(std::string_view name, std::string_view value);
 
     CXmlNode AppendElement(std::string_view name);
+    // The same for a literal name, without a copy of it.
+    CXmlNode AppendElement(const char* name);
+    // Appends an attribute without looking for an existing one (writers
+    // that set each attribute once).
+    void AppendAttribute(const char* name, const char* value);
     CXmlNode AppendText(std::string_view text);
     CXmlNode AppendCData(std::string_view text);
 
