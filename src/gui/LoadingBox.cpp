@@ -59,6 +59,9 @@ void CLoadingBox::ShowProgress(int position)
 {
     m_bar->setValue(position);
     m_highest = std::max(m_highest, position);
+    if (isVisible()) {
+        ++m_visibleUpdates;
+    }
     PaintNow(m_bar);
 }
 

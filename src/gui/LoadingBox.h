@@ -23,6 +23,8 @@ public:
     QString DetailText() const;
     // The highest position the bar has shown.
     int HighestPosition() const { return m_highest; }
+    // How many bar updates came while the box was on screen.
+    int VisibleUpdates() const { return m_visibleUpdates; }
 
     void ShowStageText(const std::string& text) override;
     void ShowDetailText(const std::string& text) override;
@@ -37,6 +39,7 @@ private:
     QLabel* m_detail;
     QProgressBar* m_bar;
     int m_highest = 0;
+    int m_visibleUpdates = 0;
 };
 
 } // namespace bram::gui
