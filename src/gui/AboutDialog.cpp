@@ -28,6 +28,8 @@ CAboutDialog::CAboutDialog(const QString& folder, QWidget* parent)
     m_thanks->setTextFormat(Qt::PlainText);
     m_thanks->setWordWrap(true);
     m_license->setReadOnly(true);
+    // The file brings its own line breaks.
+    m_license->setLineWrapMode(QPlainTextEdit::NoWrap);
 
     m_version->setText(FormatVersionLine());
     std::string path = folder.toStdString();
@@ -52,7 +54,7 @@ CAboutDialog::CAboutDialog(const QString& folder, QWidget* parent)
     layout->addWidget(group, 1);
     layout->addWidget(m_thanks);
     layout->addWidget(buttons);
-    resize(470, 570);
+    resize(560, 570);
 }
 
 QString CAboutDialog::VersionLine() const { return m_version->text(); }

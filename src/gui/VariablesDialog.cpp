@@ -159,7 +159,6 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
     layout->addWidget(m_list);
     layout->addWidget(buttons);
     resize(520, 340);
-    m_list->setColumnWidth(0, m_list->viewport()->width() / 2);
 
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { OnChange(); });
     connect(m_list, &QTreeWidget::itemChanged, this, &CVariablesDialog::OnItemChanged);
@@ -170,6 +169,19 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
 }
 
 CVariablesDialog::~CVariablesDialog() = default;
+
+void CVariablesDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The columns share the list's client width once it is known.
+    if (!m_columnsSet) {
+        m_columnsSet = true;
+        if (layout() != nullptr) {
+            layout()->activate();
+        }
+        m_list->setColumnWidth(0, m_list->viewport()->width() / 2);
+    }
+}
 
 int CVariablesDialog::RunEditDialog(CVariableEditDialog& dialog) { return dialog.exec(); }
 

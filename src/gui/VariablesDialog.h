@@ -58,6 +58,7 @@ public:
     void reject() override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     // Runs the edit dialog modally; tests answer it here.
     virtual int RunEditDialog(CVariableEditDialog& dialog);
 
@@ -83,6 +84,7 @@ private:
     QAction* m_copy;
     QAction* m_paste;
     bool m_filling = false;
+    bool m_columnsSet = false;
 };
 
 } // namespace bram::gui

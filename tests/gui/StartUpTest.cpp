@@ -140,3 +140,29 @@ TEST_F(StartUpTest, AssertionAsksWhenPrintAssertionsIsOn)
 
 } // namespace
 } // namespace bram
+
+namespace bram {
+namespace {
+
+TEST_F(StartUpTest, SampleDocumentOpensFromTheCommandLine)
+{
+    const QString sample = QString::fromStdString(workspace / "samples/Countdown.bdf");
+    gui::CApplication app;
+    ASSERT_TRUE(app.InitInstance(Folder(), {sample}));
+    EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Brambleton - Countdown.bdf"));
+    const CState* state = app.Document()->GetState();
+    EXPECT_GT(state->GetTriggerCount(), 0u);
+    EXPECT_GT(state->GetGlobalCount(), 0u);
+    EXPECT_FALSE(app.Document()->IsModified());
+    EXPECT_TRUE(prompts.boxes.empty());
+
+    // The opened document turns into a script.
+    prompts.fileAnswers = {QString::fromStdString(workspace / "countdown")};
+    app.MainFrame()->OnGenerateScript();
+    const std::string script = test::ReadFile(workspace / "countdown.lua");
+    EXPECT_NE(script.find("function fn_"), std::string::npos) << script;
+    EXPECT_TRUE(prompts.boxes.empty());
+}
+
+} // namespace
+} // namespace bram
