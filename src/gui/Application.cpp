@@ -41,23 +41,23 @@ bool CApplication::InitInstance(const QString& workingFolder, const QStringList&
     QApplication::processEvents();
 
     bool started = m_core.InitInstance(workingFolder.toStdString(), m_loadingBox->Progress());
+    bool fatal = !started;
     if (started) {
         try {
+            // A command-line file that cannot be read ends start-up after
+            // the document's own report, without the fatal box.
             started = CreateMainWindow(arguments);
         } catch (...) {
             LogWrite("Could not initialize program.\n");
-            m_loadingBox->hide();
-            UserPrompts().MessageBox(nullptr, QMessageBox::Critical, QLatin1String(kFatalErrorTitle),
-                                     QLatin1String(kFatalErrorText), QMessageBox::Ok);
-            return false;
+            started = false;
+            fatal = true;
         }
-    } else {
-        m_loadingBox->hide();
-        UserPrompts().MessageBox(nullptr, QMessageBox::Critical, QLatin1String(kFatalErrorTitle),
-                                 QLatin1String(kFatalErrorText), QMessageBox::Ok);
-        return false;
     }
     m_loadingBox->hide();
+    if (fatal) {
+        UserPrompts().MessageBox(nullptr, QMessageBox::Critical, QLatin1String(kFatalErrorTitle),
+                                 QLatin1String(kFatalErrorText), QMessageBox::Ok);
+    }
     return started;
 }
 

@@ -395,29 +395,25 @@ void CVariablesDialog::OnPaste()
     Refresh(static_cast<int>(m_variables->size()) - 1);
 }
 
-void CVariablesDialog::OnUndo()
-{
-    if (m_undoSteps.empty()) {
-        UserPrompts().Beep();
-        return;
-    }
-    std::unique_ptr<Step> step = std::move(m_undoSteps.back());
-    m_undoSteps.pop_back();
-    step->Undo(*m_variables);
-    m_redoSteps.push_back(std::move(step));
-    Refresh(SelectedRow());
-}
+void CVariablesDialog::OnUndo() { MoveStep(m_undoSteps, m_redoSteps, true); }
 
-void CVariablesDialog::OnRedo()
+void CVariablesDialog::OnRedo() { MoveStep(m_redoSteps, m_undoSteps, false); }
+
+void CVariablesDialog::MoveStep(std::vector<std::unique_ptr<Step>>& from, std::vector<std::unique_ptr<Step>>& to,
+                                bool undo)
 {
-    if (m_redoSteps.empty()) {
+    if (from.empty()) {
         UserPrompts().Beep();
         return;
     }
-    std::unique_ptr<Step> step = std::move(m_redoSteps.back());
-    m_redoSteps.pop_back();
-    step->Redo(*m_variables);
-    m_undoSteps.push_back(std::move(step));
+    std::unique_ptr<Step> step = std::move(from.back());
+    from.pop_back();
+    if (undo) {
+        step->Undo(*m_variables);
+    } else {
+        step->Redo(*m_variables);
+    }
+    to.push_back(std::move(step));
     Refresh(SelectedRow());
 }
 

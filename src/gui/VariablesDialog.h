@@ -67,6 +67,8 @@ private:
 
     int SelectedRow() const;
     void Record(std::unique_ptr<Step> step);
+    // Undo (or redo) the newest step of `from` and move it to `to`; a beep when there is none.
+    void MoveStep(std::vector<std::unique_ptr<Step>>& from, std::vector<std::unique_ptr<Step>>& to, bool undo);
     void Refresh(int selectRow);
     void UpdateMenu();
     void OnItemChanged(QTreeWidgetItem* item, int column);
