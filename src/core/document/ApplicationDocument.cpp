@@ -266,7 +266,9 @@ void CApplicationDocument::PushStep(const std::string& name, HistoryAction undo,
         delete step.GetStateAfter();
     }
     m_redo.clear();
-    if (static_cast<int>(m_undo.size()) <= m_savedPoint) {
+    // Only a saved point beyond the current depth lies on the redo branch
+    // being dropped; at the current depth it stays one undo away.
+    if (static_cast<int>(m_undo.size()) < m_savedPoint) {
         m_savedPoint = -1;
     }
     m_modified = true;
