@@ -244,15 +244,15 @@ bool CXmlDocument::LoadMemory(std::string_view data, CXmlParseError* error)
         }
         utf8 = Utf16LEBytesToUtf8(data);
         encoding = pugi::encoding_utf8;
-    } else {
-        utf8.assign(data);
+        data = utf8;
     }
-    const pugi::xml_parse_result result = m_doc.load_buffer(utf8.data(), utf8.size(), options, encoding);
+    // The parser copies the buffer itself.
+    const pugi::xml_parse_result result = m_doc.load_buffer(data.data(), data.size(), options, encoding);
     if (result) {
         return true;
     }
     if (error != nullptr) {
-        *error = {LineOfOffset(utf8, result.offset), static_cast<int>(result.status), result.description()};
+        *error = {LineOfOffset(data, result.offset), static_cast<int>(result.status), result.description()};
     }
     return false;
 }
