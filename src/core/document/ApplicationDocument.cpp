@@ -170,6 +170,8 @@ bool CApplicationDocument::OpenDocument(const std::string& path, std::string* er
         }
         delete m_state;
         m_state = new CState();
+        // Categories read before the failure would name triggers that are gone.
+        m_categories.Clear();
         SetPath({});
         m_savedPoint = 0;
         m_modified = false;
