@@ -170,6 +170,8 @@ bool CApplicationDocument::OpenDocument(const std::string& path, std::string* er
         }
         delete m_state;
         m_state = new CState();
+        // Categories read before the failure would name triggers that are gone.
+        m_categories.Clear();
         SetPath({});
         m_savedPoint = 0;
         m_modified = false;
@@ -266,7 +268,9 @@ void CApplicationDocument::PushStep(const std::string& name, HistoryAction undo,
         delete step.GetStateAfter();
     }
     m_redo.clear();
-    if (static_cast<int>(m_undo.size()) <= m_savedPoint) {
+    // Only a saved point beyond the current depth lies on the redo branch
+    // being dropped; at the current depth it stays one undo away.
+    if (static_cast<int>(m_undo.size()) < m_savedPoint) {
         m_savedPoint = -1;
     }
     m_modified = true;

@@ -35,9 +35,9 @@ bool IsValidVariableType(const CTypeInfo* type)
 }
 
 // Whole-text decimal integer, blanks around it allowed.
-bool ParseInteger(const std::string& text, long& value)
+bool ParseInteger(const char* text, long& value)
 {
-    const char* begin = text.c_str();
+    const char* begin = text;
     char* end = nullptr;
     errno = 0;
     const long parsed = std::strtol(begin, &end, 10);
@@ -104,8 +104,13 @@ private:
     long Integer(const CXmlNode& element, const char* attribute)
     {
         const std::optional<std::string> text = element.GetAttribute(attribute);
+        return Integer(element, attribute, text ? text->c_str() : nullptr);
+    }
+    // text: the attribute's value as GetAttributes found it, or null.
+    long Integer(const CXmlNode& element, const char* attribute, const char* text)
+    {
         long value = 0;
-        if (!text || !ParseInteger(*text, value)) {
+        if (text == nullptr || !ParseInteger(text, value)) {
             Fail(StringPrintf("Integer attribute '%s' expected in element '%s'.", attribute, element.GetName().c_str()));
         }
         return value;
@@ -127,7 +132,7 @@ private:
     void ReadBlock(const CXmlNode& element, CBlock& block);
     void ReadParameter(const CXmlNode& element, CParameter& parameter);
     CCodeBase* ReadCallValue(const CXmlNode& element, const CTypeInfo* type);
-    CCodeBase* ReadVariableValue(const CXmlNode& element, const CTypeInfo* type);
+    CCodeBase* ReadVariableValue(const CXmlNode& element, const CTypeInfo* type, const char* triggerVariable);
     CCodeBase* ReadConstantValue(const CXmlNode& element, const CTypeInfo* type);
     CCodeBase* ReadLiteralValue(const CXmlNode& element, const CTypeInfo* type);
     void ReadCategorization(const CXmlNode& root);
@@ -143,6 +148,20 @@ private:
     // Every trigger by its name as read, for trigger variables.
     std::unordered_map<std::string, CCodeTrigger*> m_allTriggers;
     CCodeTrigger* m_trigger = nullptr;
+    // Nesting of blocks and values; a limit keeps hostile files from
+    // exhausting the stack here and in every later walk of the tree.
+    int m_depth = 0;
+    static constexpr int kMaxDepth = 500;
+    struct DepthGuard {
+        CDataFileReader& reader;
+        explicit DepthGuard(CDataFileReader& r) : reader(r)
+        {
+            if (++reader.m_depth > kMaxDepth) {
+                reader.Fail("Instructions are nested too deeply.");
+            }
+        }
+        ~DepthGuard() { --reader.m_depth; }
+    };
 };
 
 void CDataFileReader::Read(std::string_view data)
@@ -351,6 +370,7 @@ void CDataFileReader::ReadTriggerBody(const CXmlNode& element, CCodeTrigger& tri
 
 void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
 {
+    const DepthGuard depth(*this);
     if (element.GetType() != EXmlNodeType::Element || element.GetName() != "Block") {
         Fail("Element 'Block' expected.");
     }
@@ -373,8 +393,10 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
         }
     }
     const CXmlNode data = Require(element, "Data", "Element 'Block'->'Data' expected.");
-    for (const CXmlNode& sub : data.Children("SubElement")) {
-        const long codeType = Integer(sub, "type");
+    for (CXmlNode sub = data.Child("SubElement"); !sub.IsNull(); sub = sub.NextSibling("SubElement")) {
+        const char* attributes[2];
+        sub.GetAttributes({"type", "enabled"}, attributes);
+        const long codeType = Integer(sub, "type", attributes[0]);
         const std::string name = RequireText(
             Require(sub, "Name", "Element 'Block'->'Data'->'SubElement'->'Name' expected."), "Text expected.");
         const CCodeInfoBase* definition = nullptr;
@@ -419,12 +441,12 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
         block.AddChild(instruction);
 
         const CXmlNode parameters = Require(sub, "Parameters", "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
-        const std::vector<CXmlNode> parameterElements = parameters.Children("Parameter");
-        if (parameterElements.size() != instruction->GetParameterCount()) {
+        if (parameters.CountChildren("Parameter") != instruction->GetParameterCount()) {
             Fail("Invalid number of parameters in 'Block'->'Data'->'SubElement'->'Parameters'.");
         }
-        for (std::size_t i = 0; i < parameterElements.size(); ++i) {
-            ReadParameter(parameterElements[i], *instruction->GetParameter(i));
+        std::size_t index = 0;
+        for (CXmlNode p = parameters.Child("Parameter"); !p.IsNull(); p = p.NextSibling("Parameter")) {
+            ReadParameter(p, *instruction->GetParameter(index++));
         }
         if (codeType == CodeTypeStructure) {
             const CXmlNode blocks = Require(sub, "Blocks", "Element 'Block'->'Data'->'SubElement'->'Blocks' expected.");
@@ -437,22 +459,28 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
             }
         }
         // After the parameters: an instruction is enabled only when complete.
-        instruction->SetEnabled(Integer(sub, "enabled") != 0);
+        instruction->SetEnabled(Integer(sub, "enabled", attributes[1]) != 0);
     }
 }
 
 void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& parameter)
 {
+    const DepthGuard depth(*this);
     if (element.GetType() != EXmlNodeType::Element || element.GetName() != "Parameter") {
         Fail("Element 'Parameter' expected.");
     }
     const CParameterInfo* info = parameter.GetParameterInfo();
-    const std::string parameterName = info != nullptr ? info->GetName() : std::string();
+    // Names for messages only.
+    const std::string none;
+    const std::string& parameterName = info != nullptr ? info->GetName() : none;
     const CCodeBase* instruction = parameter.GetParent();
-    const std::string instructionName =
-        instruction != nullptr && instruction->GetDefinition() != nullptr ? instruction->GetDefinition()->GetName() : std::string();
+    const std::string& instructionName =
+        instruction != nullptr && instruction->GetDefinition() != nullptr ? instruction->GetDefinition()->GetName() : none;
 
-    if (Integer(element, "values") != 0) {
+    enum { kValues, kRef, kTo, kEmpty, kType, kTriggerVar };
+    const char* attributes[6];
+    element.GetAttributes({"values", "ref", "to", "empty", "type", "triggervar"}, attributes);
+    if (Integer(element, "values", attributes[kValues]) != 0) {
         const std::string text = RequireText(Require(element, "Value", "Element 'Parameter'->'Value' expected."),
                                              "Text in 'Parameter'->'Value' expected.");
         if (parameter.GetChoiceIndex() == -1) {
@@ -474,15 +502,15 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
                           instructionName.c_str()));
     }
     if (info != nullptr && info->IsReference()) {
-        if (Integer(element, "ref") == 0) {
+        if (Integer(element, "ref", attributes[kRef]) == 0) {
             Fail("Reference expected.");
         }
-        const long to = Integer(element, "to");
+        const long to = Integer(element, "to", attributes[kTo]);
         if (to != static_cast<long>(info->GetReferenceTo())) {
             Fail(StringPrintf("Invalid reference: got %ld, %u expected.", to, info->GetReferenceTo()));
         }
     }
-    if (Integer(element, "empty") != 0) {
+    if (Integer(element, "empty", attributes[kEmpty]) != 0) {
         return;
     }
     const CTypeInfo* type = parameter.GetType();
@@ -490,9 +518,9 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
         Fail(StringPrintf("Parameter which current parameter %s references to not set.", parameterName.c_str()));
     }
     CCodeBase* value = nullptr;
-    switch (Integer(element, "type")) {
+    switch (Integer(element, "type", attributes[kType])) {
     case CodeTypeCall: value = ReadCallValue(element, type); break;
-    case CodeTypeVariable: value = ReadVariableValue(element, type); break;
+    case CodeTypeVariable: value = ReadVariableValue(element, type, attributes[kTriggerVar]); break;
     case CodeTypeConstant: value = ReadConstantValue(element, type); break;
     case CodeTypeValue: value = ReadLiteralValue(element, type); break;
     default: Fail("Unknown code type.");
@@ -527,21 +555,21 @@ CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeIn
     }
     NodeGuard call(definition->CreateCode());
     const CXmlNode parameters = Require(element, "Parameters", "Element 'Parameter'->'Parameters' expected.");
-    const std::vector<CXmlNode> parameterElements = parameters.Children("Parameter");
-    if (parameterElements.size() != call->GetParameterCount()) {
+    if (parameters.CountChildren("Parameter") != call->GetParameterCount()) {
         Fail("Invalid number of parameters in 'Parameter'->'Parameters'.");
     }
-    for (std::size_t i = 0; i < parameterElements.size(); ++i) {
-        ReadParameter(parameterElements[i], *call->GetParameter(i));
+    std::size_t index = 0;
+    for (CXmlNode p = parameters.Child("Parameter"); !p.IsNull(); p = p.NextSibling("Parameter")) {
+        ReadParameter(p, *call->GetParameter(index++));
     }
     return call.release();
 }
 
-CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTypeInfo* type)
+CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTypeInfo* type, const char* triggerVariable)
 {
     const std::string name =
         RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
-    if (Integer(element, "triggervar") != 0) {
+    if (Integer(element, "triggervar", triggerVariable) != 0) {
         const auto it = m_allTriggers.find(name);
         if (it != m_allTriggers.end()) {
             for (std::size_t i = 0; i < m_state.GetTriggerVariableCount(); ++i) {

@@ -56,10 +56,20 @@ void VerifyLoading(bool condition, const std::string& message)
 
 namespace {
 
-bool IsParseError(const CXmlParseError& error)
+// Loads a definition file; one that cannot be read is logged with the
+// path, one that does not parse also with the parser's line, code and reason.
+void LoadOrFail(CXmlDocument& doc, const std::string& path, const char* openFailed, const char* errorInformation)
 {
-    return error.code != static_cast<int>(pugi::status_file_not_found) &&
-           error.code != static_cast<int>(pugi::status_io_error);
+    CXmlParseError error;
+    if (doc.LoadFile(path, &error)) {
+        return;
+    }
+    LogPrintf(openFailed, path.c_str());
+    if (error.code != static_cast<int>(pugi::status_file_not_found) &&
+        error.code != static_cast<int>(pugi::status_io_error)) {
+        LogPrintf(errorInformation, error.line, error.code, error.reason.c_str());
+    }
+    throw CUserException();
 }
 
 // The first text child of the root's first child element of that name.
@@ -102,14 +112,7 @@ void LoadFunctionDefinition(const std::string& dataFolder, CLoadingProgress& pro
 
     const std::string path = dataFolder + ToDiskPath(fileName);
     CXmlDocument doc;
-    CXmlParseError error;
-    if (!doc.LoadFile(path, &error)) {
-        LogPrintf("Opening %s failed.\n", path.c_str());
-        if (IsParseError(error)) {
-            LogPrintf("Error information: %d:%d:%s.\n", error.line, error.code, error.reason.c_str());
-        }
-        throw CUserException();
-    }
+    LoadOrFail(doc, path, "Opening %s failed.\n", "Error information: %d:%d:%s.\n");
     const CXmlNode root = doc.GetDocumentElement();
     VerifyLoading(!root.IsNull(), "Start node needed");
     progress.SelectTask(path);
@@ -169,14 +172,7 @@ void LoadScriptCreation(const std::string& programFolder, CLoadingProgress& prog
     }
     const std::string path = ResolveFrom(programFolder, setting);
     CXmlDocument doc;
-    CXmlParseError error;
-    if (!doc.LoadFile(path, &error)) {
-        LogPrintf("Failed to open file %s.\n", path.c_str());
-        if (IsParseError(error)) {
-            LogPrintf("Error information:%d:%d:%s\n", error.line, error.code, error.reason.c_str());
-        }
-        throw CUserException();
-    }
+    LoadOrFail(doc, path, "Failed to open file %s.\n", "Error information:%d:%d:%s\n");
     progress.SelectTask(path);
     progress.SetDetailText(GetLocalizedString("Loading/LoadScriptCreation"));
     CGenerationSettings& settings = CGenerationSettings::Instance();

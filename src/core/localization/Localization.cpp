@@ -74,17 +74,6 @@ bool CLocalizationTable::LoadFromFile(const std::string& path)
     return true;
 }
 
-bool CLocalizationTable::LoadFromMemory(std::string_view data, const std::string& recordedPath)
-{
-    m_path = recordedPath;
-    CXmlDocument doc;
-    if (!doc.LoadMemory(data) || !ReadDocument(doc)) {
-        LogPrintf("Could not open file %s.\n", recordedPath.c_str());
-        return false;
-    }
-    return true;
-}
-
 const std::string* CLocalizationTable::Find(std::string_view identifier) const
 {
     const auto it = m_entries.find(identifier);

@@ -18,14 +18,10 @@ public:
 
     // Reads a string table file; logs "Could not open file" on failure.
     bool LoadFromFile(const std::string& path);
-    // Reads a table from text already in memory (module tables); recordedPath
-    // names it in log lines.
-    bool LoadFromMemory(std::string_view data, const std::string& recordedPath);
 
     // The text of the identifier, or the identifier itself (logged) when missing.
     std::string Lookup(std::string_view identifier) const;
     const std::string* Find(std::string_view identifier) const;
-    void SetEntry(const std::string& identifier, const std::string& text) { m_entries[identifier] = text; }
 
     const std::string& GetPath() const { return m_path; }
     std::size_t GetEntryCount() const { return m_entries.size(); }

@@ -7,32 +7,35 @@
 
 namespace bram {
 
+namespace {
+// Narrow and wide text are both UTF-8 here, so both forms end in one writer.
+void WriteFormatted(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
+void WriteFormatted(const char* format, va_list args)
+{
+    if (CDiagnostics::Instance().IsActive()) {
+        CDiagnostics::Instance().Write(StringPrintfV(format, args));
+    }
+}
+} // namespace
+
 void LogWrite(std::string_view text) { CDiagnostics::Instance().Write(text); }
 
 void LogWriteA(std::string_view text) { CDiagnostics::Instance().Write(text); }
 
 void LogPrintf(const char* format, ...)
 {
-    if (!CDiagnostics::Instance().IsActive()) {
-        return;
-    }
     va_list args;
     va_start(args, format);
-    const std::string text = StringPrintfV(format, args);
+    WriteFormatted(format, args);
     va_end(args);
-    LogWrite(text);
 }
 
 void LogPrintfA(const char* format, ...)
 {
-    if (!CDiagnostics::Instance().IsActive()) {
-        return;
-    }
     va_list args;
     va_start(args, format);
-    const std::string text = StringPrintfV(format, args);
+    WriteFormatted(format, args);
     va_end(args);
-    LogWriteA(text);
 }
 
 } // namespace bram

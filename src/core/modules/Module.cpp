@@ -97,6 +97,15 @@ private:
     int m_task = -1;
 };
 
+// The owner keeps the declaration; every list gets a pointer to it.
+template <typename Owned, typename Record, typename... Lists>
+void Keep(std::vector<std::unique_ptr<Owned>>& owner, std::unique_ptr<Record> record, Lists&... lists)
+{
+    const Record* raw = record.get();
+    owner.push_back(std::move(record));
+    (lists.push_back(raw), ...);
+}
+
 CModule* CreateRegistered(std::unique_ptr<CModule> module)
 {
     Registry().owned.push_back(std::move(module));
@@ -430,47 +439,27 @@ const std::vector<const CConstant*>& GetAllConstants() { return Registry().const
 
 void CModule::AddType(std::unique_ptr<CTypeInfo> type)
 {
-    const CTypeInfo* raw = type.get();
-    m_records.push_back(std::move(type));
-    m_ownTypes.push_back(raw);
-    m_visibleTypes.push_back(raw);
-    Registry().types.push_back(raw);
+    Keep(m_records, std::move(type), m_ownTypes, m_visibleTypes, Registry().types);
 }
 
 void CModule::AddBlock(std::unique_ptr<CBlockInfo> block)
 {
-    const CBlockInfo* raw = block.get();
-    m_records.push_back(std::move(block));
-    m_ownBlocks.push_back(raw);
-    m_visibleBlocks.push_back(raw);
-    Registry().blocks.push_back(raw);
+    Keep(m_records, std::move(block), m_ownBlocks, m_visibleBlocks, Registry().blocks);
 }
 
 void CModule::AddConstant(std::unique_ptr<CConstant> constant)
 {
-    const CConstant* raw = constant.get();
-    m_constants.push_back(std::move(constant));
-    m_ownConstants.push_back(raw);
-    m_visibleConstants.push_back(raw);
-    Registry().constants.push_back(raw);
+    Keep(m_constants, std::move(constant), m_ownConstants, m_visibleConstants, Registry().constants);
 }
 
 void CModule::AddStructure(std::unique_ptr<CStructureInfo> structure)
 {
-    const CStructureInfo* raw = structure.get();
-    m_records.push_back(std::move(structure));
-    m_ownStructures.push_back(raw);
-    m_visibleStructures.push_back(raw);
-    Registry().instructions.push_back(raw);
+    Keep(m_records, std::move(structure), m_ownStructures, m_visibleStructures, Registry().instructions);
 }
 
 void CModule::AddCall(std::unique_ptr<CCallInfo> call)
 {
-    const CCallInfo* raw = call.get();
-    m_records.push_back(std::move(call));
-    m_ownCalls.push_back(raw);
-    m_visibleCalls.push_back(raw);
-    Registry().instructions.push_back(raw);
+    Keep(m_records, std::move(call), m_ownCalls, m_visibleCalls, Registry().instructions);
 }
 
 void LoadModules(const std::vector<std::string>& archivePaths, CLoadingProgress* progress)

@@ -100,6 +100,19 @@ const Record* FindByName(const std::vector<const Record*>& records, const std::s
     return nullptr;
 }
 
+// The reference rule: the named module's own declarations, then the current
+// module's own, then everything it sees through its needed modules.
+template <typename Record>
+const Record* FindReferenced(const std::string& name, const std::vector<const Record*>* namedOwn,
+                             const std::vector<const Record*>& own, const std::vector<const Record*>& visible)
+{
+    const Record* record = namedOwn != nullptr ? FindByName(*namedOwn, name) : nullptr;
+    if (record == nullptr) {
+        record = FindByName(own, name);
+    }
+    return record != nullptr ? record : FindByName(visible, name);
+}
+
 } // namespace
 
 void CModuleReader::Progress(double base, double span, std::size_t i, std::size_t n) const
@@ -107,6 +120,31 @@ void CModuleReader::Progress(double base, double span, std::size_t i, std::size_
     if (m_progress != nullptr) {
         m_progress->SetTaskProgress(n == 0 ? base : base + span * static_cast<double>(i) / static_cast<double>(n));
     }
+}
+
+void CModuleReader::ReadSection(const CXmlNode& section, const char* missing, const char* detailKey, const char* child,
+                                double base, double span, double end,
+                                void (CModuleReader::*read)(const CXmlNode&))
+{
+    if (section.IsNull()) {
+        Fail(missing);
+    }
+    Detail(detailKey);
+    const std::vector<CXmlNode> list = section.Children(child);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        Progress(base, span, i, list.size());
+        (this->*read)(list[i]);
+    }
+    Progress(end, 0, 0, 0);
+}
+
+void CModuleReader::ReadScript(const CXmlNode& script)
+{
+    auto text = script.FindText();
+    if (!text) {
+        Fail("Text in 'Module'->'Scripts'->'Script' expected.");
+    }
+    m_module.AddScriptName(std::move(*text));
 }
 
 void CModuleReader::Detail(const char* key) const
@@ -181,13 +219,8 @@ const CTypeInfo* CModuleReader::ResolveType(const CXmlNode& declaration, const c
         Fail("Element " + std::string(kindPath) + "->'Type' expected.");
     }
     const auto [name, named] = ReadReference(typeNode, kindPath, "->'Type'");
-    const CTypeInfo* type = named != nullptr ? FindByName(named->GetTypes(), name) : nullptr;
-    if (type == nullptr) {
-        type = FindByName(m_module.GetTypes(), name);
-    }
-    if (type == nullptr) {
-        type = FindByName(m_module.GetVisibleTypes(), name);
-    }
+    const CTypeInfo* type = FindReferenced(name, named != nullptr ? &named->GetTypes() : nullptr, m_module.GetTypes(),
+                                           m_module.GetVisibleTypes());
     if (type == nullptr) {
         Fail("Valid type name in " + std::string(kindPath) + "->'Type' expected.");
     }
@@ -197,13 +230,8 @@ const CTypeInfo* CModuleReader::ResolveType(const CXmlNode& declaration, const c
 const CBlockInfo* CModuleReader::ResolveBlock(const CXmlNode& reference)
 {
     const auto [name, named] = ReadReference(reference, kBlockReferenceKind, "");
-    const CBlockInfo* block = named != nullptr ? FindByName(named->GetBlocks(), name) : nullptr;
-    if (block == nullptr) {
-        block = FindByName(m_module.GetBlocks(), name);
-    }
-    if (block == nullptr) {
-        block = FindByName(m_module.GetVisibleBlocks(), name);
-    }
+    const CBlockInfo* block = FindReferenced(name, named != nullptr ? &named->GetBlocks() : nullptr,
+                                             m_module.GetBlocks(), m_module.GetVisibleBlocks());
     if (block == nullptr) {
         Fail("Valid block name in " + std::string(kBlockReferenceKind) + " expected.");
     }
@@ -212,16 +240,8 @@ const CBlockInfo* CModuleReader::ResolveBlock(const CXmlNode& reference)
 
 void CModuleReader::ReadTypes(const CXmlNode& types)
 {
-    if (types.IsNull()) {
-        Fail("Element 'Module'->'Data'->'Types' expected.");
-    }
-    Detail("Loading/LoadTypes");
-    const std::vector<CXmlNode> list = types.Children("Type");
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        Progress(0.30, 0.15, i, list.size());
-        ReadType(list[i]);
-    }
-    Progress(0.45, 0, 0, 0);
+    ReadSection(types, "Element 'Module'->'Data'->'Types' expected.",
+                "Loading/LoadTypes", "Type", 0.30, 0.15, 0.45, &CModuleReader::ReadType);
 }
 
 void CModuleReader::ReadType(const CXmlNode& type)
@@ -306,16 +326,8 @@ void CModuleReader::ReadType(const CXmlNode& type)
 
 void CModuleReader::ReadBlocks(const CXmlNode& blocks)
 {
-    if (blocks.IsNull()) {
-        Fail("Element 'Module'->'Data'->'Blocks' expected.");
-    }
-    Detail("Loading/LoadBlocks");
-    const std::vector<CXmlNode> list = blocks.Children("Block");
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        Progress(0.45, 0.10, i, list.size());
-        ReadBlock(list[i]);
-    }
-    Progress(0.55, 0, 0, 0);
+    ReadSection(blocks, "Element 'Module'->'Data'->'Blocks' expected.",
+                "Loading/LoadBlocks", "Block", 0.45, 0.10, 0.55, &CModuleReader::ReadBlock);
 }
 
 void CModuleReader::ReadBlock(const CXmlNode& block)
@@ -334,16 +346,8 @@ void CModuleReader::ReadBlock(const CXmlNode& block)
 
 void CModuleReader::ReadConstants(const CXmlNode& constants)
 {
-    if (constants.IsNull()) {
-        Fail("Element 'Module'->'Data'->'Constants' expected.");
-    }
-    Detail("Loading/LoadConstants");
-    const std::vector<CXmlNode> list = constants.Children("Constant");
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        Progress(0.55, 0.10, i, list.size());
-        ReadConstant(list[i]);
-    }
-    Progress(0.65, 0, 0, 0);
+    ReadSection(constants, "Element 'Module'->'Data'->'Constants' expected.",
+                "Loading/LoadConstants", "Constant", 0.55, 0.10, 0.65, &CModuleReader::ReadConstant);
 }
 
 void CModuleReader::ReadConstant(const CXmlNode& constant)
@@ -369,30 +373,14 @@ void CModuleReader::ReadConstant(const CXmlNode& constant)
 
 void CModuleReader::ReadStructures(const CXmlNode& structures)
 {
-    if (structures.IsNull()) {
-        Fail("Element 'Structures' expected.");
-    }
-    Detail("Loading/LoadStructures");
-    const std::vector<CXmlNode> list = structures.Children("Structure");
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        Progress(0.65, 0.15, i, list.size());
-        ReadInstruction(list[i], true);
-    }
-    Progress(0.80, 0, 0, 0);
+    ReadSection(structures, "Element 'Structures' expected.",
+                "Loading/LoadStructures", "Structure", 0.65, 0.15, 0.80, &CModuleReader::ReadStructure);
 }
 
 void CModuleReader::ReadCalls(const CXmlNode& calls)
 {
-    if (calls.IsNull()) {
-        Fail("Element 'Module'->'Data'->'Calls' expected.");
-    }
-    Detail("Loading/LoadCalls");
-    const std::vector<CXmlNode> list = calls.Children("Call");
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        Progress(0.80, 0.18, i, list.size());
-        ReadInstruction(list[i], false);
-    }
-    Progress(0.98, 0, 0, 0);
+    ReadSection(calls, "Element 'Module'->'Data'->'Calls' expected.",
+                "Loading/LoadCalls", "Call", 0.80, 0.18, 0.98, &CModuleReader::ReadCall);
 }
 
 void CModuleReader::ReadInstruction(const CXmlNode& declaration, bool structure)
@@ -505,20 +493,8 @@ std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& par
 
 void CModuleReader::ReadScripts(const CXmlNode& scripts)
 {
-    if (scripts.IsNull()) {
-        Fail("Element 'Module'->'Scripts' expected.");
-    }
-    Detail("Loading/LoadingScripts");
-    const std::vector<CXmlNode> list = scripts.Children("Script");
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        Progress(0.98, 0.02, i, list.size());
-        auto text = list[i].FindText();
-        if (!text) {
-            Fail("Text in 'Module'->'Scripts'->'Script' expected.");
-        }
-        m_module.AddScriptName(std::move(*text));
-    }
-    Progress(1.0, 0, 0, 0);
+    ReadSection(scripts, "Element 'Module'->'Scripts' expected.",
+                "Loading/LoadingScripts", "Script", 0.98, 0.02, 1.0, &CModuleReader::ReadScript);
 }
 
 } // namespace bram

@@ -29,10 +29,16 @@ public:
     void ReadScripts(const CXmlNode& scripts);
 
 private:
+    // Reads each child of a required section, with its progress fractions.
+    void ReadSection(const CXmlNode& section, const char* missing, const char* detailKey, const char* child,
+                     double base, double span, double end, void (CModuleReader::*read)(const CXmlNode&));
     void ReadType(const CXmlNode& type);
     void ReadBlock(const CXmlNode& block);
     void ReadConstant(const CXmlNode& constant);
+    void ReadStructure(const CXmlNode& structure) { ReadInstruction(structure, true); }
+    void ReadCall(const CXmlNode& call) { ReadInstruction(call, false); }
     void ReadInstruction(const CXmlNode& declaration, bool structure);
+    void ReadScript(const CXmlNode& script);
     CParameterList ReadParameters(const CXmlNode& parameters);
     std::unique_ptr<CParameterInfo> ReadParameter(const CXmlNode& parameter, std::size_t index);
 

@@ -7,6 +7,7 @@
 #include "base/Exceptions.h"
 
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
@@ -49,6 +50,10 @@ public:
     // Every child element of that name, in document order (what "child::Name"
     // selects, without building a node set).
     std::vector<CXmlNode> Children(const char* name) const;
+    // The next sibling element of that name (walks what Children lists
+    // without building the list); a null node at the end.
+    CXmlNode NextSibling(const char* name) const;
+    std::size_t CountChildren(const char* name) const;
 
     // For an element: the text of its first text or CDATA child, or nullopt
     // when it has none. For a text or CDATA node: its own text.
@@ -60,6 +65,11 @@ public:
     std::string GetText() const;
 
     std::optional<std::string> GetAttribute(std::string_view name) const;
+    // The same for a literal name; the lookup stays inside the parser.
+    std::optional<std::string> GetAttribute(const char* name) const;
+    // Several attributes in one pass: values[i] is the value of names[i], or
+    // null when the element has no such attribute. The texts live as long as the node.
+    void GetAttributes(std::initializer_list<const char*> names, const char** values) const;
     void SetAttribute(std::string_view name, std::string_view value);
 
     CXmlNode AppendElement(std::string_view name);

@@ -447,6 +447,25 @@ TEST_F(DataFileReader, Version10FilesNameDefinitionsWithoutModules)
                  CDocumentException);
 }
 
+TEST_F(DataFileReader, DeepNestingIsRefusedBeforeTheStackRunsOut)
+{
+    // tostring(add(add(add(...)))) nested far beyond any real document.
+    std::string value = R"(<Parameter values="0" ref="0" empty="1"/>)";
+    for (int i = 0; i < 2000; ++i) {
+        value = R"(<Parameter values="0" ref="0" empty="0" type="8"><Name>add</Name><Module>lang</Module><Parameters>)" +
+                value + R"(<Parameter values="0" ref="0" empty="1"/></Parameters></Parameter>)";
+    }
+    const std::string file = Replaced(
+        ValidFile(), R"(<Parameter values="0" ref="0" empty="0" type="128"><Type><Name>number</Name><Module>lang</Module></Type><Name>pi</Name><Module>lang</Module></Parameter>)",
+        value);
+    try {
+        m_document.ReadDataFileFromMemory(file, "deep.bdf");
+        FAIL();
+    } catch (const CDocumentException& e) {
+        EXPECT_EQ(e.GetErrorMessage(), "Instructions are nested too deeply.");
+    }
+}
+
 TEST_F(DataFileReader, MissingSectionsAreWarnings)
 {
     ASSERT_NO_THROW(m_document.ReadDataFileFromMemory(
@@ -490,6 +509,13 @@ TEST_F(DocumentFiles, AFailedOpenLeavesAnEmptyDocumentAndTheFileAsItWas)
     EXPECT_EQ(m_document.GetCategorySystem().GetCategoryCount(), 0u);
     EXPECT_FALSE(m_document.IsModified());
     EXPECT_EQ(ReadFile(dir / "broken.bdf"), broken);
+
+    // A failure after a category was read leaves no category behind either.
+    const std::string late = Replaced(ValidFile(), "</Category>",
+                                      "</Category><Category><Name>B</Name><Triggers><Trigger>x</Trigger></Triggers></Category>");
+    WriteFile(dir / "late.bdf", late);
+    EXPECT_FALSE(m_document.OpenDocument(dir / "late.bdf", &error));
+    EXPECT_EQ(m_document.GetCategorySystem().GetCategoryCount(), 0u);
 
     EXPECT_FALSE(m_document.OpenDocument(dir / "missing.bdf", &error));
     EXPECT_TRUE(error.starts_with("Could not load file ")) << error;

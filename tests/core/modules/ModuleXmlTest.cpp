@@ -453,6 +453,15 @@ TEST_F(ModuleXmlTest, AcceptedDeclarationsKeepTheirValues)
               (std::vector<const CCodeInfoBase*>{structure, call}));
 }
 
+TEST_F(ModuleXmlTest, MalformedXmlLogsTheParserReason)
+{
+    std::string log;
+    CDiagnostics::Instance().SetObserver([&](std::string_view text) { log += text; });
+    EXPECT_THROW(CreateModuleFromXml("M", "<Module>\n<NeededModules></Module>"), CModuleException);
+    CDiagnostics::Instance().SetObserver(nullptr);
+    EXPECT_EQ(log, "Reading data of module M.\nXML error in line 2: Start-end tags mismatch\n");
+}
+
 TEST_F(ModuleXmlTest, AFailureKeepsTheDeclarationsReadBefore)
 {
     ModuleSource source;
