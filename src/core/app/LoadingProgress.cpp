@@ -75,6 +75,15 @@ void CLoadingProgress::FinishTask()
         task.done = true;
         m_done += task.size + static_cast<std::uint32_t>(m_total * static_cast<double>(task.share));
         m_current = -1;
+        // The truncated shares leave a few units over: with every task done
+        // the bar is full, not one step short.
+        bool allDone = true;
+        for (const Task& t : m_tasks) {
+            allDone = allDone && t.done;
+        }
+        if (allDone) {
+            m_done = m_total;
+        }
     }
     SetPosition(m_total == 0 ? 0.0 : static_cast<double>(m_done) / m_total);
 }

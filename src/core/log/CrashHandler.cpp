@@ -400,7 +400,9 @@ void RemoveCrashHandlers()
 
 } // namespace bram
 
-extern "C" [[noreturn]] void __cxa_pure_virtual()
+// Not marked noreturn: the C++ runtime header declares it without, and clang
+// refuses the attribute on a later declaration.
+extern "C" void __cxa_pure_virtual()
 {
     if (!bram::CrashHandlersInstalled()) {
         static const char text[] = "pure virtual method called\n";

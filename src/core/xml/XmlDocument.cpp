@@ -138,6 +138,24 @@ std::vector<CXmlNode> CXmlNode::Children(const char* name) const
     return children;
 }
 
+CXmlNode CXmlNode::NextSibling(const char* name) const
+{
+    pugi::xml_node sibling = Checked().next_sibling(name);
+    while (sibling && sibling.type() != pugi::node_element) {
+        sibling = sibling.next_sibling(name);
+    }
+    return CXmlNode(sibling);
+}
+
+std::size_t CXmlNode::CountChildren(const char* name) const
+{
+    std::size_t count = 0;
+    for (pugi::xml_node child = Checked().child(name); child; child = child.next_sibling(name)) {
+        count += child.type() == pugi::node_element ? 1 : 0;
+    }
+    return count;
+}
+
 std::optional<std::string> CXmlNode::FindText() const
 {
     const pugi::xml_node node = Checked();
@@ -152,6 +170,24 @@ std::optional<std::string> CXmlNode::FindText() const
     return std::nullopt;
 }
 
+std::optional<std::string> CXmlNode::FindJoinedText() const
+{
+    const pugi::xml_node node = Checked();
+    auto isText = [](pugi::xml_node n) { return n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata; };
+    pugi::xml_node child = isText(node) ? node : node.first_child();
+    while (child && !isText(child)) {
+        child = child.next_sibling();
+    }
+    if (!child) {
+        return std::nullopt;
+    }
+    std::string text = child.value();
+    for (child = child.next_sibling(); child && isText(child); child = child.next_sibling()) {
+        text += child.value();
+    }
+    return text;
+}
+
 std::string CXmlNode::GetText() const { return FindText().value_or(std::string()); }
 
 std::optional<std::string> CXmlNode::GetAttribute(std::string_view name) const
@@ -163,6 +199,35 @@ std::optional<std::string> CXmlNode::GetAttribute(std::string_view name) const
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string> CXmlNode::GetAttribute(const char* name) const
+{
+    const pugi::xml_attribute a = Checked().attribute(name);
+    if (!a) {
+        return std::nullopt;
+    }
+    return std::string(a.value());
+}
+
+void CXmlNode::GetAttributes(std::initializer_list<const char*> names, const char** values) const
+{
+    const std::size_t count = names.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        values[i] = nullptr;
+    }
+    for (pugi::xml_attribute a = Checked().first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
+        std::size_t i = 0;
+        for (const char* wanted : names) {
+            // The first one of a name counts, as with a single lookup.
+            if (values[i] == nullptr && name[0] == wanted[0] && std::strcmp(name, wanted) == 0) {
+                values[i] = a.value();
+                break;
+            }
+            ++i;
+        }
+    }
 }
 
 void CXmlNode::SetAttribute(std::string_view name, std::string_view value)
@@ -181,17 +246,24 @@ CXmlNode CXmlNode::AppendElement(std::string_view name)
     return CXmlNode(Checked().append_child(std::string(name).c_str()));
 }
 
+CXmlNode CXmlNode::AppendElement(const char* name) { return CXmlNode(Checked().append_child(name)); }
+
+void CXmlNode::AppendAttribute(const char* name, const char* value)
+{
+    Checked().append_attribute(name).set_value(value);
+}
+
 CXmlNode CXmlNode::AppendText(std::string_view text)
 {
     pugi::xml_node node = Checked().append_child(pugi::node_pcdata);
-    node.set_value(std::string(text).c_str());
+    node.set_value(text.data(), text.size());
     return CXmlNode(node);
 }
 
 CXmlNode CXmlNode::AppendCData(std::string_view text)
 {
     pugi::xml_node node = Checked().append_child(pugi::node_cdata);
-    node.set_value(std::string(text).c_str());
+    node.set_value(text.data(), text.size());
     return CXmlNode(node);
 }
 
@@ -219,15 +291,15 @@ bool CXmlDocument::LoadMemory(std::string_view data, CXmlParseError* error)
         }
         utf8 = Utf16LEBytesToUtf8(data);
         encoding = pugi::encoding_utf8;
-    } else {
-        utf8.assign(data);
+        data = utf8;
     }
-    const pugi::xml_parse_result result = m_doc.load_buffer(utf8.data(), utf8.size(), options, encoding);
+    // The parser copies the buffer itself.
+    const pugi::xml_parse_result result = m_doc.load_buffer(data.data(), data.size(), options, encoding);
     if (result) {
         return true;
     }
     if (error != nullptr) {
-        *error = {LineOfOffset(utf8, result.offset), static_cast<int>(result.status), result.description()};
+        *error = {LineOfOffset(data, result.offset), static_cast<int>(result.status), result.description()};
     }
     return false;
 }

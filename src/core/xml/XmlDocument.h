@@ -7,6 +7,7 @@
 #include "base/Exceptions.h"
 
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <pugixml.hpp>
 #include <string>
@@ -49,17 +50,34 @@ public:
     // Every child element of that name, in document order (what "child::Name"
     // selects, without building a node set).
     std::vector<CXmlNode> Children(const char* name) const;
+    // The next sibling element of that name (walks what Children lists
+    // without building the list); a null node at the end.
+    CXmlNode NextSibling(const char* name) const;
+    std::size_t CountChildren(const char* name) const;
 
     // For an element: the text of its first text or CDATA child, or nullopt
     // when it has none. For a text or CDATA node: its own text.
     std::optional<std::string> FindText() const;
+    // As FindText, joined with the text and CDATA nodes that directly follow
+    // the first one (a writer splits a CDATA section holding "]]>" in two).
+    std::optional<std::string> FindJoinedText() const;
     // As FindText, but a missing text reads as empty.
     std::string GetText() const;
 
     std::optional<std::string> GetAttribute(std::string_view name) const;
+    // The same for a literal name; the lookup stays inside the parser.
+    std::optional<std::string> GetAttribute(const char* name) const;
+    // Several attributes in one pass: values[i] is the value of names[i], or
+    // null when the element has no such attribute. The texts live as long as the node.
+    void GetAttributes(std::initializer_list<const char*> names, const char** values) const;
     void SetAttribute(std::string_view name, std::string_view value);
 
     CXmlNode AppendElement(std::string_view name);
+    // The same for a literal name, without a copy of it.
+    CXmlNode AppendElement(const char* name);
+    // Appends an attribute without looking for an existing one (writers
+    // that set each attribute once).
+    void AppendAttribute(const char* name, const char* value);
     CXmlNode AppendText(std::string_view text);
     CXmlNode AppendCData(std::string_view text);
 

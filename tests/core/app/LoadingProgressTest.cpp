@@ -82,3 +82,33 @@ TEST(LoadingProgressTest, SharesReachingOneAreAnInternalError)
 
 } // namespace
 } // namespace bram
+
+namespace bram {
+namespace {
+
+// The start-up's task list: the truncated shares leave units over, yet the
+// last finished task fills the bar.
+TEST(LoadingProgressTest, LastFinishedTaskFillsTheBar)
+{
+    CLoadingProgress progress;
+    for (const float share : {0.01f, 0.07f}) {
+        progress.AddFixedTask(share);
+    }
+    progress.AddSizeTask("FunctionDefinition.xml", 1234);
+    progress.AddSizeTask("core.modl", 7777);
+    for (const float share : {0.01f, 0.03f}) {
+        progress.AddFixedTask(share);
+    }
+    for (int i = 0; i < progress.TaskCount(); ++i) {
+        progress.SelectTask(i);
+        progress.FinishTask();
+        if (i + 1 < progress.TaskCount()) {
+            EXPECT_LT(progress.GetPosition(), 1000) << i;
+        }
+    }
+    EXPECT_EQ(progress.GetDone(), progress.GetTotal());
+    EXPECT_EQ(progress.GetPosition(), 1000);
+}
+
+} // namespace
+} // namespace bram

@@ -1,0 +1,31 @@
+#pragma once
+// What the generate and resave subcommands share: argument parsing and
+// reading a data file after the start-up.
+
+#include "CliCommand.h"
+
+#include <string>
+#include <vector>
+
+namespace bram {
+class CApplicationDocument;
+}
+
+namespace bram::cli {
+
+struct CDocumentArguments {
+    std::string dataFile;
+    std::string outputFile;
+};
+
+// Parses "DATAFILE -o OUTFILE"; on a usage error prints it and returns false
+// with *exitCode set.
+bool ParseDocumentArguments(const std::string& commandName, const CliContext& context,
+                            const std::vector<std::string>& args, CDocumentArguments& out, int* exitCode);
+
+// Runs the start-up, reads the data file into a new document and calls
+// work(document); the reader's or writer's message goes to stderr.
+int RunWithDocument(const CliContext& context, const CDocumentArguments& arguments,
+                    bool (*work)(CApplicationDocument& document, const std::string& outputFile, std::string& error));
+
+} // namespace bram::cli

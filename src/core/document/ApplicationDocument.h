@@ -1,0 +1,190 @@
+#pragma once
+// The document: one trigger state, one category system and one undo history
+// per new or opened data file; reading and writing the data file, and
+// generating the script. No widgets: the editor puts its windows on top.
+//
+// How the editor uses it:
+// - Create one CApplicationDocument after start-up (it reads its settings
+//   from the current application) and call NewDocument() once.
+// - File menu: NewDocument(), OpenDocument(path), SaveDocument(path) (also
+//   for "save as"). Each returns false after a failure, which is already
+//   logged ("Loading failed.\n" / "Saving failed.\n"); the editor then shows
+//   the localized "MainFrame/LoadingFailed" or "MainFrame/SavingFailed" box.
+//   A failed open leaves a new empty state; a failed save leaves the file on
+//   disk as it was. IsModified(), GetPathName() and GetTitle() drive the
+//   window title and the "save changes?" question.
+// - Views read GetState() and GetCategorySystem() directly. Before a view
+//   changes anything it calls AddHistoryStep(key); GetState() then returns
+//   the fresh copy, which the view changes. Changes that record no step
+//   (deleting or enabling an instruction) call SetModifiedFlag().
+// - Views register AddUpdateListener(callback); UpdateAllViews() calls every
+//   listener (the editor's "update all views"). OnEditUndo()/OnEditRedo()
+//   undo or redo and then update all views; GetUndoName()/GetRedoName() give
+//   the localization key of the step for the Edit menu texts.
+// - Generate script: GenerateScript(path); false after a failure, logged as
+//   "Error while saving script. Error message: ...".
+//
+// Everything runs on one thread.
+
+#include "base/Exceptions.h"
+#include "category/CategorySystem.h"
+#include "history/History.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bram {
+
+class CState;
+class CCodeTrigger;
+class CParameter;
+class CCodeBase;
+class CXmlNode;
+
+// The document failure: reading or writing the data file stopped. The
+// message (also in the log) tells why.
+class CDocumentException : public CException {
+public:
+    explicit CDocumentException(std::string message) : CException(std::move(message)) {}
+};
+
+// The output encodings of generated scripts.
+enum class EScriptEncoding { Ansi, Oem, Utf8, Unicode };
+// "Ansi", "OEM", "UTF-8", "Unicode", compared exactly; anything else is Ansi.
+EScriptEncoding ScriptEncodingFromName(std::string_view name);
+// The byte order mark of the encoding (empty for Ansi and OEM).
+std::string_view ByteOrderMark(EScriptEncoding encoding);
+// The text (UTF-8) in the encoding; characters the code page cannot hold become "?".
+std::string EncodeScriptText(std::string_view text, EScriptEncoding encoding);
+
+class CApplicationDocument {
+public:
+    // Reads the settings of the current application (encoding, byte order
+    // mark, start level, standard new document); defaults without one.
+    CApplicationDocument();
+    ~CApplicationDocument();
+    CApplicationDocument(const CApplicationDocument&) = delete;
+    CApplicationDocument& operator=(const CApplicationDocument&) = delete;
+
+    // ---- life of the document -------------------------------------------
+    // Empties the document and starts a new one (from the standard new
+    // document when one is set).
+    void NewDocument();
+    // Empties the document and reads the file. On failure: "Loading failed.\n"
+    // in the log, a new empty state, false (and the reason in *error).
+    bool OpenDocument(const std::string& path, std::string* error = nullptr);
+    // Writes the data file atomically. On failure: "Saving failed.\n" in the
+    // log, the old file untouched, false (and the reason in *error).
+    bool SaveDocument(const std::string& path, std::string* error = nullptr);
+    // Destroys history and state and clears the category system.
+    void DeleteContents();
+
+    const std::string& GetPathName() const { return m_pathName; }
+    // The file name, or the localized "MainFrame/Untitled".
+    const std::string& GetTitle() const { return m_title; }
+    bool IsModified() const { return m_modified; }
+    void SetModifiedFlag(bool modified = true) { m_modified = modified; }
+
+    // ---- the data file ----------------------------------------------------
+    // Fill the (empty) document from a data file; throw CDocumentException
+    // after logging the reason. pathForLog names the source in the log.
+    void ReadDataFile(const std::string& path);
+    void ReadDataFileFromMemory(std::string_view data, const std::string& pathForLog);
+    // The whole data file as bytes; throws CDocumentException.
+    std::string WriteDataFile() const;
+
+    // ---- script generation -----------------------------------------------
+    // Byte order mark, module scripts unchanged, then the state's script in
+    // the configured encoding. Throws CModuleException for a missing module script.
+    std::string GenerateScriptData() const;
+    // Writes GenerateScriptData() atomically to the path; false after a
+    // failure, which is logged (and its message put in *error).
+    bool GenerateScript(const std::string& path, std::string* error = nullptr) const;
+
+    // ---- model -------------------------------------------------------------
+    CState* GetState() const { return m_state; }
+    CCategorySystem& GetCategorySystem() { return m_categories; }
+    const CCategorySystem& GetCategorySystem() const { return m_categories; }
+
+    // ---- undo history --------------------------------------------------------
+    void AddHistoryStep(const std::string& name);
+    // parameter: plain memory from std::malloc (freed with std::free when owned).
+    void AddHistoryStep(const std::string& name, HistoryAction undo, HistoryAction redo, void* parameter,
+                        bool ownsParameter);
+    void AddHistoryStep(const std::string& name, HistoryAction undo, HistoryAction redo, CHistoryParam* parameter,
+                        bool ownsParameter);
+    bool CanUndo() const { return !m_undo.empty(); }
+    bool CanRedo() const { return !m_redo.empty(); }
+    void Undo();
+    void Redo();
+    // The Edit menu commands: undo/redo when possible, then update all views.
+    void OnEditUndo();
+    void OnEditRedo();
+    // Takes back the last step (nothing while a step can be redone).
+    void RemoveLastHistoryStep();
+    void RenameLastHistoryStep(const std::string& name);
+    // Localization keys of the top steps, or empty texts.
+    std::string GetUndoName() const;
+    std::string GetRedoName() const;
+    // Destroys every step with its snapshot and the current state.
+    void ClearHistory();
+    std::size_t GetUndoCount() const { return m_undo.size(); }
+    std::size_t GetRedoCount() const { return m_redo.size(); }
+    // The undo depth at which the document equals its file; -1 when unreachable.
+    int GetSavedHistoryPoint() const { return m_savedPoint; }
+
+    // ---- views ---------------------------------------------------------------
+    using UpdateListener = std::function<void()>;
+    // Returns an id for RemoveUpdateListener.
+    int AddUpdateListener(UpdateListener listener);
+    void RemoveUpdateListener(int id);
+    void UpdateAllViews() const;
+
+    // ---- settings ------------------------------------------------------------
+    EScriptEncoding GetScriptEncoding() const { return m_encoding; }
+    const std::string& GetScriptEncodingName() const { return m_encodingName; }
+    bool GetUseByteOrderMark() const { return m_useBom; }
+    int GetStartLevel() const { return m_startLevel; }
+    const std::string& GetStandardNewDocumentPath() const { return m_standardNewDocument; }
+    // Read by NewDocument: the script file extension and its localized description.
+    const std::string& GetScriptFileExtension() const { return m_scriptFileExt; }
+    const std::string& GetScriptFileDescription() const { return m_scriptFileExtName; }
+    const std::string& GetDataFileExtension() const { return m_dataFileExt; }
+    const std::string& GetDataFileDescription() const { return m_dataFileExtName; }
+
+private:
+    friend class CDataFileReader;
+
+    void SetPath(const std::string& path);
+    void PushStep(const std::string& name, HistoryAction undo, HistoryAction redo, void* parameter, bool owns,
+                  CCodeHistoryObject::ParamKind kind);
+    void UpdateModifiedFromHistory() { m_modified = m_savedPoint != static_cast<int>(m_undo.size()); }
+
+    CCategorySystem m_categories;
+    CState* m_state = nullptr;
+    std::vector<CCodeHistoryObject> m_undo;
+    std::vector<CCodeHistoryObject> m_redo;
+    int m_savedPoint = 0;
+    bool m_modified = false;
+    std::string m_pathName;
+    std::string m_title;
+
+    std::string m_encodingName;
+    EScriptEncoding m_encoding = EScriptEncoding::Ansi;
+    bool m_useBom = true;
+    int m_startLevel = 0;
+    std::string m_standardNewDocument;
+    std::string m_scriptFileExt;
+    std::string m_scriptFileExtName;
+    std::string m_dataFileExt;
+    std::string m_dataFileExtName;
+
+    std::vector<std::pair<int, UpdateListener>> m_listeners;
+    int m_nextListenerId = 1;
+};
+
+} // namespace bram

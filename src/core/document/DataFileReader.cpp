@@ -1,0 +1,732 @@
+// The data file reader. Strict: a deviation from the format is an error
+// that logs its message and stops the load with CDocumentException; a few
+// omissions are warnings. Every name is resolved against the loaded modules.
+
+#include "document/ApplicationDocument.h"
+
+#include "base/Paths.h"
+#include "base/Text.h"
+#include "code/Records.h"
+#include "code/State.h"
+#include "code/Values.h"
+#include "log/Assertion.h"
+#include "log/Log.h"
+#include "xml/XmlDocument.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace bram {
+
+namespace {
+
+// Deletes a node that has not been handed to its owner yet.
+struct ReleaseNode {
+    void operator()(CCodeBase* node) const { node->Release(nullptr); }
+};
+using NodeGuard = std::unique_ptr<CCodeBase, ReleaseNode>;
+
+bool IsValidVariableType(const CTypeInfo* type)
+{
+    return CUserDefinedVariable::IsAllowedType(type) && !type->GetRawInstruction().empty();
+}
+
+// Whole-text decimal integer, blanks around it allowed.
+bool ParseInteger(const char* text, long& value)
+{
+    const char* begin = text;
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(begin, &end, 10);
+    if (end == begin || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) {
+        return false;
+    }
+    while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r') {
+        ++end;
+    }
+    if (*end != '\0') {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+template <typename T>
+const T* FindOwn(const std::vector<const T*>& list, const std::string& name, const CTypeInfo* type)
+{
+    for (const T* item : list) {
+        if (item->GetName() == name && (type == nullptr || item->GetType() == type)) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class CDataFileReader {
+public:
+    CDataFileReader(CApplicationDocument& document, std::string path)
+        : m_doc(document), m_state(*document.m_state), m_categories(document.m_categories), m_path(std::move(path))
+    {
+    }
+
+    void Read(std::string_view data);
+
+private:
+    [[noreturn]] void Fail(const std::string& message)
+    {
+        LogWrite(message);
+        LogWrite("\n");
+        throw CDocumentException(message);
+    }
+    void Warn(const std::string& message) { LogWrite(message); }
+
+    CXmlNode Require(const CXmlNode& parent, const char* name, const char* message)
+    {
+        CXmlNode child = parent.Child(name);
+        if (child.IsNull()) {
+            Fail(message);
+        }
+        return child;
+    }
+    std::string RequireText(const CXmlNode& element, const char* message)
+    {
+        std::optional<std::string> text = element.FindJoinedText();
+        if (!text) {
+            Fail(message);
+        }
+        return std::move(*text);
+    }
+    long Integer(const CXmlNode& element, const char* attribute)
+    {
+        const std::optional<std::string> text = element.GetAttribute(attribute);
+        return Integer(element, attribute, text ? text->c_str() : nullptr);
+    }
+    // text: the attribute's value as GetAttributes found it, or null.
+    long Integer(const CXmlNode& element, const char* attribute, const char* text)
+    {
+        long value = 0;
+        if (text == nullptr || !ParseInteger(text, value)) {
+            Fail(StringPrintf("Integer attribute '%s' expected in element '%s'.", attribute, element.GetName().c_str()));
+        }
+        return value;
+    }
+    CModule* RequireModule(const std::string& name)
+    {
+        CModule* module = FindModule(name);
+        if (module == nullptr || !module->IsLoaded()) {
+            Fail(StringPrintf("Unknown module: %s", name.c_str()));
+        }
+        return module;
+    }
+
+    void ReadModules(const CXmlNode& root);
+    void ReadGlobals(const CXmlNode& root);
+    const CTypeInfo* ReadVariableType(const CXmlNode& variable, bool local);
+    void ReadTriggers(const CXmlNode& root);
+    void ReadTriggerBody(const CXmlNode& element, CCodeTrigger& trigger);
+    void ReadBlock(const CXmlNode& element, CBlock& block);
+    void ReadParameter(const CXmlNode& element, CParameter& parameter);
+    CCodeBase* ReadCallValue(const CXmlNode& element, const CTypeInfo* type);
+    CCodeBase* ReadVariableValue(const CXmlNode& element, const CTypeInfo* type, const char* triggerVariable);
+    CCodeBase* ReadConstantValue(const CXmlNode& element, const CTypeInfo* type);
+    CCodeBase* ReadLiteralValue(const CXmlNode& element, const CTypeInfo* type);
+    void ReadCategorization(const CXmlNode& root);
+
+    CApplicationDocument& m_doc;
+    CState& m_state;
+    CCategorySystem& m_categories;
+    std::string m_path;
+    bool m_version10 = false;
+    // Trigger name as read -> trigger; emptied by the categorization.
+    std::unordered_map<std::string, CCodeTrigger*> m_triggerNames;
+    std::unordered_set<std::string> m_normalizedNames;
+    // Every trigger by its name as read, for trigger variables.
+    std::unordered_map<std::string, CCodeTrigger*> m_allTriggers;
+    CCodeTrigger* m_trigger = nullptr;
+    // Nesting of blocks and values; a limit keeps hostile files from
+    // exhausting the stack here and in every later walk of the tree.
+    int m_depth = 0;
+    static constexpr int kMaxDepth = 500;
+    struct DepthGuard {
+        CDataFileReader& reader;
+        explicit DepthGuard(CDataFileReader& r) : reader(r)
+        {
+            if (++reader.m_depth > kMaxDepth) {
+                reader.Fail("Instructions are nested too deeply.");
+            }
+        }
+        ~DepthGuard() { --reader.m_depth; }
+    };
+};
+
+void CDataFileReader::Read(std::string_view data)
+{
+    LogPrintf("Loading file %s.\n", m_path.c_str());
+    CXmlDocument doc;
+    CXmlParseError error;
+    if (!doc.LoadMemory(data, &error)) {
+        Fail(StringPrintf("Could not load file %s.\n Error message: %d:%s", m_path.c_str(), error.code,
+                          error.reason.c_str()));
+    }
+    const CXmlNode root = doc.GetDocumentElement();
+    if (root.IsNull()) {
+        Fail("No root element found.");
+    }
+    if (root.GetName() != "Data") {
+        Fail("Invalid root: element 'Data' expected.");
+    }
+    const double version = ParseLeadingDouble(root.GetAttribute("version").value_or(std::string()));
+    if (!(version >= 1.0 && version <= 1.1)) {
+        Fail("Unsupported file version.");
+    }
+    m_version10 = version <= 1.0;
+    if (!m_version10) {
+        ReadModules(root);
+    }
+    ReadGlobals(root);
+    ReadTriggers(root);
+    ReadCategorization(root);
+    // Texts the older format did not keep.
+    if (const CXmlNode preamble = root.Child("Preamble"); !preamble.IsNull()) {
+        m_state.SetPreamble(preamble.FindJoinedText().value_or(std::string()));
+    }
+    if (const CXmlNode header = root.Child("Header"); !header.IsNull()) {
+        m_state.SetHeader(header.FindJoinedText().value_or(std::string()));
+    }
+}
+
+void CDataFileReader::ReadModules(const CXmlNode& root)
+{
+    LogWrite("Checking modules.\n");
+    const CXmlNode modules = Require(root, "NeededModules", "Element 'Data'->'NeededModules' expected.");
+    for (const CXmlNode& module : modules.Children("NeededModule")) {
+        const std::string name = RequireText(module, "Text in 'Data'->'NeededModules'->'NeededModule' expected.");
+        const CModule* found = FindModule(name);
+        if (found == nullptr || !found->IsLoaded()) {
+            Fail(StringPrintf("The module %s wasn't loaded.", name.c_str()));
+        }
+    }
+}
+
+const CTypeInfo* CDataFileReader::ReadVariableType(const CXmlNode& variable, bool local)
+{
+    const CXmlNode type = Require(variable, "Type",
+                                  local ? "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type' expected."
+                                        : "Element 'Data'->'Variables'->'Variable'->'Type' expected.");
+    const CXmlNode nameElement =
+        Require(type, "Name",
+                local ? "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type'->'Name' expected."
+                      : "Element 'Data'->'Variables'->'Variable'->'Type'->'Name' expected.");
+    const std::string name =
+        RequireText(nameElement, local ? "Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type'->'Name' expected."
+                                       : "Text in 'Data'->'Variables'->'Variable'->'Type'->'Name' expected.");
+    const CTypeInfo* found = nullptr;
+    if (!m_version10) {
+        const CXmlNode moduleElement =
+            Require(type, "Module", "Element 'Data'->'Variables'->'Variable'->'Type'->'Module' expected.");
+        const std::string moduleName =
+            RequireText(moduleElement, "Text in 'Data'->'Variables'->'Variable'->'Type'->'Module' expected.");
+        const CModule* module = RequireModule(moduleName);
+        found = FindOwn(module->GetTypes(), name, nullptr);
+        if (found != nullptr && !IsValidVariableType(found)) {
+            Fail("Invalid type.");
+        }
+        if (found == nullptr) {
+            Warn(StringPrintf("Could not find type %s in module %s.\n", name.c_str(), moduleName.c_str()));
+        }
+    }
+    if (found == nullptr) {
+        found = FindOwn(GetAllTypes(), name, nullptr);
+        // Locals were not checked here once; a variable of such a type cannot exist.
+        if (found != nullptr && !IsValidVariableType(found)) {
+            Fail("Invalid type.");
+        }
+        if (found == nullptr) {
+            Fail(StringPrintf(local ? "Unknown type %s." : "Unknown type: %s", name.c_str()));
+        }
+    }
+    return found;
+}
+
+void CDataFileReader::ReadGlobals(const CXmlNode& root)
+{
+    LogWrite("Reading globals.\n");
+    const CXmlNode variables = root.Child("Variables");
+    if (variables.IsNull()) {
+        Warn("Warning: Element 'Variables' is missing; could not read variables.\n");
+    } else {
+        for (const CXmlNode& variable : variables.Children("Variable")) {
+            const CTypeInfo* type = ReadVariableType(variable, false);
+            const CXmlNode nameElement = Require(variable, "Name", "Element 'Data'->'Variables'->'Variable'->'Name' expected.");
+            std::string name = RequireText(nameElement, "Text in 'Data'->'Variables'->'Variable'->'Name' expected.");
+            if (name.empty()) {
+                Fail("Text in 'Data'->'Variables'->'Variable'->'Name' expected.");
+            }
+            for (const auto& global : m_state.GetGlobals()) {
+                if (global->GetName() == name) {
+                    Fail(StringPrintf("Variable %s already read.", name.c_str()));
+                }
+            }
+            m_state.GetGlobals().push_back(std::make_unique<CUserDefinedVariable>(name, type));
+            LogPrintf("Variable %s read.\n", name.c_str());
+        }
+    }
+    LogWrite("End reading globals.\n");
+}
+
+void CDataFileReader::ReadTriggers(const CXmlNode& root)
+{
+    LogWrite("Reading triggers.\n");
+    const CXmlNode triggerData = root.Child("TriggerData");
+    if (triggerData.IsNull()) {
+        Warn("Warning: Element 'TriggerData' is missing; could not read triggers.\n");
+        LogWrite("End reading triggers.\n");
+        return;
+    }
+    // Every trigger is made before any is filled, so that trigger variables
+    // may name triggers that come later in the file.
+    const std::vector<CXmlNode> elements = triggerData.Children("Trigger");
+    std::vector<CCodeTrigger*> triggers;
+    triggers.reserve(elements.size());
+    for (const CXmlNode& element : elements) {
+        LogWrite("Reading trigger.\n");
+        const CXmlNode nameElement = Require(element, "Name", "Node 'Data'->'TriggerData'->'Trigger'->'Name' expected.");
+        const std::string name = RequireText(nameElement, "Text in 'Data'->'TriggerData'->'Trigger'->'Name' expected.");
+        const std::string normalized = NormalizedName(name);
+        if (normalized.empty()) {
+            Fail("Invalid trigger name: trigger name is empty.");
+        }
+        if (!m_normalizedNames.insert(normalized).second) {
+            Fail(StringPrintf("Trigger %s already exist.", name.c_str()));
+        }
+        LogPrintf("Trigger name: %s\n", name.c_str());
+        CCodeTrigger* trigger =
+            m_state.AddTrigger(std::make_unique<CCodeTrigger>(m_state.NewTriggerId(), &m_categories));
+        m_triggerNames.emplace(name, trigger);
+        m_allTriggers.emplace(name, trigger);
+        triggers.push_back(trigger);
+    }
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        ReadTriggerBody(elements[i], *triggers[i]);
+    }
+    m_trigger = nullptr;
+    LogWrite("End reading triggers.\n");
+}
+
+void CDataFileReader::ReadTriggerBody(const CXmlNode& element, CCodeTrigger& trigger)
+{
+    m_trigger = &trigger;
+    trigger.SetEnabled(Integer(element, "enabled") != 0);
+    trigger.SetEnabledAtBeginning(Integer(element, "enabledatbeginning") != 0);
+    if (Integer(element, "bcode") != 0) {
+        LogWrite("Reading code.\n");
+        const CXmlNode code = Require(element, "Code", "Element 'Data'->'TriggerData'->'Trigger'->'Code' expected.");
+        trigger.ConvertToCode(RequireText(code, "Text in 'Data'->'TriggerData'->'Trigger'->'Code' expected."));
+    }
+    if (const CXmlNode comment = element.Child("Comment"); !comment.IsNull()) {
+        trigger.SetComment(comment.FindJoinedText().value_or(std::string()));
+    }
+
+    LogWrite("Reading locals.\n");
+    const CXmlNode variables = element.Child("Variables");
+    if (variables.IsNull()) {
+        Warn("Warning: Element 'Variables' is missing; could not read variables.\n");
+    } else {
+        for (const CXmlNode& variable : variables.Children("Variable")) {
+            const CTypeInfo* type = ReadVariableType(variable, true);
+            const CXmlNode nameElement =
+                Require(variable, "Name", "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
+            std::string name =
+                RequireText(nameElement, "Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
+            if (name.empty()) {
+                Fail("Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
+            }
+            for (const auto& local : trigger.GetLocals()) {
+                if (local->GetName() == name) {
+                    Fail(StringPrintf("Local '%s' multiple times defined.", name.c_str()));
+                }
+            }
+            trigger.GetLocals().push_back(std::make_unique<CUserDefinedVariable>(name, type));
+        }
+    }
+    LogWrite("End reading Locals.\n");
+
+    LogWrite("Reading blocks.\n");
+    const CXmlNode blocks = Require(element, "Blocks", "Element 'Data'->'TriggerData'->'Trigger'->'Blocks' expected.");
+    const std::vector<CXmlNode> blockElements = blocks.Children("Block");
+    if (blockElements.size() != trigger.GetBlockCount()) {
+        Fail("Invalid number of blocks in 'Data'->'TriggerData'->'Trigger'->'Blocks'.");
+    }
+    for (std::size_t i = 0; i < blockElements.size(); ++i) {
+        ReadBlock(blockElements[i], *trigger.GetBlock(i));
+    }
+    LogWrite("End reading blocks.\n");
+}
+
+void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
+{
+    const DepthGuard depth(*this);
+    if (element.GetType() != EXmlNodeType::Element || element.GetName() != "Block") {
+        Fail("Element 'Block' expected.");
+    }
+    const CTypeInfo* blockType = block.GetType();
+    const std::string expectedType = blockType != nullptr ? blockType->GetName() : std::string();
+    const CXmlNode type = Require(element, "Type", "Element 'Block'->'Type' expected.");
+    const std::string typeName =
+        RequireText(Require(type, "Name", "Element 'Block'->'Type'->'Name' expected."), "Text in 'Block'->'Type'->'Name' expected.");
+    if (typeName != expectedType) {
+        Fail(StringPrintf("Invalid type in 'Block'->'Type': got '%s', '%s' expected.", typeName.c_str(), expectedType.c_str()));
+    }
+    if (!m_version10) {
+        const std::string moduleName = RequireText(Require(type, "Module", "Element 'Block'->'Type'->'Module' expected."),
+                                                   "Text in 'Block'->'Type'->'Module' expected.");
+        const std::string expectedModule =
+            blockType != nullptr && blockType->GetModule() != nullptr ? blockType->GetModule()->GetName() : std::string();
+        if (moduleName != expectedModule) {
+            Fail(StringPrintf("Invalid module in 'Block'->'Type': got '%s', '%s' expected.", moduleName.c_str(),
+                              expectedModule.c_str()));
+        }
+    }
+    const CXmlNode data = Require(element, "Data", "Element 'Block'->'Data' expected.");
+    for (CXmlNode sub = data.Child("SubElement"); !sub.IsNull(); sub = sub.NextSibling("SubElement")) {
+        const char* attributes[2];
+        sub.GetAttributes({"type", "enabled"}, attributes);
+        const long codeType = Integer(sub, "type", attributes[0]);
+        const std::string name = RequireText(
+            Require(sub, "Name", "Element 'Block'->'Data'->'SubElement'->'Name' expected."), "Text expected.");
+        const CCodeInfoBase* definition = nullptr;
+        if (!m_version10) {
+            const std::string moduleName =
+                RequireText(Require(sub, "Module", "Element 'Block'->'Data'->'SubElement'->'Module' expected."),
+                            "Text in 'Block'->'Data'->'SubElement'->'Module' expected.");
+            const CModule* module = RequireModule(moduleName);
+            if (codeType == CodeTypeCall) {
+                definition = FindOwn(module->GetCalls(), name, blockType);
+            } else if (codeType == CodeTypeStructure) {
+                definition = FindOwn(module->GetStructures(), name, blockType);
+            }
+            if (definition == nullptr) {
+                Warn(StringPrintf("Could not find instruction %s in module %s.\n", name.c_str(), moduleName.c_str()));
+            }
+        }
+        if (definition == nullptr) {
+            for (const CCodeInfoBase* candidate : GetAllInstructions()) {
+                if (candidate->GetName() != name || candidate->GetType() != blockType) {
+                    continue;
+                }
+                if (codeType == CodeTypeStructure) {
+                    if (dynamic_cast<const CStructureInfo*>(candidate) == nullptr) {
+                        continue;
+                    }
+                } else if (codeType == CodeTypeCall) {
+                    if (dynamic_cast<const CCallInfo*>(candidate) == nullptr) {
+                        continue;
+                    }
+                } else {
+                    Fail(StringPrintf("Unknown type code %ld in 'Block'->'Data'->'SubElement'.", codeType));
+                }
+                definition = candidate;
+                break;
+            }
+            if (definition == nullptr) {
+                Fail(StringPrintf("Unknown structure or call %s.", name.c_str()));
+            }
+        }
+        CCodeBase* instruction = definition->CreateCode();
+        block.AddChild(instruction);
+
+        const CXmlNode parameters = Require(sub, "Parameters", "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
+        if (parameters.CountChildren("Parameter") != instruction->GetParameterCount()) {
+            Fail("Invalid number of parameters in 'Block'->'Data'->'SubElement'->'Parameters'.");
+        }
+        std::size_t index = 0;
+        for (CXmlNode p = parameters.Child("Parameter"); !p.IsNull(); p = p.NextSibling("Parameter")) {
+            ReadParameter(p, *instruction->GetParameter(index++));
+        }
+        if (codeType == CodeTypeStructure) {
+            const CXmlNode blocks = Require(sub, "Blocks", "Element 'Block'->'Data'->'SubElement'->'Blocks' expected.");
+            const std::vector<CXmlNode> blockElements = blocks.Children("Block");
+            if (blockElements.size() != instruction->GetChildCount()) {
+                Fail("Invalid number of blocks in 'Block'->'Data'->'SubElement'->'Blocks'.");
+            }
+            for (std::size_t i = 0; i < blockElements.size(); ++i) {
+                ReadBlock(blockElements[i], *static_cast<CBlock*>(instruction->GetChild(i)));
+            }
+        }
+        // After the parameters: an instruction is enabled only when complete.
+        instruction->SetEnabled(Integer(sub, "enabled", attributes[1]) != 0);
+    }
+}
+
+void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& parameter)
+{
+    const DepthGuard depth(*this);
+    if (element.GetType() != EXmlNodeType::Element || element.GetName() != "Parameter") {
+        Fail("Element 'Parameter' expected.");
+    }
+    const CParameterInfo* info = parameter.GetParameterInfo();
+    // Names for messages only.
+    const std::string none;
+    const std::string& parameterName = info != nullptr ? info->GetName() : none;
+    const CCodeBase* instruction = parameter.GetParent();
+    const std::string& instructionName =
+        instruction != nullptr && instruction->GetDefinition() != nullptr ? instruction->GetDefinition()->GetName() : none;
+
+    enum { kValues, kRef, kTo, kEmpty, kType, kTriggerVar };
+    const char* attributes[6];
+    element.GetAttributes({"values", "ref", "to", "empty", "type", "triggervar"}, attributes);
+    if (Integer(element, "values", attributes[kValues]) != 0) {
+        const std::string text = RequireText(Require(element, "Value", "Element 'Parameter'->'Value' expected."),
+                                             "Text in 'Parameter'->'Value' expected.");
+        if (parameter.GetChoiceIndex() == -1) {
+            Fail(StringPrintf("Parameter does not support predefined values: Invalid change of parameter %s, instruction %s",
+                              parameterName.c_str(), instructionName.c_str()));
+        }
+        const auto& values = info->GetValues();
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (values[i].first == text) {
+                parameter.SetChoiceIndex(static_cast<int>(i));
+                return;
+            }
+        }
+        Fail(StringPrintf("Unknown parameter value (value %s, parameter %s, instruction %s).", text.c_str(),
+                          parameterName.c_str(), instructionName.c_str()));
+    }
+    if (parameter.GetChoiceIndex() != -1) {
+        Fail(StringPrintf("No predefined values expected (parameter %s, instruction %s).", parameterName.c_str(),
+                          instructionName.c_str()));
+    }
+    if (info != nullptr && info->IsReference()) {
+        if (Integer(element, "ref", attributes[kRef]) == 0) {
+            Fail("Reference expected.");
+        }
+        const long to = Integer(element, "to", attributes[kTo]);
+        if (to != static_cast<long>(info->GetReferenceTo())) {
+            Fail(StringPrintf("Invalid reference: got %ld, %u expected.", to, info->GetReferenceTo()));
+        }
+    }
+    if (Integer(element, "empty", attributes[kEmpty]) != 0) {
+        return;
+    }
+    const CTypeInfo* type = parameter.GetType();
+    if (type == nullptr) {
+        Fail(StringPrintf("Parameter which current parameter %s references to not set.", parameterName.c_str()));
+    }
+    CCodeBase* value = nullptr;
+    switch (Integer(element, "type", attributes[kType])) {
+    case CodeTypeCall: value = ReadCallValue(element, type); break;
+    case CodeTypeVariable: value = ReadVariableValue(element, type, attributes[kTriggerVar]); break;
+    case CodeTypeConstant: value = ReadConstantValue(element, type); break;
+    case CodeTypeValue: value = ReadLiteralValue(element, type); break;
+    default: Fail("Unknown code type.");
+    }
+    parameter.SetValue(value);
+}
+
+CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeInfo* type)
+{
+    const std::string name =
+        RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
+    const CCodeInfoBase* definition = nullptr;
+    if (!m_version10) {
+        const std::string moduleName = RequireText(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
+                                                   "Text in 'Parameter'->'Module' expected.");
+        definition = FindOwn(RequireModule(moduleName)->GetCalls(), name, type);
+        if (definition == nullptr) {
+            Warn(StringPrintf("Could not find call %s in module %s.\n", name.c_str(), moduleName.c_str()));
+        }
+    }
+    if (definition == nullptr) {
+        for (const CCodeInfoBase* candidate : GetAllInstructions()) {
+            if (candidate->GetName() == name && candidate->GetType() == type &&
+                dynamic_cast<const CCallInfo*>(candidate) != nullptr) {
+                definition = candidate;
+                break;
+            }
+        }
+        if (definition == nullptr) {
+            Fail(StringPrintf("Unknown call %s of type %s.", name.c_str(), type->GetName().c_str()));
+        }
+    }
+    NodeGuard call(definition->CreateCode());
+    const CXmlNode parameters = Require(element, "Parameters", "Element 'Parameter'->'Parameters' expected.");
+    if (parameters.CountChildren("Parameter") != call->GetParameterCount()) {
+        Fail("Invalid number of parameters in 'Parameter'->'Parameters'.");
+    }
+    std::size_t index = 0;
+    for (CXmlNode p = parameters.Child("Parameter"); !p.IsNull(); p = p.NextSibling("Parameter")) {
+        ReadParameter(p, *call->GetParameter(index++));
+    }
+    return call.release();
+}
+
+CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTypeInfo* type, const char* triggerVariable)
+{
+    const std::string name =
+        RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
+    if (Integer(element, "triggervar", triggerVariable) != 0) {
+        const auto it = m_allTriggers.find(name);
+        if (it != m_allTriggers.end()) {
+            for (std::size_t i = 0; i < m_state.GetTriggerVariableCount(); ++i) {
+                CTriggerVariable* variable = m_state.GetTriggerVariable(i);
+                if (variable->GetTrigger() == it->second && variable->GetType() == type) {
+                    return variable;
+                }
+            }
+        }
+        Fail("Unknown trigger/function or invalid type.");
+    }
+    CUserDefinedVariable* found = nullptr;
+    if (m_trigger != nullptr) {
+        for (const auto& local : m_trigger->GetLocals()) {
+            if (local->GetName() == name) {
+                found = local.get();
+                break;
+            }
+        }
+    }
+    if (found == nullptr) {
+        for (const auto& global : m_state.GetGlobals()) {
+            if (global->GetName() == name) {
+                found = global.get();
+                break;
+            }
+        }
+    }
+    if (found == nullptr) {
+        Fail(StringPrintf("Unknown variable '%s'.", name.c_str()));
+    }
+    // A parameter of a "Variable" type takes a variable of any type, as the
+    // editor lets the user choose it; the file must be readable again.
+    if (found->GetType() != type && (type->GetRealType() & RealTypeVariable) == 0) {
+        Fail(StringPrintf("Invalid return type of variable '%s'.", name.c_str()));
+    }
+    return found;
+}
+
+CCodeBase* CDataFileReader::ReadConstantValue(const CXmlNode& element, const CTypeInfo* type)
+{
+    const std::string name =
+        RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
+    const CConstant* constant = nullptr;
+    if (!m_version10) {
+        const std::string moduleName = RequireText(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
+                                                   "Text in 'Parameter'->'Module' expected.");
+        constant = FindOwn(RequireModule(moduleName)->GetConstants(), name, type);
+        if (constant == nullptr) {
+            Warn(StringPrintf("Could not find constant %s in module %s.\n", name.c_str(), moduleName.c_str()));
+        }
+    }
+    if (constant == nullptr) {
+        constant = FindOwn(GetAllConstants(), name, type);
+        if (constant == nullptr) {
+            Fail(StringPrintf("Invalid constant %s.", name.c_str()));
+        }
+    }
+    return const_cast<CConstant*>(constant);
+}
+
+CCodeBase* CDataFileReader::ReadLiteralValue(const CXmlNode& element, const CTypeInfo* type)
+{
+    const CXmlNode value = Require(element, "Value", "Element 'Parameter'->'Value' expected.");
+    if (Integer(value, "bool") != 0) {
+        if (type->GetRealType() != RealTypeBoolean) {
+            Fail("Boolean type expected.");
+        }
+        return new CBoolValue(type, Integer(value, "val") != 0);
+    }
+    std::string text = RequireText(value, "Text in 'Parameter'->'Value' expected.");
+    if (type->GetRealType() == RealTypeNumber) {
+        auto* number = new CNumberValue(type);
+        number->SetValue(ParseLeadingDouble(text));
+        return number;
+    }
+    if (type->GetRealType() == RealTypeString) {
+        return new CStringValue(std::move(text), type);
+    }
+    Fail(StringPrintf("Invalid type definition %u.", static_cast<unsigned>(type->GetRealType())));
+}
+
+void CDataFileReader::ReadCategorization(const CXmlNode& root)
+{
+    LogWrite("Reading categorization.\n");
+    const CXmlNode categorization = root.Child("Categorization");
+    if (categorization.IsNull()) {
+        Warn("Warning: Element 'Categorization' is missing; could not read triggers.\n");
+        if (!m_triggerNames.empty()) {
+            Fail("Categorization is missing although triggers are included.");
+        }
+    } else {
+        for (const CXmlNode& element : categorization.Children("Category")) {
+            const CXmlNode nameElement = Require(element, "Name", "Element 'Data'->'Categorization'->'Name' expected.");
+            const std::string name = nameElement.FindJoinedText().value_or(std::string());
+            if (name.empty()) {
+                LogWrite("Invalid category name.\n");
+                throw CDocumentException("Invalid category name.");
+            }
+            if (m_categories.HasCategory(name)) {
+                Fail(StringPrintf("Category %s already exists.", name.c_str()));
+            }
+            auto category = std::make_unique<CCategory>(name, &m_categories);
+            const CXmlNode triggers = Require(element, "Triggers", "Element 'Data'->'Categorization'->'Triggers' expected.");
+            for (const CXmlNode& trigger : triggers.Children("Trigger")) {
+                const std::string triggerName =
+                    RequireText(trigger, "Text in 'Data'->'Categorization'->'Triggers'->'Trigger' expected.");
+                const auto it = m_triggerNames.find(triggerName);
+                if (it == m_triggerNames.end()) {
+                    Fail("Unknown trigger.");
+                }
+                const std::uint32_t id = it->second->GetId();
+                m_triggerNames.erase(it);
+                try {
+                    category->AddTrigger(triggerName, id);
+                } catch (const CException&) {
+                    Fail(StringPrintf("Trigger %s already exist.", triggerName.c_str()));
+                }
+            }
+            m_categories.AddCategory(std::move(category));
+        }
+        // Every trigger is named by its category; one without would have no name.
+        if (!m_triggerNames.empty()) {
+            std::string first = m_triggerNames.begin()->first;
+            for (const auto& [name, trigger] : m_triggerNames) {
+                if (m_state.IndexOfTrigger(trigger) < m_state.IndexOfTrigger(m_triggerNames.at(first))) {
+                    first = name;
+                }
+            }
+            Fail(StringPrintf("Trigger %s is not listed in any category.", first.c_str()));
+        }
+    }
+    LogWrite("End reading categorization.\n");
+}
+
+void CApplicationDocument::ReadDataFile(const std::string& path)
+{
+    const auto data = ReadWholeFile(path);
+    if (!data) {
+        LogPrintf("Loading file %s.\n", path.c_str());
+        const std::string message = StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1,
+                                                 "File could not be read.");
+        LogWrite(message);
+        LogWrite("\n");
+        throw CDocumentException(message);
+    }
+    ReadDataFileFromMemory(*data, path);
+}
+
+void CApplicationDocument::ReadDataFileFromMemory(std::string_view data, const std::string& pathForLog)
+{
+    if (m_state == nullptr) {
+        m_state = new CState();
+    }
+    BRAMBLETON_ASSERT(m_state->GetTriggerCount() == 0 && m_state->GetGlobalCount() == 0);
+    CDataFileReader reader(*this, pathForLog);
+    reader.Read(data);
+}
+
+} // namespace bram

@@ -1,0 +1,123 @@
+#pragma once
+// The main window: the panes of the three views in two splitters, the menu
+// bar built from the "MainFrame" string table, and the commands of the
+// document, the frame and the application.
+//
+// Until the views exist the panes are plain empty panels; they take focus
+// so that F6 and Shift+F6 move between them.
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QDialog;
+class QFrame;
+class QMenu;
+class QSplitter;
+
+namespace bram {
+class CApplicationDocument;
+}
+
+namespace bram::gui {
+
+class CRecentFileList;
+
+// The texts the file dialogs are filtered by: the data file type, swapped
+// for the script file type while a script file name is chosen.
+class CApplicationDocTemplate {
+public:
+    void SetFilterExtension(QString extension) { m_extension = std::move(extension); }
+    const QString& GetFilterExtension() const { return m_extension; }
+    void SetFilterName(QString name) { m_name = std::move(name); }
+    const QString& GetFilterName() const { return m_name; }
+    // "Name (*.ext)"
+    QString Filter() const;
+    // The extension a chosen name without one gets (".bdf" for "*.bdf").
+    QString DefaultSuffix() const;
+
+private:
+    QString m_extension;
+    QString m_name;
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    enum : int {
+        ID_GENERATE_SCRIPT = 62004,
+        ID_EDIT_GLOBALS = 62005,
+        ID_EDIT_LOCALS = 62006,
+        ID_TO_CODE = 62007,
+    };
+
+    // userSettingsFile holds the recent-file list; workingFolder holds "license.txt".
+    CMainFrame(CApplicationDocument& document, const QString& userSettingsFile, const QString& workingFolder,
+               QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Actions by name: "New", "Open", "Save", "SaveAs", "62004", "Recent1" to
+    // "Recent4", "Quit", "Undo", "Redo", "Cut", "Copy", "Paste", "62005",
+    // "62006", "62007", "About", "Print", "NextPane", "PrevPane".
+    QAction* Action(const QString& name) const;
+    CRecentFileList& RecentFiles() { return *m_recent; }
+    CApplicationDocTemplate& DocTemplate() { return m_template; }
+    QSplitter* OuterSplitter() const { return m_outer; }
+    QSplitter* InnerSplitter() const { return m_inner; }
+    QWidget* CategoriesPane() const;
+    QWidget* CommentPane() const;
+    QWidget* InstructionPane() const;
+
+    // Commands; the bool ones answer whether the command was carried out.
+    bool OnFileNew();
+    bool OnFileOpen();
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    bool OnOpenRecentFile(int index);
+    // Opens a data file as the command line or the open command does.
+    bool OpenFile(const QString& path);
+    void OnGenerateScript();
+    void OnEditUndo();
+    void OnEditRedo();
+    void OnEditVariables(int command);
+    void OnToCode();
+    void OnAbout();
+    void OnNextPane(bool forward);
+
+    // Asks to save unsaved changes; false when the user cancels (or saving fails).
+    bool SaveModified();
+    // Title, undo and redo texts, enable states; also run when a menu opens.
+    void UpdateCommandUI();
+    // The splitter sizes for the current client area.
+    void LayOutPanes();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // Runs a modal dialog; tests answer it here.
+    virtual int RunDialog(QDialog& dialog);
+
+private:
+    void BuildMenus();
+    void BuildPanes();
+    void UpdateTitle();
+    void UpdateRecentFiles();
+    bool DoSave(const QString& path);
+    void ShowFailure(const char* key, bool error);
+
+    CApplicationDocument& m_document;
+    QString m_workingFolder;
+    std::unique_ptr<CRecentFileList> m_recent;
+    CApplicationDocTemplate m_template;
+    QString m_frameTitle;
+    QSplitter* m_outer = nullptr;
+    QSplitter* m_inner = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_lastFile = nullptr;
+    QAction* m_recentActions[4] = {};
+    int m_listener = 0;
+    bool m_laidOut = false;
+};
+
+} // namespace bram::gui

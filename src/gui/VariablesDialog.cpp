@@ -1,0 +1,438 @@
+#include "VariablesDialog.h"
+
+#include "UserPrompts.h"
+#include "VariableEditDialog.h"
+
+#include "base/Text.h"
+#include "category/CategorySystem.h"
+#include "code/State.h"
+#include "log/Assertion.h"
+#include "records/TypeInfo.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace bram::gui {
+
+// One change of the list. Whatever variable is out of the list while the
+// step lies on its list is held by `out`, so destroying a step destroys
+// exactly the variables that belong to no list: a deleted, cut or replaced
+// one while the step can be undone, an added or pasted one (or the
+// replacement) while it can be redone.
+struct CVariablesDialog::Step {
+    enum class Kind { Add, Delete, Rename, Replace };
+
+    Step(Kind k, std::string n) : kind(k), key(std::move(n)) {}
+
+    Kind kind;
+    std::string key;
+    std::size_t position = 0;
+    CUserDefinedVariable* renamed = nullptr;
+    std::string oldName;
+    std::string newName;
+    std::unique_ptr<CUserDefinedVariable> out;
+
+    void Undo(VariableList& list)
+    {
+        switch (kind) {
+        case Kind::Add:
+            TakeOut(list);
+            break;
+        case Kind::Delete:
+            PutBack(list);
+            break;
+        case Kind::Rename:
+            renamed->SetName(oldName);
+            break;
+        case Kind::Replace:
+            Swap(list);
+            break;
+        }
+    }
+
+    void Redo(VariableList& list)
+    {
+        switch (kind) {
+        case Kind::Add:
+            PutBack(list);
+            break;
+        case Kind::Delete:
+            TakeOut(list);
+            break;
+        case Kind::Rename:
+            renamed->SetName(newName);
+            break;
+        case Kind::Replace:
+            Swap(list);
+            break;
+        }
+    }
+
+private:
+    void TakeOut(VariableList& list)
+    {
+        BRAMBLETON_ASSERT(position < list.size() && !out);
+        if (position < list.size() && !out) {
+            out = std::move(list[position]);
+            list.erase(list.begin() + static_cast<std::ptrdiff_t>(position));
+        }
+    }
+    void PutBack(VariableList& list)
+    {
+        BRAMBLETON_ASSERT(position <= list.size() && out);
+        if (position <= list.size() && out) {
+            list.insert(list.begin() + static_cast<std::ptrdiff_t>(position), std::move(out));
+        }
+    }
+    void Swap(VariableList& list)
+    {
+        BRAMBLETON_ASSERT(position < list.size() && out);
+        if (position < list.size() && out) {
+            std::swap(list[position], out);
+        }
+    }
+};
+
+CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
+    : QDialog(parent), m_variables(&m_noList), m_list(new QTreeWidget(this))
+{
+    BRAMBLETON_ASSERT(state != nullptr);
+    if (state != nullptr) {
+        if (!local) {
+            m_variables = &state->GetGlobals();
+        } else if (CCodeTrigger* trigger = state->GetCurrentTrigger()) {
+            m_variables = &trigger->GetLocals();
+        } else {
+            BRAMBLETON_ASSERT(false);
+        }
+    }
+    setWindowTitle(Localized("VariablesDialog/Title"));
+
+    m_list->setObjectName(QStringLiteral("1023"));
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    m_list->setHeaderLabels({Localized("VariablesDialog/ListCtrl_Column1"), Localized("VariablesDialog/ListCtrl_Column2")});
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* menuBar = new QMenuBar(this);
+    m_menu = menuBar->addMenu(Localized("VariablesDialog/Menu_Edit"));
+    m_undo = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Undo"), this, &CVariablesDialog::OnUndo);
+    m_redo = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Redo"), this, &CVariablesDialog::OnRedo);
+    m_menu->addSeparator();
+    m_cut = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Cut"), this, &CVariablesDialog::OnCut);
+    m_copy = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Copy"), this, &CVariablesDialog::OnCopy);
+    m_paste = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Paste"), this, &CVariablesDialog::OnPaste);
+    m_menu->addSeparator();
+    QAction* add = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_New"), this, &CVariablesDialog::OnNew);
+    QAction* change = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Mod"), this, &CVariablesDialog::OnChange);
+    QAction* remove = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Del"), this, &CVariablesDialog::OnDelete);
+    m_menu->addSeparator();
+    m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Close"), this, &CVariablesDialog::reject);
+    m_undo->setObjectName(QStringLiteral("Undo"));
+    m_redo->setObjectName(QStringLiteral("Redo"));
+    m_cut->setObjectName(QStringLiteral("Cut"));
+    m_copy->setObjectName(QStringLiteral("Copy"));
+    m_paste->setObjectName(QStringLiteral("Paste"));
+    add->setObjectName(QStringLiteral("13449"));
+    change->setObjectName(QStringLiteral("13451"));
+    remove->setObjectName(QStringLiteral("13450"));
+    m_undo->setShortcut(QKeySequence::Undo);
+    m_redo->setShortcut(QKeySequence::Redo);
+    m_cut->setShortcut(QKeySequence::Cut);
+    m_copy->setShortcut(QKeySequence::Copy);
+    m_paste->setShortcut(QKeySequence::Paste);
+    remove->setShortcut(QKeySequence::Delete);
+    for (QAction* action : {m_undo, m_redo, m_cut, m_copy, m_paste}) {
+        action->setEnabled(false);
+    }
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CVariablesDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CVariablesDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menuBar);
+    layout->addWidget(m_list);
+    layout->addWidget(buttons);
+    resize(520, 340);
+
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { OnChange(); });
+    connect(m_list, &QTreeWidget::itemChanged, this, &CVariablesDialog::OnItemChanged);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CVariablesDialog::UpdateMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_menu->exec(m_list->viewport()->mapToGlobal(at)); });
+    Refresh(-1);
+}
+
+CVariablesDialog::~CVariablesDialog() = default;
+
+void CVariablesDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The columns share the list's client width once it is known.
+    if (!m_columnsSet) {
+        m_columnsSet = true;
+        if (layout() != nullptr) {
+            layout()->activate();
+        }
+        m_list->setColumnWidth(0, m_list->viewport()->width() / 2);
+    }
+}
+
+int CVariablesDialog::RunEditDialog(CVariableEditDialog& dialog) { return dialog.exec(); }
+
+std::vector<std::string> CVariablesDialog::UndoStepNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& step : m_undoSteps) {
+        names.push_back(step->key);
+    }
+    return names;
+}
+
+int CVariablesDialog::SelectedRow() const
+{
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    if (selected.isEmpty()) {
+        return -1;
+    }
+    const int row = m_list->indexOfTopLevelItem(selected.first());
+    return row >= 0 && row < static_cast<int>(m_variables->size()) ? row : -1;
+}
+
+void CVariablesDialog::Record(std::unique_ptr<Step> step)
+{
+    m_undoSteps.push_back(std::move(step));
+    m_redoSteps.clear();
+}
+
+void CVariablesDialog::Refresh(int selectRow)
+{
+    m_filling = true;
+    m_list->clear();
+    for (const auto& variable : *m_variables) {
+        auto* item = new QTreeWidgetItem(m_list);
+        item->setText(0, ToQ(variable->GetName()));
+        const CTypeInfo* type = variable->GetType();
+        item->setText(1, type != nullptr ? ToQ(type->GetLocalizedName()) : QString());
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+    }
+    if (selectRow >= 0 && selectRow < m_list->topLevelItemCount()) {
+        m_list->setCurrentItem(m_list->topLevelItem(selectRow));
+    }
+    m_filling = false;
+    UpdateMenu();
+}
+
+void CVariablesDialog::UpdateMenu()
+{
+    m_undo->setEnabled(!m_undoSteps.empty());
+    m_redo->setEnabled(!m_redoSteps.empty());
+    const bool selected = SelectedRow() >= 0;
+    m_cut->setEnabled(selected);
+    m_copy->setEnabled(selected);
+    m_paste->setEnabled(m_clipboard != nullptr);
+}
+
+void CVariablesDialog::OnNew()
+{
+    CVariableEditDialog dialog(nullptr, *m_variables, this);
+    if (RunEditDialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    std::unique_ptr<CUserDefinedVariable> created = dialog.TakeNewVariable();
+    if (!created) {
+        return;
+    }
+    auto step = std::make_unique<Step>(Step::Kind::Add, "History/VariablesDialog_AddVariable");
+    step->position = m_variables->size();
+    m_variables->push_back(std::move(created));
+    Record(std::move(step));
+    Refresh(static_cast<int>(m_variables->size()) - 1);
+}
+
+void CVariablesDialog::OnChange()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    CUserDefinedVariable* variable = (*m_variables)[static_cast<std::size_t>(row)].get();
+    const std::string oldName = variable->GetName();
+    CVariableEditDialog dialog(variable, *m_variables, this);
+    if (RunEditDialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    if (std::unique_ptr<CUserDefinedVariable> replacement = dialog.TakeNewVariable()) {
+        auto step = std::make_unique<Step>(Step::Kind::Replace, "History/VariablesDialog_ReplaceVariable");
+        step->position = static_cast<std::size_t>(row);
+        step->out = std::move((*m_variables)[step->position]);
+        (*m_variables)[step->position] = std::move(replacement);
+        Record(std::move(step));
+    } else if (variable->GetName() != oldName) {
+        auto step = std::make_unique<Step>(Step::Kind::Rename, "History/VariablesDialog_RenameVariable");
+        step->renamed = variable;
+        step->oldName = oldName;
+        step->newName = variable->GetName();
+        Record(std::move(step));
+    }
+    Refresh(row);
+}
+
+void CVariablesDialog::OnRenameInPlace(int row, const QString& text)
+{
+    if (row < 0 || row >= static_cast<int>(m_variables->size())) {
+        return;
+    }
+    CUserDefinedVariable* variable = (*m_variables)[static_cast<std::size_t>(row)].get();
+    const std::string name = text.toStdString();
+    const std::string normalized = NormalizedName(name);
+    bool free = !normalized.empty() && name != variable->GetName();
+    for (const auto& other : *m_variables) {
+        if (free && other.get() != variable && NormalizedName(other->GetName()) == normalized) {
+            free = false;
+        }
+    }
+    if (free) {
+        auto step = std::make_unique<Step>(Step::Kind::Rename, "History/VariablesDialog_RenameVariable");
+        step->renamed = variable;
+        step->oldName = variable->GetName();
+        step->newName = name;
+        variable->SetName(name);
+        Record(std::move(step));
+    }
+    // The row shows the name the variable has now, taken or not. The item
+    // stays (it may be the one whose edit is ending).
+    if (QTreeWidgetItem* item = m_list->topLevelItem(row)) {
+        m_filling = true;
+        item->setText(0, ToQ(variable->GetName()));
+        m_filling = false;
+    }
+    UpdateMenu();
+}
+
+void CVariablesDialog::OnItemChanged(QTreeWidgetItem* item, int column)
+{
+    if (m_filling || column != 0) {
+        return;
+    }
+    OnRenameInPlace(m_list->indexOfTopLevelItem(item), item->text(0));
+}
+
+void CVariablesDialog::OnDelete()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    auto step = std::make_unique<Step>(Step::Kind::Delete, "History/VariablDialog_DeleteVariable");
+    step->position = static_cast<std::size_t>(row);
+    step->Redo(*m_variables);
+    Record(std::move(step));
+    Refresh(std::min(row, static_cast<int>(m_variables->size()) - 1));
+}
+
+void CVariablesDialog::OnCopy()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    const CUserDefinedVariable& variable = *(*m_variables)[static_cast<std::size_t>(row)];
+    m_clipboard = std::make_unique<CUserDefinedVariable>(variable.GetName(), variable.GetType());
+    UpdateMenu();
+}
+
+void CVariablesDialog::OnCut()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    OnCopy();
+    auto step = std::make_unique<Step>(Step::Kind::Delete, "History/VariablesDialog_Cut");
+    step->position = static_cast<std::size_t>(row);
+    step->Redo(*m_variables);
+    Record(std::move(step));
+    Refresh(std::min(row, static_cast<int>(m_variables->size()) - 1));
+}
+
+void CVariablesDialog::OnPaste()
+{
+    if (!m_clipboard) {
+        UserPrompts().Beep();
+        return;
+    }
+    // Names are compared as identifiers: two names that normalize alike
+    // would declare the same script variable twice.
+    const auto taken = [this](const std::string& name) {
+        const std::string normalized = NormalizedName(name);
+        for (const auto& other : *m_variables) {
+            if (NormalizedName(other->GetName()) == normalized) {
+                return true;
+            }
+        }
+        return false;
+    };
+    std::string name = m_clipboard->GetName();
+    if (taken(name)) {
+        for (int n = 2;; ++n) {
+            const std::string candidate = StringPrintf("%s_%d", m_clipboard->GetName().c_str(), n);
+            if (!taken(candidate)) {
+                name = candidate;
+                break;
+            }
+        }
+    }
+    auto step = std::make_unique<Step>(Step::Kind::Add, "History/VariablesDialog_Paste");
+    step->position = m_variables->size();
+    m_variables->push_back(std::make_unique<CUserDefinedVariable>(name, m_clipboard->GetType()));
+    Record(std::move(step));
+    Refresh(static_cast<int>(m_variables->size()) - 1);
+}
+
+void CVariablesDialog::OnUndo() { MoveStep(m_undoSteps, m_redoSteps, true); }
+
+void CVariablesDialog::OnRedo() { MoveStep(m_redoSteps, m_undoSteps, false); }
+
+void CVariablesDialog::MoveStep(std::vector<std::unique_ptr<Step>>& from, std::vector<std::unique_ptr<Step>>& to,
+                                bool undo)
+{
+    if (from.empty()) {
+        UserPrompts().Beep();
+        return;
+    }
+    std::unique_ptr<Step> step = std::move(from.back());
+    from.pop_back();
+    if (undo) {
+        step->Undo(*m_variables);
+    } else {
+        step->Redo(*m_variables);
+    }
+    to.push_back(std::move(step));
+    Refresh(SelectedRow());
+}
+
+void CVariablesDialog::accept()
+{
+    m_undoSteps.clear();
+    m_redoSteps.clear();
+    QDialog::accept();
+}
+
+void CVariablesDialog::reject()
+{
+    while (!m_undoSteps.empty()) {
+        m_undoSteps.back()->Undo(*m_variables);
+        m_undoSteps.pop_back();
+    }
+    m_redoSteps.clear();
+    Refresh(-1);
+    QDialog::reject();
+}
+
+} // namespace bram::gui

@@ -1,0 +1,92 @@
+#pragma once
+// Lists the global variables of the program state, or the local variables
+// of its current trigger, and edits that list in place with its own undo
+// and redo. Cancel takes back every step, so the caller's one history step
+// keeps all changes or none.
+
+#include <QDialog>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace bram {
+class CState;
+class CUserDefinedVariable;
+} // namespace bram
+
+namespace bram::gui {
+
+class CVariableEditDialog;
+
+class CVariablesDialog : public QDialog {
+    Q_OBJECT
+public:
+    using VariableList = std::vector<std::unique_ptr<CUserDefinedVariable>>;
+
+    CVariablesDialog(CState* state, bool local, QWidget* parent = nullptr);
+    ~CVariablesDialog() override;
+
+    QTreeWidget* List() const { return m_list; }
+    QAction* UndoAction() const { return m_undo; }
+    QAction* RedoAction() const { return m_redo; }
+    QAction* CutAction() const { return m_cut; }
+    QAction* CopyAction() const { return m_copy; }
+    QAction* PasteAction() const { return m_paste; }
+    // The step names of the undo list, oldest first.
+    std::vector<std::string> UndoStepNames() const;
+    std::size_t RedoStepCount() const { return m_redoSteps.size(); }
+
+    // Commands; they work on the selected row where they need one.
+    void OnNew();
+    void OnChange();
+    void OnDelete();
+    void OnCut();
+    void OnCopy();
+    void OnPaste();
+    void OnUndo();
+    void OnRedo();
+    // The end of in-place editing of a row's name.
+    void OnRenameInPlace(int row, const QString& text);
+
+    void accept() override;
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Runs the edit dialog modally; tests answer it here.
+    virtual int RunEditDialog(CVariableEditDialog& dialog);
+
+private:
+    struct Step;
+
+    int SelectedRow() const;
+    void Record(std::unique_ptr<Step> step);
+    // Undo (or redo) the newest step of `from` and move it to `to`; a beep when there is none.
+    void MoveStep(std::vector<std::unique_ptr<Step>>& from, std::vector<std::unique_ptr<Step>>& to, bool undo);
+    void Refresh(int selectRow);
+    void UpdateMenu();
+    void OnItemChanged(QTreeWidgetItem* item, int column);
+
+    VariableList* m_variables;
+    VariableList m_noList;
+    std::vector<std::unique_ptr<Step>> m_undoSteps;
+    std::vector<std::unique_ptr<Step>> m_redoSteps;
+    std::unique_ptr<CUserDefinedVariable> m_clipboard;
+    QTreeWidget* m_list;
+    QMenu* m_menu;
+    QAction* m_undo;
+    QAction* m_redo;
+    QAction* m_cut;
+    QAction* m_copy;
+    QAction* m_paste;
+    bool m_filling = false;
+    bool m_columnsSet = false;
+};
+
+} // namespace bram::gui

@@ -1,0 +1,70 @@
+// The generate and resave subcommands on the sample workspace.
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+const std::string kWorkspace = BRAMBLETON_EXAMPLES_DIR;
+const std::string kCountdown = kWorkspace + "/samples/Countdown.bdf";
+
+test::CommandResult Cli(const std::string& arguments, const std::string& workdir = kWorkspace)
+{
+    return test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + workdir + "' " + arguments);
+}
+
+TEST(DocumentCommands, ResaveWritesTheSameBytesForACurrentFile)
+{
+    test::CTempDir dir;
+    const auto result = Cli("resave '" + kCountdown + "' -o '" + (dir / "out.bdf") + "'");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(test::ReadFile(dir / "out.bdf"), test::ReadFile(kCountdown));
+}
+
+TEST(DocumentCommands, GenerateUsesTheEncodingOfTheSettings)
+{
+    test::CTempDir dir;
+    const auto result = Cli("generate '" + kCountdown + "' -o '" + (dir / "out.lua") + "'");
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string script = test::ReadFile(dir / "out.lua");
+    // UTF-8 without byte order mark; the runtime of "core" comes first.
+    EXPECT_TRUE(script.starts_with("-- Brambleton runtime for Lua 5.4")) << script.substr(0, 40);
+    EXPECT_NE(script.find("-- Countdown: a sample of the Brambleton Lua workspace.\n"), std::string::npos);
+}
+
+TEST(DocumentCommands, FailuresPrintTheReadersMessage)
+{
+    test::CTempDir dir;
+    test::WriteFile(dir / "old.bdf", "<Data version=\"0.9\"/>");
+    test::WriteFile(dir / "keep.lua", "previous");
+    const auto old = Cli("generate '" + (dir / "old.bdf") + "' -o '" + (dir / "keep.lua") + "'");
+    EXPECT_EQ(old.status, 1);
+    EXPECT_EQ(old.err, "Unsupported file version.\n");
+    EXPECT_EQ(test::ReadFile(dir / "keep.lua"), "previous");
+
+    test::WriteFile(dir / "module.bdf", "<Data version=\"1.1\"><NeededModules><NeededModule>gone</NeededModule>"
+                                        "</NeededModules></Data>");
+    const auto module = Cli("resave '" + (dir / "module.bdf") + "' -o '" + (dir / "x.bdf") + "'");
+    EXPECT_EQ(module.status, 1);
+    EXPECT_EQ(module.err, "The module gone wasn't loaded.\n");
+
+    const auto unwritable = Cli("resave '" + kCountdown + "' -o '" + (dir / "no/such/folder/x.bdf") + "'");
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(unwritable.err.starts_with("Could not create a temporary file")) << unwritable.err;
+}
+
+TEST(DocumentCommands, UsageErrors)
+{
+    for (const std::string arguments : {"generate", "generate a.bdf", "generate -o x.lua", "resave a.bdf -o",
+                                        "resave a.bdf b.bdf -o x", "resave a.bdf -o x -o y", "generate a.bdf -x -o y"}) {
+        const auto result = Cli(arguments);
+        EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_NE(result.err.find("usage: brambleton-cli [--workdir DIR] "), std::string::npos) << result.err;
+    }
+}
+
+} // namespace
+} // namespace bram

@@ -1,0 +1,121 @@
+#include "GuiTestSupport.h"
+
+#include "base/Paths.h"
+#include "code/State.h"
+#include "document/ApplicationDocument.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace bram::test {
+
+std::optional<QString> CFakePrompts::GetOpenFileName(QWidget*, const QString& filter)
+{
+    filters << filter;
+    if (fileAnswers.empty() || fileAnswers.front().isEmpty()) {
+        if (!fileAnswers.empty()) {
+            fileAnswers.pop_front();
+        }
+        return std::nullopt;
+    }
+    const QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QString> CFakePrompts::GetSaveFileName(QWidget*, const QString& filter, const QString& defaultName)
+{
+    defaultNames << defaultName;
+    return GetOpenFileName(nullptr, filter);
+}
+
+QMessageBox::StandardButton CFakePrompts::MessageBox(QWidget*, QMessageBox::Icon icon, const QString& title,
+                                                     const QString& text, QMessageBox::StandardButtons buttons)
+{
+    boxes.push_back({icon, title, text, buttons});
+    if (!boxAnswers.empty()) {
+        const QMessageBox::StandardButton answer = boxAnswers.front();
+        boxAnswers.pop_front();
+        return answer;
+    }
+    for (int bit = 0; bit < 32; ++bit) {
+        const auto button = static_cast<QMessageBox::StandardButton>(1u << bit);
+        if (buttons.testFlag(button)) {
+            return button;
+        }
+    }
+    return QMessageBox::NoButton;
+}
+
+CWorkspaceCopy::CWorkspaceCopy()
+{
+    namespace fs = std::filesystem;
+    fs::copy(BRAMBLETON_EXAMPLES_DIR, m_dir.Path(), fs::copy_options::recursive);
+    for (const char* name : {"TEMP", "AppData"}) {
+        const char* old = std::getenv(name);
+        m_oldEnvironment.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+        const std::string folder = m_dir / name;
+        fs::create_directories(folder);
+        ::setenv(name, folder.c_str(), 1);
+    }
+    ResetProcessState();
+}
+
+CWorkspaceCopy::~CWorkspaceCopy()
+{
+    ResetProcessState();
+    for (const auto& [name, value] : m_oldEnvironment) {
+        if (value) {
+            ::setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            ::unsetenv(name.c_str());
+        }
+    }
+}
+
+std::string CWorkspaceCopy::Log() const { return ReadLog(m_dir / "TEMP/brambleton/Log.log"); }
+
+CStartedCore::CStartedCore()
+{
+    CLoadingProgress progress;
+    EXPECT_TRUE(core.InitInstance(workspace.Path(), progress));
+}
+
+CStartedCore::~CStartedCore() { core.ExitInstance(); }
+
+CCodeTrigger* AddCurrentTrigger(CApplicationDocument& document, const std::string& name)
+{
+    CState* state = document.GetState();
+    const std::uint32_t id = state->NewTriggerId();
+    document.GetCategorySystem().AddCategory(name + " category")->AddTrigger(name, id);
+    CCodeTrigger* trigger = state->AddTrigger(std::make_unique<CCodeTrigger>(id, &document.GetCategorySystem()));
+    state->SetCurrentTrigger(static_cast<int>(id));
+    return trigger;
+}
+
+QStringList MenuTexts(const QMenu* menu)
+{
+    QStringList texts;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            texts << QStringLiteral("-");
+        } else if (action->isVisible()) {
+            texts << action->text();
+        }
+    }
+    return texts;
+}
+
+QMenu* TopMenu(const QMenuBar* bar, int index)
+{
+    const QList<QAction*> actions = bar->actions();
+    return index < actions.size() ? actions[index]->menu() : nullptr;
+}
+
+} // namespace bram::test

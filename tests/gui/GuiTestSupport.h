@@ -1,0 +1,94 @@
+#pragma once
+// Helpers of the editor tests: prompts answered by the test, a copy of the
+// sample workspace with the core started in it, and menu inspection.
+
+#include "UserPrompts.h"
+
+#include "TestSupport.h"
+#include "app/ApplicationCore.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <ostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QMenu;
+class QMenuBar;
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace bram {
+class CApplicationDocument;
+class CCodeTrigger;
+} // namespace bram
+
+namespace bram::test {
+
+// Answers file dialogs and message boxes from queues and records what was asked.
+class CFakePrompts : public gui::IUserPrompts {
+public:
+    struct Box {
+        QMessageBox::Icon icon;
+        QString title;
+        QString text;
+        QMessageBox::StandardButtons buttons;
+    };
+
+    CFakePrompts() { gui::SetUserPrompts(this); }
+    ~CFakePrompts() override { gui::SetUserPrompts(nullptr); }
+
+    std::optional<QString> GetOpenFileName(QWidget* parent, const QString& filter) override;
+    std::optional<QString> GetSaveFileName(QWidget* parent, const QString& filter, const QString& defaultName) override;
+    QMessageBox::StandardButton MessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                           const QString& text, QMessageBox::StandardButtons buttons) override;
+    void Beep() override { ++beeps; }
+
+    // Answers; an empty text or queue cancels a file dialog, an empty
+    // queue answers a box with its first button.
+    std::deque<QString> fileAnswers;
+    std::deque<QMessageBox::StandardButton> boxAnswers;
+
+    std::vector<Box> boxes;
+    QStringList filters;
+    QStringList defaultNames;
+    int beeps = 0;
+};
+
+// A copy of the sample workspace in a scratch folder; TEMP and AppData point
+// into it, so its log and user data stay there.
+class CWorkspaceCopy {
+public:
+    CWorkspaceCopy();
+    ~CWorkspaceCopy();
+    const std::string& Path() const { return m_dir.Path(); }
+    std::string operator/(std::string_view name) const { return m_dir / name; }
+    // The log of the workspace settings.
+    std::string Log() const;
+
+private:
+    CTempDir m_dir;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_oldEnvironment;
+};
+
+// The core started in a workspace copy (modules, settings, string tables).
+class CStartedCore {
+public:
+    CStartedCore();
+    ~CStartedCore();
+    CWorkspaceCopy workspace;
+    CApplicationCore core;
+};
+
+// A trigger in a new category of the document, made the current trigger.
+CCodeTrigger* AddCurrentTrigger(CApplicationDocument& document, const std::string& name);
+
+// The texts of a menu's items; separators as "-".
+QStringList MenuTexts(const QMenu* menu);
+QMenu* TopMenu(const QMenuBar* bar, int index);
+
+} // namespace bram::test

@@ -1,0 +1,353 @@
+// The variables dialog and the variable edit dialog on the sample
+// workspace's types (Truth value, Number, Text).
+
+#include "VariableEditDialog.h"
+#include "VariablesDialog.h"
+
+#include "GuiTestSupport.h"
+#include "code/State.h"
+#include "document/ApplicationDocument.h"
+#include "records/TypeInfo.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace bram {
+namespace {
+
+using gui::CVariableEditDialog;
+using gui::CVariablesDialog;
+
+const CTypeInfo* TypeNamed(const std::string& name)
+{
+    for (const CTypeInfo* type : CVariableEditDialog::SelectableTypes()) {
+        if (type->GetName() == name) {
+            return type;
+        }
+    }
+    return nullptr;
+}
+
+int TypeIndex(const std::string& name)
+{
+    const auto types = CVariableEditDialog::SelectableTypes();
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        if (types[i]->GetName() == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// Answers the edit dialog: types the name, picks the type, presses OK.
+struct Answer {
+    QString name;
+    int type = 0;
+};
+
+int Fill(CVariableEditDialog& dialog, const Answer& answer)
+{
+    dialog.NameField()->setText(answer.name);
+    dialog.TypeList()->setCurrentIndex(answer.type);
+    dialog.accept();
+    return dialog.result();
+}
+
+class CDrivenVariablesDialog : public CVariablesDialog {
+public:
+    using CVariablesDialog::CVariablesDialog;
+    std::vector<Answer> answers;
+    std::vector<QString> shownNames;
+
+protected:
+    int RunEditDialog(CVariableEditDialog& dialog) override
+    {
+        shownNames.push_back(dialog.NameField()->text());
+        if (answers.empty()) {
+            return QDialog::Rejected;
+        }
+        const Answer answer = answers.front();
+        answers.erase(answers.begin());
+        return Fill(dialog, answer);
+    }
+};
+
+struct VariablesDialogTest : ::testing::Test {
+    void SetUp() override
+    {
+        document.NewDocument();
+        auto& globals = document.GetState()->GetGlobals();
+        globals.push_back(std::make_unique<CUserDefinedVariable>("Count", TypeNamed("Number")));
+        globals.push_back(std::make_unique<CUserDefinedVariable>("Player Name", TypeNamed("Text")));
+    }
+
+    CState::GlobalList& Globals() { return document.GetState()->GetGlobals(); }
+    std::vector<std::string> Names()
+    {
+        std::vector<std::string> names;
+        for (const auto& v : Globals()) {
+            names.push_back(v->GetName());
+        }
+        return names;
+    }
+    static QStringList Rows(const CVariablesDialog& dialog)
+    {
+        QStringList rows;
+        for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = dialog.List()->topLevelItem(i);
+            rows << item->text(0) + QStringLiteral(":") + item->text(1);
+        }
+        return rows;
+    }
+    static void Select(CVariablesDialog& dialog, int row) { dialog.List()->setCurrentItem(dialog.List()->topLevelItem(row)); }
+
+    test::CStartedCore started;
+    test::CFakePrompts prompts;
+    CApplicationDocument document;
+};
+
+TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
+{
+    struct Case {
+        const char* what;
+        int opened; // row of the variable opened for, -1 for a new one
+        QString name;
+        int type;
+        const char* refusal; // the message key, or null when accepted
+    };
+    const int number = TypeIndex("Number");
+    const int text = TypeIndex("Text");
+    const char* invalidName = "VariableEditDialog/InvalidVariableName";
+    const char* invalidType = "VariableEditDialog/InvalidTypeChoice";
+    const char* exists = "VariableEditDialog/VariableAlreadyExist";
+    const std::vector<Case> cases = {
+        {"empty name", -1, "", number, invalidName},
+        {"only removed characters", -1, "?!-", number, invalidName},
+        {"name checked before type", -1, "", -1, invalidName},
+        {"no type", -1, "Total", -1, invalidType},
+        {"taken name", -1, "Count", number, exists},
+        {"taken after normalization", -1, "Player Name?", number, exists},
+        {"blank becomes underscore, taken", -1, "Player_Name", text, exists},
+        {"new free name", -1, "Total", text, nullptr},
+        {"unchanged existing", 0, "Count", number, nullptr},
+        {"existing renamed onto another", 0, "Player Name!", number, exists},
+        {"existing renamed free", 0, "Score", number, nullptr},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        prompts.boxes.clear();
+        CUserDefinedVariable* opened = c.opened >= 0 ? Globals()[static_cast<std::size_t>(c.opened)].get() : nullptr;
+        const std::string before = opened != nullptr ? opened->GetName() : std::string();
+        CVariableEditDialog dialog(opened, Globals());
+        const int result = Fill(dialog, {c.name, c.type});
+        if (c.refusal == nullptr) {
+            EXPECT_EQ(result, QDialog::Accepted) << c.what;
+            EXPECT_TRUE(prompts.boxes.empty()) << c.what;
+        } else {
+            EXPECT_NE(result, QDialog::Accepted) << c.what;
+            ASSERT_EQ(prompts.boxes.size(), 1u) << c.what;
+            EXPECT_EQ(prompts.boxes[0].text, gui::Localized(c.refusal)) << c.what;
+            EXPECT_EQ(prompts.boxes[0].icon, QMessageBox::Warning) << c.what;
+            // A refused name leaves the variable as it was.
+            if (opened != nullptr) {
+                EXPECT_EQ(opened->GetName(), before) << c.what;
+            }
+        }
+    }
+    // The rename that was taken renamed the variable itself.
+    EXPECT_EQ(Globals()[0]->GetName(), "Score");
+}
+
+TEST_F(VariablesDialogTest, EditDialogOffersOnlyDeclarableTypes)
+{
+    CVariableEditDialog dialog(nullptr, Globals());
+    QStringList shown;
+    for (int i = 0; i < dialog.TypeList()->count(); ++i) {
+        shown << dialog.TypeList()->itemText(i);
+    }
+    // No trigger, function, variable or creation-less type.
+    EXPECT_EQ(shown, (QStringList{"Truth value", "Number", "Text"}));
+    EXPECT_EQ(dialog.TypeList()->currentIndex(), 0);
+    EXPECT_TRUE(dialog.NameField()->text().isEmpty());
+
+    CVariableEditDialog existing(Globals()[1].get(), Globals());
+    EXPECT_EQ(existing.NameField()->text(), QStringLiteral("Player Name"));
+    EXPECT_EQ(existing.TypeList()->currentText(), QStringLiteral("Text"));
+}
+
+TEST_F(VariablesDialogTest, TypeChangeReplacesTheObjectNameChangeKeepsIt)
+{
+    CUserDefinedVariable* count = Globals()[0].get();
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    dialog.answers = {{"Counter", TypeIndex("Number")}, {"Counter", TypeIndex("Boolean")}};
+    Select(dialog, 0);
+    dialog.OnChange();
+    EXPECT_EQ(Globals()[0].get(), count);
+    EXPECT_EQ(count->GetName(), "Counter");
+    Select(dialog, 0);
+    dialog.OnChange();
+    EXPECT_NE(Globals()[0].get(), count);
+    EXPECT_EQ(Globals()[0]->GetName(), "Counter");
+    EXPECT_EQ(Globals()[0]->GetType(), TypeNamed("Boolean"));
+    EXPECT_EQ(dialog.UndoStepNames(), (std::vector<std::string>{"History/VariablesDialog_RenameVariable",
+                                                                "History/VariablesDialog_ReplaceVariable"}));
+    EXPECT_EQ(Rows(dialog), (QStringList{"Counter:Truth value", "Player Name:Text"}));
+    EXPECT_EQ(dialog.shownNames, (std::vector<QString>{"Count", "Counter"}));
+
+    // Undo puts the very same object back, with its old name.
+    dialog.OnUndo();
+    EXPECT_EQ(Globals()[0].get(), count);
+    dialog.OnUndo();
+    EXPECT_EQ(count->GetName(), "Count");
+    EXPECT_EQ(count->GetType(), TypeNamed("Number"));
+}
+
+TEST_F(VariablesDialogTest, PasteNamesCopiesWithTheFirstFreeSuffix)
+{
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    EXPECT_FALSE(dialog.PasteAction()->isEnabled());
+    dialog.OnPaste();
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(Names().size(), 2u);
+
+    Select(dialog, 0);
+    EXPECT_TRUE(dialog.CutAction()->isEnabled());
+    dialog.OnCut();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Player Name"}));
+    EXPECT_TRUE(dialog.PasteAction()->isEnabled());
+    dialog.OnPaste();
+    dialog.OnPaste();
+    dialog.OnPaste();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Player Name", "Count", "Count_2", "Count_3"}));
+    EXPECT_EQ(Globals()[2]->GetType(), TypeNamed("Number"));
+
+    // A clipboard name that only differs by removed characters is taken too.
+    Select(dialog, 0);
+    dialog.OnCopy();
+    dialog.OnPaste();
+    EXPECT_EQ(Names().back(), "Player Name_2");
+    EXPECT_EQ(dialog.UndoStepNames().front(), "History/VariablesDialog_Cut");
+    EXPECT_EQ(dialog.UndoStepNames().back(), "History/VariablesDialog_Paste");
+}
+
+TEST_F(VariablesDialogTest, CancelRestoresTheListExactly)
+{
+    const std::vector<CUserDefinedVariable*> before = {Globals()[0].get(), Globals()[1].get()};
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    dialog.answers = {{"Lives", TypeIndex("Number")}, {"Player Name", TypeIndex("Boolean")}};
+    dialog.OnNew();
+    dialog.OnRenameInPlace(0, QStringLiteral("Points"));
+    Select(dialog, 1);
+    dialog.OnChange(); // type change: a replacement
+    Select(dialog, 2);
+    dialog.OnCopy();
+    dialog.OnDelete();
+    dialog.OnPaste();
+    dialog.OnUndo(); // one step waits on the redo list
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Points", "Player Name"}));
+    EXPECT_EQ(dialog.RedoStepCount(), 1u);
+
+    dialog.reject();
+    ASSERT_EQ(Globals().size(), 2u);
+    EXPECT_EQ(Globals()[0].get(), before[0]);
+    EXPECT_EQ(Globals()[1].get(), before[1]);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Count", "Player Name"}));
+    EXPECT_EQ(Globals()[1]->GetType(), TypeNamed("Text"));
+    EXPECT_TRUE(dialog.UndoStepNames().empty());
+    EXPECT_EQ(dialog.RedoStepCount(), 0u);
+}
+
+TEST_F(VariablesDialogTest, OkKeepsEveryChange)
+{
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    dialog.answers = {{"Lives", TypeIndex("Number")}};
+    dialog.OnNew();
+    Select(dialog, 0);
+    dialog.OnDelete();
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Player Name", "Lives"}));
+}
+
+TEST_F(VariablesDialogTest, RenameInPlaceTakesOnlyFreeIdentifiers)
+{
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    dialog.OnRenameInPlace(0, QStringLiteral("Player Name?"));
+    dialog.OnRenameInPlace(0, QStringLiteral("%%"));
+    EXPECT_EQ(Names()[0], "Count");
+    EXPECT_TRUE(dialog.UndoStepNames().empty());
+    EXPECT_EQ(Rows(dialog)[0], QStringLiteral("Count:Number"));
+
+    // Editing the row in the list renames the variable.
+    dialog.List()->topLevelItem(0)->setText(0, QStringLiteral("Total count"));
+    EXPECT_EQ(Names()[0], "Total count");
+    EXPECT_EQ(dialog.UndoStepNames(), (std::vector<std::string>{"History/VariablesDialog_RenameVariable"}));
+    dialog.List()->topLevelItem(1)->setText(0, QStringLiteral("Total_count"));
+    EXPECT_EQ(Names()[1], "Player Name");
+    EXPECT_EQ(Rows(dialog)[1], QStringLiteral("Player Name:Text"));
+}
+
+TEST_F(VariablesDialogTest, UndoRedoMenuStatesAndBeeps)
+{
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    EXPECT_FALSE(dialog.UndoAction()->isEnabled());
+    EXPECT_FALSE(dialog.RedoAction()->isEnabled());
+    EXPECT_FALSE(dialog.CopyAction()->isEnabled());
+    dialog.OnUndo();
+    dialog.OnRedo();
+    EXPECT_EQ(prompts.beeps, 2);
+
+    Select(dialog, 1);
+    dialog.OnDelete();
+    EXPECT_TRUE(dialog.UndoAction()->isEnabled());
+    dialog.OnUndo();
+    EXPECT_FALSE(dialog.UndoAction()->isEnabled());
+    EXPECT_TRUE(dialog.RedoAction()->isEnabled());
+    EXPECT_EQ(Names().size(), 2u);
+    dialog.OnRedo();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Count"}));
+    // A new step clears the redo list.
+    dialog.OnUndo();
+    dialog.OnRenameInPlace(0, QStringLiteral("Lives"));
+    EXPECT_FALSE(dialog.RedoAction()->isEnabled());
+    EXPECT_EQ(dialog.RedoStepCount(), 0u);
+}
+
+TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
+{
+    CCodeTrigger* trigger = test::AddCurrentTrigger(document, "Tick");
+    CDrivenVariablesDialog dialog(document.GetState(), true);
+    dialog.answers = {{"Count", TypeIndex("Number")}};
+    EXPECT_EQ(dialog.List()->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.windowTitle(), gui::Localized("VariablesDialog/Title"));
+    dialog.OnNew();
+    ASSERT_EQ(trigger->GetLocalCount(), 1u);
+    EXPECT_EQ(trigger->GetLocal(0)->GetName(), "Count");
+    EXPECT_EQ(Globals().size(), 2u);
+}
+
+TEST_F(VariablesDialogTest, MenuAndColumnsComeFromTheStringTable)
+{
+    CVariablesDialog dialog(document.GetState(), false);
+    const QMenuBar* bar = dialog.findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    const QMenu* menu = test::TopMenu(bar, 0);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("&Edit"));
+    EXPECT_EQ(test::MenuTexts(menu), (QStringList{"&Undo", "&Redo", "-", "Cu&t", "&Copy", "&Paste", "-", "&New...",
+                                                  "&Modify...", "&Delete", "-", "&Close"}));
+    EXPECT_EQ(dialog.List()->headerItem()->text(0), QStringLiteral("Name"));
+    EXPECT_EQ(dialog.List()->headerItem()->text(1), QStringLiteral("Type"));
+    EXPECT_EQ(Rows(dialog), (QStringList{"Count:Number", "Player Name:Text"}));
+}
+
+} // namespace
+} // namespace bram
