@@ -14,6 +14,8 @@
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
+#include <cstdio>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -165,12 +167,48 @@ void BM_GenerateScript(benchmark::State& state)
     state.counters["script_bytes"] = static_cast<double>(bytes);
 }
 
-BENCHMARK(BM_ReadDataFile)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_WriteDataFile)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ReadDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_WriteDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+
+// Keeps the median CPU time of each benchmark (CPU time stays comparable on
+// a machine shared with other work) for the summary lines.
+class CRatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                milliseconds[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            }
+        }
+    }
+    std::map<std::string, double> milliseconds;
+};
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto& ms = reporter.milliseconds;
+    bool ok = true;
+    auto ratio = [&](const char* what, const char* ours, const char* theirs, double limit) {
+        if (ms[ours] > 0 && ms[theirs] > 0) {
+            const double r = ms[ours] / ms[theirs];
+            std::printf("%s %.1f ms against %.1f ms (median CPU time): %.2f times, limit %.0f\n", what, ms[ours],
+                        ms[theirs], r, limit);
+            ok = ok && r <= limit;
+        }
+    };
+    std::printf("\n");
+    ratio("reading", "BM_ReadDataFile", "BM_PugixmlParse", 4);
+    ratio("writing", "BM_WriteDataFile", "BM_PugixmlSave", 3);
+    benchmark::Shutdown();
+    return ok ? 0 : 1;
+}
