@@ -1,7 +1,18 @@
 #pragma once
-// The small language the document-scale benchmarks build their 200,000
-// instructions from, and a lookup by name.
+// What the benchmarks share: the small language the document-scale ones
+// build their 200,000 instructions from, the builder of that document, and
+// the reporter that keeps median CPU times for ratio lines.
 
+#include "category/CategorySystem.h"
+#include "code/Records.h"
+#include "code/State.h"
+#include "code/Values.h"
+#include "generation/GenerationSettings.h"
+
+#include <benchmark/benchmark.h>
+#include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace bram::bench {
@@ -45,5 +56,94 @@ inline const T* Named(const std::vector<const T*>& list, const char* name)
     }
     return nullptr;
 }
+
+// Sets the generation settings for the language and fills the state: a
+// global "total" and 5,000 triggers named in `category`, each a while loop
+// holding 20 calls plus 19 calls beside it, so 40 instructions each and
+// 200,000 in all. onTrigger(number, id) runs after each trigger. Returns
+// the number of instructions.
+inline std::size_t FillLargeState(const CModule& m, CState& state, CCategory& category, CCategorySystem* categories,
+                                  const std::function<void(int, std::uint32_t)>& onTrigger = {})
+{
+    const CTypeInfo* number = Named(m.GetTypes(), "number");
+    const CTypeInfo* string = Named(m.GetTypes(), "string");
+    CGenerationSettings& g = CGenerationSettings::Instance();
+    CTriggerDefinitions definitions;
+    definitions.functionDefinition = "function ![Parameter1]()";
+    definitions.triggerDefinition = "-- ![Parameter1]";
+    definitions.functionPrefix = "fn_";
+    g.SetTriggerDefinitions(definitions);
+    g.SetLocalDeclaration("![Parameter1]");
+    g.SetGlobalDeclaration("![Parameter1]");
+    g.SetFunctionBlocks({Named(m.GetBlocks(), "actions")});
+    g.SetVariablePrefix("v_");
+    state.GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("total", number));
+    CUserDefinedVariable* total = state.GetGlobal(state.GetGlobalCount() - 1);
+    const CCallInfo* print = Named(m.GetCalls(), "print");
+    const CCallInfo* add = Named(m.GetCalls(), "add");
+    const CCallInfo* set = Named(m.GetCalls(), "set");
+    const CStructureInfo* loop = Named(m.GetStructures(), "while");
+    auto* pi = const_cast<CConstant*>(Named(m.GetConstants(), "pi"));
+    auto makeCall = [&](int i) -> CCodeBase* {
+        CCall* call = nullptr;
+        if (i % 3 == 0) {
+            call = static_cast<CCall*>(print->CreateCode());
+            call->GetParameter(0)->SetValue(new CStringValue("line \"" + std::to_string(i) + "\"", string));
+            auto* sum = static_cast<CCall*>(add->CreateCode());
+            sum->GetParameter(0)->SetValue(total);
+            sum->GetParameter(1)->SetValue(pi);
+            call->GetParameter(1)->SetValue(sum);
+        } else {
+            call = static_cast<CCall*>(set->CreateCode());
+            call->GetParameter(0)->SetValue(total);
+            auto* n = new CNumberValue(number);
+            n->SetValue(i * 0.5);
+            call->GetParameter(1)->SetValue(n);
+        }
+        call->SetEnabled(true);
+        return call;
+    };
+    std::size_t instructions = 0;
+    for (int t = 0; t < 5000; ++t) {
+        const std::uint32_t id = state.NewTriggerId();
+        category.AddTrigger("Trigger " + std::to_string(t), id);
+        CCodeTrigger* trigger = state.AddTrigger(std::make_unique<CCodeTrigger>(id, categories));
+        CBlock* block = trigger->GetBlock(0);
+        auto* whileNode = static_cast<CStructure*>(loop->CreateCode());
+        whileNode->GetParameter(0)->SetValue(total);
+        auto* limit = new CNumberValue(number);
+        limit->SetValue(10);
+        whileNode->GetParameter(1)->SetValue(limit);
+        whileNode->SetEnabled(true);
+        for (int i = 0; i < 20; ++i) {
+            whileNode->GetChild(0)->AddChild(makeCall(i));
+        }
+        block->AddChild(whileNode);
+        for (int i = 0; i < 19; ++i) {
+            block->AddChild(makeCall(i));
+        }
+        instructions += 40;
+        if (onTrigger) {
+            onTrigger(t, id);
+        }
+    }
+    return instructions;
+}
+
+// Keeps the median CPU time of each benchmark (CPU time stays comparable on
+// a machine shared with other work) for a summary line.
+class CRatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                milliseconds[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            }
+        }
+    }
+    std::map<std::string, double> milliseconds;
+};
 
 } // namespace bram::bench

@@ -37,66 +37,10 @@ Document& Generated()
         auto* d = new Document;
         d->module = CreateModuleFromXml("bench", kLanguage);
         const CModule& m = *d->module;
-        const CTypeInfo* number = Named(m.GetTypes(), "number");
-        const CTypeInfo* string = Named(m.GetTypes(), "string");
-        CGenerationSettings& g = CGenerationSettings::Instance();
-        CTriggerDefinitions definitions;
-        definitions.functionDefinition = "function ![Parameter1]()";
-        definitions.triggerDefinition = "-- ![Parameter1]";
-        definitions.functionPrefix = "fn_";
-        g.SetTriggerDefinitions(definitions);
-        g.SetLocalDeclaration("![Parameter1]");
-        g.SetGlobalDeclaration("![Parameter1]");
-        g.SetFunctionBlocks({Named(m.GetBlocks(), "actions")});
-        g.SetVariablePrefix("v_");
         d->state = std::make_unique<CState>();
-        d->state->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("total", number));
-        CUserDefinedVariable* total = d->state->GetGlobal(0);
         CCategory* category = d->categories.AddCategory("All");
-        const CCallInfo* print = Named(m.GetCalls(), "print");
-        const CCallInfo* add = Named(m.GetCalls(), "add");
-        const CCallInfo* set = Named(m.GetCalls(), "set");
-        const CStructureInfo* loop = Named(m.GetStructures(), "while");
-        auto* pi = const_cast<CConstant*>(Named(m.GetConstants(), "pi"));
         pugi::xml_node triggersNode = d->dom.append_child("Data").append_child("Triggers");
-        auto makeCall = [&](int i) -> CCodeBase* {
-            CCall* call = nullptr;
-            if (i % 3 == 0) {
-                call = static_cast<CCall*>(print->CreateCode());
-                call->GetParameter(0)->SetValue(new CStringValue("line \"" + std::to_string(i) + "\"", string));
-                auto* sum = static_cast<CCall*>(add->CreateCode());
-                sum->GetParameter(0)->SetValue(total);
-                sum->GetParameter(1)->SetValue(pi);
-                call->GetParameter(1)->SetValue(sum);
-            } else {
-                call = static_cast<CCall*>(set->CreateCode());
-                call->GetParameter(0)->SetValue(total);
-                auto* n = new CNumberValue(number);
-                n->SetValue(i * 0.5);
-                call->GetParameter(1)->SetValue(n);
-            }
-            call->SetEnabled(true);
-            return call;
-        };
-        for (int t = 0; t < 5000; ++t) {
-            const std::uint32_t id = d->state->NewTriggerId();
-            category->AddTrigger("Trigger " + std::to_string(t), id);
-            CCodeTrigger* trigger = d->state->AddTrigger(std::make_unique<CCodeTrigger>(id, &d->categories));
-            CBlock* block = trigger->GetBlock(0);
-            auto* whileNode = static_cast<CStructure*>(loop->CreateCode());
-            whileNode->GetParameter(0)->SetValue(total);
-            auto* limit = new CNumberValue(number);
-            limit->SetValue(10);
-            whileNode->GetParameter(1)->SetValue(limit);
-            whileNode->SetEnabled(true);
-            for (int i = 0; i < 20; ++i) {
-                whileNode->GetChild(0)->AddChild(makeCall(i));
-            }
-            block->AddChild(whileNode);
-            for (int i = 0; i < 19; ++i) {
-                block->AddChild(makeCall(i));
-            }
-            d->instructions += 40;
+        d->instructions = bench::FillLargeState(m, *d->state, *category, &d->categories, [&](int t, std::uint32_t id) {
             // The same shape as a DOM: one element per node, values as text.
             pugi::xml_node tn = triggersNode.append_child("Trigger");
             tn.append_attribute("id") = id;
@@ -115,7 +59,7 @@ Document& Generated()
                     pn.append_child("Value").text() = "12.50";
                 }
             }
-        }
+        });
         return d;
     }();
     return *doc;

@@ -14,6 +14,8 @@
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
+#include <cstdio>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -21,7 +23,7 @@ namespace {
 using namespace bram;
 
 using bench::kLanguage;
-using bench::Named;
+using bench::CRatioReporter;
 
 struct Fixture {
     CApplicationDocument document;
@@ -29,76 +31,19 @@ struct Fixture {
     std::string file;
 };
 
-// Each trigger: a while loop holding 20 calls plus 19 calls beside it, so
-// 40 instructions; 5,000 triggers give 200,000.
 Fixture& Generated()
 {
     static Fixture* f = [] {
         CModule* module = CreateModuleFromXml("bench", kLanguage);
-        const CModule& m = *module;
-        const CTypeInfo* number = Named(m.GetTypes(), "number");
-        const CTypeInfo* string = Named(m.GetTypes(), "string");
-        CGenerationSettings& g = CGenerationSettings::Instance();
-        CTriggerDefinitions definitions;
-        definitions.functionDefinition = "function ![Parameter1]()";
-        definitions.triggerDefinition = "-- ![Parameter1]";
-        definitions.functionPrefix = "fn_";
-        g.SetTriggerDefinitions(definitions);
-        g.SetLocalDeclaration("![Parameter1]");
-        g.SetGlobalDeclaration("![Parameter1]");
-        g.SetFunctionBlocks({Named(m.GetBlocks(), "actions")});
-        g.SetVariablePrefix("v_");
         auto* d = new Fixture;
         d->document.NewDocument();
-        CState* state = d->document.GetState();
-        state->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("total", number));
-        CUserDefinedVariable* total = state->GetGlobal(0);
-        CCategory* category = d->document.GetCategorySystem().AddCategory("All");
-        const CCallInfo* print = Named(m.GetCalls(), "print");
-        const CCallInfo* add = Named(m.GetCalls(), "add");
-        const CCallInfo* set = Named(m.GetCalls(), "set");
-        const CStructureInfo* loop = Named(m.GetStructures(), "while");
-        auto* pi = const_cast<CConstant*>(Named(m.GetConstants(), "pi"));
-        auto makeCall = [&](int i) -> CCodeBase* {
-            CCall* call = nullptr;
-            if (i % 3 == 0) {
-                call = static_cast<CCall*>(print->CreateCode());
-                call->GetParameter(0)->SetValue(new CStringValue("line \"" + std::to_string(i) + "\" & more", string));
-                auto* sum = static_cast<CCall*>(add->CreateCode());
-                sum->GetParameter(0)->SetValue(total);
-                sum->GetParameter(1)->SetValue(pi);
-                call->GetParameter(1)->SetValue(sum);
-            } else {
-                call = static_cast<CCall*>(set->CreateCode());
-                call->GetParameter(0)->SetValue(total);
-                auto* n = new CNumberValue(number);
-                n->SetValue(i * 0.5);
-                call->GetParameter(1)->SetValue(n);
-            }
-            call->SetEnabled(true);
-            return call;
-        };
-        for (int t = 0; t < 5000; ++t) {
-            const std::uint32_t id = state->NewTriggerId();
-            category->AddTrigger("Trigger " + std::to_string(t), id);
-            CCodeTrigger* trigger = state->AddTrigger(std::make_unique<CCodeTrigger>(id, &d->document.GetCategorySystem()));
-            trigger->SetComment("Trigger number " + std::to_string(t));
-            CBlock* block = trigger->GetBlock(0);
-            auto* whileNode = static_cast<CStructure*>(loop->CreateCode());
-            whileNode->GetParameter(0)->SetValue(total);
-            auto* limit = new CNumberValue(number);
-            limit->SetValue(10);
-            whileNode->GetParameter(1)->SetValue(limit);
-            whileNode->SetEnabled(true);
-            for (int i = 0; i < 20; ++i) {
-                whileNode->GetChild(0)->AddChild(makeCall(i));
-            }
-            block->AddChild(whileNode);
-            for (int i = 0; i < 19; ++i) {
-                block->AddChild(makeCall(i));
-            }
-            d->instructions += 40;
-        }
+        CCategorySystem& categories = d->document.GetCategorySystem();
+        CState& state = *d->document.GetState();
+        d->instructions = bench::FillLargeState(*module, state, *categories.AddCategory("All"), &categories,
+                                                [&](int t, std::uint32_t) {
+                                                    state.GetTrigger(state.GetTriggerCount() - 1)
+                                                        ->SetComment("Trigger number " + std::to_string(t));
+                                                });
         d->file = d->document.WriteDataFile();
         return d;
     }();
@@ -165,12 +110,32 @@ void BM_GenerateScript(benchmark::State& state)
     state.counters["script_bytes"] = static_cast<double>(bytes);
 }
 
-BENCHMARK(BM_ReadDataFile)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_WriteDataFile)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ReadDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_WriteDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
+BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto& ms = reporter.milliseconds;
+    bool ok = true;
+    auto ratio = [&](const char* what, const char* ours, const char* theirs, double limit) {
+        if (ms[ours] > 0 && ms[theirs] > 0) {
+            const double r = ms[ours] / ms[theirs];
+            std::printf("%s %.1f ms against %.1f ms (median CPU time): %.2f times, limit %.0f\n", what, ms[ours],
+                        ms[theirs], r, limit);
+            ok = ok && r <= limit;
+        }
+    };
+    std::printf("\n");
+    ratio("reading", "BM_ReadDataFile", "BM_PugixmlParse", 4);
+    ratio("writing", "BM_WriteDataFile", "BM_PugixmlSave", 3);
+    benchmark::Shutdown();
+    return ok ? 0 : 1;
+}

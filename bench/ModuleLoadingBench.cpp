@@ -8,6 +8,8 @@
 #include "base/Text.h"
 #include "modules/Module.h"
 
+#include "BenchLanguage.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -148,21 +150,7 @@ void LoadAllModules(benchmark::State& state)
 BENCHMARK(ParseWithPugixml)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(LoadAllModules)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-// Keeps the median CPU time of each benchmark (CPU time stays comparable on
-// a machine shared with other work) for the summary line.
-class CRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                milliseconds[run.run_name.function_name] = run.GetAdjustedCPUTime();
-            }
-        }
-    }
-    std::map<std::string, double> milliseconds;
-};
+using bench::CRatioReporter;
 
 } // namespace
 

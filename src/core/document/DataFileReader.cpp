@@ -34,28 +34,45 @@ bool IsValidVariableType(const CTypeInfo* type)
     return CUserDefinedVariable::IsAllowedType(type) && !type->GetRawInstruction().empty();
 }
 
-// Whole-text decimal integer, blanks around it allowed.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Whole-text decimal integer in the 32-bit range, blanks around it allowed.
 bool ParseInteger(const char* text, long& value)
 {
-    const char* begin = text;
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(begin, &end, 10);
-    if (end == begin || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) {
+    while (IsBlank(*text)) {
+        ++text;
+    }
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    if (*text < '0' || *text > '9') {
         return false;
     }
-    while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r') {
-        ++end;
+    long long parsed = 0;
+    while (*text >= '0' && *text <= '9') {
+        parsed = parsed * 10 + (*text - '0');
+        if (parsed > static_cast<long long>(INT_MAX) + 1) {
+            return false;
+        }
+        ++text;
     }
-    if (*end != '\0') {
+    while (IsBlank(*text)) {
+        ++text;
+    }
+    if (*text != '\0') {
         return false;
     }
-    value = parsed;
+    parsed = negative ? -parsed : parsed;
+    if (parsed < INT_MIN || parsed > INT_MAX) {
+        return false;
+    }
+    value = static_cast<long>(parsed);
     return true;
 }
 
 template <typename T>
-const T* FindOwn(const std::vector<const T*>& list, const std::string& name, const CTypeInfo* type)
+const T* FindOwn(const std::vector<const T*>& list, std::string_view name, const CTypeInfo* type)
 {
     for (const T* item : list) {
         if (item->GetName() == name && (type == nullptr || item->GetType() == type)) {
@@ -93,6 +110,15 @@ private:
         }
         return child;
     }
+    // For names of definitions and modules, which never hold "]]>".
+    std::string_view RequireName(const CXmlNode& element, const char* message)
+    {
+        const std::optional<std::string_view> text = element.FindTextView();
+        if (!text) {
+            Fail(message);
+        }
+        return *text;
+    }
     std::string RequireText(const CXmlNode& element, const char* message)
     {
         std::optional<std::string> text = element.FindJoinedText();
@@ -115,11 +141,11 @@ private:
         }
         return value;
     }
-    CModule* RequireModule(const std::string& name)
+    CModule* RequireModule(std::string_view name)
     {
         CModule* module = FindModule(name);
         if (module == nullptr || !module->IsLoaded()) {
-            Fail(StringPrintf("Unknown module: %s", name.c_str()));
+            Fail(StringPrintf("Unknown module: %s", std::string(name).c_str()));
         }
         return module;
     }
@@ -377,18 +403,18 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
     const CTypeInfo* blockType = block.GetType();
     const std::string expectedType = blockType != nullptr ? blockType->GetName() : std::string();
     const CXmlNode type = Require(element, "Type", "Element 'Block'->'Type' expected.");
-    const std::string typeName =
-        RequireText(Require(type, "Name", "Element 'Block'->'Type'->'Name' expected."), "Text in 'Block'->'Type'->'Name' expected.");
+    const std::string_view typeName =
+        RequireName(Require(type, "Name", "Element 'Block'->'Type'->'Name' expected."), "Text in 'Block'->'Type'->'Name' expected.");
     if (typeName != expectedType) {
-        Fail(StringPrintf("Invalid type in 'Block'->'Type': got '%s', '%s' expected.", typeName.c_str(), expectedType.c_str()));
+        Fail(StringPrintf("Invalid type in 'Block'->'Type': got '%s', '%s' expected.", std::string(typeName).c_str(), expectedType.c_str()));
     }
     if (!m_version10) {
-        const std::string moduleName = RequireText(Require(type, "Module", "Element 'Block'->'Type'->'Module' expected."),
+        const std::string_view moduleName = RequireName(Require(type, "Module", "Element 'Block'->'Type'->'Module' expected."),
                                                    "Text in 'Block'->'Type'->'Module' expected.");
         const std::string expectedModule =
             blockType != nullptr && blockType->GetModule() != nullptr ? blockType->GetModule()->GetName() : std::string();
         if (moduleName != expectedModule) {
-            Fail(StringPrintf("Invalid module in 'Block'->'Type': got '%s', '%s' expected.", moduleName.c_str(),
+            Fail(StringPrintf("Invalid module in 'Block'->'Type': got '%s', '%s' expected.", std::string(moduleName).c_str(),
                               expectedModule.c_str()));
         }
     }
@@ -397,12 +423,12 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
         const char* attributes[2];
         sub.GetAttributes({"type", "enabled"}, attributes);
         const long codeType = Integer(sub, "type", attributes[0]);
-        const std::string name = RequireText(
+        const std::string_view name = RequireName(
             Require(sub, "Name", "Element 'Block'->'Data'->'SubElement'->'Name' expected."), "Text expected.");
         const CCodeInfoBase* definition = nullptr;
         if (!m_version10) {
-            const std::string moduleName =
-                RequireText(Require(sub, "Module", "Element 'Block'->'Data'->'SubElement'->'Module' expected."),
+            const std::string_view moduleName =
+                RequireName(Require(sub, "Module", "Element 'Block'->'Data'->'SubElement'->'Module' expected."),
                             "Text in 'Block'->'Data'->'SubElement'->'Module' expected.");
             const CModule* module = RequireModule(moduleName);
             if (codeType == CodeTypeCall) {
@@ -411,7 +437,7 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
                 definition = FindOwn(module->GetStructures(), name, blockType);
             }
             if (definition == nullptr) {
-                Warn(StringPrintf("Could not find instruction %s in module %s.\n", name.c_str(), moduleName.c_str()));
+                Warn(StringPrintf("Could not find instruction %s in module %s.\n", std::string(name).c_str(), std::string(moduleName).c_str()));
             }
         }
         if (definition == nullptr) {
@@ -434,7 +460,7 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
                 break;
             }
             if (definition == nullptr) {
-                Fail(StringPrintf("Unknown structure or call %s.", name.c_str()));
+                Fail(StringPrintf("Unknown structure or call %s.", std::string(name).c_str()));
             }
         }
         CCodeBase* instruction = definition->CreateCode();
@@ -530,15 +556,15 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
 
 CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeInfo* type)
 {
-    const std::string name =
-        RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
+    const std::string_view name =
+        RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
     const CCodeInfoBase* definition = nullptr;
     if (!m_version10) {
-        const std::string moduleName = RequireText(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
+        const std::string_view moduleName = RequireName(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
                                                    "Text in 'Parameter'->'Module' expected.");
         definition = FindOwn(RequireModule(moduleName)->GetCalls(), name, type);
         if (definition == nullptr) {
-            Warn(StringPrintf("Could not find call %s in module %s.\n", name.c_str(), moduleName.c_str()));
+            Warn(StringPrintf("Could not find call %s in module %s.\n", std::string(name).c_str(), std::string(moduleName).c_str()));
         }
     }
     if (definition == nullptr) {
@@ -550,7 +576,7 @@ CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeIn
             }
         }
         if (definition == nullptr) {
-            Fail(StringPrintf("Unknown call %s of type %s.", name.c_str(), type->GetName().c_str()));
+            Fail(StringPrintf("Unknown call %s of type %s.", std::string(name).c_str(), type->GetName().c_str()));
         }
     }
     NodeGuard call(definition->CreateCode());
@@ -611,21 +637,21 @@ CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTy
 
 CCodeBase* CDataFileReader::ReadConstantValue(const CXmlNode& element, const CTypeInfo* type)
 {
-    const std::string name =
-        RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
+    const std::string_view name =
+        RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
     const CConstant* constant = nullptr;
     if (!m_version10) {
-        const std::string moduleName = RequireText(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
+        const std::string_view moduleName = RequireName(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
                                                    "Text in 'Parameter'->'Module' expected.");
         constant = FindOwn(RequireModule(moduleName)->GetConstants(), name, type);
         if (constant == nullptr) {
-            Warn(StringPrintf("Could not find constant %s in module %s.\n", name.c_str(), moduleName.c_str()));
+            Warn(StringPrintf("Could not find constant %s in module %s.\n", std::string(name).c_str(), std::string(moduleName).c_str()));
         }
     }
     if (constant == nullptr) {
         constant = FindOwn(GetAllConstants(), name, type);
         if (constant == nullptr) {
-            Fail(StringPrintf("Invalid constant %s.", name.c_str()));
+            Fail(StringPrintf("Invalid constant %s.", std::string(name).c_str()));
         }
     }
     return const_cast<CConstant*>(constant);

@@ -170,6 +170,20 @@ std::optional<std::string> CXmlNode::FindText() const
     return std::nullopt;
 }
 
+std::optional<std::string_view> CXmlNode::FindTextView() const
+{
+    const pugi::xml_node node = Checked();
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+        return std::string_view(node.value());
+    }
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+            return std::string_view(child.value());
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> CXmlNode::FindJoinedText() const
 {
     const pugi::xml_node node = Checked();

@@ -58,6 +58,9 @@ public:
     // For an element: the text of its first text or CDATA child, or nullopt
     // when it has none. For a text or CDATA node: its own text.
     std::optional<std::string> FindText() const;
+    // As FindText, without a copy: the first text or CDATA child's text,
+    // valid as long as the node.
+    std::optional<std::string_view> FindTextView() const;
     // As FindText, joined with the text and CDATA nodes that directly follow
     // the first one (a writer splits a CDATA section holding "]]>" in two).
     std::optional<std::string> FindJoinedText() const;

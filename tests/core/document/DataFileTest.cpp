@@ -521,6 +521,29 @@ TEST_F(DocumentFiles, AFailedOpenLeavesAnEmptyDocumentAndTheFileAsItWas)
     EXPECT_TRUE(error.starts_with("Could not load file ")) << error;
 }
 
+TEST_F(DocumentFiles, ANewDocumentStartsFromTheStandardNewDocument)
+{
+    CTempDir dir;
+    WriteFile(dir / "templates/standard.bdf", ValidFile());
+    {
+        CScopedSettings settings("[Data]\nPath=" + dir.Path() + "templates\nStandardNewDocument=standard.bdf\n");
+        CApplicationDocument document;
+        EXPECT_EQ(document.GetStandardNewDocumentPath(), dir / "templates/standard.bdf");
+        document.NewDocument();
+        EXPECT_EQ(document.GetState()->GetTriggerCount(), 2u);
+        EXPECT_EQ(document.GetCategorySystem().GetCategoryCount(), 1u);
+        EXPECT_FALSE(document.IsModified());
+        EXPECT_TRUE(document.GetPathName().empty());
+        document.DeleteContents();
+    }
+    // A standard new document that cannot be opened gives an empty one.
+    CScopedSettings settings("[Data]\nPath=" + dir.Path() + "\nStandardNewDocument=missing.bdf\n");
+    CApplicationDocument document;
+    document.NewDocument();
+    EXPECT_EQ(document.GetState()->GetTriggerCount(), 0u);
+    EXPECT_EQ(document.GetCategorySystem().GetCategoryCount(), 0u);
+}
+
 TEST_F(DocumentFiles, OpenAndSaveSetThePathAndTheSavedPoint)
 {
     CTempDir dir;
