@@ -254,16 +254,6 @@ CParameter* CInstruction::GetParameter(std::size_t index)
     return index < m_parameterCount ? m_parameters[index] : nullptr;
 }
 
-std::vector<std::string> CInstruction::ParameterCodes() const
-{
-    std::vector<std::string> codes;
-    codes.reserve(m_parameterCount);
-    for (const CParameter* parameter : Parameters()) {
-        codes.push_back(parameter->GetCode(0));
-    }
-    return codes;
-}
-
 std::string CInstruction::InstructionText() const
 {
     std::vector<std::string> texts;
@@ -280,78 +270,25 @@ std::string CInstruction::InstructionText() const
         }
     }
     const std::string pattern = m_definition != nullptr ? m_definition->GetLocalizedShortDescription() : std::string();
-    return FillPlaceholders(pattern, texts);
+    std::string text;
+    AppendFilledPlaceholders(
+        text, pattern, texts.size(),
+        [](const void* context, std::string& out, std::size_t index) {
+            out += (*static_cast<const std::vector<std::string>*>(context))[index];
+        },
+        &texts);
+    return text;
 }
 
 void CInstruction::AppendFilledTemplate(std::string& out, const std::string& pattern) const
 {
-    // Placeholders are filled in number order and the first missing number
-    // ends the filling. One scan finds which numbers occur; a second writes
-    // the template with each parameter's code put straight into the output.
-    static constexpr std::string_view kPrefix = "![Parameter";
-    const std::size_t count = m_parameterCount;
-    auto parse = [&](std::size_t at, std::size_t& number, std::size_t& next) {
-        std::size_t i = at + kPrefix.size();
-        if (i >= pattern.size() || pattern[i] < '1' || pattern[i] > '9') {
-            return false;
-        }
-        number = 0;
-        while (i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9' && number <= 64) {
-            number = number * 10 + static_cast<std::size_t>(pattern[i] - '0');
-            ++i;
-        }
-        if (i >= pattern.size() || pattern[i] != ']') {
-            return false;
-        }
-        next = i + 1;
-        return true;
-    };
-    if (count > 64) {
-        out += FillPlaceholders(pattern, ParameterCodes());
-        return;
-    }
-    std::uint64_t present = 0;
-    std::uint64_t repeated = 0;
-    for (std::size_t at = pattern.find(kPrefix); at != std::string::npos; at = pattern.find(kPrefix, at + 1)) {
-        std::size_t number = 0;
-        std::size_t next = 0;
-        if (parse(at, number, next) && number >= 1 && number <= count) {
-            const std::uint64_t bit = std::uint64_t{1} << (number - 1);
-            repeated |= present & bit;
-            present |= bit;
-        }
-    }
-    std::size_t filled = 0;
-    while (filled < count && (present & (std::uint64_t{1} << filled)) != 0) {
-        ++filled;
-    }
-    const std::size_t mark = out.size();
-    std::size_t pos = 0;
-    for (std::size_t at = pattern.find(kPrefix); at != std::string::npos; at = pattern.find(kPrefix, at + 1)) {
-        std::size_t number = 0;
-        std::size_t next = 0;
-        if (!parse(at, number, next) || number < 1 || number > filled) {
-            continue;
-        }
-        out.append(pattern, pos, at - pos);
-        const std::size_t argument = out.size();
-        m_parameters[number - 1]->AppendCode(out, 0);
-        if (out.find(kPrefix, argument) != std::string::npos) {
-            // A parameter's code holds a placeholder itself, which later
-            // numbers would fill in turn: take the step-by-step way.
-            out.resize(mark);
-            out += FillPlaceholders(pattern, ParameterCodes());
-            return;
-        }
-        pos = next;
-        at = next - 1;
-    }
-    out.append(pattern, pos, std::string::npos);
-    for (std::size_t n = 0; n < filled; ++n) {
-        if ((repeated & (std::uint64_t{1} << n)) != 0) {
-            AssertionFailed("Localization.cpp", __LINE__);
-        }
-    }
+    // Each parameter's code goes straight into the output.
+    AppendFilledPlaceholders(
+        out, pattern, m_parameterCount,
+        [](const void* context, std::string& text, std::size_t index) {
+            static_cast<const CInstruction*>(context)->m_parameters[index]->AppendCode(text, 0);
+        },
+        this);
 }
 
 bool CInstruction::EnableIfComplete(bool enabled) const

@@ -72,7 +72,6 @@ protected:
     std::string InstructionText() const;
     // The template with the parameters' code in place of their placeholders.
     void AppendFilledTemplate(std::string& out, const std::string& pattern) const;
-    std::vector<std::string> ParameterCodes() const;
     bool EnableIfComplete(bool enabled) const;
 
     std::span<CParameter* const> Parameters() const { return {m_parameters.get(), m_parameterCount}; }

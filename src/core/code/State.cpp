@@ -159,6 +159,7 @@ std::string CState::GetCode(int level) const
 {
     const CGenerationSettings& settings = CGenerationSettings::Instance();
     std::string script;
+    script.reserve(m_codeSizeHint);
     AppendConvertedString(script, m_preamble, settings.GetCommentType());
     script += '\n';
     script += m_header;
@@ -175,7 +176,12 @@ std::string CState::GetCode(int level) const
         trigger->AppendCode(script, level);
         script += '\n';
     }
-    return ConvertString(script, settings.GetScriptType());
+    m_codeSizeHint = script.size() + script.size() / 8;
+    const CTypeInfo* scriptType = settings.GetScriptType();
+    if (scriptType == nullptr || scriptType->GetReplacements().empty()) {
+        return script; // nothing to wrap: no copy of the whole script
+    }
+    return ConvertString(script, scriptType);
 }
 
 } // namespace bram

@@ -65,6 +65,8 @@ private:
     std::vector<std::unique_ptr<CTriggerVariable>> m_triggerVariables;
     std::string m_preamble;
     std::string m_header;
+    // The size of the last script, so the next one grows its buffer once.
+    mutable std::size_t m_codeSizeHint = 0;
 };
 
 } // namespace bram

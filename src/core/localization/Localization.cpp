@@ -6,6 +6,8 @@
 #include "log/Log.h"
 #include "xml/XmlDocument.h"
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
 
 namespace bram {
@@ -185,6 +187,89 @@ std::vector<std::string> SplitAtPlaceholders(std::string_view text, const std::v
         pieces.emplace_back(rest);
     }
     return pieces;
+}
+
+void AppendFilledPlaceholders(std::string& out, std::string_view pattern, std::size_t count, AppendArgument append,
+                              const void* context)
+{
+    static constexpr std::string_view kPrefix = "![Parameter";
+    // The number of a well-formed placeholder at `at` ("![Parameter" digits "]",
+    // without leading zeros, as FormatParameterPlaceholder writes it), or 0.
+    auto numberAt = [&](std::size_t at, std::size_t& next) -> std::size_t {
+        std::size_t i = at + kPrefix.size();
+        if (i >= pattern.size() || pattern[i] < '1' || pattern[i] > '9') {
+            return 0;
+        }
+        std::size_t number = 0;
+        for (; i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9'; ++i) {
+            number = number > count ? number : number * 10 + static_cast<std::size_t>(pattern[i] - '0');
+        }
+        if (i >= pattern.size() || pattern[i] != ']' || number > count) {
+            return 0;
+        }
+        next = i + 1;
+        return number;
+    };
+    // One scan notes every placeholder (a template has a handful); the
+    // filling then stops at the first number that does not occur.
+    struct Found {
+        std::size_t at;
+        std::size_t next;
+        std::size_t number;
+    };
+    Found smallFound[16];
+    std::vector<Found> largeFound;
+    std::size_t foundCount = 0;
+    unsigned char smallSeen[64];
+    std::vector<unsigned char> largeSeen;
+    unsigned char* seen = smallSeen;
+    if (count > sizeof smallSeen) {
+        largeSeen.resize(count);
+        seen = largeSeen.data();
+    }
+    std::fill(seen, seen + count, static_cast<unsigned char>(0));
+    for (std::size_t at = pattern.find(kPrefix); at != std::string_view::npos; at = pattern.find(kPrefix, at + 1)) {
+        std::size_t next = 0;
+        const std::size_t number = numberAt(at, next);
+        if (number == 0) {
+            continue;
+        }
+        if (seen[number - 1] < 2) {
+            ++seen[number - 1];
+        }
+        const Found found{at, next, number};
+        if (foundCount < std::size(smallFound)) {
+            smallFound[foundCount] = found;
+        } else {
+            if (largeFound.empty()) {
+                largeFound.assign(std::begin(smallFound), std::end(smallFound));
+            }
+            largeFound.push_back(found);
+        }
+        ++foundCount;
+        at = next - 1;
+    }
+    const Found* placeholders = largeFound.empty() ? smallFound : largeFound.data();
+    std::size_t filled = 0;
+    while (filled < count && seen[filled] != 0) {
+        ++filled;
+    }
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < foundCount; ++i) {
+        const Found& found = placeholders[i];
+        if (found.number > filled) {
+            continue;
+        }
+        out.append(pattern.substr(pos, found.at - pos));
+        append(context, out, found.number - 1);
+        pos = found.next;
+    }
+    out.append(pattern.substr(pos));
+    for (std::size_t n = 0; n < filled; ++n) {
+        if (seen[n] > 1) {
+            AssertionFailed("Localization.cpp", __LINE__);
+        }
+    }
 }
 
 std::string FillPlaceholders(std::string_view text, const std::vector<std::string>& parameters)

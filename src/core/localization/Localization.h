@@ -51,4 +51,13 @@ std::string FormatParameterPlaceholder(int index);
 std::vector<std::string> SplitAtPlaceholders(std::string_view text, const std::vector<std::string>& parameters);
 std::string FillPlaceholders(std::string_view text, const std::vector<std::string>& parameters);
 
+// Fills a pattern numbered like FillPlaceholders (in order; the first missing
+// number ends the filling; a repeated placeholder is an internal error), but
+// each argument goes in once and is never scanned again, so text that an
+// argument contributes (a user's literal holding "![Parameter2]") stays as
+// it is. append(context, out, i) appends argument i.
+using AppendArgument = void (*)(const void* context, std::string& out, std::size_t index);
+void AppendFilledPlaceholders(std::string& out, std::string_view pattern, std::size_t count, AppendArgument append,
+                              const void* context);
+
 } // namespace bram

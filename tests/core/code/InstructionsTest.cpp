@@ -113,10 +113,14 @@ TEST_F(InstructionsTest, PlaceholdersOfTriggerAndParameters)
     EXPECT_EQ(self->GetCode(1), "\tregister(\"trg_On_Start\", fn_On_Start)");
     EXPECT_EQ(trigger->GetBlock(0)->GetCode(0), "-- events of trg_On_Start\n\t-- none\n-- end");
 
-    // Parameter text is never scanned for trigger placeholders.
+    // Text a parameter contributes is never scanned for placeholders.
     CCall* print = NewPrint("![TriggerName]");
     trigger->GetBlock(1)->AddChild(print);
     EXPECT_EQ(print->GetCode(0), "print(\"![TriggerName]\")");
+    std::unique_ptr<CCall> literal(NewPrint("a ![Parameter2] b ![Parameter1]"));
+    EXPECT_EQ(literal->GetCode(0), "print(\"a ![Parameter2] b ![Parameter1]\")");
+    EXPECT_EQ(literal->GetText(), "Print 'a ![Parameter2] b ![Parameter1]'");
+    EXPECT_EQ(GetAssertionFailureCount(), m_assertionsAtStart);
 
     const unsigned before = GetAssertionFailureCount();
     std::unique_ptr<CCall> twice(NewCall("twice"));
