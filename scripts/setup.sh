@@ -5,7 +5,7 @@ packages=(
   build-essential cmake pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpugixml-dev libdw-dev libbackward-cpp-dev
-  qt6-base-dev
+  qt6-base-dev fonts-dejavu-core
   clang lua5.4 xvfb xauth
 )
 missing=()
