@@ -35,41 +35,6 @@ const std::string kWorkspace = std::string(BRAMBLETON_EXAMPLES_DIR) + "/";
 const std::string kSources = std::string(BRAMBLETON_EXAMPLES_SOURCE_DIR) + "/";
 const std::vector<std::string> kLanguages = {"en", "de"};
 
-// Every key the program looks up in its own tables, as group and identifiers
-// (the main frame's own table is read by identifier too).
-const std::pair<const char*, const char*> kProgramKeys[] = {
-    {"AboutBox", "Title ThanksTo"},
-    {"BooleanNames", "True False"},
-    {"CatView", "ContextDelete ContextEnable ContextEnableAtBeginning ContextNewCategory ContextNewTrigger "
-     "NewCategory NewTrigger"},
-    {"CommentView", "EnableAtBeginningCheckBoxText EnableCheckBoxText PreambleDescription "
-     "TriggerCommentDescription"},
-    {"History", "CatView_CreateCategory CatView_CreateTrigger CatView_DeleteCategory CatView_DeleteTrigger "
-     "CatView_DragDropTrigger CatView_RenameCategory CatView_RenameTrigger InstructionView_DragDropInstruction "
-     "InstructionView_InstructionChanged InstructionView_NewInstruction Menu_Filler Text_Delete Text_Return "
-     "Text_Input Text_Paste Text_Cut Trigger_EnabledAtBeginningChanged Trigger_EnabledChanged Trigger_ToCode "
-     "VariablDialog_DeleteVariable VariablesDialog_AddVariable VariablesDialog_Cut VariablesDialog_Paste "
-     "VariablesDialog_RenameVariable VariablesDialog_ReplaceVariable Variables_VariablesChanged"},
-    {"InstructionDialog", "Cancel New OK"},
-    {"InstructionView", "InstructionListDescription InstructionsList_Menu_Copy InstructionsList_Menu_Cut "
-     "InstructionsList_Menu_Del InstructionsList_Menu_EnableInstruction InstructionsList_Menu_New "
-     "InstructionsList_Menu_Paste"},
-    {"Loading", "Initialization LoadUserData CreateMainWindow LoadMainData LoadFunctionDefinition "
-     "LoadScriptCreation LoadingModuleArchive LoadingModule LoadingXML LoadingNeededModules LoadTypes LoadBlocks "
-     "LoadStructures LoadCalls LoadConstants LoadingScripts"},
-    {"MainFrame", "Untitled SavingFailed LoadingFailed Menu/EditMenu/Undo Menu/EditMenu/Redo Title "
-     "Menu/FileMenuName Menu/FileMenu/New Menu/FileMenu/Open Menu/FileMenu/Save Menu/FileMenu/SaveAs "
-     "Menu/FileMenu/GenerateScript Menu/FileMenu/LastFile Menu/FileMenu/Quit Menu/EditMenuName Menu/EditMenu/Cut "
-     "Menu/EditMenu/Copy Menu/EditMenu/Paste Menu/EditMenu/EditGlobals Menu/EditMenu/EditLocals "
-     "Menu/EditMenu/ToCode Menu/HelpMenuName Menu/HelpMenu/About"},
-    {"ParameterDialog", "AddGlobalButton AddLocalButton Cancel ConstantRadio FalseName InstructionRadio "
-     "NoVariables OK TrueName ValueRadio VariableRadio"},
-    {"VariableEditDialog", "InvalidTypeChoice InvalidVariableName Title VariableAlreadyExist VariableNameLabel "
-     "VariableTypeLabel"},
-    {"VariablesDialog", "ListCtrl_Column1 ListCtrl_Column2 Menu_Edit Menu_Edit_Close Menu_Edit_Copy Menu_Edit_Cut "
-     "Menu_Edit_Del Menu_Edit_Mod Menu_Edit_New Menu_Edit_Paste Menu_Edit_Redo Menu_Edit_Undo Title"},
-};
-
 std::vector<std::string> ModuleNames()
 {
     std::vector<std::string> names;
@@ -134,10 +99,10 @@ private:
 TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
 {
     std::vector<std::string> keys;
-    for (const auto& [group, identifiers] : kProgramKeys) {
-        std::istringstream words(identifiers);
-        for (std::string identifier; words >> identifier;) {
-            keys.push_back(std::string(group) + "/" + identifier);
+    std::istringstream lines(test::TestData("cli/program-keys.txt"));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && !line.starts_with('#')) {
+            keys.push_back(line);
         }
     }
     for (const std::string& category : ModuleCategories()) {

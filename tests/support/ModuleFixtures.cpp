@@ -120,7 +120,11 @@ std::vector<DataCase> DataCases(const std::string& relative)
             continue;
         }
         if (line.starts_with("=>")) {
-            cases.push_back({input, line.size() > 3 ? line.substr(3) : ""});
+            std::string expected = line.size() > 3 ? line.substr(3) : "";
+            for (std::size_t at = expected.find("\\n"); at != std::string::npos; at = expected.find("\\n", at)) {
+                expected.replace(at, 2, "\n");
+            }
+            cases.push_back({input, expected});
             input.clear();
             open = false;
         } else {

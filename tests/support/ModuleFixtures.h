@@ -64,7 +64,8 @@ std::string ModuleErrorOf(const std::function<void()>& operation);
 std::string TestData(const std::string& relative);
 
 // The cases of a data file below tests/data: the lines of an input (joined
-// with "\n"), then a line "=> expected" ("=>" alone: expected is empty).
+// with "\n"), then a line "=> expected" ("=>" alone: expected is empty; "\n"
+// in it is a line break).
 // Blank lines and lines starting with "#" between cases are skipped.
 struct DataCase {
     std::string input;
