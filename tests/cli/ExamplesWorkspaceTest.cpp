@@ -74,27 +74,42 @@ std::set<std::string> ModuleCategories()
     return categories;
 }
 
-// Finds "Group/Identifier" in the table file of its group; reports what is missing.
-class CKeyChecker {
+// Finds a reference "File/Identifier" in the table file of that name (the
+// program's "<Group>.xml", a module's "<group in lower case>.loc").
+class CTables {
 public:
-    explicit CKeyChecker(std::string folder) : m_folder(std::move(folder)) {}
-
-    bool Has(const std::string& key)
+    CTables(std::string folder, std::string extension, bool lowerCase)
+        : m_folder(std::move(folder)), m_extension(std::move(extension)), m_lowerCase(lowerCase)
     {
-        const std::size_t slash = key.find('/');
-        const std::string group = key.substr(0, slash);
-        auto it = m_tables.find(group);
-        if (it == m_tables.end()) {
-            it = m_tables.emplace(group, CLocalizationTable()).first;
-            EXPECT_TRUE(it->second.LoadFromFile(m_folder + group + ".xml")) << m_folder << group << ".xml";
+    }
+
+    const std::string* Find(const std::string& reference)
+    {
+        const std::size_t slash = reference.find('/');
+        if (slash == std::string::npos) {
+            return nullptr;
         }
-        return it->second.Find(key.substr(slash + 1)) != nullptr;
+        const std::string file = m_lowerCase ? ToLowerAscii(reference.substr(0, slash)) : reference.substr(0, slash);
+        auto it = m_tables.find(file);
+        if (it == m_tables.end()) {
+            it = m_tables.emplace(file, CLocalizationTable()).first;
+            EXPECT_TRUE(it->second.LoadFromFile(m_folder + file + m_extension)) << m_folder << file << m_extension;
+        }
+        return it->second.Find(reference.substr(slash + 1));
     }
 
 private:
     std::string m_folder;
+    std::string m_extension;
+    bool m_lowerCase;
     std::map<std::string, CLocalizationTable> m_tables;
 };
+
+// A module's tables for a language.
+CTables ModuleTables(const std::string& module, const std::string& language)
+{
+    return CTables(kSources + "modules-src/" + module + "/Localization/" + language + "/", ".loc", true);
+}
 
 TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
 {
@@ -117,9 +132,9 @@ TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
         keys.push_back(key);
     }
     for (const std::string& language : kLanguages) {
-        CKeyChecker checker(kWorkspace + "Localization/" + language + "/");
+        CTables tables(kWorkspace + "Localization/" + language + "/", ".xml", false);
         for (const std::string& key : keys) {
-            EXPECT_TRUE(checker.Has(key)) << language << ": " << key;
+            EXPECT_NE(tables.Find(key), nullptr) << language << ": " << key;
         }
     }
 }
@@ -165,35 +180,6 @@ TEST(ExamplesWorkspace, BooleanWordsAndLicenseAreThere)
     EXPECT_TRUE(fs::is_regular_file(kWorkspace + "license.txt"));
 }
 
-// A localization reference "file/key" of a module, looked up in the module's
-// table of that name for the language.
-class CModuleTables {
-public:
-    CModuleTables(const std::string& module, const std::string& language)
-        : m_folder(kSources + "modules-src/" + module + "/Localization/" + language + "/")
-    {
-    }
-
-    const std::string* Find(const std::string& reference)
-    {
-        const std::size_t slash = reference.find('/');
-        if (slash == std::string::npos) {
-            return nullptr;
-        }
-        const std::string file = ToLowerAscii(reference.substr(0, slash));
-        auto it = m_tables.find(file);
-        if (it == m_tables.end()) {
-            it = m_tables.emplace(file, CLocalizationTable()).first;
-            it->second.LoadFromFile(m_folder + file + ".loc");
-        }
-        return it->second.Find(reference.substr(slash + 1));
-    }
-
-private:
-    std::string m_folder;
-    std::map<std::string, CLocalizationTable> m_tables;
-};
-
 // Placeholder numbers in the order they occur.
 std::vector<int> Placeholders(const std::string& text)
 {
@@ -215,7 +201,7 @@ TEST(ExamplesWorkspace, ModuleInstructionTextsShowEveryParameterOnceInOrder)
         const CXmlNode data = doc.GetRoot().SelectSingleNode("/Module/Data");
         ASSERT_FALSE(data.IsNull()) << module;
         for (const std::string& language : kLanguages) {
-            CModuleTables tables(module, language);
+            CTables tables = ModuleTables(module, language);
             // Instructions: the sentence and the short text show every parameter once, in order.
             for (const char* xpath : {"Structures/Structure", "Calls/Call"}) {
                 const CXmlNodeList list = data.SelectNodes(xpath);
@@ -347,7 +333,7 @@ TEST(ExamplesWorkspace, LoadedDeclarationsShowTheWordsOfTheirModuleTablesInEvery
         std::size_t checked = 0;
         for (unsigned m = 0; m < GetModuleCount(); ++m) {
             const CModule* module = GetModule(m);
-            CModuleTables tables(module->GetName(), language);
+            CTables tables = ModuleTables(module->GetName(), language);
             // The text the module's table holds for a declaration's reference.
             auto expect = [&](const std::string& shown, const std::string& reference) {
                 const std::string* text = tables.Find(reference);

@@ -27,15 +27,7 @@ std::string ModuleXml(const ModuleSource& source)
     return xml;
 }
 
-std::string StandardTypes()
-{
-    return "<Type><Name>Bool</Name><RealType>Boolean</RealType><CreationInstruction/></Type>"
-           "<Type><Name>Num</Name><RealType>Number</RealType><CreationInstruction/></Type>"
-           "<Type><Name>Str</Name><RealType>String</RealType><CreationInstruction/>"
-           "<Replacements><StartString>\"</StartString><EndString>\"</EndString></Replacements></Type>"
-           "<Type><Name>Trig</Name><RealType>Trigger</RealType><CreationInstruction/></Type>"
-           "<Type><Name>Func</Name><RealType>Function</RealType><CreationInstruction/></Type>";
-}
+std::string StandardTypes() { return TestData("modules/standard-types.xml"); }
 
 std::string StringTableXml(const std::map<std::string, std::string>& entries)
 {
@@ -114,9 +106,9 @@ std::vector<DataCase> DataCases(const std::string& relative)
     std::vector<DataCase> cases;
     std::istringstream lines(TestData(relative));
     std::string input;
-    bool open = false;
+    bool inCase = false;
     for (std::string line; std::getline(lines, line);) {
-        if (!open && (line.empty() || line.starts_with('#'))) {
+        if (!inCase && (line.empty() || line.starts_with('#'))) {
             continue;
         }
         if (line.starts_with("=>")) {
@@ -126,10 +118,10 @@ std::vector<DataCase> DataCases(const std::string& relative)
             }
             cases.push_back({input, expected});
             input.clear();
-            open = false;
+            inCase = false;
         } else {
-            input += (open ? "\n" : "") + line;
-            open = true;
+            input += (inCase ? "\n" : "") + line;
+            inCase = true;
         }
     }
     return cases;

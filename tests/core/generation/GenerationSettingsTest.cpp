@@ -35,9 +35,7 @@ protected:
     {
         test::ModuleSource source;
         source.types = test::StandardTypes();
-        const std::string block = "<StartInstruction>s</StartInstruction><EndInstruction>e</EndInstruction>"
-                                  "<Separator>,</Separator><StandardValue>v</StandardValue><Type>Func</Type>";
-        source.blocks = "<Block><Name>Events</Name>" + block + "</Block><Block><Name>Actions</Name>" + block + "</Block>";
+        source.blocks = test::TestData("generation/blocks.xml");
         CreateModuleFromXml("M", test::ModuleXml(source));
         SetApplication(&m_settings);
         test::WriteFile(m_dir / "Loc/en/Loading.xml",
