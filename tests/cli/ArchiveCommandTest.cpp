@@ -41,15 +41,7 @@ TEST_P(ArchivePackTest, PackListUnpackGiveTheSameFiles)
     const auto list = test::RunCommand(Archive("list " + Quote(dir / "out.modl")));
     ASSERT_EQ(list.status, 0) << list.err;
     // Read back, the nodes come in tree order.
-    EXPECT_EQ(list.out, "d .\n"
-                        "d data\n"
-                        "f 70000 data\\blob.bin\n"
-                        "f 9 data\\module.xml\n"
-                        "d localization\n"
-                        "d localization\\en\n"
-                        "f 0 readme.txt\n"
-                        "d scripts\n"
-                        "f 43 scripts\\main.j\n");
+    EXPECT_EQ(list.out, test::TestData("cli/packed-listing.txt"));
 
     const auto unpack = test::RunCommand(Archive("unpack " + Quote(dir / "out.modl") + " " + Quote(dir / "dst")));
     ASSERT_EQ(unpack.status, 0) << unpack.err;

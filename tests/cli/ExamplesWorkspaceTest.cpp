@@ -35,41 +35,6 @@ const std::string kWorkspace = std::string(BRAMBLETON_EXAMPLES_DIR) + "/";
 const std::string kSources = std::string(BRAMBLETON_EXAMPLES_SOURCE_DIR) + "/";
 const std::vector<std::string> kLanguages = {"en", "de"};
 
-// Every key the program looks up in its own tables, as group and identifiers
-// (the main frame's own table is read by identifier too).
-const std::pair<const char*, const char*> kProgramKeys[] = {
-    {"AboutBox", "Title ThanksTo"},
-    {"BooleanNames", "True False"},
-    {"CatView", "ContextDelete ContextEnable ContextEnableAtBeginning ContextNewCategory ContextNewTrigger "
-     "NewCategory NewTrigger"},
-    {"CommentView", "EnableAtBeginningCheckBoxText EnableCheckBoxText PreambleDescription "
-     "TriggerCommentDescription"},
-    {"History", "CatView_CreateCategory CatView_CreateTrigger CatView_DeleteCategory CatView_DeleteTrigger "
-     "CatView_DragDropTrigger CatView_RenameCategory CatView_RenameTrigger InstructionView_DragDropInstruction "
-     "InstructionView_InstructionChanged InstructionView_NewInstruction Menu_Filler Text_Delete Text_Return "
-     "Text_Input Text_Paste Text_Cut Trigger_EnabledAtBeginningChanged Trigger_EnabledChanged Trigger_ToCode "
-     "VariablDialog_DeleteVariable VariablesDialog_AddVariable VariablesDialog_Cut VariablesDialog_Paste "
-     "VariablesDialog_RenameVariable VariablesDialog_ReplaceVariable Variables_VariablesChanged"},
-    {"InstructionDialog", "Cancel New OK"},
-    {"InstructionView", "InstructionListDescription InstructionsList_Menu_Copy InstructionsList_Menu_Cut "
-     "InstructionsList_Menu_Del InstructionsList_Menu_EnableInstruction InstructionsList_Menu_New "
-     "InstructionsList_Menu_Paste"},
-    {"Loading", "Initialization LoadUserData CreateMainWindow LoadMainData LoadFunctionDefinition "
-     "LoadScriptCreation LoadingModuleArchive LoadingModule LoadingXML LoadingNeededModules LoadTypes LoadBlocks "
-     "LoadStructures LoadCalls LoadConstants LoadingScripts"},
-    {"MainFrame", "Untitled SavingFailed LoadingFailed Menu/EditMenu/Undo Menu/EditMenu/Redo Title "
-     "Menu/FileMenuName Menu/FileMenu/New Menu/FileMenu/Open Menu/FileMenu/Save Menu/FileMenu/SaveAs "
-     "Menu/FileMenu/GenerateScript Menu/FileMenu/LastFile Menu/FileMenu/Quit Menu/EditMenuName Menu/EditMenu/Cut "
-     "Menu/EditMenu/Copy Menu/EditMenu/Paste Menu/EditMenu/EditGlobals Menu/EditMenu/EditLocals "
-     "Menu/EditMenu/ToCode Menu/HelpMenuName Menu/HelpMenu/About"},
-    {"ParameterDialog", "AddGlobalButton AddLocalButton Cancel ConstantRadio FalseName InstructionRadio "
-     "NoVariables OK TrueName ValueRadio VariableRadio"},
-    {"VariableEditDialog", "InvalidTypeChoice InvalidVariableName Title VariableAlreadyExist VariableNameLabel "
-     "VariableTypeLabel"},
-    {"VariablesDialog", "ListCtrl_Column1 ListCtrl_Column2 Menu_Edit Menu_Edit_Close Menu_Edit_Copy Menu_Edit_Cut "
-     "Menu_Edit_Del Menu_Edit_Mod Menu_Edit_New Menu_Edit_Paste Menu_Edit_Redo Menu_Edit_Undo Title"},
-};
-
 std::vector<std::string> ModuleNames()
 {
     std::vector<std::string> names;
@@ -109,35 +74,50 @@ std::set<std::string> ModuleCategories()
     return categories;
 }
 
-// Finds "Group/Identifier" in the table file of its group; reports what is missing.
-class CKeyChecker {
+// Finds a reference "File/Identifier" in the table file of that name (the
+// program's "<Group>.xml", a module's "<group in lower case>.loc").
+class CTables {
 public:
-    explicit CKeyChecker(std::string folder) : m_folder(std::move(folder)) {}
-
-    bool Has(const std::string& key)
+    CTables(std::string folder, std::string extension, bool lowerCase)
+        : m_folder(std::move(folder)), m_extension(std::move(extension)), m_lowerCase(lowerCase)
     {
-        const std::size_t slash = key.find('/');
-        const std::string group = key.substr(0, slash);
-        auto it = m_tables.find(group);
-        if (it == m_tables.end()) {
-            it = m_tables.emplace(group, CLocalizationTable()).first;
-            EXPECT_TRUE(it->second.LoadFromFile(m_folder + group + ".xml")) << m_folder << group << ".xml";
+    }
+
+    const std::string* Find(const std::string& reference)
+    {
+        const std::size_t slash = reference.find('/');
+        if (slash == std::string::npos) {
+            return nullptr;
         }
-        return it->second.Find(key.substr(slash + 1)) != nullptr;
+        const std::string file = m_lowerCase ? ToLowerAscii(reference.substr(0, slash)) : reference.substr(0, slash);
+        auto it = m_tables.find(file);
+        if (it == m_tables.end()) {
+            it = m_tables.emplace(file, CLocalizationTable()).first;
+            EXPECT_TRUE(it->second.LoadFromFile(m_folder + file + m_extension)) << m_folder << file << m_extension;
+        }
+        return it->second.Find(reference.substr(slash + 1));
     }
 
 private:
     std::string m_folder;
+    std::string m_extension;
+    bool m_lowerCase;
     std::map<std::string, CLocalizationTable> m_tables;
 };
+
+// A module's tables for a language.
+CTables ModuleTables(const std::string& module, const std::string& language)
+{
+    return CTables(kSources + "modules-src/" + module + "/Localization/" + language + "/", ".loc", true);
+}
 
 TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
 {
     std::vector<std::string> keys;
-    for (const auto& [group, identifiers] : kProgramKeys) {
-        std::istringstream words(identifiers);
-        for (std::string identifier; words >> identifier;) {
-            keys.push_back(std::string(group) + "/" + identifier);
+    std::istringstream lines(test::TestData("cli/program-keys.txt"));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && !line.starts_with('#')) {
+            keys.push_back(line);
         }
     }
     for (const std::string& category : ModuleCategories()) {
@@ -152,9 +132,9 @@ TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
         keys.push_back(key);
     }
     for (const std::string& language : kLanguages) {
-        CKeyChecker checker(kWorkspace + "Localization/" + language + "/");
+        CTables tables(kWorkspace + "Localization/" + language + "/", ".xml", false);
         for (const std::string& key : keys) {
-            EXPECT_TRUE(checker.Has(key)) << language << ": " << key;
+            EXPECT_NE(tables.Find(key), nullptr) << language << ": " << key;
         }
     }
 }
@@ -200,35 +180,6 @@ TEST(ExamplesWorkspace, BooleanWordsAndLicenseAreThere)
     EXPECT_TRUE(fs::is_regular_file(kWorkspace + "license.txt"));
 }
 
-// A localization reference "file/key" of a module, looked up in the module's
-// table of that name for the language.
-class CModuleTables {
-public:
-    CModuleTables(const std::string& module, const std::string& language)
-        : m_folder(kSources + "modules-src/" + module + "/Localization/" + language + "/")
-    {
-    }
-
-    const std::string* Find(const std::string& reference)
-    {
-        const std::size_t slash = reference.find('/');
-        if (slash == std::string::npos) {
-            return nullptr;
-        }
-        const std::string file = ToLowerAscii(reference.substr(0, slash));
-        auto it = m_tables.find(file);
-        if (it == m_tables.end()) {
-            it = m_tables.emplace(file, CLocalizationTable()).first;
-            it->second.LoadFromFile(m_folder + file + ".loc");
-        }
-        return it->second.Find(reference.substr(slash + 1));
-    }
-
-private:
-    std::string m_folder;
-    std::map<std::string, CLocalizationTable> m_tables;
-};
-
 // Placeholder numbers in the order they occur.
 std::vector<int> Placeholders(const std::string& text)
 {
@@ -250,7 +201,7 @@ TEST(ExamplesWorkspace, ModuleInstructionTextsShowEveryParameterOnceInOrder)
         const CXmlNode data = doc.GetRoot().SelectSingleNode("/Module/Data");
         ASSERT_FALSE(data.IsNull()) << module;
         for (const std::string& language : kLanguages) {
-            CModuleTables tables(module, language);
+            CTables tables = ModuleTables(module, language);
             // Instructions: the sentence and the short text show every parameter once, in order.
             for (const char* xpath : {"Structures/Structure", "Calls/Call"}) {
                 const CXmlNodeList list = data.SelectNodes(xpath);
@@ -382,7 +333,7 @@ TEST(ExamplesWorkspace, LoadedDeclarationsShowTheWordsOfTheirModuleTablesInEvery
         std::size_t checked = 0;
         for (unsigned m = 0; m < GetModuleCount(); ++m) {
             const CModule* module = GetModule(m);
-            CModuleTables tables(module->GetName(), language);
+            CTables tables = ModuleTables(module->GetName(), language);
             // The text the module's table holds for a declaration's reference.
             auto expect = [&](const std::string& shown, const std::string& reference) {
                 const std::string* text = tables.Find(reference);

@@ -7,6 +7,7 @@
 #include "base/Text.h"
 
 #include <filesystem>
+#include <sstream>
 
 namespace bram::test {
 
@@ -26,15 +27,7 @@ std::string ModuleXml(const ModuleSource& source)
     return xml;
 }
 
-std::string StandardTypes()
-{
-    return "<Type><Name>Bool</Name><RealType>Boolean</RealType><CreationInstruction/></Type>"
-           "<Type><Name>Num</Name><RealType>Number</RealType><CreationInstruction/></Type>"
-           "<Type><Name>Str</Name><RealType>String</RealType><CreationInstruction/>"
-           "<Replacements><StartString>\"</StartString><EndString>\"</EndString></Replacements></Type>"
-           "<Type><Name>Trig</Name><RealType>Trigger</RealType><CreationInstruction/></Type>"
-           "<Type><Name>Func</Name><RealType>Function</RealType><CreationInstruction/></Type>";
-}
+std::string StandardTypes() { return TestData("modules/standard-types.xml"); }
 
 std::string StringTableXml(const std::map<std::string, std::string>& entries)
 {
@@ -60,63 +53,21 @@ void WriteModuleArchive(const std::string& path, const std::string& xml, const s
     archive.Save(path);
 }
 
-std::string FunctionDefinitionXml()
-{
-    return "<?xml version=\"1.0\"?>\n<FunctionDefinition><TriggerPrefix>T_</TriggerPrefix>"
-           "<FunctionPrefix>F_</FunctionPrefix><TriggerDefinition>![Parameter1] = Trigger()</TriggerDefinition>"
-           "<FunctionDefinition>function ![Parameter1]()</FunctionDefinition>"
-           "<TriggerDisabledAtBeginning>![Parameter1]:Disable()</TriggerDisabledAtBeginning>"
-           "<AddLocalsBeforeIndex>2</AddLocalsBeforeIndex>"
-           "<FunctionBlocks><Block>Events</Block><Block>Actions</Block></FunctionBlocks></FunctionDefinition>";
-}
+std::string FunctionDefinitionXml() { return TestData("workspace/FunctionDefinition.xml"); }
 
-std::string ScriptCreationXml()
-{
-    return "<?xml version=\"1.0\"?>\n<ScriptCreation><CommentUseType>Str</CommentUseType>"
-           "<GenScriptUseType>Str</GenScriptUseType><GlobalDeclaration>![Parameter1]</GlobalDeclaration>"
-           "<LocalDeclaration><![CDATA[local ![Parameter1]]]></LocalDeclaration>"
-           "<VariablePrefix>v_</VariablePrefix></ScriptCreation>";
-}
+std::string ScriptCreationXml() { return TestData("workspace/ScriptCreation.xml"); }
 
 void WriteWorkspace(const std::string& folder)
 {
     const std::string root = folder.ends_with('/') ? folder : folder + "/";
-    WriteFile(root + "brambleton.ini", "[Modules]\nPath=Modules\n[Data]\nPath=Data\nFunctionDefinition=FunctionDefinition.xml\n"
-                                       "[ScriptCreation]\nDefinitions=Data\\ScriptCreation.xml\n"
-                                       "[Localization]\nPath=Localization\nLanguage=en\n"
-                                       "[User]\nUserDataDirectory=" + root + "user\n");
+    WriteFile(root + "brambleton.ini",
+              TestData("workspace/brambleton.ini") + "[User]\nUserDataDirectory=" + root + "user\n");
     WriteFile(root + "Data/FunctionDefinition.xml", FunctionDefinitionXml());
     WriteFile(root + "Data/ScriptCreation.xml", ScriptCreationXml());
-
-    ModuleSource base;
-    base.priority = "1";
-    base.types = StandardTypes();
-    base.blocks = "<Block><Name>Events</Name><StartInstruction><![CDATA[]]></StartInstruction><EndInstruction><![CDATA[]]></EndInstruction><Separator><![CDATA[\n]]></Separator>"
-                  "<StandardValue><![CDATA[]]></StandardValue><Type>Trig</Type></Block>"
-                  "<Block><Name>Actions</Name><StartInstruction><![CDATA[]]></StartInstruction>"
-                  "<EndInstruction><![CDATA[]]></EndInstruction><Separator><![CDATA[\n]]></Separator>"
-                  "<StandardValue><![CDATA[]]></StandardValue><Type>Func</Type></Block>";
-    base.constants = "<Constant><Name>Pi</Name><Value>math.pi</Value><Type>Num</Type></Constant>";
-    base.scripts = "<Script>runtime.lua</Script>";
-    WriteModuleArchive(root + "Modules/base.modl", ModuleXml(base),
+    WriteModuleArchive(root + "Modules/base.modl", TestData("workspace/base.xml"),
                        {{"Data/Scripts/runtime.lua", "-- runtime\n"},
                         {"Localization/en/type.loc", Utf16(StringTableXml({{"Num", "Number"}}))}});
-
-    const std::string parameter = "<Parameter><Name>Value</Name><Type>Num</Type><OnlyVariables>false</OnlyVariables></Parameter>";
-    ModuleSource flow;
-    flow.priority = "5";
-    flow.needs = {"base"};
-    flow.structures = "<Structure><Name>If</Name><Description>If</Description><Categories>Flow</Categories>"
-                      "<RawInstruction>if ![Parameter1] then</RawInstruction><Type>Func</Type><Parameters><Parameter>"
-                      "<Name>C</Name><Type>Bool</Type><OnlyVariables>false</OnlyVariables></Parameter></Parameters>"
-                      "<Blocks><Block>Actions</Block></Blocks></Structure>";
-    flow.calls = "<Call><Name>Print</Name><Description>Print</Description><ShortDescription>Print</ShortDescription>"
-                 "<Categories>Output</Categories><RawInstruction>print(![Parameter1])</RawInstruction><Type>Func</Type>"
-                 "<Parameters>" + parameter + "</Parameters></Call>"
-                 "<Call><Name>Add</Name><Description>Add</Description><ShortDescription>Add</ShortDescription>"
-                 "<Categories>Math</Categories><RawInstruction>![Parameter1] + ![Parameter2]</RawInstruction>"
-                 "<Type>Num</Type><Parameters>" + parameter + parameter + "</Parameters></Call>";
-    WriteModuleArchive(root + "Modules/flow.modl", ModuleXml(flow));
+    WriteModuleArchive(root + "Modules/flow.modl", TestData("workspace/flow.xml"));
 }
 
 std::string SampleBytes(std::size_t size)
@@ -146,6 +97,34 @@ std::string ModuleErrorOf(const std::function<void()>& operation)
         return e.GetErrorMessage();
     }
     return {};
+}
+
+std::string TestData(const std::string& relative) { return ReadFile(std::string(BRAMBLETON_TEST_DATA_DIR "/") + relative); }
+
+std::vector<DataCase> DataCases(const std::string& relative)
+{
+    std::vector<DataCase> cases;
+    std::istringstream lines(TestData(relative));
+    std::string input;
+    bool inCase = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (!inCase && (line.empty() || line.starts_with('#'))) {
+            continue;
+        }
+        if (line.starts_with("=>")) {
+            std::string expected = line.size() > 3 ? line.substr(3) : "";
+            for (std::size_t at = expected.find("\\n"); at != std::string::npos; at = expected.find("\\n", at)) {
+                expected.replace(at, 2, "\n");
+            }
+            cases.push_back({input, expected});
+            input.clear();
+            inCase = false;
+        } else {
+            input += (inCase ? "\n" : "") + line;
+            inCase = true;
+        }
+    }
+    return cases;
 }
 
 } // namespace bram::test

@@ -38,11 +38,11 @@ void WriteModuleArchive(const std::string& path, const std::string& xml,
 
 std::string Utf16(const std::string& utf8, bool bom = true);
 
-// Definition files that fit the workspace below.
+// Definition files that fit the workspace below (tests/data/workspace).
 std::string FunctionDefinitionXml();
 std::string ScriptCreationXml();
 
-// A small complete workspace: brambleton.ini (no logging), modules "base"
+// A small complete workspace from tests/data/workspace: brambleton.ini (no logging), modules "base"
 // (priority 1: types Str, Num, Bool, Trig, Func; blocks Events, Actions;
 // constant Pi; script runtime.lua) and "flow" (priority 5, needs base:
 // structure If, calls Print and Add), and both definition files.
@@ -59,6 +59,19 @@ std::map<std::string, std::string> FilesBelow(const std::string& folder);
 // The message of the CModuleException that the operation raises; "" when it
 // raises none.
 std::string ModuleErrorOf(const std::function<void()>& operation);
+
+// The bytes of a file below tests/data.
+std::string TestData(const std::string& relative);
+
+// The cases of a data file below tests/data: the lines of an input (joined
+// with "\n"), then a line "=> expected" ("=>" alone: expected is empty; "\n"
+// in it is a line break).
+// Blank lines and lines starting with "#" between cases are skipped.
+struct DataCase {
+    std::string input;
+    std::string expected;
+};
+std::vector<DataCase> DataCases(const std::string& relative);
 
 // A loading display that keeps the stage texts and bar positions it is shown.
 struct CProgressRecorder : ILoadingDisplay {

@@ -80,12 +80,6 @@ TEST(LoadingProgressTest, SharesReachingOneAreAnInternalError)
     EXPECT_LE(progress.GetPosition(), 1000);
 }
 
-} // namespace
-} // namespace bram
-
-namespace bram {
-namespace {
-
 // The start-up's task list: the truncated shares leave units over, yet the
 // last finished task fills the bar.
 TEST(LoadingProgressTest, LastFinishedTaskFillsTheBar)

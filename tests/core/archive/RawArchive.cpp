@@ -17,7 +17,7 @@ std::uint32_t GetU32(const std::string& image, std::size_t offset)
     return archive_format::LoadU32(reinterpret_cast<const std::uint8_t*>(image.data() + offset));
 }
 
-void PutU32(std::string& image, std::size_t offset, std::uint32_t value)
+static void PutU32(std::string& image, std::size_t offset, std::uint32_t value)
 {
     (void)image.at(offset + 3);
     archive_format::StoreU32(reinterpret_cast<std::uint8_t*>(image.data() + offset), value);
@@ -40,7 +40,7 @@ static std::string Deflate(const std::string& data)
     return out;
 }
 
-void FixBody(std::string& image)
+static void FixBody(std::string& image)
 {
     PutU32(image, 12, static_cast<std::uint32_t>(image.size() - 20));
     PutU32(image, 16, Crc(image.substr(20)));
@@ -59,24 +59,22 @@ std::string BuildRawArchive(const RawArchive& archive)
 {
     std::string data;
     std::string directory;
-    Append(directory, archive.entryCount.value_or(static_cast<std::uint32_t>(archive.entries.size())));
+    Append(directory, static_cast<std::uint32_t>(archive.entries.size()));
     for (const RawEntry& e : archive.entries) {
         std::uint32_t offset = 0;
         std::uint32_t packed = 0;
         std::uint32_t size = 0;
         std::uint32_t sum = 0;
         if (e.kind != 0) {
-            std::string stored = e.stored.value_or(e.kind == 1 ? e.content : Deflate(e.content));
+            const std::string stored = e.kind == 1 ? e.content : Deflate(e.content);
             offset = static_cast<std::uint32_t>(8 + data.size());
             size = static_cast<std::uint32_t>(e.content.size());
             packed = e.kind == 1 ? 0 : static_cast<std::uint32_t>(stored.size());
             sum = Crc(e.content);
             data += stored;
         }
-        for (std::uint32_t field : {e.kind, e.offset.value_or(offset), e.size.value_or(size),
-                                    e.packedSize.value_or(packed), e.checksum.value_or(sum),
-                                    static_cast<std::uint32_t>(e.name.size()), 0u, e.firstChild, e.nextSibling, kNone,
-                                    kNone}) {
+        for (std::uint32_t field : {e.kind, offset, size, packed, sum, static_cast<std::uint32_t>(e.name.size()), 0u,
+                                    e.firstChild, e.nextSibling, kNone, kNone}) {
             Append(directory, field);
         }
         for (char c : e.name) {
@@ -100,7 +98,7 @@ std::string BuildRawArchive(const RawArchive& archive)
         Append(out, Crc(directory));
         out += directory;
     } else {
-        const std::string packedDirectory = archive.directoryCompression == 2 ? Deflate(directory) : directory;
+        const std::string packedDirectory = Deflate(directory);
         Append(out, static_cast<std::uint32_t>(packedDirectory.size()));
         Append(out, Crc(directory));
         out += packedDirectory;

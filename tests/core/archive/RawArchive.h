@@ -1,9 +1,9 @@
 #pragma once
 // Builds ".modl" images byte by byte, so tests can make archives that the
-// writer never would: roots in odd places, broken links, bad fields.
+// writer never would: roots in odd places and unusual entry orders. (The
+// broken images this made are kept in tests/data/archive/broken.)
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +21,6 @@ struct RawEntry {
     std::string content;     // a file's uncompressed bytes
     std::uint32_t firstChild = kNone;
     std::uint32_t nextSibling = kNone;
-    // Overrides of the computed fields.
-    std::optional<std::uint32_t> offset, size, packedSize, checksum;
-    std::optional<std::string> stored; // the bytes placed in the data area
 };
 
 inline RawEntry Dir(std::string name, std::uint32_t child = kNone, std::uint32_t next = kNone)
@@ -46,21 +43,17 @@ inline RawEntry File(std::string name, std::string content, std::uint32_t kind =
 struct RawArchive {
     std::vector<RawEntry> entries;
     std::uint32_t directoryCompression = 1;
-    std::optional<std::uint32_t> entryCount;
 };
 
 inline RawArchive Raw(std::vector<RawEntry> entries, std::uint32_t directoryCompression = 1)
 {
-    return {std::move(entries), directoryCompression, std::nullopt};
+    return {std::move(entries), directoryCompression};
 }
 
 std::string BuildRawArchive(const RawArchive& archive);
 
-// Recomputes the body length and checksum after a test patched the image.
-void FixBody(std::string& image);
 std::uint32_t Crc(const std::string& data);
 std::uint32_t GetU32(const std::string& image, std::size_t offset);
-void PutU32(std::string& image, std::size_t offset, std::uint32_t value);
 
 // The node names in node order.
 std::vector<std::string> NodeNames(const CModuleArchive& archive);

@@ -31,8 +31,7 @@ void ApplySettings(const TestSettings& settings);
 
 class CodeModelTest : public ::testing::Test {
 protected:
-    static const char* LanguageXml();
-
+    // The test language: tests/data/code/language.xml.
     void SetUp() override;
     void TearDown() override;
 

@@ -14,7 +14,6 @@
 #include "settings/ApplicationBase.h"
 
 #include <gtest/gtest.h>
-#include <span>
 
 namespace bram {
 namespace {
@@ -36,9 +35,7 @@ protected:
     {
         test::ModuleSource source;
         source.types = test::StandardTypes();
-        const std::string block = "<StartInstruction>s</StartInstruction><EndInstruction>e</EndInstruction>"
-                                  "<Separator>,</Separator><StandardValue>v</StandardValue><Type>Func</Type>";
-        source.blocks = "<Block><Name>Events</Name>" + block + "</Block><Block><Name>Actions</Name>" + block + "</Block>";
+        source.blocks = test::TestData("generation/blocks.xml");
         CreateModuleFromXml("M", test::ModuleXml(source));
         SetApplication(&m_settings);
         test::WriteFile(m_dir / "Loc/en/Loading.xml",
@@ -91,16 +88,14 @@ protected:
         return "Loading Verification failed.\nError message: " + message + "\n";
     }
 
-    struct Case {
-        std::string xml;
-        std::string message; // "" when the file is accepted
-    };
-
-    // Each case through the loader: its verification message or no log at all.
-    void Check(std::span<const Case> cases, bool scriptCreation)
+    // Each case of a data file through the loader: its verification message
+    // or no log at all.
+    void Check(const std::string& file, bool scriptCreation)
     {
-        for (const Case& c : cases) {
-            EXPECT_EQ(scriptCreation ? ScriptCreationFailure(c.xml) : FunctionDefinitionFailure(c.xml), c.message.empty() ? "" : Verification(c.message)) << c.xml;
+        for (const test::DataCase& c : test::DataCases(file)) {
+            EXPECT_EQ(scriptCreation ? ScriptCreationFailure(c.input) : FunctionDefinitionFailure(c.input),
+                      c.expected.empty() ? "" : Verification(c.expected))
+                << c.input;
         }
     }
 
@@ -113,42 +108,7 @@ protected:
 TEST_F(GenerationSettingsTest, FunctionDefinitionChecks)
 {
     Settings("[Data]\nFunctionDefinition=fd.xml\n");
-    const std::string valid = test::FunctionDefinitionXml();
-    const auto element = [](const std::string& name) { return "Element 'FunctionDefinition'->'" + name + "' expected."; };
-    const auto text = [](const std::string& name) { return "Text in 'FunctionDefinition'->'" + name + "' expected."; };
-    const std::string badIndex = "Invalid local index in 'FunctionDefinition'->'AddLocalsBeforeIndex'";
-    const auto index = [&](const std::string& value) { return With(valid, ">2</AddLocals", ">" + value + "</AddLocals"); };
-    const Case cases[] = {
-        {valid, ""},
-        {With(valid, "<TriggerPrefix>", "<Extra>ignored</Extra><TriggerPrefix>"), ""},
-        {"<Other/>", "root element 'FunctionDefinition' expected"},
-        {With(valid, "<TriggerPrefix>T_</TriggerPrefix>", ""), element("TriggerPrefix")},
-        {With(valid, "<TriggerPrefix>T_</TriggerPrefix>", "<TriggerPrefix/>"), text("TriggerPrefix")},
-        {With(valid, "<FunctionPrefix>F_</FunctionPrefix>", ""), element("FunctionPrefix")},
-        {With(valid, "<FunctionPrefix>F_</FunctionPrefix>", "<FunctionPrefix/>"), text("FunctionPrefix")},
-        {With(valid, "<TriggerDefinition>![Parameter1] = Trigger()</TriggerDefinition>", ""),
-         element("TriggerDefinition")},
-        {With(valid, "<FunctionDefinition>function ![Parameter1]()</FunctionDefinition>", ""),
-         element("FunctionDefinition")},
-        {With(valid, "![Parameter1]:Disable()", "<![CDATA[x]]>"), ""},
-        {With(valid, "<TriggerDisabledAtBeginning>![Parameter1]:Disable()</TriggerDisabledAtBeginning>",
-              "<TriggerDisabledAtBeginning/>"),
-         text("TriggerDisabledAtBeginning")},
-        {With(valid, "<AddLocalsBeforeIndex>2</AddLocalsBeforeIndex>", ""), element("AddLocalsBeforeIndex")},
-        {With(valid, "<AddLocalsBeforeIndex>2</AddLocalsBeforeIndex>", "<AddLocalsBeforeIndex/>"),
-         text("AddLocalsBeforeIndex")},
-        {index("0"), badIndex},
-        {index("abc"), badIndex},
-        {index("<![CDATA[ 1]]>"), ""},
-        {index("<![CDATA[ ]]>"), badIndex},
-        {index("-4"), badIndex},
-        {With(With(valid, "<FunctionBlocks>", "<Blocks>"), "</FunctionBlocks>", "</Blocks>"), element("FunctionBlocks")},
-        {With(valid, "<Block>Events</Block><Block>Actions</Block>", ""), "A function block is needed."},
-        {With(valid, "<Block>Events</Block>", "<Block/>"), "Text in 'FunctionDefinition'->'FunctionBlocks'->'Block' expected."},
-        {With(valid, "<Block>Events</Block>", "<Block>events</Block>"),
-         "Invalid block name in 'FunctionDefinition'->'FunctionBlocks'->'Block."},
-    };
-    Check(cases, false);
+    Check("generation/function-definition.txt", false);
 }
 
 TEST_F(GenerationSettingsTest, FunctionDefinitionFileFailures)
@@ -168,30 +128,7 @@ TEST_F(GenerationSettingsTest, FunctionDefinitionFileFailures)
 TEST_F(GenerationSettingsTest, ScriptCreationChecks)
 {
     Settings("[ScriptCreation]\nDefinitions=Data\\sc.xml\n");
-    const std::string valid = test::ScriptCreationXml();
-    const Case cases[] = {
-        {valid, ""},
-        {With(valid, "<CommentUseType>Str</CommentUseType>", ""), "'ScriptCreation/CommentUseType' expected."},
-        {With(valid, "<CommentUseType>Str</CommentUseType>", "<CommentUseType/>"), "Text or CDATA expected."},
-        {With(valid, "<CommentUseType>Str<", "<CommentUseType>str<"), "Invalid type name."},
-        {With(valid, "<CommentUseType>Str<", "<CommentUseType><![CDATA[Str]]><"), ""},
-        {With(valid, "<GenScriptUseType>Str</GenScriptUseType>", ""), "'ScriptCreation/GenScriptUseType' expected."},
-        {With(valid, "<GenScriptUseType>Str</GenScriptUseType>", "<GenScriptUseType/>"), "Text or DATA expected."},
-        {With(valid, "<GenScriptUseType>Str<", "<GenScriptUseType>Text<"), "Invalid type name."},
-        {With(valid, "<GlobalDeclaration>![Parameter1]</GlobalDeclaration>", ""),
-         "'ScriptCreation/GlobalDeclaration' expected."},
-        {With(valid, "<GlobalDeclaration>![Parameter1]</GlobalDeclaration>", "<GlobalDeclaration/>"),
-         "Text or CDATA expected."},
-        {With(valid, "<GlobalDeclaration>![Parameter1]<", "<GlobalDeclaration>![Parameter2]<"),
-         "![Parameter1]in global declaration expected."},
-        {With(valid, "<LocalDeclaration><![CDATA[local ![Parameter1]]]></LocalDeclaration>", ""),
-         "'ScriptCreation/LocalDeclaration' expected."},
-        {With(valid, "<![CDATA[local ![Parameter1]]]>", "<![CDATA[]]>"), "![Parameter1]in local declaration expected."},
-        {With(valid, "<![CDATA[local ![Parameter1]]]>", ""), "Text or CDATA expected."},
-        {With(valid, "<VariablePrefix>v_</VariablePrefix>", ""), "'ScriptCreation/VariablePrefix' expected."},
-        {With(valid, "<VariablePrefix>v_</VariablePrefix>", "<VariablePrefix/>"), "Text or CDATA expected."},
-    };
-    Check(cases, true);
+    Check("generation/script-creation.txt", true);
 }
 
 TEST_F(GenerationSettingsTest, ScriptCreationFileFailures)

@@ -4,6 +4,7 @@
 #include "log/Assertion.h"
 #include "log/Diagnostics.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace bram {
@@ -15,16 +16,15 @@ protected:
     {
         test::ResetProcessState();
         CDiagnostics::Instance().SetObserver([this](std::string_view text) { m_log += text; });
+        // The tables of tests/data/localization, in a folder the tests may add to.
+        std::filesystem::create_directories(m_dir / "Data");
+        std::filesystem::copy(BRAMBLETON_TEST_DATA_DIR "/localization", m_dir / "Data/Temp",
+                              std::filesystem::copy_options::recursive);
         SetLocalizationPath(m_dir / "Data\\Temp");
         SetLanguage("en");
     }
     void TearDown() override { test::ResetProcessState(); }
 
-    void WriteTable(const std::string& group, const std::string& entries)
-    {
-        test::WriteFile(m_dir / ("Data/Temp/en/" + group + ".xml"),
-                        "<?xml version=\"1.0\"?><stringtable>" + entries + "</stringtable>");
-    }
     int CountInLog(const std::string& text) const
     {
         int n = 0;
@@ -40,8 +40,6 @@ protected:
 
 TEST_F(LocalizationTest, KeyGroupNamesTheFileAndTheRestIsTheIdentifier)
 {
-    WriteTable("MainFrame", "<string id=\"Menu/EditMenu/Undo\">&amp;Undo</string><string id=\"Title\">T</string>");
-    WriteTable("CatView", "<string id=\"NewTrigger\">New trigger</string>");
     EXPECT_EQ(GetLocalizedString("MainFrame/Menu/EditMenu/Undo"), "&Undo");
     EXPECT_EQ(GetLocalizedString("CatView/NewTrigger"), "New trigger");
     EXPECT_EQ(GetLocalizationPath(), m_dir.Path() + "Data/Temp/");
@@ -51,9 +49,6 @@ TEST_F(LocalizationTest, KeyGroupNamesTheFileAndTheRestIsTheIdentifier)
 
 TEST_F(LocalizationTest, EntryRulesOfTheFileFormat)
 {
-    WriteTable("G", "<string id=\"a\">first</string><string id=\"a\">second</string>"
-                    "<string id=\"noText\"/><string>no id</string><other id=\"b\">x</other>"
-                    "<string id=\"cdata\"><![CDATA[<b>]]></string><string id=\"Case\">upper</string>");
     EXPECT_EQ(GetLocalizedString("G/a"), "second") << "a later entry wins";
     EXPECT_EQ(GetLocalizedString("G/cdata"), "<b>");
     EXPECT_EQ(GetLocalizedString("G/noText"), "noText");
@@ -73,14 +68,13 @@ TEST_F(LocalizationTest, MissingGroupIsLoggedOnceAndEachMissingKeyEachTime)
     EXPECT_EQ(CountInLog("Key LoadBlocks in file " + path + " not found.\n"), 1);
 
     // A file appearing later is not read again in this run.
-    WriteTable("Loading", "<string id=\"LoadTypes\">Types</string>");
+    test::WriteFile(m_dir / "Data/Temp/en/Loading.xml",
+                    "<stringtable><string id=\"LoadTypes\">Types</string></stringtable>");
     EXPECT_EQ(GetLocalizedString("Loading/LoadTypes"), "LoadTypes");
 }
 
 TEST_F(LocalizationTest, WrongRootOrBrokenFileIsAFailedTable)
 {
-    test::WriteFile(m_dir / "Data/Temp/en/Bad.xml", "<strings><string id=\"a\">x</string></strings>");
-    test::WriteFile(m_dir / "Data/Temp/en/Broken.xml", "<stringtable><string id=\"a\">x</stri");
     EXPECT_EQ(GetLocalizedString("Bad/a"), "a");
     EXPECT_EQ(GetLocalizedString("Broken/a"), "a");
     EXPECT_EQ(CountInLog("Could not open file "), 2);
@@ -115,7 +109,6 @@ TEST_F(LocalizationTest, LanguageNeedsTwoToFourCharacters)
 
 TEST_F(LocalizationTest, LoadedTablesAreRegisteredAndTheEarlierOneAnswers)
 {
-    WriteTable("MainFrame", "<string id=\"Title\">Brambleton</string>");
     CLocalizationTable* table = LoadLocalizationTable("MainFrame");
     EXPECT_EQ(table->Lookup("Title"), "Brambleton");
     EXPECT_EQ(table->Lookup("Nope"), "Nope");

@@ -1,5 +1,5 @@
-// Modules read from real ".modl" files: needed modules, order, string
-// tables, scripts and progress.
+// Modules read from real ".modl" files packed from tests/data/modules/loading:
+// needed modules, order, string tables, scripts and progress.
 
 #include "ModuleFixtures.h"
 #include "TestSupport.h"
@@ -19,30 +19,17 @@
 namespace bram {
 namespace {
 
-using test::ModuleSource;
-
-std::string TypeXml(const std::string& name, const std::string& realType = "Number")
-{
-    return "<Type><Name>" + name + "</Name><RealType>" + realType + "</RealType><CreationInstruction/></Type>";
-}
-
-std::string BlockXml(const std::string& name, const std::string& type)
-{
-    return "<Block><Name>" + name +
-           "</Name><StartInstruction>s</StartInstruction><EndInstruction>e</EndInstruction><Separator>,</Separator>"
-           "<StandardValue>v</StandardValue><Type>" + type + "</Type></Block>";
-}
-
 class ModuleLoadingTest : public ::testing::Test {
 protected:
     void SetUp() override { SetModuleFolders(m_dir.Path(), m_dir / "Modules/"); }
     void TearDown() override { test::ResetProcessState(); }
 
-    std::string Write(const std::string& name, const ModuleSource& source,
+    // Packs tests/data/modules/loading/<file>.xml as Modules/<name>.modl.
+    std::string Write(const std::string& name, const std::string& file,
                       const std::map<std::string, std::string>& files = {})
     {
         const std::string path = m_dir / ("Modules/" + name + ".modl");
-        test::WriteModuleArchive(path, test::ModuleXml(source), files);
+        test::WriteModuleArchive(path, test::TestData("modules/loading/" + file + ".xml"), files);
         return path;
     }
 
@@ -69,25 +56,8 @@ protected:
 
 TEST_F(ModuleLoadingTest, NeededModulesAreTransitiveOnceEachAndSortedByPriority)
 {
-    ModuleSource a;
-    a.priority = "1";
-    a.needs = {"b", "a", "b", "Modules/c.modl"};
-    a.types = TypeXml("Num");
-    // Own types first, a named module's own types when one is named, and the
-    // named module is found through the modules it needs.
-    a.blocks = BlockXml("Own", "Num") + BlockXml("FromB", "<Name>Num</Name><Module>b</Module>") +
-               BlockXml("FromD", "<Name>Deep</Name><Module>d</Module>") + BlockXml("Visible", "Deep");
-    ModuleSource b;
-    b.priority = "5";
-    b.needs = {"d"};
-    b.types = TypeXml("Num");
-    ModuleSource c;
-    c.priority = "1";
-    ModuleSource d;
-    d.priority = "-3";
-    d.types = TypeXml("Deep");
-    const std::vector<std::string> paths = {Write("a", a), Write("b", b), Write("c", c)};
-    Write("d", d); // not in the list given: found when b needs it
+    const std::vector<std::string> paths = {Write("a", "a"), Write("b", "b"), Write("c", "c")};
+    Write("d", "d"); // not in the list given: found when b needs it
 
     LoadModules(paths, nullptr);
 
@@ -109,14 +79,7 @@ TEST_F(ModuleLoadingTest, NeededModulesAreTransitiveOnceEachAndSortedByPriority)
 
 TEST_F(ModuleLoadingTest, NeededModuleCycleLoadsBoth)
 {
-    ModuleSource x;
-    x.needs = {"y"};
-    x.types = TypeXml("X");
-    ModuleSource y;
-    y.needs = {"x"};
-    y.types = TypeXml("Y");
-    y.blocks = BlockXml("C", "Y");
-    LoadModules({Write("x", x), Write("y", y)}, nullptr);
+    LoadModules({Write("x", "x"), Write("y", "y")}, nullptr);
     const CModule* mx = FindModule("x");
     const CModule* my = FindModule("y");
     ASSERT_EQ(GetModuleCount(), 2u);
@@ -129,23 +92,15 @@ TEST_F(ModuleLoadingTest, NeededModuleCycleLoadsBoth)
 
 TEST_F(ModuleLoadingTest, CycleBetweenModulesOutsideTheListEnds)
 {
-    ModuleSource x;
-    x.needs = {"Other/y.modl"};
-    ModuleSource y;
-    y.needs = {"Other/x.modl"};
-    test::WriteModuleArchive(m_dir / "Other/x.modl", test::ModuleXml(x));
-    test::WriteModuleArchive(m_dir / "Other/y.modl", test::ModuleXml(y));
-    ModuleSource root;
-    root.needs = {"Other/x.modl"};
-    LoadModules({Write("root", root)}, nullptr);
+    test::WriteModuleArchive(m_dir / "Other/x.modl", test::TestData("modules/loading/outside-x.xml"));
+    test::WriteModuleArchive(m_dir / "Other/y.modl", test::TestData("modules/loading/outside-y.xml"));
+    LoadModules({Write("root", "outside-root")}, nullptr);
     EXPECT_EQ(LoadedOrder(), (std::vector<std::string>{"root", "y", "x"}));
 }
 
 TEST_F(ModuleLoadingTest, FailuresOfNeededModulesAndArchives)
 {
-    ModuleSource a;
-    a.needs = {"missing"};
-    const std::string path = Write("a", a);
+    const std::string path = Write("a", "needs-missing");
     test::WriteFile(m_dir / "Modules/broken.modl", "not an archive");
     EXPECT_EQ(test::ModuleErrorOf([&] { LoadModules({path}, nullptr); }), "Could not open archive file.");
     ReleaseAllModules();
@@ -159,10 +114,8 @@ TEST_F(ModuleLoadingTest, NamesComeFromFileNamesAndDataIsOptional)
     CModuleArchive empty;
     test::WriteFile(m_dir / "Modules/readme.txt", "");
     empty.Save(m_dir / "Modules/empty.modl");
-    ModuleSource dotted;
-    dotted.types = TypeXml("T");
     const std::string path = m_dir / "Modules/lib.v2.modl";
-    test::WriteModuleArchive(path, test::ModuleXml(dotted), {}, false);
+    test::WriteModuleArchive(path, test::TestData("modules/loading/one-type.xml"), {}, false);
     LoadModules({m_dir / "Modules/empty.modl", path}, nullptr);
     ASSERT_EQ(LoadedOrder(), (std::vector<std::string>{"empty", "lib.v2"}));
     EXPECT_FALSE(GetModule(0)->IsLoaded());
@@ -176,13 +129,6 @@ TEST_F(ModuleLoadingTest, StringTablesLocalizeNamesWithFallBacks)
     test::WriteFile(m_dir / "Loc/en/Type.xml", test::StringTableXml({{"Missing", "Program text"}}));
     SetLocalizationPath(m_dir / "Loc");
     SetLanguage("en");
-    ModuleSource source;
-    source.types = TypeXml("Num") + TypeXml("Missing");
-    source.blocks = BlockXml("Actions", "Num");
-    source.calls = "<Call><Name>Print</Name><Description>call/print</Description><ShortDescription>Plain "
-                   "text</ShortDescription><Categories>c</Categories><RawInstruction><![CDATA[]]></RawInstruction><Type>Num</Type>"
-                   "<Parameters/></Call>";
-    source.scripts = "<Script>runtime.lua</Script><Script>gone.lua</Script>";
     const std::map<std::string, std::string> files = {
         {"Localization/en/type.loc", test::Utf16(test::StringTableXml({{"Num", "Number"}}))},
         {"Localization/en/call.loc", test::Utf16(test::StringTableXml({{"print", "Print a value"}}), false)},
@@ -192,7 +138,7 @@ TEST_F(ModuleLoadingTest, StringTablesLocalizeNamesWithFallBacks)
     };
     std::vector<std::string> log;
     CDiagnostics::Instance().SetObserver([&](std::string_view text) { log.emplace_back(text); });
-    LoadModules({Write("M", source, files)}, nullptr);
+    LoadModules({Write("M", "localized", files)}, nullptr);
     const CModule* m = GetModule(0);
 
     EXPECT_EQ(m->GetStringTables().size(), 3u) << "one per .loc file";
@@ -219,9 +165,7 @@ TEST_F(ModuleLoadingTest, StringTablesLocalizeNamesWithFallBacks)
 TEST_F(ModuleLoadingTest, ProgressFollowsTheSections)
 {
     test::CProgressRecorder recorder;
-    ModuleSource source;
-    source.types = TypeXml("A") + TypeXml("B");
-    const std::string path = Write("M", source);
+    const std::string path = Write("M", "two-types");
     CLoadingProgress progress;
     progress.AddFileTask(path);
     progress.SetDisplay(&recorder);

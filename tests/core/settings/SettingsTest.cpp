@@ -1,3 +1,4 @@
+#include "ModuleFixtures.h"
 #include "TestSupport.h"
 
 #include "base/Paths.h"
@@ -53,16 +54,8 @@ TEST(IniFileTest, MissingFileGivesEveryDefault)
 
 TEST(IniFileTest, NamesIgnoreCaseValuesAreTrimmedFirstOccurrenceWins)
 {
-    const CIniFile ini = CIniFile::Parse("; comment\n"
-                                         "orphan=1\n"
-                                         "[Logging]\r\n"
-                                         "  DoLogging =  1  \r\n"
-                                         "dologging=2\n"
-                                         "[LOGGING]\n"
-                                         "LogPath= \"C:\\x y\\log.log\" \n"
-                                         "noequals\n"
-                                         "[Data]\n"
-                                         "Path=\n");
+    // Two lines end in CR LF.
+    const CIniFile ini = CIniFile::Parse(test::TestData("settings/names.ini"));
     EXPECT_EQ(ini.GetInt("logging", "DOLOGGING", 7), 1u);
     EXPECT_EQ(ini.GetString("Logging", "logpath", ""), "C:\\x y\\log.log");
     EXPECT_EQ(ini.GetString("Data", "Path", "default"), "") << "an empty value is a value, not a missing key";
