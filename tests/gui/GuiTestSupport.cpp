@@ -18,15 +18,11 @@ namespace bram::test {
 std::optional<QString> CFakePrompts::GetOpenFileName(QWidget*, const QString& filter)
 {
     filters << filter;
-    if (fileAnswers.empty() || fileAnswers.front().isEmpty()) {
-        if (!fileAnswers.empty()) {
-            fileAnswers.pop_front();
-        }
-        return std::nullopt;
+    const QString answer = fileAnswers.empty() ? QString() : fileAnswers.front();
+    if (!fileAnswers.empty()) {
+        fileAnswers.pop_front();
     }
-    const QString answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return answer.isEmpty() ? std::nullopt : std::optional(answer);
 }
 
 std::optional<QString> CFakePrompts::GetSaveFileName(QWidget*, const QString& filter, const QString& defaultName)
