@@ -94,6 +94,7 @@ using DataFileRoundTrip = DocumentTest;
 // triggers and instructions; a converted trigger.
 TEST_F(DataFileRoundTrip, ReadWriteGivesTheSameBytesAndTheSameScript)
 {
+    ResetBooleanDefinitions(); // no definition file: a boolean's code is its key
     const std::string written = JoinedDataFile("document/round-trip.bdf");
     m_document.ReadDataFileFromMemory(written, "memory");
     EXPECT_EQ(m_document.WriteDataFile(), written);
