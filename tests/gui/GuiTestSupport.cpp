@@ -95,6 +95,15 @@ CCodeTrigger* AddCurrentTrigger(CApplicationDocument& document, const std::strin
     return trigger;
 }
 
+std::vector<std::string> GlobalNames(const CApplicationDocument& document)
+{
+    std::vector<std::string> names;
+    for (const auto& variable : document.GetState()->GetGlobals()) {
+        names.push_back(variable->GetName());
+    }
+    return names;
+}
+
 QStringList MenuTexts(const QMenu* menu)
 {
     QStringList texts;

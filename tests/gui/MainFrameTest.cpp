@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace bram {
@@ -47,12 +48,9 @@ protected:
 
 const CTypeInfo* NumberType()
 {
-    for (const CTypeInfo* type : GetAllTypes()) {
-        if (type->GetName() == "Number") {
-            return type;
-        }
-    }
-    return nullptr;
+    const auto& types = GetAllTypes();
+    const auto it = std::ranges::find_if(types, [](const CTypeInfo* type) { return type->GetName() == "Number"; });
+    return it != types.end() ? *it : nullptr;
 }
 
 struct MainFrameTest : ::testing::Test {
@@ -71,14 +69,7 @@ struct MainFrameTest : ::testing::Test {
         document.AddHistoryStep("History/Variables_VariablesChanged");
         document.GetState()->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>(name, NumberType()));
     }
-    std::vector<std::string> Globals() const
-    {
-        std::vector<std::string> names;
-        for (const auto& v : document.GetState()->GetGlobals()) {
-            names.push_back(v->GetName());
-        }
-        return names;
-    }
+    std::vector<std::string> Globals() const { return test::GlobalNames(document); }
 
     test::CStartedCore started;
     test::CFakePrompts prompts;

@@ -86,14 +86,7 @@ struct VariablesDialogTest : ::testing::Test {
     }
 
     CState::GlobalList& Globals() { return document.GetState()->GetGlobals(); }
-    std::vector<std::string> Names()
-    {
-        std::vector<std::string> names;
-        for (const auto& v : Globals()) {
-            names.push_back(v->GetName());
-        }
-        return names;
-    }
+    std::vector<std::string> Names() const { return test::GlobalNames(document); }
     static QStringList Rows(const CVariablesDialog& dialog)
     {
         QStringList rows;
