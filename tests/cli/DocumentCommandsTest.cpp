@@ -1,6 +1,8 @@
 // The generate and resave subcommands on the sample workspace.
 
-#include "TestSupport.h"
+#include "TestDataFiles.h"
+
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -38,19 +40,15 @@ TEST(DocumentCommands, GenerateUsesTheEncodingOfTheSettings)
 TEST(DocumentCommands, FailuresPrintTheReadersMessage)
 {
     test::CTempDir dir;
-    test::WriteFile(dir / "old.bdf", "<Data version=\"0.9\"/>");
     test::WriteFile(dir / "keep.lua", "previous");
-    const auto old = Cli("generate '" + (dir / "old.bdf") + "' -o '" + (dir / "keep.lua") + "'");
-    EXPECT_EQ(old.status, 1);
-    EXPECT_EQ(old.err, "Unsupported file version.\n");
-    EXPECT_EQ(test::ReadFile(dir / "keep.lua"), "previous");
-
-    test::WriteFile(dir / "module.bdf", "<Data version=\"1.1\"><NeededModules><NeededModule>gone</NeededModule>"
-                                        "</NeededModules></Data>");
-    const auto module = Cli("resave '" + (dir / "module.bdf") + "' -o '" + (dir / "x.bdf") + "'");
-    EXPECT_EQ(module.status, 1);
-    EXPECT_EQ(module.err, "The module gone wasn't loaded.\n");
-
+    for (const auto& [command, file, message] : {std::tuple{"generate", "OldVersion.bdf", "Unsupported file version.\n"},
+                                                 std::tuple{"resave", "UnloadedModule.bdf", "The module gone wasn't loaded.\n"}}) {
+        const auto failed = Cli(std::string(command) + " '" + test::DataPath(std::string("cli/") + file) + "' -o '" +
+                                (dir / "keep.lua") + "'");
+        EXPECT_EQ(failed.status, 1) << file;
+        EXPECT_EQ(failed.err, message);
+        EXPECT_EQ(test::ReadFile(dir / "keep.lua"), "previous");
+    }
     const auto unwritable = Cli("resave '" + kCountdown + "' -o '" + (dir / "no/such/folder/x.bdf") + "'");
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_TRUE(unwritable.err.starts_with("Could not create a temporary file")) << unwritable.err;

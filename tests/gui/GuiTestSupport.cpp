@@ -18,15 +18,11 @@ namespace bram::test {
 std::optional<QString> CFakePrompts::GetOpenFileName(QWidget*, const QString& filter)
 {
     filters << filter;
-    if (fileAnswers.empty() || fileAnswers.front().isEmpty()) {
-        if (!fileAnswers.empty()) {
-            fileAnswers.pop_front();
-        }
-        return std::nullopt;
+    const QString answer = fileAnswers.empty() ? QString() : fileAnswers.front();
+    if (!fileAnswers.empty()) {
+        fileAnswers.pop_front();
     }
-    const QString answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return answer.isEmpty() ? std::nullopt : std::optional(answer);
 }
 
 std::optional<QString> CFakePrompts::GetSaveFileName(QWidget*, const QString& filter, const QString& defaultName)
@@ -97,6 +93,15 @@ CCodeTrigger* AddCurrentTrigger(CApplicationDocument& document, const std::strin
     CCodeTrigger* trigger = state->AddTrigger(std::make_unique<CCodeTrigger>(id, &document.GetCategorySystem()));
     state->SetCurrentTrigger(static_cast<int>(id));
     return trigger;
+}
+
+std::vector<std::string> GlobalNames(const CApplicationDocument& document)
+{
+    std::vector<std::string> names;
+    for (const auto& variable : document.GetState()->GetGlobals()) {
+        names.push_back(variable->GetName());
+    }
+    return names;
 }
 
 QStringList MenuTexts(const QMenu* menu)

@@ -87,6 +87,9 @@ public:
 // A trigger in a new category of the document, made the current trigger.
 CCodeTrigger* AddCurrentTrigger(CApplicationDocument& document, const std::string& name);
 
+// The names of the document's globals, in order.
+std::vector<std::string> GlobalNames(const CApplicationDocument& document);
+
 // The texts of a menu's items; separators as "-".
 QStringList MenuTexts(const QMenu* menu);
 QMenu* TopMenu(const QMenuBar* bar, int index);

@@ -5,6 +5,7 @@
 #include "LoadingBox.h"
 
 #include "GuiTestSupport.h"
+#include "TestDataFiles.h"
 #include "Version.h"
 #include "localization/Localization.h"
 
@@ -75,23 +76,10 @@ TEST_F(LoadingBoxTest, TextLinesShowWhatTheModelSays)
 
 TEST(LicenseDecodingTest, EncodingIsDecidedByTheFirstBytes)
 {
-    struct Case {
-        const char* name;
-        std::string bytes;
-        QString text;
-    };
-    const std::vector<Case> cases = {
-        {"UTF-16LE mark", std::string("\xFF\xFE" "A\0\xE9\0", 6), QStringLiteral("A\u00E9")},
-        {"UTF-16LE odd last byte dropped", std::string("\xFF\xFE" "O\0K\0!", 7), QStringLiteral("OK")},
-        {"UTF-16LE surrogate pair", std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6), QString::fromUtf8("\xF0\x9F\x98\x80")},
-        {"UTF-8 mark skipped", "\xEF\xBB\xBF" "Gr\xC3\xBC\xC3\x9F" "e", QStringLiteral("Gr\u00FC\u00DFe")},
-        {"ANSI is Windows-1252", "Caf\xE9 \x80 \x93x\x94", QStringLiteral("Caf\u00E9 \u20AC \u201Cx\u201D")},
-        {"plain ASCII", "MIT License\r\n", QStringLiteral("MIT License\r\n")},
-        {"empty", "", QString()},
-        {"lone FF is ANSI", "\xFF", QStringLiteral("\u00FF")},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CAboutDialog::DecodeLicenseText(c.bytes), c.text) << c.name;
+    const std::vector<test::DataCase> cases = test::DataCases("gui/license-texts.txt");
+    ASSERT_EQ(cases.size(), 8u);
+    for (const test::DataCase& c : cases) {
+        EXPECT_EQ(CAboutDialog::DecodeLicenseText(c["bytes"]), QString::fromUtf8(c["text"])) << c.name;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "VariablesDialog.h"
 
 #include "GuiTestSupport.h"
+#include "TestDataFiles.h"
 #include "base/Paths.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace bram {
@@ -46,12 +48,9 @@ protected:
 
 const CTypeInfo* NumberType()
 {
-    for (const CTypeInfo* type : GetAllTypes()) {
-        if (type->GetName() == "Number") {
-            return type;
-        }
-    }
-    return nullptr;
+    const auto& types = GetAllTypes();
+    const auto it = std::ranges::find_if(types, [](const CTypeInfo* type) { return type->GetName() == "Number"; });
+    return it != types.end() ? *it : nullptr;
 }
 
 struct MainFrameTest : ::testing::Test {
@@ -70,89 +69,55 @@ struct MainFrameTest : ::testing::Test {
         document.AddHistoryStep("History/Variables_VariablesChanged");
         document.GetState()->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>(name, NumberType()));
     }
-    std::vector<std::string> Globals() const
-    {
-        std::vector<std::string> names;
-        for (const auto& v : document.GetState()->GetGlobals()) {
-            names.push_back(v->GetName());
-        }
-        return names;
-    }
+    std::vector<std::string> Globals() const { return test::GlobalNames(document); }
 
     test::CStartedCore started;
     test::CFakePrompts prompts;
     CApplicationDocument document;
 };
 
-TEST_F(MainFrameTest, MenusAndTitleFollowTheStringTableInOrder)
+TEST_F(MainFrameTest, MenusAndTitleFollowTheStringTableInOrderOrShowIdentifiers)
 {
-    test::CTempDir tables;
-    std::string entries;
-    for (const char* id :
-         {"Menu/FileMenuName", "Menu/FileMenu/New", "Menu/FileMenu/Open", "Menu/FileMenu/Save", "Menu/FileMenu/SaveAs",
-          "Menu/FileMenu/GenerateScript", "Menu/FileMenu/LastFile", "Menu/FileMenu/Quit", "Menu/EditMenuName",
-          "Menu/EditMenu/Undo", "Menu/EditMenu/Redo", "Menu/EditMenu/Cut", "Menu/EditMenu/Copy",
-          "Menu/EditMenu/Paste", "Menu/EditMenu/EditGlobals", "Menu/EditMenu/EditLocals", "Menu/EditMenu/ToCode",
-          "Menu/HelpMenuName", "Menu/HelpMenu/About"}) {
-        entries += std::string("<string id=\"") + id + "\">[" + id + "]</string>";
+    const std::vector<test::DataCase> menus = test::DataCases("gui/main-menus.txt");
+    std::string entries = "<string id=\"Title\">Test Editor</string>";
+    for (const test::DataCase& menu : menus) {
+        for (const QString& id : QString::fromStdString(menu.name + " " + menu["items"]).split(' ')) {
+            entries += id == "-" ? "" : "<string id=\"" + id.toStdString() + "\">[" + id.toStdString() + "]</string>";
+        }
     }
-    test::WriteFile(tables / "xx/MainFrame.xml",
-                    "<stringtable><string id=\"Title\">Test Editor</string>" + entries + "</stringtable>");
-    SetLocalizationPath(tables.Path());
-    SetLanguage("xx");
-    const auto frame = MakeFrame();
-
-    const QMenuBar* bar = frame->menuBar();
-    ASSERT_EQ(bar->actions().size(), 3);
-    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("[Menu/FileMenuName]"));
-    EXPECT_EQ(bar->actions()[1]->text(), QStringLiteral("[Menu/EditMenuName]"));
-    EXPECT_EQ(bar->actions()[2]->text(), QStringLiteral("[Menu/HelpMenuName]"));
-    EXPECT_EQ(test::MenuTexts(test::TopMenu(bar, 0)),
-              (QStringList{"[Menu/FileMenu/New]", "[Menu/FileMenu/Open]", "[Menu/FileMenu/Save]",
-                           "[Menu/FileMenu/SaveAs]", "-", "[Menu/FileMenu/GenerateScript]", "-",
-                           "[Menu/FileMenu/LastFile]", "-", "[Menu/FileMenu/Quit]"}));
-    EXPECT_EQ(test::MenuTexts(test::TopMenu(bar, 1)),
-              (QStringList{"[Menu/EditMenu/Undo]", "[Menu/EditMenu/Redo]", "-", "[Menu/EditMenu/Cut]",
-                           "[Menu/EditMenu/Copy]", "[Menu/EditMenu/Paste]", "-", "[Menu/EditMenu/EditGlobals]",
-                           "[Menu/EditMenu/EditLocals]", "-", "[Menu/EditMenu/ToCode]"}));
-    EXPECT_EQ(test::MenuTexts(test::TopMenu(bar, 2)), (QStringList{"[Menu/HelpMenu/About]"}));
-    // The recent-file placeholder is greyed while the list is empty.
-    EXPECT_FALSE(frame->Action(QStringLiteral("LastFile"))->isEnabled());
-    // The title is read once: the document name follows it.
-    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Test Editor - Untitled"));
-}
-
-TEST_F(MainFrameTest, MissingTableShowsIdentifiers)
-{
+    test::CTempDir tables;
     test::CTempDir empty;
-    SetLocalizationPath(empty.Path());
-    const auto frame = MakeFrame();
-    const QMenuBar* bar = frame->menuBar();
-    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("Menu/FileMenuName"));
-    EXPECT_EQ(test::MenuTexts(test::TopMenu(bar, 2)), (QStringList{"Menu/HelpMenu/About"}));
-    EXPECT_EQ(test::MenuTexts(test::TopMenu(bar, 0)).first(), QStringLiteral("Menu/FileMenu/New"));
-    EXPECT_TRUE(frame->windowTitle().startsWith(QStringLiteral("Title - ")));
+    test::WriteFile(tables / "xx/MainFrame.xml", "<stringtable>" + entries + "</stringtable>");
+    SetLanguage("xx");
+    for (const bool translated : {true, false}) {
+        SCOPED_TRACE(translated);
+        SetLocalizationPath(translated ? tables.Path() : empty.Path());
+        const auto frame = MakeFrame();
+        const auto shown = [translated](const QString& id) { return translated && id != "-" ? "[" + id + "]" : id; };
+        const QMenuBar* bar = frame->menuBar();
+        ASSERT_EQ(bar->actions().size(), static_cast<qsizetype>(menus.size()));
+        for (std::size_t i = 0; i < menus.size(); ++i) {
+            EXPECT_EQ(bar->actions()[static_cast<int>(i)]->text(), shown(QString::fromStdString(menus[i].name)));
+            QStringList items;
+            for (const QString& id : QString::fromStdString(menus[i]["items"]).split(' ')) {
+                items << shown(id);
+            }
+            EXPECT_EQ(test::MenuTexts(test::TopMenu(bar, static_cast<int>(i))), items);
+        }
+        // The recent-file placeholder is greyed while the list is empty.
+        EXPECT_FALSE(frame->Action(QStringLiteral("LastFile"))->isEnabled());
+        // The title is read once: the document name follows it.
+        EXPECT_EQ(frame->windowTitle(), translated ? QStringLiteral("Test Editor - Untitled") : QStringLiteral("Title - Untitled"));
+    }
 }
 
 TEST_F(MainFrameTest, AcceleratorsAreMapped)
 {
     const auto frame = MakeFrame();
-    const std::vector<std::pair<const char*, QList<QKeySequence>>> keys = {
-        {"New", {QKeySequence("Ctrl+N")}},
-        {"Open", {QKeySequence("Ctrl+O")}},
-        {"Save", {QKeySequence("Ctrl+S")}},
-        {"Print", {QKeySequence("Ctrl+P")}},
-        {"Undo", {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
-        {"Cut", {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
-        {"Copy", {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}},
-        {"Paste", {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
-        {"NextPane", {QKeySequence("F6")}},
-        {"PrevPane", {QKeySequence("Shift+F6")}},
-    };
-    for (const auto& [name, sequences] : keys) {
-        const QAction* action = frame->Action(QLatin1String(name));
-        ASSERT_NE(action, nullptr) << name;
-        EXPECT_EQ(action->shortcuts(), sequences) << name;
+    for (const test::DataCase& row : test::DataCases("gui/main-shortcuts.txt")) {
+        const QAction* action = frame->Action(QString::fromStdString(row.name));
+        ASSERT_NE(action, nullptr) << row.name;
+        EXPECT_EQ(action->shortcuts(), QKeySequence::listFromString(QString::fromStdString(row["keys"]))) << row.name;
     }
     // No two actions share a key.
     QList<QKeySequence> all;
@@ -205,15 +170,21 @@ TEST_F(MainFrameTest, PanesStartAtAThirdAndAHalf)
     EXPECT_EQ(frame->InnerSplitter()->orientation(), Qt::Vertical);
 }
 
-TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTrigger)
+TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
 {
     const auto frame = MakeFrame();
     QAction* globals = frame->Action(QStringLiteral("62005"));
     QAction* locals = frame->Action(QStringLiteral("62006"));
     QAction* toCode = frame->Action(QStringLiteral("62007"));
+    QAction* undo = frame->Action(QStringLiteral("Undo"));
+    QAction* redo = frame->Action(QStringLiteral("Redo"));
     EXPECT_TRUE(globals->isEnabled());
     EXPECT_FALSE(locals->isEnabled());
     EXPECT_FALSE(toCode->isEnabled());
+    EXPECT_EQ(undo->text(), QStringLiteral("&Undo"));
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_EQ(redo->text(), QStringLiteral("&Redo"));
+    EXPECT_FALSE(redo->isEnabled());
     toCode->trigger();
     EXPECT_FALSE(document.CanUndo());
 
@@ -230,20 +201,6 @@ TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTrigger)
     EXPECT_EQ(document.GetUndoName(), "History/Trigger_ToCode");
     EXPECT_TRUE(locals->isEnabled());
     EXPECT_FALSE(toCode->isEnabled());
-}
-
-TEST_F(MainFrameTest, UndoAndRedoTextsNameTheStep)
-{
-    const auto frame = MakeFrame();
-    QAction* undo = frame->Action(QStringLiteral("Undo"));
-    QAction* redo = frame->Action(QStringLiteral("Redo"));
-    EXPECT_EQ(undo->text(), QStringLiteral("&Undo"));
-    EXPECT_FALSE(undo->isEnabled());
-    EXPECT_EQ(redo->text(), QStringLiteral("&Redo"));
-    EXPECT_FALSE(redo->isEnabled());
-
-    test::AddCurrentTrigger(document, "Tick");
-    frame->OnToCode();
     EXPECT_EQ(undo->text(), QStringLiteral("&Undo: convert trigger to code"));
     EXPECT_TRUE(undo->isEnabled());
     EXPECT_FALSE(redo->isEnabled());

@@ -5,6 +5,7 @@
 #include "VariablesDialog.h"
 
 #include "GuiTestSupport.h"
+#include "TestDataFiles.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "records/TypeInfo.h"
@@ -26,16 +27,6 @@ namespace {
 using gui::CVariableEditDialog;
 using gui::CVariablesDialog;
 
-const CTypeInfo* TypeNamed(const std::string& name)
-{
-    for (const CTypeInfo* type : CVariableEditDialog::SelectableTypes()) {
-        if (type->GetName() == name) {
-            return type;
-        }
-    }
-    return nullptr;
-}
-
 int TypeIndex(const std::string& name)
 {
     const auto types = CVariableEditDialog::SelectableTypes();
@@ -45,6 +36,11 @@ int TypeIndex(const std::string& name)
         }
     }
     return -1;
+}
+
+const CTypeInfo* TypeNamed(const std::string& name)
+{
+    return CVariableEditDialog::SelectableTypes().at(static_cast<std::size_t>(TypeIndex(name)));
 }
 
 // Answers the edit dialog: types the name, picks the type, presses OK.
@@ -90,14 +86,7 @@ struct VariablesDialogTest : ::testing::Test {
     }
 
     CState::GlobalList& Globals() { return document.GetState()->GetGlobals(); }
-    std::vector<std::string> Names()
-    {
-        std::vector<std::string> names;
-        for (const auto& v : Globals()) {
-            names.push_back(v->GetName());
-        }
-        return names;
-    }
+    std::vector<std::string> Names() const { return test::GlobalNames(document); }
     static QStringList Rows(const CVariablesDialog& dialog)
     {
         QStringList rows;
@@ -116,49 +105,24 @@ struct VariablesDialogTest : ::testing::Test {
 
 TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
 {
-    struct Case {
-        const char* what;
-        int opened; // row of the variable opened for, -1 for a new one
-        QString name;
-        int type;
-        const char* refusal; // the message key, or null when accepted
-    };
-    const int number = TypeIndex("Number");
-    const int text = TypeIndex("Text");
-    const char* invalidName = "VariableEditDialog/InvalidVariableName";
-    const char* invalidType = "VariableEditDialog/InvalidTypeChoice";
-    const char* exists = "VariableEditDialog/VariableAlreadyExist";
-    const std::vector<Case> cases = {
-        {"empty name", -1, "", number, invalidName},
-        {"only removed characters", -1, "?!-", number, invalidName},
-        {"name checked before type", -1, "", -1, invalidName},
-        {"no type", -1, "Total", -1, invalidType},
-        {"taken name", -1, "Count", number, exists},
-        {"taken after normalization", -1, "Player Name?", number, exists},
-        {"blank becomes underscore, taken", -1, "Player_Name", text, exists},
-        {"new free name", -1, "Total", text, nullptr},
-        {"unchanged existing", 0, "Count", number, nullptr},
-        {"existing renamed onto another", 0, "Player Name!", number, exists},
-        {"existing renamed free", 0, "Score", number, nullptr},
-    };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const Case& c = cases[i];
+    for (const test::DataCase& c : test::DataCases("gui/variable-names.txt")) {
+        SCOPED_TRACE(c.name);
         prompts.boxes.clear();
-        CUserDefinedVariable* opened = c.opened >= 0 ? Globals()[static_cast<std::size_t>(c.opened)].get() : nullptr;
+        CUserDefinedVariable* opened = c.Has("opened") ? Globals()[std::stoul(c["opened"])].get() : nullptr;
         const std::string before = opened != nullptr ? opened->GetName() : std::string();
         CVariableEditDialog dialog(opened, Globals());
-        const int result = Fill(dialog, {c.name, c.type});
-        if (c.refusal == nullptr) {
-            EXPECT_EQ(result, QDialog::Accepted) << c.what;
-            EXPECT_TRUE(prompts.boxes.empty()) << c.what;
+        const int result = Fill(dialog, {QString::fromStdString(c["name"]), c["type"].empty() ? -1 : TypeIndex(c["type"])});
+        if (!c.Has("refusal")) {
+            EXPECT_EQ(result, QDialog::Accepted);
+            EXPECT_TRUE(prompts.boxes.empty());
         } else {
-            EXPECT_NE(result, QDialog::Accepted) << c.what;
-            ASSERT_EQ(prompts.boxes.size(), 1u) << c.what;
-            EXPECT_EQ(prompts.boxes[0].text, gui::Localized(c.refusal)) << c.what;
-            EXPECT_EQ(prompts.boxes[0].icon, QMessageBox::Warning) << c.what;
+            EXPECT_NE(result, QDialog::Accepted);
+            ASSERT_EQ(prompts.boxes.size(), 1u);
+            EXPECT_EQ(prompts.boxes[0].text, gui::Localized(c["refusal"].c_str()));
+            EXPECT_EQ(prompts.boxes[0].icon, QMessageBox::Warning);
             // A refused name leaves the variable as it was.
             if (opened != nullptr) {
-                EXPECT_EQ(opened->GetName(), before) << c.what;
+                EXPECT_EQ(opened->GetName(), before);
             }
         }
     }

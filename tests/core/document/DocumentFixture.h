@@ -7,6 +7,7 @@
 
 #include "document/ApplicationDocument.h"
 #include "settings/ApplicationBase.h"
+#include "TestDataFiles.h"
 
 #include <string>
 
@@ -22,9 +23,10 @@ protected:
     // Replaces the first occurrence, failing the test when there is none.
     static std::string Replaced(std::string text, const std::string& what, const std::string& by);
 
-    // A version 1.1 file with a global, two triggers (the first refers to the
-    // second through a trigger variable), calls, a structure, a constant,
-    // literals, an enumerated and a reference parameter.
+    // tests/data/document/valid.bdf: a version 1.1 file with a global, two
+    // triggers (the first refers to the second through a trigger variable),
+    // calls, a structure, a constant, literals, an enumerated and a reference
+    // parameter.
     static const std::string& ValidFile();
 
     std::string m_log;

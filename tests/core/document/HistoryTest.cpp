@@ -10,6 +10,8 @@ namespace {
 
 using History = DocumentTest;
 
+CCategoryParam* CategoryParam(void* p) { return static_cast<CCategoryParam*>(static_cast<CHistoryParam*>(p)); }
+
 TEST_F(History, RecordingCopiesTheStateAndUndoRedoSwitchBetweenSnapshots)
 {
     CState* original = m_document.GetState();
@@ -87,8 +89,8 @@ TEST_F(History, ActionsReceiveTheParameterAndOwnedParametersDieWithTheirStep)
     std::vector<std::string> calls;
     m_document.AddHistoryStep(
         "History/CatView_CreateCategory",
-        [&](void* p) { calls.push_back("undo " + static_cast<CCategoryParam*>(static_cast<CHistoryParam*>(p))->GetCategory()->GetName()); },
-        [&](void* p) { calls.push_back("redo " + static_cast<CCategoryParam*>(static_cast<CHistoryParam*>(p))->GetCategory()->GetName()); },
+        [&](void* p) { calls.push_back("undo " + CategoryParam(p)->GetCategory()->GetName()); },
+        [&](void* p) { calls.push_back("redo " + CategoryParam(p)->GetCategory()->GetName()); },
         static_cast<CHistoryParam*>(new CCategoryParam(new CCategory("New", &m_document.GetCategorySystem()), true)), true);
     m_document.OnEditUndo();
     m_document.OnEditRedo();
@@ -117,14 +119,12 @@ TEST_F(History, ARedoStepThatOwnsACategoryDeletesItWhenDiscarded)
     m_document.AddHistoryStep(
         "History/CatView_CreateCategory",
         [&](void* p) {
-            auto* cp = static_cast<CCategoryParam*>(static_cast<CHistoryParam*>(p));
-            categories.RemoveCategory(cp->GetCategory(), false).release();
-            cp->SetOwnsCategory(true);
+            categories.RemoveCategory(CategoryParam(p)->GetCategory(), false).release();
+            CategoryParam(p)->SetOwnsCategory(true);
         },
         [&](void* p) {
-            auto* cp = static_cast<CCategoryParam*>(static_cast<CHistoryParam*>(p));
-            categories.AddCategory(std::unique_ptr<CCategory>(cp->GetCategory()));
-            cp->SetOwnsCategory(false);
+            categories.AddCategory(std::unique_ptr<CCategory>(CategoryParam(p)->GetCategory()));
+            CategoryParam(p)->SetOwnsCategory(false);
         },
         static_cast<CHistoryParam*>(param), true);
     m_document.OnEditUndo();

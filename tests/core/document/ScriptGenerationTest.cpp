@@ -11,8 +11,8 @@ namespace {
 
 class ScriptGeneration : public DocumentTest {
 protected:
-    // A document made under the given encoding settings, whose preamble (the
-    // first line) holds "é€ж" (in Windows-1252 the first two, in CP437 only the first).
+    // A document made under the given encoding settings, with the preamble
+    // of tests/data/document/script-encodings.txt.
     std::string Generate(const std::string& encoding, bool bom)
     {
         CScopedSettings settings("[FileExtensions]\nGenScriptEncoding=" + encoding + "\nGenScriptUseBOM=" + (bom ? "1" : "0") + "\n");
@@ -31,27 +31,12 @@ protected:
 
 TEST_F(ScriptGeneration, EncodingsAndByteOrderMarksByteForByte)
 {
-    struct Row {
-        std::string name;
-        bool bom;
-        std::string prefix;
-        std::string comment; // the comment line as bytes
-    };
-    const std::string utf16Comment = std::string("-\0-\0 \0\xE9\0\xAC\x20\x36\x04", 12);
-    const std::vector<Row> rows = {
-        {"Ansi", true, "", "-- \xE9\x80?"},
-        {"OEM", true, "", "-- \x82??"},
-        {"UTF-8", true, "\xEF\xBB\xBF", "-- \xC3\xA9\xE2\x82\xAC\xD0\xB6"},
-        {"UTF-8", false, "", "-- \xC3\xA9\xE2\x82\xAC\xD0\xB6"},
-        {"Unicode", true, "\xFF\xFE", utf16Comment},
-        {"Unicode", false, "", utf16Comment},
-        {"utf-8", true, "", "-- \xE9\x80?"}, // names are exact: anything else is Ansi
-        {"", true, "", "-- \xE9\x80?"},
-    };
-    for (const Row& row : rows) {
-        const std::string data = Generate(row.name, row.bom);
-        EXPECT_TRUE(data.starts_with(row.prefix + row.comment)) << row.name << " " << row.bom;
-        EXPECT_EQ(data.size(), row.prefix.size() + EncodeScriptText(m_text, ScriptEncodingFromName(row.name)).size());
+    const std::vector<DataCase> rows = DataCases("document/script-encodings.txt");
+    ASSERT_EQ(rows.size(), 8u);
+    for (const DataCase& row : rows) {
+        const std::string data = Generate(row["encoding"], row["bom"] == "1");
+        EXPECT_TRUE(data.starts_with(row["mark"] + row["comment"])) << row.name;
+        EXPECT_EQ(data.size(), row["mark"].size() + EncodeScriptText(m_text, ScriptEncodingFromName(row["encoding"])).size());
     }
     // The whole text in UTF-16LE is the text's code units.
     EXPECT_EQ(Generate("Unicode", false), Utf8ToUtf16LEBytes(m_text));
