@@ -41,7 +41,7 @@ TEST_P(ArchivePackTest, PackListUnpackGiveTheSameFiles)
     const auto list = test::RunCommand(Archive("list " + Quote(dir / "out.modl")));
     ASSERT_EQ(list.status, 0) << list.err;
     // Read back, the nodes come in tree order.
-    EXPECT_EQ(list.out, test::TestData("cli/packed-listing.txt"));
+    EXPECT_EQ(list.out, test::DataFile("cli/packed-listing.txt"));
 
     const auto unpack = test::RunCommand(Archive("unpack " + Quote(dir / "out.modl") + " " + Quote(dir / "dst")));
     ASSERT_EQ(unpack.status, 0) << unpack.err;

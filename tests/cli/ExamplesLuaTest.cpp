@@ -12,9 +12,9 @@ namespace {
 
 TEST(ExamplesLua, DataFilesRunAsExpected)
 {
-    const std::vector<test::DataCase> runs = test::DataCases("cli/lua-runs.txt");
+    const std::vector<test::FieldCase> runs = test::FieldCases("cli/lua-runs.txt");
     ASSERT_EQ(runs.size(), 7u);
-    for (const test::DataCase& run : runs) {
+    for (const test::FieldCase& run : runs) {
         SCOPED_TRACE(run.name);
         const std::string data = run["data"].starts_with("samples/") ? std::string(BRAMBLETON_EXAMPLES_DIR) + "/" + run["data"]
                                                                      : test::DataPath(run["data"]);

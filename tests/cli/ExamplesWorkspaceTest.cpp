@@ -114,7 +114,7 @@ CTables ModuleTables(const std::string& module, const std::string& language)
 TEST(ExamplesWorkspace, EveryProgramKeyHasATextInEveryLanguage)
 {
     std::vector<std::string> keys;
-    std::istringstream lines(test::TestData("cli/program-keys.txt"));
+    std::istringstream lines(test::DataFile("cli/program-keys.txt"));
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && !line.starts_with('#')) {
             keys.push_back(line);

@@ -76,9 +76,9 @@ TEST_F(LoadingBoxTest, TextLinesShowWhatTheModelSays)
 
 TEST(LicenseDecodingTest, EncodingIsDecidedByTheFirstBytes)
 {
-    const std::vector<test::DataCase> cases = test::DataCases("gui/license-texts.txt");
+    const std::vector<test::FieldCase> cases = test::FieldCases("gui/license-texts.txt");
     ASSERT_EQ(cases.size(), 8u);
-    for (const test::DataCase& c : cases) {
+    for (const test::FieldCase& c : cases) {
         EXPECT_EQ(CAboutDialog::DecodeLicenseText(c["bytes"]), QString::fromUtf8(c["text"])) << c.name;
     }
 }

@@ -78,9 +78,9 @@ struct MainFrameTest : ::testing::Test {
 
 TEST_F(MainFrameTest, MenusAndTitleFollowTheStringTableInOrderOrShowIdentifiers)
 {
-    const std::vector<test::DataCase> menus = test::DataCases("gui/main-menus.txt");
+    const std::vector<test::FieldCase> menus = test::FieldCases("gui/main-menus.txt");
     std::string entries = "<string id=\"Title\">Test Editor</string>";
-    for (const test::DataCase& menu : menus) {
+    for (const test::FieldCase& menu : menus) {
         for (const QString& id : QString::fromStdString(menu.name + " " + menu["items"]).split(' ')) {
             entries += id == "-" ? "" : "<string id=\"" + id.toStdString() + "\">[" + id.toStdString() + "]</string>";
         }
@@ -114,7 +114,7 @@ TEST_F(MainFrameTest, MenusAndTitleFollowTheStringTableInOrderOrShowIdentifiers)
 TEST_F(MainFrameTest, AcceleratorsAreMapped)
 {
     const auto frame = MakeFrame();
-    for (const test::DataCase& row : test::DataCases("gui/main-shortcuts.txt")) {
+    for (const test::FieldCase& row : test::FieldCases("gui/main-shortcuts.txt")) {
         const QAction* action = frame->Action(QString::fromStdString(row.name));
         ASSERT_NE(action, nullptr) << row.name;
         EXPECT_EQ(action->shortcuts(), QKeySequence::listFromString(QString::fromStdString(row["keys"]))) << row.name;

@@ -105,7 +105,7 @@ struct VariablesDialogTest : ::testing::Test {
 
 TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
 {
-    for (const test::DataCase& c : test::DataCases("gui/variable-names.txt")) {
+    for (const test::FieldCase& c : test::FieldCases("gui/variable-names.txt")) {
         SCOPED_TRACE(c.name);
         prompts.boxes.clear();
         CUserDefinedVariable* opened = c.Has("opened") ? Globals()[std::stoul(c["opened"])].get() : nullptr;

@@ -27,7 +27,7 @@ std::string ModuleXml(const ModuleSource& source)
     return xml;
 }
 
-std::string StandardTypes() { return TestData("modules/standard-types.xml"); }
+std::string StandardTypes() { return DataFile("modules/standard-types.xml"); }
 
 std::string StringTableXml(const std::map<std::string, std::string>& entries)
 {
@@ -53,21 +53,21 @@ void WriteModuleArchive(const std::string& path, const std::string& xml, const s
     archive.Save(path);
 }
 
-std::string FunctionDefinitionXml() { return TestData("workspace/FunctionDefinition.xml"); }
+std::string FunctionDefinitionXml() { return DataFile("workspace/FunctionDefinition.xml"); }
 
-std::string ScriptCreationXml() { return TestData("workspace/ScriptCreation.xml"); }
+std::string ScriptCreationXml() { return DataFile("workspace/ScriptCreation.xml"); }
 
 void WriteWorkspace(const std::string& folder)
 {
     const std::string root = folder.ends_with('/') ? folder : folder + "/";
     WriteFile(root + "brambleton.ini",
-              TestData("workspace/brambleton.ini") + "[User]\nUserDataDirectory=" + root + "user\n");
+              DataFile("workspace/brambleton.ini") + "[User]\nUserDataDirectory=" + root + "user\n");
     WriteFile(root + "Data/FunctionDefinition.xml", FunctionDefinitionXml());
     WriteFile(root + "Data/ScriptCreation.xml", ScriptCreationXml());
-    WriteModuleArchive(root + "Modules/base.modl", TestData("workspace/base.xml"),
+    WriteModuleArchive(root + "Modules/base.modl", DataFile("workspace/base.xml"),
                        {{"Data/Scripts/runtime.lua", "-- runtime\n"},
                         {"Localization/en/type.loc", Utf16(StringTableXml({{"Num", "Number"}}))}});
-    WriteModuleArchive(root + "Modules/flow.modl", TestData("workspace/flow.xml"));
+    WriteModuleArchive(root + "Modules/flow.modl", DataFile("workspace/flow.xml"));
 }
 
 std::string SampleBytes(std::size_t size)
@@ -97,34 +97,6 @@ std::string ModuleErrorOf(const std::function<void()>& operation)
         return e.GetErrorMessage();
     }
     return {};
-}
-
-std::string TestData(const std::string& relative) { return ReadFile(std::string(BRAMBLETON_TEST_DATA_DIR "/") + relative); }
-
-std::vector<DataCase> DataCases(const std::string& relative)
-{
-    std::vector<DataCase> cases;
-    std::istringstream lines(TestData(relative));
-    std::string input;
-    bool inCase = false;
-    for (std::string line; std::getline(lines, line);) {
-        if (!inCase && (line.empty() || line.starts_with('#'))) {
-            continue;
-        }
-        if (line.starts_with("=>")) {
-            std::string expected = line.size() > 3 ? line.substr(3) : "";
-            for (std::size_t at = expected.find("\\n"); at != std::string::npos; at = expected.find("\\n", at)) {
-                expected.replace(at, 2, "\n");
-            }
-            cases.push_back({input, expected});
-            input.clear();
-            inCase = false;
-        } else {
-            input += (inCase ? "\n" : "") + line;
-            inCase = true;
-        }
-    }
-    return cases;
 }
 
 } // namespace bram::test

@@ -2,6 +2,7 @@
 // Module XML and ".modl" files for tests: a module put together from XML
 // fragments per section, written into a real archive.
 
+#include "TestDataFiles.h"
 #include "app/LoadingProgress.h"
 
 #include <functional>
@@ -59,19 +60,6 @@ std::map<std::string, std::string> FilesBelow(const std::string& folder);
 // The message of the CModuleException that the operation raises; "" when it
 // raises none.
 std::string ModuleErrorOf(const std::function<void()>& operation);
-
-// The bytes of a file below tests/data.
-std::string TestData(const std::string& relative);
-
-// The cases of a data file below tests/data: the lines of an input (joined
-// with "\n"), then a line "=> expected" ("=>" alone: expected is empty; "\n"
-// in it is a line break).
-// Blank lines and lines starting with "#" between cases are skipped.
-struct DataCase {
-    std::string input;
-    std::string expected;
-};
-std::vector<DataCase> DataCases(const std::string& relative);
 
 // A loading display that keeps the stage texts and bar positions it is shown.
 struct CProgressRecorder : ILoadingDisplay {

@@ -2,9 +2,12 @@
 // Files under tests/data (BRAMBLETON_TEST_DATA_DIR): whole files, XML laid
 // out over indented lines, and tables of cases.
 //
-// A table of cases: a line starting in the first column names a case, the
-// indented "key: value" lines below it are its fields; '#' starts a comment
-// line. Values take the escapes \n, \r, \t, \\ and \xHH.
+// Two forms of case table, '#' starting a comment line in both:
+// - FieldCases: a line starting in the first column names a case, the
+//   indented "key: value" lines below it are its fields; values take the
+//   escapes \n, \r, \t, \\ and \xHH.
+// - ExpectedCases: the lines of an input (joined with "\n"), then a line
+//   "=> expected" ("=>" alone: expected is empty; "\n" in it is a line break).
 
 #include "TestSupport.h"
 
@@ -55,7 +58,7 @@ inline std::string Unescaped(const std::string& text)
     return out;
 }
 
-struct DataCase {
+struct FieldCase {
     std::string name;
     std::map<std::string, std::string> fields;
     // The field's value; "" when the case has none.
@@ -67,9 +70,9 @@ struct DataCase {
     bool Has(const std::string& key) const { return fields.contains(key); }
 };
 
-inline std::vector<DataCase> DataCases(const std::string& name)
+inline std::vector<FieldCase> FieldCases(const std::string& name)
 {
-    std::vector<DataCase> cases;
+    std::vector<FieldCase> cases;
     std::istringstream in(DataFile(name));
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') {
@@ -83,6 +86,37 @@ inline std::vector<DataCase> DataCases(const std::string& name)
             const std::string value = colon + 1 < line.size() ? line.substr(colon + 1) : std::string();
             cases.back().fields[line.substr(start, colon - start)] =
                 Unescaped(value.starts_with(' ') ? value.substr(1) : value);
+        }
+    }
+    return cases;
+}
+
+struct ExpectedCase {
+    std::string input;
+    std::string expected;
+};
+
+inline std::vector<ExpectedCase> ExpectedCases(const std::string& name)
+{
+    std::vector<ExpectedCase> cases;
+    std::istringstream lines(DataFile(name));
+    std::string input;
+    bool inCase = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (!inCase && (line.empty() || line.starts_with('#'))) {
+            continue;
+        }
+        if (line.starts_with("=>")) {
+            std::string expected = line.size() > 3 ? line.substr(3) : "";
+            for (std::size_t at = expected.find("\\n"); at != std::string::npos; at = expected.find("\\n", at)) {
+                expected.replace(at, 2, "\n");
+            }
+            cases.push_back({input, expected});
+            input.clear();
+            inCase = false;
+        } else {
+            input += (inCase ? "\n" : "") + line;
+            inCase = true;
         }
     }
     return cases;

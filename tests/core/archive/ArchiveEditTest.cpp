@@ -73,7 +73,7 @@ bool Edit(CModuleArchive& a, const std::string& command, bool tryIt)
 // A refused edit changes nothing, whether it throws or returns false.
 TEST(ArchiveEditTest, EveryFailureThrowsItsMessageOrReturnsFalse)
 {
-    for (const test::DataCase& c : test::DataCases("archive/edit-failures.txt")) {
+    for (const test::ExpectedCase& c : test::ExpectedCases("archive/edit-failures.txt")) {
         const std::size_t bar = c.input.find(" | ");
         ASSERT_NE(bar, std::string::npos) << c.input;
         CModuleArchive archive;
@@ -279,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(Compressions, ArchiveRoundTripTest, testing::Values(1u,
 TEST(ArchiveSaveTest, RootOnlyArchiveLayout)
 {
     const std::string image = CModuleArchive().SaveToMemory();
-    EXPECT_EQ(image, test::TestData("archive/root-only.modl"));
+    EXPECT_EQ(image, test::DataFile("archive/root-only.modl"));
     // The checksums of the file are those of what they cover.
     EXPECT_EQ(test::GetU32(image, 16), test::Crc(image.substr(20)));
     EXPECT_EQ(test::GetU32(image, 44), test::Crc(image.substr(48)));

@@ -37,8 +37,8 @@ std::string OpenError(const std::string& image)
 // Every broken image of tests/data/archive/broken fails with its message.
 TEST(BrokenArchiveTest, FailsWithItsMessage)
 {
-    for (const test::DataCase& c : test::DataCases("archive/broken.txt")) {
-        EXPECT_EQ(OpenError(test::TestData("archive/broken/" + c.input + ".modl")), c.expected) << c.input;
+    for (const test::ExpectedCase& c : test::ExpectedCases("archive/broken.txt")) {
+        EXPECT_EQ(OpenError(test::DataFile("archive/broken/" + c.input + ".modl")), c.expected) << c.input;
     }
 }
 

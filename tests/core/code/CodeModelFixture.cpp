@@ -25,7 +25,7 @@ void ApplySettings(const TestSettings& settings)
 void CodeModelTest::SetUp()
 {
     ResetProcessState();
-    m_module = CreateModuleFromXml("lang", TestData("code/language.xml"));
+    m_module = CreateModuleFromXml("lang", DataFile("code/language.xml"));
     ASSERT_NE(m_module, nullptr);
     TestSettings settings;
     settings.definitions.triggerPrefix = "trg_";

@@ -171,9 +171,9 @@ TEST_F(DataFileReader, TheValidFileLoadsAndNamesResolve)
 
 TEST_F(DataFileReader, ErrorsOfBrokenFilesAreLoggedAndStopTheLoad)
 {
-    const std::vector<DataCase> cases = DataCases("document/broken-files.txt");
+    const std::vector<FieldCase> cases = FieldCases("document/broken-files.txt");
     ASSERT_GE(cases.size(), 52u);
-    for (const DataCase& row : cases) {
+    for (const FieldCase& row : cases) {
         SCOPED_TRACE(row.name);
         std::string file = ValidFile();
         if (row.Has("every")) {

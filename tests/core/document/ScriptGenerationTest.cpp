@@ -31,9 +31,9 @@ protected:
 
 TEST_F(ScriptGeneration, EncodingsAndByteOrderMarksByteForByte)
 {
-    const std::vector<DataCase> rows = DataCases("document/script-encodings.txt");
+    const std::vector<FieldCase> rows = FieldCases("document/script-encodings.txt");
     ASSERT_EQ(rows.size(), 8u);
-    for (const DataCase& row : rows) {
+    for (const FieldCase& row : rows) {
         const std::string data = Generate(row["encoding"], row["bom"] == "1");
         EXPECT_TRUE(data.starts_with(row["mark"] + row["comment"])) << row.name;
         EXPECT_EQ(data.size(), row["mark"].size() + EncodeScriptText(m_text, ScriptEncodingFromName(row["encoding"])).size());

@@ -35,7 +35,7 @@ protected:
     {
         test::ModuleSource source;
         source.types = test::StandardTypes();
-        source.blocks = test::TestData("generation/blocks.xml");
+        source.blocks = test::DataFile("generation/blocks.xml");
         CreateModuleFromXml("M", test::ModuleXml(source));
         SetApplication(&m_settings);
         test::WriteFile(m_dir / "Loc/en/Loading.xml",
@@ -92,7 +92,7 @@ protected:
     // or no log at all.
     void Check(const std::string& file, bool scriptCreation)
     {
-        for (const test::DataCase& c : test::DataCases(file)) {
+        for (const test::ExpectedCase& c : test::ExpectedCases(file)) {
             EXPECT_EQ(scriptCreation ? ScriptCreationFailure(c.input) : FunctionDefinitionFailure(c.input),
                       c.expected.empty() ? "" : Verification(c.expected))
                 << c.input;

@@ -29,7 +29,7 @@ protected:
                       const std::map<std::string, std::string>& files = {})
     {
         const std::string path = m_dir / ("Modules/" + name + ".modl");
-        test::WriteModuleArchive(path, test::TestData("modules/loading/" + file + ".xml"), files);
+        test::WriteModuleArchive(path, test::DataFile("modules/loading/" + file + ".xml"), files);
         return path;
     }
 
@@ -92,8 +92,8 @@ TEST_F(ModuleLoadingTest, NeededModuleCycleLoadsBoth)
 
 TEST_F(ModuleLoadingTest, CycleBetweenModulesOutsideTheListEnds)
 {
-    test::WriteModuleArchive(m_dir / "Other/x.modl", test::TestData("modules/loading/outside-x.xml"));
-    test::WriteModuleArchive(m_dir / "Other/y.modl", test::TestData("modules/loading/outside-y.xml"));
+    test::WriteModuleArchive(m_dir / "Other/x.modl", test::DataFile("modules/loading/outside-x.xml"));
+    test::WriteModuleArchive(m_dir / "Other/y.modl", test::DataFile("modules/loading/outside-y.xml"));
     LoadModules({Write("root", "outside-root")}, nullptr);
     EXPECT_EQ(LoadedOrder(), (std::vector<std::string>{"root", "y", "x"}));
 }
@@ -115,7 +115,7 @@ TEST_F(ModuleLoadingTest, NamesComeFromFileNamesAndDataIsOptional)
     test::WriteFile(m_dir / "Modules/readme.txt", "");
     empty.Save(m_dir / "Modules/empty.modl");
     const std::string path = m_dir / "Modules/lib.v2.modl";
-    test::WriteModuleArchive(path, test::TestData("modules/loading/one-type.xml"), {}, false);
+    test::WriteModuleArchive(path, test::DataFile("modules/loading/one-type.xml"), {}, false);
     LoadModules({m_dir / "Modules/empty.modl", path}, nullptr);
     ASSERT_EQ(LoadedOrder(), (std::vector<std::string>{"empty", "lib.v2"}));
     EXPECT_FALSE(GetModule(0)->IsLoaded());

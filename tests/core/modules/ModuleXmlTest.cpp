@@ -55,7 +55,7 @@ TEST_F(ModuleXmlTest, SectionMessages)
          }},
     };
     for (const auto& [name, put] : sections) {
-        for (const test::DataCase& c : test::DataCases(std::string("modules/") + name + ".txt")) {
+        for (const test::ExpectedCase& c : test::ExpectedCases(std::string("modules/") + name + ".txt")) {
             ModuleSource source;
             source.types = test::StandardTypes();
             put(source, c.input);
@@ -66,7 +66,7 @@ TEST_F(ModuleXmlTest, SectionMessages)
 
 TEST_F(ModuleXmlTest, OutlineMessages)
 {
-    for (const test::DataCase& c : test::DataCases("modules/outline.txt")) {
+    for (const test::ExpectedCase& c : test::ExpectedCases("modules/outline.txt")) {
         EXPECT_EQ(LoadError(c.input), c.expected) << c.input;
     }
 }
@@ -75,7 +75,7 @@ TEST_F(ModuleXmlTest, AcceptedDeclarationsKeepTheirValues)
 {
     std::vector<std::string> log;
     CDiagnostics::Instance().SetObserver([&](std::string_view text) { log.emplace_back(text); });
-    const CModule* m = CreateModuleFromXml("M", test::TestData("modules/accepted.xml"));
+    const CModule* m = CreateModuleFromXml("M", test::DataFile("modules/accepted.xml"));
     CDiagnostics::Instance().SetObserver(nullptr);
 
     EXPECT_EQ(m->GetPriority(), 12);
@@ -151,7 +151,7 @@ TEST_F(ModuleXmlTest, MalformedXmlLogsTheParserReason)
 TEST_F(ModuleXmlTest, AFailureKeepsTheDeclarationsReadBefore)
 {
     // Blocks B, C (of a missing type) and D.
-    EXPECT_EQ(LoadError(test::TestData("modules/failure.xml")), "Valid type name in 'Blocks'->'Block'->'Type' expected.");
+    EXPECT_EQ(LoadError(test::DataFile("modules/failure.xml")), "Valid type name in 'Blocks'->'Block'->'Type' expected.");
     ASSERT_EQ(GetModuleCount(), 1u);
     EXPECT_EQ(GetModule(0)->GetTypes().size(), 5u);
     EXPECT_EQ(GetModule(0)->GetBlocks().size(), 1u);

@@ -55,7 +55,7 @@ TEST(IniFileTest, MissingFileGivesEveryDefault)
 TEST(IniFileTest, NamesIgnoreCaseValuesAreTrimmedFirstOccurrenceWins)
 {
     // Two lines end in CR LF.
-    const CIniFile ini = CIniFile::Parse(test::TestData("settings/names.ini"));
+    const CIniFile ini = CIniFile::Parse(test::DataFile("settings/names.ini"));
     EXPECT_EQ(ini.GetInt("logging", "DOLOGGING", 7), 1u);
     EXPECT_EQ(ini.GetString("Logging", "logpath", ""), "C:\\x y\\log.log");
     EXPECT_EQ(ini.GetString("Data", "Path", "default"), "") << "an empty value is a value, not a missing key";
