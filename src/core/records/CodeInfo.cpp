@@ -132,18 +132,30 @@ const CParameterInfo* CInstructionInfo::GetParameter(unsigned index) const
     return index < m_parameters.size() ? m_parameters[index].get() : nullptr;
 }
 
+namespace {
+
+CCodeInfoBase::Fields InstructionFields(std::string& name, std::string& nameSpace, std::string& categories,
+                                        std::string& description, std::string& shortDescription,
+                                        std::string& rawInstruction, const CTypeInfo* type, const CModule* module)
+{
+    return {.name = std::move(name),
+            .nameSpace = std::move(nameSpace),
+            .description = std::move(description),
+            .shortDescription = std::move(shortDescription),
+            .categories = std::move(categories),
+            .rawInstruction = std::move(rawInstruction),
+            .module = module,
+            .type = type};
+}
+
+} // namespace
+
 CCallInfo::CCallInfo(std::string name, std::string nameSpace, std::string categories, std::string description,
                      std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
                      CParameterList parameters, const CModule* module)
-    : CInstructionInfo({.name = std::move(name),
-                        .nameSpace = std::move(nameSpace),
-                        .description = std::move(description),
-                        .shortDescription = std::move(shortDescription),
-                        .categories = std::move(categories),
-                        .rawInstruction = std::move(rawInstruction),
-                        .module = module,
-                        .type = type},
-                       std::move(parameters))
+    : CInstructionInfo(
+          InstructionFields(name, nameSpace, categories, description, shortDescription, rawInstruction, type, module),
+          std::move(parameters))
 {
 }
 
@@ -151,15 +163,9 @@ CStructureInfo::CStructureInfo(std::string name, std::string nameSpace, std::str
                                std::string description, std::string shortDescription, std::string rawInstruction,
                                const CTypeInfo* type, CParameterList parameters,
                                std::vector<const CBlockInfo*> blocks, const CModule* module)
-    : CInstructionInfo({.name = std::move(name),
-                        .nameSpace = std::move(nameSpace),
-                        .description = std::move(description),
-                        .shortDescription = std::move(shortDescription),
-                        .categories = std::move(categories),
-                        .rawInstruction = std::move(rawInstruction),
-                        .module = module,
-                        .type = type},
-                       std::move(parameters)),
+    : CInstructionInfo(
+          InstructionFields(name, nameSpace, categories, description, shortDescription, rawInstruction, type, module),
+          std::move(parameters)),
       m_blocks(std::move(blocks))
 {
 }
