@@ -48,26 +48,11 @@ CTypeInfo::CTypeInfo(std::string name, std::string nameSpace, std::uint32_t real
     SetType(this);
 }
 
-CBlockInfo::CBlockInfo(std::string name, std::string nameSpace, std::string startInstruction, std::string separator,
-                       std::string endInstruction, std::string standardValue, const CTypeInfo* type,
-                       const CModule* module)
-    : CCodeInfoBase({.name = name,
-                     .nameSpace = std::move(nameSpace),
-                     .description = name,
-                     .shortDescription = name,
-                     .categories = {},
-                     .rawInstruction = {},
-                     .module = module,
-                     .type = type}),
-      m_startInstruction(std::move(startInstruction)), m_endInstruction(std::move(endInstruction)),
-      m_separator(std::move(separator)), m_standardValue(std::move(standardValue))
-{
-}
-
 namespace {
 
-CCodeInfoBase::Fields ParameterFields(std::string name, std::string nameSpace, const CTypeInfo* type,
-                                      const CModule* module)
+// Blocks and parameters describe themselves by their name.
+CCodeInfoBase::Fields NamedFields(std::string name, std::string nameSpace, const CTypeInfo* type,
+                                  const CModule* module)
 {
     return {.name = name,
             .nameSpace = std::move(nameSpace),
@@ -81,10 +66,18 @@ CCodeInfoBase::Fields ParameterFields(std::string name, std::string nameSpace, c
 
 } // namespace
 
+CBlockInfo::CBlockInfo(std::string name, std::string nameSpace, std::string startInstruction, std::string separator,
+                       std::string endInstruction, std::string standardValue, const CTypeInfo* type,
+                       const CModule* module)
+    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)),
+      m_startInstruction(std::move(startInstruction)), m_endInstruction(std::move(endInstruction)),
+      m_separator(std::move(separator)), m_standardValue(std::move(standardValue))
+{
+}
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
                                const CModule* module)
-    : CCodeInfoBase(ParameterFields(std::move(name), std::move(nameSpace), type, module)),
+    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)),
       m_onlyVariables(onlyVariables)
 {
     BRAMBLETON_ASSERT(type != nullptr && type->GetRealType() != RealTypeNumber);
@@ -92,7 +85,7 @@ CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CT
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
                                double minValue, const CModule* module)
-    : CCodeInfoBase(ParameterFields(std::move(name), std::move(nameSpace), type, module)),
+    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)),
       m_onlyVariables(onlyVariables), m_minValue(minValue)
 {
     BRAMBLETON_ASSERT(type != nullptr && type->GetRealType() == RealTypeNumber);
@@ -100,14 +93,14 @@ CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CT
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, std::vector<CEnumValue> values,
                                const CModule* module)
-    : CCodeInfoBase(ParameterFields(std::move(name), std::move(nameSpace), nullptr, module)),
+    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), nullptr, module)),
       m_values(std::move(values))
 {
     BRAMBLETON_ASSERT(!m_values.empty());
 }
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, unsigned referenceTo, const CModule* module)
-    : CCodeInfoBase(ParameterFields(std::move(name), std::move(nameSpace), nullptr, module)),
+    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), nullptr, module)),
       m_referenceTo(referenceTo), m_isReference(true)
 {
 }

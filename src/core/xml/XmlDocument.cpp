@@ -158,14 +158,8 @@ std::size_t CXmlNode::CountChildren(const char* name) const
 
 std::optional<std::string> CXmlNode::FindText() const
 {
-    const pugi::xml_node node = Checked();
-    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
-        return std::string(node.value());
-    }
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-            return std::string(child.value());
-        }
+    if (const auto view = FindTextView()) {
+        return std::string(*view);
     }
     return std::nullopt;
 }
