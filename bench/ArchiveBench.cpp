@@ -24,9 +24,10 @@ constexpr std::uint64_t kLargeBytes = 64ull << 20;
 // as well as module scripts and XML.
 std::string Content(std::mt19937& random, std::size_t size)
 {
-    static const char* const kWords[] = {"function", "takes", "nothing", "returns", "local", "integer", "call",
-                                         "set", "endfunction", "<Call", "Name=", "\"Value\"", "/>", "if", "then",
-                                         "else", "endif", "loop", "exitwhen", "trigger", "unit", "player", "real"};
+    static const char* const kWords[] = {"function", "takes",   "nothing",     "returns", "local", "integer",
+                                         "call",     "set",     "endfunction", "<Call",   "Name=", "\"Value\"",
+                                         "/>",       "if",      "then",        "else",    "endif", "loop",
+                                         "exitwhen", "trigger", "unit",        "player",  "real"};
     std::string text;
     text.reserve(size + 16);
     while (text.size() < size) {
@@ -46,8 +47,8 @@ CModuleArchive Generate(std::uint32_t files, std::uint64_t totalBytes, std::uint
     CModuleArchive archive;
     const std::size_t each = static_cast<std::size_t>(totalBytes / files);
     for (std::uint32_t i = 0; i < files; ++i) {
-        const std::string path = "dir" + std::to_string(i % 40) + "/sub" + std::to_string(i % 7) + "/file" +
-                                 std::to_string(i) + ".txt";
+        const std::string path =
+            "dir" + std::to_string(i % 40) + "/sub" + std::to_string(i % 7) + "/file" + std::to_string(i) + ".txt";
         const std::string data = Content(random, each);
         archive.AddFile(path, data.data(), static_cast<std::uint32_t>(data.size()));
     }

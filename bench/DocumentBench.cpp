@@ -13,17 +13,17 @@
 #include "BenchLanguage.h"
 
 #include <benchmark/benchmark.h>
-#include <pugixml.hpp>
 #include <cstdio>
 #include <map>
+#include <pugixml.hpp>
 #include <sstream>
 
 namespace {
 
 using namespace bram;
 
-using bench::kLanguage;
 using bench::CRatioReporter;
+using bench::kLanguage;
 
 struct Fixture {
     CApplicationDocument document;
@@ -39,11 +39,10 @@ Fixture& Generated()
         d->document.NewDocument();
         CCategorySystem& categories = d->document.GetCategorySystem();
         CState& state = *d->document.GetState();
-        d->instructions = bench::FillLargeState(*module, state, *categories.AddCategory("All"), &categories,
-                                                [&](int t, std::uint32_t) {
-                                                    state.GetTrigger(state.GetTriggerCount() - 1)
-                                                        ->SetComment("Trigger number " + std::to_string(t));
-                                                });
+        d->instructions = bench::FillLargeState(
+            *module, state, *categories.AddCategory("All"), &categories, [&](int t, std::uint32_t) {
+                state.GetTrigger(state.GetTriggerCount() - 1)->SetComment("Trigger number " + std::to_string(t));
+            });
         d->file = d->document.WriteDataFile();
         return d;
     }();

@@ -13,8 +13,8 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <filesystem>
+#include <map>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -55,8 +55,8 @@ std::string ModuleText(int index)
     }
     xml += "</Blocks><Constants>";
     for (int i = 0; i < 20; ++i) {
-        xml += "<Constant><Name>C" + std::to_string(i) + "</Name><Value>" + std::to_string(i * 3) +
-               "</Value><Type>T" + id + "_0</Type></Constant>";
+        xml += "<Constant><Name>C" + std::to_string(i) + "</Name><Value>" + std::to_string(i * 3) + "</Value><Type>T" +
+               id + "_0</Type></Constant>";
     }
     const std::string parameters =
         "<Parameters><Parameter><Name>Value</Name><Type>T" + id +
@@ -136,8 +136,8 @@ void LoadAllModules(benchmark::State& state)
     for (auto _ : state) {
         bram::LoadModules(w.paths, nullptr);
         state.PauseTiming();
-        declarations = GetAllTypes().size() + GetAllBlocks().size() + GetAllConstants().size() +
-                       GetAllInstructions().size();
+        declarations =
+            GetAllTypes().size() + GetAllBlocks().size() + GetAllConstants().size() + GetAllInstructions().size();
         ReleaseAllModules();
         state.ResumeTiming();
     }

@@ -6,9 +6,9 @@
 // loads must be written, read again and written again to the same bytes,
 // and printed.
 
-#include "document/ApplicationDocument.h"
 #include "base/Text.h"
 #include "code/State.h"
+#include "document/ApplicationDocument.h"
 #include "generation/GenerationSettings.h"
 #include "log/Assertion.h"
 #include "modules/Module.h"

@@ -21,22 +21,21 @@ namespace fs = std::filesystem;
 const char kUsage[] = "pack SRCDIR OUT.modl [--compression none|deflate] | unpack IN.modl DESTDIR | list IN.modl | "
                       "verify IN.modl";
 
-const char kHelp[] =
-    "brambleton-cli archive - build and inspect module archives (.modl)\n"
-    "\n"
-    "  archive pack SRCDIR OUT.modl [--compression none|deflate]\n"
-    "      Packs every file and folder below SRCDIR into OUT.modl. Names are stored\n"
-    "      relative to SRCDIR in lower case with \"\\\" separators. Default: deflate.\n"
-    "  archive unpack IN.modl DESTDIR\n"
-    "      Writes the archive's tree below DESTDIR; refuses names that would land\n"
-    "      outside DESTDIR.\n"
-    "  archive list IN.modl\n"
-    "      One line per node in node-list order: \"d NAME\" for a directory,\n"
-    "      \"f SIZE NAME\" for a file, NAME as stored.\n"
-    "  archive verify IN.modl\n"
-    "      Reads the archive completely; exit status 0 when it reads.\n"
-    "\n"
-    "exit status: 0 success, 1 failure (the reason on standard error), 2 usage error\n";
+const char kHelp[] = "brambleton-cli archive - build and inspect module archives (.modl)\n"
+                     "\n"
+                     "  archive pack SRCDIR OUT.modl [--compression none|deflate]\n"
+                     "      Packs every file and folder below SRCDIR into OUT.modl. Names are stored\n"
+                     "      relative to SRCDIR in lower case with \"\\\" separators. Default: deflate.\n"
+                     "  archive unpack IN.modl DESTDIR\n"
+                     "      Writes the archive's tree below DESTDIR; refuses names that would land\n"
+                     "      outside DESTDIR.\n"
+                     "  archive list IN.modl\n"
+                     "      One line per node in node-list order: \"d NAME\" for a directory,\n"
+                     "      \"f SIZE NAME\" for a file, NAME as stored.\n"
+                     "  archive verify IN.modl\n"
+                     "      Reads the archive completely; exit status 0 when it reads.\n"
+                     "\n"
+                     "exit status: 0 success, 1 failure (the reason on standard error), 2 usage error\n";
 
 int Failure(const std::string& message)
 {
@@ -172,7 +171,8 @@ int Unpack(const CliContext& context, const CliCommand& command, const std::vect
         const CArchiveNode* node = archive.GetNode(i);
         // A link already in the destination must not carry a name elsewhere.
         const fs::path resolved = fs::weakly_canonical(places[i]);
-        const auto [end, ignored] = std::mismatch(destination.begin(), destination.end(), resolved.begin(), resolved.end());
+        const auto [end, ignored] =
+            std::mismatch(destination.begin(), destination.end(), resolved.begin(), resolved.end());
         if (end != destination.end()) {
             return Failure("Refusing to unpack '" + node->GetName() + "': it would land outside " +
                            destination.string() + ".");
@@ -228,8 +228,8 @@ int Run(const CliContext& context, const std::vector<std::string>& args);
 
 CliCommand MakeCommand()
 {
-    return CliCommand{"archive", kUsage, "build (pack), unpack, list or verify a module archive; 'archive --help' for more",
-                      Run};
+    return CliCommand{"archive", kUsage,
+                      "build (pack), unpack, list or verify a module archive; 'archive --help' for more", Run};
 }
 
 int Run(const CliContext& context, const std::vector<std::string>& args)

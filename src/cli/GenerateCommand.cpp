@@ -14,9 +14,10 @@ int RunGenerate(const CliContext& context, const std::vector<std::string>& args)
     if (!ParseDocumentArguments("generate", context, args, arguments, &exitCode)) {
         return exitCode;
     }
-    return RunWithDocument(context, arguments, [](CApplicationDocument& document, const std::string& output, std::string& error) {
-        return document.GenerateScript(output, &error);
-    });
+    return RunWithDocument(context, arguments,
+                           [](CApplicationDocument& document, const std::string& output, std::string& error) {
+                               return document.GenerateScript(output, &error);
+                           });
 }
 
 CliCommandRegistration reg({"generate", "DATAFILE -o SCRIPTFILE",

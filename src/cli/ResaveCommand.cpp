@@ -2,8 +2,8 @@
 // current format.
 
 #include "DocumentCommands.h"
-#include "document/ApplicationDocument.h"
 #include "StartUp.h"
+#include "document/ApplicationDocument.h"
 
 #include <cstdio>
 
@@ -78,13 +78,15 @@ int RunResave(const CliContext& context, const std::vector<std::string>& args)
     if (!ParseDocumentArguments("resave", context, args, arguments, &exitCode)) {
         return exitCode;
     }
-    return RunWithDocument(context, arguments, [](CApplicationDocument& document, const std::string& output, std::string& error) {
-        return document.SaveDocument(output, &error);
-    });
+    return RunWithDocument(context, arguments,
+                           [](CApplicationDocument& document, const std::string& output, std::string& error) {
+                               return document.SaveDocument(output, &error);
+                           });
 }
 
 CliCommandRegistration reg({"resave", "DATAFILE -o OUTFILE",
-                            "load the modules, read the data file and write it again in the current format", RunResave});
+                            "load the modules, read the data file and write it again in the current format",
+                            RunResave});
 
 } // namespace
 } // namespace bram::cli

@@ -15,10 +15,7 @@
 namespace bram::gui {
 
 CAboutDialog::CAboutDialog(const QString& folder, QWidget* parent)
-    : QDialog(parent),
-      m_version(new QLabel(this)),
-      m_license(new QPlainTextEdit(this)),
-      m_thanks(new QLabel(this))
+    : QDialog(parent), m_version(new QLabel(this)), m_license(new QPlainTextEdit(this)), m_thanks(new QLabel(this))
 {
     setWindowTitle(Localized("AboutBox/Title"));
     auto* product = new QLabel(QStringLiteral("Brambleton (brambleton)"), this);

@@ -18,8 +18,7 @@ void InstallAssertionQuestion()
 {
     SetAssertionQuestionHook([](const std::string& message) {
         return UserPrompts().MessageBox(nullptr, QMessageBox::Critical, QStringLiteral("Internal Assertion Failed"),
-                                        ToQ(message),
-                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                        ToQ(message), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     });
 }
 
@@ -27,8 +26,7 @@ CApplication::CApplication() = default;
 
 CApplication::~CApplication() { ExitInstance(); }
 
-bool CApplication::InitInstance(const QString& workingFolder, const QStringList& arguments,
-                                const QString& programPath)
+bool CApplication::InitInstance(const QString& workingFolder, const QStringList& arguments, const QString& programPath)
 {
     InstallAssertionQuestion();
     if (!programPath.isEmpty()) {

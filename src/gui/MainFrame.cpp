@@ -58,9 +58,7 @@ QAction* CMainFrame::Action(const QString& name) const { return findChild<QActio
 void CMainFrame::BuildMenus()
 {
     const CLocalizationTable* table = LoadLocalizationTable("MainFrame");
-    const auto text = [table](const char* id) {
-        return ToQ(table != nullptr ? table->Lookup(id) : std::string(id));
-    };
+    const auto text = [table](const char* id) { return ToQ(table != nullptr ? table->Lookup(id) : std::string(id)); };
     const auto add = [this, &text](QMenu* menu, const char* id, const char* name, auto handler) {
         QAction* action = menu->addAction(text(id));
         BRAMBLETON_ASSERT(action != nullptr);
@@ -70,11 +68,15 @@ void CMainFrame::BuildMenus()
     };
 
     m_fileMenu = menuBar()->addMenu(text("Menu/FileMenuName"));
-    add(m_fileMenu, "Menu/FileMenu/New", "New", [this] { OnFileNew(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    add(m_fileMenu, "Menu/FileMenu/Open", "Open", [this] { OnFileOpen(); })
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    add(m_fileMenu, "Menu/FileMenu/Save", "Save", [this] { OnFileSave(); })
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    add(m_fileMenu, "Menu/FileMenu/New", "New", [this] {
+        OnFileNew();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    add(m_fileMenu, "Menu/FileMenu/Open", "Open", [this] {
+        OnFileOpen();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    add(m_fileMenu, "Menu/FileMenu/Save", "Save", [this] {
+        OnFileSave();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     add(m_fileMenu, "Menu/FileMenu/SaveAs", "SaveAs", [this] { OnFileSaveAs(); });
     m_fileMenu->addSeparator();
     add(m_fileMenu, "Menu/FileMenu/GenerateScript", "62004", [this] { OnGenerateScript(); });
@@ -92,17 +94,18 @@ void CMainFrame::BuildMenus()
     add(m_fileMenu, "Menu/FileMenu/Quit", "Quit", [this] { close(); });
 
     QMenu* edit = menuBar()->addMenu(text("Menu/EditMenuName"));
-    add(edit, "Menu/EditMenu/Undo", "Undo", [this] { OnEditUndo(); })
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    add(edit, "Menu/EditMenu/Undo", "Undo", [this] {
+        OnEditUndo();
+    })->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
     add(edit, "Menu/EditMenu/Redo", "Redo", [this] { OnEditRedo(); });
     edit->addSeparator();
     // Cut, copy and paste belong to the focused view; no pane handles them yet.
-    add(edit, "Menu/EditMenu/Cut", "Cut", [] {})
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    add(edit, "Menu/EditMenu/Copy", "Copy", [] {})
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    add(edit, "Menu/EditMenu/Paste", "Paste", [] {})
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    add(edit, "Menu/EditMenu/Cut", "Cut", [] {
+    })->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    add(edit, "Menu/EditMenu/Copy", "Copy", [] {
+    })->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    add(edit, "Menu/EditMenu/Paste", "Paste", [] {
+    })->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     edit->addSeparator();
     add(edit, "Menu/EditMenu/EditGlobals", "62005", [this] { OnEditVariables(ID_EDIT_GLOBALS); });
     add(edit, "Menu/EditMenu/EditLocals", "62006", [this] { OnEditVariables(ID_EDIT_LOCALS); });
@@ -225,8 +228,8 @@ void CMainFrame::UpdateCommandUI()
 
 void CMainFrame::ShowFailure(const char* key, bool error)
 {
-    UserPrompts().MessageBox(this, error ? QMessageBox::Critical : QMessageBox::Warning, MessageTitle(),
-                             Localized(key), QMessageBox::Ok);
+    UserPrompts().MessageBox(this, error ? QMessageBox::Critical : QMessageBox::Warning, MessageTitle(), Localized(key),
+                             QMessageBox::Ok);
 }
 
 bool CMainFrame::SaveModified()
@@ -238,12 +241,9 @@ bool CMainFrame::SaveModified()
     const QString text = QStringLiteral("Save changes to %1?").arg(ToQ(m_document.GetTitle()));
     switch (UserPrompts().MessageBox(this, QMessageBox::Warning, MessageTitle(), text,
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
-    case QMessageBox::Yes:
-        return OnFileSave();
-    case QMessageBox::No:
-        return true;
-    default:
-        return false;
+    case QMessageBox::Yes: return OnFileSave();
+    case QMessageBox::No: return true;
+    default: return false;
     }
 }
 

@@ -28,8 +28,7 @@ public:
 class CQtUserPrompts : public IUserPrompts {
 public:
     std::optional<QString> GetOpenFileName(QWidget* parent, const QString& filter) override;
-    std::optional<QString> GetSaveFileName(QWidget* parent, const QString& filter,
-                                           const QString& defaultName) override;
+    std::optional<QString> GetSaveFileName(QWidget* parent, const QString& filter, const QString& defaultName) override;
     QMessageBox::StandardButton MessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                            const QString& text, QMessageBox::StandardButtons buttons) override;
     void Beep() override;

@@ -39,36 +39,20 @@ struct CVariablesDialog::Step {
     void Undo(VariableList& list)
     {
         switch (kind) {
-        case Kind::Add:
-            TakeOut(list);
-            break;
-        case Kind::Delete:
-            PutBack(list);
-            break;
-        case Kind::Rename:
-            renamed->SetName(oldName);
-            break;
-        case Kind::Replace:
-            Swap(list);
-            break;
+        case Kind::Add: TakeOut(list); break;
+        case Kind::Delete: PutBack(list); break;
+        case Kind::Rename: renamed->SetName(oldName); break;
+        case Kind::Replace: Swap(list); break;
         }
     }
 
     void Redo(VariableList& list)
     {
         switch (kind) {
-        case Kind::Add:
-            PutBack(list);
-            break;
-        case Kind::Delete:
-            TakeOut(list);
-            break;
-        case Kind::Rename:
-            renamed->SetName(newName);
-            break;
-        case Kind::Replace:
-            Swap(list);
-            break;
+        case Kind::Add: PutBack(list); break;
+        case Kind::Delete: TakeOut(list); break;
+        case Kind::Rename: renamed->SetName(newName); break;
+        case Kind::Replace: Swap(list); break;
         }
     }
 
@@ -116,7 +100,8 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    m_list->setHeaderLabels({Localized("VariablesDialog/ListCtrl_Column1"), Localized("VariablesDialog/ListCtrl_Column2")});
+    m_list->setHeaderLabels(
+        {Localized("VariablesDialog/ListCtrl_Column1"), Localized("VariablesDialog/ListCtrl_Column2")});
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
 
     auto* menuBar = new QMenuBar(this);

@@ -12,10 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Archive(const std::string& args)
-{
-    return std::string("'") + BRAMBLETON_CLI_PATH + "' archive " + args;
-}
+std::string Archive(const std::string& args) { return std::string("'") + BRAMBLETON_CLI_PATH + "' archive " + args; }
 
 std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
@@ -120,15 +117,16 @@ TEST(ArchiveCommandTest, UsageAndHelp)
     test::CTempDir dir;
     const auto help = test::RunCommand(Archive("--help"));
     EXPECT_EQ(help.status, 0);
-    for (const char* sub : {"archive pack SRCDIR OUT.modl [--compression none|deflate]", "archive unpack IN.modl DESTDIR",
-                            "archive list IN.modl", "archive verify IN.modl"}) {
+    for (const char* sub : {"archive pack SRCDIR OUT.modl [--compression none|deflate]",
+                            "archive unpack IN.modl DESTDIR", "archive list IN.modl", "archive verify IN.modl"}) {
         EXPECT_NE(help.out.find(sub), std::string::npos) << sub;
     }
     const auto global = test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' --help");
     EXPECT_NE(global.out.find("archive pack"), std::string::npos);
 
-    for (const std::string args : {"", "nonsense x", "pack", "pack onlyone", "pack a b --compression",
-                                   "pack a b --compression lzma", "pack a b --fast", "unpack x", "list", "verify a b"}) {
+    for (const std::string args :
+         {"", "nonsense x", "pack", "pack onlyone", "pack a b --compression", "pack a b --compression lzma",
+          "pack a b --fast", "unpack x", "list", "verify a b"}) {
         const auto result = test::RunCommand(Archive(args));
         EXPECT_EQ(result.status, 2) << args;
         EXPECT_NE(result.err.find("usage: brambleton-cli"), std::string::npos) << args;

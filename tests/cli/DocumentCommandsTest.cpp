@@ -41,8 +41,9 @@ TEST(DocumentCommands, FailuresPrintTheReadersMessage)
 {
     test::CTempDir dir;
     test::WriteFile(dir / "keep.lua", "previous");
-    for (const auto& [command, file, message] : {std::tuple{"generate", "OldVersion.bdf", "Unsupported file version.\n"},
-                                                 std::tuple{"resave", "UnloadedModule.bdf", "The module gone wasn't loaded.\n"}}) {
+    for (const auto& [command, file, message] :
+         {std::tuple{"generate", "OldVersion.bdf", "Unsupported file version.\n"},
+          std::tuple{"resave", "UnloadedModule.bdf", "The module gone wasn't loaded.\n"}}) {
         const auto failed = Cli(std::string(command) + " '" + test::DataPath(std::string("cli/") + file) + "' -o '" +
                                 (dir / "keep.lua") + "'");
         EXPECT_EQ(failed.status, 1) << file;
@@ -56,8 +57,9 @@ TEST(DocumentCommands, FailuresPrintTheReadersMessage)
 
 TEST(DocumentCommands, UsageErrors)
 {
-    for (const std::string arguments : {"generate", "generate a.bdf", "generate -o x.lua", "resave a.bdf -o",
-                                        "resave a.bdf b.bdf -o x", "resave a.bdf -o x -o y", "generate a.bdf -x -o y"}) {
+    for (const std::string arguments :
+         {"generate", "generate a.bdf", "generate -o x.lua", "resave a.bdf -o", "resave a.bdf b.bdf -o x",
+          "resave a.bdf -o x -o y", "generate a.bdf -x -o y"}) {
         const auto result = Cli(arguments);
         EXPECT_EQ(result.status, 2) << arguments;
         EXPECT_NE(result.err.find("usage: brambleton-cli [--workdir DIR] "), std::string::npos) << result.err;

@@ -16,12 +16,13 @@ TEST(ExamplesLua, DataFilesRunAsExpected)
     ASSERT_EQ(runs.size(), 7u);
     for (const test::FieldCase& run : runs) {
         SCOPED_TRACE(run.name);
-        const std::string data = run["data"].starts_with("samples/") ? std::string(BRAMBLETON_EXAMPLES_DIR) + "/" + run["data"]
-                                                                     : test::DataPath(run["data"]);
+        const std::string data = run["data"].starts_with("samples/")
+                                     ? std::string(BRAMBLETON_EXAMPLES_DIR) + "/" + run["data"]
+                                     : test::DataPath(run["data"]);
         test::CTempDir dir;
-        const auto generated = test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" +
-                                                BRAMBLETON_EXAMPLES_DIR + "' generate '" + data + "' -o '" +
-                                                (dir / "script.lua") + "'");
+        const auto generated =
+            test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + BRAMBLETON_EXAMPLES_DIR +
+                             "' generate '" + data + "' -o '" + (dir / "script.lua") + "'");
         EXPECT_EQ(generated.status, 0) << generated.err;
         EXPECT_EQ(generated.err, "");
         const auto result = test::RunCommand("lua5.4 '" + (dir / "script.lua") + "'");

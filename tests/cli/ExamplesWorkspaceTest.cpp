@@ -7,13 +7,13 @@
 #include "app/ApplicationCore.h"
 #include "archive/ModuleArchive.h"
 #include "base/Text.h"
+#include "code/Constant.h"
 #include "localization/Localization.h"
 #include "modules/Module.h"
 #include "records/BlockInfo.h"
 #include "records/InstructionInfo.h"
 #include "records/ParameterInfo.h"
 #include "records/TypeInfo.h"
-#include "code/Constant.h"
 #include "settings/IniFile.h"
 #include "xml/XmlDocument.h"
 
@@ -296,7 +296,7 @@ TEST(ExamplesWorkspace, TheModulesCommandLoadsEverySampleModuleInPriorityOrder)
     for (const auto& [priority, line] : lines) {
         expected += line;
     }
-    test::CTempDir temp;  // the workspace logs below %TEMP%
+    test::CTempDir temp; // the workspace logs below %TEMP%
     const auto result = test::RunCommand("TEMP='" + temp.Path() + "' AppData='" + temp.Path() + "' " + Cli("modules"));
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");

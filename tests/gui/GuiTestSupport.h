@@ -10,9 +10,9 @@
 #include <QStringList>
 
 #include <deque>
-#include <ostream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 

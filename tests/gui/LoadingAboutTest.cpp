@@ -87,9 +87,8 @@ struct AboutBoxTest : ::testing::Test {
     void SetUp() override
     {
         test::ResetProcessState();
-        test::WriteFile(dir / "en/AboutBox.xml",
-                        "<stringtable><string id=\"Title\">About it</string>"
-                        "<string id=\"ThanksTo\">Thanks, all.</string></stringtable>");
+        test::WriteFile(dir / "en/AboutBox.xml", "<stringtable><string id=\"Title\">About it</string>"
+                                                 "<string id=\"ThanksTo\">Thanks, all.</string></stringtable>");
         SetLocalizationPath(dir.Path());
         SetLanguage("en");
     }
@@ -99,7 +98,8 @@ struct AboutBoxTest : ::testing::Test {
 
 TEST_F(AboutBoxTest, ShowsTitleVersionLicenceAndThanks)
 {
-    test::WriteFile(dir / "license.txt", "\xEF\xBB\xBF" "Licence \xC3\xA9t\xC3\xA9");
+    test::WriteFile(dir / "license.txt", "\xEF\xBB\xBF"
+                                         "Licence \xC3\xA9t\xC3\xA9");
     CAboutDialog box(QString::fromStdString(dir.Path()));
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About it"));
     EXPECT_EQ(box.ThanksText(), QStringLiteral("Thanks, all."));

@@ -2,8 +2,8 @@
 // table, keys, panes, enable rules, and the document commands with their
 // dialogs answered by the test.
 
-#include "AboutDialog.h"
 #include "MainFrame.h"
+#include "AboutDialog.h"
 #include "RecentFileList.h"
 #include "VariablesDialog.h"
 
@@ -107,7 +107,8 @@ TEST_F(MainFrameTest, MenusAndTitleFollowTheStringTableInOrderOrShowIdentifiers)
         // The recent-file placeholder is greyed while the list is empty.
         EXPECT_FALSE(frame->Action(QStringLiteral("LastFile"))->isEnabled());
         // The title is read once: the document name follows it.
-        EXPECT_EQ(frame->windowTitle(), translated ? QStringLiteral("Test Editor - Untitled") : QStringLiteral("Title - Untitled"));
+        EXPECT_EQ(frame->windowTitle(),
+                  translated ? QStringLiteral("Test Editor - Untitled") : QStringLiteral("Title - Untitled"));
     }
 }
 

@@ -64,7 +64,9 @@ TEST_F(StartUpTest, ABrokenModuleOrAFolderWithoutSettingsEndsWithOneFatalErrorBo
         ASSERT_EQ(prompts.boxes.size(), 1u);
         const auto& box = prompts.boxes[0];
         EXPECT_EQ(box.title, QStringLiteral("Fatal Error"));
-        EXPECT_EQ(box.text, QStringLiteral("Error while initializing application. \r\nStopped Execution. Program will shut down."));
+        EXPECT_EQ(
+            box.text,
+            QStringLiteral("Error while initializing application. \r\nStopped Execution. Program will shut down."));
         EXPECT_EQ(box.icon, QMessageBox::Critical);
         EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         EXPECT_EQ(app.MainFrame(), nullptr);
@@ -105,7 +107,6 @@ TEST_F(StartUpTest, AssertionAsksWhenPrintAssertionsIsOn)
     EXPECT_EQ(prompts.boxes[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("file Dialogs/VariablesDialog.cpp, line 42.")));
 }
-
 
 TEST_F(StartUpTest, SampleDocumentOpensFromTheCommandLine)
 {

@@ -1,8 +1,8 @@
 // The variables dialog and the variable edit dialog on the sample
 // workspace's types (Truth value, Number, Text).
 
-#include "VariableEditDialog.h"
 #include "VariablesDialog.h"
+#include "VariableEditDialog.h"
 
 #include "GuiTestSupport.h"
 #include "TestDataFiles.h"
@@ -96,7 +96,10 @@ struct VariablesDialogTest : ::testing::Test {
         }
         return rows;
     }
-    static void Select(CVariablesDialog& dialog, int row) { dialog.List()->setCurrentItem(dialog.List()->topLevelItem(row)); }
+    static void Select(CVariablesDialog& dialog, int row)
+    {
+        dialog.List()->setCurrentItem(dialog.List()->topLevelItem(row));
+    }
 
     test::CStartedCore started;
     test::CFakePrompts prompts;
@@ -111,7 +114,8 @@ TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
         CUserDefinedVariable* opened = c.Has("opened") ? Globals()[std::stoul(c["opened"])].get() : nullptr;
         const std::string before = opened != nullptr ? opened->GetName() : std::string();
         CVariableEditDialog dialog(opened, Globals());
-        const int result = Fill(dialog, {QString::fromStdString(c["name"]), c["type"].empty() ? -1 : TypeIndex(c["type"])});
+        const int result =
+            Fill(dialog, {QString::fromStdString(c["name"]), c["type"].empty() ? -1 : TypeIndex(c["type"])});
         if (!c.Has("refusal")) {
             EXPECT_EQ(result, QDialog::Accepted);
             EXPECT_TRUE(prompts.boxes.empty());

@@ -21,9 +21,9 @@ std::string ModuleXml(const ModuleSource& source)
     for (const std::string& need : source.needs) {
         xml += "<NeedsModule>" + need + "</NeedsModule>";
     }
-    xml += "</NeededModules><Data><Types>" + source.types + "</Types><Blocks>" + source.blocks + "</Blocks><Constants>" +
-           source.constants + "</Constants><Structures>" + source.structures + "</Structures><Calls>" + source.calls +
-           "</Calls></Data><Scripts>" + source.scripts + "</Scripts></Module>";
+    xml += "</NeededModules><Data><Types>" + source.types + "</Types><Blocks>" + source.blocks +
+           "</Blocks><Constants>" + source.constants + "</Constants><Structures>" + source.structures +
+           "</Structures><Calls>" + source.calls + "</Calls></Data><Scripts>" + source.scripts + "</Scripts></Module>";
     return xml;
 }
 
@@ -40,8 +40,8 @@ std::string StringTableXml(const std::map<std::string, std::string>& entries)
 
 std::string Utf16(const std::string& utf8, bool bom) { return (bom ? "\xFF\xFE" : "") + Utf8ToUtf16LEBytes(utf8); }
 
-void WriteModuleArchive(const std::string& path, const std::string& xml, const std::map<std::string, std::string>& files,
-                        bool bom)
+void WriteModuleArchive(const std::string& path, const std::string& xml,
+                        const std::map<std::string, std::string>& files, bool bom)
 {
     CModuleArchive archive;
     const std::string data = Utf16(xml, bom);

@@ -32,8 +32,8 @@ CTempDir::~CTempDir()
     // Make read-only folders of a test removable again.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ec);
     }
     std::filesystem::remove_all(m_path, ec);
 }

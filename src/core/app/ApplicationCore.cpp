@@ -115,8 +115,13 @@ std::string StartUpFailureReason(std::string_view logText)
         return std::string(message);
     }
     static constexpr std::string_view kReasons[] = {
-        "Loading Verification failed.", "Error message: ", "Error information:", "Failed to open file ",
-        "No Script Creations/Definitions file defined.", "XML error in line ", "Could not initialize program.",
+        "Loading Verification failed.",
+        "Error message: ",
+        "Error information:",
+        "Failed to open file ",
+        "No Script Creations/Definitions file defined.",
+        "XML error in line ",
+        "Could not initialize program.",
     };
     for (const std::string_view reason : kReasons) {
         if (StartsWith(logText, reason)) {

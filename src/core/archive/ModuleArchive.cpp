@@ -9,12 +9,12 @@
 
 #include <clocale>
 #include <cwctype>
-#include <locale.h>
-#include <wctype.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wctype.h>
 
 namespace bram {
 
@@ -462,10 +462,7 @@ void CModuleArchive::OpenMemory(std::string_view bytes, const std::string& path)
     }
 }
 
-const CModuleCompression& CModuleArchive::ChecksumCodec() const
-{
-    return *m_codecs.at(kDeflateCompression);
-}
+const CModuleCompression& CModuleArchive::ChecksumCodec() const { return *m_codecs.at(kDeflateCompression); }
 
 CModuleCompression* CModuleArchive::GetCodec(std::uint32_t id) const
 {

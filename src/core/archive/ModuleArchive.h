@@ -103,10 +103,7 @@ public:
     CArchiveNode* GetRoot() const { return m_nodes.empty() ? nullptr : m_nodes.front().get(); }
     std::uint32_t IndexOf(const CArchiveNode* node) const;
     std::uint32_t GetNodeCount() const { return static_cast<std::uint32_t>(m_nodes.size()); }
-    CArchiveNode* GetNode(std::uint32_t index) const
-    {
-        return index < m_nodes.size() ? m_nodes[index].get() : nullptr;
-    }
+    CArchiveNode* GetNode(std::uint32_t index) const { return index < m_nodes.size() ? m_nodes[index].get() : nullptr; }
     const std::string& GetPath() const { return m_path; }
 
     // Editing. Paths are normalized first.

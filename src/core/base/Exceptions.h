@@ -26,14 +26,14 @@ public:
 
 class CNotSupportedException : public CException {
 public:
-    explicit CNotSupportedException(std::string message = "Operation not supported.")
-        : CException(std::move(message)) {}
+    explicit CNotSupportedException(std::string message = "Operation not supported.") : CException(std::move(message))
+    {
+    }
 };
 
 class CInvalidArgException : public CException {
 public:
-    explicit CInvalidArgException(std::string message = "Invalid argument.")
-        : CException(std::move(message)) {}
+    explicit CInvalidArgException(std::string message = "Invalid argument.") : CException(std::move(message)) {}
 };
 
 // Archive and module loading failures; the message is a fixed English text.

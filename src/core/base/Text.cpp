@@ -23,20 +23,38 @@ char32_t DecodeUtf8(std::string_view s, std::size_t& pos)
     int extra = 0;
     char32_t cp = 0;
     char32_t min = 0;
-    if ((b0 & 0xE0) == 0xC0) { extra = 1; cp = b0 & 0x1F; min = 0x80; }
-    else if ((b0 & 0xF0) == 0xE0) { extra = 2; cp = b0 & 0x0F; min = 0x800; }
-    else if ((b0 & 0xF8) == 0xF0) { extra = 3; cp = b0 & 0x07; min = 0x10000; }
-    else { ++pos; return kReplacement; }
+    if ((b0 & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = b0 & 0x1F;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = b0 & 0x0F;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = b0 & 0x07;
+        min = 0x10000;
+    } else {
+        ++pos;
+        return kReplacement;
+    }
     if (pos + extra >= s.size()) {
         ++pos;
         return kReplacement;
     }
     for (int i = 1; i <= extra; ++i) {
         const auto b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80) { ++pos; return kReplacement; }
+        if ((b & 0xC0) != 0x80) {
+            ++pos;
+            return kReplacement;
+        }
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { ++pos; return kReplacement; }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++pos;
+        return kReplacement;
+    }
     pos += extra + 1;
     return cp;
 }

@@ -37,13 +37,34 @@ void NormalizeName(std::string& name)
         } else if (c == 0xC3 && i + 1 < name.size()) {
             // The umlauts and sharp s are two-byte sequences C3 xx in UTF-8.
             switch (static_cast<unsigned char>(name[i + 1])) {
-            case 0x84: out += "Ae"; ++i; break;
-            case 0x96: out += "Oe"; ++i; break;
-            case 0x9C: out += "Ue"; ++i; break;
-            case 0xA4: out += "ae"; ++i; break;
-            case 0xB6: out += "oe"; ++i; break;
-            case 0xBC: out += "ue"; ++i; break;
-            case 0x9F: out += "ss"; ++i; break;
+            case 0x84:
+                out += "Ae";
+                ++i;
+                break;
+            case 0x96:
+                out += "Oe";
+                ++i;
+                break;
+            case 0x9C:
+                out += "Ue";
+                ++i;
+                break;
+            case 0xA4:
+                out += "ae";
+                ++i;
+                break;
+            case 0xB6:
+                out += "oe";
+                ++i;
+                break;
+            case 0xBC:
+                out += "ue";
+                ++i;
+                break;
+            case 0x9F:
+                out += "ss";
+                ++i;
+                break;
             default: break; // removed; its continuation byte is skipped below
             }
         }

@@ -17,10 +17,7 @@ void AppendTabs(std::string& out, int level)
     }
 }
 
-CCodeBase::CCodeBase(const CCodeInfoBase* definition)
-    : m_definition(definition)
-{
-}
+CCodeBase::CCodeBase(const CCodeInfoBase* definition) : m_definition(definition) {}
 
 CCodeBase::~CCodeBase() = default;
 

@@ -14,7 +14,10 @@ bool CValueBase::IsEnabled() const
 
 CConstant::CConstant(const CTypeInfo* type, std::string name, std::string nameSpace, std::string value,
                      const CModule* module)
-    : m_name(std::move(name)), m_namespace(std::move(nameSpace)), m_value(std::move(value)), m_constantType(type),
+    : m_name(std::move(name)),
+      m_namespace(std::move(nameSpace)),
+      m_value(std::move(value)),
+      m_constantType(type),
       m_module(module)
 {
     BRAMBLETON_ASSERT(type != nullptr);
@@ -34,7 +37,8 @@ CCodeBase* CConstant::Clone() const { return const_cast<CConstant*>(this); }
 
 bool CConstant::UsesModule(const CModule* module) const
 {
-    return module != nullptr && (m_module == module || (m_constantType != nullptr && m_constantType->GetModule() == module));
+    return module != nullptr &&
+           (m_module == module || (m_constantType != nullptr && m_constantType->GetModule() == module));
 }
 
 } // namespace bram

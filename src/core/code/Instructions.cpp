@@ -129,7 +129,10 @@ void CBlock::SetTrigger(CCodeTrigger* trigger)
     m_trigger = trigger;
 }
 
-std::string CBlock::GetText() const { return m_definition != nullptr ? m_definition->GetLocalizedName() : std::string(); }
+std::string CBlock::GetText() const
+{
+    return m_definition != nullptr ? m_definition->GetLocalizedName() : std::string();
+}
 
 void CBlock::AppendCode(std::string& out, int level) const
 {
@@ -231,7 +234,8 @@ void CInstruction::CloneParametersInto(CInstruction& copy) const
         CParameter* replacement = nullptr;
         if (info != nullptr && info->IsReference()) {
             const std::size_t referenceTo = info->GetReferenceTo();
-            replacement = m_parameters[i]->CloneWithReference(referenceTo < i ? copy.m_parameters[referenceTo] : nullptr);
+            replacement =
+                m_parameters[i]->CloneWithReference(referenceTo < i ? copy.m_parameters[referenceTo] : nullptr);
         } else {
             replacement = static_cast<CParameter*>(m_parameters[i]->Clone());
         }
@@ -466,8 +470,8 @@ bool CParameter::HasValue() const { return IsEnumerated() || m_value != nullptr;
 void CParameter::SetChoiceIndex(int index)
 {
     const CParameterInfo* info = GetParameterInfo();
-    const bool valid = IsEnumerated() && info != nullptr && index >= 0 &&
-                       static_cast<std::size_t>(index) < info->GetParameterCount();
+    const bool valid =
+        IsEnumerated() && info != nullptr && index >= 0 && static_cast<std::size_t>(index) < info->GetParameterCount();
     BRAMBLETON_ASSERT(valid);
     if (valid) {
         m_choiceIndex = index;
@@ -483,8 +487,8 @@ void CParameter::SetValue(CCodeBase* value)
     const CParameter* reference = GetReference();
     const CTypeInfo* type = reference == nullptr ? CCodeBase::GetType() : nullptr;
     if (type != nullptr && value != nullptr && value->GetType() != type) {
-        const bool variableSlot = value->GetCodeType() == CodeTypeVariable &&
-                                  (type->GetRealType() & RealTypeVariable) != 0;
+        const bool variableSlot =
+            value->GetCodeType() == CodeTypeVariable && (type->GetRealType() & RealTypeVariable) != 0;
         BRAMBLETON_ASSERT(variableSlot);
     }
     if (reference != nullptr && reference->GetValue() != nullptr && value != nullptr) {

@@ -83,8 +83,9 @@ CCodeTrigger* CState::GetCurrentTrigger() const
 
 void CState::SetCurrentTrigger(int id)
 {
-    const bool valid = id == -1 || (id >= 0 && static_cast<std::uint32_t>(id) < m_nextTriggerId &&
-                                    (id == m_currentTriggerId || FindTrigger(static_cast<std::uint32_t>(id)) != nullptr));
+    const bool valid =
+        id == -1 || (id >= 0 && static_cast<std::uint32_t>(id) < m_nextTriggerId &&
+                     (id == m_currentTriggerId || FindTrigger(static_cast<std::uint32_t>(id)) != nullptr));
     BRAMBLETON_ASSERT(valid);
     if (valid) {
         m_currentTriggerId = id;

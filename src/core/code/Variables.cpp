@@ -166,10 +166,7 @@ std::string CTriggerVariable::GetCode(int) const
     return isTrigger ? m_trigger->GetTriggerName() : m_trigger->GetFunctionName();
 }
 
-CCodeBase* CTriggerVariable::Clone() const
-{
-    return m_twin != nullptr ? m_twin : const_cast<CTriggerVariable*>(this);
-}
+CCodeBase* CTriggerVariable::Clone() const { return m_twin != nullptr ? m_twin : const_cast<CTriggerVariable*>(this); }
 
 bool CTriggerVariable::UsesModule(const CModule* module) const
 {

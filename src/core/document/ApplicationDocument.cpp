@@ -99,10 +99,11 @@ CApplicationDocument::CApplicationDocument()
     const std::string standard = SettingString("Data", "StandardNewDocument");
     if (!standard.empty()) {
         const std::string folder = SettingString("Data", "Path");
-        m_standardNewDocument =
-            ToDiskPath(ExpandEnvironmentStrings((folder.empty() ? std::string() : WithTrailingSeparator(folder)) + standard));
+        m_standardNewDocument = ToDiskPath(
+            ExpandEnvironmentStrings((folder.empty() ? std::string() : WithTrailingSeparator(folder)) + standard));
         if (GetApplication() != nullptr) {
-            if (auto* ini = dynamic_cast<CIniSettings*>(GetApplication()); ini != nullptr && !ini->GetIniPath().empty()) {
+            if (auto* ini = dynamic_cast<CIniSettings*>(GetApplication());
+                ini != nullptr && !ini->GetIniPath().empty()) {
                 // Relative settings paths are taken from the program folder.
                 m_standardNewDocument = ResolveFrom(TextBeforeLastSeparator(ini->GetIniPath()), m_standardNewDocument);
             }
@@ -375,9 +376,15 @@ void CApplicationDocument::RenameLastHistoryStep(const std::string& name)
     m_undo.back().SetName(name);
 }
 
-std::string CApplicationDocument::GetUndoName() const { return m_undo.empty() ? std::string() : m_undo.back().GetName(); }
+std::string CApplicationDocument::GetUndoName() const
+{
+    return m_undo.empty() ? std::string() : m_undo.back().GetName();
+}
 
-std::string CApplicationDocument::GetRedoName() const { return m_redo.empty() ? std::string() : m_redo.back().GetName(); }
+std::string CApplicationDocument::GetRedoName() const
+{
+    return m_redo.empty() ? std::string() : m_redo.back().GetName();
+}
 
 void CApplicationDocument::ClearHistory()
 {

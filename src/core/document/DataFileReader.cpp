@@ -137,7 +137,8 @@ private:
     {
         long value = 0;
         if (text == nullptr || !ParseInteger(text, value)) {
-            Fail(StringPrintf("Integer attribute '%s' expected in element '%s'.", attribute, element.GetName().c_str()));
+            Fail(
+                StringPrintf("Integer attribute '%s' expected in element '%s'.", attribute, element.GetName().c_str()));
         }
         return value;
     }
@@ -241,16 +242,18 @@ void CDataFileReader::ReadModules(const CXmlNode& root)
 
 const CTypeInfo* CDataFileReader::ReadVariableType(const CXmlNode& variable, bool local)
 {
-    const CXmlNode type = Require(variable, "Type",
-                                  local ? "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type' expected."
-                                        : "Element 'Data'->'Variables'->'Variable'->'Type' expected.");
+    const CXmlNode type =
+        Require(variable, "Type",
+                local ? "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type' expected."
+                      : "Element 'Data'->'Variables'->'Variable'->'Type' expected.");
     const CXmlNode nameElement =
         Require(type, "Name",
                 local ? "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type'->'Name' expected."
                       : "Element 'Data'->'Variables'->'Variable'->'Type'->'Name' expected.");
-    const std::string name =
-        RequireText(nameElement, local ? "Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type'->'Name' expected."
-                                       : "Text in 'Data'->'Variables'->'Variable'->'Type'->'Name' expected.");
+    const std::string name = RequireText(
+        nameElement, local
+                         ? "Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type'->'Name' expected."
+                         : "Text in 'Data'->'Variables'->'Variable'->'Type'->'Name' expected.");
     const CTypeInfo* found = nullptr;
     if (!m_version10) {
         const CXmlNode moduleElement =
@@ -288,7 +291,8 @@ void CDataFileReader::ReadGlobals(const CXmlNode& root)
     } else {
         for (const CXmlNode& variable : variables.Children("Variable")) {
             const CTypeInfo* type = ReadVariableType(variable, false);
-            const CXmlNode nameElement = Require(variable, "Name", "Element 'Data'->'Variables'->'Variable'->'Name' expected.");
+            const CXmlNode nameElement =
+                Require(variable, "Name", "Element 'Data'->'Variables'->'Variable'->'Name' expected.");
             std::string name = RequireText(nameElement, "Text in 'Data'->'Variables'->'Variable'->'Name' expected.");
             if (name.empty()) {
                 Fail("Text in 'Data'->'Variables'->'Variable'->'Name' expected.");
@@ -321,7 +325,8 @@ void CDataFileReader::ReadTriggers(const CXmlNode& root)
     triggers.reserve(elements.size());
     for (const CXmlNode& element : elements) {
         LogWrite("Reading trigger.\n");
-        const CXmlNode nameElement = Require(element, "Name", "Node 'Data'->'TriggerData'->'Trigger'->'Name' expected.");
+        const CXmlNode nameElement =
+            Require(element, "Name", "Node 'Data'->'TriggerData'->'Trigger'->'Name' expected.");
         const std::string name = RequireText(nameElement, "Text in 'Data'->'TriggerData'->'Trigger'->'Name' expected.");
         const std::string normalized = NormalizedName(name);
         if (normalized.empty()) {
@@ -366,9 +371,10 @@ void CDataFileReader::ReadTriggerBody(const CXmlNode& element, CCodeTrigger& tri
         for (const CXmlNode& variable : variables.Children("Variable")) {
             const CTypeInfo* type = ReadVariableType(variable, true);
             const CXmlNode nameElement =
-                Require(variable, "Name", "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
-            std::string name =
-                RequireText(nameElement, "Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
+                Require(variable, "Name",
+                        "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
+            std::string name = RequireText(
+                nameElement, "Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
             if (name.empty()) {
                 Fail("Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
             }
@@ -403,19 +409,22 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
     const CTypeInfo* blockType = block.GetType();
     const std::string expectedType = blockType != nullptr ? blockType->GetName() : std::string();
     const CXmlNode type = Require(element, "Type", "Element 'Block'->'Type' expected.");
-    const std::string_view typeName =
-        RequireName(Require(type, "Name", "Element 'Block'->'Type'->'Name' expected."), "Text in 'Block'->'Type'->'Name' expected.");
+    const std::string_view typeName = RequireName(Require(type, "Name", "Element 'Block'->'Type'->'Name' expected."),
+                                                  "Text in 'Block'->'Type'->'Name' expected.");
     if (typeName != expectedType) {
-        Fail(StringPrintf("Invalid type in 'Block'->'Type': got '%s', '%s' expected.", std::string(typeName).c_str(), expectedType.c_str()));
+        Fail(StringPrintf("Invalid type in 'Block'->'Type': got '%s', '%s' expected.", std::string(typeName).c_str(),
+                          expectedType.c_str()));
     }
     if (!m_version10) {
-        const std::string_view moduleName = RequireName(Require(type, "Module", "Element 'Block'->'Type'->'Module' expected."),
-                                                   "Text in 'Block'->'Type'->'Module' expected.");
-        const std::string expectedModule =
-            blockType != nullptr && blockType->GetModule() != nullptr ? blockType->GetModule()->GetName() : std::string();
+        const std::string_view moduleName =
+            RequireName(Require(type, "Module", "Element 'Block'->'Type'->'Module' expected."),
+                        "Text in 'Block'->'Type'->'Module' expected.");
+        const std::string expectedModule = blockType != nullptr && blockType->GetModule() != nullptr
+                                               ? blockType->GetModule()->GetName()
+                                               : std::string();
         if (moduleName != expectedModule) {
-            Fail(StringPrintf("Invalid module in 'Block'->'Type': got '%s', '%s' expected.", std::string(moduleName).c_str(),
-                              expectedModule.c_str()));
+            Fail(StringPrintf("Invalid module in 'Block'->'Type': got '%s', '%s' expected.",
+                              std::string(moduleName).c_str(), expectedModule.c_str()));
         }
     }
     const CXmlNode data = Require(element, "Data", "Element 'Block'->'Data' expected.");
@@ -437,7 +446,8 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
                 definition = FindOwn(module->GetStructures(), name, blockType);
             }
             if (definition == nullptr) {
-                Warn(StringPrintf("Could not find instruction %s in module %s.\n", std::string(name).c_str(), std::string(moduleName).c_str()));
+                Warn(StringPrintf("Could not find instruction %s in module %s.\n", std::string(name).c_str(),
+                                  std::string(moduleName).c_str()));
             }
         }
         if (definition == nullptr) {
@@ -466,7 +476,8 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
         CCodeBase* instruction = definition->CreateCode();
         block.AddChild(instruction);
 
-        const CXmlNode parameters = Require(sub, "Parameters", "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
+        const CXmlNode parameters =
+            Require(sub, "Parameters", "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
         if (parameters.CountChildren("Parameter") != instruction->GetParameterCount()) {
             Fail("Invalid number of parameters in 'Block'->'Data'->'SubElement'->'Parameters'.");
         }
@@ -500,8 +511,9 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
     const std::string none;
     const std::string& parameterName = info != nullptr ? info->GetName() : none;
     const CCodeBase* instruction = parameter.GetParent();
-    const std::string& instructionName =
-        instruction != nullptr && instruction->GetDefinition() != nullptr ? instruction->GetDefinition()->GetName() : none;
+    const std::string& instructionName = instruction != nullptr && instruction->GetDefinition() != nullptr
+                                             ? instruction->GetDefinition()->GetName()
+                                             : none;
 
     enum { kValues, kRef, kTo, kEmpty, kType, kTriggerVar };
     const char* attributes[6];
@@ -510,8 +522,9 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
         const std::string text = RequireText(Require(element, "Value", "Element 'Parameter'->'Value' expected."),
                                              "Text in 'Parameter'->'Value' expected.");
         if (parameter.GetChoiceIndex() == -1) {
-            Fail(StringPrintf("Parameter does not support predefined values: Invalid change of parameter %s, instruction %s",
-                              parameterName.c_str(), instructionName.c_str()));
+            Fail(StringPrintf(
+                "Parameter does not support predefined values: Invalid change of parameter %s, instruction %s",
+                parameterName.c_str(), instructionName.c_str()));
         }
         const auto& values = info->GetValues();
         for (std::size_t i = 0; i < values.size(); ++i) {
@@ -556,15 +569,17 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
 
 CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeInfo* type)
 {
-    const std::string_view name =
-        RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
+    const std::string_view name = RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."),
+                                              "Text in 'Parameter'->'Name' expected.");
     const CCodeInfoBase* definition = nullptr;
     if (!m_version10) {
-        const std::string_view moduleName = RequireName(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
-                                                   "Text in 'Parameter'->'Module' expected.");
+        const std::string_view moduleName =
+            RequireName(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
+                        "Text in 'Parameter'->'Module' expected.");
         definition = FindOwn(RequireModule(moduleName)->GetCalls(), name, type);
         if (definition == nullptr) {
-            Warn(StringPrintf("Could not find call %s in module %s.\n", std::string(name).c_str(), std::string(moduleName).c_str()));
+            Warn(StringPrintf("Could not find call %s in module %s.\n", std::string(name).c_str(),
+                              std::string(moduleName).c_str()));
         }
     }
     if (definition == nullptr) {
@@ -591,10 +606,11 @@ CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeIn
     return call.release();
 }
 
-CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTypeInfo* type, const char* triggerVariable)
+CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTypeInfo* type,
+                                              const char* triggerVariable)
 {
-    const std::string name =
-        RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
+    const std::string name = RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."),
+                                         "Text in 'Parameter'->'Name' expected.");
     if (Integer(element, "triggervar", triggerVariable) != 0) {
         const auto it = m_allTriggers.find(name);
         if (it != m_allTriggers.end()) {
@@ -637,15 +653,17 @@ CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTy
 
 CCodeBase* CDataFileReader::ReadConstantValue(const CXmlNode& element, const CTypeInfo* type)
 {
-    const std::string_view name =
-        RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."), "Text in 'Parameter'->'Name' expected.");
+    const std::string_view name = RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."),
+                                              "Text in 'Parameter'->'Name' expected.");
     const CConstant* constant = nullptr;
     if (!m_version10) {
-        const std::string_view moduleName = RequireName(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
-                                                   "Text in 'Parameter'->'Module' expected.");
+        const std::string_view moduleName =
+            RequireName(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
+                        "Text in 'Parameter'->'Module' expected.");
         constant = FindOwn(RequireModule(moduleName)->GetConstants(), name, type);
         if (constant == nullptr) {
-            Warn(StringPrintf("Could not find constant %s in module %s.\n", std::string(name).c_str(), std::string(moduleName).c_str()));
+            Warn(StringPrintf("Could not find constant %s in module %s.\n", std::string(name).c_str(),
+                              std::string(moduleName).c_str()));
         }
     }
     if (constant == nullptr) {
@@ -699,7 +717,8 @@ void CDataFileReader::ReadCategorization(const CXmlNode& root)
                 Fail(StringPrintf("Category %s already exists.", name.c_str()));
             }
             auto category = std::make_unique<CCategory>(name, &m_categories);
-            const CXmlNode triggers = Require(element, "Triggers", "Element 'Data'->'Categorization'->'Triggers' expected.");
+            const CXmlNode triggers =
+                Require(element, "Triggers", "Element 'Data'->'Categorization'->'Triggers' expected.");
             for (const CXmlNode& trigger : triggers.Children("Trigger")) {
                 const std::string triggerName =
                     RequireText(trigger, "Text in 'Data'->'Categorization'->'Triggers'->'Trigger' expected.");
@@ -736,8 +755,8 @@ void CApplicationDocument::ReadDataFile(const std::string& path)
     const auto data = ReadWholeFile(path);
     if (!data) {
         LogPrintf("Loading file %s.\n", path.c_str());
-        const std::string message = StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1,
-                                                 "File could not be read.");
+        const std::string message =
+            StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1, "File could not be read.");
         LogWrite(message);
         LogWrite("\n");
         throw CDocumentException(message);

@@ -40,7 +40,8 @@ void AppendType(CXmlNode parent, const CTypeInfo* type)
 {
     CXmlNode element = parent.AppendElement("Type");
     AppendTextElement(element, "Name", type != nullptr ? std::string_view(type->GetName()) : std::string_view());
-    AppendTextElement(element, "Module", type != nullptr ? std::string_view(ModuleName(type->GetModule())) : std::string_view());
+    AppendTextElement(element, "Module",
+                      type != nullptr ? std::string_view(ModuleName(type->GetModule())) : std::string_view());
 }
 
 void AppendVariables(CXmlNode parent, const std::vector<std::unique_ptr<CUserDefinedVariable>>& variables)
@@ -57,9 +58,11 @@ void WriteParameter(const CParameter& parameter, CXmlNode parent);
 
 void AppendDefinitionName(CXmlNode element, const CCodeInfoBase* definition)
 {
-    AppendTextElement(element, "Name", definition != nullptr ? std::string_view(definition->GetName()) : std::string_view());
+    AppendTextElement(element, "Name",
+                      definition != nullptr ? std::string_view(definition->GetName()) : std::string_view());
     AppendTextElement(element, "Module",
-                      definition != nullptr ? std::string_view(ModuleName(definition->GetModule())) : std::string_view());
+                      definition != nullptr ? std::string_view(ModuleName(definition->GetModule()))
+                                            : std::string_view());
 }
 
 void AppendParameters(CXmlNode element, const CCodeBase& instruction)
@@ -78,7 +81,8 @@ void WriteParameter(const CParameter& parameter, CXmlNode parent)
         element.AppendAttribute("values", "1");
         const auto& values = info->GetValues();
         const auto index = static_cast<std::size_t>(parameter.GetChoiceIndex());
-        AppendTextElement(element, "Value", index < values.size() ? std::string_view(values[index].first) : std::string_view());
+        AppendTextElement(element, "Value",
+                          index < values.size() ? std::string_view(values[index].first) : std::string_view());
         return;
     }
     element.AppendAttribute("values", "0");
@@ -130,8 +134,7 @@ void WriteParameter(const CParameter& parameter, CXmlNode parent)
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

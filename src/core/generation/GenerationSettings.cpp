@@ -177,11 +177,13 @@ void LoadScriptCreation(const std::string& programFolder, CLoadingProgress& prog
     progress.SetDetailText(GetLocalizedString("Loading/LoadScriptCreation"));
     CGenerationSettings& settings = CGenerationSettings::Instance();
 
-    const CTypeInfo* commentType = FindTypeByName(RequiredCreationText(doc, "CommentUseType", "Text or CDATA expected."));
+    const CTypeInfo* commentType =
+        FindTypeByName(RequiredCreationText(doc, "CommentUseType", "Text or CDATA expected."));
     VerifyLoading(commentType != nullptr, "Invalid type name.");
     settings.SetCommentType(commentType);
 
-    const CTypeInfo* scriptType = FindTypeByName(RequiredCreationText(doc, "GenScriptUseType", "Text or DATA expected."));
+    const CTypeInfo* scriptType =
+        FindTypeByName(RequiredCreationText(doc, "GenScriptUseType", "Text or DATA expected."));
     VerifyLoading(scriptType != nullptr, "Invalid type name.");
     settings.SetScriptType(scriptType);
 

@@ -24,17 +24,27 @@ CTriggerParam::~CTriggerParam()
 
 CCodeHistoryObject::CCodeHistoryObject(std::string name, CState* before, CState* after, HistoryAction undo,
                                        HistoryAction redo, void* parameter, bool ownsParameter, ParamKind kind)
-    : m_name(std::move(name)), m_before(before), m_after(after), m_undoAction(std::move(undo)),
-      m_redoAction(std::move(redo)), m_parameter(parameter), m_ownsParameter(ownsParameter),
+    : m_name(std::move(name)),
+      m_before(before),
+      m_after(after),
+      m_undoAction(std::move(undo)),
+      m_redoAction(std::move(redo)),
+      m_parameter(parameter),
+      m_ownsParameter(ownsParameter),
       m_kind(parameter != nullptr ? kind : ParamKind::None)
 {
 }
 
 CCodeHistoryObject::CCodeHistoryObject(CCodeHistoryObject&& other) noexcept
-    : m_name(std::move(other.m_name)), m_before(other.m_before), m_after(other.m_after),
-      m_undoAction(std::move(other.m_undoAction)), m_redoAction(std::move(other.m_redoAction)),
-      m_parameter(std::exchange(other.m_parameter, nullptr)), m_undone(other.m_undone),
-      m_ownsParameter(std::exchange(other.m_ownsParameter, false)), m_kind(other.m_kind)
+    : m_name(std::move(other.m_name)),
+      m_before(other.m_before),
+      m_after(other.m_after),
+      m_undoAction(std::move(other.m_undoAction)),
+      m_redoAction(std::move(other.m_redoAction)),
+      m_parameter(std::exchange(other.m_parameter, nullptr)),
+      m_undone(other.m_undone),
+      m_ownsParameter(std::exchange(other.m_ownsParameter, false)),
+      m_kind(other.m_kind)
 {
 }
 

@@ -27,11 +27,11 @@ unsigned GetAssertionFailureCount() { return g_failureCount; }
     CDiagnostics& diagnostics = CDiagnostics::Instance();
     bool shutDown = false;
     if (diagnostics.GetPrintAssertions() && QuestionHook()) {
-        shutDown = QuestionHook()(StringPrintf(
-            "An internal program assertion failed.\r\n\r\nAdditional information: file %s, line %d.\r\n"
-            "Shall program shut down?\r\nNOTE: The editor will probably be instable.\r\n"
-            "Please send also information to the program author.",
-            file, line));
+        shutDown = QuestionHook()(
+            StringPrintf("An internal program assertion failed.\r\n\r\nAdditional information: file %s, line %d.\r\n"
+                         "Shall program shut down?\r\nNOTE: The editor will probably be instable.\r\n"
+                         "Please send also information to the program author.",
+                         file, line));
     }
     LogPrintfA("Assertion at: file %s, line %d.\n", file, line);
     // One frame skipped, the stack writer's own: the stack starts here.

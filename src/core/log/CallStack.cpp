@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cxxabi.h>
 #include <elfutils/libdwfl.h>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -245,7 +245,10 @@ void ResolveCallStack(std::vector<CStackFrame>& frames)
         return;
     }
     static const Dwfl_Callbacks callbacks = {
-        &dwfl_linux_proc_find_elf, &dwfl_standard_find_debuginfo, nullptr, nullptr,
+        &dwfl_linux_proc_find_elf,
+        &dwfl_standard_find_debuginfo,
+        nullptr,
+        nullptr,
     };
     std::unique_ptr<Dwfl, DwflDeleter> dwfl(::dwfl_begin(&callbacks));
     if (dwfl) {
@@ -262,14 +265,14 @@ void ResolveCallStack(std::vector<CStackFrame>& frames)
         const std::uintptr_t lookup = LookupAddress(frame);
         Dwfl_Module* module = dwfl ? ::dwfl_addrmodule(dwfl.get(), lookup) : nullptr;
         if (module != nullptr) {
-            if (const char* name = ::dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                      nullptr)) {
+            if (const char* name =
+                    ::dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) {
                 frame.module = name;
             }
             GElf_Off offset = 0;
             GElf_Sym symbol{};
-            if (const char* name = ::dwfl_module_addrinfo(module, lookup, &offset, &symbol, nullptr, nullptr,
-                                                          nullptr)) {
+            if (const char* name =
+                    ::dwfl_module_addrinfo(module, lookup, &offset, &symbol, nullptr, nullptr, nullptr)) {
                 frame.symbol = Demangle(name);
                 frame.displacement = static_cast<std::uintptr_t>(offset) + (lookup != frame.address ? 1 : 0);
             } else {

@@ -149,7 +149,7 @@ std::string DescribeCurrentException()
 // parent sees a crash and not a success.
 [[noreturn]] void EndProcess(int signal)
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     ::sigaction(signal, &action, nullptr);
@@ -184,8 +184,8 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
     const ucontext_t& context = *static_cast<const ucontext_t*>(raw);
     const CContextPointers pointers = ContextPointers(context);
     const std::uintptr_t pc = pointers.programCounter;
-    const char* name = ExceptionNameOf(signal, info->si_code, reinterpret_cast<std::uintptr_t>(info->si_addr),
-                                       pointers.stackPointer);
+    const char* name =
+        ExceptionNameOf(signal, info->si_code, reinterpret_cast<std::uintptr_t>(info->si_addr), pointers.stackPointer);
     CDiagnostics& diagnostics = CDiagnostics::Instance();
     diagnostics.Write(StringPrintf("An %s occured", name));
     // One walk serves the place and the call stack.
@@ -254,9 +254,9 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
 #else
     const char* names[] = {"EIP", "ESP", "EBP"};
 #endif
-    diagnostics.Write(StringPrintf("\n%s: %s, %s: %s, %s: %s\n\n", names[0], HexAddress(pointers.programCounter).c_str(),
-                                   names[1], HexAddress(pointers.stackPointer).c_str(), names[2],
-                                   HexAddress(pointers.framePointer).c_str()));
+    diagnostics.Write(
+        StringPrintf("\n%s: %s, %s: %s, %s: %s\n\n", names[0], HexAddress(pointers.programCounter).c_str(), names[1],
+                     HexAddress(pointers.stackPointer).c_str(), names[2], HexAddress(pointers.framePointer).c_str()));
     diagnostics.Write(FormatCallStack(frames));
     diagnostics.WriteMiniDump(&context);
     FinishReport(kPureVirtualCallText, SIGABRT);
@@ -268,7 +268,8 @@ const char* ExceptionNameOf(int signal, int code, std::uintptr_t faultAddress, s
 {
     switch (signal) {
     case SIGSEGV:
-        if (stackPointer != 0 && faultAddress < stackPointer + 4096 && faultAddress + kStackOverflowReach > stackPointer) {
+        if (stackPointer != 0 && faultAddress < stackPointer + 4096 &&
+            faultAddress + kStackOverflowReach > stackPointer) {
             return "EXCEPTION_STACK_OVERFLOW";
         }
         return "EXCEPTION_ACCESS_VIOLATION";
@@ -290,10 +291,8 @@ const char* ExceptionNameOf(int signal, int code, std::uintptr_t faultAddress, s
     case SIGILL:
         return (code == ILL_PRVOPC || code == ILL_PRVREG) ? "EXCEPTION_PRIV_INSTRUCTION"
                                                           : "EXCEPTION_ILLEGAL_INSTRUCTION";
-    case SIGTRAP:
-        return code == TRAP_TRACE ? "EXCEPTION_SINGLE_STEP" : "EXCEPTION_BREAKPOINT";
-    default:
-        return "EXCEPTION_UNKNOWN";
+    case SIGTRAP: return code == TRAP_TRACE ? "EXCEPTION_SINGLE_STEP" : "EXCEPTION_BREAKPOINT";
+    default: return "EXCEPTION_UNKNOWN";
     }
 }
 
@@ -308,9 +307,8 @@ std::string FormatRegisterBlock(const ucontext_t& context)
            "\tRSI: " + r(REG_RSI) + "\nR8: " + r(REG_R8) + "\tR9: " + r(REG_R9) + "\tR10: " + r(REG_R10) +
            "\nR11: " + r(REG_R11) + "\tR12: " + r(REG_R12) + "\tR13: " + r(REG_R13) + "\nR14: " + r(REG_R14) +
            "\tR15: " + r(REG_R15) +
-           StringPrintf("\nEFlags: 0x%08x\tSegCs: 0x%08x\tSegSs: 0x%08x\n\n",
-                        static_cast<unsigned>(g[REG_EFL]), static_cast<unsigned>(csgsfs & 0xffff),
-                        static_cast<unsigned>((csgsfs >> 48) & 0xffff));
+           StringPrintf("\nEFlags: 0x%08x\tSegCs: 0x%08x\tSegSs: 0x%08x\n\n", static_cast<unsigned>(g[REG_EFL]),
+                        static_cast<unsigned>(csgsfs & 0xffff), static_cast<unsigned>((csgsfs >> 48) & 0xffff));
 #elif defined(__aarch64__)
     std::string text;
     for (int i = 0; i < 31; ++i) {
@@ -362,7 +360,7 @@ void InstallCrashHandlers()
     stack.ss_size = sizeof g_alternateStack;
     state.stackChanged = ::sigaltstack(&stack, &state.previousStack) == 0;
     for (std::size_t i = 0; i < kSignalCount; ++i) {
-        struct sigaction action{};
+        struct sigaction action {};
         action.sa_sigaction = &OnFatalSignal;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigemptyset(&action.sa_mask);

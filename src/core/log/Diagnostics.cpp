@@ -1,11 +1,11 @@
 #include "log/Diagnostics.h"
 
+#include "Version.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "log/CallStack.h"
 #include "log/CrashHandler.h"
 #include "log/MiniDump.h"
-#include "Version.h"
 
 #include <ctime>
 #include <fcntl.h>
@@ -30,8 +30,8 @@ CReportFacts CollectReportFacts()
 std::string FormatReportHeader(const CReportFacts& facts)
 {
     std::string text = "----------------------------------- brambleton-----------------------------------\n";
-    text += FormatVersionLine(facts.executablePath, facts.version[0], facts.version[1], facts.version[2],
-                              facts.version[3]);
+    text +=
+        FormatVersionLine(facts.executablePath, facts.version[0], facts.version[1], facts.version[2], facts.version[3]);
     text += facts.stackTraceLibrary;
     text += FormatSystemSection(facts.machine);
     if (!facts.stackTraceLibrary.empty()) {

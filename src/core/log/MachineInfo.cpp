@@ -99,7 +99,7 @@ CMachineInfo CollectMachineInfo()
         const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
         machine.processors.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
     }
-    struct sysinfo info{};
+    struct sysinfo info {};
     if (::sysinfo(&info) == 0) {
         machine.totalMemoryBytes = static_cast<std::uint64_t>(info.totalram) * info.mem_unit;
     }
@@ -218,7 +218,7 @@ int AddModule(dl_phdr_info* info, std::size_t, void* data)
     }
     // The dynamic linker names the executable with an empty string.
     module.path = (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') ? info->dlpi_name : ExecutablePath();
-    struct stat st{};
+    struct stat st {};
     if (!module.path.empty() && ::stat(module.path.c_str(), &st) == 0) {
         module.timeStamp = st.st_mtime;
     }

@@ -129,8 +129,8 @@ std::string BuildMiniDump(const CMiniDumpContent& content)
         w.Put32(s.versionInformation);
         w.Put32(s.featureInformation);
         w.Put32(0); // extended AMD features
-        streams.push_back({minidump::kSystemInfo, static_cast<std::uint32_t>(w.Offset() - at),
-                           static_cast<std::uint32_t>(at)});
+        streams.push_back(
+            {minidump::kSystemInfo, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
         w.Patch32(csdField, w.PutString(s.description));
     }
 
@@ -152,8 +152,8 @@ std::string BuildMiniDump(const CMiniDumpContent& content)
         w.Put32(stackRva);
         w.Put32(static_cast<std::uint32_t>(t.context.size()));
         w.Put32(contextRva);
-        streams.push_back({minidump::kThreadList, static_cast<std::uint32_t>(w.Offset() - at),
-                           static_cast<std::uint32_t>(at)});
+        streams.push_back(
+            {minidump::kThreadList, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
     }
     {
         // Readers that look memory up by address find the stack here too.
@@ -163,8 +163,8 @@ std::string BuildMiniDump(const CMiniDumpContent& content)
         w.Put64(t.stackStart);
         w.Put32(static_cast<std::uint32_t>(t.stackMemory.size()));
         w.Put32(stackRva);
-        streams.push_back({minidump::kMemoryList, static_cast<std::uint32_t>(w.Offset() - at),
-                           static_cast<std::uint32_t>(at)});
+        streams.push_back(
+            {minidump::kMemoryList, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
     }
 
     // Modules: names and build ids first, then the list that points at them.
@@ -201,8 +201,8 @@ std::string BuildMiniDump(const CMiniDumpContent& content)
             w.Put64(0);
             w.Put64(0);
         }
-        streams.push_back({minidump::kModuleList, static_cast<std::uint32_t>(w.Offset() - at),
-                           static_cast<std::uint32_t>(at)});
+        streams.push_back(
+            {minidump::kModuleList, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
     }
 
     if (content.exception) {
@@ -220,8 +220,8 @@ std::string BuildMiniDump(const CMiniDumpContent& content)
         w.PutZeros(15 * 8);
         w.Put32(static_cast<std::uint32_t>(t.context.size()));
         w.Put32(contextRva);
-        streams.push_back({minidump::kException, static_cast<std::uint32_t>(w.Offset() - at),
-                           static_cast<std::uint32_t>(at)});
+        streams.push_back(
+            {minidump::kException, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
     }
 
     if (!content.comment.empty()) {
@@ -281,10 +281,10 @@ std::string BuildContextRecord(const ucontext_t& context)
     auto reg = [&](int index) { return static_cast<std::uint64_t>(g[index]); };
     // Control, integer and segment registers; floating point when saved.
     std::uint32_t flags = 0x00100007;
-    put(0x38, reg(REG_CSGSFS) & 0xffff, 2);                // SegCs
-    put(0x40, (reg(REG_CSGSFS) >> 16) & 0xffff, 2);        // SegGs
-    put(0x3e, (reg(REG_CSGSFS) >> 32) & 0xffff, 2);        // SegFs
-    put(0x42, (reg(REG_CSGSFS) >> 48) & 0xffff, 2);        // SegSs
+    put(0x38, reg(REG_CSGSFS) & 0xffff, 2);         // SegCs
+    put(0x40, (reg(REG_CSGSFS) >> 16) & 0xffff, 2); // SegGs
+    put(0x3e, (reg(REG_CSGSFS) >> 32) & 0xffff, 2); // SegFs
+    put(0x42, (reg(REG_CSGSFS) >> 48) & 0xffff, 2); // SegSs
     put(0x44, reg(REG_EFL), 4);
     const int order[] = {REG_RAX, REG_RCX, REG_RDX, REG_RBX, REG_RSP, REG_RBP, REG_RSI, REG_RDI,
                          REG_R8,  REG_R9,  REG_R10, REG_R11, REG_R12, REG_R13, REG_R14, REG_R15};
@@ -366,8 +366,8 @@ CMiniDumpSystem CollectSystem()
         s.majorVersion = major;
         s.minorVersion = minor;
         s.buildNumber = build;
-        s.description = StringPrintf("%s %s %s %s %s", uts.sysname, uts.nodename, uts.release, uts.version,
-                                     uts.machine);
+        s.description =
+            StringPrintf("%s %s %s %s %s", uts.sysname, uts.nodename, uts.release, uts.version, uts.machine);
     }
     return s;
 }

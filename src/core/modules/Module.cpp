@@ -162,8 +162,8 @@ CModule* CModule::Create(const std::string& nameOrPath, CLoadingProgress* progre
     const ModuleRegistry& reg = Registry();
     std::string archivePath;
     if (IsArchivePath(nameOrPath)) {
-        archivePath = HasSeparator(nameOrPath) ? ResolveFrom(reg.programFolder, nameOrPath)
-                                               : reg.modulesFolder + nameOrPath;
+        archivePath =
+            HasSeparator(nameOrPath) ? ResolveFrom(reg.programFolder, nameOrPath) : reg.modulesFolder + nameOrPath;
     } else {
         archivePath = reg.modulesFolder + nameOrPath + ".modl";
     }

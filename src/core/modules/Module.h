@@ -30,7 +30,10 @@ class CConstant;
 // A ".loc" string table of a module, for one language.
 class CModuleStringTable {
 public:
-    CModuleStringTable(std::string name, std::string language) : m_name(std::move(name)), m_language(std::move(language)) {}
+    CModuleStringTable(std::string name, std::string language)
+        : m_name(std::move(name)), m_language(std::move(language))
+    {
+    }
     // Reads UTF-16LE table text; text that does not parse leaves the table empty.
     void Load(std::string_view utf16Bytes);
 

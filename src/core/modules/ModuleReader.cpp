@@ -77,8 +77,8 @@ std::string NamespaceOf(const CXmlNode& declaration, const char* kindWord)
 std::uint32_t RealTypeFromName(const std::string& name)
 {
     static const std::pair<const char*, std::uint32_t> kNames[] = {
-        {"Undefined", RealTypeUndefined}, {"Boolean", RealTypeBoolean},   {"Number", RealTypeNumber},
-        {"String", RealTypeString},       {"Trigger", RealTypeTrigger},   {"Function", RealTypeFunction},
+        {"Undefined", RealTypeUndefined}, {"Boolean", RealTypeBoolean}, {"Number", RealTypeNumber},
+        {"String", RealTypeString},       {"Trigger", RealTypeTrigger}, {"Function", RealTypeFunction},
         {"Variable", RealTypeVariable},
     };
     for (const auto& [text, value] : kNames) {
@@ -123,8 +123,7 @@ void CModuleReader::Progress(double base, double span, std::size_t i, std::size_
 }
 
 void CModuleReader::ReadSection(const CXmlNode& section, const char* missing, const char* detailKey, const char* child,
-                                double base, double span, double end,
-                                void (CModuleReader::*read)(const CXmlNode&))
+                                double base, double span, double end, void (CModuleReader::*read)(const CXmlNode&))
 {
     if (section.IsNull()) {
         Fail(missing);
@@ -240,8 +239,8 @@ const CBlockInfo* CModuleReader::ResolveBlock(const CXmlNode& reference)
 
 void CModuleReader::ReadTypes(const CXmlNode& types)
 {
-    ReadSection(types, "Element 'Module'->'Data'->'Types' expected.",
-                "Loading/LoadTypes", "Type", 0.30, 0.15, 0.45, &CModuleReader::ReadType);
+    ReadSection(types, "Element 'Module'->'Data'->'Types' expected.", "Loading/LoadTypes", "Type", 0.30, 0.15, 0.45,
+                &CModuleReader::ReadType);
 }
 
 void CModuleReader::ReadType(const CXmlNode& type)
@@ -271,7 +270,8 @@ void CModuleReader::ReadType(const CXmlNode& type)
         Fail("Element 'Types'->'Type'->'CreationInstruction' expected.");
     }
     std::string creation = creationNode.GetText();
-    if (!creation.empty() && (realType == RealTypeTrigger || realType == RealTypeFunction || realType == RealTypeVariable)) {
+    if (!creation.empty() &&
+        (realType == RealTypeTrigger || realType == RealTypeFunction || realType == RealTypeVariable)) {
         Fail("Unsupported real type in 'Types'->'Type'->'CreationInstruction'");
     }
 
@@ -326,8 +326,8 @@ void CModuleReader::ReadType(const CXmlNode& type)
 
 void CModuleReader::ReadBlocks(const CXmlNode& blocks)
 {
-    ReadSection(blocks, "Element 'Module'->'Data'->'Blocks' expected.",
-                "Loading/LoadBlocks", "Block", 0.45, 0.10, 0.55, &CModuleReader::ReadBlock);
+    ReadSection(blocks, "Element 'Module'->'Data'->'Blocks' expected.", "Loading/LoadBlocks", "Block", 0.45, 0.10, 0.55,
+                &CModuleReader::ReadBlock);
 }
 
 void CModuleReader::ReadBlock(const CXmlNode& block)
@@ -340,14 +340,14 @@ void CModuleReader::ReadBlock(const CXmlNode& block)
     std::string standardValue = RequiredText(block, "StandardValue", kBlockKind, false);
     const CTypeInfo* type = ResolveType(block, kBlockKind);
     m_module.AddBlock(std::make_unique<CBlockInfo>(std::move(name), std::move(nameSpace), std::move(start),
-                                                   std::move(separator), std::move(end), std::move(standardValue),
-                                                   type, &m_module));
+                                                   std::move(separator), std::move(end), std::move(standardValue), type,
+                                                   &m_module));
 }
 
 void CModuleReader::ReadConstants(const CXmlNode& constants)
 {
-    ReadSection(constants, "Element 'Module'->'Data'->'Constants' expected.",
-                "Loading/LoadConstants", "Constant", 0.55, 0.10, 0.65, &CModuleReader::ReadConstant);
+    ReadSection(constants, "Element 'Module'->'Data'->'Constants' expected.", "Loading/LoadConstants", "Constant", 0.55,
+                0.10, 0.65, &CModuleReader::ReadConstant);
 }
 
 void CModuleReader::ReadConstant(const CXmlNode& constant)
@@ -373,14 +373,14 @@ void CModuleReader::ReadConstant(const CXmlNode& constant)
 
 void CModuleReader::ReadStructures(const CXmlNode& structures)
 {
-    ReadSection(structures, "Element 'Structures' expected.",
-                "Loading/LoadStructures", "Structure", 0.65, 0.15, 0.80, &CModuleReader::ReadStructure);
+    ReadSection(structures, "Element 'Structures' expected.", "Loading/LoadStructures", "Structure", 0.65, 0.15, 0.80,
+                &CModuleReader::ReadStructure);
 }
 
 void CModuleReader::ReadCalls(const CXmlNode& calls)
 {
-    ReadSection(calls, "Element 'Module'->'Data'->'Calls' expected.",
-                "Loading/LoadCalls", "Call", 0.80, 0.18, 0.98, &CModuleReader::ReadCall);
+    ReadSection(calls, "Element 'Module'->'Data'->'Calls' expected.", "Loading/LoadCalls", "Call", 0.80, 0.18, 0.98,
+                &CModuleReader::ReadCall);
 }
 
 void CModuleReader::ReadInstruction(const CXmlNode& declaration, bool structure)
@@ -493,8 +493,8 @@ std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& par
 
 void CModuleReader::ReadScripts(const CXmlNode& scripts)
 {
-    ReadSection(scripts, "Element 'Module'->'Scripts' expected.",
-                "Loading/LoadingScripts", "Script", 0.98, 0.02, 1.0, &CModuleReader::ReadScript);
+    ReadSection(scripts, "Element 'Module'->'Scripts' expected.", "Loading/LoadingScripts", "Script", 0.98, 0.02, 1.0,
+                &CModuleReader::ReadScript);
 }
 
 } // namespace bram

@@ -11,10 +11,14 @@
 namespace bram {
 
 CCodeInfoBase::CCodeInfoBase(Fields fields)
-    : m_name(std::move(fields.name)), m_namespace(std::move(fields.nameSpace)),
-      m_description(std::move(fields.description)), m_shortDescription(std::move(fields.shortDescription)),
-      m_categories(std::move(fields.categories)), m_rawInstruction(std::move(fields.rawInstruction)),
-      m_module(fields.module), m_type(fields.type)
+    : m_name(std::move(fields.name)),
+      m_namespace(std::move(fields.nameSpace)),
+      m_description(std::move(fields.description)),
+      m_shortDescription(std::move(fields.shortDescription)),
+      m_categories(std::move(fields.categories)),
+      m_rawInstruction(std::move(fields.rawInstruction)),
+      m_module(fields.module),
+      m_type(fields.type)
 {
 }
 
@@ -42,7 +46,8 @@ CTypeInfo::CTypeInfo(std::string name, std::string nameSpace, std::uint32_t real
                      .rawInstruction = std::move(creationInstruction),
                      .module = module,
                      .type = nullptr}),
-      m_realType(realType), m_replacements(std::move(replacements))
+      m_realType(realType),
+      m_replacements(std::move(replacements))
 {
     BRAMBLETON_ASSERT(realType == RealTypeString || m_replacements.empty());
     SetType(this);
@@ -51,8 +56,7 @@ CTypeInfo::CTypeInfo(std::string name, std::string nameSpace, std::uint32_t real
 namespace {
 
 // Blocks and parameters describe themselves by their name.
-CCodeInfoBase::Fields NamedFields(std::string name, std::string nameSpace, const CTypeInfo* type,
-                                  const CModule* module)
+CCodeInfoBase::Fields NamedFields(std::string name, std::string nameSpace, const CTypeInfo* type, const CModule* module)
 {
     return {.name = name,
             .nameSpace = std::move(nameSpace),
@@ -70,15 +74,16 @@ CBlockInfo::CBlockInfo(std::string name, std::string nameSpace, std::string star
                        std::string endInstruction, std::string standardValue, const CTypeInfo* type,
                        const CModule* module)
     : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)),
-      m_startInstruction(std::move(startInstruction)), m_endInstruction(std::move(endInstruction)),
-      m_separator(std::move(separator)), m_standardValue(std::move(standardValue))
+      m_startInstruction(std::move(startInstruction)),
+      m_endInstruction(std::move(endInstruction)),
+      m_separator(std::move(separator)),
+      m_standardValue(std::move(standardValue))
 {
 }
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
                                const CModule* module)
-    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)),
-      m_onlyVariables(onlyVariables)
+    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)), m_onlyVariables(onlyVariables)
 {
     BRAMBLETON_ASSERT(type != nullptr && type->GetRealType() != RealTypeNumber);
 }
@@ -86,22 +91,23 @@ CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CT
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
                                double minValue, const CModule* module)
     : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)),
-      m_onlyVariables(onlyVariables), m_minValue(minValue)
+      m_onlyVariables(onlyVariables),
+      m_minValue(minValue)
 {
     BRAMBLETON_ASSERT(type != nullptr && type->GetRealType() == RealTypeNumber);
 }
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, std::vector<CEnumValue> values,
                                const CModule* module)
-    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), nullptr, module)),
-      m_values(std::move(values))
+    : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), nullptr, module)), m_values(std::move(values))
 {
     BRAMBLETON_ASSERT(!m_values.empty());
 }
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, unsigned referenceTo, const CModule* module)
     : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), nullptr, module)),
-      m_referenceTo(referenceTo), m_isReference(true)
+      m_referenceTo(referenceTo),
+      m_isReference(true)
 {
 }
 
@@ -152,10 +158,9 @@ CCallInfo::CCallInfo(std::string name, std::string nameSpace, std::string catego
 {
 }
 
-CStructureInfo::CStructureInfo(std::string name, std::string nameSpace, std::string categories,
-                               std::string description, std::string shortDescription, std::string rawInstruction,
-                               const CTypeInfo* type, CParameterList parameters,
-                               std::vector<const CBlockInfo*> blocks, const CModule* module)
+CStructureInfo::CStructureInfo(std::string name, std::string nameSpace, std::string categories, std::string description,
+                               std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
+                               CParameterList parameters, std::vector<const CBlockInfo*> blocks, const CModule* module)
     : CInstructionInfo(
           InstructionFields(name, nameSpace, categories, description, shortDescription, rawInstruction, type, module),
           std::move(parameters)),

@@ -20,8 +20,8 @@ public:
     CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
                    const CModule* module);
     // Typed, for a Number type; NaN means no minimum.
-    CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
-                   double minValue, const CModule* module);
+    CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables, double minValue,
+                   const CModule* module);
     // Enumerated; the list must not be empty.
     CParameterInfo(std::string name, std::string nameSpace, std::vector<CEnumValue> values, const CModule* module);
     // Reference to the earlier parameter at referenceTo.

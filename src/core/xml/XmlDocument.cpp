@@ -36,7 +36,8 @@ const pugi::xpath_query* CompiledQuery(std::string_view xpath)
 
 bool LooksLikeUtf16LE(std::string_view data)
 {
-    if (data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0xFF && static_cast<unsigned char>(data[1]) == 0xFE) {
+    if (data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0xFF &&
+        static_cast<unsigned char>(data[1]) == 0xFE) {
         return true;
     }
     return data.size() >= 2 && data[0] != '\0' && data[1] == '\0';

@@ -14,8 +14,8 @@ protected:
     void TearDown() override { test::ResetProcessState(); }
     std::string Ini(const std::string& extra)
     {
-        return "[Logging]\nDoLogging=1\nLogPath=logs\\Log.log\n[User]\nUserDataDirectory=" + m_dir.Path() +
-               "user\n" + extra;
+        return "[Logging]\nDoLogging=1\nLogPath=logs\\Log.log\n[User]\nUserDataDirectory=" + m_dir.Path() + "user\n" +
+               extra;
     }
     test::CTempDir m_dir;
 };

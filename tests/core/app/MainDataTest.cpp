@@ -71,7 +71,8 @@ TEST_F(MainDataTest, FailuresAreLoggedAndReleaseTheModules)
         std::string logged;
         bool modulesKept; // until shut-down
     } cases[] = {
-        {"Modules/broken.modl", "garbage", "A module exception occured. Error message: Header expected (modl)\n.", true},
+        {"Modules/broken.modl", "garbage", "A module exception occured. Error message: Header expected (modl)\n.",
+         true},
         {"Data/FunctionDefinition.xml", "<FunctionDefinition/>",
          "Loading Verification failed.\nError message: Element 'FunctionDefinition'->'TriggerPrefix' expected.\n",
          false},

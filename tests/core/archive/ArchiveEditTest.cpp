@@ -127,7 +127,8 @@ TEST(ArchiveEditTest, RemoveAndDestroy)
     EXPECT_EQ(archive.GetRoot()->GetFirstChild()->GetPreviousSibling(), nullptr);
 
     archive.RemoveFile("last");
-    EXPECT_EQ(test::ModuleErrorOf([&] { archive.RemoveFile("."); }), "Could not remove file: the main directory cannot be removed.");
+    EXPECT_EQ(test::ModuleErrorOf([&] { archive.RemoveFile("."); }),
+              "Could not remove file: the main directory cannot be removed.");
     EXPECT_EQ(archive.GetNodeCount(), 1u);
 }
 
@@ -289,7 +290,8 @@ TEST(ArchiveSaveTest, ReadAndSaveAgainGivesPreOrderEntries)
 {
     // Root not first and children out of entry order on disk.
     CModuleArchive archive;
-    archive.OpenMemory(test::BuildRawArchive(test::Raw({test::File("b", "B"), test::Dir(".", 2), test::File("a", "A", 1, 0)})));
+    archive.OpenMemory(
+        test::BuildRawArchive(test::Raw({test::File("b", "B"), test::Dir(".", 2), test::File("a", "A", 1, 0)})));
     CModuleArchive reread;
     reread.OpenMemory(archive.SaveToMemory());
     EXPECT_EQ(NodeNames(reread), (std::vector<std::string>{".", "a", "b"}));

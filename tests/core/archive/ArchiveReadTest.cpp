@@ -145,8 +145,8 @@ TEST(ArchiveFindTest, PrefixRule)
     // "data" is a prefix of "database.xml" but not a directory on its path:
     // the lookup does not get lost in it.
     CModuleArchive archive;
-    archive.OpenMemory(Image(
-        test::Raw({Dir(".", 1), Dir("data", 3, 2), File("database.xml", "db"), File("data\\x", "x")})));
+    archive.OpenMemory(
+        Image(test::Raw({Dir(".", 1), Dir("data", 3, 2), File("database.xml", "db"), File("data\\x", "x")})));
     ASSERT_NE(archive.Find("database.xml"), nullptr);
     EXPECT_EQ(archive.Find("database.xml")->GetDataView(), "db");
     EXPECT_NE(archive.Find("data\\x"), nullptr);

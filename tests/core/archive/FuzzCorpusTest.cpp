@@ -17,8 +17,7 @@ TEST(ArchiveFuzzCorpusTest, EveryInputOpensOrFailsCleanly)
     int broken = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const std::string data = test::ReadFile(entry.path().string());
-        const bool opened =
-            fuzz::CheckArchiveInput(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+        const bool opened = fuzz::CheckArchiveInput(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
         const std::string name = entry.path().filename().string();
         if (name.starts_with("valid-")) {
             EXPECT_TRUE(opened) << name;

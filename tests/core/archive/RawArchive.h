@@ -16,9 +16,9 @@ namespace bram::test {
 inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 struct RawEntry {
-    std::uint32_t kind = 0;  // 0 directory, 1 plain, other: packed with zlib
-    std::string name;        // ASCII, stored as UTF-16LE
-    std::string content;     // a file's uncompressed bytes
+    std::uint32_t kind = 0; // 0 directory, 1 plain, other: packed with zlib
+    std::string name;       // ASCII, stored as UTF-16LE
+    std::string content;    // a file's uncompressed bytes
     std::uint32_t firstChild = kNone;
     std::uint32_t nextSibling = kNone;
 };

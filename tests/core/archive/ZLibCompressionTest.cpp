@@ -1,7 +1,7 @@
 // The Deflate codec on its own.
 
-#include "ModuleFixtures.h"
 #include "archive/ZLibCompression.h"
+#include "ModuleFixtures.h"
 
 #include <gtest/gtest.h>
 

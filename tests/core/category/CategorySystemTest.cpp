@@ -1,5 +1,5 @@
-#include "base/Exceptions.h"
 #include "category/CategorySystem.h"
+#include "base/Exceptions.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +9,8 @@ namespace {
 TEST(NormalizeNameTest, RewritesIntoScriptIdentifiers)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"Start Game!", "Start_Game"},
-        {"Größe Wert", "Groesse_Wert"},
-        {"ÄÖÜäöüß", "AeOeUeaeoeuess"},
-        {"!!!", ""},
-        {"3rd_try", "3rd_try"},
-        {"café €5", "caf_5"},
-        {"tab\there", "tabhere"},
-        {"", ""},
+        {"Start Game!", "Start_Game"}, {"Größe Wert", "Groesse_Wert"}, {"ÄÖÜäöüß", "AeOeUeaeoeuess"}, {"!!!", ""},
+        {"3rd_try", "3rd_try"},        {"café €5", "caf_5"},           {"tab\there", "tabhere"},      {"", ""},
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(NormalizedName(in), out) << in;

@@ -67,7 +67,10 @@ static const T* FindByName(const std::vector<const T*>& list, const std::string&
 }
 
 const CTypeInfo* CodeModelTest::Type(const std::string& name) const { return FindByName(m_module->GetTypes(), name); }
-const CBlockInfo* CodeModelTest::Block(const std::string& name) const { return FindByName(m_module->GetBlocks(), name); }
+const CBlockInfo* CodeModelTest::Block(const std::string& name) const
+{
+    return FindByName(m_module->GetBlocks(), name);
+}
 const CCallInfo* CodeModelTest::Call(const std::string& name) const { return FindByName(m_module->GetCalls(), name); }
 const CStructureInfo* CodeModelTest::Structure(const std::string& name) const
 {

@@ -135,9 +135,8 @@ TEST_F(TriggerTest, MapNodeAndViewSelectionFindNodesByPlace)
     const int ifItem = tree.Add(actions);
     const int thenItem = tree.Add(ifItem);
     const int innerItem = tree.Add(thenItem);
-    const std::pair<int, CCodeBase*> cases[] = {{innerItem, inner},        {thenItem, ifs->GetChild(0)},
-                                                {events, t->GetBlock(0)}, {top, nullptr},
-                                                {0, nullptr}};
+    const std::pair<int, CCodeBase*> cases[] = {
+        {innerItem, inner}, {thenItem, ifs->GetChild(0)}, {events, t->GetBlock(0)}, {top, nullptr}, {0, nullptr}};
     for (const auto& [item, node] : cases) {
         tree.selected = item;
         t->SetCurrentNodeFromView(tree);
@@ -156,7 +155,8 @@ TEST_F(StateTest, ScriptTextWithGlobalsPreambleAndScriptType)
     AddTrigger(state, "B")->SetEnabled(false);
     const std::string script = state.GetCode(0);
     EXPECT_EQ(script, "-- generated\nrequire \"runtime\"\nlocal v_score = 0\n" + t->GetCode(0) + "\n\n");
-    EXPECT_NE(state.GetCode(1).find("\tlocal v_score = 0\n-- \n\tfunction fn_A()\n\t-- trigger trg_A\n"), std::string::npos);
+    EXPECT_NE(state.GetCode(1).find("\tlocal v_score = 0\n-- \n\tfunction fn_A()\n\t-- trigger trg_A\n"),
+              std::string::npos);
 
     // The script type may wrap and escape the whole text.
     CTypeInfo wrap("wrap", "Type", RealTypeString, "", {{"\x01", "[["}, {"\x02", "]]"}, {"\n", "\\n"}}, m_module);

@@ -1,7 +1,7 @@
 #include "CodeModelFixture.h"
 
-#include "log/Assertion.h"
 #include "base/Text.h"
+#include "log/Assertion.h"
 #include "settings/ApplicationBase.h"
 
 namespace bram::test {
@@ -13,7 +13,8 @@ using VariablesTest = CodeModelTest;
 TEST_F(ValuesTest, NumbersPrintWithTwoDecimals)
 {
     CNumberValue n(Type("number"));
-    const std::pair<double, const char*> cases[] = {{3, "3.00"}, {-0.5, "-0.50"}, {0.005, "0.01"}, {1234567.891, "1234567.89"}};
+    const std::pair<double, const char*> cases[] = {
+        {3, "3.00"}, {-0.5, "-0.50"}, {0.005, "0.01"}, {1234567.891, "1234567.89"}};
     for (const auto& [value, text] : cases) {
         n.SetValue(value);
         EXPECT_EQ(n.GetText(), text);

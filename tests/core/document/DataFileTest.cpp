@@ -7,11 +7,11 @@
 #include "base/Text.h"
 #include "xml/XmlDocument.h"
 
+#include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <csignal>
 #include <unistd.h>
 
 namespace bram::test {
@@ -24,8 +24,8 @@ constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
 TEST_F(DataFileWriter, AnEmptyDocumentIsTheRootWithFourEmptyChildren)
 {
     EXPECT_EQ(m_document.WriteDataFile(), std::string(kDeclaration) +
-                                               "<Data version=\"1.1\"><NeededModules/><Variables/><TriggerData/>"
-                                               "<Categorization/></Data>");
+                                              "<Data version=\"1.1\"><NeededModules/><Variables/><TriggerData/>"
+                                              "<Categorization/></Data>");
 }
 
 TEST_F(DataFileWriter, NeededModulesListsOnlyModulesInUse)
@@ -142,8 +142,14 @@ TEST_F(DataFileRoundTrip, NumbersKeepTwoDecimals)
     CApplicationDocument reread;
     reread.NewDocument();
     reread.ReadDataFileFromMemory(m_document.WriteDataFile(), "memory");
-    const CCodeBase* readAdd = reread.GetState()->GetTrigger(0)->GetBlock(1)->GetChild(0)->GetParameter(0)->GetValue()
-                                   ->GetParameter(0)->GetValue();
+    const CCodeBase* readAdd = reread.GetState()
+                                   ->GetTrigger(0)
+                                   ->GetBlock(1)
+                                   ->GetChild(0)
+                                   ->GetParameter(0)
+                                   ->GetValue()
+                                   ->GetParameter(0)
+                                   ->GetValue();
     EXPECT_EQ(static_cast<const CNumberValue*>(readAdd->GetParameter(0)->GetValue())->GetValue(), 2.5);
     EXPECT_EQ(static_cast<const CNumberValue*>(readAdd->GetParameter(1)->GetValue())->GetValue(), 0.33);
 }
@@ -203,7 +209,8 @@ TEST_F(DataFileReader, BrokenXmlNamesTheFileAndTheParserError)
         m_document.ReadDataFileFromMemory("<Data version=\"1.1\"><NeededModules>", "cut.bdf");
         FAIL();
     } catch (const CDocumentException& e) {
-        EXPECT_TRUE(e.GetErrorMessage().starts_with("Could not load file cut.bdf.\n Error message: ")) << e.GetErrorMessage();
+        EXPECT_TRUE(e.GetErrorMessage().starts_with("Could not load file cut.bdf.\n Error message: "))
+            << e.GetErrorMessage();
     }
 }
 
@@ -225,8 +232,9 @@ TEST_F(DataFileReader, Version10FilesNameDefinitionsWithoutModules)
     // 1.05 takes the current paths and needs the modules.
     CApplicationDocument between;
     between.NewDocument();
-    EXPECT_THROW(between.ReadDataFileFromMemory(Replaced(file, "<Data version=\"1.0\"", "<Data version=\"1.05\""), "x.bdf"),
-                 CDocumentException);
+    EXPECT_THROW(
+        between.ReadDataFileFromMemory(Replaced(file, "<Data version=\"1.0\"", "<Data version=\"1.05\""), "x.bdf"),
+        CDocumentException);
 }
 
 TEST_F(DataFileReader, DeepNestingIsRefusedBeforeTheStackRunsOut)
@@ -234,11 +242,13 @@ TEST_F(DataFileReader, DeepNestingIsRefusedBeforeTheStackRunsOut)
     // tostring(add(add(add(...)))) nested far beyond any real document.
     std::string value = R"(<Parameter values="0" ref="0" empty="1"/>)";
     for (int i = 0; i < 2000; ++i) {
-        value = R"(<Parameter values="0" ref="0" empty="0" type="8"><Name>add</Name><Module>lang</Module><Parameters>)" +
-                value + R"(<Parameter values="0" ref="0" empty="1"/></Parameters></Parameter>)";
+        value =
+            R"(<Parameter values="0" ref="0" empty="0" type="8"><Name>add</Name><Module>lang</Module><Parameters>)" +
+            value + R"(<Parameter values="0" ref="0" empty="1"/></Parameters></Parameter>)";
     }
     const std::string file = Replaced(
-        ValidFile(), R"(<Parameter values="0" ref="0" empty="0" type="128"><Type><Name>number</Name><Module>lang</Module></Type><Name>pi</Name><Module>lang</Module></Parameter>)",
+        ValidFile(),
+        R"(<Parameter values="0" ref="0" empty="0" type="128"><Type><Name>number</Name><Module>lang</Module></Type><Name>pi</Name><Module>lang</Module></Parameter>)",
         value);
     try {
         m_document.ReadDataFileFromMemory(file, "deep.bdf");
@@ -255,16 +265,19 @@ TEST_F(DataFileReader, MissingSectionsAreWarnings)
         R"(<Name>n</Name></Variable></Variables></Data>)",
         "partial.bdf"));
     EXPECT_NE(m_log.find("Warning: Element 'TriggerData' is missing; could not read triggers.\n"), std::string::npos);
-    EXPECT_NE(m_log.find("Warning: Element 'Categorization' is missing; could not read triggers.\n"), std::string::npos);
+    EXPECT_NE(m_log.find("Warning: Element 'Categorization' is missing; could not read triggers.\n"),
+              std::string::npos);
     EXPECT_EQ(m_document.GetState()->GetGlobalCount(), 1u);
     EXPECT_EQ(m_document.GetState()->GetTriggerCount(), 0u);
 }
 
 TEST_F(DataFileReader, ADefinitionOfAnotherModuleIsFoundAfterAWarning)
 {
-    CreateModuleFromXml("other", R"(<Module><Priority>1</Priority><NeededModules/><Data><Types/><Blocks/><Constants/><Structures/>)"
-                                 R"(<Calls/></Data><Scripts/></Module>)");
-    std::string file = Replaced(ValidFile(), "<Name>print</Name><Module>lang</Module>", "<Name>print</Name><Module>other</Module>");
+    CreateModuleFromXml(
+        "other", R"(<Module><Priority>1</Priority><NeededModules/><Data><Types/><Blocks/><Constants/><Structures/>)"
+                 R"(<Calls/></Data><Scripts/></Module>)");
+    std::string file =
+        Replaced(ValidFile(), "<Name>print</Name><Module>lang</Module>", "<Name>print</Name><Module>other</Module>");
     file = Replaced(file, "<Name>pi</Name><Module>lang</Module>", "<Name>pi</Name><Module>other</Module>");
     ASSERT_NO_THROW(m_document.ReadDataFileFromMemory(file, "moved.bdf"));
     EXPECT_NE(m_log.find("Could not find instruction print in module other.\n"), std::string::npos);
@@ -279,7 +292,8 @@ using DocumentFiles = DocumentTest;
 TEST_F(DocumentFiles, AFailedOpenLeavesAnEmptyDocumentAndTheFileAsItWas)
 {
     CTempDir dir;
-    const std::string broken = Replaced(ValidFile(), "<Trigger><![CDATA[Second]]></Trigger>", "<Trigger>Nobody</Trigger>");
+    const std::string broken =
+        Replaced(ValidFile(), "<Trigger><![CDATA[Second]]></Trigger>", "<Trigger>Nobody</Trigger>");
     WriteFile(dir / "broken.bdf", broken);
     std::string error;
     EXPECT_FALSE(m_document.OpenDocument(dir / "broken.bdf", &error));
@@ -293,8 +307,9 @@ TEST_F(DocumentFiles, AFailedOpenLeavesAnEmptyDocumentAndTheFileAsItWas)
     EXPECT_EQ(ReadFile(dir / "broken.bdf"), broken);
 
     // A failure after a category was read leaves no category behind either.
-    const std::string late = Replaced(ValidFile(), "</Category>",
-                                      "</Category><Category><Name>B</Name><Triggers><Trigger>x</Trigger></Triggers></Category>");
+    const std::string late =
+        Replaced(ValidFile(), "</Category>",
+                 "</Category><Category><Name>B</Name><Triggers><Trigger>x</Trigger></Triggers></Category>");
     WriteFile(dir / "late.bdf", late);
     EXPECT_FALSE(m_document.OpenDocument(dir / "late.bdf", &error));
     EXPECT_EQ(m_document.GetCategorySystem().GetCategoryCount(), 0u);

@@ -5,9 +5,9 @@
 
 #include "../code/CodeModelFixture.h"
 
+#include "TestDataFiles.h"
 #include "document/ApplicationDocument.h"
 #include "settings/ApplicationBase.h"
-#include "TestDataFiles.h"
 
 #include <string>
 
@@ -19,7 +19,8 @@ protected:
     void TearDown() override;
 
     // A trigger named in the given category of the document (created when missing).
-    CCodeTrigger* AddDocumentTrigger(CApplicationDocument& document, const std::string& category, const std::string& name);
+    CCodeTrigger* AddDocumentTrigger(CApplicationDocument& document, const std::string& category,
+                                     const std::string& name);
     // Replaces the first occurrence, failing the test when there is none.
     static std::string Replaced(std::string text, const std::string& what, const std::string& by);
 

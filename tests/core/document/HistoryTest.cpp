@@ -91,7 +91,8 @@ TEST_F(History, ActionsReceiveTheParameterAndOwnedParametersDieWithTheirStep)
         "History/CatView_CreateCategory",
         [&](void* p) { calls.push_back("undo " + CategoryParam(p)->GetCategory()->GetName()); },
         [&](void* p) { calls.push_back("redo " + CategoryParam(p)->GetCategory()->GetName()); },
-        static_cast<CHistoryParam*>(new CCategoryParam(new CCategory("New", &m_document.GetCategorySystem()), true)), true);
+        static_cast<CHistoryParam*>(new CCategoryParam(new CCategory("New", &m_document.GetCategorySystem()), true)),
+        true);
     m_document.OnEditUndo();
     m_document.OnEditRedo();
     EXPECT_EQ(calls, (std::vector<std::string>{"undo New", "redo New"}));

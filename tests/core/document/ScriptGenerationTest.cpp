@@ -15,7 +15,8 @@ protected:
     // of tests/data/document/script-encodings.txt.
     std::string Generate(const std::string& encoding, bool bom)
     {
-        CScopedSettings settings("[FileExtensions]\nGenScriptEncoding=" + encoding + "\nGenScriptUseBOM=" + (bom ? "1" : "0") + "\n");
+        CScopedSettings settings("[FileExtensions]\nGenScriptEncoding=" + encoding +
+                                 "\nGenScriptUseBOM=" + (bom ? "1" : "0") + "\n");
         CApplicationDocument document;
         document.NewDocument();
         CCodeTrigger* trigger = AddDocumentTrigger(document, "Main", "T");
@@ -36,7 +37,8 @@ TEST_F(ScriptGeneration, EncodingsAndByteOrderMarksByteForByte)
     for (const FieldCase& row : rows) {
         const std::string data = Generate(row["encoding"], row["bom"] == "1");
         EXPECT_TRUE(data.starts_with(row["mark"] + row["comment"])) << row.name;
-        EXPECT_EQ(data.size(), row["mark"].size() + EncodeScriptText(m_text, ScriptEncodingFromName(row["encoding"])).size());
+        EXPECT_EQ(data.size(),
+                  row["mark"].size() + EncodeScriptText(m_text, ScriptEncodingFromName(row["encoding"])).size());
     }
     // The whole text in UTF-16LE is the text's code units.
     EXPECT_EQ(Generate("Unicode", false), Utf8ToUtf16LEBytes(m_text));
@@ -56,7 +58,8 @@ TEST_F(ScriptGeneration, ModuleScriptsComeFirstAndUnconverted)
 
 TEST_F(ScriptGeneration, StartLevelIndentsWhatNodesStart)
 {
-    CScopedSettings settings("[ScriptCreation]\nStartLevel=1\n[FileExtensions]\nGenScriptEncoding=UTF-8\nGenScriptUseBOM=0\n");
+    CScopedSettings settings(
+        "[ScriptCreation]\nStartLevel=1\n[FileExtensions]\nGenScriptEncoding=UTF-8\nGenScriptUseBOM=0\n");
     CApplicationDocument document;
     document.NewDocument();
     document.GetState()->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("n", Type("number")));

@@ -1,11 +1,11 @@
 // The function definition file and the script creation definitions file:
 // every check with its log lines, and the values reaching their holders.
 
+#include "generation/GenerationSettings.h"
 #include "ModuleFixtures.h"
 #include "TestSupport.h"
 #include "app/LoadingProgress.h"
 #include "base/Exceptions.h"
-#include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
 #include "log/Diagnostics.h"
 #include "modules/Module.h"
@@ -146,8 +146,9 @@ TEST_F(GenerationSettingsTest, ScriptCreationFileFailures)
 TEST_F(GenerationSettingsTest, ValuesReachTheirHoldersOnce)
 {
     Settings("[Data]\nFunctionDefinition=fd.xml\n[ScriptCreation]\nDefinitions=" + m_dir.Path() + "Data/sc.xml\n");
-    const std::string fd = With(test::FunctionDefinitionXml(), "<Block>Actions</Block>",
-                                "<Block>Actions</Block><Block>Events</Block><Block>Actions</Block><Block>Actions</Block>");
+    const std::string fd =
+        With(test::FunctionDefinitionXml(), "<Block>Actions</Block>",
+             "<Block>Actions</Block><Block>Events</Block><Block>Actions</Block><Block>Actions</Block>");
     test::WriteFile(m_dir / "Data/fd.xml", fd);
     test::WriteFile(m_dir / "Data/sc.xml", test::ScriptCreationXml());
     m_progress.AddFileTask(m_dir / "Data/fd.xml");

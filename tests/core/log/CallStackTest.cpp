@@ -74,7 +74,8 @@ TEST(CallStackTest, CapturedStackStartsAtTheCallerAndIsResolved)
 TEST(CallStackTest, SafeReadsStopAtUnreadableMemory)
 {
     const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    auto* mem = static_cast<char*>(::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    auto* mem =
+        static_cast<char*>(::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(mem, MAP_FAILED);
     mem[page - 1] = 'x';
     ASSERT_EQ(::mprotect(mem + page, page, PROT_NONE), 0);

@@ -261,11 +261,11 @@ TEST(CrashHandlerTest, SignalsAreNamedByMeaning)
 TEST(CrashHandlerTest, TearDownRemovesTheHandlers)
 {
     test::CTempDir dir;
-    struct sigaction before{};
+    struct sigaction before {};
     ::sigaction(SIGSEGV, nullptr, &before);
     CDiagnostics::Instance().SetUp(dir / "Log.log", dir / "Dump", false);
     EXPECT_TRUE(CrashHandlersInstalled());
-    struct sigaction during{};
+    struct sigaction during {};
     ::sigaction(SIGSEGV, nullptr, &during);
     EXPECT_NE(during.sa_flags & SA_ONSTACK, 0) << "runs on the alternate stack";
     stack_t stack{};
@@ -273,7 +273,7 @@ TEST(CrashHandlerTest, TearDownRemovesTheHandlers)
     EXPECT_EQ(stack.ss_flags & SS_DISABLE, 0);
     CDiagnostics::Instance().TearDown();
     EXPECT_FALSE(CrashHandlersInstalled());
-    struct sigaction after{};
+    struct sigaction after {};
     ::sigaction(SIGSEGV, nullptr, &after);
     EXPECT_EQ(reinterpret_cast<void*>(after.sa_sigaction), reinterpret_cast<void*>(before.sa_sigaction));
 }

@@ -30,7 +30,8 @@ TEST_F(LogTest, LogIsUtf16WithByteOrderMarkAndNoAddedLineBreaks)
 
     const std::string bytes = test::ReadFile(m_log);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(header.rfind("----------------------------------- brambleton-----------------------------------\n", 0), 0u);
+    EXPECT_EQ(header.rfind("----------------------------------- brambleton-----------------------------------\n", 0),
+              0u);
     EXPECT_EQ(test::ReadLog(m_log), header + "Größe narrow 7-x|03.14|\n");
     // "ö" is one UTF-16 code unit: 0xF6 0x00.
     EXPECT_NE(bytes.find(std::string("\xF6\x00", 2)), std::string::npos);

@@ -65,7 +65,8 @@ TEST(MiniDumpTest, BuiltDumpReadsBack)
     content.thread.context = std::string(minidump::kAmd64ContextSize, '\x5a');
     content.thread.stackStart = 0x7ffc0000;
     content.thread.stackMemory = "stack bytes";
-    content.modules = {{0x400000, 0x2000, 5, "/opt/a.out", "\x01\x02\x03"}, {0x7f0000000000, 0x1000, 6, "/lib/b.so", ""}};
+    content.modules = {{0x400000, 0x2000, 5, "/opt/a.out", "\x01\x02\x03"},
+                       {0x7f0000000000, 0x1000, 6, "/lib/b.so", ""}};
     content.exception = CMiniDumpException{11, 1, 0x10};
     content.comment = "Assertion at: file Block.cpp, line 12.";
     content.maps = "00400000-00402000 r-xp 00000000 00:00 0 /opt/a.out\n";

@@ -34,8 +34,8 @@ TEST(ReportHeaderTest, ClockIsWrittenInGigahertzOnlyAboveOneThousandMegahertz)
     const struct {
         int mhz;
         const char* text;
-    } cases[] = {{999, " 999 MHz"}, {1000, " 1000 MHz"}, {1001, " 1.00 GHz"}, {1005, " 1.00 GHz"},
-                 {1006, " 1.01 GHz"}, {3599, " 3.60 GHz"}};
+    } cases[] = {{999, " 999 MHz"},   {1000, " 1000 MHz"}, {1001, " 1.00 GHz"},
+                 {1005, " 1.00 GHz"}, {1006, " 1.01 GHz"}, {3599, " 3.60 GHz"}};
     for (const auto& c : cases) {
         EXPECT_EQ(FormatProcessorClock(c.mhz), c.text) << c.mhz;
     }
@@ -45,8 +45,9 @@ TEST(ReportHeaderTest, MissingFactsLeaveTheirTextOut)
 {
     CMachineInfo machine;
     machine.processors = {{"", 0}};
-    EXPECT_EQ(FormatSystemSection(machine),
-              "----Operating System----\nOS:\tUnknown system\n\t\nProcessor:\t1 processor(s):\n\nMemory: 0 MiB RAM\n\n");
+    EXPECT_EQ(
+        FormatSystemSection(machine),
+        "----Operating System----\nOS:\tUnknown system\n\t\nProcessor:\t1 processor(s):\n\nMemory: 0 MiB RAM\n\n");
 }
 
 TEST(ReportHeaderTest, CpuInfoAndOsReleaseAreParsed)
@@ -102,8 +103,7 @@ TEST(ReportHeaderTest, HeaderKeepsItsOrderAndLeavesTheModulesOutWithoutTheStackL
     facts.modules = {module};
     const std::string header = FormatReportHeader(facts);
     const std::string banner = "----------------------------------- brambleton-----------------------------------\n";
-    EXPECT_EQ(header.rfind(banner + "brambleton: 0.1.0.0\nbackward-cpp with libdw: 0.188\n----Operating System----",
-                           0),
+    EXPECT_EQ(header.rfind(banner + "brambleton: 0.1.0.0\nbackward-cpp with libdw: 0.188\n----Operating System----", 0),
               0u)
         << header;
     EXPECT_TRUE(header.ends_with(FormatSystemSection(facts.machine) + FormatModuleLine(module) + "\n\n")) << header;

@@ -151,7 +151,8 @@ TEST_F(ModuleXmlTest, MalformedXmlLogsTheParserReason)
 TEST_F(ModuleXmlTest, AFailureKeepsTheDeclarationsReadBefore)
 {
     // Blocks B, C (of a missing type) and D.
-    EXPECT_EQ(LoadError(test::DataFile("modules/failure.xml")), "Valid type name in 'Blocks'->'Block'->'Type' expected.");
+    EXPECT_EQ(LoadError(test::DataFile("modules/failure.xml")),
+              "Valid type name in 'Blocks'->'Block'->'Type' expected.");
     ASSERT_EQ(GetModuleCount(), 1u);
     EXPECT_EQ(GetModule(0)->GetTypes().size(), 5u);
     EXPECT_EQ(GetModule(0)->GetBlocks().size(), 1u);

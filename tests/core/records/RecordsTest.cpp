@@ -39,15 +39,18 @@ TEST(RecordsTest, MisuseFailsAnInternalCheck)
         {"parameter count of a reference", [&] { EXPECT_EQ(reference.GetParameterCount(), 0u); }, true},
         {"values of a typed parameter", [&] { EXPECT_TRUE(typed.GetValues().empty()); }, true},
         {"code of a type", [&] { EXPECT_EQ(number.CreateCode(), nullptr); }, true},
-        {"replacements on a number type", [&] { CTypeInfo("N", "Type", RealTypeNumber, "", {{"a", "b"}}, nullptr); },
+        {"replacements on a number type",
+         [&] {
+             CTypeInfo("N", "Type", RealTypeNumber, "", {{"a", "b"}}, nullptr);
+         },
          true},
         {"number parameter without a number type", [&] { CParameterInfo("P", "P", &text, false, 1.0, nullptr); }, true},
         {"plain parameter of a number type", [&] { CParameterInfo("P", "P", &number, false, nullptr); }, true},
         {"enumeration without values", [&] { CParameterInfo("E", "P", std::vector<CEnumValue>{}, nullptr); }, true},
         {"constant of a variable type", [&] { CConstant(&variable, "C", "Constant", "1", nullptr); }, true},
         {"constant without a name", [&] { CConstant(&number, "", "Constant", "1", nullptr); }, true},
-        {"constant of a number type", [&] { EXPECT_EQ(CConstant(&number, "C", "Constant", "1", nullptr).GetCode(3), "1"); },
-         false},
+        {"constant of a number type",
+         [&] { EXPECT_EQ(CConstant(&number, "C", "Constant", "1", nullptr).GetCode(3), "1"); }, false},
     };
     for (const Case& c : cases) {
         const unsigned before = GetAssertionFailureCount();

@@ -8,8 +8,8 @@
 #include "settings/UserData.h"
 
 #include <cstdlib>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace bram {
 namespace {
