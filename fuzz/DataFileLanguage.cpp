@@ -1,6 +1,7 @@
 #include "DataFileFuzzTarget.h"
 
 #include "code/Records.h"
+#include "modules/Module.h"
 
 namespace bram::fuzz {
 

@@ -3,7 +3,7 @@
 // from 0 to 1000. It owns the progress model that start-up and the module
 // loader report through.
 
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 
 #include <QDialog>
 

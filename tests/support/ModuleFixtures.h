@@ -3,7 +3,7 @@
 // fragments per section, written into a real archive.
 
 #include "TestDataFiles.h"
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 
 #include <functional>
 #include <map>

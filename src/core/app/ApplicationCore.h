@@ -7,7 +7,7 @@
 // the settings are taken from it. The process's own working folder is never
 // changed, so the CLI's --workdir and tests can point anywhere.
 
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 #include "settings/ApplicationBase.h"
 
 #include <string>

@@ -84,7 +84,7 @@ CCodeTrigger* CCodeBase::GetTrigger()
     return parent != nullptr ? parent->GetTrigger() : nullptr;
 }
 
-bool CCodeBase::UsesModule(const CModule* module) const
+bool CCodeBase::UsesModule(const CModuleBase* module) const
 {
     if (m_definition != nullptr && m_definition->GetModule() == module) {
         return true;

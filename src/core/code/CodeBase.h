@@ -18,7 +18,7 @@ namespace bram {
 
 class CTypeInfo;
 class CCodeInfoBase;
-class CModule;
+class CModuleBase;
 class CParameter;
 class CCodeTrigger;
 
@@ -70,7 +70,7 @@ public:
     virtual bool IsComplete() const;
     virtual const CCodeTrigger* GetTrigger() const;
     virtual CCodeTrigger* GetTrigger();
-    virtual bool UsesModule(const CModule* module) const;
+    virtual bool UsesModule(const CModuleBase* module) const;
     virtual void Release(CCodeBase* owner);
 
     // Appends what GetCode returns. The nodes a script is made of override it

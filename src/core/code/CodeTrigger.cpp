@@ -168,7 +168,7 @@ CCodeBase* CCodeTrigger::MapNode(const CCodeTrigger& other, const CCodeBase* nod
     return nullptr;
 }
 
-bool CCodeTrigger::UsesModule(const CModule* module) const
+bool CCodeTrigger::UsesModule(const CModuleBase* module) const
 {
     for (const CBlock* block : m_blocks) {
         if (block->UsesModule(module)) {

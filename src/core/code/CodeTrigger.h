@@ -61,7 +61,7 @@ public:
     // The node of this trigger at the place of `node` in `other`; null when none.
     CCodeBase* MapNode(const CCodeTrigger& other, const CCodeBase* node) const;
 
-    bool UsesModule(const CModule* module) const;
+    bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CCodeTrigger> Clone() const;
     std::string GetCode(int level) const;
     void AppendCode(std::string& out, int level) const;

@@ -13,7 +13,7 @@ bool CValueBase::IsEnabled() const
 }
 
 CConstant::CConstant(const CTypeInfo* type, std::string name, std::string nameSpace, std::string value,
-                     const CModule* module)
+                     const CModuleBase* module)
     : m_name(std::move(name)),
       m_namespace(std::move(nameSpace)),
       m_value(std::move(value)),
@@ -35,7 +35,7 @@ std::string CConstant::GetText() const
 
 CCodeBase* CConstant::Clone() const { return const_cast<CConstant*>(this); }
 
-bool CConstant::UsesModule(const CModule* module) const
+bool CConstant::UsesModule(const CModuleBase* module) const
 {
     return module != nullptr &&
            (m_module == module || (m_constantType != nullptr && m_constantType->GetModule() == module));

@@ -21,7 +21,7 @@ public:
 
 class CConstant : public CValueBase {
 public:
-    CConstant(const CTypeInfo* type, std::string name, std::string nameSpace, std::string value, const CModule* module);
+    CConstant(const CTypeInfo* type, std::string name, std::string nameSpace, std::string value, const CModuleBase* module);
 
     std::string GetCode(int level) const override;
     void AppendCode(std::string& out, int) const override { out += m_value; }
@@ -29,7 +29,7 @@ public:
     CCodeBase* Clone() const override;
     const CTypeInfo* GetType() const override { return m_constantType; }
     unsigned GetCodeType() const override { return CodeTypeConstant; }
-    bool UsesModule(const CModule* module) const override;
+    bool UsesModule(const CModuleBase* module) const override;
     // Belongs to its module and is shared by every parameter using it, so it
     // keeps no parent (one would dangle once that parameter is gone).
     void Release(CCodeBase*) override {}
@@ -40,14 +40,14 @@ public:
     const std::string& GetName() const { return m_name; }
     const std::string& GetNamespace() const { return m_namespace; }
     const std::string& GetValue() const { return m_value; }
-    const CModule* GetModule() const { return m_module; }
+    const CModuleBase* GetModule() const { return m_module; }
 
 private:
     std::string m_name;
     std::string m_namespace;
     std::string m_value;
     const CTypeInfo* m_constantType;
-    const CModule* m_module;
+    const CModuleBase* m_module;
 };
 
 } // namespace bram

@@ -530,7 +530,7 @@ void CParameter::SetEnabled(bool enabled)
     }
 }
 
-bool CParameter::UsesModule(const CModule* module) const
+bool CParameter::UsesModule(const CModuleBase* module) const
 {
     if (m_definition != nullptr && m_definition->GetModule() == module) {
         return true;

@@ -135,7 +135,7 @@ public:
     bool IsEnabled() const override;
     void SetEnabled(bool enabled) override;
     bool IsComplete() const override;
-    bool UsesModule(const CModule* module) const override;
+    bool UsesModule(const CModuleBase* module) const override;
 
     CCodeBase* GetValue() const { return m_value; }
     void SetValue(CCodeBase* value);

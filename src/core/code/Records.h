@@ -1,7 +1,8 @@
 #pragma once
 // The definition records and modules the code model is made from.
 
-#include "modules/Module.h"
+#include "records/Definitions.h"
+#include "records/ModuleBase.h"
 #include "records/BlockInfo.h"
 #include "records/InstructionInfo.h"
 #include "records/ParameterInfo.h"

@@ -104,7 +104,7 @@ CTriggerVariable* CState::GetTriggerVariable(std::size_t index) const
     return index < m_triggerVariables.size() ? m_triggerVariables[index].get() : nullptr;
 }
 
-bool CState::UsesModule(const CModule* module) const
+bool CState::UsesModule(const CModuleBase* module) const
 {
     for (const auto& trigger : m_triggers) {
         if (trigger->UsesModule(module)) {

@@ -52,7 +52,7 @@ public:
     const std::string& GetHeader() const { return m_header; }
     void SetHeader(std::string text) { m_header = std::move(text); }
 
-    bool UsesModule(const CModule* module) const;
+    bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CState> Clone() const;
     // The whole script text.
     std::string GetCode(int level) const;

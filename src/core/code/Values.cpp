@@ -19,7 +19,7 @@ CUserDefinedValue::CUserDefinedValue(const CTypeInfo* type, std::uint32_t requir
     BRAMBLETON_ASSERT(type != nullptr && (type->GetRealType() & requiredRealType) != 0);
 }
 
-bool CUserDefinedValue::UsesModule(const CModule* module) const
+bool CUserDefinedValue::UsesModule(const CModuleBase* module) const
 {
     return m_valueType != nullptr && m_valueType->GetModule() == module;
 }

@@ -9,7 +9,7 @@ namespace bram {
 class CUserDefinedValue : public CValueBase {
 public:
     const CTypeInfo* GetType() const override { return m_valueType; }
-    bool UsesModule(const CModule* module) const override;
+    bool UsesModule(const CModuleBase* module) const override;
 
 protected:
     // requiredRealType: the real-type bit the literal's kind needs.

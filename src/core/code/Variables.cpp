@@ -113,7 +113,7 @@ CCodeBase* CUserDefinedVariable::Clone() const
     return m_twin != nullptr ? m_twin : const_cast<CUserDefinedVariable*>(this);
 }
 
-bool CUserDefinedVariable::UsesModule(const CModule* module) const
+bool CUserDefinedVariable::UsesModule(const CModuleBase* module) const
 {
     return m_variableType != nullptr && m_variableType->GetModule() == module;
 }
@@ -168,7 +168,7 @@ std::string CTriggerVariable::GetCode(int) const
 
 CCodeBase* CTriggerVariable::Clone() const { return m_twin != nullptr ? m_twin : const_cast<CTriggerVariable*>(this); }
 
-bool CTriggerVariable::UsesModule(const CModule* module) const
+bool CTriggerVariable::UsesModule(const CModuleBase* module) const
 {
     return m_variableType != nullptr && m_variableType->GetModule() == module;
 }

@@ -66,7 +66,7 @@ public:
     void AppendCode(std::string& out, int level) const override;
     CCodeBase* Clone() const override;
     const CTypeInfo* GetType() const override { return m_variableType; }
-    bool UsesModule(const CModule* module) const override;
+    bool UsesModule(const CModuleBase* module) const override;
     void PrepareCopy() override;
     void ClearCopy() override { m_twin = nullptr; }
 
@@ -100,7 +100,7 @@ public:
     const CTypeInfo* GetType() const override { return m_variableType; }
     const CCodeTrigger* GetTrigger() const override { return m_trigger; }
     CCodeTrigger* GetTrigger() override { return m_trigger; }
-    bool UsesModule(const CModule* module) const override;
+    bool UsesModule(const CModuleBase* module) const override;
     void PrepareCopy() override;
     void ClearCopy() override { m_twin = nullptr; }
 

@@ -7,6 +7,7 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "code/Records.h"
+#include "modules/Module.h"
 #include "code/State.h"
 #include "code/Values.h"
 #include "log/Assertion.h"

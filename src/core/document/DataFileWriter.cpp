@@ -5,6 +5,7 @@
 #include "document/ApplicationDocument.h"
 
 #include "code/Records.h"
+#include "modules/Module.h"
 #include "code/State.h"
 #include "code/Values.h"
 #include "log/Assertion.h"
@@ -19,7 +20,7 @@ constexpr char kTemplate[] = "<?xml version=\"1.0\" encoding=\"utf-8\" ?><Data /
 
 const char* Flag(bool value) { return value ? "1" : "0"; }
 
-const std::string& ModuleName(const CModule* module)
+const std::string& ModuleName(const CModuleBase* module)
 {
     static const std::string none;
     return module != nullptr ? module->GetName() : none;

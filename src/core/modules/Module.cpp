@@ -1,6 +1,6 @@
 #include "modules/Module.h"
 
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 #include "archive/ModuleArchive.h"
 #include "base/Exceptions.h"
 #include "base/Paths.h"
@@ -32,9 +32,6 @@ struct ModuleRegistry {
     // modules are released together.
     std::vector<std::unique_ptr<CModule>> owned;
     std::vector<CModule*> modules;
-    std::vector<const CTypeInfo*> types;
-    std::vector<const CBlockInfo*> blocks;
-    std::vector<const CCodeInfoBase*> instructions;
     std::vector<const CConstant*> constants;
 };
 
@@ -432,19 +429,16 @@ CModule* FindModule(std::string_view name)
     return nullptr;
 }
 
-const std::vector<const CTypeInfo*>& GetAllTypes() { return Registry().types; }
-const std::vector<const CBlockInfo*>& GetAllBlocks() { return Registry().blocks; }
-const std::vector<const CCodeInfoBase*>& GetAllInstructions() { return Registry().instructions; }
 const std::vector<const CConstant*>& GetAllConstants() { return Registry().constants; }
 
 void CModule::AddType(std::unique_ptr<CTypeInfo> type)
 {
-    Keep(m_records, std::move(type), m_ownTypes, m_visibleTypes, Registry().types);
+    Keep(m_records, std::move(type), m_ownTypes, m_visibleTypes, MutableTypeList());
 }
 
 void CModule::AddBlock(std::unique_ptr<CBlockInfo> block)
 {
-    Keep(m_records, std::move(block), m_ownBlocks, m_visibleBlocks, Registry().blocks);
+    Keep(m_records, std::move(block), m_ownBlocks, m_visibleBlocks, MutableBlockList());
 }
 
 void CModule::AddConstant(std::unique_ptr<CConstant> constant)
@@ -454,12 +448,12 @@ void CModule::AddConstant(std::unique_ptr<CConstant> constant)
 
 void CModule::AddStructure(std::unique_ptr<CStructureInfo> structure)
 {
-    Keep(m_records, std::move(structure), m_ownStructures, m_visibleStructures, Registry().instructions);
+    Keep(m_records, std::move(structure), m_ownStructures, m_visibleStructures, MutableInstructionList());
 }
 
 void CModule::AddCall(std::unique_ptr<CCallInfo> call)
 {
-    Keep(m_records, std::move(call), m_ownCalls, m_visibleCalls, Registry().instructions);
+    Keep(m_records, std::move(call), m_ownCalls, m_visibleCalls, MutableInstructionList());
 }
 
 void LoadModules(const std::vector<std::string>& archivePaths, CLoadingProgress* progress)
@@ -489,9 +483,9 @@ void SortModulesByPriority()
 void ReleaseAllModules()
 {
     ModuleRegistry& reg = Registry();
-    reg.types.clear();
-    reg.blocks.clear();
-    reg.instructions.clear();
+    MutableTypeList().clear();
+    MutableBlockList().clear();
+    MutableInstructionList().clear();
     reg.constants.clear();
     reg.modules.clear();
     // Later modules may point into earlier ones; destroy in reverse order.

@@ -15,6 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "records/Definitions.h"
+#include "records/ModuleBase.h"
+
 namespace bram {
 
 class CLoadingProgress;
@@ -48,16 +51,16 @@ private:
     std::map<std::string, std::string, std::less<>> m_entries;
 };
 
-class CModule {
+class CModule : public CModuleBase {
 public:
-    ~CModule();
+    ~CModule() override;
     CModule(const CModule&) = delete;
     CModule& operator=(const CModule&) = delete;
 
     // Reads "Data\data.xml" once; a module without it stays unloaded.
     void ReadData(CLoadingProgress* progress);
 
-    const std::string& GetName() const { return m_name; }
+    const std::string& GetName() const override { return m_name; }
     std::int32_t GetPriority() const { return m_priority; }
     bool IsLoaded() const { return m_loaded; }
     CModuleArchive& GetArchive() const { return *m_archive; }
@@ -65,7 +68,7 @@ public:
 
     // The module's text for a "file/key" reference; a text without "/" is
     // returned as it is.
-    std::string Localize(const std::string& reference) const;
+    std::string Localize(const std::string& reference) const override;
 
     const std::vector<const CTypeInfo*>& GetTypes() const { return m_ownTypes; }
     const std::vector<const CBlockInfo*>& GetBlocks() const { return m_ownBlocks; }
@@ -155,10 +158,7 @@ CModule* GetModule(unsigned index);
 CModule* AddModule(CModule* module);
 // The first module of that name, or null.
 CModule* FindModule(std::string_view name);
-const std::vector<const CTypeInfo*>& GetAllTypes();
-const std::vector<const CBlockInfo*>& GetAllBlocks();
 // Structures and calls together, in load order.
-const std::vector<const CCodeInfoBase*>& GetAllInstructions();
 const std::vector<const CConstant*>& GetAllConstants();
 
 // Creates a module for every archive path (in the order given), reads each

@@ -1,6 +1,6 @@
 #include "modules/ModuleReader.h"
 
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 #include "base/Exceptions.h"
 #include "base/Text.h"
 #include "code/Constant.h"

@@ -7,7 +7,7 @@ namespace bram {
 class CBlockInfo : public CCodeInfoBase {
 public:
     CBlockInfo(std::string name, std::string nameSpace, std::string startInstruction, std::string separator,
-               std::string endInstruction, std::string standardValue, const CTypeInfo* type, const CModule* module);
+               std::string endInstruction, std::string standardValue, const CTypeInfo* type, const CModuleBase* module);
 
     std::string GetLocalizedDescription() const override { return GetLocalizedName(); }
     std::string GetLocalizedShortDescription() const override { return GetLocalizedName(); }

@@ -1,5 +1,5 @@
 #include "log/Assertion.h"
-#include "modules/Module.h"
+#include "records/ModuleBase.h"
 #include "records/BlockInfo.h"
 #include "records/InstructionInfo.h"
 #include "records/ParameterInfo.h"
@@ -37,7 +37,7 @@ const CParameterInfo* CCodeInfoBase::GetParameter(unsigned /*index*/) const
 }
 
 CTypeInfo::CTypeInfo(std::string name, std::string nameSpace, std::uint32_t realType, std::string creationInstruction,
-                     std::vector<CReplacement> replacements, const CModule* module)
+                     std::vector<CReplacement> replacements, const CModuleBase* module)
     : CCodeInfoBase({.name = name,
                      .nameSpace = std::move(nameSpace),
                      .description = name,
@@ -56,7 +56,7 @@ CTypeInfo::CTypeInfo(std::string name, std::string nameSpace, std::uint32_t real
 namespace {
 
 // Blocks and parameters describe themselves by their name.
-CCodeInfoBase::Fields NamedFields(std::string name, std::string nameSpace, const CTypeInfo* type, const CModule* module)
+CCodeInfoBase::Fields NamedFields(std::string name, std::string nameSpace, const CTypeInfo* type, const CModuleBase* module)
 {
     return {.name = name,
             .nameSpace = std::move(nameSpace),
@@ -72,7 +72,7 @@ CCodeInfoBase::Fields NamedFields(std::string name, std::string nameSpace, const
 
 CBlockInfo::CBlockInfo(std::string name, std::string nameSpace, std::string startInstruction, std::string separator,
                        std::string endInstruction, std::string standardValue, const CTypeInfo* type,
-                       const CModule* module)
+                       const CModuleBase* module)
     : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)),
       m_startInstruction(std::move(startInstruction)),
       m_endInstruction(std::move(endInstruction)),
@@ -82,14 +82,14 @@ CBlockInfo::CBlockInfo(std::string name, std::string nameSpace, std::string star
 }
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
-                               const CModule* module)
+                               const CModuleBase* module)
     : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)), m_onlyVariables(onlyVariables)
 {
     BRAMBLETON_ASSERT(type != nullptr && type->GetRealType() != RealTypeNumber);
 }
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
-                               double minValue, const CModule* module)
+                               double minValue, const CModuleBase* module)
     : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), type, module)),
       m_onlyVariables(onlyVariables),
       m_minValue(minValue)
@@ -98,13 +98,13 @@ CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, const CT
 }
 
 CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, std::vector<CEnumValue> values,
-                               const CModule* module)
+                               const CModuleBase* module)
     : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), nullptr, module)), m_values(std::move(values))
 {
     BRAMBLETON_ASSERT(!m_values.empty());
 }
 
-CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, unsigned referenceTo, const CModule* module)
+CParameterInfo::CParameterInfo(std::string name, std::string nameSpace, unsigned referenceTo, const CModuleBase* module)
     : CCodeInfoBase(NamedFields(std::move(name), std::move(nameSpace), nullptr, module)),
       m_referenceTo(referenceTo),
       m_isReference(true)
@@ -135,7 +135,7 @@ namespace {
 
 CCodeInfoBase::Fields InstructionFields(std::string& name, std::string& nameSpace, std::string& categories,
                                         std::string& description, std::string& shortDescription,
-                                        std::string& rawInstruction, const CTypeInfo* type, const CModule* module)
+                                        std::string& rawInstruction, const CTypeInfo* type, const CModuleBase* module)
 {
     return {.name = std::move(name),
             .nameSpace = std::move(nameSpace),
@@ -151,7 +151,7 @@ CCodeInfoBase::Fields InstructionFields(std::string& name, std::string& nameSpac
 
 CCallInfo::CCallInfo(std::string name, std::string nameSpace, std::string categories, std::string description,
                      std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
-                     CParameterList parameters, const CModule* module)
+                     CParameterList parameters, const CModuleBase* module)
     : CInstructionInfo(
           InstructionFields(name, nameSpace, categories, description, shortDescription, rawInstruction, type, module),
           std::move(parameters))
@@ -160,7 +160,7 @@ CCallInfo::CCallInfo(std::string name, std::string nameSpace, std::string catego
 
 CStructureInfo::CStructureInfo(std::string name, std::string nameSpace, std::string categories, std::string description,
                                std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
-                               CParameterList parameters, std::vector<const CBlockInfo*> blocks, const CModule* module)
+                               CParameterList parameters, std::vector<const CBlockInfo*> blocks, const CModuleBase* module)
     : CInstructionInfo(
           InstructionFields(name, nameSpace, categories, description, shortDescription, rawInstruction, type, module),
           std::move(parameters)),

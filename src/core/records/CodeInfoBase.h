@@ -8,7 +8,7 @@
 
 namespace bram {
 
-class CModule;
+class CModuleBase;
 class CTypeInfo;
 class CParameterInfo;
 class CCodeBase;
@@ -35,7 +35,7 @@ public:
     const std::string& GetShortDescription() const { return m_shortDescription; }
     const std::string& GetCategories() const { return m_categories; }
     const std::string& GetRawInstruction() const { return m_rawInstruction; }
-    const CModule* GetModule() const { return m_module; }
+    const CModuleBase* GetModule() const { return m_module; }
     // The return type of a call, the type of a structure, block or
     // parameter; a type record answers itself.
     const CTypeInfo* GetType() const { return m_type; }
@@ -48,7 +48,7 @@ public:
         std::string shortDescription;
         std::string categories;
         std::string rawInstruction;
-        const CModule* module = nullptr;
+        const CModuleBase* module = nullptr;
         const CTypeInfo* type = nullptr;
     };
 
@@ -65,7 +65,7 @@ private:
     std::string m_shortDescription;
     std::string m_categories;
     std::string m_rawInstruction;
-    const CModule* m_module;
+    const CModuleBase* m_module;
     const CTypeInfo* m_type;
 };
 

@@ -36,7 +36,7 @@ class CCallInfo : public CInstructionInfo {
 public:
     CCallInfo(std::string name, std::string nameSpace, std::string categories, std::string description,
               std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
-              CParameterList parameters, const CModule* module);
+              CParameterList parameters, const CModuleBase* module);
     // A new CCall node.
     CCodeBase* CreateCode() const override;
 };
@@ -45,7 +45,7 @@ class CStructureInfo : public CInstructionInfo {
 public:
     CStructureInfo(std::string name, std::string nameSpace, std::string categories, std::string description,
                    std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
-                   CParameterList parameters, std::vector<const CBlockInfo*> blocks, const CModule* module);
+                   CParameterList parameters, std::vector<const CBlockInfo*> blocks, const CModuleBase* module);
     // A new CStructure node.
     CCodeBase* CreateCode() const override;
 

@@ -18,14 +18,14 @@ class CParameterInfo : public CCodeInfoBase {
 public:
     // Typed, for a type that is not a Number.
     CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables,
-                   const CModule* module);
+                   const CModuleBase* module);
     // Typed, for a Number type; NaN means no minimum.
     CParameterInfo(std::string name, std::string nameSpace, const CTypeInfo* type, bool onlyVariables, double minValue,
-                   const CModule* module);
+                   const CModuleBase* module);
     // Enumerated; the list must not be empty.
-    CParameterInfo(std::string name, std::string nameSpace, std::vector<CEnumValue> values, const CModule* module);
+    CParameterInfo(std::string name, std::string nameSpace, std::vector<CEnumValue> values, const CModuleBase* module);
     // Reference to the earlier parameter at referenceTo.
-    CParameterInfo(std::string name, std::string nameSpace, unsigned referenceTo, const CModule* module);
+    CParameterInfo(std::string name, std::string nameSpace, unsigned referenceTo, const CModuleBase* module);
 
     std::string GetLocalizedDescription() const override { return GetLocalizedName(); }
     std::string GetLocalizedShortDescription() const override { return GetLocalizedName(); }

@@ -30,7 +30,7 @@ class CTypeInfo : public CCodeInfoBase {
 public:
     // Only a String type may carry replacements.
     CTypeInfo(std::string name, std::string nameSpace, std::uint32_t realType, std::string creationInstruction,
-              std::vector<CReplacement> replacements, const CModule* module);
+              std::vector<CReplacement> replacements, const CModuleBase* module);
 
     std::string GetLocalizedDescription() const override { return {}; }
     std::string GetLocalizedShortDescription() const override { return {}; }

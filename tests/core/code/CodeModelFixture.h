@@ -6,6 +6,7 @@
 
 #include "category/CategorySystem.h"
 #include "code/Records.h"
+#include "modules/Module.h"
 #include "code/State.h"
 #include "code/Values.h"
 #include "generation/GenerationSettings.h"

@@ -4,7 +4,7 @@
 #include "generation/GenerationSettings.h"
 #include "ModuleFixtures.h"
 #include "TestSupport.h"
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 #include "base/Exceptions.h"
 #include "localization/Localization.h"
 #include "log/Diagnostics.h"

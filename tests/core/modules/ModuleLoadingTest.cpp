@@ -3,7 +3,7 @@
 
 #include "ModuleFixtures.h"
 #include "TestSupport.h"
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 #include "archive/ModuleArchive.h"
 #include "base/Exceptions.h"
 #include "code/Constant.h"

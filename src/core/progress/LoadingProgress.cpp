@@ -1,4 +1,4 @@
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 
 #include "base/Paths.h"
 #include "log/Assertion.h"

@@ -1,4 +1,4 @@
-#include "app/LoadingProgress.h"
+#include "progress/LoadingProgress.h"
 #include "log/Assertion.h"
 
 #include <gtest/gtest.h>
