@@ -87,7 +87,7 @@ void PackFolder(CModuleArchive& archive, const fs::path& source, const fs::path&
     }
 }
 
-int Pack(const CliContext& context, const CliCommand& command, const std::vector<std::string>& args)
+int Pack(const CCliContext& context, const CCliCommand& command, const std::vector<std::string>& args)
 {
     std::vector<std::string> positional;
     std::uint32_t compression = kDeflateCompression;
@@ -150,7 +150,7 @@ std::optional<fs::path> PlaceBelow(const fs::path& destination, const std::strin
     return place;
 }
 
-int Unpack(const CliContext& context, const CliCommand& command, const std::vector<std::string>& args)
+int Unpack(const CCliContext& context, const CCliCommand& command, const std::vector<std::string>& args)
 {
     if (args.size() != 3) {
         return UsageError(command, "unpack needs IN.modl and DESTDIR");
@@ -194,7 +194,7 @@ int Unpack(const CliContext& context, const CliCommand& command, const std::vect
     return kExitOk;
 }
 
-int List(const CliContext& context, const CliCommand& command, const std::vector<std::string>& args)
+int List(const CCliContext& context, const CCliCommand& command, const std::vector<std::string>& args)
 {
     if (args.size() != 2) {
         return UsageError(command, "list needs IN.modl");
@@ -213,7 +213,7 @@ int List(const CliContext& context, const CliCommand& command, const std::vector
     return kExitOk;
 }
 
-int Verify(const CliContext& context, const CliCommand& command, const std::vector<std::string>& args)
+int Verify(const CCliContext& context, const CCliCommand& command, const std::vector<std::string>& args)
 {
     if (args.size() != 2) {
         return UsageError(command, "verify needs IN.modl");
@@ -224,17 +224,17 @@ int Verify(const CliContext& context, const CliCommand& command, const std::vect
     return kExitOk;
 }
 
-int Run(const CliContext& context, const std::vector<std::string>& args);
+int Run(const CCliContext& context, const std::vector<std::string>& args);
 
-CliCommand MakeCommand()
+CCliCommand MakeCommand()
 {
-    return CliCommand{"archive", kUsage,
+    return CCliCommand{"archive", kUsage,
                       "build (pack), unpack, list or verify a module archive; 'archive --help' for more", Run};
 }
 
-int Run(const CliContext& context, const std::vector<std::string>& args)
+int Run(const CCliContext& context, const std::vector<std::string>& args)
 {
-    const CliCommand command = MakeCommand();
+    const CCliCommand command = MakeCommand();
     if (args.empty()) {
         return UsageError(command, "a subcommand is needed");
     }
@@ -264,7 +264,7 @@ int Run(const CliContext& context, const std::vector<std::string>& args)
     return UsageError(command, "unknown subcommand '" + sub + "'");
 }
 
-static CliCommandRegistration registration(MakeCommand());
+static CCliCommandRegistration registration(MakeCommand());
 
 } // namespace
 } // namespace bram::cli

@@ -10,28 +10,28 @@ namespace bram::cli {
 
 enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
 
-struct CliContext {
+struct CCliContext {
     std::string workdir;    // stands for the program folder
     std::string invocation; // the original working folder, for relative arguments
 };
 
-struct CliCommand {
+struct CCliCommand {
     std::string name;
     std::string usage;       // the argument synopsis after the name
     std::string description; // shown by --help
-    std::function<int(const CliContext&, const std::vector<std::string>& args)> run;
+    std::function<int(const CCliContext&, const std::vector<std::string>& args)> run;
 };
 
-std::vector<CliCommand>& Commands();
+std::vector<CCliCommand>& Commands();
 
-struct CliCommandRegistration {
-    explicit CliCommandRegistration(CliCommand command) { Commands().push_back(std::move(command)); }
+struct CCliCommandRegistration {
+    explicit CCliCommandRegistration(CCliCommand command) { Commands().push_back(std::move(command)); }
 };
 
 // Prints "usage: ..." for the command on stderr and returns kExitUsage.
-int UsageError(const CliCommand& command, const std::string& problem);
+int UsageError(const CCliCommand& command, const std::string& problem);
 
 // An argument path taken from the caller's working folder.
-std::string ArgumentPath(const CliContext& context, const std::string& path);
+std::string ArgumentPath(const CCliContext& context, const std::string& path);
 
 } // namespace bram::cli

@@ -20,12 +20,12 @@ struct CDocumentArguments {
 
 // Parses "DATAFILE -o OUTFILE"; on a usage error prints it and returns false
 // with *exitCode set.
-bool ParseDocumentArguments(const std::string& commandName, const CliContext& context,
+bool ParseDocumentArguments(const std::string& commandName, const CCliContext& context,
                             const std::vector<std::string>& args, CDocumentArguments& out, int* exitCode);
 
 // Runs the start-up, reads the data file into a new document and calls
 // work(document); the reader's or writer's message goes to stderr.
-int RunWithDocument(const CliContext& context, const CDocumentArguments& arguments,
+int RunWithDocument(const CCliContext& context, const CDocumentArguments& arguments,
                     bool (*work)(CApplicationDocument& document, const std::string& outputFile, std::string& error));
 
 } // namespace bram::cli

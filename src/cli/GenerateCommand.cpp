@@ -7,7 +7,7 @@
 namespace bram::cli {
 namespace {
 
-int RunGenerate(const CliContext& context, const std::vector<std::string>& args)
+int RunGenerate(const CCliContext& context, const std::vector<std::string>& args)
 {
     CDocumentArguments arguments;
     int exitCode = kExitUsage;
@@ -20,7 +20,7 @@ int RunGenerate(const CliContext& context, const std::vector<std::string>& args)
                            });
 }
 
-CliCommandRegistration reg({"generate", "DATAFILE -o SCRIPTFILE",
+CCliCommandRegistration reg({"generate", "DATAFILE -o SCRIPTFILE",
                             "load the modules, read the data file and write its script (encoding and byte order mark "
                             "from the settings)",
                             RunGenerate});

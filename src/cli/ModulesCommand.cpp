@@ -10,17 +10,17 @@
 namespace bram::cli {
 namespace {
 
-int RunModules(const CliContext& context, const std::vector<std::string>& args);
+int RunModules(const CCliContext& context, const std::vector<std::string>& args);
 
-CliCommandRegistration reg({"modules", "",
+CCliCommandRegistration reg({"modules", "",
                             "load the modules and the generation settings; print one line per module: "
                             "NAME<TAB>PRIORITY<TAB>types=N blocks=N constants=N structures=N calls=N scripts=N",
                             RunModules});
 
-int RunModules(const CliContext& context, const std::vector<std::string>& args)
+int RunModules(const CCliContext& context, const std::vector<std::string>& args)
 {
     if (!args.empty()) {
-        for (const CliCommand& command : Commands()) {
+        for (const CCliCommand& command : Commands()) {
             if (command.name == "modules") {
                 return UsageError(command, "unexpected argument '" + args.front() + "'");
             }

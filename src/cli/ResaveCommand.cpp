@@ -9,11 +9,11 @@
 
 namespace bram::cli {
 
-bool ParseDocumentArguments(const std::string& commandName, const CliContext& context,
+bool ParseDocumentArguments(const std::string& commandName, const CCliContext& context,
                             const std::vector<std::string>& args, CDocumentArguments& out, int* exitCode)
 {
-    const CliCommand* command = nullptr;
-    for (const CliCommand& c : Commands()) {
+    const CCliCommand* command = nullptr;
+    for (const CCliCommand& c : Commands()) {
         if (c.name == commandName) {
             command = &c;
         }
@@ -48,7 +48,7 @@ bool ParseDocumentArguments(const std::string& commandName, const CliContext& co
     return true;
 }
 
-int RunWithDocument(const CliContext& context, const CDocumentArguments& arguments,
+int RunWithDocument(const CCliContext& context, const CDocumentArguments& arguments,
                     bool (*work)(CApplicationDocument& document, const std::string& outputFile, std::string& error))
 {
     CCliStartUp startUp(context);
@@ -71,7 +71,7 @@ int RunWithDocument(const CliContext& context, const CDocumentArguments& argumen
 
 namespace {
 
-int RunResave(const CliContext& context, const std::vector<std::string>& args)
+int RunResave(const CCliContext& context, const std::vector<std::string>& args)
 {
     CDocumentArguments arguments;
     int exitCode = kExitUsage;
@@ -84,7 +84,7 @@ int RunResave(const CliContext& context, const std::vector<std::string>& args)
                            });
 }
 
-CliCommandRegistration reg({"resave", "DATAFILE -o OUTFILE",
+CCliCommandRegistration reg({"resave", "DATAFILE -o OUTFILE",
                             "load the modules, read the data file and write it again in the current format",
                             RunResave});
 

@@ -8,7 +8,7 @@
 
 namespace bram::cli {
 
-CCliStartUp::CCliStartUp(const CliContext& context, const CStartupOptions& options)
+CCliStartUp::CCliStartUp(const CCliContext& context, const CStartupOptions& options)
 {
     std::vector<std::string> reasons;
     CDiagnostics::Instance().SetObserver([&reasons](std::string_view text) {

@@ -10,7 +10,7 @@ namespace bram::cli {
 
 class CCliStartUp {
 public:
-    explicit CCliStartUp(const CliContext& context, const CStartupOptions& options = {});
+    explicit CCliStartUp(const CCliContext& context, const CStartupOptions& options = {});
     // Runs the shut-down.
     ~CCliStartUp();
     CCliStartUp(const CCliStartUp&) = delete;

@@ -11,20 +11,20 @@
 
 namespace bram::cli {
 
-std::vector<CliCommand>& Commands()
+std::vector<CCliCommand>& Commands()
 {
-    static std::vector<CliCommand> commands;
+    static std::vector<CCliCommand> commands;
     return commands;
 }
 
-int UsageError(const CliCommand& command, const std::string& problem)
+int UsageError(const CCliCommand& command, const std::string& problem)
 {
     std::cerr << "brambleton-cli " << command.name << ": " << problem << "\n"
               << "usage: brambleton-cli [--workdir DIR] " << command.name << " " << command.usage << "\n";
     return kExitUsage;
 }
 
-std::string ArgumentPath(const CliContext& context, const std::string& path)
+std::string ArgumentPath(const CCliContext& context, const std::string& path)
 {
     return ResolveFrom(context.invocation, path);
 }
@@ -47,7 +47,7 @@ void PrintHelp(std::FILE* out)
                  BRAMBLETON_VERSION_STRING);
     if (!Commands().empty()) {
         std::fprintf(out, "\ncommands:\n");
-        for (const CliCommand& c : Commands()) {
+        for (const CCliCommand& c : Commands()) {
             std::fprintf(out, "  %s %s\n      %s\n", c.name.c_str(), c.usage.c_str(), c.description.c_str());
         }
     }
@@ -60,7 +60,7 @@ std::string CurrentFolder()
     return ::getcwd(buf, sizeof buf) != nullptr ? std::string(buf) : std::string(".");
 }
 
-int Version(const CliContext& context)
+int Version(const CCliContext& context)
 {
     CApplicationCore app;
     CLoadingProgress progress;
@@ -82,7 +82,7 @@ int main(int argc, char** argv)
 {
     // No window to show a crash in: the "Fatal Error" text goes to standard error.
     SetFatalErrorToStandardError(true);
-    CliContext context;
+    CCliContext context;
     context.invocation = CurrentFolder();
     context.workdir = context.invocation;
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -110,7 +110,7 @@ int main(int argc, char** argv)
         PrintHelp(stderr);
         return kExitUsage;
     }
-    for (const CliCommand& command : Commands()) {
+    for (const CCliCommand& command : Commands()) {
         if (command.name == args[i]) {
             return command.run(context, std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
         }

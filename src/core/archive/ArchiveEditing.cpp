@@ -370,131 +370,177 @@ std::string CModuleArchive::GetCompressionName(std::uint32_t id) const
 // ---------------------------------------------------------------------------
 // Writing
 
-std::string CModuleArchive::SaveToMemory() const
-{
-    const CModuleCompression* codec = nullptr;
-    if (m_compression != kNoCompression) {
-        codec = GetCodec(m_compression);
-        if (codec == nullptr) {
-            Fail("Unsupported compression algorithm.");
+// Lays out the image: header, file section with every file's bytes, then
+// the directory section whose entries point into the file section.
+class CModuleArchive::CWriter {
+public:
+    explicit CWriter(const CModuleArchive& archive)
+        : m_archive(archive), m_checksum(archive.ChecksumCodec()), m_compression(archive.m_compression)
+    {
+        if (m_compression != kNoCompression) {
+            m_codec = archive.GetCodec(m_compression);
+            if (m_codec == nullptr) {
+                Fail("Unsupported compression algorithm.");
+            }
         }
     }
-    const CModuleCompression& checksum = ChecksumCodec();
-    constexpr std::uint64_t kLimit = 0xFFFFFFFFu;
-    auto tooLarge = [] { Fail("Could not save archive: it would exceed 4 GiB."); };
 
-    std::unordered_map<const CArchiveNode*, std::uint32_t> index;
-    index.reserve(m_nodes.size());
-    std::vector<std::u16string> names;
-    names.reserve(m_nodes.size());
-    std::uint64_t directorySize = 4;
-    std::uint64_t dataSize = 0;
-    for (std::size_t i = 0; i < m_nodes.size(); ++i) {
-        index.emplace(m_nodes[i].get(), static_cast<std::uint32_t>(i));
-        names.push_back(Utf8ToUtf16(m_nodes[i]->m_name));
-        directorySize += kEntryFixedSize + 2 * names.back().size();
-        dataSize += m_nodes[i]->m_size;
+    std::string Write()
+    {
+        const std::uint64_t dataSize = IndexNodes();
+        m_out.reserve(static_cast<std::size_t>(64 + dataSize + m_directory.size()));
+        AppendU32(m_out, kMagicModl);
+        AppendU32(m_out, kVersion);
+        AppendU32(m_out, kNoCompression);
+        AppendU32(m_out, 0); // body length
+        AppendU32(m_out, 0); // body checksum, written last
+        WriteFileSection();
+        WriteDirectorySection();
+        const auto bodyLength = static_cast<std::uint32_t>(m_out.size() - kHeaderSize);
+        PatchU32(m_out, 12, bodyLength);
+        PatchU32(m_out, 16, m_checksum.Checksum(m_out.data() + kHeaderSize, bodyLength, 0));
+        return std::move(m_out);
     }
-    if (directorySize > kLimit) {
-        tooLarge();
+
+private:
+    static constexpr std::uint64_t kLimit = 0xFFFFFFFFu;
+
+    static void CheckLimit(std::uint64_t size)
+    {
+        if (size > kLimit) {
+            Fail("Could not save archive: it would exceed 4 GiB.");
+        }
     }
-    auto indexOf = [&index](const CArchiveNode* node) { return node != nullptr ? index.at(node) : kNoArchiveIndex; };
 
-    std::string directory(directorySize, '\0');
-    auto* entry = reinterpret_cast<std::uint8_t*>(directory.data());
-    StoreU32(entry, static_cast<std::uint32_t>(m_nodes.size()));
-    entry += 4;
+    // Entry indexes and UTF-16 names; sizes the directory. Returns the unpacked data size.
+    std::uint64_t IndexNodes()
+    {
+        const auto& nodes = m_archive.m_nodes;
+        m_index.reserve(nodes.size());
+        m_names.reserve(nodes.size());
+        std::uint64_t directorySize = 4;
+        std::uint64_t dataSize = 0;
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            m_index.emplace(nodes[i].get(), static_cast<std::uint32_t>(i));
+            m_names.push_back(Utf8ToUtf16(nodes[i]->m_name));
+            directorySize += kEntryFixedSize + 2 * m_names.back().size();
+            dataSize += nodes[i]->m_size;
+        }
+        CheckLimit(directorySize);
+        m_directory.assign(directorySize, '\0');
+        m_entry = reinterpret_cast<std::uint8_t*>(m_directory.data());
+        StoreU32(m_entry, static_cast<std::uint32_t>(nodes.size()));
+        m_entry += 4;
+        return dataSize;
+    }
 
-    std::string out;
-    out.reserve(static_cast<std::size_t>(64 + dataSize + directorySize));
-    AppendU32(out, kMagicModl);
-    AppendU32(out, kVersion);
-    AppendU32(out, kNoCompression);
-    AppendU32(out, 0); // body length
-    AppendU32(out, 0); // body checksum, written last
-    AppendU32(out, kMagicFile);
-    const std::size_t dataLengthPos = out.size();
-    AppendU32(out, 0);
+    std::uint32_t IndexOf(const CArchiveNode* node) const
+    {
+        return node != nullptr ? m_index.at(node) : kNoArchiveIndex;
+    }
 
-    std::unique_ptr<std::uint8_t[]> packed;
-    std::uint32_t packedCapacity = 0;
-    auto pack = [&](const void* data, std::uint32_t size) {
-        const std::uint32_t bound = codec->CompressBound(size);
-        if (bound > packedCapacity) {
-            packed = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
-            packedCapacity = bound;
+    // Packs into the reused buffer; returns the packed length.
+    std::uint32_t Pack(const void* data, std::uint32_t size)
+    {
+        const std::uint32_t bound = m_codec->CompressBound(size);
+        if (bound > m_packedCapacity) {
+            m_packed = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
+            m_packedCapacity = bound;
         }
         std::uint32_t length = bound;
-        codec->Compress(packed.get(), length, data, size);
+        m_codec->Compress(m_packed.get(), length, data, size);
         return length;
-    };
+    }
 
-    for (const auto& holder : m_nodes) {
-        const CArchiveNode& node = *holder;
-        const std::u16string& name = names[index.at(&node)];
-        if (node.m_isFile) {
-            const std::uint64_t offset = out.size() - kHeaderSize;
-            std::uint32_t packedSize = 0;
-            std::uint32_t sum = 0;
-            if (codec == nullptr) {
-                sum = checksum.Checksum(node.m_data.get(), node.m_size, 0);
-                out.append(reinterpret_cast<const char*>(node.m_data.get()), node.m_size);
-            } else {
-                packedSize = pack(node.m_data.get(), node.m_size);
-                sum = codec->Checksum(node.m_data.get(), node.m_size, 0);
-                out.append(reinterpret_cast<const char*>(packed.get()), packedSize);
+    void WriteFileSection()
+    {
+        AppendU32(m_out, kMagicFile);
+        const std::size_t lengthPos = m_out.size();
+        AppendU32(m_out, 0);
+        for (const auto& node : m_archive.m_nodes) {
+            if (node->m_isFile) {
+                WriteFileData(*node);
             }
-            if (out.size() - kHeaderSize > kLimit) {
-                tooLarge();
-            }
-            StoreU32(entry, m_compression);
-            StoreU32(entry + 4, static_cast<std::uint32_t>(offset));
-            StoreU32(entry + 8, node.m_size);
-            StoreU32(entry + 12, packedSize);
-            StoreU32(entry + 16, sum);
+            WriteEntryLinks(*node, m_names[m_index.at(node.get())]);
         }
+        PatchU32(m_out, lengthPos, static_cast<std::uint32_t>(m_out.size() - lengthPos - 4));
+    }
+
+    void WriteFileData(const CArchiveNode& node)
+    {
+        const std::uint64_t offset = m_out.size() - kHeaderSize;
+        std::uint32_t packedSize = 0;
+        std::uint32_t sum = 0;
+        if (m_codec == nullptr) {
+            sum = m_checksum.Checksum(node.m_data.get(), node.m_size, 0);
+            m_out.append(reinterpret_cast<const char*>(node.m_data.get()), node.m_size);
+        } else {
+            packedSize = Pack(node.m_data.get(), node.m_size);
+            sum = m_codec->Checksum(node.m_data.get(), node.m_size, 0);
+            m_out.append(reinterpret_cast<const char*>(m_packed.get()), packedSize);
+        }
+        CheckLimit(m_out.size() - kHeaderSize);
+        StoreU32(m_entry + kEntryKind, m_compression);
+        StoreU32(m_entry + kEntryOffset, static_cast<std::uint32_t>(offset));
+        StoreU32(m_entry + kEntrySize, node.m_size);
+        StoreU32(m_entry + kEntryPackedSize, packedSize);
+        StoreU32(m_entry + kEntryChecksum, sum);
+    }
+
+    // The name and tree links of the entry; moves on to the next entry.
+    void WriteEntryLinks(const CArchiveNode& node, const std::u16string& name)
+    {
         const std::size_t slash = name.rfind(u'\\');
-        StoreU32(entry + 20, static_cast<std::uint32_t>(name.size()));
-        StoreU32(entry + 24, slash == std::u16string::npos ? 0 : static_cast<std::uint32_t>(slash + 1));
-        StoreU32(entry + 28, indexOf(node.m_firstChild));
-        StoreU32(entry + 32, indexOf(node.m_nextSibling));
-        StoreU32(entry + 36, indexOf(node.m_previousSibling));
-        StoreU32(entry + 40, indexOf(node.m_parent));
-        std::uint8_t* p = entry + 44;
+        StoreU32(m_entry + kEntryNameLength, static_cast<std::uint32_t>(name.size()));
+        StoreU32(m_entry + kEntryNameStart, slash == std::u16string::npos ? 0 : static_cast<std::uint32_t>(slash + 1));
+        StoreU32(m_entry + kEntryFirstChild, IndexOf(node.m_firstChild));
+        StoreU32(m_entry + kEntryNextSibling, IndexOf(node.m_nextSibling));
+        StoreU32(m_entry + kEntryPreviousSibling, IndexOf(node.m_previousSibling));
+        StoreU32(m_entry + kEntryParent, IndexOf(node.m_parent));
+        std::uint8_t* p = m_entry + kEntryName;
         for (const char16_t c : name) {
             *p++ = static_cast<std::uint8_t>(c);
             *p++ = static_cast<std::uint8_t>(c >> 8);
         }
-        entry += kEntryFixedSize + 2 * name.size(); // the terminator is already 0
+        m_entry += kEntryFixedSize + 2 * name.size(); // the terminator is already 0
     }
-    PatchU32(out, dataLengthPos, static_cast<std::uint32_t>(out.size() - dataLengthPos - 4));
 
-    AppendU32(out, kMagicMdir);
-    const std::size_t sectionLengthPos = out.size();
-    AppendU32(out, 0);
-    AppendU32(out, m_compression);
-    const auto directoryLength = static_cast<std::uint32_t>(directory.size());
-    if (codec == nullptr) {
-        AppendU32(out, directoryLength);
-        AppendU32(out, checksum.Checksum(directory.data(), directoryLength, 0));
-        out += directory;
-    } else {
-        const std::uint32_t packedSize = pack(directory.data(), directoryLength);
-        AppendU32(out, directoryLength);
-        AppendU32(out, packedSize);
-        AppendU32(out, codec->Checksum(directory.data(), directoryLength, 0));
-        out.append(reinterpret_cast<const char*>(packed.get()), packedSize);
+    void WriteDirectorySection()
+    {
+        AppendU32(m_out, kMagicMdir);
+        const std::size_t lengthPos = m_out.size();
+        AppendU32(m_out, 0);
+        AppendU32(m_out, m_compression);
+        const auto directoryLength = static_cast<std::uint32_t>(m_directory.size());
+        if (m_codec == nullptr) {
+            AppendU32(m_out, directoryLength);
+            AppendU32(m_out, m_checksum.Checksum(m_directory.data(), directoryLength, 0));
+            m_out += m_directory;
+        } else {
+            const std::uint32_t packedSize = Pack(m_directory.data(), directoryLength);
+            AppendU32(m_out, directoryLength);
+            AppendU32(m_out, packedSize);
+            AppendU32(m_out, m_codec->Checksum(m_directory.data(), directoryLength, 0));
+            m_out.append(reinterpret_cast<const char*>(m_packed.get()), packedSize);
+        }
+        CheckLimit(m_out.size() - kHeaderSize);
+        PatchU32(m_out, lengthPos, static_cast<std::uint32_t>(m_out.size() - lengthPos - 4));
     }
-    if (out.size() - kHeaderSize > kLimit) {
-        tooLarge();
-    }
-    PatchU32(out, sectionLengthPos, static_cast<std::uint32_t>(out.size() - sectionLengthPos - 4));
 
-    const auto bodyLength = static_cast<std::uint32_t>(out.size() - kHeaderSize);
-    PatchU32(out, 12, bodyLength);
-    PatchU32(out, 16, checksum.Checksum(out.data() + kHeaderSize, bodyLength, 0));
-    return out;
-}
+    const CModuleArchive& m_archive;
+    const CModuleCompression& m_checksum;
+    std::uint32_t m_compression;
+    const CModuleCompression* m_codec = nullptr;
+    std::unordered_map<const CArchiveNode*, std::uint32_t> m_index;
+    std::vector<std::u16string> m_names;
+    std::string m_directory;
+    std::uint8_t* m_entry = nullptr;
+    std::string m_out;
+    std::unique_ptr<std::uint8_t[]> m_packed;
+    std::uint32_t m_packedCapacity = 0;
+};
+
+std::string CModuleArchive::SaveToMemory() const { return CWriter(*this).Write(); }
 
 void CModuleArchive::Save(const std::string& path)
 {

@@ -16,6 +16,20 @@ inline constexpr std::uint32_t kHeaderSize = 20;
 inline constexpr std::uint32_t kEntryFixedSize = 46;
 inline constexpr std::uint32_t kKindDirectory = 0;
 
+// Byte offsets of the fields of a directory entry.
+inline constexpr std::uint32_t kEntryKind = 0; // compression id of a file, kKindDirectory for a folder
+inline constexpr std::uint32_t kEntryOffset = 4;
+inline constexpr std::uint32_t kEntrySize = 8;
+inline constexpr std::uint32_t kEntryPackedSize = 12;
+inline constexpr std::uint32_t kEntryChecksum = 16;
+inline constexpr std::uint32_t kEntryNameLength = 20;
+inline constexpr std::uint32_t kEntryNameStart = 24; // where the last path element begins
+inline constexpr std::uint32_t kEntryFirstChild = 28;
+inline constexpr std::uint32_t kEntryNextSibling = 32;
+inline constexpr std::uint32_t kEntryPreviousSibling = 36;
+inline constexpr std::uint32_t kEntryParent = 40;
+inline constexpr std::uint32_t kEntryName = 44; // UTF-16LE, then a 0 terminator
+
 inline std::uint32_t LoadU32(const std::uint8_t* p)
 {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |

@@ -235,7 +235,7 @@ private:
             if (left < kEntryFixedSize) {
                 Fail("Directory entry truncated (mdir)");
             }
-            const std::uint32_t nameLength = LoadU32(m_directory + offset + 20);
+            const std::uint32_t nameLength = LoadU32(m_directory + offset + kEntryNameLength);
             if (nameLength > (left - kEntryFixedSize) / 2) {
                 Fail("Directory entry truncated (mdir)");
             }
@@ -266,7 +266,7 @@ private:
         std::uint32_t root = kNoArchiveIndex;
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint8_t* e = Entry(i);
-            if (LoadU32(e + 20) == 1 && e[44] == '.' && e[45] == 0) {
+            if (LoadU32(e + kEntryNameLength) == 1 && e[kEntryName] == '.' && e[kEntryName + 1] == 0) {
                 root = i;
                 break;
             }
@@ -274,10 +274,10 @@ private:
         if (root == kNoArchiveIndex) {
             Fail("Main directory not found (mdir)");
         }
-        if (Field(root, 0) != kKindDirectory) {
+        if (Field(root, kEntryKind) != kKindDirectory) {
             Fail("Main directory is not a directory (mdir)");
         }
-        if (Field(root, 32) != kNoArchiveIndex) {
+        if (Field(root, kEntryNextSibling) != kNoArchiveIndex) {
             Fail("Main directory has siblings (mdir)");
         }
 
@@ -307,8 +307,8 @@ private:
             }
             used[p.index] = true;
             CArchiveNode* node = BuildNode(p.index, p.parent, p.previous);
-            stack.push_back({Field(p.index, 32), p.parent, node});
-            stack.push_back({Field(p.index, 28), node, nullptr});
+            stack.push_back({Field(p.index, kEntryNextSibling), p.parent, node});
+            stack.push_back({Field(p.index, kEntryFirstChild), node, nullptr});
         }
         BRAMBLETON_ASSERT(!m_archive.m_nodes.empty() && m_archive.m_nodes.front()->GetName() == ".");
     }
@@ -316,18 +316,18 @@ private:
     CArchiveNode* BuildNode(std::uint32_t index, CArchiveNode* parent, CArchiveNode* previous)
     {
         const std::uint8_t* e = Entry(index);
-        const std::uint32_t kind = LoadU32(e);
-        const std::uint32_t offset = LoadU32(e + 4);
-        const std::uint32_t size = LoadU32(e + 8);
-        const std::uint32_t packed = LoadU32(e + 12);
-        const std::uint32_t checksum = LoadU32(e + 16);
-        const std::uint32_t nameLength = LoadU32(e + 20);
-        const std::string_view nameBytes(reinterpret_cast<const char*>(e + 44), 2 * std::size_t(nameLength));
+        const std::uint32_t kind = LoadU32(e + kEntryKind);
+        const std::uint32_t offset = LoadU32(e + kEntryOffset);
+        const std::uint32_t size = LoadU32(e + kEntrySize);
+        const std::uint32_t packed = LoadU32(e + kEntryPackedSize);
+        const std::uint32_t checksum = LoadU32(e + kEntryChecksum);
+        const std::uint32_t nameLength = LoadU32(e + kEntryNameLength);
+        const std::string_view nameBytes(reinterpret_cast<const char*>(e + kEntryName), 2 * std::size_t(nameLength));
         std::string name = NormalizePath(Utf16LEBytesToUtf8(nameBytes));
 
         std::unique_ptr<std::uint8_t[]> data;
         if (kind != kKindDirectory) {
-            if (LoadU32(e + 28) != kNoArchiveIndex) {
+            if (LoadU32(e + kEntryFirstChild) != kNoArchiveIndex) {
                 Fail("File entry has children (mdir)");
             }
             if (kind == kNoCompression) {

@@ -142,6 +142,7 @@ public:
 private:
     friend class CArchiveNode;
     class CReader;
+    class CWriter;
 
     void Reset();
     CArchiveNode* AppendNode(std::string name, CArchiveNode* parent);

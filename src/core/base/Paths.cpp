@@ -149,7 +149,7 @@ std::string WriteFileAtomically(std::string_view path, std::string_view data)
         return std::string("Could not create a temporary file: ") + std::strerror(errno);
     }
     auto fail = [&](const char* what) {
-        const std::string reason = std::string(what) + ": " + std::strerror(errno);
+        std::string reason = std::string(what) + ": " + std::strerror(errno);
         ::close(fd);
         ::unlink(temp.c_str());
         return reason;
@@ -180,12 +180,12 @@ std::string WriteFileAtomically(std::string_view path, std::string_view data)
         return fail("Could not flush the file");
     }
     if (::close(fd) != 0) {
-        const std::string reason = std::string("Could not close the file: ") + std::strerror(errno);
+        std::string reason = std::string("Could not close the file: ") + std::strerror(errno);
         ::unlink(temp.c_str());
         return reason;
     }
     if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const std::string reason = std::string("Could not replace the file: ") + std::strerror(errno);
+        std::string reason = std::string("Could not replace the file: ") + std::strerror(errno);
         ::unlink(temp.c_str());
         return reason;
     }

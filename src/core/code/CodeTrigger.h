@@ -32,7 +32,6 @@ public:
     std::string GetTriggerName() const;
     std::string GetFunctionName() const;
     CCategorySystem* GetCategorySystem() const { return m_categories; }
-    void SetCategorySystem(CCategorySystem* categories) { m_categories = categories; }
 
     bool IsEnabled() const { return m_enabled; }
     void SetEnabled(bool enabled) { m_enabled = enabled; }

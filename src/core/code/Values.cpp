@@ -27,7 +27,7 @@ bool CUserDefinedValue::UsesModule(const CModuleBase* module) const
 namespace {
 
 struct BooleanWords {
-    std::string code[2];
+    std::string code[2]; // NOLINT(bugprone-reserved-identifier): the checker sees its own array copy names
 };
 
 std::optional<BooleanWords>& BooleanCache()

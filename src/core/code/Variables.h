@@ -105,7 +105,6 @@ public:
     void ClearCopy() override { m_twin = nullptr; }
 
     void SetTrigger(CCodeTrigger* trigger) { m_trigger = trigger; }
-    CTriggerVariable* GetTwin() const { return m_twin; }
 
 private:
     CTriggerVariable* m_twin = nullptr;

@@ -7,11 +7,11 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "code/Records.h"
-#include "modules/Module.h"
 #include "code/State.h"
 #include "code/Values.h"
 #include "log/Assertion.h"
 #include "log/Log.h"
+#include "modules/Module.h"
 #include "xml/XmlDocument.h"
 
 #include <cerrno>
@@ -33,6 +33,18 @@ using NodeGuard = std::unique_ptr<CCodeBase, ReleaseNode>;
 bool IsValidVariableType(const CTypeInfo* type)
 {
     return CUserDefinedVariable::IsAllowedType(type) && !type->GetRawInstruction().empty();
+}
+
+// How a definition lookup names its element and its kind in messages.
+struct SLookupTexts {
+    const char* moduleElement;
+    const char* moduleText;
+    const char* kind;
+};
+
+constexpr SLookupTexts kParameterLookup(const char* kind)
+{
+    return {"Element 'Parameter'->'Module' expected.", "Text in 'Parameter'->'Module' expected.", kind};
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -158,6 +170,28 @@ private:
     void ReadTriggers(const CXmlNode& root);
     void ReadTriggerBody(const CXmlNode& element, CCodeTrigger& trigger);
     void ReadBlock(const CXmlNode& element, CBlock& block);
+    void CheckBlockType(const CXmlNode& element, const CTypeInfo* blockType);
+    void ReadInstruction(const CXmlNode& sub, CBlock& block);
+    const CCodeInfoBase* ResolveInstruction(const CXmlNode& sub, std::string_view name, long codeType,
+                                            const CTypeInfo* blockType);
+    // In a 1.1 file, the definition in the module the element names; a miss
+    // there is a warning only, and the caller looks among all modules.
+    template <typename Find>
+    auto FindInNamedModule(const CXmlNode& element, std::string_view name, const SLookupTexts& texts, Find findOwn)
+        -> decltype(findOwn(std::declval<const CModule&>()))
+    {
+        if (m_version10) {
+            return nullptr;
+        }
+        const std::string_view moduleName =
+            RequireName(Require(element, "Module", texts.moduleElement), texts.moduleText);
+        auto* found = findOwn(*RequireModule(moduleName));
+        if (found == nullptr) {
+            Warn(StringPrintf("Could not find %s %s in module %s.\n", texts.kind, std::string(name).c_str(),
+                              std::string(moduleName).c_str()));
+        }
+        return found;
+    }
     void ReadParameter(const CXmlNode& element, CParameter& parameter);
     CCodeBase* ReadCallValue(const CXmlNode& element, const CTypeInfo* type);
     CCodeBase* ReadVariableValue(const CXmlNode& element, const CTypeInfo* type, const char* triggerVariable);
@@ -407,7 +441,15 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
     if (element.GetType() != EXmlNodeType::Element || element.GetName() != "Block") {
         Fail("Element 'Block' expected.");
     }
-    const CTypeInfo* blockType = block.GetType();
+    CheckBlockType(element, block.GetType());
+    const CXmlNode data = Require(element, "Data", "Element 'Block'->'Data' expected.");
+    for (CXmlNode sub = data.Child("SubElement"); !sub.IsNull(); sub = sub.NextSibling("SubElement")) {
+        ReadInstruction(sub, block);
+    }
+}
+
+void CDataFileReader::CheckBlockType(const CXmlNode& element, const CTypeInfo* blockType)
+{
     const std::string expectedType = blockType != nullptr ? blockType->GetName() : std::string();
     const CXmlNode type = Require(element, "Type", "Element 'Block'->'Type' expected.");
     const std::string_view typeName = RequireName(Require(type, "Name", "Element 'Block'->'Type'->'Name' expected."),
@@ -416,89 +458,82 @@ void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
         Fail(StringPrintf("Invalid type in 'Block'->'Type': got '%s', '%s' expected.", std::string(typeName).c_str(),
                           expectedType.c_str()));
     }
-    if (!m_version10) {
-        const std::string_view moduleName =
-            RequireName(Require(type, "Module", "Element 'Block'->'Type'->'Module' expected."),
-                        "Text in 'Block'->'Type'->'Module' expected.");
-        const std::string expectedModule = blockType != nullptr && blockType->GetModule() != nullptr
-                                               ? blockType->GetModule()->GetName()
-                                               : std::string();
-        if (moduleName != expectedModule) {
-            Fail(StringPrintf("Invalid module in 'Block'->'Type': got '%s', '%s' expected.",
-                              std::string(moduleName).c_str(), expectedModule.c_str()));
-        }
+    if (m_version10) {
+        return;
     }
-    const CXmlNode data = Require(element, "Data", "Element 'Block'->'Data' expected.");
-    for (CXmlNode sub = data.Child("SubElement"); !sub.IsNull(); sub = sub.NextSibling("SubElement")) {
-        const char* attributes[2];
-        sub.GetAttributes({"type", "enabled"}, attributes);
-        const long codeType = Integer(sub, "type", attributes[0]);
-        const std::string_view name = RequireName(
-            Require(sub, "Name", "Element 'Block'->'Data'->'SubElement'->'Name' expected."), "Text expected.");
-        const CCodeInfoBase* definition = nullptr;
-        if (!m_version10) {
-            const std::string_view moduleName =
-                RequireName(Require(sub, "Module", "Element 'Block'->'Data'->'SubElement'->'Module' expected."),
-                            "Text in 'Block'->'Data'->'SubElement'->'Module' expected.");
-            const CModule* module = RequireModule(moduleName);
-            if (codeType == CodeTypeCall) {
-                definition = FindOwn(module->GetCalls(), name, blockType);
-            } else if (codeType == CodeTypeStructure) {
-                definition = FindOwn(module->GetStructures(), name, blockType);
-            }
-            if (definition == nullptr) {
-                Warn(StringPrintf("Could not find instruction %s in module %s.\n", std::string(name).c_str(),
-                                  std::string(moduleName).c_str()));
-            }
-        }
-        if (definition == nullptr) {
-            for (const CCodeInfoBase* candidate : GetAllInstructions()) {
-                if (candidate->GetName() != name || candidate->GetType() != blockType) {
-                    continue;
-                }
-                if (codeType == CodeTypeStructure) {
-                    if (dynamic_cast<const CStructureInfo*>(candidate) == nullptr) {
-                        continue;
-                    }
-                } else if (codeType == CodeTypeCall) {
-                    if (dynamic_cast<const CCallInfo*>(candidate) == nullptr) {
-                        continue;
-                    }
-                } else {
-                    Fail(StringPrintf("Unknown type code %ld in 'Block'->'Data'->'SubElement'.", codeType));
-                }
-                definition = candidate;
-                break;
-            }
-            if (definition == nullptr) {
-                Fail(StringPrintf("Unknown structure or call %s.", std::string(name).c_str()));
-            }
-        }
-        CCodeBase* instruction = definition->CreateCode();
-        block.AddChild(instruction);
+    const std::string_view moduleName =
+        RequireName(Require(type, "Module", "Element 'Block'->'Type'->'Module' expected."),
+                    "Text in 'Block'->'Type'->'Module' expected.");
+    const std::string expectedModule =
+        blockType != nullptr && blockType->GetModule() != nullptr ? blockType->GetModule()->GetName() : std::string();
+    if (moduleName != expectedModule) {
+        Fail(StringPrintf("Invalid module in 'Block'->'Type': got '%s', '%s' expected.",
+                          std::string(moduleName).c_str(), expectedModule.c_str()));
+    }
+}
 
-        const CXmlNode parameters =
-            Require(sub, "Parameters", "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
-        if (parameters.CountChildren("Parameter") != instruction->GetParameterCount()) {
-            Fail("Invalid number of parameters in 'Block'->'Data'->'SubElement'->'Parameters'.");
-        }
-        std::size_t index = 0;
-        for (CXmlNode p = parameters.Child("Parameter"); !p.IsNull(); p = p.NextSibling("Parameter")) {
-            ReadParameter(p, *instruction->GetParameter(index++));
-        }
-        if (codeType == CodeTypeStructure) {
-            const CXmlNode blocks = Require(sub, "Blocks", "Element 'Block'->'Data'->'SubElement'->'Blocks' expected.");
-            const std::vector<CXmlNode> blockElements = blocks.Children("Block");
-            if (blockElements.size() != instruction->GetChildCount()) {
-                Fail("Invalid number of blocks in 'Block'->'Data'->'SubElement'->'Blocks'.");
+const CCodeInfoBase* CDataFileReader::ResolveInstruction(const CXmlNode& sub, std::string_view name, long codeType,
+                                                         const CTypeInfo* blockType)
+{
+    static constexpr SLookupTexts kTexts{"Element 'Block'->'Data'->'SubElement'->'Module' expected.",
+                                         "Text in 'Block'->'Data'->'SubElement'->'Module' expected.", "instruction"};
+    const CCodeInfoBase* definition =
+        FindInNamedModule(sub, name, kTexts, [&](const CModule& module) -> const CCodeInfoBase* {
+            if (codeType == CodeTypeCall) {
+                return FindOwn(module.GetCalls(), name, blockType);
             }
-            for (std::size_t i = 0; i < blockElements.size(); ++i) {
-                ReadBlock(blockElements[i], *static_cast<CBlock*>(instruction->GetChild(i)));
-            }
-        }
-        // After the parameters: an instruction is enabled only when complete.
-        instruction->SetEnabled(Integer(sub, "enabled", attributes[1]) != 0);
+            return codeType == CodeTypeStructure ? FindOwn(module.GetStructures(), name, blockType) : nullptr;
+        });
+    if (definition != nullptr) {
+        return definition;
     }
+    for (const CCodeInfoBase* candidate : GetAllInstructions()) {
+        if (candidate->GetName() != name || candidate->GetType() != blockType) {
+            continue;
+        }
+        if (codeType != CodeTypeStructure && codeType != CodeTypeCall) {
+            Fail(StringPrintf("Unknown type code %ld in 'Block'->'Data'->'SubElement'.", codeType));
+        }
+        const bool isStructure = dynamic_cast<const CStructureInfo*>(candidate) != nullptr;
+        const bool isCall = dynamic_cast<const CCallInfo*>(candidate) != nullptr;
+        if ((codeType == CodeTypeStructure && isStructure) || (codeType == CodeTypeCall && isCall)) {
+            return candidate;
+        }
+    }
+    Fail(StringPrintf("Unknown structure or call %s.", std::string(name).c_str()));
+}
+
+void CDataFileReader::ReadInstruction(const CXmlNode& sub, CBlock& block)
+{
+    const char* attributes[2];
+    sub.GetAttributes({"type", "enabled"}, attributes);
+    const long codeType = Integer(sub, "type", attributes[0]);
+    const std::string_view name =
+        RequireName(Require(sub, "Name", "Element 'Block'->'Data'->'SubElement'->'Name' expected."), "Text expected.");
+    CCodeBase* instruction = ResolveInstruction(sub, name, codeType, block.GetType())->CreateCode();
+    block.AddChild(instruction);
+
+    const CXmlNode parameters =
+        Require(sub, "Parameters", "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
+    if (parameters.CountChildren("Parameter") != instruction->GetParameterCount()) {
+        Fail("Invalid number of parameters in 'Block'->'Data'->'SubElement'->'Parameters'.");
+    }
+    std::size_t index = 0;
+    for (CXmlNode p = parameters.Child("Parameter"); !p.IsNull(); p = p.NextSibling("Parameter")) {
+        ReadParameter(p, *instruction->GetParameter(index++));
+    }
+    if (codeType == CodeTypeStructure) {
+        const CXmlNode blocks = Require(sub, "Blocks", "Element 'Block'->'Data'->'SubElement'->'Blocks' expected.");
+        const std::vector<CXmlNode> blockElements = blocks.Children("Block");
+        if (blockElements.size() != instruction->GetChildCount()) {
+            Fail("Invalid number of blocks in 'Block'->'Data'->'SubElement'->'Blocks'.");
+        }
+        for (std::size_t i = 0; i < blockElements.size(); ++i) {
+            ReadBlock(blockElements[i], *static_cast<CBlock*>(instruction->GetChild(i)));
+        }
+    }
+    // After the parameters: an instruction is enabled only when complete.
+    instruction->SetEnabled(Integer(sub, "enabled", attributes[1]) != 0);
 }
 
 void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& parameter)
@@ -572,17 +607,10 @@ CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeIn
 {
     const std::string_view name = RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."),
                                               "Text in 'Parameter'->'Name' expected.");
-    const CCodeInfoBase* definition = nullptr;
-    if (!m_version10) {
-        const std::string_view moduleName =
-            RequireName(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
-                        "Text in 'Parameter'->'Module' expected.");
-        definition = FindOwn(RequireModule(moduleName)->GetCalls(), name, type);
-        if (definition == nullptr) {
-            Warn(StringPrintf("Could not find call %s in module %s.\n", std::string(name).c_str(),
-                              std::string(moduleName).c_str()));
-        }
-    }
+    const CCodeInfoBase* definition =
+        FindInNamedModule(element, name, kParameterLookup("call"), [&](const CModule& module) -> const CCodeInfoBase* {
+            return FindOwn(module.GetCalls(), name, type);
+        });
     if (definition == nullptr) {
         for (const CCodeInfoBase* candidate : GetAllInstructions()) {
             if (candidate->GetName() == name && candidate->GetType() == type &&
@@ -656,17 +684,9 @@ CCodeBase* CDataFileReader::ReadConstantValue(const CXmlNode& element, const CTy
 {
     const std::string_view name = RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."),
                                               "Text in 'Parameter'->'Name' expected.");
-    const CConstant* constant = nullptr;
-    if (!m_version10) {
-        const std::string_view moduleName =
-            RequireName(Require(element, "Module", "Element 'Parameter'->'Module' expected."),
-                        "Text in 'Parameter'->'Module' expected.");
-        constant = FindOwn(RequireModule(moduleName)->GetConstants(), name, type);
-        if (constant == nullptr) {
-            Warn(StringPrintf("Could not find constant %s in module %s.\n", std::string(name).c_str(),
-                              std::string(moduleName).c_str()));
-        }
-    }
+    const CConstant* constant =
+        FindInNamedModule(element, name, kParameterLookup("constant"),
+                          [&](const CModule& module) { return FindOwn(module.GetConstants(), name, type); });
     if (constant == nullptr) {
         constant = FindOwn(GetAllConstants(), name, type);
         if (constant == nullptr) {

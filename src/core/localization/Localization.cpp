@@ -87,7 +87,7 @@ std::string CLocalizationTable::Lookup(std::string_view identifier) const
     if (const std::string* text = Find(identifier)) {
         return *text;
     }
-    const std::string id(identifier);
+    std::string id(identifier);
     LogPrintf("Key %s in file %s not found.\n", id.c_str(), m_path.c_str());
     return id;
 }

@@ -3,6 +3,7 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 
+#include <cmath>
 #include <cinttypes>
 #include <cstring>
 #include <elfutils/libdwfl.h>
@@ -58,7 +59,7 @@ std::vector<CProcessorInfo> ParseCpuInfo(const std::string& text)
         } else if (key == "model name" || (key == "Processor" && processors.back().name.empty())) {
             processors.back().name = value;
         } else if (key == "cpu MHz") {
-            processors.back().mhz = static_cast<int>(std::strtod(value.c_str(), nullptr) + 0.5);
+            processors.back().mhz = static_cast<int>(std::lround(std::strtod(value.c_str(), nullptr)));
         }
     }
     return processors;

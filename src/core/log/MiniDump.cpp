@@ -83,6 +83,145 @@ struct CStreamEntry {
     std::uint32_t rva;
 };
 
+// The stream that starts at 'at' and ends where the writer is now.
+CStreamEntry StreamFrom(std::uint32_t type, const CWriter& w, std::size_t at)
+{
+    return {type, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)};
+}
+
+CStreamEntry PutSystemInfo(CWriter& w, const CMiniDumpSystem& s)
+{
+    w.Align(8);
+    const std::size_t at = w.Offset();
+    w.Put16(s.architecture);
+    w.Put16(s.processorLevel);
+    w.Put16(s.processorRevision);
+    w.Put8(s.processorCount);
+    w.Put8(0); // product type
+    w.Put32(s.majorVersion);
+    w.Put32(s.minorVersion);
+    w.Put32(s.buildNumber);
+    w.Put32(minidump::kPlatformLinux);
+    const std::size_t csdField = w.Offset();
+    w.Put32(0);
+    w.Put16(0); // suite mask
+    w.Put16(0);
+    for (std::uint32_t v : s.vendorId) {
+        w.Put32(v);
+    }
+    w.Put32(s.versionInformation);
+    w.Put32(s.featureInformation);
+    w.Put32(0); // extended AMD features
+    const CStreamEntry entry = StreamFrom(minidump::kSystemInfo, w, at);
+    w.Patch32(csdField, w.PutString(s.description));
+    return entry;
+}
+
+CStreamEntry PutThreadList(CWriter& w, const CMiniDumpThread& t, std::uint32_t contextRva, std::uint32_t stackRva)
+{
+    w.Align(8);
+    const std::size_t at = w.Offset();
+    w.Put32(1);
+    w.Put32(t.threadId);
+    w.Put32(0); // suspend count
+    w.Put32(0); // priority class
+    w.Put32(0); // priority
+    w.Put64(0); // thread environment block
+    w.Put64(t.stackStart);
+    w.Put32(static_cast<std::uint32_t>(t.stackMemory.size()));
+    w.Put32(stackRva);
+    w.Put32(static_cast<std::uint32_t>(t.context.size()));
+    w.Put32(contextRva);
+    return StreamFrom(minidump::kThreadList, w, at);
+}
+
+// Readers that look memory up by address find the stack here too.
+CStreamEntry PutMemoryList(CWriter& w, const CMiniDumpThread& t, std::uint32_t stackRva)
+{
+    w.Align(8);
+    const std::size_t at = w.Offset();
+    w.Put32(1);
+    w.Put64(t.stackStart);
+    w.Put32(static_cast<std::uint32_t>(t.stackMemory.size()));
+    w.Put32(stackRva);
+    return StreamFrom(minidump::kMemoryList, w, at);
+}
+
+// Names and build ids first, then the list that points at them.
+CStreamEntry PutModuleList(CWriter& w, const std::vector<CMiniDumpModule>& modules)
+{
+    std::vector<std::uint32_t> nameRvas;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> cvRecords;
+    for (const CMiniDumpModule& m : modules) {
+        nameRvas.push_back(w.PutString(m.name));
+        if (m.buildId.empty()) {
+            cvRecords.emplace_back(0, 0);
+            continue;
+        }
+        w.Align(4);
+        const std::uint32_t rva = w.Rva();
+        w.Put32(minidump::kElfBuildIdSignature);
+        w.PutBytes(m.buildId);
+        cvRecords.emplace_back(static_cast<std::uint32_t>(4 + m.buildId.size()), rva);
+    }
+    w.Align(8);
+    const std::size_t at = w.Offset();
+    w.Put32(static_cast<std::uint32_t>(modules.size()));
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const CMiniDumpModule& m = modules[i];
+        w.Put64(m.base);
+        w.Put32(m.size);
+        w.Put32(0); // checksum
+        w.Put32(m.timeStamp);
+        w.Put32(nameRvas[i]);
+        w.PutZeros(13 * 4); // no version record
+        w.Put32(cvRecords[i].first);
+        w.Put32(cvRecords[i].second);
+        w.Put32(0); // misc record
+        w.Put32(0);
+        w.Put64(0);
+        w.Put64(0);
+    }
+    return StreamFrom(minidump::kModuleList, w, at);
+}
+
+CStreamEntry PutException(CWriter& w, const CMiniDumpException& e, const CMiniDumpThread& t, std::uint32_t contextRva)
+{
+    w.Align(8);
+    const std::size_t at = w.Offset();
+    w.Put32(t.threadId);
+    w.Put32(0);
+    w.Put32(e.code);
+    w.Put32(e.flags);
+    w.Put64(0); // no nested record
+    w.Put64(e.address);
+    w.Put32(0); // parameters
+    w.Put32(0);
+    w.PutZeros(15 * 8);
+    w.Put32(static_cast<std::uint32_t>(t.context.size()));
+    w.Put32(contextRva);
+    return StreamFrom(minidump::kException, w, at);
+}
+
+// The comment and the Linux text streams, those that are not empty.
+void PutTextStreams(CWriter& w, const CMiniDumpContent& content, std::vector<CStreamEntry>& streams)
+{
+    if (!content.comment.empty()) {
+        std::string wide = Utf8ToUtf16LEBytes(content.comment);
+        wide.append(2, '\0');
+        const std::uint32_t rva = w.PutBlock(wide);
+        streams.push_back({minidump::kCommentW, static_cast<std::uint32_t>(wide.size()), rva});
+    }
+    if (!content.procStatus.empty()) {
+        streams.push_back({minidump::kLinuxProcStatus, static_cast<std::uint32_t>(content.procStatus.size()),
+                           w.PutBlock(content.procStatus)});
+    }
+    if (!content.maps.empty()) {
+        streams.push_back(
+            {minidump::kLinuxMaps, static_cast<std::uint32_t>(content.maps.size()), w.PutBlock(content.maps)});
+    }
+}
+
 } // namespace
 
 std::string BuildMiniDump(const CMiniDumpContent& content)
@@ -103,141 +242,19 @@ std::string BuildMiniDump(const CMiniDumpContent& content)
     w.Put64(0); // flags: a normal dump
     const std::size_t directory = w.Offset();
     w.PutZeros(streamCount * 12);
+
     std::vector<CStreamEntry> streams;
-
-    // System information.
-    {
-        const CMiniDumpSystem& s = content.system;
-        w.Align(8);
-        const std::size_t at = w.Offset();
-        w.Put16(s.architecture);
-        w.Put16(s.processorLevel);
-        w.Put16(s.processorRevision);
-        w.Put8(s.processorCount);
-        w.Put8(0); // product type
-        w.Put32(s.majorVersion);
-        w.Put32(s.minorVersion);
-        w.Put32(s.buildNumber);
-        w.Put32(minidump::kPlatformLinux);
-        const std::size_t csdField = w.Offset();
-        w.Put32(0);
-        w.Put16(0); // suite mask
-        w.Put16(0);
-        for (std::uint32_t v : s.vendorId) {
-            w.Put32(v);
-        }
-        w.Put32(s.versionInformation);
-        w.Put32(s.featureInformation);
-        w.Put32(0); // extended AMD features
-        streams.push_back(
-            {minidump::kSystemInfo, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
-        w.Patch32(csdField, w.PutString(s.description));
-    }
-
-    // The failing thread: its registers and stack memory.
+    streams.push_back(PutSystemInfo(w, content.system));
     const CMiniDumpThread& t = content.thread;
     const std::uint32_t contextRva = w.PutBlock(t.context);
     const std::uint32_t stackRva = w.PutBlock(t.stackMemory);
-    {
-        w.Align(8);
-        const std::size_t at = w.Offset();
-        w.Put32(1);
-        w.Put32(t.threadId);
-        w.Put32(0); // suspend count
-        w.Put32(0); // priority class
-        w.Put32(0); // priority
-        w.Put64(0); // thread environment block
-        w.Put64(t.stackStart);
-        w.Put32(static_cast<std::uint32_t>(t.stackMemory.size()));
-        w.Put32(stackRva);
-        w.Put32(static_cast<std::uint32_t>(t.context.size()));
-        w.Put32(contextRva);
-        streams.push_back(
-            {minidump::kThreadList, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
-    }
-    {
-        // Readers that look memory up by address find the stack here too.
-        w.Align(8);
-        const std::size_t at = w.Offset();
-        w.Put32(1);
-        w.Put64(t.stackStart);
-        w.Put32(static_cast<std::uint32_t>(t.stackMemory.size()));
-        w.Put32(stackRva);
-        streams.push_back(
-            {minidump::kMemoryList, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
-    }
-
-    // Modules: names and build ids first, then the list that points at them.
-    {
-        std::vector<std::uint32_t> nameRvas;
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> cvRecords;
-        for (const CMiniDumpModule& m : content.modules) {
-            nameRvas.push_back(w.PutString(m.name));
-            if (m.buildId.empty()) {
-                cvRecords.emplace_back(0, 0);
-                continue;
-            }
-            w.Align(4);
-            const std::uint32_t rva = w.Rva();
-            w.Put32(minidump::kElfBuildIdSignature);
-            w.PutBytes(m.buildId);
-            cvRecords.emplace_back(static_cast<std::uint32_t>(4 + m.buildId.size()), rva);
-        }
-        w.Align(8);
-        const std::size_t at = w.Offset();
-        w.Put32(static_cast<std::uint32_t>(content.modules.size()));
-        for (std::size_t i = 0; i < content.modules.size(); ++i) {
-            const CMiniDumpModule& m = content.modules[i];
-            w.Put64(m.base);
-            w.Put32(m.size);
-            w.Put32(0); // checksum
-            w.Put32(m.timeStamp);
-            w.Put32(nameRvas[i]);
-            w.PutZeros(13 * 4); // no version record
-            w.Put32(cvRecords[i].first);
-            w.Put32(cvRecords[i].second);
-            w.Put32(0); // misc record
-            w.Put32(0);
-            w.Put64(0);
-            w.Put64(0);
-        }
-        streams.push_back(
-            {minidump::kModuleList, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
-    }
-
+    streams.push_back(PutThreadList(w, t, contextRva, stackRva));
+    streams.push_back(PutMemoryList(w, t, stackRva));
+    streams.push_back(PutModuleList(w, content.modules));
     if (content.exception) {
-        const CMiniDumpException& e = *content.exception;
-        w.Align(8);
-        const std::size_t at = w.Offset();
-        w.Put32(t.threadId);
-        w.Put32(0);
-        w.Put32(e.code);
-        w.Put32(e.flags);
-        w.Put64(0); // no nested record
-        w.Put64(e.address);
-        w.Put32(0); // parameters
-        w.Put32(0);
-        w.PutZeros(15 * 8);
-        w.Put32(static_cast<std::uint32_t>(t.context.size()));
-        w.Put32(contextRva);
-        streams.push_back(
-            {minidump::kException, static_cast<std::uint32_t>(w.Offset() - at), static_cast<std::uint32_t>(at)});
+        streams.push_back(PutException(w, *content.exception, t, contextRva));
     }
-
-    if (!content.comment.empty()) {
-        std::string wide = Utf8ToUtf16LEBytes(content.comment);
-        wide.append(2, '\0');
-        const std::uint32_t rva = w.PutBlock(wide);
-        streams.push_back({minidump::kCommentW, static_cast<std::uint32_t>(wide.size()), rva});
-    }
-    if (!content.procStatus.empty()) {
-        streams.push_back({minidump::kLinuxProcStatus, static_cast<std::uint32_t>(content.procStatus.size()),
-                           w.PutBlock(content.procStatus)});
-    }
-    if (!content.maps.empty()) {
-        streams.push_back(
-            {minidump::kLinuxMaps, static_cast<std::uint32_t>(content.maps.size()), w.PutBlock(content.maps)});
-    }
+    PutTextStreams(w, content, streams);
 
     for (std::size_t i = 0; i < streams.size(); ++i) {
         w.Patch32(directory + i * 12, streams[i].type);

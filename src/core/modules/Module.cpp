@@ -337,9 +337,6 @@ void CModule::NeedModule(CModule* needed)
     m_visibleBlocks.insert(m_visibleBlocks.end(), needed->m_visibleBlocks.begin(), needed->m_visibleBlocks.end());
     m_visibleStructures.insert(m_visibleStructures.end(), needed->m_visibleStructures.begin(),
                                needed->m_visibleStructures.end());
-    m_visibleCalls.insert(m_visibleCalls.end(), needed->m_visibleCalls.begin(), needed->m_visibleCalls.end());
-    m_visibleConstants.insert(m_visibleConstants.end(), needed->m_visibleConstants.begin(),
-                              needed->m_visibleConstants.end());
 }
 
 std::string CModule::Localize(const std::string& reference) const
@@ -443,7 +440,7 @@ void CModule::AddBlock(std::unique_ptr<CBlockInfo> block)
 
 void CModule::AddConstant(std::unique_ptr<CConstant> constant)
 {
-    Keep(m_constants, std::move(constant), m_ownConstants, m_visibleConstants, Registry().constants);
+    Keep(m_constants, std::move(constant), m_ownConstants, Registry().constants);
 }
 
 void CModule::AddStructure(std::unique_ptr<CStructureInfo> structure)
@@ -453,7 +450,7 @@ void CModule::AddStructure(std::unique_ptr<CStructureInfo> structure)
 
 void CModule::AddCall(std::unique_ptr<CCallInfo> call)
 {
-    Keep(m_records, std::move(call), m_ownCalls, m_visibleCalls, MutableInstructionList());
+    Keep(m_records, std::move(call), m_ownCalls, MutableInstructionList());
 }
 
 void LoadModules(const std::vector<std::string>& archivePaths, CLoadingProgress* progress)

@@ -79,8 +79,6 @@ public:
     const std::vector<const CTypeInfo*>& GetVisibleTypes() const { return m_visibleTypes; }
     const std::vector<const CBlockInfo*>& GetVisibleBlocks() const { return m_visibleBlocks; }
     const std::vector<const CStructureInfo*>& GetVisibleStructures() const { return m_visibleStructures; }
-    const std::vector<const CCallInfo*>& GetVisibleCalls() const { return m_visibleCalls; }
-    const std::vector<const CConstant*>& GetVisibleConstants() const { return m_visibleConstants; }
     const std::vector<CModule*>& GetNeededModules() const { return m_neededModules; }
     const std::vector<std::unique_ptr<CModuleStringTable>>& GetStringTables() const { return m_stringTables; }
 
@@ -126,8 +124,6 @@ private:
     std::vector<const CTypeInfo*> m_visibleTypes;
     std::vector<const CBlockInfo*> m_visibleBlocks;
     std::vector<const CStructureInfo*> m_visibleStructures;
-    std::vector<const CCallInfo*> m_visibleCalls;
-    std::vector<const CConstant*> m_visibleConstants;
     std::vector<CModule*> m_neededModules;
     std::vector<std::unique_ptr<CModuleStringTable>> m_stringTables;
     std::vector<std::string> m_scriptNames;

@@ -36,7 +36,7 @@ const CParameterInfo* CCodeInfoBase::GetParameter(unsigned /*index*/) const
     return nullptr;
 }
 
-CTypeInfo::CTypeInfo(std::string name, std::string nameSpace, std::uint32_t realType, std::string creationInstruction,
+CTypeInfo::CTypeInfo(const std::string& name, std::string nameSpace, std::uint32_t realType, std::string creationInstruction,
                      std::vector<CReplacement> replacements, const CModuleBase* module)
     : CCodeInfoBase({.name = name,
                      .nameSpace = std::move(nameSpace),
@@ -56,7 +56,7 @@ CTypeInfo::CTypeInfo(std::string name, std::string nameSpace, std::uint32_t real
 namespace {
 
 // Blocks and parameters describe themselves by their name.
-CCodeInfoBase::Fields NamedFields(std::string name, std::string nameSpace, const CTypeInfo* type, const CModuleBase* module)
+CCodeInfoBase::Fields NamedFields(const std::string& name, std::string nameSpace, const CTypeInfo* type, const CModuleBase* module)
 {
     return {.name = name,
             .nameSpace = std::move(nameSpace),
