@@ -4,10 +4,10 @@
 
 #include "category/CategorySystem.h"
 #include "code/Records.h"
-#include "modules/Module.h"
 #include "code/State.h"
 #include "code/Values.h"
 #include "generation/GenerationSettings.h"
+#include "modules/Module.h"
 
 #include "BenchLanguage.h"
 

@@ -5,11 +5,11 @@
 
 #include "category/CategorySystem.h"
 #include "code/Records.h"
-#include "modules/Module.h"
 #include "code/State.h"
 #include "code/Values.h"
 #include "document/ApplicationDocument.h"
 #include "generation/GenerationSettings.h"
+#include "modules/Module.h"
 
 #include "BenchLanguage.h"
 

@@ -229,7 +229,7 @@ int Run(const CCliContext& context, const std::vector<std::string>& args);
 CCliCommand MakeCommand()
 {
     return CCliCommand{"archive", kUsage,
-                      "build (pack), unpack, list or verify a module archive; 'archive --help' for more", Run};
+                       "build (pack), unpack, list or verify a module archive; 'archive --help' for more", Run};
 }
 
 int Run(const CCliContext& context, const std::vector<std::string>& args)

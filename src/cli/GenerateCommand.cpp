@@ -21,9 +21,9 @@ int RunGenerate(const CCliContext& context, const std::vector<std::string>& args
 }
 
 CCliCommandRegistration reg({"generate", "DATAFILE -o SCRIPTFILE",
-                            "load the modules, read the data file and write its script (encoding and byte order mark "
-                            "from the settings)",
-                            RunGenerate});
+                             "load the modules, read the data file and write its script (encoding and byte order mark "
+                             "from the settings)",
+                             RunGenerate});
 
 } // namespace
 } // namespace bram::cli

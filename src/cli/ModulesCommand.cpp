@@ -13,9 +13,9 @@ namespace {
 int RunModules(const CCliContext& context, const std::vector<std::string>& args);
 
 CCliCommandRegistration reg({"modules", "",
-                            "load the modules and the generation settings; print one line per module: "
-                            "NAME<TAB>PRIORITY<TAB>types=N blocks=N constants=N structures=N calls=N scripts=N",
-                            RunModules});
+                             "load the modules and the generation settings; print one line per module: "
+                             "NAME<TAB>PRIORITY<TAB>types=N blocks=N constants=N structures=N calls=N scripts=N",
+                             RunModules});
 
 int RunModules(const CCliContext& context, const std::vector<std::string>& args)
 {

@@ -85,8 +85,8 @@ int RunResave(const CCliContext& context, const std::vector<std::string>& args)
 }
 
 CCliCommandRegistration reg({"resave", "DATAFILE -o OUTFILE",
-                            "load the modules, read the data file and write it again in the current format",
-                            RunResave});
+                             "load the modules, read the data file and write it again in the current format",
+                             RunResave});
 
 } // namespace
 } // namespace bram::cli

@@ -21,7 +21,8 @@ public:
 
 class CConstant : public CValueBase {
 public:
-    CConstant(const CTypeInfo* type, std::string name, std::string nameSpace, std::string value, const CModuleBase* module);
+    CConstant(const CTypeInfo* type, std::string name, std::string nameSpace, std::string value,
+              const CModuleBase* module);
 
     std::string GetCode(int level) const override;
     void AppendCode(std::string& out, int) const override { out += m_value; }

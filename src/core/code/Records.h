@@ -1,9 +1,9 @@
 #pragma once
 // The definition records and modules the code model is made from.
 
-#include "records/Definitions.h"
-#include "records/ModuleBase.h"
 #include "records/BlockInfo.h"
+#include "records/Definitions.h"
 #include "records/InstructionInfo.h"
+#include "records/ModuleBase.h"
 #include "records/ParameterInfo.h"
 #include "records/TypeInfo.h"

@@ -26,8 +26,9 @@ bool CUserDefinedValue::UsesModule(const CModuleBase* module) const
 
 namespace {
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the checker trips over the implicit copy of the array member
 struct BooleanWords {
-    std::string code[2]; // NOLINT(bugprone-reserved-identifier): the checker sees its own array copy names
+    std::string code[2];
 };
 
 std::optional<BooleanWords>& BooleanCache()

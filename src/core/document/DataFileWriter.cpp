@@ -5,11 +5,11 @@
 #include "document/ApplicationDocument.h"
 
 #include "code/Records.h"
-#include "modules/Module.h"
 #include "code/State.h"
 #include "code/Values.h"
 #include "log/Assertion.h"
 #include "log/Log.h"
+#include "modules/Module.h"
 #include "xml/XmlDocument.h"
 
 namespace bram {

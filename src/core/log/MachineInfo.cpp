@@ -3,8 +3,8 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 
-#include <cmath>
 #include <cinttypes>
+#include <cmath>
 #include <cstring>
 #include <elfutils/libdwfl.h>
 #include <fstream>

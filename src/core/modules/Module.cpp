@@ -1,6 +1,5 @@
 #include "modules/Module.h"
 
-#include "progress/LoadingProgress.h"
 #include "archive/ModuleArchive.h"
 #include "base/Exceptions.h"
 #include "base/Paths.h"
@@ -9,6 +8,7 @@
 #include "localization/Localization.h"
 #include "log/Log.h"
 #include "modules/ModuleReader.h"
+#include "progress/LoadingProgress.h"
 #include "records/BlockInfo.h"
 #include "records/InstructionInfo.h"
 #include "records/TypeInfo.h"

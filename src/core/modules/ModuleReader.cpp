@@ -1,12 +1,12 @@
 #include "modules/ModuleReader.h"
 
-#include "progress/LoadingProgress.h"
 #include "base/Exceptions.h"
 #include "base/Text.h"
 #include "code/Constant.h"
 #include "localization/Localization.h"
 #include "log/Log.h"
 #include "modules/Module.h"
+#include "progress/LoadingProgress.h"
 #include "records/BlockInfo.h"
 #include "records/TypeInfo.h"
 #include "xml/XmlDocument.h"

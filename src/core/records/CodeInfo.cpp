@@ -1,7 +1,7 @@
 #include "log/Assertion.h"
-#include "records/ModuleBase.h"
 #include "records/BlockInfo.h"
 #include "records/InstructionInfo.h"
+#include "records/ModuleBase.h"
 #include "records/ParameterInfo.h"
 #include "records/TypeInfo.h"
 
@@ -36,39 +36,37 @@ const CParameterInfo* CCodeInfoBase::GetParameter(unsigned /*index*/) const
     return nullptr;
 }
 
-CTypeInfo::CTypeInfo(const std::string& name, std::string nameSpace, std::uint32_t realType, std::string creationInstruction,
+namespace {
+
+// Types, blocks and parameters describe themselves by their name.
+CCodeInfoBase::Fields NamedFields(std::string name, std::string nameSpace, const CTypeInfo* type,
+                                  const CModuleBase* module, std::string rawInstruction = {})
+{
+    CCodeInfoBase::Fields fields{.name = std::move(name),
+                                 .nameSpace = std::move(nameSpace),
+                                 .description = {},
+                                 .shortDescription = {},
+                                 .categories = {},
+                                 .rawInstruction = std::move(rawInstruction),
+                                 .module = module,
+                                 .type = type};
+    fields.description = fields.name;
+    fields.shortDescription = fields.name;
+    return fields;
+}
+
+} // namespace
+
+CTypeInfo::CTypeInfo(std::string name, std::string nameSpace, std::uint32_t realType, std::string creationInstruction,
                      std::vector<CReplacement> replacements, const CModuleBase* module)
-    : CCodeInfoBase({.name = name,
-                     .nameSpace = std::move(nameSpace),
-                     .description = name,
-                     .shortDescription = name,
-                     .categories = {},
-                     .rawInstruction = std::move(creationInstruction),
-                     .module = module,
-                     .type = nullptr}),
+    : CCodeInfoBase(
+          NamedFields(std::move(name), std::move(nameSpace), nullptr, module, std::move(creationInstruction))),
       m_realType(realType),
       m_replacements(std::move(replacements))
 {
     BRAMBLETON_ASSERT(realType == RealTypeString || m_replacements.empty());
     SetType(this);
 }
-
-namespace {
-
-// Blocks and parameters describe themselves by their name.
-CCodeInfoBase::Fields NamedFields(const std::string& name, std::string nameSpace, const CTypeInfo* type, const CModuleBase* module)
-{
-    return {.name = name,
-            .nameSpace = std::move(nameSpace),
-            .description = name,
-            .shortDescription = name,
-            .categories = {},
-            .rawInstruction = {},
-            .module = module,
-            .type = type};
-}
-
-} // namespace
 
 CBlockInfo::CBlockInfo(std::string name, std::string nameSpace, std::string startInstruction, std::string separator,
                        std::string endInstruction, std::string standardValue, const CTypeInfo* type,
@@ -160,7 +158,8 @@ CCallInfo::CCallInfo(std::string name, std::string nameSpace, std::string catego
 
 CStructureInfo::CStructureInfo(std::string name, std::string nameSpace, std::string categories, std::string description,
                                std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
-                               CParameterList parameters, std::vector<const CBlockInfo*> blocks, const CModuleBase* module)
+                               CParameterList parameters, std::vector<const CBlockInfo*> blocks,
+                               const CModuleBase* module)
     : CInstructionInfo(
           InstructionFields(name, nameSpace, categories, description, shortDescription, rawInstruction, type, module),
           std::move(parameters)),

@@ -29,7 +29,7 @@ using CReplacement = std::pair<std::string, std::string>; // (What, By)
 class CTypeInfo : public CCodeInfoBase {
 public:
     // Only a String type may carry replacements.
-    CTypeInfo(const std::string& name, std::string nameSpace, std::uint32_t realType, std::string creationInstruction,
+    CTypeInfo(std::string name, std::string nameSpace, std::uint32_t realType, std::string creationInstruction,
               std::vector<CReplacement> replacements, const CModuleBase* module);
 
     std::string GetLocalizedDescription() const override { return {}; }
