@@ -1,7 +1,7 @@
 // The sample language runs: data files turned into scripts by
 // `brambleton-cli generate` (module scripts first, then the preamble, header,
 // globals and one function per trigger) are Lua 5.4 programs whose output the
-// real interpreter produces as expected (tests/data/cli/lua-runs.txt).
+// real interpreter produces as expected (tests/data/examples/lua-runs.txt).
 
 #include "TestDataFiles.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 TEST(ExamplesLua, DataFilesRunAsExpected)
 {
-    const std::vector<test::FieldCase> runs = test::FieldCases("cli/lua-runs.txt");
+    const std::vector<test::FieldCase> runs = test::FieldCases("examples/lua-runs.txt");
     ASSERT_EQ(runs.size(), 7u);
     for (const test::FieldCase& run : runs) {
         SCOPED_TRACE(run.name);
