@@ -71,16 +71,6 @@ TEST(ArchiveOpenTest, SecondOpenReplacesEverything)
     EXPECT_EQ(archive.GetCompression(), 1u);
 }
 
-TEST(ArchiveTreeTest, OnlyTheRoot)
-{
-    CModuleArchive archive;
-    archive.OpenMemory(Image(test::Raw({Dir(".")})));
-    ASSERT_EQ(archive.GetNodeCount(), 1u);
-    EXPECT_TRUE(archive.GetRoot()->IsDirectory());
-    EXPECT_EQ(archive.GetRoot()->GetFirstChild(), nullptr);
-    EXPECT_EQ(archive.GetRoot()->GetParent(), nullptr);
-}
-
 TEST(ArchiveTreeTest, RootNeedNotBeFirstAndNodesComeInPreOrder)
 {
     // Entries: 0 "b.txt", 1 "sub\c", 2 ".", 3 "sub", 4 "a.txt"; root children: sub, a.txt, b.txt.
