@@ -53,14 +53,6 @@ INSTANTIATE_TEST_SUITE_P(Compressions, ArchivePackTest, testing::Values("", "non
                              return *info.param == '\0' ? std::string("Default") : std::string(info.param);
                          });
 
-TEST(ArchiveCommandTest, NamesAreStoredNormalized)
-{
-    test::CTempDir dir;
-    test::WriteFile(dir / "src/Data/Module.XML", "m");
-    ASSERT_EQ(Archive("pack " + Quoted(dir / "src") + " " + Quoted(dir / "o.modl")).status, 0);
-    EXPECT_EQ(Archive("list " + Quoted(dir / "o.modl")).out, "d .\nd data\nf 1 data\\module.xml\n");
-}
-
 TEST(ArchiveCommandTest, FailuresPrintTheArchiveMessage)
 {
     test::CTempDir dir;
