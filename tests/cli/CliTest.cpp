@@ -1,17 +1,18 @@
-#include "TestSupport.h"
+// The command line itself: version, help and usage errors of every command.
+
+#include "CliRun.h"
+#include "TestDataFiles.h"
 
 #include <gtest/gtest.h>
 
 namespace bram {
 namespace {
 
-std::string Cli(const std::string& args) { return std::string("'") + BRAMBLETON_CLI_PATH + "' " + args; }
-
 TEST(CliTest, VersionRunsTheStartUpInTheWorkdirAndLeavesALog)
 {
     test::CTempDir dir;
     test::WriteFile(dir / "brambleton.ini", "[Logging]\nDoLogging=1\n[User]\nUserDataDirectory=" + dir.Path() + "u\n");
-    const auto result = test::RunCommand(Cli("--workdir '" + dir.Path() + "' --version"));
+    const auto result = test::RunCli("--workdir " + test::Quoted(dir.Path()) + " --version");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("brambleton-cli "), std::string::npos);
     const std::string log = test::ReadLog(dir / "Log.log");
@@ -19,14 +20,34 @@ TEST(CliTest, VersionRunsTheStartUpInTheWorkdirAndLeavesALog)
     EXPECT_NE(log.find("brambleton-cli: "), std::string::npos) << "the version header names the executable";
 }
 
-TEST(CliTest, HelpAndUsageErrors)
+TEST(CliTest, HelpNamesEveryCommand)
 {
-    const auto help = test::RunCommand(Cli("--help"));
+    const auto help = test::RunCli("--help");
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("usage: brambleton-cli"), std::string::npos);
-    EXPECT_EQ(test::RunCommand(Cli("")).status, 2);
-    EXPECT_EQ(test::RunCommand(Cli("no-such-command")).status, 2);
-    EXPECT_EQ(test::RunCommand(Cli("--workdir")).status, 2);
+    for (const char* usage :
+         {"usage: brambleton-cli [--workdir DIR] [--help] [--version] COMMAND [ARGS...]",
+          "archive pack SRCDIR OUT.modl", "modules", "generate DATAFILE -o SCRIPTFILE", "resave DATAFILE -o OUTFILE"}) {
+        EXPECT_NE(help.out.find(usage), std::string::npos) << usage;
+    }
+    const auto archive = test::RunCli("archive --help");
+    EXPECT_EQ(archive.status, 0);
+    for (const char* usage : {"archive pack SRCDIR OUT.modl [--compression none|deflate]",
+                              "archive unpack IN.modl DESTDIR", "archive list IN.modl", "archive verify IN.modl"}) {
+        EXPECT_NE(archive.out.find(usage), std::string::npos) << usage;
+    }
+    // Without a command the help goes to standard error, as a usage error.
+    const auto none = test::RunCli("");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err, help.out);
+}
+
+TEST(CliTest, UsageErrorsNameTheProblemAndShowTheUsage)
+{
+    for (const test::ExpectedCase& c : test::ExpectedCases("cli/usage-errors.txt")) {
+        const auto result = test::RunCli(c.input);
+        EXPECT_EQ(result.status, 2) << c.input;
+        EXPECT_TRUE(result.err.starts_with(c.expected)) << c.input << ": " << result.err;
+    }
 }
 
 } // namespace

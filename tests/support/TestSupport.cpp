@@ -54,6 +54,16 @@ std::string ReadFile(const std::string& path)
     return data ? *data : std::string();
 }
 
+std::string Replaced(std::string text, const std::string& what, const std::string& by)
+{
+    const std::size_t at = text.find(what);
+    EXPECT_NE(at, std::string::npos) << "not in the text: " << what;
+    if (at != std::string::npos) {
+        text.replace(at, what.size(), by);
+    }
+    return text;
+}
+
 std::string ReadLog(const std::string& path)
 {
     const std::string bytes = ReadFile(path);

@@ -26,6 +26,10 @@ private:
 void WriteFile(const std::string& path, std::string_view data);
 std::string ReadFile(const std::string& path);
 
+// The text with the first occurrence of `what` replaced, failing the test
+// when there is none.
+std::string Replaced(std::string text, const std::string& what, const std::string& by);
+
 // The log file as UTF-8 text (without the byte order mark); checks that the
 // file starts with one.
 std::string ReadLog(const std::string& path);

@@ -4,6 +4,9 @@
 #include "archive/ModuleArchive.h"
 #include "archive/ZLibCompression.h"
 
+#include <functional>
+#include <gtest/gtest.h>
+
 namespace bram::test {
 
 std::uint32_t Crc(const std::string& data)
@@ -53,6 +56,26 @@ std::vector<std::string> NodeNames(const CModuleArchive& archive)
         names.push_back(archive.GetNode(i)->GetName());
     }
     return names;
+}
+
+std::string Tree(const CModuleArchive& archive)
+{
+    std::string out;
+    std::uint32_t count = 0;
+    std::function<void(const CArchiveNode*)> walk = [&](const CArchiveNode* node) {
+        ++count;
+        out += (out.empty() ? "" : " ") + node->GetName() +
+               (node->IsDirectory() ? std::string("/") : "=" + std::string(node->GetDataView()));
+        const CArchiveNode* previous = nullptr;
+        for (const CArchiveNode* c = node->GetFirstChild(); c != nullptr; previous = c, c = c->GetNextSibling()) {
+            EXPECT_EQ(c->GetParent(), node) << c->GetName();
+            EXPECT_EQ(c->GetPreviousSibling(), previous) << c->GetName();
+            walk(c);
+        }
+    };
+    walk(archive.GetRoot());
+    EXPECT_EQ(count, archive.GetNodeCount()) << "every node is in the tree once";
+    return out;
 }
 
 std::string BuildRawArchive(const RawArchive& archive)

@@ -58,4 +58,8 @@ std::uint32_t GetU32(const std::string& image, std::size_t offset);
 // The node names in node order.
 std::vector<std::string> NodeNames(const CModuleArchive& archive);
 
+// The tree in pre-order, "name/" for a directory and "name=data" for a file;
+// every parent and sibling link is checked on the way.
+std::string Tree(const CModuleArchive& archive);
+
 } // namespace bram::test

@@ -2,50 +2,37 @@
 
 #include "log/Assertion.h"
 
-#include <map>
-
 namespace bram::test {
 namespace {
 
 using TriggerTest = CodeModelTest;
 using StateTest = CodeModelTest;
 
-// An item tree over explicit parent/child lists.
+// An item tree given by each item's parent: items are 1, 2, ... in
+// pre-order, 0 is none.
 class FakeTree : public IItemTree {
 public:
-    int Add(int parent)
-    {
-        const int id = static_cast<int>(m_children.size()) + 1;
-        m_children[id];
-        if (parent != 0) {
-            m_children[parent].push_back(id);
-        }
-        return id;
-    }
+    explicit FakeTree(std::vector<int> parents) : m_parents(std::move(parents)) {}
     Item GetTopItem() const override { return Handle(1); }
     Item GetSelectedItem() const override { return Handle(selected); }
-    Item GetFirstChild(Item item) const override
-    {
-        const auto& kids = m_children.at(Id(item));
-        return kids.empty() ? nullptr : Handle(kids.front());
-    }
-    Item GetNextSibling(Item item) const override
-    {
-        for (const auto& [parent, kids] : m_children) {
-            for (std::size_t i = 0; i + 1 < kids.size(); ++i) {
-                if (kids[i] == Id(item)) {
-                    return Handle(kids[i + 1]);
-                }
-            }
-        }
-        return nullptr;
-    }
+    Item GetFirstChild(Item item) const override { return Handle(NextChild(Id(item), Id(item))); }
+    Item GetNextSibling(Item item) const override { return Handle(NextChild(m_parents[Id(item) - 1], Id(item))); }
     int selected = 0;
 
 private:
+    // The first child of `parent` after item `after`.
+    int NextChild(int parent, int after) const
+    {
+        for (int i = after + 1; i <= static_cast<int>(m_parents.size()); ++i) {
+            if (m_parents[i - 1] == parent) {
+                return i;
+            }
+        }
+        return 0;
+    }
     static Item Handle(int id) { return id == 0 ? nullptr : reinterpret_cast<Item>(static_cast<std::intptr_t>(id)); }
     static int Id(Item item) { return static_cast<int>(reinterpret_cast<std::intptr_t>(item)); }
-    std::map<int, std::vector<int>> m_children;
+    std::vector<int> m_parents;
 };
 
 TEST_F(TriggerTest, FunctionTextWithLocalsCommentAndFlags)
@@ -126,15 +113,10 @@ TEST_F(TriggerTest, MapNodeAndViewSelectionFindNodesByPlace)
     EXPECT_EQ(copy->MapNode(*t, ifs), copy->GetBlock(1)->GetChild(1));
     EXPECT_EQ(copy->MapNode(*t, ifs->GetParameter(0)), nullptr) << "parameters are not mapped";
 
-    // Top item, then one item per root block, then their children.
-    FakeTree tree;
-    const int top = tree.Add(0);
-    const int events = tree.Add(top);
-    const int actions = tree.Add(top);
-    tree.Add(actions); // print a
-    const int ifItem = tree.Add(actions);
-    const int thenItem = tree.Add(ifItem);
-    const int innerItem = tree.Add(thenItem);
+    // Top item, then one item per root block, then their children: 1 top,
+    // 2 events, 3 actions, 4 print a, 5 if, 6 then, 7 print in.
+    FakeTree tree({0, 1, 1, 3, 3, 5, 6});
+    const int top = 1, events = 2, thenItem = 6, innerItem = 7;
     const std::pair<int, CCodeBase*> cases[] = {
         {innerItem, inner}, {thenItem, ifs->GetChild(0)}, {events, t->GetBlock(0)}, {top, nullptr}, {0, nullptr}};
     for (const auto& [item, node] : cases) {

@@ -37,16 +37,6 @@ CCodeTrigger* DocumentTest::AddDocumentTrigger(CApplicationDocument& document, c
     return state->AddTrigger(std::make_unique<CCodeTrigger>(id, &categories));
 }
 
-std::string DocumentTest::Replaced(std::string text, const std::string& what, const std::string& by)
-{
-    const std::size_t at = text.find(what);
-    EXPECT_NE(at, std::string::npos) << "not in the file: " << what;
-    if (at != std::string::npos) {
-        text.replace(at, what.size(), by);
-    }
-    return text;
-}
-
 const std::string& DocumentTest::ValidFile()
 {
     static const std::string file = JoinedDataFile("document/valid.bdf");

@@ -21,8 +21,6 @@ protected:
     // A trigger named in the given category of the document (created when missing).
     CCodeTrigger* AddDocumentTrigger(CApplicationDocument& document, const std::string& category,
                                      const std::string& name);
-    // Replaces the first occurrence, failing the test when there is none.
-    static std::string Replaced(std::string text, const std::string& what, const std::string& by);
 
     // tests/data/document/valid.bdf: a version 1.1 file with a global, two
     // triggers (the first refers to the second through a trigger variable),

@@ -1,5 +1,5 @@
-// Generated scripts: the encoding table, the byte order mark, module scripts
-// first and unconverted, and failures.
+// Generated scripts: the encoding table, the byte order mark, the start
+// level, and failures (module scripts coming first: the CLI generate test).
 
 #include "DocumentFixture.h"
 
@@ -42,18 +42,6 @@ TEST_F(ScriptGeneration, EncodingsAndByteOrderMarksByteForByte)
     }
     // The whole text in UTF-16LE is the text's code units.
     EXPECT_EQ(Generate("Unicode", false), Utf8ToUtf16LEBytes(m_text));
-}
-
-TEST_F(ScriptGeneration, ModuleScriptsComeFirstAndUnconverted)
-{
-    // A module with a script cannot be made from XML alone: the test language
-    // has none, so the order is checked on a document without triggers.
-    CScopedSettings settings("[FileExtensions]\nGenScriptEncoding=Unicode\nGenScriptUseBOM=1\n");
-    CApplicationDocument document;
-    document.NewDocument();
-    document.GetState()->SetHeader("h");
-    // Empty preamble (comment start only), the header: "-- \nh\n".
-    EXPECT_EQ(document.GenerateScriptData(), std::string("\xFF\xFE", 2) + Utf8ToUtf16LEBytes("-- \nh\n"));
 }
 
 TEST_F(ScriptGeneration, StartLevelIndentsWhatNodesStart)

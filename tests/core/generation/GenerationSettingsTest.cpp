@@ -18,17 +18,6 @@
 namespace bram {
 namespace {
 
-// Replaces the first occurrence of `from` in the text.
-std::string With(std::string text, const std::string& from, const std::string& to)
-{
-    const auto at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 class GenerationSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -147,8 +136,8 @@ TEST_F(GenerationSettingsTest, ValuesReachTheirHoldersOnce)
 {
     Settings("[Data]\nFunctionDefinition=fd.xml\n[ScriptCreation]\nDefinitions=" + m_dir.Path() + "Data/sc.xml\n");
     const std::string fd =
-        With(test::FunctionDefinitionXml(), "<Block>Actions</Block>",
-             "<Block>Actions</Block><Block>Events</Block><Block>Actions</Block><Block>Actions</Block>");
+        test::Replaced(test::FunctionDefinitionXml(), "<Block>Actions</Block>",
+                       "<Block>Actions</Block><Block>Events</Block><Block>Actions</Block><Block>Actions</Block>");
     test::WriteFile(m_dir / "Data/fd.xml", fd);
     test::WriteFile(m_dir / "Data/sc.xml", test::ScriptCreationXml());
     m_progress.AddFileTask(m_dir / "Data/fd.xml");
@@ -181,7 +170,7 @@ TEST_F(GenerationSettingsTest, ValuesReachTheirHoldersOnce)
     }
 
     // The trigger values are taken by the first hand-over only.
-    test::WriteFile(m_dir / "Data/fd.xml", With(fd, "T_", "Other_"));
+    test::WriteFile(m_dir / "Data/fd.xml", test::Replaced(fd, "T_", "Other_"));
     LoadFunctionDefinition(m_dir / "Data/", m_progress);
     EXPECT_EQ(s.GetTriggerDefinitions().triggerPrefix, "T_");
 }

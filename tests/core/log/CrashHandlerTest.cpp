@@ -51,24 +51,14 @@ struct CPureDerived : CPureBase {
 namespace {
 using crashtest::CPureDerived;
 
-// The crashes. Each lives in its own function so that the report must name it.
+// One crash per way into the report: a fault signal (other signals take the
+// same path under another name), the stack overflow on the alternate stack,
+// the terminate handler and the pure virtual call handler. Each lives in its
+// own function so that the report must name it.
 volatile std::uintptr_t g_badAddress = 16;
-volatile int g_zero = 0;
 volatile int g_keepGoing = 1;
 
 [[gnu::noinline]] void CrashWithAccessFault() { *reinterpret_cast<volatile int*>(g_badAddress) = 1; }
-
-[[gnu::noinline]] int CrashWithDivisionByZero()
-{
-    int quotient = 0;
-#if defined(__x86_64__)
-    // Plain assembly: the sanitizers would report a C++ division first.
-    asm volatile("cltd\n\tidivl %%ecx" : "=a"(quotient) : "a"(7), "c"(g_zero) : "edx", "cc");
-#else
-    quotient = 7 / g_zero;
-#endif
-    return quotient;
-}
 
 [[gnu::noinline]] void ThrowSomething() { throw std::runtime_error("nobody catches this"); }
 
@@ -100,8 +90,6 @@ struct CCrashCase {
 
 const CCrashCase kCrashes[] = {
     {"AccessFault", &CrashWithAccessFault, SIGSEGV, "EXCEPTION_ACCESS_VIOLATION", "CrashWithAccessFault", true},
-    {"DivisionByZero", [] { CrashWithDivisionByZero(); }, SIGFPE, "EXCEPTION_INT_DIVIDE_BY_ZERO",
-     "CrashWithDivisionByZero", true},
     {"UncaughtException", &CrashWithUncaughtException, SIGABRT, "EXCEPTION_UNKNOWN", "CrashWithUncaughtException",
      false, "ThrowSomething"},
     {"PureVirtualCall", &CrashWithPureVirtualCall, SIGABRT, "EXCEPTION_PURE_VIRTUAL_FUNCTION_CALL",
@@ -171,60 +159,17 @@ TEST_P(CrashTest, LeavesReportAndDump)
 
     const auto dumps = test::ListDumpFiles(dir);
     ASSERT_EQ(dumps.size(), 1u);
-    EXPECT_TRUE(std::regex_match(dumps[0], std::regex(".*/Dump_[0-9]{1,2}-[0-9]{1,2}-[0-9]{4}_[0-9]{1,2}-[0-9]{1,2}-"
-                                                      "[0-9]{1,2}\\.dmp")))
-        << dumps[0];
     const test::CReadDump dump = test::ReadMiniDump(test::ReadFile(dumps[0]));
     ASSERT_EQ(dump.error, "");
     EXPECT_EQ(dump.threadCount, 1u);
     EXPECT_NE(std::find(dump.moduleNames.begin(), dump.moduleNames.end(), ExecutablePath()), dump.moduleNames.end());
-    EXPECT_EQ(dump.exceptionCode.has_value(), c.hasExceptionStream);
-    if (dump.exceptionCode) {
-        EXPECT_EQ(*dump.exceptionCode, static_cast<std::uint32_t>(c.signal));
-    }
+    EXPECT_EQ(dump.exceptionCode, c.hasExceptionStream ? std::optional<std::uint32_t>(c.signal) : std::nullopt);
     EXPECT_TRUE(dump.comment.empty());
-#if defined(__x86_64__)
-    ASSERT_EQ(dump.context.size(), minidump::kAmd64ContextSize);
-    const std::uint64_t sp = test::CDumpBytes(dump.context).U64(minidump::kAmd64RspOffset);
-    ASSERT_FALSE(dump.stack.empty());
-    if (std::string(c.name) == "StackOverflow") {
-        // The stack pointer may sit on the guard page itself, which cannot be saved.
-        EXPECT_LT(sp, dump.stackStart + dump.stack.size());
-        EXPECT_LE(dump.stackStart - std::min<std::uint64_t>(dump.stackStart, sp), 4096u);
-    } else {
-        EXPECT_GE(sp, dump.stackStart);
-        EXPECT_LT(sp, dump.stackStart + dump.stack.size());
-    }
-#endif
+    test::ExpectStackPointerInSavedStack(dump, std::string(c.name) == "StackOverflow" ? 4096 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Crashes, CrashTest, ::testing::ValuesIn(kCrashes),
                          [](const ::testing::TestParamInfo<CCrashCase>& info) { return info.param.name; });
-
-// A debugger is a reader we did not write: it must find the thread, its
-// registers and stack, and the modules with their symbols.
-TEST(CrashHandlerTest, DebuggerOpensTheDump)
-{
-    if (test::RunCommand("command -v lldb").status != 0) {
-        GTEST_SKIP() << "lldb is not installed";
-    }
-    test::CTempDir dir;
-    const std::string prefix = dir / "Dump";
-    EXPECT_EXIT(
-        {
-            CDiagnostics::Instance().SetUp(dir / "Log.log", prefix, false);
-            CrashWithAccessFault();
-            std::_Exit(0);
-        },
-        [](int status) { return EndedBy(status, SIGSEGV); }, "");
-    const auto dumps = test::ListDumpFiles(dir.Path());
-    ASSERT_EQ(dumps.size(), 1u);
-    const test::CommandResult result =
-        test::RunCommand("lldb --batch -o 'target create --core " + dumps[0] + "' -o 'thread backtrace'");
-    EXPECT_NE(result.out.find("stop reason = signal SIGSEGV"), std::string::npos) << result.out << result.err;
-    EXPECT_NE(result.out.find("CrashWithAccessFault"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("CrashHandlerTest.cpp"), std::string::npos) << "source lines through the module list";
-}
 
 TEST(CrashHandlerTest, SignalsAreNamedByMeaning)
 {
@@ -235,22 +180,13 @@ TEST(CrashHandlerTest, SignalsAreNamedByMeaning)
         std::uintptr_t address;
         const char* name;
     } cases[] = {
+        // A fault within reach below the stack pointer is the stack running out.
         {SIGSEGV, SEGV_MAPERR, 0, "EXCEPTION_ACCESS_VIOLATION"},
-        {SIGSEGV, SEGV_ACCERR, 0x1000, "EXCEPTION_ACCESS_VIOLATION"},
         {SIGSEGV, SEGV_MAPERR, sp - 8, "EXCEPTION_STACK_OVERFLOW"},
         {SIGSEGV, SEGV_MAPERR, sp - 70000, "EXCEPTION_ACCESS_VIOLATION"},
         {SIGBUS, BUS_ADRALN, 0x1001, "EXCEPTION_DATATYPE_MISALIGNMENT"},
         {SIGBUS, BUS_ADRERR, 0x1000, "EXCEPTION_IN_PAGE_ERROR"},
-        {SIGFPE, FPE_INTDIV, 0, "EXCEPTION_INT_DIVIDE_BY_ZERO"},
-        {SIGFPE, FPE_INTOVF, 0, "EXCEPTION_INT_OVERFLOW"},
-        {SIGFPE, FPE_FLTDIV, 0, "EXCEPTION_FLT_DIVIDE_BY_ZERO"},
-        {SIGFPE, FPE_FLTINV, 0, "EXCEPTION_FLT_INVALID_OPERATION"},
-        {SIGFPE, FPE_FLTSUB, 0, "EXCEPTION_ARRAY_BOUNDS_EXCEEDED"},
         {SIGFPE, 0, 0, "EXCEPTION_UNKNOWN"},
-        {SIGILL, ILL_ILLOPC, 0, "EXCEPTION_ILLEGAL_INSTRUCTION"},
-        {SIGILL, ILL_PRVOPC, 0, "EXCEPTION_PRIV_INSTRUCTION"},
-        {SIGTRAP, SI_KERNEL, 0, "EXCEPTION_BREAKPOINT"},
-        {SIGTRAP, TRAP_TRACE, 0, "EXCEPTION_SINGLE_STEP"},
         {SIGABRT, SI_TKILL, 0, "EXCEPTION_UNKNOWN"},
     };
     for (const auto& c : cases) {

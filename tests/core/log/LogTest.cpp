@@ -1,10 +1,17 @@
+// The log file and the assertion path: what reaches the log, the question
+// and the dump.
+
+#include "MiniDumpReader.h"
 #include "TestSupport.h"
 
-#include "base/Paths.h"
+#include "base/Text.h"
 #include "log/Assertion.h"
 #include "log/Diagnostics.h"
 #include "log/Log.h"
+#include "log/MachineInfo.h"
+#include "log/MiniDump.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -18,36 +25,32 @@ protected:
     const std::string m_log = m_dir / "Log.log";
 };
 
-TEST_F(LogTest, LogIsUtf16WithByteOrderMarkAndNoAddedLineBreaks)
+TEST_F(LogTest, SetUpStartsTheLogAnewWithTheRealHeaderAndWritesAddNoLineBreaks)
 {
+    test::WriteFile(m_log, "old content that must go");
     CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", false);
     const std::string header = test::ReadLog(m_log);
+    EXPECT_EQ(header.rfind("----------------------------------- brambleton-----------------------------------\n"
+                           "brambleton-core-tests: ",
+                           0),
+              0u)
+        << header;
+    EXPECT_NE(header.find("\nbackward-cpp with libdw: "), std::string::npos);
+    EXPECT_NE(header.find("----Operating System----\nOS:\tLinux system\n\t"), std::string::npos);
+    // The executable is listed under its full path; libc is loaded too.
+    EXPECT_NE(header.find("\n" + ExecutablePath() + "\t(0x"), std::string::npos) << header;
+    EXPECT_NE(header.find("libc.so"), std::string::npos);
+    EXPECT_TRUE(header.ends_with(")\n\n\n")) << "module list ends with a blank line";
+
     LogWrite("Größe ");
     LogWriteA("narrow");
     LogPrintf(" %d-%s", 7, "x");
     LogPrintfA("|%05.2f|\n", 3.14159);
     CDiagnostics::Instance().TearDown();
-
-    const std::string bytes = test::ReadFile(m_log);
-    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(header.rfind("----------------------------------- brambleton-----------------------------------\n", 0),
-              0u);
+    LogWrite("dropped\n");
     EXPECT_EQ(test::ReadLog(m_log), header + "Größe narrow 7-x|03.14|\n");
     // "ö" is one UTF-16 code unit: 0xF6 0x00.
-    EXPECT_NE(bytes.find(std::string("\xF6\x00", 2)), std::string::npos);
-}
-
-TEST_F(LogTest, SetUpCreatesTheLogAnewAndWritesAfterTearDownAreDropped)
-{
-    test::WriteFile(m_log, "old content that must go");
-    CDiagnostics::Instance().SetUp(m_log, "", false);
-    LogWrite("first\n");
-    CDiagnostics::Instance().TearDown();
-    LogWrite("dropped\n");
-    const std::string text = test::ReadLog(m_log);
-    EXPECT_EQ(text.find("old content"), std::string::npos);
-    EXPECT_NE(text.find("first\n"), std::string::npos);
-    EXPECT_EQ(text.find("dropped"), std::string::npos);
+    EXPECT_NE(test::ReadFile(m_log).find(std::string("\xF6\x00", 2)), std::string::npos);
 }
 
 TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)
@@ -68,7 +71,14 @@ TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)
     EXPECT_TRUE(std::filesystem::is_empty(m_dir.Path())) << "no log, no dump";
 }
 
-TEST_F(LogTest, AssertionWritesItsLineAndAsksWhenPrintAssertionsIsOn)
+// Returns the line of its assertion.
+[[gnu::noinline]] int FailAnAssertionHere()
+{
+    BRAMBLETON_ASSERT(sizeof(int) == 0);
+    return __LINE__ - 1; // no tail call: the frame must stay
+}
+
+TEST_F(LogTest, AssertionAsksThenWritesItsLineCallStackAndADumpWithItsComment)
 {
     CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", true);
     std::string question;
@@ -76,14 +86,30 @@ TEST_F(LogTest, AssertionWritesItsLineAndAsksWhenPrintAssertionsIsOn)
         question = text;
         return false;
     });
-    BRAMBLETON_ASSERT(1 + 1 == 3);
-    const int line = __LINE__ - 1;
-    EXPECT_NE(question.find("Additional information: file LogTest.cpp, line " + std::to_string(line) + ".\r\n"),
-              std::string::npos)
+    const std::string place = "file LogTest.cpp, line " + std::to_string(FailAnAssertionHere()) + ".";
+    CDiagnostics::Instance().TearDown();
+    EXPECT_EQ(
+        question.rfind("An internal program assertion failed.\r\n\r\nAdditional information: " + place + "\r\n", 0), 0u)
         << question;
-    EXPECT_EQ(question.rfind("An internal program assertion failed.\r\n\r\n", 0), 0u);
-    EXPECT_NE(test::ReadLog(m_log).find("Assertion at: file LogTest.cpp, line " + std::to_string(line) + ".\n"),
-              std::string::npos);
+
+    // The stack starts at the assertion routine (only the writer's own frame
+    // is skipped) and reaches the function that failed.
+    const std::string log = test::ReadLog(m_log);
+    const auto at = log.find("Assertion at: " + place +
+                             "\nCallstack:\n\tbrambleton-core-tests!bram::AssertionFailed(char const*, int) + 0x");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_NE(log.find("!bram::(anonymous namespace)::FailAnAssertionHere() + 0x", at), std::string::npos) << log;
+    EXPECT_NE(log.find("(file: ", at), std::string::npos);
+
+    const auto dumps = test::ListDumpFiles(m_dir.Path());
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_TRUE(dumps[0].starts_with(m_dir / "Dump_")) << dumps[0];
+    const test::CReadDump dump = test::ReadMiniDump(test::ReadFile(dumps[0]));
+    ASSERT_EQ(dump.error, "");
+    EXPECT_EQ(Utf16LEBytesToUtf8(dump.comment), "Assertion at: " + place);
+    EXPECT_FALSE(dump.exceptionCode.has_value()) << "an assertion is no exception";
+    EXPECT_NE(std::find(dump.moduleNames.begin(), dump.moduleNames.end(), ExecutablePath()), dump.moduleNames.end());
+    test::ExpectStackPointerInSavedStack(dump);
 }
 
 TEST_F(LogTest, AnsweringYesEndsTheProcessWithExitCodeOne)

@@ -2,13 +2,12 @@
 #include "TestSupport.h"
 
 #include "base/Text.h"
-#include "log/Assertion.h"
 #include "log/Diagnostics.h"
-#include "log/MachineInfo.h"
 #include "log/MiniDump.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace bram {
 namespace {
@@ -74,26 +73,21 @@ TEST(MiniDumpTest, BuiltDumpReadsBack)
     const std::string bytes = BuildMiniDump(content);
     const test::CReadDump dump = test::ReadMiniDump(bytes);
     ASSERT_EQ(dump.error, "");
-    EXPECT_EQ(dump.version, minidump::kVersion);
-    EXPECT_EQ(dump.architecture, minidump::kArchitectureAmd64);
-    EXPECT_EQ(dump.platform, minidump::kPlatformLinux);
-    EXPECT_EQ(dump.systemDescription, "Linux host 6.1.0");
-    EXPECT_EQ(dump.threadCount, 1u);
-    EXPECT_EQ(dump.threadId, 77u);
-    EXPECT_EQ(dump.stackStart, 0x7ffc0000u);
-    EXPECT_EQ(dump.stack, "stack bytes");
+    EXPECT_EQ(std::tuple(dump.version, dump.architecture, dump.platform, dump.systemDescription),
+              std::tuple(minidump::kVersion, minidump::kArchitectureAmd64, minidump::kPlatformLinux,
+                         std::string("Linux host 6.1.0")));
+    EXPECT_EQ(std::tuple(dump.threadCount, dump.threadId, dump.stackStart, dump.stack),
+              std::tuple(1u, 77u, std::uint64_t{0x7ffc0000}, std::string("stack bytes")));
     EXPECT_EQ(dump.context, content.thread.context);
     EXPECT_EQ(dump.moduleNames, (std::vector<std::string>{"/opt/a.out", "/lib/b.so"}));
     EXPECT_EQ(dump.moduleRanges[1], (std::pair<std::uint64_t, std::uint32_t>{0x7f0000000000, 0x1000}));
-    EXPECT_EQ(dump.exceptionCode, std::optional<std::uint32_t>(11));
-    EXPECT_EQ(dump.exceptionAddress, 0x10u);
+    EXPECT_EQ(std::tuple(dump.exceptionCode, dump.exceptionAddress),
+              std::tuple(std::optional<std::uint32_t>(11), std::uint64_t{0x10}));
     EXPECT_EQ(Utf16LEBytesToUtf8(dump.comment), content.comment);
     EXPECT_EQ(dump.streams.count(minidump::kLinuxMaps), 1u);
     EXPECT_EQ(dump.streams.count(minidump::kLinuxProcStatus), 0u) << "empty text: no stream";
     for (const auto& [type, place] : dump.streams) {
-        if (type != minidump::kCommentW && type != minidump::kLinuxMaps) {
-            EXPECT_EQ(place.second % 4, 0u) << "stream " << type << " is aligned";
-        }
+        EXPECT_TRUE(type == minidump::kCommentW || type == minidump::kLinuxMaps || place.second % 4 == 0) << type;
     }
 
     // Without comment and exception those streams are absent, not empty.
@@ -106,50 +100,6 @@ TEST(MiniDumpTest, BuiltDumpReadsBack)
 
     // A cut file must not read back as whole.
     EXPECT_NE(test::ReadMiniDump(bytes.substr(0, bytes.size() / 2)).error, "");
-}
-
-[[gnu::noinline]] void FailAnAssertionHere()
-{
-    BRAMBLETON_ASSERT(sizeof(int) == 0);
-    asm volatile("" ::: "memory"); // no tail call: the frame must stay
-}
-
-TEST(MiniDumpTest, AssertionWritesCallStackAndADumpWithItsComment)
-{
-    test::CTempDir dir;
-    CDiagnostics::Instance().SetUp(dir / "Log.log", dir / "Dump", false);
-    FailAnAssertionHere();
-    CDiagnostics::Instance().TearDown();
-
-    const std::string log = test::ReadLog(dir / "Log.log");
-    const std::string prefix = "Assertion at: file MiniDumpTest.cpp, line ";
-    const auto at = log.find(prefix);
-    ASSERT_NE(at, std::string::npos) << log;
-    const std::string tail = log.substr(at);
-    const std::string lineText = tail.substr(prefix.size(), tail.find(".\n") - prefix.size());
-    // The stack starts at the assertion routine (only the writer's own frame
-    // is skipped) and reaches the function that failed.
-    EXPECT_NE(tail.find(".\nCallstack:\n\tbrambleton-core-tests!bram::AssertionFailed(char const*, int) + 0x"),
-              std::string::npos)
-        << tail;
-    EXPECT_NE(tail.find("!bram::(anonymous namespace)::FailAnAssertionHere() + 0x"), std::string::npos) << tail;
-    EXPECT_NE(tail.find("(file: "), std::string::npos);
-
-    const auto dumps = test::ListDumpFiles(dir.Path());
-    ASSERT_EQ(dumps.size(), 1u);
-    EXPECT_TRUE(dumps[0].starts_with(dir / "Dump_")) << dumps[0];
-    const test::CReadDump dump = test::ReadMiniDump(test::ReadFile(dumps[0]));
-    ASSERT_EQ(dump.error, "");
-    EXPECT_EQ(Utf16LEBytesToUtf8(dump.comment), "Assertion at: file MiniDumpTest.cpp, line " + lineText + ".");
-    EXPECT_FALSE(dump.exceptionCode.has_value()) << "an assertion is no exception";
-    EXPECT_NE(std::find(dump.moduleNames.begin(), dump.moduleNames.end(), ExecutablePath()), dump.moduleNames.end());
-    EXPECT_FALSE(dump.stack.empty());
-#if defined(__x86_64__)
-    ASSERT_EQ(dump.context.size(), minidump::kAmd64ContextSize);
-    const std::uint64_t sp = test::CDumpBytes(dump.context).U64(minidump::kAmd64RspOffset);
-    EXPECT_GE(sp, dump.stackStart);
-    EXPECT_LT(sp, dump.stackStart + dump.stack.size());
-#endif
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "progress/LoadingProgress.h"
+#include "ModuleFixtures.h"
 #include "log/Assertion.h"
 
 #include <gtest/gtest.h>
@@ -6,19 +7,10 @@
 namespace bram {
 namespace {
 
-struct RecordingDisplay : ILoadingDisplay {
-    void ShowStageText(const std::string& text) override { stage = text; }
-    void ShowDetailText(const std::string& text) override { detail = text; }
-    void ShowProgress(int position) override { positions.push_back(position); }
-    std::string stage;
-    std::string detail;
-    std::vector<int> positions;
-};
-
 TEST(LoadingProgressTest, BarArithmeticOfFixedSharesAndFileSizes)
 {
     CLoadingProgress progress;
-    RecordingDisplay display;
+    test::CProgressRecorder display;
     progress.SetDisplay(&display);
     EXPECT_EQ(progress.AddFixedTask(0.01f), 0);
     EXPECT_EQ(progress.AddFixedTask(0.07f), 1);
@@ -47,7 +39,7 @@ TEST(LoadingProgressTest, BarArithmeticOfFixedSharesAndFileSizes)
 
     progress.SetStageText("Stage");
     progress.SetDetailText("Detail");
-    EXPECT_EQ(display.stage, "Stage");
+    EXPECT_EQ(display.stages.back(), "Stage");
     EXPECT_EQ(progress.GetDetailText(), "Detail");
 }
 

@@ -1,8 +1,9 @@
 // The sample language runs: data files turned into scripts by
 // `brambleton-cli generate` (module scripts first, then the preamble, header,
 // globals and one function per trigger) are Lua 5.4 programs whose output the
-// real interpreter produces as expected (tests/data/cli/lua-runs.txt).
+// real interpreter produces as expected (tests/data/examples/lua-runs.txt).
 
+#include "CliRun.h"
 #include "TestDataFiles.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ namespace {
 
 TEST(ExamplesLua, DataFilesRunAsExpected)
 {
-    const std::vector<test::FieldCase> runs = test::FieldCases("cli/lua-runs.txt");
+    const std::vector<test::FieldCase> runs = test::FieldCases("examples/lua-runs.txt");
     ASSERT_EQ(runs.size(), 7u);
     for (const test::FieldCase& run : runs) {
         SCOPED_TRACE(run.name);
@@ -20,12 +21,11 @@ TEST(ExamplesLua, DataFilesRunAsExpected)
                                      ? std::string(BRAMBLETON_EXAMPLES_DIR) + "/" + run["data"]
                                      : test::DataPath(run["data"]);
         test::CTempDir dir;
-        const auto generated =
-            test::RunCommand(std::string("'") + BRAMBLETON_CLI_PATH + "' --workdir '" + BRAMBLETON_EXAMPLES_DIR +
-                             "' generate '" + data + "' -o '" + (dir / "script.lua") + "'");
+        const auto generated = test::RunCli("--workdir " + test::Quoted(BRAMBLETON_EXAMPLES_DIR) + " generate " +
+                                            test::Quoted(data) + " -o " + test::Quoted(dir / "script.lua"));
         EXPECT_EQ(generated.status, 0) << generated.err;
         EXPECT_EQ(generated.err, "");
-        const auto result = test::RunCommand("lua5.4 '" + (dir / "script.lua") + "'");
+        const auto result = test::RunCommand("lua5.4 " + test::Quoted(dir / "script.lua"));
         if (run["status"] == "nonzero") {
             EXPECT_NE(result.status, 0);
         } else {
