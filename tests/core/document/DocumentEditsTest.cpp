@@ -315,17 +315,5 @@ TEST_F(DocumentEdits, NewAndChangedInstructionsArePlacedByTheCurrentNode)
     EXPECT_EQ(m_document.GetUndoCount(), steps + 1);
 }
 
-TEST_F(DocumentEdits, ANodePathNamesTheSameNodeInACopy)
-{
-    const CCodeTrigger* trigger = MakeCurrentTrigger();
-    const CCodeBase* nested = Action(1)->GetChild(0)->GetChild(0);
-    const std::vector<std::size_t> path = trigger->GetNodePath(nested);
-    EXPECT_EQ(path, (std::vector<std::size_t>{1, 1, 0, 0}));
-    const std::unique_ptr<CCodeTrigger> copy = trigger->Clone();
-    EXPECT_EQ(copy->GetNodeFromPath(path), copy->MapNode(*trigger, nested));
-    EXPECT_TRUE(trigger->GetNodePath(nested->GetParameter(0)->GetValue()).empty()) << "a value is no place";
-    EXPECT_EQ(trigger->GetNodeFromPath(std::vector<std::size_t>{1, 3}), nullptr);
-}
-
 } // namespace
 } // namespace bram::test
