@@ -247,8 +247,6 @@ std::unique_ptr<CCategory> CCategorySystem::RemoveCategory(const CCategory* cate
     return removed;
 }
 
-void CCategorySystem::DestroyCategory(const CCategory* category) { (void)RemoveCategory(category, true); }
-
 int CCategorySystem::IndexOf(const CCategory* category) const { return IndexIn(m_categories, category); }
 
 CCategory* CCategorySystem::FindCategory(std::string_view name) const
@@ -266,18 +264,6 @@ CCategorySystem::TriggerLocation CCategorySystem::FindTrigger(std::string_view n
     for (const auto& category : m_categories) {
         for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
             if (CTriggerEntry* entry = category->GetTrigger(i); entry->GetName() == name) {
-                return {category.get(), entry};
-            }
-        }
-    }
-    return {};
-}
-
-CCategorySystem::TriggerLocation CCategorySystem::FindTriggerById(std::uint32_t id) const
-{
-    for (const auto& category : m_categories) {
-        for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
-            if (CTriggerEntry* entry = category->GetTrigger(i); entry->GetId() == id) {
                 return {category.get(), entry};
             }
         }

@@ -86,8 +86,6 @@ public:
     // Returns the category when it is kept (destroy false); null otherwise.
     // The caller must take the category it keeps, or it is destroyed at once.
     [[nodiscard]] std::unique_ptr<CCategory> RemoveCategory(const CCategory* category, bool destroy);
-    // RemoveCategory(category, true).
-    void DestroyCategory(const CCategory* category);
     int IndexOf(const CCategory* category) const;
 
     // The category of exactly that name, or null.
@@ -100,8 +98,6 @@ public:
         explicit operator bool() const { return entry != nullptr; }
     };
     TriggerLocation FindTrigger(std::string_view name) const;
-    // Where the first entry of that trigger id is; both null when none has it.
-    TriggerLocation FindTriggerById(std::uint32_t id) const;
 
     bool HasCategory(std::string_view name) const;
     bool HasTrigger(std::string_view name) const;

@@ -33,13 +33,8 @@ public:
     void Undo() override;
     void Redo() override;
 
-    EAction GetAction() const { return m_action; }
     CCategory* GetCategory() const { return m_category; }
     bool OwnsCategory() const { return m_kept != nullptr; }
-    // Where the category stands in the system while it is there.
-    std::size_t GetIndex() const { return m_index; }
-    const std::string& GetOldName() const { return m_oldName; }
-    const std::string& GetNewName() const { return m_newName; }
 
 private:
     CCategoryParam(EAction action, CCategorySystem& system, CCategory* category);
@@ -51,6 +46,7 @@ private:
     CCategory* m_category;
     // The category while it is out of the system.
     std::unique_ptr<CCategory> m_kept;
+    // Where the category stands in the system while it is there.
     std::size_t m_index = 0;
     std::string m_oldName;
     std::string m_newName;

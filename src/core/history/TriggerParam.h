@@ -41,17 +41,8 @@ public:
     void Undo() override;
     void Redo() override;
 
-    EAction GetAction() const { return m_action; }
     CTriggerEntry* GetTrigger() const { return m_entry; }
     bool OwnsTrigger() const { return m_kept != nullptr; }
-    // The category the entry was in before the change (all actions).
-    CCategory* GetSource() const { return m_source; }
-    // The category it is in after the change (the source, but for a move).
-    CCategory* GetDestination() const { return m_destination; }
-    std::size_t GetSourceIndex() const { return m_sourceIndex; }
-    std::size_t GetDestinationIndex() const { return m_destinationIndex; }
-    const std::string& GetOldName() const { return m_oldName; }
-    const std::string& GetNewName() const { return m_newName; }
 
 private:
     CTriggerParam(EAction action, CTriggerEntry* entry, CCategory* category);
@@ -64,6 +55,8 @@ private:
     CTriggerEntry* m_entry;
     // The entry while it is out of every category.
     std::unique_ptr<CTriggerEntry> m_kept;
+    // The category the entry was in before the change, and the one it is in
+    // after it (the same but for a move).
     CCategory* m_source;
     CCategory* m_destination;
     std::size_t m_sourceIndex = 0;
