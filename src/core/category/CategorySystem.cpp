@@ -167,6 +167,8 @@ std::unique_ptr<CTriggerEntry> CCategory::RemoveTrigger(const CTriggerEntry* ent
     return removed;
 }
 
+void CCategory::DestroyTrigger(const CTriggerEntry* entry) { (void)RemoveTrigger(entry, true); }
+
 int CCategory::IndexOf(const CTriggerEntry* entry) const { return IndexIn(m_triggers, entry); }
 
 bool CCategory::HasTrigger(std::string_view name, bool normalized) const
@@ -219,6 +221,17 @@ CCategory* CCategorySystem::AddCategory(std::unique_ptr<CCategory> category)
     return m_categories.back().get();
 }
 
+CCategory* CCategorySystem::InsertCategory(std::unique_ptr<CCategory> category, std::size_t index)
+{
+    BRAMBLETON_ASSERT(category != nullptr && index <= m_categories.size());
+    if (category == nullptr) {
+        return nullptr;
+    }
+    index = std::min(index, m_categories.size());
+    InvalidateIndex();
+    return m_categories.insert(m_categories.begin() + static_cast<long>(index), std::move(category))->get();
+}
+
 std::unique_ptr<CCategory> CCategorySystem::RemoveCategory(const CCategory* category, bool destroy)
 {
     const int index = IndexIn(m_categories, category);
@@ -235,6 +248,28 @@ std::unique_ptr<CCategory> CCategorySystem::RemoveCategory(const CCategory* cate
 }
 
 int CCategorySystem::IndexOf(const CCategory* category) const { return IndexIn(m_categories, category); }
+
+CCategory* CCategorySystem::FindCategory(std::string_view name) const
+{
+    for (const auto& category : m_categories) {
+        if (category->GetName() == name) {
+            return category.get();
+        }
+    }
+    return nullptr;
+}
+
+CCategorySystem::TriggerLocation CCategorySystem::FindTrigger(std::string_view name) const
+{
+    for (const auto& category : m_categories) {
+        for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
+            if (CTriggerEntry* entry = category->GetTrigger(i); entry->GetName() == name) {
+                return {category.get(), entry};
+            }
+        }
+    }
+    return {};
+}
 
 bool CCategorySystem::HasCategory(std::string_view name) const
 {

@@ -51,8 +51,11 @@ public:
     CTriggerEntry* AddTrigger(std::string_view name, std::uint32_t id);
     CTriggerEntry* AddTrigger(std::unique_ptr<CTriggerEntry> entry);
     CTriggerEntry* InsertTrigger(std::unique_ptr<CTriggerEntry> entry, std::size_t index);
-    // Returns the entry when it is kept (destroy false); null otherwise.
-    std::unique_ptr<CTriggerEntry> RemoveTrigger(const CTriggerEntry* entry, bool destroy);
+    // Returns the entry when it is kept (destroy false); null otherwise. The
+    // caller must take the entry it keeps, or it is destroyed at once.
+    [[nodiscard]] std::unique_ptr<CTriggerEntry> RemoveTrigger(const CTriggerEntry* entry, bool destroy);
+    // RemoveTrigger(entry, true).
+    void DestroyTrigger(const CTriggerEntry* entry);
     // Index of the entry, or -1.
     int IndexOf(const CTriggerEntry* entry) const;
 
@@ -78,9 +81,23 @@ public:
     CCategory* GetCategory(std::size_t index) const;
     CCategory* AddCategory(std::string_view name);
     CCategory* AddCategory(std::unique_ptr<CCategory> category);
+    // Puts the category at that index (at most the count).
+    CCategory* InsertCategory(std::unique_ptr<CCategory> category, std::size_t index);
     // Returns the category when it is kept (destroy false); null otherwise.
-    std::unique_ptr<CCategory> RemoveCategory(const CCategory* category, bool destroy);
+    // The caller must take the category it keeps, or it is destroyed at once.
+    [[nodiscard]] std::unique_ptr<CCategory> RemoveCategory(const CCategory* category, bool destroy);
     int IndexOf(const CCategory* category) const;
+
+    // The category of exactly that name, or null.
+    CCategory* FindCategory(std::string_view name) const;
+    // Where the entry of exactly that name is (entry names are normalized);
+    // both null when none has it.
+    struct TriggerLocation {
+        CCategory* category = nullptr;
+        CTriggerEntry* entry = nullptr;
+        explicit operator bool() const { return entry != nullptr; }
+    };
+    TriggerLocation FindTrigger(std::string_view name) const;
 
     bool HasCategory(std::string_view name) const;
     bool HasTrigger(std::string_view name) const;

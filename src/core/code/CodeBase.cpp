@@ -115,6 +115,36 @@ void CCodeBase::Release(CCodeBase* owner)
     delete this;
 }
 
+bool CCodeBase::LiesInside(const CCodeBase* node) const
+{
+    if (node == nullptr) {
+        return false;
+    }
+    for (const CCodeBase* walk = this; walk != nullptr; walk = walk->GetParent()) {
+        if (walk == node) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int CCodeBase::IndexOfChild(const CCodeBase* child) const
+{
+    const std::size_t count = GetChildCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (GetChild(i) == child) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int CCodeBase::GetIndexInParent() const
+{
+    const CCodeBase* parent = GetParent();
+    return parent != nullptr ? parent->IndexOfChild(this) : -1;
+}
+
 bool CCodeBase::HasTriggerPlaceholders(const std::string& text)
 {
     return text.find("![TriggerName]") != std::string::npos || text.find("![FunctionName]") != std::string::npos;

@@ -79,6 +79,13 @@ public:
 
     const CCodeInfoBase* GetDefinition() const { return m_definition; }
 
+    // Whether this node is `node` or lies in its subtree (through parents).
+    bool LiesInside(const CCodeBase* node) const;
+    // The index of `child` among this node's children, or -1.
+    int IndexOfChild(const CCodeBase* child) const;
+    // The index of this node among its parent's children, or -1 without a parent.
+    int GetIndexInParent() const;
+
     // "![TriggerName]" first, then "![FunctionName]", from the trigger this
     // node is in; unchanged outside a trigger.
     std::string ReplacePlaceholders(const std::string& text) const;

@@ -168,6 +168,42 @@ CCodeBase* CCodeTrigger::MapNode(const CCodeTrigger& other, const CCodeBase* nod
     return nullptr;
 }
 
+std::vector<std::size_t> CCodeTrigger::GetNodePath(const CCodeBase* node) const
+{
+    std::vector<std::size_t> path;
+    const CCodeBase* walk = node;
+    while (walk != nullptr && walk->GetParent() != nullptr) {
+        const int index = walk->GetIndexInParent();
+        if (index < 0) {
+            return {}; // a parameter's value: not a place of the tree
+        }
+        path.push_back(static_cast<std::size_t>(index));
+        walk = walk->GetParent();
+    }
+    const auto root = std::find(m_blocks.begin(), m_blocks.end(), walk);
+    if (walk == nullptr || root == m_blocks.end()) {
+        return {};
+    }
+    path.push_back(static_cast<std::size_t>(root - m_blocks.begin()));
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+CCodeBase* CCodeTrigger::GetNodeFromPath(std::span<const std::size_t> path) const
+{
+    if (path.empty() || path.front() >= m_blocks.size()) {
+        return nullptr;
+    }
+    CCodeBase* node = m_blocks[path.front()];
+    for (const std::size_t index : path.subspan(1)) {
+        if (!node->IsContainer() || index >= node->GetChildCount()) {
+            return nullptr;
+        }
+        node = node->GetChild(index);
+    }
+    return node;
+}
+
 bool CCodeTrigger::UsesModule(const CModuleBase* module) const
 {
     for (const CBlock* block : m_blocks) {

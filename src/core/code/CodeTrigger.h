@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,13 @@ public:
     void SetCurrentNodeFromView(const IItemTree& tree);
     // The node of this trigger at the place of `node` in `other`; null when none.
     CCodeBase* MapNode(const CCodeTrigger& other, const CCodeBase* node) const;
+    // The place of a block or instruction as child indexes: the root block's
+    // index, then the index in each container down to the node. It names the
+    // same node in a copy of the trigger. Empty when the node is not in this
+    // trigger's tree of blocks and instructions.
+    std::vector<std::size_t> GetNodePath(const CCodeBase* node) const;
+    // The node at that place; null when there is none (or the path is empty).
+    CCodeBase* GetNodeFromPath(std::span<const std::size_t> path) const;
 
     bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CCodeTrigger> Clone() const;

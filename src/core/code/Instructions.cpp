@@ -32,7 +32,10 @@ bool CBlock::AcceptsChild(const CCodeBase* child) const
     const bool instruction = (child->GetCodeType() & CodeTypeInstructionMask) != 0;
     BRAMBLETON_ASSERT(instruction);
     BRAMBLETON_ASSERT(child->GetType() == GetType());
-    return instruction;
+    // A structure put into one of its own blocks would own itself.
+    const bool ownSubtree = LiesInside(child);
+    BRAMBLETON_ASSERT(!ownSubtree);
+    return instruction && !ownSubtree;
 }
 
 void CBlock::AddChild(CCodeBase* child)

@@ -140,7 +140,7 @@ void CApplicationDocument::NewDocument()
     m_scriptFileExtName = GetLocalizedString(SettingString("FileExtensions", "GenScriptFileExtName"));
     DeleteContents();
     SetPath({});
-    m_state = new CState();
+    ResetState();
     if (!m_standardNewDocument.empty()) {
         if (const auto data = ReadWholeFile(m_standardNewDocument)) {
             try {
@@ -149,19 +149,17 @@ void CApplicationDocument::NewDocument()
                 // Logged by the reader; the document keeps what was read.
             }
         } else {
-            delete m_state;
-            m_state = new CState();
+            ResetState();
             m_categories.Clear();
         }
     }
-    m_savedPoint = 0;
-    m_modified = false;
+    MarkSaved();
 }
 
 bool CApplicationDocument::OpenDocument(const std::string& path, std::string* error)
 {
     DeleteContents();
-    m_state = new CState();
+    ResetState();
     try {
         ReadDataFile(path);
     } catch (const CException& e) {
@@ -169,18 +167,15 @@ bool CApplicationDocument::OpenDocument(const std::string& path, std::string* er
         if (error != nullptr) {
             *error = e.GetErrorMessage();
         }
-        delete m_state;
-        m_state = new CState();
+        ResetState();
         // Categories read before the failure would name triggers that are gone.
         m_categories.Clear();
         SetPath({});
-        m_savedPoint = 0;
-        m_modified = false;
+        MarkSaved();
         return false;
     }
     SetPath(path);
-    m_savedPoint = static_cast<int>(m_undo.size());
-    m_modified = false;
+    MarkSaved();
     return true;
 }
 
@@ -204,8 +199,7 @@ bool CApplicationDocument::SaveDocument(const std::string& path, std::string* er
         return false;
     }
     SetPath(path);
-    m_savedPoint = static_cast<int>(m_undo.size());
-    m_modified = false;
+    MarkSaved();
     return true;
 }
 
@@ -223,8 +217,8 @@ std::string CApplicationDocument::GenerateScriptData() const
             out += module->GetScriptData(j);
         }
     }
-    if (m_state != nullptr) {
-        out += EncodeScriptText(m_state->GetCode(m_startLevel), m_encoding);
+    if (const CState* state = GetState(); state != nullptr) {
+        out += EncodeScriptText(state->GetCode(m_startLevel), m_encoding);
     } else {
         CState empty;
         out += EncodeScriptText(empty.GetCode(m_startLevel), m_encoding);
@@ -258,71 +252,34 @@ bool CApplicationDocument::GenerateScript(const std::string& path, std::string* 
 
 // ---- undo history --------------------------------------------------------------------
 
-void CApplicationDocument::PushStep(const std::string& name, HistoryAction undo, HistoryAction redo, void* parameter,
-                                    bool owns, CCodeHistoryObject::ParamKind kind)
+void CApplicationDocument::ResetState() { m_history.SetState(std::make_unique<CState>()); }
+
+void CApplicationDocument::MarkSaved()
 {
-    if (m_state == nullptr) {
-        m_state = new CState();
+    m_history.MarkSaved();
+    m_modified = false;
+}
+
+void CApplicationDocument::AddHistoryStep(const std::string& name) { AddHistoryStep(name, nullptr); }
+
+void CApplicationDocument::AddHistoryStep(const std::string& name, std::unique_ptr<CHistoryParam> param)
+{
+    if (m_history.GetState() == nullptr) {
+        ResetState();
     }
-    CState* copy = m_state->Clone().release();
-    for (CCodeHistoryObject& step : m_redo) {
-        delete step.GetStateAfter();
-    }
-    m_redo.clear();
-    // Only a saved point beyond the current depth lies on the redo branch
-    // being dropped; at the current depth it stays one undo away.
-    if (static_cast<int>(m_undo.size()) < m_savedPoint) {
-        m_savedPoint = -1;
-    }
+    m_history.Record(name, std::move(param));
     m_modified = true;
-    m_undo.emplace_back(name, m_state, copy, std::move(undo), std::move(redo), parameter, owns, kind);
-    m_state = copy;
-}
-
-void CApplicationDocument::AddHistoryStep(const std::string& name)
-{
-    PushStep(name, {}, {}, nullptr, false, CCodeHistoryObject::ParamKind::None);
-}
-
-void CApplicationDocument::AddHistoryStep(const std::string& name, HistoryAction undo, HistoryAction redo,
-                                          void* parameter, bool ownsParameter)
-{
-    PushStep(name, std::move(undo), std::move(redo), parameter, ownsParameter, CCodeHistoryObject::ParamKind::Plain);
-}
-
-void CApplicationDocument::AddHistoryStep(const std::string& name, HistoryAction undo, HistoryAction redo,
-                                          CHistoryParam* parameter, bool ownsParameter)
-{
-    PushStep(name, std::move(undo), std::move(redo), parameter, ownsParameter, CCodeHistoryObject::ParamKind::History);
 }
 
 void CApplicationDocument::Undo()
 {
-    BRAMBLETON_ASSERT(CanUndo());
-    if (!CanUndo()) {
-        return;
-    }
-    CCodeHistoryObject& step = m_undo.back();
-    BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
-    m_state = step.GetStateBefore();
-    step.Undo();
-    m_redo.push_back(std::move(step));
-    m_undo.pop_back();
+    m_history.Undo();
     UpdateModifiedFromHistory();
 }
 
 void CApplicationDocument::Redo()
 {
-    BRAMBLETON_ASSERT(CanRedo());
-    if (!CanRedo()) {
-        return;
-    }
-    CCodeHistoryObject& step = m_redo.back();
-    BRAMBLETON_ASSERT(step.GetStateBefore() == m_state);
-    m_state = step.GetStateAfter();
-    step.Redo();
-    m_undo.push_back(std::move(step));
-    m_redo.pop_back();
+    m_history.Redo();
     UpdateModifiedFromHistory();
 }
 
@@ -344,84 +301,36 @@ void CApplicationDocument::OnEditRedo()
 
 void CApplicationDocument::RemoveLastHistoryStep()
 {
-    if (!m_redo.empty()) {
+    if (CanRedo()) {
         return;
     }
-    BRAMBLETON_ASSERT(!m_undo.empty());
-    if (m_undo.empty()) {
-        return;
-    }
-    CCodeHistoryObject& step = m_undo.back();
-    BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
-    BRAMBLETON_ASSERT(step.GetStateBefore() != nullptr);
-    if (step.GetStateBefore() == nullptr) {
-        return;
-    }
-    delete m_state;
-    m_state = step.GetStateBefore();
-    m_undo.pop_back();
+    m_history.RemoveLast();
     UpdateModifiedFromHistory();
 }
 
-void CApplicationDocument::RenameLastHistoryStep(const std::string& name)
-{
-    if (!m_redo.empty()) {
-        return;
-    }
-    BRAMBLETON_ASSERT(!m_undo.empty());
-    if (m_undo.empty()) {
-        return;
-    }
-    BRAMBLETON_ASSERT(m_undo.back().GetStateAfter() == m_state);
-    m_undo.back().SetName(name);
-}
-
-std::string CApplicationDocument::GetUndoName() const
-{
-    return m_undo.empty() ? std::string() : m_undo.back().GetName();
-}
-
-std::string CApplicationDocument::GetRedoName() const
-{
-    return m_redo.empty() ? std::string() : m_redo.back().GetName();
-}
-
-void CApplicationDocument::ClearHistory()
-{
-    // Steps go newest first: an action parameter may refer to what an older one holds.
-    while (!m_undo.empty()) {
-        delete m_undo.back().GetStateBefore();
-        m_undo.pop_back();
-    }
-    while (!m_redo.empty()) {
-        delete m_redo.back().GetStateAfter();
-        m_redo.pop_back();
-    }
-    delete m_state;
-    m_state = nullptr;
-}
+void CApplicationDocument::RenameLastHistoryStep(const std::string& name) { m_history.RenameLast(name); }
 
 // ---- views -------------------------------------------------------------------------
 
-int CApplicationDocument::AddUpdateListener(UpdateListener listener)
+int CApplicationDocument::AddUpdateListener(const void* owner, UpdateListener listener)
 {
     const int id = m_nextListenerId++;
-    m_listeners.emplace_back(id, std::move(listener));
+    m_listeners.push_back({id, owner, std::move(listener)});
     return id;
 }
 
 void CApplicationDocument::RemoveUpdateListener(int id)
 {
-    std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
+    std::erase_if(m_listeners, [id](const Listener& entry) { return entry.id == id; });
 }
 
-void CApplicationDocument::UpdateAllViews() const
+void CApplicationDocument::UpdateAllViews(const void* sender) const
 {
     // A copy: a listener may add or remove listeners.
     const auto listeners = m_listeners;
-    for (const auto& [id, listener] : listeners) {
-        if (listener) {
-            listener();
+    for (const Listener& listener : listeners) {
+        if (listener.callback && (sender == nullptr || listener.owner != sender)) {
+            listener.callback();
         }
     }
 }

@@ -13,14 +13,16 @@
 //   A failed open leaves a new empty state; a failed save leaves the file on
 //   disk as it was. IsModified(), GetPathName() and GetTitle() drive the
 //   window title and the "save changes?" question.
-// - Views read GetState() and GetCategorySystem() directly. Before a view
-//   changes anything it calls AddHistoryStep(key); GetState() then returns
-//   the fresh copy, which the view changes. Changes that record no step
-//   (deleting or enabling an instruction) call SetModifiedFlag().
-// - Views register AddUpdateListener(callback); UpdateAllViews() calls every
-//   listener (the editor's "update all views"). OnEditUndo()/OnEditRedo()
-//   undo or redo and then update all views; GetUndoName()/GetRedoName() give
-//   the localization key of the step for the Edit menu texts.
+// - Views read GetState() and GetCategorySystem() directly and change them
+//   through the edits of DocumentEdits.h, each of which records its step:
+//   AddHistoryStep(key) makes a fresh copy the current state, which the
+//   edit then changes (so nothing found before the step may be changed
+//   after it).
+// - Views register AddUpdateListener(view, callback); UpdateAllViews(view)
+//   calls every listener but the view's own, UpdateAllViews() every one.
+//   OnEditUndo()/OnEditRedo() undo or redo and then update all views;
+//   GetUndoName()/GetRedoName() give the localization key of the step for
+//   the Edit menu texts.
 // - Generate script: GenerateScript(path); false after a failure, logged as
 //   "Error while saving script. Error message: ...".
 //
@@ -106,19 +108,18 @@ public:
     bool GenerateScript(const std::string& path, std::string* error = nullptr) const;
 
     // ---- model -------------------------------------------------------------
-    CState* GetState() const { return m_state; }
+    CState* GetState() const { return m_history.GetState(); }
     CCategorySystem& GetCategorySystem() { return m_categories; }
     const CCategorySystem& GetCategorySystem() const { return m_categories; }
 
-    // ---- undo history --------------------------------------------------------
+    // ---- undo history (CHistory; the document keeps its saved marker) ------
+    // Records a step (a copy of the state becomes current; the caller then
+    // changes it) and marks the document modified.
     void AddHistoryStep(const std::string& name);
-    // parameter: plain memory from std::malloc (freed with std::free when owned).
-    void AddHistoryStep(const std::string& name, HistoryAction undo, HistoryAction redo, void* parameter,
-                        bool ownsParameter);
-    void AddHistoryStep(const std::string& name, HistoryAction undo, HistoryAction redo, CHistoryParam* parameter,
-                        bool ownsParameter);
-    bool CanUndo() const { return !m_undo.empty(); }
-    bool CanRedo() const { return !m_redo.empty(); }
+    // With a parameter that undoes and redoes what the state does not hold.
+    void AddHistoryStep(const std::string& name, std::unique_ptr<CHistoryParam> param);
+    bool CanUndo() const { return m_history.CanUndo(); }
+    bool CanRedo() const { return m_history.CanRedo(); }
     void Undo();
     void Redo();
     // The Edit menu commands: undo/redo when possible, then update all views.
@@ -128,21 +129,28 @@ public:
     void RemoveLastHistoryStep();
     void RenameLastHistoryStep(const std::string& name);
     // Localization keys of the top steps, or empty texts.
-    std::string GetUndoName() const;
-    std::string GetRedoName() const;
+    std::string GetUndoName() const { return m_history.GetUndoName(); }
+    std::string GetRedoName() const { return m_history.GetRedoName(); }
     // Destroys every step with its snapshot and the current state.
-    void ClearHistory();
-    std::size_t GetUndoCount() const { return m_undo.size(); }
-    std::size_t GetRedoCount() const { return m_redo.size(); }
+    void ClearHistory() { m_history.Clear(); }
+    std::size_t GetUndoCount() const { return m_history.GetUndoCount(); }
+    std::size_t GetRedoCount() const { return m_history.GetRedoCount(); }
     // The undo depth at which the document equals its file; -1 when unreachable.
-    int GetSavedHistoryPoint() const { return m_savedPoint; }
+    int GetSavedHistoryPoint() const { return m_history.GetSavedPoint(); }
+    const CHistory& GetHistory() const { return m_history; }
 
     // ---- views ---------------------------------------------------------------
     using UpdateListener = std::function<void()>;
-    // Returns an id for RemoveUpdateListener.
-    int AddUpdateListener(UpdateListener listener);
+    // owner: the view the listener belongs to (any address that names it),
+    // so that UpdateAllViews(owner) leaves it out. Returns an id for
+    // RemoveUpdateListener.
+    int AddUpdateListener(const void* owner, UpdateListener listener);
+    int AddUpdateListener(UpdateListener listener) { return AddUpdateListener(nullptr, std::move(listener)); }
     void RemoveUpdateListener(int id);
-    void UpdateAllViews() const;
+    // Every listener.
+    void UpdateAllViews() const { UpdateAllViews(nullptr); }
+    // Every listener but those of the sending view (null: every listener).
+    void UpdateAllViews(const void* sender) const;
 
     // ---- settings ------------------------------------------------------------
     EScriptEncoding GetScriptEncoding() const { return m_encoding; }
@@ -160,15 +168,15 @@ private:
     friend class CDataFileReader;
 
     void SetPath(const std::string& path);
-    void PushStep(const std::string& name, HistoryAction undo, HistoryAction redo, void* parameter, bool owns,
-                  CCodeHistoryObject::ParamKind kind);
-    void UpdateModifiedFromHistory() { m_modified = m_savedPoint != static_cast<int>(m_undo.size()); }
+    // A fresh empty state as the current one.
+    void ResetState();
+    // The document equals its file now.
+    void MarkSaved();
+    void UpdateModifiedFromHistory() { m_modified = !m_history.IsAtSavedPoint(); }
 
+    // The history is destroyed first: its steps name categories and entries of the system.
     CCategorySystem m_categories;
-    CState* m_state = nullptr;
-    std::vector<CCodeHistoryObject> m_undo;
-    std::vector<CCodeHistoryObject> m_redo;
-    int m_savedPoint = 0;
+    CHistory m_history;
     bool m_modified = false;
     std::string m_pathName;
     std::string m_title;
@@ -183,7 +191,12 @@ private:
     std::string m_dataFileExt;
     std::string m_dataFileExtName;
 
-    std::vector<std::pair<int, UpdateListener>> m_listeners;
+    struct Listener {
+        int id;
+        const void* owner;
+        UpdateListener callback;
+    };
+    std::vector<Listener> m_listeners;
     int m_nextListenerId = 1;
 };
 

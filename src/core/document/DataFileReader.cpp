@@ -100,7 +100,7 @@ const T* FindOwn(const std::vector<const T*>& list, std::string_view name, const
 class CDataFileReader {
 public:
     CDataFileReader(CApplicationDocument& document, std::string path)
-        : m_doc(document), m_state(*document.m_state), m_categories(document.m_categories), m_path(std::move(path))
+        : m_doc(document), m_state(*document.GetState()), m_categories(document.m_categories), m_path(std::move(path))
     {
     }
 
@@ -787,10 +787,10 @@ void CApplicationDocument::ReadDataFile(const std::string& path)
 
 void CApplicationDocument::ReadDataFileFromMemory(std::string_view data, const std::string& pathForLog)
 {
-    if (m_state == nullptr) {
-        m_state = new CState();
+    if (GetState() == nullptr) {
+        ResetState();
     }
-    BRAMBLETON_ASSERT(m_state->GetTriggerCount() == 0 && m_state->GetGlobalCount() == 0);
+    BRAMBLETON_ASSERT(GetState()->GetTriggerCount() == 0 && GetState()->GetGlobalCount() == 0);
     CDataFileReader reader(*this, pathForLog);
     reader.Read(data);
 }

@@ -201,7 +201,7 @@ std::string CApplicationDocument::WriteDataFile() const
     CXmlNode root = doc.GetDocumentElement();
     root.AppendAttribute("version", "1.1");
     const CState empty;
-    const CState& state = m_state != nullptr ? *m_state : empty;
+    const CState& state = GetState() != nullptr ? *GetState() : empty;
 
     CXmlNode modules = root.AppendElement("NeededModules");
     for (unsigned i = 0; i < GetModuleCount(); ++i) {

@@ -1,91 +1,26 @@
 #include "history/History.h"
 
-#include "category/CategorySystem.h"
+#include "code/State.h"
 #include "log/Assertion.h"
 
-#include <cstdlib>
 #include <utility>
 
 namespace bram {
 
-CCategoryParam::~CCategoryParam()
-{
-    if (m_ownsCategory) {
-        delete m_category;
-    }
-}
-
-CTriggerParam::~CTriggerParam()
-{
-    if (m_ownsTrigger) {
-        delete m_trigger;
-    }
-}
-
-CCodeHistoryObject::CCodeHistoryObject(std::string name, CState* before, CState* after, HistoryAction undo,
-                                       HistoryAction redo, void* parameter, bool ownsParameter, ParamKind kind)
-    : m_name(std::move(name)),
-      m_before(before),
-      m_after(after),
-      m_undoAction(std::move(undo)),
-      m_redoAction(std::move(redo)),
-      m_parameter(parameter),
-      m_ownsParameter(ownsParameter),
-      m_kind(parameter != nullptr ? kind : ParamKind::None)
+CCodeHistoryObject::CCodeHistoryObject(std::string name, CState* before, CState* after,
+                                       std::unique_ptr<CHistoryParam> param)
+    : m_name(std::move(name)), m_before(before), m_after(after), m_param(std::move(param))
 {
 }
 
-CCodeHistoryObject::CCodeHistoryObject(CCodeHistoryObject&& other) noexcept
-    : m_name(std::move(other.m_name)),
-      m_before(other.m_before),
-      m_after(other.m_after),
-      m_undoAction(std::move(other.m_undoAction)),
-      m_redoAction(std::move(other.m_redoAction)),
-      m_parameter(std::exchange(other.m_parameter, nullptr)),
-      m_undone(other.m_undone),
-      m_ownsParameter(std::exchange(other.m_ownsParameter, false)),
-      m_kind(other.m_kind)
-{
-}
-
-CCodeHistoryObject& CCodeHistoryObject::operator=(CCodeHistoryObject&& other) noexcept
-{
-    if (this != &other) {
-        DestroyParameter();
-        m_name = std::move(other.m_name);
-        m_before = other.m_before;
-        m_after = other.m_after;
-        m_undoAction = std::move(other.m_undoAction);
-        m_redoAction = std::move(other.m_redoAction);
-        m_parameter = std::exchange(other.m_parameter, nullptr);
-        m_undone = other.m_undone;
-        m_ownsParameter = std::exchange(other.m_ownsParameter, false);
-        m_kind = other.m_kind;
-    }
-    return *this;
-}
-
-CCodeHistoryObject::~CCodeHistoryObject() { DestroyParameter(); }
-
-void CCodeHistoryObject::DestroyParameter()
-{
-    if (m_ownsParameter && m_parameter != nullptr) {
-        if (m_kind == ParamKind::History) {
-            delete static_cast<CHistoryParam*>(m_parameter);
-        } else {
-            std::free(m_parameter);
-        }
-    }
-    m_parameter = nullptr;
-    m_ownsParameter = false;
-}
+CCodeHistoryObject::~CCodeHistoryObject() = default;
 
 void CCodeHistoryObject::Undo()
 {
     BRAMBLETON_ASSERT(!m_undone);
     m_undone = true;
-    if (m_undoAction) {
-        m_undoAction(m_parameter);
+    if (m_param != nullptr) {
+        m_param->Undo();
     }
 }
 
@@ -93,9 +28,127 @@ void CCodeHistoryObject::Redo()
 {
     BRAMBLETON_ASSERT(m_undone);
     m_undone = false;
-    if (m_redoAction) {
-        m_redoAction(m_parameter);
+    if (m_param != nullptr) {
+        m_param->Redo();
     }
+}
+
+CHistory::CHistory() = default;
+
+CHistory::~CHistory() { Clear(); }
+
+void CHistory::SetState(std::unique_ptr<CState> state)
+{
+    delete m_state;
+    m_state = state.release();
+}
+
+void CHistory::DropRedo()
+{
+    // Newest first: what a newer step keeps may sit in what an older one keeps.
+    while (!m_redo.empty()) {
+        delete m_redo.back().GetStateAfter();
+        m_redo.pop_back();
+    }
+}
+
+void CHistory::Record(std::string name, std::unique_ptr<CHistoryParam> param)
+{
+    CState* copy = m_state != nullptr ? m_state->Clone().release() : nullptr;
+    DropRedo();
+    // Only a saved point beyond the current depth lies on the redo branch
+    // being dropped; at the current depth it stays one undo away.
+    if (static_cast<int>(m_undo.size()) < m_savedPoint) {
+        m_savedPoint = -1;
+    }
+    m_undo.emplace_back(std::move(name), m_state, copy, std::move(param));
+    m_state = copy;
+}
+
+void CHistory::Undo()
+{
+    BRAMBLETON_ASSERT(CanUndo());
+    if (!CanUndo()) {
+        return;
+    }
+    CCodeHistoryObject& step = m_undo.back();
+    BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
+    m_state = step.GetStateBefore();
+    step.Undo();
+    m_redo.push_back(std::move(step));
+    m_undo.pop_back();
+}
+
+void CHistory::Redo()
+{
+    BRAMBLETON_ASSERT(CanRedo());
+    if (!CanRedo()) {
+        return;
+    }
+    CCodeHistoryObject& step = m_redo.back();
+    BRAMBLETON_ASSERT(step.GetStateBefore() == m_state);
+    m_state = step.GetStateAfter();
+    step.Redo();
+    m_undo.push_back(std::move(step));
+    m_redo.pop_back();
+}
+
+void CHistory::RemoveLast()
+{
+    if (!m_redo.empty()) {
+        return;
+    }
+    BRAMBLETON_ASSERT(!m_undo.empty());
+    if (m_undo.empty()) {
+        return;
+    }
+    CCodeHistoryObject& step = m_undo.back();
+    BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
+    // Taken back with its change: the parameter's part too, so that what it
+    // keeps is destroyed with it and what it put in place is gone.
+    step.Undo();
+    delete m_state;
+    m_state = step.GetStateBefore();
+    m_undo.pop_back();
+}
+
+void CHistory::RenameLast(std::string name)
+{
+    if (!m_redo.empty()) {
+        return;
+    }
+    BRAMBLETON_ASSERT(!m_undo.empty());
+    if (m_undo.empty()) {
+        return;
+    }
+    BRAMBLETON_ASSERT(m_undo.back().GetStateAfter() == m_state);
+    m_undo.back().SetName(std::move(name));
+}
+
+std::string CHistory::GetUndoName() const { return m_undo.empty() ? std::string() : m_undo.back().GetName(); }
+
+std::string CHistory::GetRedoName() const { return m_redo.empty() ? std::string() : m_redo.back().GetName(); }
+
+std::vector<std::string> CHistory::GetUndoNames() const
+{
+    std::vector<std::string> names;
+    names.reserve(m_undo.size());
+    for (const CCodeHistoryObject& step : m_undo) {
+        names.push_back(step.GetName());
+    }
+    return names;
+}
+
+void CHistory::Clear()
+{
+    // Newest first, as in DropRedo.
+    while (!m_undo.empty()) {
+        delete m_undo.back().GetStateBefore();
+        m_undo.pop_back();
+    }
+    DropRedo();
+    delete m_state;
+    m_state = nullptr;
 }
 
 } // namespace bram

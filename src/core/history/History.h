@@ -1,110 +1,37 @@
 #pragma once
-// The undo history: whole-state snapshots. Recording a step copies the
-// current state, makes the copy current and keeps the old state in the
-// step; undo and redo only switch between the kept snapshots. A step may in
-// addition carry an undo and a redo action with a parameter, which the
-// categories view uses to put back what the snapshots do not hold (the
-// category system is not part of the state).
+// The undo history: two stacks of named steps and the saved marker.
 //
-// Ownership of snapshots (kept by CApplicationDocument): the current state
-// belongs to the document, every step on the undo stack owns its state
-// before, every step on the redo stack owns its state after. A step never
-// destroys a snapshot itself; it destroys its parameter when it owns it.
+// A history that holds a state keeps whole-state snapshots: recording a step
+// copies the current state, makes the copy current and keeps the old state
+// in the step; undo and redo switch between the kept snapshots. Ownership of
+// snapshots: the history owns the current state, every step on the undo
+// stack owns its state before, every step on the redo stack its state after,
+// so each snapshot has exactly one owner.
+//
+// A step may in addition carry a parameter (CHistoryParam) that undoes and
+// redoes what the snapshots do not hold; the step owns it. A history without
+// a state (the variables dialog's list edits) records steps that are their
+// parameter alone.
 
-#include <any>
-#include <cstdint>
-#include <functional>
+#include "history/HistoryParam.h"
+
+#include <cstddef>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace bram {
 
-class CCategory;
 class CState;
-class CTriggerEntry;
 
-// Base of the typed history parameters; destroyed through its virtual destructor.
-class CHistoryParam {
-public:
-    CHistoryParam() = default;
-    CHistoryParam(const CHistoryParam&) = delete;
-    CHistoryParam& operator=(const CHistoryParam&) = delete;
-    virtual ~CHistoryParam() = default;
-};
-
-// A category created, deleted or renamed in the categories view.
-class CCategoryParam : public CHistoryParam {
-public:
-    // reference: the view's own value (for a new category, the categorization
-    // it was added to).
-    CCategoryParam(CCategory* category, bool ownsCategory, void* reference = nullptr, std::any block = {})
-        : m_category(category), m_ownsCategory(ownsCategory), m_reference(reference), m_block(std::move(block))
-    {
-    }
-    // Deletes the category when it owns it.
-    ~CCategoryParam() override;
-
-    CCategory* GetCategory() const { return m_category; }
-    void SetCategory(CCategory* category) { m_category = category; }
-    // True while the category is out of the category system and kept only here.
-    bool OwnsCategory() const { return m_ownsCategory; }
-    void SetOwnsCategory(bool owns) { m_ownsCategory = owns; }
-    void* GetReference() const { return m_reference; }
-    // Whatever else the view keeps with the step (an old name, an index); freed with the parameter.
-    std::any& GetBlock() { return m_block; }
-
-private:
-    CCategory* m_category;
-    bool m_ownsCategory;
-    void* m_reference;
-    std::any m_block;
-};
-
-// A trigger entry created, deleted, renamed or moved in the categories view.
-class CTriggerParam : public CHistoryParam {
-public:
-    CTriggerParam(CTriggerEntry* trigger, std::uint32_t value, bool ownsTrigger, std::uint32_t value2 = 0,
-                  std::any block = {})
-        : m_trigger(trigger), m_value(value), m_ownsTrigger(ownsTrigger), m_value2(value2), m_block(std::move(block))
-    {
-    }
-    // Deletes the entry when it owns it.
-    ~CTriggerParam() override;
-
-    CTriggerEntry* GetTrigger() const { return m_trigger; }
-    void SetTrigger(CTriggerEntry* trigger) { m_trigger = trigger; }
-    bool OwnsTrigger() const { return m_ownsTrigger; }
-    void SetOwnsTrigger(bool owns) { m_ownsTrigger = owns; }
-    std::uint32_t GetValue() const { return m_value; }
-    void SetValue(std::uint32_t value) { m_value = value; }
-    std::uint32_t GetValue2() const { return m_value2; }
-    void SetValue2(std::uint32_t value) { m_value2 = value; }
-    std::any& GetBlock() { return m_block; }
-
-private:
-    CTriggerEntry* m_trigger;
-    std::uint32_t m_value;
-    bool m_ownsTrigger;
-    std::uint32_t m_value2;
-    std::any m_block;
-};
-
-// An undo or redo action; it receives the step's parameter (a CHistoryParam*
-// for steps recorded with one, else the plain pointer).
-using HistoryAction = std::function<void(void* parameter)>;
-
-// One recorded step. It moves between the stacks (never copied, so an owned
-// parameter has one owner); destroying it destroys an owned parameter, while
-// the snapshots are destroyed by the stack that holds the step (see above).
+// One recorded step. It moves between the stacks; destroying it destroys
+// its parameter, while the snapshots are destroyed by the stack that holds
+// the step (see above).
 class CCodeHistoryObject {
 public:
-    enum class ParamKind { None, Plain, History };
-
-    CCodeHistoryObject(std::string name, CState* before, CState* after, HistoryAction undo, HistoryAction redo,
-                       void* parameter, bool ownsParameter, ParamKind kind);
-    CCodeHistoryObject(CCodeHistoryObject&& other) noexcept;
-    CCodeHistoryObject& operator=(CCodeHistoryObject&& other) noexcept;
-    CCodeHistoryObject(const CCodeHistoryObject&) = delete;
-    CCodeHistoryObject& operator=(const CCodeHistoryObject&) = delete;
+    CCodeHistoryObject(std::string name, CState* before, CState* after, std::unique_ptr<CHistoryParam> param);
+    CCodeHistoryObject(CCodeHistoryObject&&) noexcept = default;
+    CCodeHistoryObject& operator=(CCodeHistoryObject&&) noexcept = default;
     ~CCodeHistoryObject();
 
     const std::string& GetName() const { return m_name; }
@@ -112,25 +39,70 @@ public:
     CState* GetStateBefore() const { return m_before; }
     CState* GetStateAfter() const { return m_after; }
     bool IsUndone() const { return m_undone; }
-    void* GetParameter() const { return m_parameter; }
+    CHistoryParam* GetParam() const { return m_param.get(); }
 
-    // Mark undone / not undone and run the action, if any.
+    // Mark undone / not undone and undo / redo the parameter, if any.
     void Undo();
     void Redo();
 
 private:
-    // Destroys the parameter when the step owns it (a plain one was allocated with std::malloc).
-    void DestroyParameter();
-
     std::string m_name;
     CState* m_before;
     CState* m_after;
-    HistoryAction m_undoAction;
-    HistoryAction m_redoAction;
-    void* m_parameter;
+    std::unique_ptr<CHistoryParam> m_param;
     bool m_undone = false;
-    bool m_ownsParameter;
-    ParamKind m_kind;
+};
+
+class CHistory {
+public:
+    CHistory();
+    ~CHistory();
+    CHistory(const CHistory&) = delete;
+    CHistory& operator=(const CHistory&) = delete;
+
+    // ---- the current state (snapshot histories) -----------------------------
+    CState* GetState() const { return m_state; }
+    // Replaces the current state (destroying the old one); the steps stay.
+    void SetState(std::unique_ptr<CState> state);
+
+    // ---- steps -----------------------------------------------------------------
+    // Drops the redo stack and pushes a step; with a state, the current state
+    // becomes a copy of it first. The caller then changes the current state.
+    void Record(std::string name, std::unique_ptr<CHistoryParam> param = nullptr);
+    bool CanUndo() const { return !m_undo.empty(); }
+    bool CanRedo() const { return !m_redo.empty(); }
+    void Undo();
+    void Redo();
+    // Takes back the last recorded step with its change (nothing while a step
+    // can be redone); it then lies on neither stack.
+    void RemoveLast();
+    // Renames the last recorded step (nothing while a step can be redone).
+    void RenameLast(std::string name);
+    // The names (localization keys) of the top steps, or empty texts.
+    std::string GetUndoName() const;
+    std::string GetRedoName() const;
+    // The names of the undo stack, oldest first.
+    std::vector<std::string> GetUndoNames() const;
+    std::size_t GetUndoCount() const { return m_undo.size(); }
+    std::size_t GetRedoCount() const { return m_redo.size(); }
+    // Destroys every step with its snapshot, and the current state.
+    void Clear();
+
+    // ---- the saved marker --------------------------------------------------------
+    // The undo depth at which the model equals its file; -1 when that point
+    // lay on a redo branch that recording dropped.
+    int GetSavedPoint() const { return m_savedPoint; }
+    // The model now equals its file.
+    void MarkSaved() { m_savedPoint = static_cast<int>(m_undo.size()); }
+    bool IsAtSavedPoint() const { return m_savedPoint == static_cast<int>(m_undo.size()); }
+
+private:
+    void DropRedo();
+
+    CState* m_state = nullptr;
+    std::vector<CCodeHistoryObject> m_undo;
+    std::vector<CCodeHistoryObject> m_redo;
+    int m_savedPoint = 0;
 };
 
 } // namespace bram

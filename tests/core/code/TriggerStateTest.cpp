@@ -164,7 +164,7 @@ TEST_F(StateTest, TriggerIdsAreNeverReusedAndDeletionCleansUp)
     state.SetCurrentTrigger(static_cast<int>(b->GetId()));
     EXPECT_EQ(state.GetCurrentTrigger(), b);
 
-    m_main->RemoveTrigger(m_main->GetTrigger(1), true);
+    m_main->DestroyTrigger(m_main->GetTrigger(1));
     state.DeleteTrigger(1);
     EXPECT_EQ(state.GetCurrentTriggerId(), -1);
     EXPECT_EQ(state.GetCurrentTrigger(), nullptr);

@@ -1,0 +1,518 @@
+#include "document/DocumentEdits.h"
+
+#include "category/CategorySystem.h"
+#include "code/State.h"
+#include "document/ApplicationDocument.h"
+#include "history/CategoryParam.h"
+#include "history/TriggerParam.h"
+#include "localization/Localization.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace bram {
+
+namespace {
+
+// Where an entry is: its category and its index there.
+struct EntryPlace {
+    CCategory* category = nullptr;
+    std::size_t index = 0;
+};
+
+std::optional<EntryPlace> PlaceOfEntry(const CCategorySystem& categories, const CTriggerEntry* entry)
+{
+    for (std::size_t i = 0; entry != nullptr && i < categories.GetCategoryCount(); ++i) {
+        CCategory* category = categories.GetCategory(i);
+        if (const int index = category->IndexOf(entry); index >= 0) {
+            return EntryPlace{category, static_cast<std::size_t>(index)};
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsOurs(const CCategorySystem& categories, const CCategory* category)
+{
+    return category != nullptr && categories.IndexOf(category) >= 0;
+}
+
+// A node of the current state by what survives a snapshot: its trigger's id and its path.
+struct NodePlace {
+    std::uint32_t trigger = 0;
+    std::vector<std::size_t> path;
+};
+
+std::optional<NodePlace> PlaceOfNode(const CApplicationDocument& document, const CCodeBase* node)
+{
+    const CState* state = document.GetState();
+    const CCodeTrigger* trigger = node != nullptr ? node->GetTrigger() : nullptr;
+    if (state == nullptr || trigger == nullptr || state->FindTrigger(trigger->GetId()) != trigger) {
+        return std::nullopt;
+    }
+    std::vector<std::size_t> path = trigger->GetNodePath(node);
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    return NodePlace{trigger->GetId(), std::move(path)};
+}
+
+CCodeTrigger* TriggerAt(const CApplicationDocument& document, const NodePlace& place)
+{
+    return document.GetState()->FindTrigger(place.trigger);
+}
+
+CCodeBase* NodeAt(const CApplicationDocument& document, const NodePlace& place)
+{
+    const CCodeTrigger* trigger = TriggerAt(document, place);
+    return trigger != nullptr ? trigger->GetNodeFromPath(place.path) : nullptr;
+}
+
+bool IsInstruction(const CCodeBase* node)
+{
+    return node != nullptr && (node->GetCodeType() & CodeTypeInstructionMask) != 0;
+}
+
+bool IsBlock(const CCodeBase* node) { return node != nullptr && node->GetCodeType() == CodeTypeBlock; }
+
+// An instruction that lies in a block (not a call inside a parameter).
+bool IsPlacedInstruction(const CCodeBase* node) { return IsInstruction(node) && IsBlock(node->GetParent()); }
+
+bool SetTriggerFlag(CApplicationDocument& document, std::uint32_t triggerId, bool value, const char* stepName,
+                    bool (CCodeTrigger::*get)() const, void (CCodeTrigger::*set)(bool))
+{
+    const CState* state = document.GetState();
+    const CCodeTrigger* trigger = state != nullptr ? state->FindTrigger(triggerId) : nullptr;
+    if (trigger == nullptr || (trigger->*get)() == value) {
+        return false;
+    }
+    document.AddHistoryStep(stepName);
+    (document.GetState()->FindTrigger(triggerId)->*set)(value);
+    return true;
+}
+
+void DeleteStateTrigger(CState& state, std::uint32_t id)
+{
+    if (const int index = state.IndexOfTrigger(state.FindTrigger(id)); index >= 0) {
+        state.DeleteTrigger(static_cast<std::size_t>(index));
+    }
+}
+
+} // namespace
+
+// ---- main frame commands ------------------------------------------------------
+
+bool ConvertCurrentTriggerToCode(CApplicationDocument& document)
+{
+    const CState* state = document.GetState();
+    const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    if (trigger == nullptr || trigger->IsCode()) {
+        return false;
+    }
+    document.AddHistoryStep("History/Trigger_ToCode");
+    CCodeTrigger* current = document.GetState()->GetCurrentTrigger();
+    current->ConvertToCode(current->GetCode(0));
+    document.UpdateAllViews();
+    return true;
+}
+
+CState* BeginEditVariables(CApplicationDocument& document, bool locals)
+{
+    const CState* state = document.GetState();
+    if (locals && (state == nullptr || state->GetCurrentTrigger() == nullptr)) {
+        return nullptr;
+    }
+    document.AddHistoryStep("History/Variables_VariablesChanged");
+    return document.GetState();
+}
+
+void EndEditVariables(CApplicationDocument& document, bool accepted)
+{
+    if (accepted) {
+        document.UpdateAllViews();
+    } else {
+        document.RemoveLastHistoryStep();
+    }
+}
+
+// ---- categories view ----------------------------------------------------------
+
+std::string NewCategoryName(const CCategorySystem& categories)
+{
+    const std::string base = GetLocalizedString("CatView/NewCategory");
+    for (unsigned n = 1;; ++n) {
+        std::string candidate = base + std::to_string(n);
+        if (!categories.HasCategory(candidate)) {
+            return candidate;
+        }
+    }
+}
+
+std::string NewTriggerName(const CCategorySystem& categories)
+{
+    const std::string base = NormalizedName(GetLocalizedString("CatView/NewTrigger"));
+    for (unsigned n = 1;; ++n) {
+        std::string candidate = base + std::to_string(n);
+        if (!categories.HasTrigger(candidate)) {
+            return candidate;
+        }
+    }
+}
+
+CCategory* CreateCategory(CApplicationDocument& document)
+{
+    CCategorySystem& categories = document.GetCategorySystem();
+    CCategory* category = categories.AddCategory(NewCategoryName(categories));
+    document.AddHistoryStep("History/CatView_CreateCategory", CCategoryParam::Created(categories, category));
+    return category;
+}
+
+CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category)
+{
+    CCategorySystem& categories = document.GetCategorySystem();
+    CState* state = document.GetState();
+    if (state == nullptr || !IsOurs(categories, category)) {
+        return nullptr;
+    }
+    const std::uint32_t id = state->NewTriggerId();
+    CTriggerEntry* entry = category->AddTrigger(NewTriggerName(categories), id);
+    document.AddHistoryStep("History/CatView_CreateTrigger", CTriggerParam::Created(category, entry));
+    document.GetState()->AddTrigger(std::make_unique<CCodeTrigger>(id, &categories));
+    return entry;
+}
+
+bool DeleteCategory(CApplicationDocument& document, CCategory* category)
+{
+    CCategorySystem& categories = document.GetCategorySystem();
+    const int index = category != nullptr ? categories.IndexOf(category) : -1;
+    if (document.GetState() == nullptr || index < 0) {
+        return false;
+    }
+    std::unique_ptr<CCategory> removed = categories.RemoveCategory(category, false);
+    document.AddHistoryStep("History/CatView_DeleteCategory",
+                            CCategoryParam::Deleted(categories, std::move(removed), static_cast<std::size_t>(index)));
+    CState* state = document.GetState();
+    for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
+        DeleteStateTrigger(*state, category->GetTrigger(i)->GetId());
+    }
+    return true;
+}
+
+bool DeleteTrigger(CApplicationDocument& document, CTriggerEntry* entry)
+{
+    const std::optional<EntryPlace> place = PlaceOfEntry(document.GetCategorySystem(), entry);
+    if (document.GetState() == nullptr || !place) {
+        return false;
+    }
+    const std::uint32_t id = entry->GetId();
+    std::unique_ptr<CTriggerEntry> removed = place->category->RemoveTrigger(entry, false);
+    document.AddHistoryStep("History/CatView_DeleteTrigger",
+                            CTriggerParam::Deleted(place->category, std::move(removed), place->index));
+    DeleteStateTrigger(*document.GetState(), id);
+    return true;
+}
+
+bool RenameCategory(CApplicationDocument& document, CCategory* category, std::string_view name)
+{
+    CCategorySystem& categories = document.GetCategorySystem();
+    if (name.empty() || !IsOurs(categories, category) || categories.HasCategory(name)) {
+        return false;
+    }
+    std::string oldName = category->GetName();
+    category->SetName(name);
+    document.AddHistoryStep("History/CatView_RenameCategory",
+                            CCategoryParam::Renamed(categories, category, std::move(oldName)));
+    return true;
+}
+
+bool RenameTrigger(CApplicationDocument& document, CTriggerEntry* entry, std::string_view name)
+{
+    CCategorySystem& categories = document.GetCategorySystem();
+    const std::string normalized = NormalizedName(name);
+    const std::optional<EntryPlace> place = PlaceOfEntry(categories, entry);
+    if (normalized.empty() || !place || categories.HasTrigger(normalized)) {
+        return false;
+    }
+    std::string oldName = entry->GetName();
+    entry->SetName(normalized);
+    document.AddHistoryStep("History/CatView_RenameTrigger",
+                            CTriggerParam::Renamed(place->category, entry, std::move(oldName)));
+    return true;
+}
+
+bool MoveTrigger(CApplicationDocument& document, CTriggerEntry* entry, CCategory* destination, std::size_t index)
+{
+    CCategorySystem& categories = document.GetCategorySystem();
+    const std::optional<EntryPlace> source = PlaceOfEntry(categories, entry);
+    if (!source || !IsOurs(categories, destination) || destination == source->category) {
+        return false;
+    }
+    index = std::min(index, destination->GetTriggerCount());
+    destination->InsertTrigger(source->category->RemoveTrigger(entry, false), index);
+    document.AddHistoryStep("History/CatView_DragDropTrigger",
+                            CTriggerParam::Moved(entry, source->category, source->index, destination, index));
+    return true;
+}
+
+bool DropTriggerOnCategory(CApplicationDocument& document, CTriggerEntry* dragged, CCategory* target)
+{
+    return target != nullptr && MoveTrigger(document, dragged, target, target->GetTriggerCount());
+}
+
+bool DropTriggerOnTrigger(CApplicationDocument& document, CTriggerEntry* dragged, const CTriggerEntry* target)
+{
+    const std::optional<EntryPlace> place = PlaceOfEntry(document.GetCategorySystem(), target);
+    return target != dragged && place && MoveTrigger(document, dragged, place->category, place->index);
+}
+
+void SelectTrigger(CApplicationDocument& document, const CTriggerEntry* entry)
+{
+    CState* state = document.GetState();
+    if (state == nullptr) {
+        return;
+    }
+    const bool known = entry != nullptr && state->FindTrigger(entry->GetId()) != nullptr;
+    state->SetCurrentTrigger(known ? static_cast<int>(entry->GetId()) : -1);
+}
+
+bool SetTriggerEnabled(CApplicationDocument& document, std::uint32_t triggerId, bool enabled)
+{
+    return SetTriggerFlag(document, triggerId, enabled, "History/Trigger_EnabledChanged", &CCodeTrigger::IsEnabled,
+                          &CCodeTrigger::SetEnabled);
+}
+
+bool SetTriggerEnabledAtBeginning(CApplicationDocument& document, std::uint32_t triggerId, bool enabled)
+{
+    return SetTriggerFlag(document, triggerId, enabled, "History/Trigger_EnabledAtBeginningChanged",
+                          &CCodeTrigger::IsEnabledAtBeginning, &CCodeTrigger::SetEnabledAtBeginning);
+}
+
+// ---- texts ----------------------------------------------------------------------------
+
+bool HasTextField(const CApplicationDocument& document, ETextField field)
+{
+    const CState* state = document.GetState();
+    if (state == nullptr) {
+        return false;
+    }
+    const CCodeTrigger* trigger = state->GetCurrentTrigger();
+    // Text stored as a trigger's code would discard its instructions.
+    return field == ETextField::Comment || trigger == nullptr || trigger->IsCode();
+}
+
+std::string GetFieldText(const CApplicationDocument& document, ETextField field)
+{
+    if (!HasTextField(document, field)) {
+        return {};
+    }
+    const CState* state = document.GetState();
+    const CCodeTrigger* trigger = state->GetCurrentTrigger();
+    if (field == ETextField::Comment) {
+        return trigger != nullptr ? trigger->GetComment() : state->GetPreamble();
+    }
+    return trigger != nullptr ? trigger->GetCodeText() : state->GetHeader();
+}
+
+bool SetFieldText(CApplicationDocument& document, ETextField field, std::string text, std::string_view stepKind)
+{
+    if (!HasTextField(document, field)) {
+        return false;
+    }
+    if (text != GetFieldText(document, field)) {
+        // A run of typing joins the last step, but not one that is not there
+        // or that the file already holds: that change would be lost to undo
+        // or to the modified flag.
+        const CHistory& history = document.GetHistory();
+        if (stepKind.empty() && (!history.CanUndo() || history.IsAtSavedPoint())) {
+            stepKind = "Input";
+        }
+        if (!stepKind.empty()) {
+            document.AddHistoryStep("History/Text_" + std::string(stepKind));
+        }
+    }
+    CState* state = document.GetState();
+    CCodeTrigger* trigger = state->GetCurrentTrigger();
+    if (field == ETextField::Comment && trigger != nullptr) {
+        trigger->SetComment(std::move(text));
+    } else if (field == ETextField::Comment) {
+        state->SetPreamble(std::move(text));
+    } else if (trigger != nullptr) {
+        trigger->ConvertToCode(std::move(text));
+    } else {
+        state->SetHeader(std::move(text));
+    }
+    return true;
+}
+
+// ---- instruction view -------------------------------------------------------------------
+
+bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node)
+{
+    const std::optional<NodePlace> place = IsPlacedInstruction(node) ? PlaceOfNode(document, node) : std::nullopt;
+    if (!place) {
+        return false;
+    }
+    document.AddHistoryStep("History/InstructionView_DeleteInstruction");
+    CCodeTrigger* trigger = TriggerAt(document, *place);
+    CCodeBase* copy = NodeAt(document, *place);
+    trigger->SetCurrentNode(nullptr);
+    copy->GetParent()->DeleteChild(place->path.back());
+    return true;
+}
+
+bool SetInstructionEnabled(CApplicationDocument& document, const CCodeBase* node, bool enabled)
+{
+    // A nested block is enabled through its structure.
+    if (IsBlock(node) && IsInstruction(node->GetParent())) {
+        node = node->GetParent();
+    }
+    const std::optional<NodePlace> place = IsPlacedInstruction(node) ? PlaceOfNode(document, node) : std::nullopt;
+    if (!place || node->IsEnabled() == enabled || (enabled && !node->IsComplete())) {
+        return false;
+    }
+    document.AddHistoryStep("History/InstructionView_EnableInstruction");
+    NodeAt(document, *place)->SetEnabled(enabled);
+    return true;
+}
+
+bool CanDropInstruction(const CCodeBase* dragged, const CCodeBase* target)
+{
+    if (!IsPlacedInstruction(dragged) || target == nullptr || target == dragged ||
+        target->GetType() != dragged->GetType() || target->LiesInside(dragged)) {
+        return false;
+    }
+    if (!IsBlock(target) && !IsPlacedInstruction(target)) {
+        return false;
+    }
+    const CCodeTrigger* trigger = dragged->GetTrigger();
+    return trigger != nullptr && trigger == target->GetTrigger();
+}
+
+bool DropInstruction(CApplicationDocument& document, const CCodeBase* dragged, const CCodeBase* target)
+{
+    if (!CanDropInstruction(dragged, target)) {
+        return false;
+    }
+    const CCodeBase* oldParent = dragged->GetParent();
+    const auto from = static_cast<std::size_t>(dragged->GetIndexInParent());
+    const CCodeBase* newParent = nullptr;
+    std::size_t to = 0;
+    if (target->GetParent() == oldParent) {
+        newParent = oldParent;
+        to = static_cast<std::size_t>(target->GetIndexInParent());
+        if (from > to) {
+            ++to; // right after the target; from below, the removal shifts it up instead
+        }
+    } else if (IsBlock(target)) {
+        newParent = target;
+    } else {
+        newParent = target->GetParent();
+        to = static_cast<std::size_t>(target->GetIndexInParent()) + 1;
+    }
+    if (newParent == oldParent && to == from) {
+        return false;
+    }
+    const std::optional<NodePlace> draggedPlace = PlaceOfNode(document, dragged);
+    const std::optional<NodePlace> parentPlace = PlaceOfNode(document, newParent);
+    if (!draggedPlace || !parentPlace) {
+        return false;
+    }
+    document.AddHistoryStep("History/InstructionView_DragDropInstruction");
+    // Both found before anything moves: a move can change the path of the other.
+    CCodeBase* node = NodeAt(document, *draggedPlace);
+    CCodeBase* parent = NodeAt(document, *parentPlace);
+    node->GetParent()->DetachChild(from);
+    parent->InsertChild(node, to);
+    TriggerAt(document, *draggedPlace)->SetCurrentNode(node);
+    return true;
+}
+
+bool BeginNewInstruction(CApplicationDocument& document, std::size_t rootBlock)
+{
+    const CState* state = document.GetState();
+    const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    if (trigger == nullptr || trigger->IsCode() || rootBlock >= trigger->GetBlockCount()) {
+        return false;
+    }
+    document.AddHistoryStep("History/InstructionView_NewInstruction");
+    return true;
+}
+
+bool PlaceNewInstruction(CApplicationDocument& document, std::size_t rootBlock, std::unique_ptr<CCodeBase> instruction)
+{
+    CState* state = document.GetState();
+    CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    if (trigger == nullptr || rootBlock >= trigger->GetBlockCount() || !IsInstruction(instruction.get())) {
+        return false;
+    }
+    CBlock* root = trigger->GetBlock(rootBlock);
+    if (instruction->GetType() != root->GetType()) {
+        return false;
+    }
+    CCodeBase* current = trigger->GetCurrentNode();
+    const CCodeBase* inRoot = current;
+    while (inRoot != nullptr && inRoot->GetParent() != root) {
+        inRoot = inRoot->GetParent();
+    }
+    CCodeBase* added = instruction.release();
+    added->SetEnabled(true);
+    // A nested block of another type than the root block's takes the instruction nowhere but the root.
+    if (inRoot != nullptr && IsBlock(current) && current->GetType() == added->GetType()) {
+        current->AddChild(added);
+    } else if (inRoot != nullptr && IsPlacedInstruction(current) &&
+               current->GetParent()->GetType() == added->GetType()) {
+        current->GetParent()->InsertChild(added, static_cast<std::size_t>(current->GetIndexInParent()) + 1);
+    } else {
+        root->AddChild(added);
+    }
+    trigger->SetCurrentNode(added);
+    return true;
+}
+
+CCodeBase* InstructionToEdit(const CState& state)
+{
+    const CCodeTrigger* trigger = state.GetCurrentTrigger();
+    CCodeBase* node = trigger != nullptr ? trigger->GetCurrentNode() : nullptr;
+    if (IsBlock(node)) {
+        node = node->GetParent(); // a root block has none
+    }
+    return IsPlacedInstruction(node) ? node : nullptr;
+}
+
+CCodeBase* BeginEditInstruction(CApplicationDocument& document)
+{
+    const CState* state = document.GetState();
+    if (state == nullptr || InstructionToEdit(*state) == nullptr) {
+        return nullptr;
+    }
+    document.AddHistoryStep("History/InstructionView_InstructionChanged");
+    return InstructionToEdit(*document.GetState());
+}
+
+bool ReplaceInstruction(CApplicationDocument& document, std::unique_ptr<CCodeBase> instruction)
+{
+    CState* state = document.GetState();
+    CCodeBase* old = state != nullptr ? InstructionToEdit(*state) : nullptr;
+    if (old == nullptr || !IsInstruction(instruction.get()) || instruction->GetType() != old->GetType()) {
+        return false;
+    }
+    CCodeBase* parent = old->GetParent();
+    const auto index = static_cast<std::size_t>(old->GetIndexInParent());
+    CCodeBase* replacement = instruction.release();
+    replacement->SetEnabled(true);
+    state->GetCurrentTrigger()->SetCurrentNode(replacement);
+    parent->DeleteChild(index);
+    parent->InsertChild(replacement, index);
+    return true;
+}
+
+void CancelInstructionDialog(CApplicationDocument& document, bool variablesChanged)
+{
+    if (variablesChanged) {
+        document.RenameLastHistoryStep("History/Variables_VariablesChanged");
+    } else {
+        document.RemoveLastHistoryStep();
+    }
+}
+
+} // namespace bram

@@ -1,0 +1,146 @@
+#pragma once
+// The edits the views and the main frame make on a document. Each records
+// its named history step and changes the model; an edit that would change
+// nothing returns false (or null) and records nothing.
+//
+// After a step the current state is a fresh copy, so an edit finds its
+// trigger (by id) and its node (by node path) again in the copy instead of
+// keeping what it found before the step. Categories and trigger entries are
+// not part of the state: their pointers stay valid across steps.
+//
+// Telling the views is the caller's, so that a view can leave itself out
+// (UpdateAllViews(this)); only the main frame's commands, which no view
+// sends, update all views themselves.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace bram {
+
+class CApplicationDocument;
+class CCategory;
+class CCategorySystem;
+class CCodeBase;
+class CState;
+class CTriggerEntry;
+
+// ---- main frame commands ------------------------------------------------------
+
+// Turns the current trigger into code (its own script text becomes its code;
+// "History/Trigger_ToCode") and updates all views. False without a current
+// trigger or when it is code already.
+bool ConvertCurrentTriggerToCode(CApplicationDocument& document);
+
+// Before the variables dialog: records "History/Variables_VariablesChanged"
+// and returns the state the dialog edits. For the locals there must be a
+// current trigger: without one nothing is recorded and the result is null.
+CState* BeginEditVariables(CApplicationDocument& document, bool locals);
+// After it: a cancelled dialog takes the step back; otherwise all views are updated.
+void EndEditVariables(CApplicationDocument& document, bool accepted);
+
+// ---- categories view ----------------------------------------------------------
+
+// The localized "CatView/NewCategory" followed by the first n = 1, 2, ...
+// that gives a name no category has.
+std::string NewCategoryName(const CCategorySystem& categories);
+// The localized "CatView/NewTrigger", normalized, followed by the first n
+// that gives a name no trigger has.
+std::string NewTriggerName(const CCategorySystem& categories);
+
+// A new category with the first free name, appended ("History/CatView_CreateCategory").
+CCategory* CreateCategory(CApplicationDocument& document);
+// A new trigger with the first free name at the end of the category
+// ("History/CatView_CreateTrigger"); null when the category is not the document's.
+CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category);
+// The category with its triggers; one undo brings all back ("History/CatView_DeleteCategory").
+bool DeleteCategory(CApplicationDocument& document, CCategory* category);
+// The entry and its trigger ("History/CatView_DeleteTrigger").
+bool DeleteTrigger(CApplicationDocument& document, CTriggerEntry* entry);
+// Refused (false, nothing recorded) when the name is empty or a category has
+// it, the category's own name included ("History/CatView_RenameCategory").
+bool RenameCategory(CApplicationDocument& document, CCategory* category, std::string_view name);
+// The name is normalized first; refused when the result is empty or a trigger
+// has it, the entry's own included ("History/CatView_RenameTrigger").
+bool RenameTrigger(CApplicationDocument& document, CTriggerEntry* entry, std::string_view name);
+// Moves the entry to `index` (at most the count) of another category
+// ("History/CatView_DragDropTrigger"); false for its own category.
+bool MoveTrigger(CApplicationDocument& document, CTriggerEntry* entry, CCategory* destination, std::size_t index);
+// Drag and drop: dropped on a category the trigger goes to its end; dropped
+// on an entry of another category it takes that entry's place. Nothing
+// happens within the trigger's own category (no reordering).
+bool DropTriggerOnCategory(CApplicationDocument& document, CTriggerEntry* dragged, CCategory* target);
+bool DropTriggerOnTrigger(CApplicationDocument& document, CTriggerEntry* dragged, const CTriggerEntry* target);
+// The selection: the entry's trigger becomes the current one (none for null).
+// No step: the selection is not part of what undo brings back.
+void SelectTrigger(CApplicationDocument& document, const CTriggerEntry* entry);
+// "History/Trigger_EnabledChanged" / "History/Trigger_EnabledAtBeginningChanged";
+// false when the trigger is missing or the flag has that value already.
+bool SetTriggerEnabled(CApplicationDocument& document, std::uint32_t triggerId, bool enabled);
+bool SetTriggerEnabledAtBeginning(CApplicationDocument& document, std::uint32_t triggerId, bool enabled);
+
+// ---- texts (comment view, instruction view's text box) ----------------------------
+
+enum class ETextField {
+    // The current trigger's comment; the preamble without a current trigger.
+    Comment,
+    // The current trigger's custom code (only once it is code); the header
+    // without a current trigger.
+    Code,
+};
+// Whether the field can be edited now (not the code of a trigger that is not code).
+bool HasTextField(const CApplicationDocument& document, ETextField field);
+std::string GetFieldText(const CApplicationDocument& document, ETextField field);
+// Stores the text. With a step kind ("Input", "Delete", "Return", "Cut",
+// "Paste") and a text that differs, "History/Text_" + kind is recorded
+// first; an empty kind records nothing (a typing run goes on). False when
+// the field is not there.
+bool SetFieldText(CApplicationDocument& document, ETextField field, std::string text, std::string_view stepKind);
+
+// ---- instruction view ---------------------------------------------------------------
+// Nodes are blocks and instructions of a trigger of the current state.
+
+// Deletes the instruction with everything in it and clears the trigger's
+// current node ("History/InstructionView_DeleteInstruction"); false for a
+// block or a node of no trigger.
+bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node);
+// "History/InstructionView_EnableInstruction"; false for a root block, when
+// the flag has that value already, or to enable an incomplete instruction.
+bool SetInstructionEnabled(CApplicationDocument& document, const CCodeBase* node, bool enabled);
+// Whether `dragged` may be dropped on `target`: an instruction onto a node of
+// the same type in the same trigger, other than itself and not inside itself.
+bool CanDropInstruction(const CCodeBase* dragged, const CCodeBase* target);
+// Drag and drop: onto an instruction of the same block the dragged one ends
+// right after it; onto a block it becomes the block's first instruction;
+// onto an instruction elsewhere it goes right after it. It becomes the
+// current node. "History/InstructionView_DragDropInstruction" only when
+// something moves.
+bool DropInstruction(CApplicationDocument& document, const CCodeBase* dragged, const CCodeBase* target);
+
+// The instruction dialog is bracketed by a step, recorded before it opens so
+// that the variables it creates are part of it:
+// New: records "History/InstructionView_NewInstruction" for root block
+// `rootBlock` of the current trigger (false, nothing recorded, without one,
+// for a trigger that is code or a block index out of range).
+bool BeginNewInstruction(CApplicationDocument& document, std::size_t rootBlock);
+// Confirmed: the instruction is enabled and placed by the current node:
+// appended to the current node when it is a block inside root block
+// `rootBlock`, right after it when it is an instruction there, else appended
+// to the root block; it becomes the current node.
+bool PlaceNewInstruction(CApplicationDocument& document, std::size_t rootBlock, std::unique_ptr<CCodeBase> instruction);
+// The instruction the dialog edits: the current node, or the structure of a
+// current nested block; null for none or a root block.
+CCodeBase* InstructionToEdit(const CState& state);
+// Edit: records "History/InstructionView_InstructionChanged" and returns
+// InstructionToEdit of the new state (null, nothing recorded, when there is none).
+CCodeBase* BeginEditInstruction(CApplicationDocument& document);
+// Confirmed: the instruction, enabled, takes the edited one's place and becomes the current node.
+bool ReplaceInstruction(CApplicationDocument& document, std::unique_ptr<CCodeBase> instruction);
+// Cancelled (new or edit): the step is renamed to
+// "History/Variables_VariablesChanged" when the dialog changed variables,
+// and taken back otherwise.
+void CancelInstructionDialog(CApplicationDocument& document, bool variablesChanged);
+
+} // namespace bram

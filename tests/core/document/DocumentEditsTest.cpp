@@ -1,0 +1,319 @@
+// The edits of the views and the main frame: what each changes, the step it
+// records, what it refuses, and that undo brings everything back.
+
+#include "DocumentFixture.h"
+
+#include "document/DocumentEdits.h"
+#include "localization/Localization.h"
+#include "log/Assertion.h"
+
+#include <algorithm>
+
+namespace bram::test {
+namespace {
+
+class DocumentEdits : public DocumentTest {
+protected:
+    CCategorySystem& Categories() { return m_document.GetCategorySystem(); }
+    CState& State() { return *m_document.GetState(); }
+
+    // The entry names of a category, in order.
+    static std::string Names(const CCategory* category)
+    {
+        std::string out;
+        for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
+            out += (i > 0 ? " " : "") + category->GetTrigger(i)->GetName();
+        }
+        return out;
+    }
+
+    // A block as its prints' texts, structures as "if(...)".
+    static std::string Shape(const CCodeBase* node)
+    {
+        if (node->GetCodeType() == CodeTypeCall) {
+            std::string text = node->GetParameter(0)->GetValue()->GetText();
+            std::erase(text, '\'');
+            return text;
+        }
+        std::string out;
+        for (std::size_t i = 0; i < node->GetChildCount(); ++i) {
+            out += (i > 0 ? " " : "") + Shape(node->GetChild(i));
+        }
+        return node->GetCodeType() == CodeTypeStructure ? "if(" + out + ")" : out;
+    }
+
+    // Trigger T, current, with actions: a if(b) c.
+    CCodeTrigger* MakeCurrentTrigger()
+    {
+        CCodeTrigger* trigger = AddDocumentTrigger(m_document, "Main", "T");
+        CBlock* actions = trigger->GetBlock(1);
+        actions->AddChild(NewPrint("a"));
+        CStructure* branch = NewStructure("if");
+        branch->GetChild(0)->AddChild(NewPrint("b"));
+        actions->AddChild(branch);
+        actions->AddChild(NewPrint("c"));
+        State().SetCurrentTrigger(static_cast<int>(trigger->GetId()));
+        return trigger;
+    }
+    std::string Actions() { return Shape(State().GetCurrentTrigger()->GetBlock(1)); }
+    CCodeBase* Action(std::size_t index) { return State().GetCurrentTrigger()->GetBlock(1)->GetChild(index); }
+};
+
+TEST_F(DocumentEdits, NewNamesAreTheFirstFreeNumberedLocalizedNames)
+{
+    SetLocalizationPath(BRAMBLETON_EXAMPLES_SOURCE_DIR "/Localization");
+    SetLanguage("de");
+    CreateCategory(m_document);
+    CCategory* second = CreateCategory(m_document);
+    CreateCategory(m_document);
+    EXPECT_EQ(second->GetName(), "Kategorie 2");
+    ASSERT_TRUE(RenameCategory(m_document, second, "Other"));
+    EXPECT_EQ(CreateCategory(m_document)->GetName(), "Kategorie 2") << "the gap is filled";
+
+    // Trigger names are normalized ("Auslöser"), and unique in all categories.
+    CTriggerEntry* first = CreateTrigger(m_document, second);
+    EXPECT_EQ(first->GetName(), "Ausloeser1");
+    EXPECT_EQ(CreateTrigger(m_document, Categories().GetCategory(0))->GetName(), "Ausloeser2");
+    ASSERT_TRUE(DeleteTrigger(m_document, first));
+    EXPECT_EQ(CreateTrigger(m_document, second)->GetName(), "Ausloeser1");
+    EXPECT_EQ(State().GetTriggerCount(), 2u);
+    EXPECT_EQ(m_document.GetUndoName(), "History/CatView_CreateTrigger");
+}
+
+TEST_F(DocumentEdits, DeletingACategoryWithItsTriggersIsOneUndo)
+{
+    CCodeTrigger* kept = AddDocumentTrigger(m_document, "Kept", "K");
+    CCodeTrigger* gone = MakeCurrentTrigger();
+    gone->SetComment("note");
+    gone->SetEnabledAtBeginning(false);
+    AddDocumentTrigger(m_document, "Main", "U")->SetEnabled(false);
+    // K refers to T: deleting T empties that parameter.
+    CTriggerVariable* variable = State().GetTriggerVariable(2);
+    ASSERT_EQ(variable->GetTrigger(), gone);
+    CCall* enable = NewCall("enable");
+    enable->GetParameter(0)->SetValue(variable);
+    kept->GetBlock(1)->AddChild(enable);
+    const std::string before = m_document.WriteDataFile();
+
+    ASSERT_TRUE(DeleteCategory(m_document, Categories().FindCategory("Main")));
+    EXPECT_EQ(m_document.GetUndoName(), "History/CatView_DeleteCategory");
+    EXPECT_EQ(State().GetTriggerCount(), 1u);
+    EXPECT_EQ(State().GetCurrentTrigger(), nullptr);
+    EXPECT_FALSE(State().GetTrigger(0)->GetBlock(1)->GetChild(0)->IsComplete());
+    const std::string after = m_document.WriteDataFile();
+
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), before) << "triggers, instructions, comment, flags and order are back";
+    EXPECT_FALSE(m_document.IsModified());
+    m_document.Redo();
+    EXPECT_EQ(m_document.WriteDataFile(), after);
+    EXPECT_FALSE(Categories().HasTrigger("T"));
+}
+
+TEST_F(DocumentEdits, RenamesRefuseEmptyAndTakenNamesSilently)
+{
+    AddDocumentTrigger(m_document, "Main", "Other");
+    AddDocumentTrigger(m_document, "Second", "T");
+    CTriggerEntry* entry = Categories().FindTrigger("T").entry;
+    CCategory* main = Categories().FindCategory("Main");
+    ASSERT_NE(entry, nullptr);
+
+    for (const char* refused : {"!!!", "", "Other", "T", "T?"}) {
+        EXPECT_FALSE(RenameTrigger(m_document, entry, refused)) << refused;
+    }
+    for (const char* refused : {"", "Main", "Second"}) {
+        EXPECT_FALSE(RenameCategory(m_document, main, refused)) << refused;
+    }
+    EXPECT_EQ(m_document.GetUndoCount(), 0u) << "a refusal records nothing";
+
+    ASSERT_TRUE(RenameTrigger(m_document, entry, "Start Game!"));
+    EXPECT_EQ(entry->GetName(), "Start_Game");
+    ASSERT_TRUE(RenameCategory(m_document, main, "main"));
+    m_document.Undo();
+    m_document.Undo();
+    EXPECT_EQ(entry->GetName(), "T");
+    EXPECT_EQ(main->GetName(), "Main");
+    EXPECT_EQ(Categories().FindTrigger("T").category, Categories().FindCategory("Second"));
+}
+
+TEST_F(DocumentEdits, TriggersMoveOnlyBetweenCategories)
+{
+    for (const char* name : {"a1", "a2"}) {
+        AddDocumentTrigger(m_document, "A", name);
+    }
+    for (const char* name : {"b1", "b2"}) {
+        AddDocumentTrigger(m_document, "B", name);
+    }
+    CCategory* a = Categories().FindCategory("A");
+    CCategory* b = Categories().FindCategory("B");
+    auto entry = [&](const char* name) { return Categories().FindTrigger(name).entry; };
+
+    EXPECT_FALSE(DropTriggerOnTrigger(m_document, entry("a1"), entry("a2"))) << "no reordering";
+    EXPECT_FALSE(DropTriggerOnCategory(m_document, entry("a1"), a));
+    EXPECT_FALSE(DropTriggerOnTrigger(m_document, entry("a1"), entry("a1")));
+    EXPECT_EQ(m_document.GetUndoCount(), 0u);
+
+    ASSERT_TRUE(DropTriggerOnCategory(m_document, entry("a1"), b));
+    EXPECT_EQ(Names(b), "b1 b2 a1");
+    ASSERT_TRUE(DropTriggerOnTrigger(m_document, entry("a2"), entry("b2")));
+    EXPECT_EQ(Names(b), "b1 a2 b2 a1") << "takes the target's place";
+    EXPECT_EQ(m_document.GetUndoName(), "History/CatView_DragDropTrigger");
+    m_document.Undo();
+    m_document.Undo();
+    EXPECT_EQ(Names(a), "a1 a2");
+    EXPECT_EQ(Names(b), "b1 b2");
+}
+
+TEST_F(DocumentEdits, FlagsAndTextsRecordOneStepEach)
+{
+    const std::uint32_t id = MakeCurrentTrigger()->GetId();
+    EXPECT_FALSE(SetTriggerEnabled(m_document, id, true)) << "unchanged";
+    ASSERT_TRUE(SetTriggerEnabled(m_document, id, false));
+    ASSERT_TRUE(SetTriggerEnabledAtBeginning(m_document, id, false));
+    EXPECT_EQ(m_document.GetUndoName(), "History/Trigger_EnabledAtBeginningChanged");
+    m_document.Undo();
+    EXPECT_TRUE(State().FindTrigger(id)->IsEnabledAtBeginning());
+    EXPECT_FALSE(State().FindTrigger(id)->IsEnabled());
+
+    // With a current trigger the comment field is its comment; its code field
+    // is there only once it is code (text there would discard its instructions).
+    EXPECT_FALSE(SetFieldText(m_document, ETextField::Code, "x", "Input"));
+    ASSERT_TRUE(SetFieldText(m_document, ETextField::Comment, "n", "Input"));
+    ASSERT_TRUE(SetFieldText(m_document, ETextField::Comment, "no", ""));
+    ASSERT_TRUE(SetFieldText(m_document, ETextField::Comment, "n", "Delete"));
+    EXPECT_EQ(m_document.GetUndoName(), "History/Text_Delete");
+    m_document.Undo();
+    EXPECT_EQ(State().GetCurrentTrigger()->GetComment(), "no");
+    m_document.Undo();
+    EXPECT_EQ(State().GetCurrentTrigger()->GetComment(), "") << "the typing run was one step";
+
+    ASSERT_TRUE(ConvertCurrentTriggerToCode(m_document));
+    EXPECT_FALSE(ConvertCurrentTriggerToCode(m_document));
+    EXPECT_EQ(GetFieldText(m_document, ETextField::Code), State().GetCurrentTrigger()->GetCodeText());
+    ASSERT_TRUE(SetFieldText(m_document, ETextField::Code, "custom", "Paste"));
+    EXPECT_EQ(State().GetCurrentTrigger()->GetCodeText(), "custom");
+
+    // Without a current trigger: the preamble and the header. A typing run
+    // does not run on past a save: that change would not count as one.
+    SelectTrigger(m_document, nullptr);
+    CTempDir dir;
+    ASSERT_TRUE(m_document.SaveDocument(dir / "doc.bdf"));
+    const std::size_t steps = m_document.GetUndoCount();
+    ASSERT_TRUE(SetFieldText(m_document, ETextField::Code, "header", ""));
+    EXPECT_EQ(m_document.GetUndoCount(), steps + 1);
+    EXPECT_TRUE(m_document.IsModified());
+    EXPECT_EQ(State().GetHeader(), "header");
+    EXPECT_EQ(GetFieldText(m_document, ETextField::Comment), State().GetPreamble());
+}
+
+TEST_F(DocumentEdits, TheVariablesDialogStepIsTakenBackWhenCancelled)
+{
+    int updates = 0;
+    m_document.AddUpdateListener([&] { ++updates; });
+    EXPECT_EQ(BeginEditVariables(m_document, true), nullptr) << "no current trigger: no locals";
+    EXPECT_EQ(m_document.GetUndoCount(), 0u);
+    CState* edited = BeginEditVariables(m_document, false);
+    EXPECT_EQ(edited, m_document.GetState());
+    EndEditVariables(m_document, false);
+    EXPECT_EQ(m_document.GetUndoCount(), 0u);
+    EXPECT_FALSE(m_document.IsModified());
+    BeginEditVariables(m_document, false);
+    EndEditVariables(m_document, true);
+    EXPECT_EQ(m_document.GetUndoName(), "History/Variables_VariablesChanged");
+    EXPECT_EQ(updates, 1);
+}
+
+TEST_F(DocumentEdits, DeleteAndEnableInstructionAreUndoableSteps)
+{
+    MakeCurrentTrigger();
+    const CState* before = m_document.GetState();
+    ASSERT_TRUE(DeleteInstruction(m_document, Action(1)));
+    EXPECT_EQ(m_document.GetUndoName(), "History/InstructionView_DeleteInstruction");
+    EXPECT_EQ(Actions(), "a c");
+    EXPECT_EQ(Shape(before->GetCurrentTrigger()->GetBlock(1)), "a if(b) c") << "the snapshot is untouched";
+    m_document.Undo();
+    EXPECT_EQ(Actions(), "a if(b) c");
+
+    ASSERT_TRUE(SetInstructionEnabled(m_document, Action(0), false));
+    EXPECT_EQ(m_document.GetUndoName(), "History/InstructionView_EnableInstruction");
+    EXPECT_FALSE(Action(0)->IsEnabled());
+    m_document.Undo();
+    EXPECT_TRUE(Action(0)->IsEnabled());
+
+    // Refused without a step: a root block, no change, an incomplete instruction.
+    const std::size_t steps = m_document.GetUndoCount();
+    EXPECT_FALSE(DeleteInstruction(m_document, State().GetCurrentTrigger()->GetBlock(1)));
+    EXPECT_FALSE(SetInstructionEnabled(m_document, Action(0), true));
+    EXPECT_FALSE(SetInstructionEnabled(m_document, Action(1), true));
+    EXPECT_EQ(m_document.GetUndoCount(), steps);
+}
+
+TEST_F(DocumentEdits, DroppedInstructionsFollowThePlacementRules)
+{
+    MakeCurrentTrigger();
+    ASSERT_TRUE(DropInstruction(m_document, Action(2), Action(0)));
+    EXPECT_EQ(Actions(), "a c if(b)") << "same block: right after the target";
+    ASSERT_TRUE(DropInstruction(m_document, Action(0), Action(2)->GetChild(0)));
+    EXPECT_EQ(Actions(), "c if(a b)") << "onto a block: its first instruction";
+    ASSERT_TRUE(DropInstruction(m_document, Action(1)->GetChild(0)->GetChild(1), Action(0)));
+    EXPECT_EQ(Actions(), "c b if(a)") << "elsewhere: right after the target";
+    EXPECT_EQ(State().GetCurrentTrigger()->GetCurrentNode(), Action(1));
+    EXPECT_EQ(m_document.GetUndoCount(), 3u);
+
+    // Nothing to move, or a structure into its own block: no step.
+    EXPECT_FALSE(DropInstruction(m_document, Action(1), Action(0)));
+    EXPECT_FALSE(DropInstruction(m_document, Action(2), Action(2)->GetChild(0)));
+    EXPECT_FALSE(DropInstruction(m_document, Action(2), Action(2)->GetChild(0)->GetChild(0)));
+    EXPECT_EQ(m_document.GetUndoCount(), 3u);
+    // The code model refuses it too (a failed internal check).
+    const unsigned failures = GetAssertionFailureCount();
+    Action(2)->GetChild(0)->InsertChild(Action(2), 0);
+    EXPECT_EQ(GetAssertionFailureCount(), failures + 1);
+    m_assertionsAtStart = GetAssertionFailureCount();
+    EXPECT_EQ(Actions(), "c b if(a)");
+
+    for (int i = 0; i < 3; ++i) {
+        m_document.Undo();
+    }
+    EXPECT_EQ(Actions(), "a if(b) c");
+}
+
+TEST_F(DocumentEdits, NewAndChangedInstructionsArePlacedByTheCurrentNode)
+{
+    CCodeTrigger* trigger = MakeCurrentTrigger();
+    auto add = [&](const char* text) {
+        ASSERT_TRUE(BeginNewInstruction(m_document, 1));
+        ASSERT_TRUE(PlaceNewInstruction(m_document, 1, std::unique_ptr<CCodeBase>(NewPrint(text))));
+    };
+    trigger->SetCurrentNode(Action(0));
+    add("x");
+    EXPECT_EQ(Actions(), "a x if(b) c") << "after the current instruction";
+    EXPECT_EQ(State().GetCurrentTrigger()->GetCurrentNode(), Action(1));
+    State().GetCurrentTrigger()->SetCurrentNode(Action(2)->GetChild(0));
+    add("y");
+    EXPECT_EQ(Actions(), "a x if(b y) c") << "into the current block";
+    State().GetCurrentTrigger()->SetCurrentNode(State().GetCurrentTrigger()->GetBlock(0));
+    add("z");
+    EXPECT_EQ(Actions(), "a x if(b y) c z") << "the current node is in another root block";
+
+    // Editing a structure's block edits the structure; the new one takes its place.
+    State().GetCurrentTrigger()->SetCurrentNode(Action(2)->GetChild(0));
+    CCodeBase* edited = BeginEditInstruction(m_document);
+    ASSERT_EQ(edited, Action(2));
+    ASSERT_TRUE(ReplaceInstruction(m_document, std::unique_ptr<CCodeBase>(NewStructure("if"))));
+    EXPECT_EQ(Actions(), "a x if() c z");
+    EXPECT_EQ(m_document.GetUndoName(), "History/InstructionView_InstructionChanged");
+
+    // Cancelled: taken back, or kept as a variables step when variables changed.
+    const std::size_t steps = m_document.GetUndoCount();
+    ASSERT_TRUE(BeginNewInstruction(m_document, 0));
+    CancelInstructionDialog(m_document, false);
+    EXPECT_EQ(m_document.GetUndoCount(), steps);
+    ASSERT_NE(BeginEditInstruction(m_document), nullptr);
+    CancelInstructionDialog(m_document, true);
+    EXPECT_EQ(m_document.GetUndoName(), "History/Variables_VariablesChanged");
+    EXPECT_EQ(m_document.GetUndoCount(), steps + 1);
+}
+
+} // namespace
+} // namespace bram::test
