@@ -3,10 +3,8 @@
 #include "base/Paths.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
-
-#include <QAction>
-#include <QMenu>
-#include <QMenuBar>
+#include "modules/Module.h"
+#include "records/TypeInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +93,16 @@ CCodeTrigger* AddCurrentTrigger(CApplicationDocument& document, const std::strin
     return trigger;
 }
 
+const CTypeInfo* TypeNamed(const std::string& name)
+{
+    for (const CTypeInfo* type : GetAllTypes()) {
+        if (type->GetName() == name) {
+            return type;
+        }
+    }
+    return nullptr;
+}
+
 std::vector<std::string> GlobalNames(const CApplicationDocument& document)
 {
     std::vector<std::string> names;
@@ -102,25 +110,6 @@ std::vector<std::string> GlobalNames(const CApplicationDocument& document)
         names.push_back(variable->GetName());
     }
     return names;
-}
-
-QStringList MenuTexts(const QMenu* menu)
-{
-    QStringList texts;
-    for (const QAction* action : menu->actions()) {
-        if (action->isSeparator()) {
-            texts << QStringLiteral("-");
-        } else if (action->isVisible()) {
-            texts << action->text();
-        }
-    }
-    return texts;
-}
-
-QMenu* TopMenu(const QMenuBar* bar, int index)
-{
-    const QList<QAction*> actions = bar->actions();
-    return index < actions.size() ? actions[index]->menu() : nullptr;
 }
 
 } // namespace bram::test

@@ -1,8 +1,8 @@
 #pragma once
 // Helpers of the editor tests: prompts answered by the test, a copy of the
-// sample workspace with the core started in it, and menu inspection.
+// sample workspace with the core started in it.
 
-#include "UserPrompts.h"
+#include "gui/app/UserPrompts.h"
 
 #include "TestSupport.h"
 #include "app/ApplicationCore.h"
@@ -16,15 +16,13 @@
 #include <string>
 #include <vector>
 
-class QMenu;
-class QMenuBar;
-
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace bram {
 class CApplicationDocument;
 class CCodeTrigger;
+class CTypeInfo;
 } // namespace bram
 
 namespace bram::test {
@@ -87,11 +85,10 @@ public:
 // A trigger in a new category of the document, made the current trigger.
 CCodeTrigger* AddCurrentTrigger(CApplicationDocument& document, const std::string& name);
 
+// The loaded type of that name.
+const CTypeInfo* TypeNamed(const std::string& name);
+
 // The names of the document's globals, in order.
 std::vector<std::string> GlobalNames(const CApplicationDocument& document);
-
-// The texts of a menu's items; separators as "-".
-QStringList MenuTexts(const QMenu* menu);
-QMenu* TopMenu(const QMenuBar* bar, int index);
 
 } // namespace bram::test

@@ -1,7 +1,8 @@
-#include "VariablesDialog.h"
+#include "gui/dialogs/VariablesDialog.h"
 
-#include "UserPrompts.h"
-#include "VariableEditDialog.h"
+#include "gui/app/UserPrompts.h"
+#include "gui/dialogs/VariableEditDialog.h"
+#include "gui/mainframe/Actions.h"
 
 #include "base/Text.h"
 #include "category/CategorySystem.h"
@@ -82,7 +83,7 @@ private:
 };
 
 CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
-    : QDialog(parent), m_variables(&m_noList), m_list(new QTreeWidget(this))
+    : QDialog(parent), m_variables(&m_noList), m_list(new QTreeWidget(this)), m_actions(this, "VariablesDialog")
 {
     BRAMBLETON_ASSERT(state != nullptr);
     if (state != nullptr) {
@@ -104,37 +105,49 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
         {Localized("VariablesDialog/ListCtrl_Column1"), Localized("VariablesDialog/ListCtrl_Column2")});
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    auto* menuBar = new QMenuBar(this);
-    m_menu = menuBar->addMenu(Localized("VariablesDialog/Menu_Edit"));
-    m_undo = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Undo"), this, &CVariablesDialog::OnUndo);
-    m_redo = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Redo"), this, &CVariablesDialog::OnRedo);
-    m_menu->addSeparator();
-    m_cut = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Cut"), this, &CVariablesDialog::OnCut);
-    m_copy = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Copy"), this, &CVariablesDialog::OnCopy);
-    m_paste = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Paste"), this, &CVariablesDialog::OnPaste);
-    m_menu->addSeparator();
-    QAction* add = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_New"), this, &CVariablesDialog::OnNew);
-    QAction* change = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Mod"), this, &CVariablesDialog::OnChange);
-    QAction* remove = m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Del"), this, &CVariablesDialog::OnDelete);
-    m_menu->addSeparator();
-    m_menu->addAction(Localized("VariablesDialog/Menu_Edit_Close"), this, &CVariablesDialog::reject);
-    m_undo->setObjectName(QStringLiteral("Undo"));
-    m_redo->setObjectName(QStringLiteral("Redo"));
-    m_cut->setObjectName(QStringLiteral("Cut"));
-    m_copy->setObjectName(QStringLiteral("Copy"));
-    m_paste->setObjectName(QStringLiteral("Paste"));
-    add->setObjectName(QStringLiteral("13449"));
-    change->setObjectName(QStringLiteral("13451"));
-    remove->setObjectName(QStringLiteral("13450"));
-    m_undo->setShortcut(QKeySequence::Undo);
-    m_redo->setShortcut(QKeySequence::Redo);
-    m_cut->setShortcut(QKeySequence::Cut);
-    m_copy->setShortcut(QKeySequence::Copy);
-    m_paste->setShortcut(QKeySequence::Paste);
-    remove->setShortcut(QKeySequence::Delete);
-    for (QAction* action : {m_undo, m_redo, m_cut, m_copy, m_paste}) {
-        action->setEnabled(false);
+    const auto selected = [this] { return SelectedRow() >= 0; };
+    const CActionEntry entries[] = {
+        {.name = "Undo",
+         .textKey = "Menu_Edit_Undo",
+         .keys = {QKeySequence(QKeySequence::Undo)},
+         .handler = [this] { OnUndo(); },
+         .enabled = [this] { return !m_undoSteps.empty(); }},
+        {.name = "Redo",
+         .textKey = "Menu_Edit_Redo",
+         .keys = {QKeySequence(QKeySequence::Redo)},
+         .handler = [this] { OnRedo(); },
+         .enabled = [this] { return !m_redoSteps.empty(); }},
+        {.name = "Cut",
+         .textKey = "Menu_Edit_Cut",
+         .keys = {QKeySequence(QKeySequence::Cut)},
+         .handler = [this] { OnCut(); },
+         .enabled = selected},
+        {.name = "Copy",
+         .textKey = "Menu_Edit_Copy",
+         .keys = {QKeySequence(QKeySequence::Copy)},
+         .handler = [this] { OnCopy(); },
+         .enabled = selected},
+        {.name = "Paste",
+         .textKey = "Menu_Edit_Paste",
+         .keys = {QKeySequence(QKeySequence::Paste)},
+         .handler = [this] { OnPaste(); },
+         .enabled = [this] { return m_clipboard != nullptr; }},
+        {.name = "New", .command = ID_NEW, .textKey = "Menu_Edit_New", .handler = [this] { OnNew(); }},
+        {.name = "Change", .command = ID_CHANGE, .textKey = "Menu_Edit_Mod", .handler = [this] { OnChange(); }},
+        {.name = "Delete",
+         .command = ID_DELETE,
+         .textKey = "Menu_Edit_Del",
+         .keys = {QKeySequence(QKeySequence::Delete)},
+         .handler = [this] { OnDelete(); }},
+        {.name = "Close", .textKey = "Menu_Edit_Close", .handler = [this] { reject(); }},
+    };
+    for (const CActionEntry& entry : entries) {
+        m_actions.Add(entry);
     }
+    const QStringList menu = {"Undo", "Redo", "-",      "Cut",    "Copy", "Paste",
+                              "-",    "New",  "Change", "Delete", "-",    "Close"};
+    auto* menuBar = new QMenuBar(this);
+    m_actions.AddMenu(menuBar, "Menu_Edit", menu);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &CVariablesDialog::accept);
@@ -148,8 +161,9 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { OnChange(); });
     connect(m_list, &QTreeWidget::itemChanged, this, &CVariablesDialog::OnItemChanged);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CVariablesDialog::UpdateMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { m_menu->exec(m_list->viewport()->mapToGlobal(at)); });
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this, menu](const QPoint& at) {
+        m_actions.ContextMenu(menu, this)->exec(m_list->viewport()->mapToGlobal(at));
+    });
     Refresh(-1);
 }
 
@@ -213,15 +227,7 @@ void CVariablesDialog::Refresh(int selectRow)
     UpdateMenu();
 }
 
-void CVariablesDialog::UpdateMenu()
-{
-    m_undo->setEnabled(!m_undoSteps.empty());
-    m_redo->setEnabled(!m_redoSteps.empty());
-    const bool selected = SelectedRow() >= 0;
-    m_cut->setEnabled(selected);
-    m_copy->setEnabled(selected);
-    m_paste->setEnabled(m_clipboard != nullptr);
-}
+void CVariablesDialog::UpdateMenu() { m_actions.Update(); }
 
 void CVariablesDialog::OnNew()
 {

@@ -1,8 +1,8 @@
-#include "Application.h"
+#include "gui/app/Application.h"
 
-#include "LoadingBox.h"
-#include "MainFrame.h"
-#include "UserPrompts.h"
+#include "gui/app/LoadingBox.h"
+#include "gui/app/UserPrompts.h"
+#include "gui/mainframe/MainFrame.h"
 
 #include "document/ApplicationDocument.h"
 #include "log/Assertion.h"

@@ -1,6 +1,6 @@
-#include "AboutDialog.h"
+#include "gui/dialogs/AboutDialog.h"
 
-#include "UserPrompts.h"
+#include "gui/app/UserPrompts.h"
 
 #include "Version.h"
 #include "base/Paths.h"

@@ -4,6 +4,8 @@
 // and redo. Cancel takes back every step, so the caller's one history step
 // keeps all changes or none.
 
+#include "gui/mainframe/Actions.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -11,7 +13,6 @@
 #include <vector>
 
 class QAction;
-class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -28,16 +29,14 @@ class CVariablesDialog : public QDialog {
     Q_OBJECT
 public:
     using VariableList = std::vector<std::unique_ptr<CUserDefinedVariable>>;
+    enum : int { ID_NEW = 13449, ID_DELETE = 13450, ID_CHANGE = 13451 };
 
     CVariablesDialog(CState* state, bool local, QWidget* parent = nullptr);
     ~CVariablesDialog() override;
 
     QTreeWidget* List() const { return m_list; }
-    QAction* UndoAction() const { return m_undo; }
-    QAction* RedoAction() const { return m_redo; }
-    QAction* CutAction() const { return m_cut; }
-    QAction* CopyAction() const { return m_copy; }
-    QAction* PasteAction() const { return m_paste; }
+    // Menu actions by name ("Undo", "Paste", "New") or command id ("13449").
+    QAction* Action(const QString& name) const { return m_actions.Find(name); }
     // The step names of the undo list, oldest first.
     std::vector<std::string> UndoStepNames() const;
     std::size_t RedoStepCount() const { return m_redoSteps.size(); }
@@ -79,12 +78,7 @@ private:
     std::vector<std::unique_ptr<Step>> m_redoSteps;
     std::unique_ptr<CUserDefinedVariable> m_clipboard;
     QTreeWidget* m_list;
-    QMenu* m_menu;
-    QAction* m_undo;
-    QAction* m_redo;
-    QAction* m_cut;
-    QAction* m_copy;
-    QAction* m_paste;
+    CActionTable m_actions;
     bool m_filling = false;
     bool m_columnsSet = false;
 };

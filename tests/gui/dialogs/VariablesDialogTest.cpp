@@ -1,8 +1,8 @@
 // The variables dialog and the variable edit dialog on the sample
 // workspace's types (Truth value, Number, Text).
 
-#include "VariablesDialog.h"
-#include "VariableEditDialog.h"
+#include "gui/dialogs/VariablesDialog.h"
+#include "gui/dialogs/VariableEditDialog.h"
 
 #include "GuiTestSupport.h"
 #include "TestDataFiles.h"
@@ -13,7 +13,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -26,6 +25,7 @@ namespace {
 
 using gui::CVariableEditDialog;
 using gui::CVariablesDialog;
+using test::TypeNamed;
 
 int TypeIndex(const std::string& name)
 {
@@ -36,11 +36,6 @@ int TypeIndex(const std::string& name)
         }
     }
     return -1;
-}
-
-const CTypeInfo* TypeNamed(const std::string& name)
-{
-    return CVariableEditDialog::SelectableTypes().at(static_cast<std::size_t>(TypeIndex(name)));
 }
 
 // Answers the edit dialog: types the name, picks the type, presses OK.
@@ -145,10 +140,8 @@ TEST_F(VariablesDialogTest, EditDialogOffersOnlyDeclarableTypes)
     EXPECT_EQ(shown, (QStringList{"Truth value", "Number", "Text"}));
     EXPECT_EQ(dialog.TypeList()->currentIndex(), 0);
     EXPECT_TRUE(dialog.NameField()->text().isEmpty());
-
-    CVariableEditDialog existing(Globals()[1].get(), Globals());
-    EXPECT_EQ(existing.NameField()->text(), QStringLiteral("Player Name"));
-    EXPECT_EQ(existing.TypeList()->currentText(), QStringLiteral("Text"));
+    // An existing variable shows its type.
+    EXPECT_EQ(CVariableEditDialog(Globals()[1].get(), Globals()).TypeList()->currentText(), QStringLiteral("Text"));
 }
 
 TEST_F(VariablesDialogTest, TypeChangeReplacesTheObjectNameChangeKeepsIt)
@@ -169,28 +162,47 @@ TEST_F(VariablesDialogTest, TypeChangeReplacesTheObjectNameChangeKeepsIt)
                                                                 "History/VariablesDialog_ReplaceVariable"}));
     EXPECT_EQ(Rows(dialog), (QStringList{"Counter:Truth value", "Player Name:Text"}));
     EXPECT_EQ(dialog.shownNames, (std::vector<QString>{"Count", "Counter"}));
+}
 
-    // Undo puts the very same object back, with its old name.
+TEST_F(VariablesDialogTest, MenuStatesFollowSelectionClipboardAndSteps)
+{
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    // Enabled states of Undo, Redo, Cut, Copy, Paste.
+    const auto enabled = [&dialog] {
+        std::string states;
+        for (const char* name : {"Undo", "Redo", "Cut", "Copy", "Paste"}) {
+            states += dialog.Action(QLatin1String(name))->isEnabled() ? '1' : '0';
+        }
+        return states;
+    };
+    EXPECT_EQ(enabled(), "00000");
+    // Nothing to undo, redo or paste: a beep each, nothing changed.
     dialog.OnUndo();
-    EXPECT_EQ(Globals()[0].get(), count);
+    dialog.OnRedo();
+    dialog.OnPaste();
+    EXPECT_EQ(prompts.beeps, 3);
+    EXPECT_EQ(Names().size(), 2u);
+
+    Select(dialog, 1);
+    EXPECT_EQ(enabled(), "00110");
+    dialog.OnDelete();
+    EXPECT_EQ(enabled(), "10110");
     dialog.OnUndo();
-    EXPECT_EQ(count->GetName(), "Count");
-    EXPECT_EQ(count->GetType(), TypeNamed("Number"));
+    EXPECT_EQ(enabled(), "01110");
+    EXPECT_EQ(Names().size(), 2u);
+    // A new step clears the redo list.
+    dialog.OnRenameInPlace(0, QStringLiteral("Lives"));
+    EXPECT_EQ(enabled(), "10110");
+    EXPECT_EQ(dialog.RedoStepCount(), 0u);
 }
 
 TEST_F(VariablesDialogTest, PasteNamesCopiesWithTheFirstFreeSuffix)
 {
     CDrivenVariablesDialog dialog(document.GetState(), false);
-    EXPECT_FALSE(dialog.PasteAction()->isEnabled());
-    dialog.OnPaste();
-    EXPECT_EQ(prompts.beeps, 1);
-    EXPECT_EQ(Names().size(), 2u);
-
     Select(dialog, 0);
-    EXPECT_TRUE(dialog.CutAction()->isEnabled());
     dialog.OnCut();
     EXPECT_EQ(Names(), (std::vector<std::string>{"Player Name"}));
-    EXPECT_TRUE(dialog.PasteAction()->isEnabled());
+    EXPECT_TRUE(dialog.Action(QStringLiteral("Paste"))->isEnabled());
     dialog.OnPaste();
     dialog.OnPaste();
     dialog.OnPaste();
@@ -206,7 +218,7 @@ TEST_F(VariablesDialogTest, PasteNamesCopiesWithTheFirstFreeSuffix)
     EXPECT_EQ(dialog.UndoStepNames().back(), "History/VariablesDialog_Paste");
 }
 
-TEST_F(VariablesDialogTest, CancelRestoresTheListExactly)
+TEST_F(VariablesDialogTest, CancelRestoresTheListExactlyOkKeepsIt)
 {
     const std::vector<CUserDefinedVariable*> before = {Globals()[0].get(), Globals()[1].get()};
     CDrivenVariablesDialog dialog(document.GetState(), false);
@@ -231,17 +243,14 @@ TEST_F(VariablesDialogTest, CancelRestoresTheListExactly)
     EXPECT_EQ(Globals()[1]->GetType(), TypeNamed("Text"));
     EXPECT_TRUE(dialog.UndoStepNames().empty());
     EXPECT_EQ(dialog.RedoStepCount(), 0u);
-}
 
-TEST_F(VariablesDialogTest, OkKeepsEveryChange)
-{
-    CDrivenVariablesDialog dialog(document.GetState(), false);
-    dialog.answers = {{"Lives", TypeIndex("Number")}};
-    dialog.OnNew();
-    Select(dialog, 0);
-    dialog.OnDelete();
-    dialog.accept();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    // OK keeps every change.
+    CDrivenVariablesDialog kept(document.GetState(), false);
+    kept.answers = {{"Lives", TypeIndex("Number")}};
+    kept.OnNew();
+    Select(kept, 0);
+    kept.OnDelete();
+    kept.accept();
     EXPECT_EQ(Names(), (std::vector<std::string>{"Player Name", "Lives"}));
 }
 
@@ -263,32 +272,6 @@ TEST_F(VariablesDialogTest, RenameInPlaceTakesOnlyFreeIdentifiers)
     EXPECT_EQ(Rows(dialog)[1], QStringLiteral("Player Name:Text"));
 }
 
-TEST_F(VariablesDialogTest, UndoRedoMenuStatesAndBeeps)
-{
-    CDrivenVariablesDialog dialog(document.GetState(), false);
-    EXPECT_FALSE(dialog.UndoAction()->isEnabled());
-    EXPECT_FALSE(dialog.RedoAction()->isEnabled());
-    EXPECT_FALSE(dialog.CopyAction()->isEnabled());
-    dialog.OnUndo();
-    dialog.OnRedo();
-    EXPECT_EQ(prompts.beeps, 2);
-
-    Select(dialog, 1);
-    dialog.OnDelete();
-    EXPECT_TRUE(dialog.UndoAction()->isEnabled());
-    dialog.OnUndo();
-    EXPECT_FALSE(dialog.UndoAction()->isEnabled());
-    EXPECT_TRUE(dialog.RedoAction()->isEnabled());
-    EXPECT_EQ(Names().size(), 2u);
-    dialog.OnRedo();
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Count"}));
-    // A new step clears the redo list.
-    dialog.OnUndo();
-    dialog.OnRenameInPlace(0, QStringLiteral("Lives"));
-    EXPECT_FALSE(dialog.RedoAction()->isEnabled());
-    EXPECT_EQ(dialog.RedoStepCount(), 0u);
-}
-
 TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
 {
     CCodeTrigger* trigger = test::AddCurrentTrigger(document, "Tick");
@@ -296,25 +279,11 @@ TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
     dialog.answers = {{"Count", TypeIndex("Number")}};
     EXPECT_EQ(dialog.List()->topLevelItemCount(), 0);
     EXPECT_EQ(dialog.windowTitle(), gui::Localized("VariablesDialog/Title"));
+    EXPECT_EQ(dialog.List()->headerItem()->text(1), QStringLiteral("Type"));
     dialog.OnNew();
     ASSERT_EQ(trigger->GetLocalCount(), 1u);
     EXPECT_EQ(trigger->GetLocal(0)->GetName(), "Count");
     EXPECT_EQ(Globals().size(), 2u);
-}
-
-TEST_F(VariablesDialogTest, MenuAndColumnsComeFromTheStringTable)
-{
-    CVariablesDialog dialog(document.GetState(), false);
-    const QMenuBar* bar = dialog.findChild<QMenuBar*>();
-    ASSERT_NE(bar, nullptr);
-    const QMenu* menu = test::TopMenu(bar, 0);
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("&Edit"));
-    EXPECT_EQ(test::MenuTexts(menu), (QStringList{"&Undo", "&Redo", "-", "Cu&t", "&Copy", "&Paste", "-", "&New...",
-                                                  "&Modify...", "&Delete", "-", "&Close"}));
-    EXPECT_EQ(dialog.List()->headerItem()->text(0), QStringLiteral("Name"));
-    EXPECT_EQ(dialog.List()->headerItem()->text(1), QStringLiteral("Type"));
-    EXPECT_EQ(Rows(dialog), (QStringList{"Count:Number", "Player Name:Text"}));
 }
 
 } // namespace

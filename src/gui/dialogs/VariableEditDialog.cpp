@@ -1,6 +1,6 @@
-#include "VariableEditDialog.h"
+#include "gui/dialogs/VariableEditDialog.h"
 
-#include "UserPrompts.h"
+#include "gui/app/UserPrompts.h"
 
 #include "category/CategorySystem.h"
 #include "code/Variables.h"

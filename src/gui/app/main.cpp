@@ -4,7 +4,7 @@
 // The second form only shows the "Fatal Error" box; the crash handler starts
 // it, since a signal handler cannot run window code.
 
-#include "Application.h"
+#include "gui/app/Application.h"
 
 #include <QApplication>
 #include <QDir>

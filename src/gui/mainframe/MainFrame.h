@@ -6,14 +6,15 @@
 // Until the views exist the panes are plain empty panels; they take focus
 // so that F6 and Shift+F6 move between them.
 
+#include "gui/mainframe/Actions.h"
+
 #include <QMainWindow>
 
 #include <memory>
+#include <string>
 
 class QAction;
 class QDialog;
-class QFrame;
-class QMenu;
 class QSplitter;
 
 namespace bram {
@@ -57,10 +58,9 @@ public:
                QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Actions by name: "New", "Open", "Save", "SaveAs", "62004", "Recent1" to
-    // "Recent4", "Quit", "Undo", "Redo", "Cut", "Copy", "Paste", "62005",
-    // "62006", "62007", "About", "Print", "NextPane", "PrevPane".
-    QAction* Action(const QString& name) const;
+    // Actions by name ("New", "GenerateScript", "EditGlobals") or command id ("62004").
+    QAction* Action(const QString& name) const { return m_actions.Find(name); }
+    const CActionTable& Actions() const { return m_actions; }
     CRecentFileList& RecentFiles() { return *m_recent; }
     CApplicationDocTemplate& DocTemplate() { return m_template; }
     QSplitter* OuterSplitter() const { return m_outer; }
@@ -99,9 +99,12 @@ protected:
     virtual int RunDialog(QDialog& dialog);
 
 private:
+    void BuildActions();
     void BuildMenus();
     void BuildPanes();
     void UpdateTitle();
+    // An undo or redo label with the name of the step, when there is one.
+    static QString StepText(const QString& label, bool can, const std::string& step);
     void UpdateRecentFiles();
     bool DoSave(const QString& path);
     void ShowFailure(const char* key, bool error);
@@ -113,9 +116,7 @@ private:
     QString m_frameTitle;
     QSplitter* m_outer = nullptr;
     QSplitter* m_inner = nullptr;
-    QMenu* m_fileMenu = nullptr;
-    QAction* m_lastFile = nullptr;
-    QAction* m_recentActions[4] = {};
+    CActionTable m_actions;
     int m_listener = 0;
     bool m_laidOut = false;
 };

@@ -1,9 +1,9 @@
-#include "MainFrame.h"
+#include "gui/mainframe/MainFrame.h"
 
-#include "AboutDialog.h"
-#include "RecentFileList.h"
-#include "UserPrompts.h"
-#include "VariablesDialog.h"
+#include "gui/app/UserPrompts.h"
+#include "gui/dialogs/AboutDialog.h"
+#include "gui/dialogs/VariablesDialog.h"
+#include "gui/mainframe/RecentFileList.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
@@ -38,12 +38,13 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
     : QMainWindow(parent),
       m_document(document),
       m_workingFolder(workingFolder),
-      m_recent(std::make_unique<CRecentFileList>(userSettingsFile))
+      m_recent(std::make_unique<CRecentFileList>(userSettingsFile)),
+      m_actions(this, "MainFrame")
 {
     setObjectName(QStringLiteral("MainFrame"));
     // The menu and title are read once; later changes of the table are not seen.
-    const CLocalizationTable* table = LoadLocalizationTable("MainFrame");
-    m_frameTitle = ToQ(table != nullptr ? table->Lookup("Title") : std::string("Title"));
+    m_frameTitle = m_actions.Label("Title");
+    BuildActions();
     BuildMenus();
     BuildPanes();
     m_listener = m_document.AddUpdateListener([this] { UpdateCommandUI(); });
@@ -53,87 +54,105 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
 
 CMainFrame::~CMainFrame() { m_document.RemoveUpdateListener(m_listener); }
 
-QAction* CMainFrame::Action(const QString& name) const { return findChild<QAction*>(name); }
+void CMainFrame::BuildActions()
+{
+    const auto trigger = [this]() -> const CCodeTrigger* {
+        const CState* state = m_document.GetState();
+        return state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    };
+    const auto never = [] { return false; };
+    const auto key = [](QKeyCombination combination) { return QKeySequence(combination); };
+    const CActionEntry entries[] = {
+        {.name = "New",
+         .textKey = "Menu/FileMenu/New",
+         .keys = {key(Qt::CTRL | Qt::Key_N)},
+         .handler = [this] { OnFileNew(); }},
+        {.name = "Open",
+         .textKey = "Menu/FileMenu/Open",
+         .keys = {key(Qt::CTRL | Qt::Key_O)},
+         .handler = [this] { OnFileOpen(); }},
+        {.name = "Save",
+         .textKey = "Menu/FileMenu/Save",
+         .keys = {key(Qt::CTRL | Qt::Key_S)},
+         .handler = [this] { OnFileSave(); }},
+        {.name = "SaveAs", .textKey = "Menu/FileMenu/SaveAs", .handler = [this] { OnFileSaveAs(); }},
+        {.name = "GenerateScript",
+         .command = ID_GENERATE_SCRIPT,
+         .textKey = "Menu/FileMenu/GenerateScript",
+         .handler = [this] { OnGenerateScript(); }},
+        // Stands for the recent-file list while it is empty, greyed.
+        {.name = "LastFile", .textKey = "Menu/FileMenu/LastFile", .enabled = never},
+        {.name = "Recent1", .handler = [this] { OnOpenRecentFile(0); }},
+        {.name = "Recent2", .handler = [this] { OnOpenRecentFile(1); }},
+        {.name = "Recent3", .handler = [this] { OnOpenRecentFile(2); }},
+        {.name = "Recent4", .handler = [this] { OnOpenRecentFile(3); }},
+        {.name = "Quit", .textKey = "Menu/FileMenu/Quit", .handler = [this] { close(); }},
+        {.name = "Undo",
+         .textKey = "Menu/EditMenu/Undo",
+         .keys = {key(Qt::CTRL | Qt::Key_Z), key(Qt::ALT | Qt::Key_Backspace)},
+         .handler = [this] { OnEditUndo(); },
+         .enabled = [this] { return m_document.CanUndo(); },
+         .text =
+             [this](const QString& label) { return StepText(label, m_document.CanUndo(), m_document.GetUndoName()); }},
+        {.name = "Redo",
+         .textKey = "Menu/EditMenu/Redo",
+         .handler = [this] { OnEditRedo(); },
+         .enabled = [this] { return m_document.CanRedo(); },
+         .text =
+             [this](const QString& label) { return StepText(label, m_document.CanRedo(), m_document.GetRedoName()); }},
+        // Cut, copy and paste belong to the focused view; no pane handles them yet.
+        {.name = "Cut",
+         .textKey = "Menu/EditMenu/Cut",
+         .keys = {key(Qt::CTRL | Qt::Key_X), key(Qt::SHIFT | Qt::Key_Delete)},
+         .enabled = never},
+        {.name = "Copy",
+         .textKey = "Menu/EditMenu/Copy",
+         .keys = {key(Qt::CTRL | Qt::Key_C), key(Qt::CTRL | Qt::Key_Insert)},
+         .enabled = never},
+        {.name = "Paste",
+         .textKey = "Menu/EditMenu/Paste",
+         .keys = {key(Qt::CTRL | Qt::Key_V), key(Qt::SHIFT | Qt::Key_Insert)},
+         .enabled = never},
+        {.name = "EditGlobals",
+         .command = ID_EDIT_GLOBALS,
+         .textKey = "Menu/EditMenu/EditGlobals",
+         .handler = [this] { OnEditVariables(ID_EDIT_GLOBALS); },
+         .enabled = [this] { return m_document.GetState() != nullptr; }},
+        {.name = "EditLocals",
+         .command = ID_EDIT_LOCALS,
+         .textKey = "Menu/EditMenu/EditLocals",
+         .handler = [this] { OnEditVariables(ID_EDIT_LOCALS); },
+         .enabled = [trigger] { return trigger() != nullptr; }},
+        {.name = "ToCode",
+         .command = ID_TO_CODE,
+         .textKey = "Menu/EditMenu/ToCode",
+         .handler = [this] { OnToCode(); },
+         .enabled = [trigger] { return trigger() != nullptr && !trigger()->IsCode(); }},
+        {.name = "About", .textKey = "Menu/HelpMenu/About", .handler = [this] { OnAbout(); }},
+        // Keys without a menu item: print has no handler, F6 moves between panes.
+        {.name = "Print", .keys = {key(Qt::CTRL | Qt::Key_P)}},
+        {.name = "NextPane", .keys = {key(Qt::Key_F6)}, .handler = [this] { OnNextPane(true); }},
+        {.name = "PrevPane", .keys = {key(Qt::SHIFT | Qt::Key_F6)}, .handler = [this] { OnNextPane(false); }},
+    };
+    for (const CActionEntry& entry : entries) {
+        m_actions.Add(entry);
+    }
+}
 
 void CMainFrame::BuildMenus()
 {
-    const CLocalizationTable* table = LoadLocalizationTable("MainFrame");
-    const auto text = [table](const char* id) { return ToQ(table != nullptr ? table->Lookup(id) : std::string(id)); };
-    const auto add = [this, &text](QMenu* menu, const char* id, const char* name, auto handler) {
-        QAction* action = menu->addAction(text(id));
-        BRAMBLETON_ASSERT(action != nullptr);
-        action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, handler);
-        return action;
+    const QList<QMenu*> menus = {
+        m_actions.AddMenu(menuBar(), "Menu/FileMenuName",
+                          {"New", "Open", "Save", "SaveAs", "-", "GenerateScript", "-", "LastFile", "Recent1",
+                           "Recent2", "Recent3", "Recent4", "-", "Quit"}),
+        m_actions.AddMenu(
+            menuBar(), "Menu/EditMenuName",
+            {"Undo", "Redo", "-", "Cut", "Copy", "Paste", "-", "EditGlobals", "EditLocals", "-", "ToCode"}),
+        m_actions.AddMenu(menuBar(), "Menu/HelpMenuName", {"About"}),
     };
-
-    m_fileMenu = menuBar()->addMenu(text("Menu/FileMenuName"));
-    add(m_fileMenu, "Menu/FileMenu/New", "New", [this] {
-        OnFileNew();
-    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    add(m_fileMenu, "Menu/FileMenu/Open", "Open", [this] {
-        OnFileOpen();
-    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    add(m_fileMenu, "Menu/FileMenu/Save", "Save", [this] {
-        OnFileSave();
-    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    add(m_fileMenu, "Menu/FileMenu/SaveAs", "SaveAs", [this] { OnFileSaveAs(); });
-    m_fileMenu->addSeparator();
-    add(m_fileMenu, "Menu/FileMenu/GenerateScript", "62004", [this] { OnGenerateScript(); });
-    m_fileMenu->addSeparator();
-    m_lastFile = m_fileMenu->addAction(text("Menu/FileMenu/LastFile"));
-    m_lastFile->setObjectName(QStringLiteral("LastFile"));
-    m_lastFile->setEnabled(false);
-    for (int i = 0; i < CRecentFileList::kSize; ++i) {
-        QAction* recent = m_fileMenu->addAction(QString());
-        recent->setObjectName(QStringLiteral("Recent%1").arg(i + 1));
-        connect(recent, &QAction::triggered, this, [this, i] { OnOpenRecentFile(i); });
-        m_recentActions[i] = recent;
-    }
-    m_fileMenu->addSeparator();
-    add(m_fileMenu, "Menu/FileMenu/Quit", "Quit", [this] { close(); });
-
-    QMenu* edit = menuBar()->addMenu(text("Menu/EditMenuName"));
-    add(edit, "Menu/EditMenu/Undo", "Undo", [this] {
-        OnEditUndo();
-    })->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
-    add(edit, "Menu/EditMenu/Redo", "Redo", [this] { OnEditRedo(); });
-    edit->addSeparator();
-    // Cut, copy and paste belong to the focused view; no pane handles them yet.
-    add(edit, "Menu/EditMenu/Cut", "Cut", [] {
-    })->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    add(edit, "Menu/EditMenu/Copy", "Copy", [] {
-    })->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    add(edit, "Menu/EditMenu/Paste", "Paste", [] {
-    })->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    edit->addSeparator();
-    add(edit, "Menu/EditMenu/EditGlobals", "62005", [this] { OnEditVariables(ID_EDIT_GLOBALS); });
-    add(edit, "Menu/EditMenu/EditLocals", "62006", [this] { OnEditVariables(ID_EDIT_LOCALS); });
-    edit->addSeparator();
-    add(edit, "Menu/EditMenu/ToCode", "62007", [this] { OnToCode(); });
-
-    QMenu* help = menuBar()->addMenu(text("Menu/HelpMenuName"));
-    add(help, "Menu/HelpMenu/About", "About", [this] { OnAbout(); });
-
-    for (QMenu* menu : {m_fileMenu, edit, help}) {
+    for (QMenu* menu : menus) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     }
-
-    // Keys without a menu item: print has no handler, F6 moves between panes.
-    auto* print = new QAction(this);
-    print->setObjectName(QStringLiteral("Print"));
-    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    addAction(print);
-    auto* next = new QAction(this);
-    next->setObjectName(QStringLiteral("NextPane"));
-    next->setShortcut(QKeySequence(Qt::Key_F6));
-    connect(next, &QAction::triggered, this, [this] { OnNextPane(true); });
-    addAction(next);
-    auto* previous = new QAction(this);
-    previous->setObjectName(QStringLiteral("PrevPane"));
-    previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
-    connect(previous, &QAction::triggered, this, [this] { OnNextPane(false); });
-    addAction(previous);
 }
 
 void CMainFrame::BuildPanes()
@@ -193,10 +212,11 @@ void CMainFrame::UpdateTitle()
 void CMainFrame::UpdateRecentFiles()
 {
     const QStringList& files = m_recent->Files();
-    m_lastFile->setVisible(files.isEmpty());
+    Action(QStringLiteral("LastFile"))->setVisible(files.isEmpty());
     for (int i = 0; i < CRecentFileList::kSize; ++i) {
-        m_recentActions[i]->setVisible(i < files.size());
-        m_recentActions[i]->setText(m_recent->MenuText(i));
+        QAction* recent = Action(QStringLiteral("Recent%1").arg(i + 1));
+        recent->setVisible(i < files.size());
+        recent->setText(m_recent->MenuText(i));
     }
 }
 
@@ -207,23 +227,12 @@ void CMainFrame::UpdateCommandUI()
     m_template.SetFilterName(ToQ(m_document.GetDataFileDescription()));
     UpdateTitle();
     UpdateRecentFiles();
-    const QString filler = Localized("History/Menu_Filler");
-    QAction* undo = Action(QStringLiteral("Undo"));
-    QAction* redo = Action(QStringLiteral("Redo"));
-    undo->setEnabled(m_document.CanUndo());
-    undo->setText(Localized("MainFrame/Menu/EditMenu/Undo") +
-                  (m_document.CanUndo() ? filler + ToQ(GetLocalizedString(m_document.GetUndoName())) : QString()));
-    redo->setEnabled(m_document.CanRedo());
-    redo->setText(Localized("MainFrame/Menu/EditMenu/Redo") +
-                  (m_document.CanRedo() ? filler + ToQ(GetLocalizedString(m_document.GetRedoName())) : QString()));
-    for (const char* name : {"Cut", "Copy", "Paste"}) {
-        Action(QLatin1String(name))->setEnabled(false);
-    }
-    const CState* state = m_document.GetState();
-    const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
-    Action(QStringLiteral("62005"))->setEnabled(state != nullptr);
-    Action(QStringLiteral("62006"))->setEnabled(trigger != nullptr);
-    Action(QStringLiteral("62007"))->setEnabled(trigger != nullptr && !trigger->IsCode());
+    m_actions.Update();
+}
+
+QString CMainFrame::StepText(const QString& label, bool can, const std::string& step)
+{
+    return can ? label + Localized("History/Menu_Filler") + ToQ(GetLocalizedString(step)) : label;
 }
 
 void CMainFrame::ShowFailure(const char* key, bool error)

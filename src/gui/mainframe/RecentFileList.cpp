@@ -1,4 +1,4 @@
-#include "RecentFileList.h"
+#include "gui/mainframe/RecentFileList.h"
 
 #include <QDir>
 #include <QFileInfo>

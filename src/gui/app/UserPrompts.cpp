@@ -1,4 +1,4 @@
-#include "UserPrompts.h"
+#include "gui/app/UserPrompts.h"
 
 #include "localization/Localization.h"
 

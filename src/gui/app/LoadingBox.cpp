@@ -1,6 +1,6 @@
-#include "LoadingBox.h"
+#include "gui/app/LoadingBox.h"
 
-#include "UserPrompts.h"
+#include "gui/app/UserPrompts.h"
 
 #include <QLabel>
 #include <QProgressBar>

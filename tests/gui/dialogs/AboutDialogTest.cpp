@@ -1,0 +1,59 @@
+// The about box: its texts, version line and licence decoding.
+
+#include "gui/dialogs/AboutDialog.h"
+
+#include "GuiTestSupport.h"
+#include "TestDataFiles.h"
+#include "Version.h"
+#include "localization/Localization.h"
+
+#include <QPlainTextEdit>
+
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+using gui::CAboutDialog;
+using test::CTempDir;
+
+TEST(LicenseDecodingTest, EncodingIsDecidedByTheFirstBytes)
+{
+    const std::vector<test::FieldCase> cases = test::FieldCases("gui/license-texts.txt");
+    ASSERT_EQ(cases.size(), 8u);
+    for (const test::FieldCase& c : cases) {
+        EXPECT_EQ(CAboutDialog::DecodeLicenseText(c["bytes"]), QString::fromUtf8(c["text"])) << c.name;
+    }
+}
+
+struct AboutBoxTest : ::testing::Test {
+    void SetUp() override
+    {
+        test::ResetProcessState();
+        test::WriteFile(dir / "en/AboutBox.xml", "<stringtable><string id=\"Title\">About it</string>"
+                                                 "<string id=\"ThanksTo\">Thanks, all.</string></stringtable>");
+        SetLocalizationPath(dir.Path());
+        SetLanguage("en");
+    }
+    void TearDown() override { test::ResetProcessState(); }
+    CTempDir dir;
+};
+
+TEST_F(AboutBoxTest, ShowsTitleVersionLicenceAndThanks)
+{
+    // The folder is given without its trailing separator; without the file the text stays empty.
+    std::string folder = dir.Path();
+    folder.pop_back();
+    EXPECT_TRUE(CAboutDialog(QString::fromStdString(folder)).LicenseText().isEmpty());
+    test::WriteFile(dir / "license.txt", "\xEF\xBB\xBF"
+                                         "Licence \xC3\xA9t\xC3\xA9");
+    CAboutDialog box(QString::fromStdString(folder));
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("About it"));
+    EXPECT_EQ(box.ThanksText(), QStringLiteral("Thanks, all."));
+    EXPECT_EQ(box.LicenseText(), QStringLiteral("Licence \u00E9t\u00E9"));
+    EXPECT_EQ(box.VersionLine(), QStringLiteral("Version ") + QStringLiteral(BRAMBLETON_VERSION_STRING));
+    EXPECT_TRUE(box.findChild<QPlainTextEdit*>(QStringLiteral("1041"))->isReadOnly());
+}
+
+} // namespace
+} // namespace bram
