@@ -29,7 +29,6 @@ public:
 
     // After OK: the variable opened for, or a new one (new variable, or the
     // type was changed) that TakeNewVariable hands over.
-    CUserDefinedVariable* GetResult() const { return m_result; }
     std::unique_ptr<CUserDefinedVariable> TakeNewVariable();
 
     QLineEdit* NameField() const { return m_name; }

@@ -24,10 +24,14 @@ namespace bram::gui {
 // exactly the variables that belong to no list: a deleted, cut or replaced
 // one while the step can be undone, an added or pasted one (or the
 // replacement) while it can be redone.
-struct CVariablesDialog::Step {
+// One edit of the list; the dialog's history calls it back to undo and redo.
+struct CVariablesDialog::Step : CHistoryParam {
     enum class Kind { Add, Delete, Rename, Replace };
 
     Step(Kind k, std::string n) : kind(k), key(std::move(n)) {}
+
+    void Undo() override { Undo(*list); }
+    void Redo() override { Redo(*list); }
 
     Kind kind;
     std::string key;
@@ -36,6 +40,7 @@ struct CVariablesDialog::Step {
     std::string oldName;
     std::string newName;
     std::unique_ptr<CUserDefinedVariable> out;
+    VariableList* list = nullptr;
 
     void Undo(VariableList& list)
     {
@@ -111,12 +116,12 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
          .textKey = "Menu_Edit_Undo",
          .keys = {QKeySequence(QKeySequence::Undo)},
          .handler = [this] { OnUndo(); },
-         .enabled = [this] { return !m_undoSteps.empty(); }},
+         .enabled = [this] { return m_history.CanUndo(); }},
         {.name = "Redo",
          .textKey = "Menu_Edit_Redo",
          .keys = {QKeySequence(QKeySequence::Redo)},
          .handler = [this] { OnRedo(); },
-         .enabled = [this] { return !m_redoSteps.empty(); }},
+         .enabled = [this] { return m_history.CanRedo(); }},
         {.name = "Cut",
          .textKey = "Menu_Edit_Cut",
          .keys = {QKeySequence(QKeySequence::Cut)},
@@ -184,14 +189,7 @@ void CVariablesDialog::showEvent(QShowEvent* event)
 
 int CVariablesDialog::RunEditDialog(CVariableEditDialog& dialog) { return dialog.exec(); }
 
-std::vector<std::string> CVariablesDialog::UndoStepNames() const
-{
-    std::vector<std::string> names;
-    for (const auto& step : m_undoSteps) {
-        names.push_back(step->key);
-    }
-    return names;
-}
+std::vector<std::string> CVariablesDialog::UndoStepNames() const { return m_history.GetUndoNames(); }
 
 int CVariablesDialog::SelectedRow() const
 {
@@ -205,8 +203,9 @@ int CVariablesDialog::SelectedRow() const
 
 void CVariablesDialog::Record(std::unique_ptr<Step> step)
 {
-    m_undoSteps.push_back(std::move(step));
-    m_redoSteps.clear();
+    step->list = m_variables;
+    std::string key = step->key;
+    m_history.Record(std::move(key), std::move(step));
 }
 
 void CVariablesDialog::Refresh(int selectRow)
@@ -386,42 +385,38 @@ void CVariablesDialog::OnPaste()
     Refresh(static_cast<int>(m_variables->size()) - 1);
 }
 
-void CVariablesDialog::OnUndo() { MoveStep(m_undoSteps, m_redoSteps, true); }
-
-void CVariablesDialog::OnRedo() { MoveStep(m_redoSteps, m_undoSteps, false); }
-
-void CVariablesDialog::MoveStep(std::vector<std::unique_ptr<Step>>& from, std::vector<std::unique_ptr<Step>>& to,
-                                bool undo)
+void CVariablesDialog::OnUndo()
 {
-    if (from.empty()) {
+    if (!m_history.CanUndo()) {
         UserPrompts().Beep();
         return;
     }
-    std::unique_ptr<Step> step = std::move(from.back());
-    from.pop_back();
-    if (undo) {
-        step->Undo(*m_variables);
-    } else {
-        step->Redo(*m_variables);
+    m_history.Undo();
+    Refresh(SelectedRow());
+}
+
+void CVariablesDialog::OnRedo()
+{
+    if (!m_history.CanRedo()) {
+        UserPrompts().Beep();
+        return;
     }
-    to.push_back(std::move(step));
+    m_history.Redo();
     Refresh(SelectedRow());
 }
 
 void CVariablesDialog::accept()
 {
-    m_undoSteps.clear();
-    m_redoSteps.clear();
+    m_history.Clear();
     QDialog::accept();
 }
 
 void CVariablesDialog::reject()
 {
-    while (!m_undoSteps.empty()) {
-        m_undoSteps.back()->Undo(*m_variables);
-        m_undoSteps.pop_back();
+    while (m_history.CanUndo()) {
+        m_history.Undo();
     }
-    m_redoSteps.clear();
+    m_history.Clear();
     Refresh(-1);
     QDialog::reject();
 }

@@ -5,6 +5,7 @@
 // keeps all changes or none.
 
 #include "gui/mainframe/Actions.h"
+#include "history/History.h"
 
 #include <QDialog>
 
@@ -39,7 +40,7 @@ public:
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
     // The step names of the undo list, oldest first.
     std::vector<std::string> UndoStepNames() const;
-    std::size_t RedoStepCount() const { return m_redoSteps.size(); }
+    std::size_t RedoStepCount() const { return m_history.GetRedoCount(); }
 
     // Commands; they work on the selected row where they need one.
     void OnNew();
@@ -67,15 +68,14 @@ private:
     int SelectedRow() const;
     void Record(std::unique_ptr<Step> step);
     // Undo (or redo) the newest step of `from` and move it to `to`; a beep when there is none.
-    void MoveStep(std::vector<std::unique_ptr<Step>>& from, std::vector<std::unique_ptr<Step>>& to, bool undo);
     void Refresh(int selectRow);
     void UpdateMenu();
     void OnItemChanged(QTreeWidgetItem* item, int column);
 
     VariableList* m_variables;
     VariableList m_noList;
-    std::vector<std::unique_ptr<Step>> m_undoSteps;
-    std::vector<std::unique_ptr<Step>> m_redoSteps;
+    // Its own history over the list: no snapshots, each step undoes itself.
+    CHistory m_history;
     std::unique_ptr<CUserDefinedVariable> m_clipboard;
     QTreeWidget* m_list;
     CActionTable m_actions;

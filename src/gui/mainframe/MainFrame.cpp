@@ -7,6 +7,7 @@
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
+#include "document/DocumentEdits.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 
@@ -387,32 +388,19 @@ void CMainFrame::OnEditRedo()
 void CMainFrame::OnEditVariables(int command)
 {
     const bool local = command == ID_EDIT_LOCALS;
-    if (m_document.GetState() == nullptr || (local && m_document.GetState()->GetCurrentTrigger() == nullptr)) {
+    CState* state = BeginEditVariables(m_document, local);
+    if (state == nullptr) {
         return;
     }
-    m_document.AddHistoryStep("History/Variables_VariablesChanged");
-    CVariablesDialog dialog(m_document.GetState(), local, this);
-    if (RunDialog(dialog) != QDialog::Accepted) {
-        m_document.RemoveLastHistoryStep();
+    CVariablesDialog dialog(state, local, this);
+    const bool accepted = RunDialog(dialog) == QDialog::Accepted;
+    EndEditVariables(m_document, accepted);
+    if (!accepted) {
         UpdateCommandUI();
-    } else {
-        m_document.UpdateAllViews();
     }
 }
 
-void CMainFrame::OnToCode()
-{
-    const CState* state = m_document.GetState();
-    const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
-    if (trigger == nullptr || trigger->IsCode()) {
-        return;
-    }
-    m_document.AddHistoryStep("History/Trigger_ToCode");
-    // The step made a new current state: convert its trigger.
-    CCodeTrigger* current = m_document.GetState()->GetCurrentTrigger();
-    current->ConvertToCode(current->GetCode(0));
-    m_document.UpdateAllViews();
-}
+void CMainFrame::OnToCode() { ConvertCurrentTriggerToCode(m_document); }
 
 void CMainFrame::OnAbout()
 {
