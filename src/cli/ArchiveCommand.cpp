@@ -121,7 +121,11 @@ int Pack(const CCliContext& context, const CCliCommand& command, const std::vect
     CModuleArchive archive;
     archive.SetCompression(compression);
     PackFolder(archive, source, output);
-    archive.Save(output);
+    try {
+        archive.Save(output);
+    } catch (const CException& e) {
+        return Failure(output + ": " + e.GetErrorMessage());
+    }
     return kExitOk;
 }
 
@@ -257,7 +261,10 @@ int Run(const CCliContext& context, const std::vector<std::string>& args)
             return Verify(context, command, args);
         }
     } catch (const CException& e) {
-        return Failure(e.GetErrorMessage());
+        // Reading the archive failed: the message is about that file. Pack
+        // names the files of its own messages.
+        const bool aboutArchive = sub != "pack" && args.size() > 1;
+        return Failure((aboutArchive ? ArgumentPath(context, args[1]) + ": " : std::string()) + e.GetErrorMessage());
     } catch (const fs::filesystem_error& e) {
         return Failure(e.what());
     }

@@ -24,7 +24,8 @@ bool ParseDocumentArguments(const std::string& commandName, const CCliContext& c
                             const std::vector<std::string>& args, CDocumentArguments& out, int* exitCode);
 
 // Runs the start-up, reads the data file into a new document and calls
-// work(document); the reader's or writer's message goes to stderr.
+// work(document); the reader's or writer's message goes to stderr as
+// "PATH: message", PATH the data file or the output file.
 int RunWithDocument(const CCliContext& context, const CDocumentArguments& arguments,
                     bool (*work)(CApplicationDocument& document, const std::string& outputFile, std::string& error));
 

@@ -58,12 +58,13 @@ int RunWithDocument(const CCliContext& context, const CDocumentArguments& argume
     CApplicationDocument document;
     document.NewDocument();
     std::string error;
+    // Each message names the file it is about: "PATH: message".
     if (!document.OpenDocument(arguments.dataFile, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s: %s\n", arguments.dataFile.c_str(), error.c_str());
         return kExitFailure;
     }
     if (!work(document, arguments.outputFile, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s: %s\n", arguments.outputFile.c_str(), error.c_str());
         return kExitFailure;
     }
     return kExitOk;

@@ -66,15 +66,15 @@ TEST(ArchiveCommandTest, FailuresPrintTheArchiveMessage)
     for (const char* sub : {"verify", "list"}) {
         const auto bad = Archive(std::string(sub) + " " + Quoted(dir / "bad.modl"));
         EXPECT_EQ(bad.status, 1);
-        EXPECT_EQ(bad.err, "Checksum error (modl)\n");
+        EXPECT_EQ(bad.err, (dir / "bad.modl") + ": Checksum error (modl)\n");
         EXPECT_EQ(bad.out, "");
     }
     const auto longer = Archive("verify " + Quoted(dir / "long.modl"));
     EXPECT_EQ(longer.status, 1);
-    EXPECT_EQ(longer.err, "Invalid data length (modl)\n");
+    EXPECT_EQ(longer.err, (dir / "long.modl") + ": Invalid data length (modl)\n");
     const auto missing = Archive("unpack " + Quoted(dir / "missing.modl") + " " + Quoted(dir / "d"));
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "Could not open archive file.\n");
+    EXPECT_EQ(missing.err, (dir / "missing.modl") + ": Could not open archive file.\n");
     EXPECT_FALSE(fs::exists(dir / "d"));
 }
 

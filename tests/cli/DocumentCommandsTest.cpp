@@ -45,15 +45,17 @@ TEST(DocumentCommands, FailuresPrintTheReadersMessage)
     for (const auto& [command, file, message] :
          {std::tuple{"generate", "OldVersion.bdf", "Unsupported file version.\n"},
           std::tuple{"resave", "UnloadedModule.bdf", "The module gone wasn't loaded.\n"}}) {
-        const auto failed = Cli(std::string(command) + " '" + test::DataPath(std::string("cli/") + file) + "' -o '" +
-                                (dir / "keep.lua") + "'");
+        const std::string data = test::DataPath(std::string("cli/") + file);
+        const auto failed = Cli(std::string(command) + " '" + data + "' -o '" + (dir / "keep.lua") + "'");
         EXPECT_EQ(failed.status, 1) << file;
-        EXPECT_EQ(failed.err, message);
+        // The message names the file it is about.
+        EXPECT_EQ(failed.err, data + ": " + message);
         EXPECT_EQ(test::ReadFile(dir / "keep.lua"), "previous");
     }
     const auto unwritable = Cli("resave '" + kCountdown + "' -o '" + (dir / "no/such/folder/x.bdf") + "'");
     EXPECT_EQ(unwritable.status, 1);
-    EXPECT_TRUE(unwritable.err.starts_with("Could not create a temporary file")) << unwritable.err;
+    EXPECT_TRUE(unwritable.err.starts_with(dir / "no/such/folder/x.bdf: Could not create a temporary file"))
+        << unwritable.err;
 }
 
 } // namespace

@@ -23,28 +23,25 @@ std::optional<QString> CFakePrompts::GetOpenFileName(QWidget*, const QString& fi
     return answer.isEmpty() ? std::nullopt : std::optional(answer);
 }
 
-std::optional<QString> CFakePrompts::GetSaveFileName(QWidget*, const QString& filter, const QString& defaultName)
+std::optional<QString> CFakePrompts::GetSaveFileName(QWidget*, const QString& title, const QString& filter,
+                                                     const QString& proposed)
 {
-    defaultNames << defaultName;
+    saveTitles << title;
+    defaultNames << proposed;
     return GetOpenFileName(nullptr, filter);
 }
 
 QMessageBox::StandardButton CFakePrompts::MessageBox(QWidget*, QMessageBox::Icon icon, const QString& title,
-                                                     const QString& text, QMessageBox::StandardButtons buttons)
+                                                     const QString& text, QMessageBox::StandardButtons buttons,
+                                                     const QString& informative)
 {
-    boxes.push_back({icon, title, text, buttons});
+    boxes.push_back({icon, title, text, buttons, informative});
     if (!boxAnswers.empty()) {
         const QMessageBox::StandardButton answer = boxAnswers.front();
         boxAnswers.pop_front();
         return answer;
     }
-    for (int bit = 0; bit < 32; ++bit) {
-        const auto button = static_cast<QMessageBox::StandardButton>(1u << bit);
-        if (buttons.testFlag(button)) {
-            return button;
-        }
-    }
-    return QMessageBox::NoButton;
+    return gui::FirstButton(buttons);
 }
 
 CWorkspaceCopy::CWorkspaceCopy()

@@ -35,15 +35,18 @@ public:
         QString title;
         QString text;
         QMessageBox::StandardButtons buttons;
+        QString informative;
     };
 
     CFakePrompts() { gui::SetUserPrompts(this); }
     ~CFakePrompts() override { gui::SetUserPrompts(nullptr); }
 
     std::optional<QString> GetOpenFileName(QWidget* parent, const QString& filter) override;
-    std::optional<QString> GetSaveFileName(QWidget* parent, const QString& filter, const QString& defaultName) override;
+    std::optional<QString> GetSaveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                           const QString& proposed) override;
     QMessageBox::StandardButton MessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                                           const QString& text, QMessageBox::StandardButtons buttons) override;
+                                           const QString& text, QMessageBox::StandardButtons buttons,
+                                           const QString& informative) override;
     void Beep() override { ++beeps; }
 
     // Answers; an empty text or queue cancels a file dialog, an empty
@@ -54,6 +57,7 @@ public:
     std::vector<Box> boxes;
     QStringList filters;
     QStringList defaultNames;
+    QStringList saveTitles;
     int beeps = 0;
 };
 

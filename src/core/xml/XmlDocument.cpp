@@ -43,19 +43,24 @@ bool LooksLikeUtf16LE(std::string_view data)
     return data.size() >= 2 && data[0] != '\0' && data[1] == '\0';
 }
 
-int LineOfOffset(std::string_view text, std::ptrdiff_t offset)
+// The line and column (both from 1, the column in characters) of a byte offset.
+std::pair<int, int> LocationOfOffset(std::string_view text, std::ptrdiff_t offset)
 {
     if (offset < 0) {
-        return 0;
+        return {0, 0};
     }
     const auto end = std::min<std::size_t>(static_cast<std::size_t>(offset), text.size());
     int line = 1;
+    int column = 1;
     for (std::size_t i = 0; i < end; ++i) {
         if (text[i] == '\n') {
             ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++column;
         }
     }
-    return line;
+    return {line, column};
 }
 
 } // namespace
@@ -308,7 +313,11 @@ bool CXmlDocument::LoadMemory(std::string_view data, CXmlParseError* error)
         return true;
     }
     if (error != nullptr) {
-        *error = {LineOfOffset(data, result.offset), static_cast<int>(result.status), result.description()};
+        // Where it went wrong follows the parser's description, so that a message
+        // built from the reason tells the user where to look.
+        const auto [line, column] = LocationOfOffset(data, result.offset);
+        *error = {line, static_cast<int>(result.status),
+                  StringPrintf("%s (line %d, column %d)", result.description(), line, column)};
     }
     return false;
 }

@@ -108,6 +108,8 @@ private:
 struct CXmlParseError {
     int line = 0;
     int code = 0;
+    // The parser's description; from LoadMemory and LoadFile followed by
+    // " (line L, column C)". LoadUtf16LE's callers print the line themselves.
     std::string reason;
 };
 

@@ -7,6 +7,7 @@
 #include "document/ApplicationDocument.h"
 #include "log/Assertion.h"
 #include "log/CrashHandler.h"
+#include "log/Diagnostics.h"
 #include "log/Log.h"
 
 #include <QApplication>
@@ -18,7 +19,8 @@ void InstallAssertionQuestion()
 {
     SetAssertionQuestionHook([](const std::string& message) {
         return UserPrompts().MessageBox(nullptr, QMessageBox::Critical, QStringLiteral("Internal Assertion Failed"),
-                                        ToQ(message), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                        ToQ(message), QMessageBox::Yes | QMessageBox::No,
+                                        QString()) == QMessageBox::Yes;
     });
 }
 
@@ -38,44 +40,51 @@ bool CApplication::InitInstance(const QString& workingFolder, const QStringList&
     // Map the box before the long steps: start-up runs without an event loop.
     QApplication::processEvents();
 
+    // The reasons the log receives while starting (also without a log file)
+    // go into the fatal box, as the CLI prints them.
+    QStringList reasons;
+    CDiagnostics::Instance().SetObserver([&reasons](std::string_view text) {
+        const QString reason = ToQ(StartUpFailureReason(text)).trimmed();
+        if (!reason.isEmpty()) {
+            reasons << reason;
+        }
+    });
     bool started = m_core.InitInstance(workingFolder.toStdString(), m_loadingBox->Progress());
-    bool fatal = !started;
     if (started) {
         try {
-            // A command-line file that cannot be read ends start-up after
-            // the document's own report, without the fatal box.
-            started = CreateMainWindow(arguments);
+            CreateMainWindow();
         } catch (...) {
             LogWrite("Could not initialize program.\n");
             started = false;
-            fatal = true;
         }
     }
+    CDiagnostics::Instance().SetObserver(nullptr);
     m_loadingBox->hide();
-    if (fatal) {
+    if (!started) {
         UserPrompts().MessageBox(nullptr, QMessageBox::Critical, QLatin1String(kFatalErrorTitle),
-                                 QLatin1String(kFatalErrorText), QMessageBox::Ok);
+                                 QLatin1String(kFatalErrorText), QMessageBox::Ok, reasons.join(QLatin1Char('\n')));
+        return false;
     }
-    return started;
+    // A file that cannot be opened is reported over the running editor, which
+    // goes on with a new document: ending here would leave a double click on
+    // a broken file with nothing to see.
+    if (!arguments.isEmpty()) {
+        m_frame->OpenFile(arguments.first());
+    }
+    return true;
 }
 
-bool CApplication::CreateMainWindow(const QStringList& arguments)
+void CApplication::CreateMainWindow()
 {
     CLoadingProgress& progress = m_loadingBox->Progress();
     m_document = std::make_unique<CApplicationDocument>();
     m_frame = std::make_unique<CMainFrame>(*m_document, QString::fromStdString(m_core.GetUserSettingsFile()),
                                            QString::fromStdString(m_core.GetProgramFolder()));
-    // A new document also when a file is named: it sets up the file types.
     m_document->NewDocument();
     m_document->UpdateAllViews();
-    if (!arguments.isEmpty() && !m_frame->OpenFile(arguments.first())) {
-        // The document side has reported the failure.
-        return false;
-    }
     m_frame->show();
     m_frame->repaint();
     progress.FinishTask();
-    return true;
 }
 
 void CApplication::ExitInstance()

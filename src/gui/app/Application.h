@@ -27,9 +27,11 @@ public:
     CApplication(const CApplication&) = delete;
     CApplication& operator=(const CApplication&) = delete;
 
-    // Runs start-up in the working folder; arguments are the command line
-    // without the program name (no argument: a new document; a file: open
-    // it). False when the program is to end; ExitInstance runs either way.
+    // Runs start-up in the program folder and opens the main window with a
+    // new document; arguments: a data file to open then, or none. A file
+    // that cannot be opened shows its failure box and the editor goes on.
+    // False when start-up failed (after the "Fatal Error" box with the
+    // reasons the log received); ExitInstance runs either way.
     // programPath, when given, is registered as the crash handler's helper
     // that shows the "Fatal Error" box (the program started with
     // kFatalErrorOption).
@@ -50,7 +52,7 @@ public:
         "Error while initializing application. \r\nStopped Execution. Program will shut down.";
 
 private:
-    bool CreateMainWindow(const QStringList& arguments);
+    void CreateMainWindow();
 
     CApplicationCore m_core;
     std::unique_ptr<CLoadingBox> m_loadingBox;

@@ -25,8 +25,11 @@ CAboutDialog::CAboutDialog(const QString& folder, QWidget* parent)
     m_thanks->setTextFormat(Qt::PlainText);
     m_thanks->setWordWrap(true);
     m_license->setReadOnly(true);
-    // The file brings its own line breaks.
-    m_license->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap at the box's width; the box can be made larger.
+    m_license->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_license->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setSizeGripEnabled(true);
+    m_license->setAccessibleName(QStringLiteral("License"));
 
     m_version->setText(FormatVersionLine());
     std::string path = folder.toStdString();

@@ -79,7 +79,7 @@ std::unique_ptr<CUserDefinedVariable> CVariableEditDialog::TakeNewVariable() { r
 
 bool CVariableEditDialog::Refuse(const char* key, QWidget* focus)
 {
-    UserPrompts().MessageBox(this, QMessageBox::Warning, MessageTitle(), Localized(key), QMessageBox::Ok);
+    UserPrompts().MessageBox(this, QMessageBox::Warning, MessageTitle(), Localized(key), QMessageBox::Ok, QString());
     focus->setFocus();
     return false;
 }

@@ -14,11 +14,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
 #include <QSplitter>
+#include <QStatusBar>
 
 namespace bram::gui {
 
@@ -39,6 +44,7 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
     : QMainWindow(parent),
       m_document(document),
       m_workingFolder(workingFolder),
+      m_userSettingsFile(userSettingsFile),
       m_recent(std::make_unique<CRecentFileList>(userSettingsFile)),
       m_actions(this, "MainFrame")
 {
@@ -50,7 +56,7 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
     BuildPanes();
     m_listener = m_document.AddUpdateListener([this] { UpdateCommandUI(); });
     UpdateCommandUI();
-    resize(1000, 700);
+    RestoreWindowState();
 }
 
 CMainFrame::~CMainFrame() { m_document.RemoveUpdateListener(m_listener); }
@@ -76,10 +82,14 @@ void CMainFrame::BuildActions()
          .textKey = "Menu/FileMenu/Save",
          .keys = {key(Qt::CTRL | Qt::Key_S)},
          .handler = [this] { OnFileSave(); }},
-        {.name = "SaveAs", .textKey = "Menu/FileMenu/SaveAs", .handler = [this] { OnFileSaveAs(); }},
+        {.name = "SaveAs",
+         .textKey = "Menu/FileMenu/SaveAs",
+         .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+         .handler = [this] { OnFileSaveAs(); }},
         {.name = "GenerateScript",
          .command = ID_GENERATE_SCRIPT,
          .textKey = "Menu/FileMenu/GenerateScript",
+         .keys = {key(Qt::CTRL | Qt::Key_B)},
          .handler = [this] { OnGenerateScript(); }},
         // Stands for the recent-file list while it is empty, greyed.
         {.name = "LastFile", .textKey = "Menu/FileMenu/LastFile", .enabled = never},
@@ -87,7 +97,10 @@ void CMainFrame::BuildActions()
         {.name = "Recent2", .handler = [this] { OnOpenRecentFile(1); }},
         {.name = "Recent3", .handler = [this] { OnOpenRecentFile(2); }},
         {.name = "Recent4", .handler = [this] { OnOpenRecentFile(3); }},
-        {.name = "Quit", .textKey = "Menu/FileMenu/Quit", .handler = [this] { close(); }},
+        {.name = "Quit",
+         .textKey = "Menu/FileMenu/Quit",
+         .keys = {key(Qt::CTRL | Qt::Key_Q)},
+         .handler = [this] { close(); }},
         {.name = "Undo",
          .textKey = "Menu/EditMenu/Undo",
          .keys = {key(Qt::CTRL | Qt::Key_Z), key(Qt::ALT | Qt::Key_Backspace)},
@@ -97,6 +110,7 @@ void CMainFrame::BuildActions()
              [this](const QString& label) { return StepText(label, m_document.CanUndo(), m_document.GetUndoName()); }},
         {.name = "Redo",
          .textKey = "Menu/EditMenu/Redo",
+         .keys = {key(Qt::CTRL | Qt::Key_Y), key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
          .handler = [this] { OnEditRedo(); },
          .enabled = [this] { return m_document.CanRedo(); },
          .text =
@@ -131,9 +145,15 @@ void CMainFrame::BuildActions()
          .enabled = [trigger] { return trigger() != nullptr && !trigger()->IsCode(); }},
         {.name = "About", .textKey = "Menu/HelpMenu/About", .handler = [this] { OnAbout(); }},
         // Keys without a menu item: print has no handler, F6 moves between panes.
-        {.name = "Print", .keys = {key(Qt::CTRL | Qt::Key_P)}},
-        {.name = "NextPane", .keys = {key(Qt::Key_F6)}, .handler = [this] { OnNextPane(true); }},
-        {.name = "PrevPane", .keys = {key(Qt::SHIFT | Qt::Key_F6)}, .handler = [this] { OnNextPane(false); }},
+        {.name = "Print", .textKey = "Action/Print", .keys = {key(Qt::CTRL | Qt::Key_P)}},
+        {.name = "NextPane",
+         .textKey = "Action/NextPane",
+         .keys = {key(Qt::Key_F6)},
+         .handler = [this] { OnNextPane(true); }},
+        {.name = "PrevPane",
+         .textKey = "Action/PrevPane",
+         .keys = {key(Qt::SHIFT | Qt::Key_F6)},
+         .handler = [this] { OnNextPane(false); }},
     };
     for (const CActionEntry& entry : entries) {
         m_actions.Add(entry);
@@ -198,15 +218,90 @@ void CMainFrame::showEvent(QShowEvent* event)
         if (layout() != nullptr) {
             layout()->activate();
         }
-        LayOutPanes();
+        const auto settings = OpenUserSettings(m_userSettingsFile);
+        const QList<int> outer = ReadSizes(*settings, kOuterKey);
+        const QList<int> inner = ReadSizes(*settings, kInnerKey);
+        if (outer.size() == 2 && inner.size() == 2) {
+            m_outer->setSizes(outer);
+            m_inner->setSizes(inner);
+        } else {
+            LayOutPanes();
+        }
     }
+}
+
+QRect CMainFrame::FitToScreen(QRect window, const QRect& available)
+{
+    window.setSize(window.size().boundedTo(available.size()));
+    window.moveRight(std::min(window.right(), available.right()));
+    window.moveBottom(std::min(window.bottom(), available.bottom()));
+    window.moveLeft(std::max(window.left(), available.left()));
+    window.moveTop(std::max(window.top(), available.top()));
+    return window;
+}
+
+void CMainFrame::RestoreWindowState()
+{
+    const auto settings = OpenUserSettings(m_userSettingsFile);
+    const QRect saved = settings->value(kGeometryKey).toRect();
+    // The screen the window was on, if it is still there.
+    const QScreen* screen = saved.isValid() ? QGuiApplication::screenAt(saved.center()) : nullptr;
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1000, 700);
+    if (saved.isValid()) {
+        setGeometry(FitToScreen(saved, available));
+    } else {
+        // First start: most of the screen, centred.
+        QRect window(QPoint(), available.size() * 4 / 5);
+        window.moveCenter(available.center());
+        setGeometry(window);
+    }
+    if (settings->value(kMaximizedKey, false).toBool()) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
+void CMainFrame::SaveWindowState() const
+{
+    const auto settings = OpenUserSettings(m_userSettingsFile);
+    // The size the window returns to when it is no longer maximized.
+    settings->setValue(kGeometryKey, isMaximized() ? normalGeometry() : geometry());
+    settings->setValue(kMaximizedKey, isMaximized());
+    if (m_laidOut) {
+        for (const auto& [key, splitter] : {std::pair{kOuterKey, m_outer}, std::pair{kInnerKey, m_inner}}) {
+            QVariantList sizes;
+            for (const int size : splitter->sizes()) {
+                sizes << size;
+            }
+            settings->setValue(key, sizes);
+        }
+    }
+    settings->sync();
+}
+
+QList<int> CMainFrame::ReadSizes(const QSettings& settings, const QString& key)
+{
+    QList<int> sizes;
+    for (const QVariant& value : settings.value(key).toList()) {
+        bool number = false;
+        const int size = value.toInt(&number);
+        // Hand-edited nonsense falls back to the first-start layout.
+        if (!number || size < 0) {
+            return {};
+        }
+        sizes << size;
+    }
+    return sizes;
 }
 
 int CMainFrame::RunDialog(QDialog& dialog) { return dialog.exec(); }
 
 void CMainFrame::UpdateTitle()
 {
-    const QString name = ToQ(m_document.GetTitle());
+    // A "*" after the name marks unsaved changes.
+    const QString name = ToQ(m_document.GetTitle()) + (m_document.IsModified() ? QStringLiteral("*") : QString());
     setWindowTitle(m_frameTitle.isEmpty() ? name : m_frameTitle + QStringLiteral(" - ") + name);
 }
 
@@ -236,11 +331,14 @@ QString CMainFrame::StepText(const QString& label, bool can, const std::string& 
     return can ? label + Localized("History/Menu_Filler") + ToQ(GetLocalizedString(step)) : label;
 }
 
-void CMainFrame::ShowFailure(const char* key, bool error)
+void CMainFrame::ShowFailure(const char* key, bool error, const QString& path, const std::string& reason)
 {
     UserPrompts().MessageBox(this, error ? QMessageBox::Critical : QMessageBox::Warning, MessageTitle(), Localized(key),
-                             QMessageBox::Ok);
+                             QMessageBox::Ok,
+                             Localized("MainFrame/FailureDetails", {QDir::toNativeSeparators(path), ToQ(reason)}));
 }
+
+void CMainFrame::ShowStatus(const QString& text) { statusBar()->showMessage(text, kStatusMilliseconds); }
 
 bool CMainFrame::SaveModified()
 {
@@ -250,7 +348,7 @@ bool CMainFrame::SaveModified()
     // The framework's own question; the string tables have no text for it.
     const QString text = QStringLiteral("Save changes to %1?").arg(ToQ(m_document.GetTitle()));
     switch (UserPrompts().MessageBox(this, QMessageBox::Warning, MessageTitle(), text,
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QString())) {
     case QMessageBox::Yes: return OnFileSave();
     case QMessageBox::No: return true;
     default: return false;
@@ -283,14 +381,17 @@ bool CMainFrame::OnFileOpen()
 bool CMainFrame::OpenFile(const QString& path)
 {
     std::string error;
-    const bool opened = m_document.OpenDocument(QFileInfo(path).absoluteFilePath().toStdString(), &error);
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const bool opened = m_document.OpenDocument(absolute.toStdString(), &error);
     if (opened) {
         m_recent->Add(path);
     }
     m_document.UpdateAllViews();
     UpdateCommandUI();
     if (!opened) {
-        ShowFailure("MainFrame/LoadingFailed", true);
+        ShowFailure("MainFrame/LoadingFailed", true, absolute, error);
+    } else {
+        ShowStatus(Localized("MainFrame/Status/Opened", {QDir::toNativeSeparators(absolute)}));
     }
     return opened;
 }
@@ -316,13 +417,15 @@ bool CMainFrame::OnOpenRecentFile(int index)
 bool CMainFrame::DoSave(const QString& path)
 {
     std::string error;
-    if (!m_document.SaveDocument(QFileInfo(path).absoluteFilePath().toStdString(), &error)) {
-        ShowFailure("MainFrame/SavingFailed", true);
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!m_document.SaveDocument(absolute.toStdString(), &error)) {
+        ShowFailure("MainFrame/SavingFailed", true, absolute, error);
         UpdateCommandUI();
         return false;
     }
     m_recent->Add(path);
     UpdateCommandUI();
+    ShowStatus(Localized("MainFrame/Status/Saved", {QDir::toNativeSeparators(absolute)}));
     return true;
 }
 
@@ -343,7 +446,7 @@ bool CMainFrame::OnFileSaveAs()
             name += m_template.DefaultSuffix();
         }
     }
-    std::optional<QString> path = UserPrompts().GetSaveFileName(this, m_template.Filter(), name);
+    std::optional<QString> path = UserPrompts().GetSaveFileName(this, QString(), m_template.Filter(), name);
     if (!path) {
         return false;
     }
@@ -353,13 +456,25 @@ bool CMainFrame::OnFileSaveAs()
     return DoSave(*path);
 }
 
+QString CMainFrame::ProposedScriptPath() const
+{
+    const QString document = ToQ(m_document.GetPathName());
+    const QString name = QFileInfo(ToQ(m_document.GetTitle())).completeBaseName() + m_template.DefaultSuffix();
+    // An untitled document has no folder of its own: the dialog's default then.
+    const QString folder =
+        m_scriptFolders.value(document, document.isEmpty() ? QString() : QFileInfo(document).absolutePath());
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
 void CMainFrame::OnGenerateScript()
 {
     // The dialog offers script files; the data file type comes back whatever happens.
     const CApplicationDocTemplate saved = m_template;
     m_template.SetFilterExtension(ToQ(m_document.GetScriptFileExtension()));
     m_template.SetFilterName(ToQ(m_document.GetScriptFileDescription()));
-    std::optional<QString> path = UserPrompts().GetSaveFileName(this, m_template.Filter(), QString());
+    std::optional<QString> path =
+        UserPrompts().GetSaveFileName(this, PlainMenuText(Action(QStringLiteral("GenerateScript"))->text()),
+                                      m_template.Filter(), ProposedScriptPath());
     if (path && !QFileInfo(*path).fileName().contains(QLatin1Char('.'))) {
         *path += m_template.DefaultSuffix();
     }
@@ -368,9 +483,15 @@ void CMainFrame::OnGenerateScript()
         return;
     }
     std::string error;
-    if (!m_document.GenerateScript(QFileInfo(*path).absoluteFilePath().toStdString(), &error)) {
-        ShowFailure("MainFrame/SavingFailed", false);
+    const QFileInfo script(*path);
+    if (!m_document.GenerateScript(script.absoluteFilePath().toStdString(), &error)) {
+        ShowFailure("MainFrame/SavingFailed", false, script.absoluteFilePath(), error);
+        return;
     }
+    m_scriptFolders.insert(ToQ(m_document.GetPathName()), script.absolutePath());
+    ShowStatus(
+        Localized("MainFrame/Status/ScriptWritten", {QDir::toNativeSeparators(script.absoluteFilePath()),
+                                                     QString::number(QFileInfo(script.absoluteFilePath()).size())}));
 }
 
 void CMainFrame::OnEditUndo()
@@ -425,6 +546,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (SaveModified()) {
         m_recent->Save();
+        SaveWindowState();
         event->accept();
     } else {
         event->ignore();

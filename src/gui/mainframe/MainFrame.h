@@ -8,6 +8,7 @@
 
 #include "gui/mainframe/Actions.h"
 
+#include <QHash>
 #include <QMainWindow>
 
 #include <memory>
@@ -15,6 +16,7 @@
 
 class QAction;
 class QDialog;
+class QSettings;
 class QSplitter;
 
 namespace bram {
@@ -46,6 +48,11 @@ private:
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
+    static constexpr int kStatusMilliseconds = 5000;
+    static inline const QString kGeometryKey = QStringLiteral("Window/Geometry");
+    static inline const QString kMaximizedKey = QStringLiteral("Window/Maximized");
+    static inline const QString kOuterKey = QStringLiteral("Window/OuterSplitter");
+    static inline const QString kInnerKey = QStringLiteral("Window/InnerSplitter");
     enum : int {
         ID_GENERATE_SCRIPT = 62004,
         ID_EDIT_GLOBALS = 62005,
@@ -91,6 +98,8 @@ public:
     void UpdateCommandUI();
     // The splitter sizes for the current client area.
     void LayOutPanes();
+    // The window rectangle moved and shrunk as little as needed to lie within the screen area.
+    static QRect FitToScreen(QRect window, const QRect& available);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +108,11 @@ protected:
     virtual int RunDialog(QDialog& dialog);
 
 private:
+    // Size, position, maximized state and splitter sizes in the user settings
+    // file (group "Window"), restored fitted to the current screen.
+    void RestoreWindowState();
+    void SaveWindowState() const;
+    static QList<int> ReadSizes(const QSettings& settings, const QString& key);
     void BuildActions();
     void BuildMenus();
     void BuildPanes();
@@ -107,16 +121,25 @@ private:
     static QString StepText(const QString& label, bool can, const std::string& step);
     void UpdateRecentFiles();
     bool DoSave(const QString& path);
-    void ShowFailure(const char* key, bool error);
+    // The localized failure box with the path and the reader's or writer's reason under it.
+    void ShowFailure(const char* key, bool error, const QString& path, const std::string& reason);
+    // Reports a finished operation in the status bar for a few seconds.
+    void ShowStatus(const QString& text);
+    // The document's name with the script extension, in the folder of the
+    // last script of this document or else the document's own.
+    QString ProposedScriptPath() const;
 
     CApplicationDocument& m_document;
     QString m_workingFolder;
+    QString m_userSettingsFile;
     std::unique_ptr<CRecentFileList> m_recent;
     CApplicationDocTemplate m_template;
     QString m_frameTitle;
     QSplitter* m_outer = nullptr;
     QSplitter* m_inner = nullptr;
     CActionTable m_actions;
+    // Per document path, the folder its last script went to.
+    QHash<QString, QString> m_scriptFolders;
     int m_listener = 0;
     bool m_laidOut = false;
 };

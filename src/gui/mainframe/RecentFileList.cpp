@@ -10,21 +10,21 @@ namespace bram::gui {
 
 namespace {
 const QString kGroup = QStringLiteral("Recent File List");
+} // namespace
 
-std::unique_ptr<QSettings> OpenSettings(const QString& file)
+std::unique_ptr<QSettings> OpenUserSettings(const QString& file)
 {
     if (file.isEmpty()) {
         return std::make_unique<QSettings>(QStringLiteral("brambleton"), QStringLiteral("brambleton"));
     }
     return std::make_unique<QSettings>(file, QSettings::IniFormat);
 }
-} // namespace
 
 CRecentFileList::CRecentFileList(QString settingsFile) : m_settingsFile(std::move(settingsFile)) { Load(); }
 
 void CRecentFileList::Load()
 {
-    const auto settings = OpenSettings(m_settingsFile);
+    const auto settings = OpenUserSettings(m_settingsFile);
     settings->beginGroup(kGroup);
     for (int i = 1; i <= kSize; ++i) {
         const QString path = settings->value(QStringLiteral("File%1").arg(i)).toString();
@@ -55,7 +55,7 @@ void CRecentFileList::Remove(int index)
 
 void CRecentFileList::Save() const
 {
-    const auto settings = OpenSettings(m_settingsFile);
+    const auto settings = OpenUserSettings(m_settingsFile);
     settings->beginGroup(kGroup);
     for (int i = 1; i <= kSize; ++i) {
         const QString key = QStringLiteral("File%1").arg(i);

@@ -5,7 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QSettings;
+
 namespace bram::gui {
+
+// The user settings file in Qt's INI format; an empty name means the default profile store.
+std::unique_ptr<QSettings> OpenUserSettings(const QString& file);
 
 class CRecentFileList {
 public:

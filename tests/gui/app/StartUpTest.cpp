@@ -44,11 +44,13 @@ TEST_F(StartUpTest, SampleWorkspaceOpensTheMainWindowAfterTheLoadingBox)
     EXPECT_TRUE(workspace.Log().ends_with("Program is exiting correctly.\n"));
 }
 
-TEST_F(StartUpTest, ABrokenModuleOrAFolderWithoutSettingsEndsWithOneFatalErrorBox)
+TEST_F(StartUpTest, ABrokenModuleOrAFolderWithoutSettingsEndsWithOneFatalErrorBoxWithTheReasons)
 {
     test::CTempDir empty;
     test::WriteFile(workspace / "Modules/core.modl", "not an archive");
-    for (const QString& folder : {QString::fromStdString(empty.Path()), Folder()}) {
+    for (const auto& [folder, reason] :
+         {std::pair{QString::fromStdString(empty.Path()), "Could not initialize program."},
+          std::pair{Folder(), "Header expected (modl)\nCould not initialize program."}}) {
         SCOPED_TRACE(folder.toStdString());
         prompts.boxes.clear();
         CApplication app;
@@ -57,6 +59,8 @@ TEST_F(StartUpTest, ABrokenModuleOrAFolderWithoutSettingsEndsWithOneFatalErrorBo
         EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("Fatal Error"));
         EXPECT_EQ(prompts.boxes[0].text, QLatin1String(CApplication::kFatalErrorText));
         EXPECT_EQ(prompts.boxes[0].icon, QMessageBox::Critical);
+        // The lines the log received (the CLI prints the same).
+        EXPECT_EQ(prompts.boxes[0].informative, QLatin1String(reason));
         EXPECT_EQ(app.MainFrame(), nullptr);
         EXPECT_FALSE(app.LoadingBox()->isVisible());
     }
@@ -78,7 +82,7 @@ TEST_F(StartUpTest, AssertionAsksWhenPrintAssertionsIsOn)
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("file Dialogs/VariablesDialog.cpp, line 42.")));
 }
 
-TEST_F(StartUpTest, CommandLineFileOpensOrEndsWithTheDocumentsOwnBox)
+TEST_F(StartUpTest, CommandLineFileOpensOrIsExplainedOverANewDocument)
 {
     const QString sample = QString::fromStdString(workspace / "samples/Countdown.bdf");
     {
@@ -92,9 +96,11 @@ TEST_F(StartUpTest, CommandLineFileOpensOrEndsWithTheDocumentsOwnBox)
     }
     test::WriteFile(workspace / "broken.bdf", "<Brambleton>");
     CApplication app;
-    EXPECT_FALSE(app.InitInstance(Folder(), {QString::fromStdString(workspace / "broken.bdf")}));
+    ASSERT_TRUE(app.InitInstance(Folder(), {QString::fromStdString(workspace / "broken.bdf")}));
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("The file could not be opened."));
+    EXPECT_TRUE(app.MainFrame()->isVisible());
+    EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Brambleton - Untitled"));
 }
 
 } // namespace

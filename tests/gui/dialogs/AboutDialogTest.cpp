@@ -8,6 +8,7 @@
 #include "localization/Localization.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,21 @@ TEST_F(AboutBoxTest, ShowsTitleVersionLicenceAndThanks)
     EXPECT_EQ(box.LicenseText(), QStringLiteral("Licence \u00E9t\u00E9"));
     EXPECT_EQ(box.VersionLine(), QStringLiteral("Version ") + QStringLiteral(BRAMBLETON_VERSION_STRING));
     EXPECT_TRUE(box.findChild<QPlainTextEdit*>(QStringLiteral("1041"))->isReadOnly());
+}
+
+TEST_F(AboutBoxTest, LongLicenceLinesWrapAndTheBoxResizes)
+{
+    test::WriteFile(dir / "license.txt", std::string(40, ' ') + std::string(3000, 'x') + " end");
+    CAboutDialog box(QString::fromStdString(dir.Path()));
+    box.show();
+    const auto* licence = box.findChild<QPlainTextEdit*>(QStringLiteral("1041"));
+    // No horizontal scrolling, even for a line without blanks.
+    EXPECT_EQ(licence->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(licence->verticalScrollBar()->maximum(), 0);
+    const QSize larger = box.size() + QSize(100, 50);
+    box.resize(larger);
+    EXPECT_EQ(box.size(), larger);
+    EXPECT_TRUE(box.isSizeGripEnabled());
 }
 
 } // namespace

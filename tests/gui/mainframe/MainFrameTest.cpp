@@ -15,12 +15,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <functional>
 
@@ -115,14 +120,35 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
     frame->Action(QStringLiteral("NextPane"))->trigger();
     EXPECT_EQ(QApplication::focusWidget(), frame->CategoriesPane());
 
-    // Ctrl+Z undoes; Ctrl+P does nothing at all.
+    // Ctrl+P does nothing at all, and no menu shows it.
+    QWidget* pane = frame->CategoriesPane();
     AddGlobal("Lives");
     document.UpdateAllViews();
-    QTest::keyClick(frame->CategoriesPane(), Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_P, Qt::ControlModifier);
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_EQ(frame->dialogs, 0);
-    QTest::keyClick(frame->CategoriesPane(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_TRUE(Globals().empty());
+    for (const QAction* menu : frame->menuBar()->actions()) {
+        EXPECT_FALSE(menu->menu()->actions().contains(frame->Action(QStringLiteral("Print"))));
+    }
+    // Undo on Ctrl+Z; redo on Ctrl+Y and on Ctrl+Shift+Z.
+    for (const QKeyCombination redo : {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z}) {
+        QTest::keyClick(pane, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_TRUE(Globals().empty());
+        QTest::keyClick(pane, redo.key(), redo.keyboardModifiers());
+        EXPECT_EQ(Globals().size(), 1u);
+    }
+    // Save as on Ctrl+Shift+S; Generate Script on a key its menu item shows.
+    const QAction* generate = frame->Action(QStringLiteral("GenerateScript"));
+    ASSERT_FALSE(generate->shortcut().isEmpty());
+    EXPECT_FALSE(generate->text().contains(QLatin1Char('\t')));
+    QTest::keyClick(pane, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(pane, generate->shortcut()[0].key(), generate->shortcut()[0].keyboardModifiers());
+    EXPECT_EQ(prompts.saveTitles, (QStringList{QString(), QStringLiteral("Generate script")}));
+    // Quit on Ctrl+Q, asking about the unsaved change first.
+    prompts.boxAnswers = {QMessageBox::No};
+    QTest::keyClick(pane, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_EQ(prompts.boxes.size(), 1u);
 }
 
 TEST_F(MainFrameTest, PanesStartAtAThirdAndAHalf)
@@ -204,9 +230,13 @@ TEST_F(MainFrameTest, SaveNewOpenRoundTrip)
 {
     const auto frame = MakeFrame();
     AddGlobal("Lives");
+    document.UpdateAllViews();
+    // Unsaved changes are marked in the title.
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Brambleton - Untitled*"));
     const QString path = Path("game");
     prompts.fileAnswers = {path};
     ASSERT_TRUE(frame->OnFileSave());
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Saved ") + path + QStringLiteral(".bdf"));
     // Untitled: a name is asked for, offering the title with the data extension, which a bare name gets too.
     EXPECT_EQ(prompts.defaultNames, (QStringList{"Untitled.bdf"}));
     EXPECT_EQ(prompts.filters, (QStringList{"Brambleton data files (*.bdf)"}));
@@ -280,8 +310,13 @@ TEST_F(MainFrameTest, OpenAndSaveFailuresShowTheirBoxes)
     ASSERT_EQ(prompts.boxes.size(), 3u);
     EXPECT_EQ(prompts.boxes[1].icon, QMessageBox::Critical);
     EXPECT_EQ(prompts.boxes[1].text, QStringLiteral("The file could not be opened."));
+    // Under the text: the file and the reader's or writer's reason.
+    EXPECT_TRUE(prompts.boxes[1].informative.startsWith("File: " + Path("broken.bdf") + "\nReason: Could not load"));
+    EXPECT_TRUE(prompts.boxes[1].informative.contains(QStringLiteral("(line 1, column ")));
     EXPECT_EQ(prompts.boxes[2].icon, QMessageBox::Critical);
     EXPECT_EQ(prompts.boxes[2].text, QStringLiteral("The file could not be saved."));
+    EXPECT_TRUE(prompts.boxes[2].informative.startsWith("File: " + Path("missing-folder/game.bdf") + "\nReason: "))
+        << prompts.boxes[2].informative.toStdString();
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Brambleton - Untitled"));
     EXPECT_TRUE(frame->RecentFiles().Files().isEmpty());
     const std::string log = started.workspace.Log();
@@ -315,26 +350,80 @@ TEST_F(MainFrameTest, RecentFilesAreKeptInTheUserSettingsFile)
     EXPECT_EQ(frame->RecentFiles().Files(), (QStringList{Path("c.bdf"), Path("e.bdf"), Path("b.bdf")}));
 }
 
-TEST_F(MainFrameTest, GenerateScriptOffersScriptFilesAndRestoresTheDataType)
+TEST_F(MainFrameTest, WindowPlaceAndPanesAreKeptInTheUserSettingsFileFittedToTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect place(screen.x() + 20, screen.y() + 30, 500, 400);
+    QList<int> columns;
+    for (const bool restored : {false, true}) {
+        const auto frame = MakeFrame();
+        frame->show();
+        if (!restored) {
+            frame->setGeometry(place);
+            frame->OuterSplitter()->setSizes({150, 350});
+            columns = frame->OuterSplitter()->sizes();
+        } else {
+            EXPECT_EQ(frame->geometry(), place);
+            EXPECT_EQ(frame->OuterSplitter()->sizes(), columns);
+            frame->showMaximized();
+        }
+        ASSERT_TRUE(frame->close());
+    }
+    // Maximized, with a place that another, larger screen left: fitted in.
+    QSettings settings(QString::fromStdString(UserIni()), QSettings::IniFormat);
+    EXPECT_TRUE(settings.value(QStringLiteral("Window/Maximized")).toBool());
+    EXPECT_EQ(settings.value(QStringLiteral("Window/Geometry")).toRect(), place);
+    settings.setValue(QStringLiteral("Window/Geometry"), QRect(-5000, screen.y() + 10, screen.width() * 2, 300));
+    settings.sync();
+    const auto frame = MakeFrame();
+    EXPECT_TRUE(screen.contains(frame->geometry())) << frame->geometry().x() << "," << frame->geometry().width();
+    EXPECT_EQ(frame->geometry().height(), 300);
+    frame->show();
+    EXPECT_TRUE(frame->isMaximized());
+}
+
+TEST_F(MainFrameTest, GenerateScriptProposesTheDocumentsNameAndWritesLuaThatRunsWithDisabledEntries)
 {
     const auto frame = MakeFrame();
-    AddGlobal("Lives");
-    prompts.fileAnswers = {Path("game")};
-    frame->Action(QStringLiteral("GenerateScript"))->trigger();
-    EXPECT_EQ(prompts.filters, (QStringList{"Lua scripts (*.lua)"}));
-    const std::string script = test::ReadFile(started.workspace / "game.lua");
-    EXPECT_NE(script.find("v_Lives = 0"), std::string::npos) << script;
-    EXPECT_EQ(frame->DocTemplate().Filter(), QStringLiteral("Brambleton data files (*.bdf)"));
-    EXPECT_TRUE(prompts.boxes.empty());
-
-    // Cancelled: nothing written; failed: the saving box, the data type back.
     frame->OnGenerateScript();
+    EXPECT_EQ(prompts.defaultNames.last(), QStringLiteral("Untitled.lua"));
+
+    // The sample with the first condition of each trigger disabled and a disabled event before another.
+    std::string data = test::ReadFile(started.workspace / "samples/Showcase.bdf");
+    const std::string conditions =
+        "<Name>Conditions</Name><Module>core</Module><Data><SubElement type=\"8\" enabled=\"";
+    for (std::size_t at = data.find(conditions); at != std::string::npos; at = data.find(conditions, at + 1)) {
+        data[at + conditions.size()] = '0';
+    }
+    const std::string events = "<Name>Events</Name><Module>core</Module><Data>";
+    data.insert(data.find(events) + events.size(), "<SubElement type=\"8\" enabled=\"0\"><Name>ScriptStarts</Name>"
+                                                   "<Module>core</Module><Parameters/></SubElement>");
+    test::WriteFile(started.workspace / "samples/Disabled.bdf", data);
+    ASSERT_TRUE(frame->OpenFile(Path("samples/Disabled.bdf")));
+    std::filesystem::create_directories(started.workspace / "out");
+    prompts.fileAnswers = {Path("out/first")};
+    frame->Action(QStringLiteral("GenerateScript"))->trigger();
+    // Titled as the menu item, the document's name beside it, script files offered.
+    EXPECT_EQ(prompts.saveTitles.last(), QStringLiteral("Generate script"));
+    EXPECT_EQ(prompts.defaultNames.last(), Path("samples/Disabled.lua"));
+    EXPECT_EQ(prompts.filters.last(), QStringLiteral("Lua scripts (*.lua)"));
+    const std::string script = started.workspace / "out/first.lua";
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Script written to %1 (%2 bytes)")
+                                                        .arg(Path("out/first.lua"))
+                                                        .arg(test::ReadFile(script).size()));
+    const auto run = test::RunCommand("lua5.4 '" + script + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    // Next time the folder of the last script; the data file type is back afterwards.
+    frame->OnGenerateScript();
+    EXPECT_EQ(prompts.defaultNames.last(), Path("out/Disabled.lua"));
+    EXPECT_EQ(frame->DocTemplate().Filter(), QStringLiteral("Brambleton data files (*.bdf)"));
     prompts.fileAnswers = {Path("missing-folder/game.lua")};
     frame->OnGenerateScript();
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("The file could not be saved."));
-    EXPECT_EQ(frame->DocTemplate().Filter(), QStringLiteral("Brambleton data files (*.bdf)"));
-    EXPECT_NE(started.workspace.Log().find("Error while saving script. Error message: "), std::string::npos);
+    EXPECT_TRUE(prompts.boxes[0].informative.startsWith("File: " + Path("missing-folder/game.lua")));
 }
 
 TEST_F(MainFrameTest, AboutShowsTheWorkspaceLicence)

@@ -105,6 +105,25 @@ do
 	function bram.IsEnabled(trigger) return trigger.enabled end
 	function bram.RunCount(trigger) return trigger.runs end
 
+	-- Each entry of the "Events" block is written as bram.Event(...) and each
+	-- condition of the "Conditions" block as bram.Holds(...), joined with
+	-- "and": a disabled entry leaves the parentheses empty, which is still
+	-- valid Lua. An empty event registers nothing, an empty condition holds;
+	-- the conditions keep the short-circuit of "and".
+	function bram.Event(...)
+		if select("#", ...) == 0 then
+			return function() end
+		end
+		return (...)
+	end
+
+	function bram.Holds(...)
+		if select("#", ...) == 0 then
+			return true
+		end
+		return (...)
+	end
+
 	-- Event registrations, used in the "Events" block of a trigger.
 	function bram.OnStart()
 		return function(trigger) listen("start", trigger) end
