@@ -1,5 +1,7 @@
 #include "base/Paths.h"
 
+#include "base/Text.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,34 +80,123 @@ std::optional<unsigned long long> FileSize(std::string_view path)
 }
 
 namespace {
-// Creates the folder named by each prefix that ends just before a separator.
-void CreatePrefixes(std::string_view path)
+
+// The folders of a disk path up to its last "/"; empty when it has none.
+std::string_view FoldersOf(std::string_view diskPath)
 {
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (!IsPathSeparator(path[i]) || i == 0) {
-            continue;
+    const auto slash = diskPath.rfind('/');
+    if (slash == std::string_view::npos) {
+        return {};
+    }
+    return slash == 0 ? diskPath.substr(0, 1) : diskPath.substr(0, slash);
+}
+
+// Calls step(folderFd, folderPath, part) for each element of a "/" path,
+// walking from the root or the working folder; each step opens the next
+// folder relative to the one before, so the work grows with the path's
+// length, not with its square. Stops early when step returns false or a
+// folder cannot be opened. Returns the descriptor of the last folder reached
+// (the caller closes it) or -1.
+template <typename Step>
+int WalkFolders(std::string_view folders, Step step)
+{
+    int fd = ::open(!folders.empty() && folders.front() == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    std::size_t pos = 0;
+    while (fd >= 0 && pos < folders.size()) {
+        std::size_t end = folders.find('/', pos);
+        if (end == std::string_view::npos) {
+            end = folders.size();
         }
-        const std::string_view prefix = path.substr(0, i);
-        if (!FolderExists(prefix)) {
-            ::mkdir(ToDiskPath(prefix).c_str(), 0777);
+        if (end > pos) {
+            const std::string part(folders.substr(pos, end - pos));
+            std::string_view folderPath = folders.substr(0, pos);
+            while (folderPath.size() > 1 && folderPath.back() == '/') {
+                folderPath.remove_suffix(1);
+            }
+            if (!step(fd, folderPath.empty() ? std::string_view(".") : folderPath, part)) {
+                ::close(fd);
+                return -1;
+            }
+            const int next = ::openat(fd, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            ::close(fd);
+            fd = next;
         }
+        pos = end + 1;
+    }
+    return fd;
+}
+
+void CreateFolders(std::string_view folders, mode_t mode)
+{
+    const int fd = WalkFolders(folders, [mode](int parent, std::string_view, const std::string& part) {
+        ::mkdirat(parent, part.c_str(), mode); // an existing folder is fine
+        return true;
+    });
+    if (fd >= 0) {
+        ::close(fd);
     }
 }
+
+// Why another user could change what is in the folder, or empty.
+std::string ForeignAccess(int fd, std::string_view name, bool holdsTheFile)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return "the folder " + std::string(name) + " cannot be checked";
+    }
+    if (st.st_uid != ::geteuid() && st.st_uid != 0) {
+        return "the folder " + std::string(name) + " belongs to another user";
+    }
+    // The sticky bit keeps others from renaming what is ours in a shared
+    // folder above; in the folder of the file they could still plant names.
+    if ((st.st_mode & S_IWOTH) != 0 && (holdsTheFile || (st.st_mode & S_ISVTX) == 0)) {
+        return "the folder " + std::string(name) + " is writable by other users";
+    }
+    return {};
+}
+
 } // namespace
 
 void PrepareFoldersForPath(std::string_view path)
 {
-    if (FolderExists(TextBeforeLastSeparator(path))) {
-        return;
+    const std::string disk = ToDiskPath(path);
+    if (disk.size() < kMaxPathBytes) {
+        CreateFolders(FoldersOf(disk), 0700);
     }
-    CreatePrefixes(path);
 }
 
 void CreateFolderChain(std::string_view folder)
 {
-    if (!FolderExists(folder)) {
-        CreatePrefixes(folder);
+    const std::string disk = ToDiskPath(folder);
+    if (disk.size() < kMaxPathBytes) {
+        CreateFolders(FoldersOf(disk), 0777);
     }
+}
+
+int OpenPrivateFolder(std::string_view path, std::string& problem)
+{
+    problem.clear();
+    const std::string disk = ToDiskPath(path);
+    if (disk.size() >= kMaxPathBytes) {
+        problem = StringPrintf("the path is longer than the system's limit of %zu bytes", kMaxPathBytes);
+        return -1;
+    }
+    const std::string_view folders = FoldersOf(disk);
+    // Each folder above is checked as the walk leaves it, the file's own
+    // folder at the end.
+    const int fd = WalkFolders(folders, [&problem](int parent, std::string_view parentPath, const std::string&) {
+        problem = ForeignAccess(parent, parentPath, false);
+        return problem.empty();
+    });
+    if (fd < 0) {
+        return -1;
+    }
+    problem = ForeignAccess(fd, folders.empty() ? std::string_view(".") : folders, true);
+    if (!problem.empty()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 std::optional<std::string> ReadWholeFile(std::string_view path)

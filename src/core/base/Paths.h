@@ -2,6 +2,7 @@
 // Path helpers. Settings and data may name paths with "\" or "/"; on disk we
 // always use "/". Folders are held with a trailing separator.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,12 +30,25 @@ bool FolderExists(std::string_view path);
 bool FileExists(std::string_view path);
 std::optional<unsigned long long> FileSize(std::string_view path);
 
-// Creates the folders on the way to the last separator, never the last
-// element; failures are ignored. Used for the log and dump paths.
+// The longest path the system takes, in bytes with the terminator (PATH_MAX).
+inline constexpr std::size_t kMaxPathBytes = 4096;
+
+// Creates the folders on the way to the last separator with mode 0700, never
+// the last element; failures are ignored. Used for the log and dump paths. A
+// path of kMaxPathBytes or more creates nothing.
 void PrepareFoldersForPath(std::string_view path);
 
 // Creates every missing folder of a folder path (which ends in a separator).
 void CreateFolderChain(std::string_view folder);
+
+// Opens (O_PATH) the folder that holds `path`, the text before its last
+// separator, for a file that only this user may see. Returns -1 with the
+// reason in `problem` when another user could reach into it: the folder must
+// belong to this user (or root) and not be writable by others; a folder above
+// it may be writable by others only with the sticky bit (as /tmp is). A path
+// of kMaxPathBytes or more is refused too. A folder that does not exist gives
+// -1 with no problem.
+int OpenPrivateFolder(std::string_view path, std::string& problem);
 
 // Reads a whole file; nullopt when it cannot be read.
 std::optional<std::string> ReadWholeFile(std::string_view path);
