@@ -175,6 +175,7 @@ private:
     // Every trigger by its name as read, for trigger variables.
     std::unordered_map<std::string, CCodeTrigger*> m_allTriggers;
     CCodeTrigger* m_trigger = nullptr;
+    std::string m_triggerName; // as read, for messages; the categories name triggers later
     // Nesting of blocks and values; a limit keeps hostile files from
     // exhausting the stack here and in every later walk of the tree.
     int m_depth = 0;
@@ -322,6 +323,7 @@ void CDataFileReader::ReadTriggers(const CXmlNode& root)
     // may name triggers that come later in the file.
     const std::vector<CXmlNode> elements = triggerData.Children("Trigger");
     std::vector<CCodeTrigger*> triggers;
+    std::vector<std::string> names;
     triggers.reserve(elements.size());
     for (const CXmlNode& element : elements) {
         LogWrite("Reading trigger.\n");
@@ -341,8 +343,10 @@ void CDataFileReader::ReadTriggers(const CXmlNode& root)
         m_triggerNames.emplace(name, trigger);
         m_allTriggers.emplace(name, trigger);
         triggers.push_back(trigger);
+        names.push_back(name);
     }
     for (std::size_t i = 0; i < elements.size(); ++i) {
+        m_triggerName = names[i];
         ReadTriggerBody(elements[i], *triggers[i]);
     }
     m_trigger = nullptr;
@@ -686,8 +690,15 @@ CCodeBase* CDataFileReader::ReadLiteralValue(const CXmlNode& element, const CTyp
     }
     std::string text = RequireText(value, "Text in 'Parameter'->'Value' expected.");
     if (type->GetRealType() == RealTypeNumber) {
+        // A literal the script cannot hold as a number (nan, inf, beyond the
+        // double range) would be written into it as it is, or as 0.
+        double parsed = 0.0;
+        if (!ParseLeadingFiniteDouble(text, parsed)) {
+            const std::string shown = text.size() > 40 ? text.substr(0, 40) + "..." : text;
+            Fail(StringPrintf("Invalid number literal '%s' in trigger %s.", shown.c_str(), m_triggerName.c_str()));
+        }
         auto* number = new CNumberValue(type);
-        number->SetValue(ParseLeadingDouble(text));
+        number->SetValue(parsed);
         return number;
     }
     if (type->GetRealType() == RealTypeString) {

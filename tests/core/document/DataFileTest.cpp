@@ -258,6 +258,24 @@ TEST_F(DataFileReader, DeepNestingIsRefusedBeforeTheStackRunsOut)
     }
 }
 
+// The script cannot hold a number the double range does not: a long
+// number is refused (and named short), a tiny one is zero.
+TEST_F(DataFileReader, NumberLiteralsOutsideTheDoubleRange)
+{
+    const std::string digits(100000, '7');
+    try {
+        m_document.ReadDataFileFromMemory(Replaced(ValidFile(), "2.50", digits), "long.bdf");
+        FAIL() << "loaded";
+    } catch (const CDocumentException& e) {
+        EXPECT_EQ(e.GetErrorMessage(), "Invalid number literal '" + digits.substr(0, 40) + "...' in trigger First.");
+    }
+    m_document.DeleteContents();
+    m_document.NewDocument();
+    ASSERT_NO_THROW(m_document.ReadDataFileFromMemory(Replaced(ValidFile(), "2.50", "1e-999"), "tiny.bdf"));
+    const CCodeBase* add = m_document.GetState()->GetTrigger(0)->GetBlock(1)->GetChild(2)->GetParameter(1)->GetValue();
+    EXPECT_EQ(static_cast<const CNumberValue*>(add->GetParameter(1)->GetValue())->GetValue(), 0.0);
+}
+
 TEST_F(DataFileReader, MissingSectionsAreWarnings)
 {
     ASSERT_NO_THROW(m_document.ReadDataFileFromMemory(
