@@ -735,6 +735,10 @@ void CDataFileReader::ReadCategorization(const CXmlNode& root)
                     RequireText(trigger, "Text in 'Data'->'Categorization'->'Triggers'->'Trigger' expected.");
                 const auto it = m_triggerNames.find(triggerName);
                 if (it == m_triggerNames.end()) {
+                    // Taken by an earlier category, which named it already.
+                    if (m_allTriggers.contains(triggerName)) {
+                        Fail(StringPrintf("Trigger %s is listed in more than one category.", triggerName.c_str()));
+                    }
                     Fail("Unknown trigger.");
                 }
                 const std::uint32_t id = it->second->GetId();
