@@ -131,6 +131,10 @@ std::string StartUpFailureReason(std::string_view logText)
     if (StartsWith(logText, "Opening ") && EndsWith(logText, " failed.\n")) {
         return std::string(logText);
     }
+    // A needs-cycle explains a declaration that a module then does not find.
+    if (StartsWith(logText, "Modules ") && logText.find(" need each other; ") != std::string_view::npos) {
+        return std::string(logText);
+    }
     return {};
 }
 
