@@ -29,11 +29,16 @@ class CMappedFile {
 public:
     explicit CMappedFile(const std::string& path)
     {
-        m_fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+        // Without O_NONBLOCK opening a FIFO waits for a writer, maybe forever.
+        m_fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         struct stat st {};
-        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
             Close();
             Fail("Could not open archive file.");
+        }
+        if (!S_ISREG(st.st_mode)) {
+            Close();
+            Fail("Archive file is not a regular file.");
         }
         // An empty file cannot be mapped, as on the platforms the format
         // comes from.

@@ -199,15 +199,19 @@ int OpenPrivateFolder(std::string_view path, std::string& problem)
     return fd;
 }
 
-std::optional<std::string> ReadWholeFile(std::string_view path)
+std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason)
 {
-    const int fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK opening a FIFO waits for a writer, maybe forever.
+    const int fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
+        if (reason != nullptr) {
+            *reason = "Not a regular file.";
+        }
         return std::nullopt;
     }
     std::string data;

@@ -50,8 +50,10 @@ void CreateFolderChain(std::string_view folder);
 // -1 with no problem.
 int OpenPrivateFolder(std::string_view path, std::string& problem);
 
-// Reads a whole file; nullopt when it cannot be read.
-std::optional<std::string> ReadWholeFile(std::string_view path);
+// Reads a whole file; nullopt when it cannot be read. A path that names no
+// regular file (a FIFO, a device, a folder) is refused before anything is
+// read, with "Not a regular file." in `reason` when it is given.
+std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason = nullptr);
 
 // Writes through a temporary file beside the target, flushed, then renamed
 // over it, so a failure never leaves a truncated target. Returns an empty

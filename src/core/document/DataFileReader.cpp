@@ -767,11 +767,12 @@ void CDataFileReader::ReadCategorization(const CXmlNode& root)
 
 void CApplicationDocument::ReadDataFile(const std::string& path)
 {
-    const auto data = ReadWholeFile(path);
+    std::string reason = "File could not be read.";
+    const auto data = ReadWholeFile(path, &reason);
     if (!data) {
         LogPrintf("Loading file %s.\n", path.c_str());
         const std::string message =
-            StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1, "File could not be read.");
+            StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1, reason.c_str());
         LogWrite(message);
         LogWrite("\n");
         throw CDocumentException(message);

@@ -49,6 +49,11 @@ TEST(ArchiveOpenTest, FileSystemFailures)
     auto message = [&](const std::string& path) { return test::ModuleErrorOf([&] { archive.Open(path); }); };
     EXPECT_EQ(message(dir / "missing.modl"), "Could not open archive file.");
     EXPECT_EQ(message(dir.Path()), "Could not open archive file.");
+    {
+        const test::CFifo fifo(dir / "pipe.modl");
+        EXPECT_EQ(message(dir / "pipe.modl"), "Archive file is not a regular file.");
+        EXPECT_FALSE(fifo.ReaderWaited()) << "refused without waiting for a writer";
+    }
     test::WriteFile(dir / "empty.modl", "");
     EXPECT_EQ(message(dir / "empty.modl"), "Could not create file mapping object.");
     EXPECT_EQ(archive.GetPath(), dir / "empty.modl");

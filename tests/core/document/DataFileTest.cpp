@@ -334,6 +334,12 @@ TEST_F(DocumentFiles, AFailedOpenLeavesAnEmptyDocumentAndTheFileAsItWas)
 
     EXPECT_FALSE(m_document.OpenDocument(dir / "missing.bdf", &error));
     EXPECT_TRUE(error.starts_with("Could not load file ")) << error;
+
+    // A FIFO is refused at once instead of waiting for a writer.
+    const CFifo fifo(dir / "pipe.bdf");
+    EXPECT_FALSE(m_document.OpenDocument(dir / "pipe.bdf", &error));
+    EXPECT_EQ(error, "Could not load file " + dir / "pipe.bdf" + ".\n Error message: 1:Not a regular file.");
+    EXPECT_FALSE(fifo.ReaderWaited());
 }
 
 TEST_F(DocumentFiles, ANewDocumentStartsFromTheStandardNewDocument)
