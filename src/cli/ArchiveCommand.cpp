@@ -5,6 +5,7 @@
 #include "archive/ModuleArchive.h"
 #include "base/Exceptions.h"
 #include "base/Paths.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,7 +41,8 @@ const char kHelp[] = "brambleton-cli archive - build and inspect module archives
                      "      outside DESTDIR.\n"
                      "  archive list IN.modl\n"
                      "      One line per node in node-list order: \"d NAME\" for a directory,\n"
-                     "      \"f SIZE NAME\" for a file, NAME as stored.\n"
+                     "      \"f SIZE NAME\" for a file, NAME as stored; control characters in it\n"
+                     "      are shown as \\xHH (\\u00HH from U+0080 to U+009F).\n"
                      "  archive verify IN.modl\n"
                      "      Reads the archive completely; exit status 0 when it reads.\n"
                      "\n"
@@ -293,6 +295,25 @@ int Pack(const CliContext& context, const CliCommand& command, const std::vector
     return kExitOk;
 }
 
+// A name as shown: control characters (C0, DEL and C1) become escapes, so
+// that a name can neither forge lines nor send terminal controls.
+std::string Printable(const std::string& name)
+{
+    std::string out;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += StringPrintf("\\x%02X", c);
+        } else if (c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(name[i + 1]) >= 0x80) {
+            out += StringPrintf("\\u%04X", static_cast<unsigned char>(name[++i]));
+        } else {
+            out += name[i];
+        }
+    }
+    return out;
+}
+
 // The place of a node below the destination, or none when the name could
 // lead anywhere else.
 std::optional<fs::path> PlaceBelow(const fs::path& destination, const std::string& name)
@@ -331,7 +352,8 @@ int Unpack(const CliContext& context, const CliCommand& command, const std::vect
         const std::string& name = archive.GetNode(i)->GetName();
         std::optional<fs::path> place = PlaceBelow(destination, name);
         if (!place) {
-            return Failure("Refusing to unpack '" + name + "': it would land outside " + destination.string() + ".");
+            return Failure("Refusing to unpack '" + Printable(name) + "': it would land outside " +
+                           destination.string() + ".");
         }
         places.push_back(std::move(*place));
     }
@@ -342,7 +364,7 @@ int Unpack(const CliContext& context, const CliCommand& command, const std::vect
         const auto [end, ignored] =
             std::mismatch(destination.begin(), destination.end(), resolved.begin(), resolved.end());
         if (end != destination.end()) {
-            return Failure("Refusing to unpack '" + node->GetName() + "': it would land outside " +
+            return Failure("Refusing to unpack '" + Printable(node->GetName()) + "': it would land outside " +
                            destination.string() + ".");
         }
         std::error_code error;
@@ -372,9 +394,9 @@ int List(const CliContext& context, const CliCommand& command, const std::vector
     for (std::uint32_t i = 0; i < archive.GetNodeCount(); ++i) {
         const CArchiveNode* node = archive.GetNode(i);
         if (node->IsDirectory()) {
-            out += "d " + node->GetName() + "\n";
+            out += "d " + Printable(node->GetName()) + "\n";
         } else {
-            out += "f " + std::to_string(node->GetSize()) + " " + node->GetName() + "\n";
+            out += "f " + std::to_string(node->GetSize()) + " " + Printable(node->GetName()) + "\n";
         }
     }
     std::fwrite(out.data(), 1, out.size(), stdout);

@@ -61,6 +61,18 @@ TEST(ArchiveCommandTest, NamesAreStoredNormalized)
     EXPECT_EQ(test::RunCommand(Archive("list " + Quote(dir / "o.modl"))).out, "d .\nd data\nf 1 data\\module.xml\n");
 }
 
+// A name must not forge a line of the listing or reach the terminal.
+TEST(ArchiveCommandTest, ListEscapesControlCharacters)
+{
+    test::CTempDir dir;
+    CModuleArchive archive;
+    const std::string name = "a\x1b]0;owned\x07\nf 9 fake\x7f\xc2\x9b.txt";
+    ASSERT_TRUE(archive.TryAddFile(name, "x", 1));
+    archive.Save(dir / "o.modl");
+    EXPECT_EQ(test::RunCommand(Archive("list " + Quote(dir / "o.modl"))).out,
+              "d .\nf 1 a\\x1B]0;owned\\x07\\x0Af 9 fake\\x7F\\u009B.txt\n");
+}
+
 TEST(ArchiveCommandTest, FailuresPrintTheArchiveMessage)
 {
     test::CTempDir dir;
