@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/ApplicationCore.h"
+#include "archive/ModuleArchive.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "localization/Localization.h"
@@ -108,6 +109,7 @@ void ResetProcessState()
     SetAssertionQuestionHook(nullptr);
     ResetLocalization();
     CApplicationCore::ReleaseMainData();
+    SetUnpackedSizeLimit(kDefaultUnpackedSizeLimit);
 }
 
 CommandResult RunCommand(const std::string& command)

@@ -1,5 +1,6 @@
 #include "app/ApplicationCore.h"
 
+#include "archive/ModuleArchive.h"
 #include "base/Exceptions.h"
 #include "base/Paths.h"
 #include "base/Text.h"
@@ -181,6 +182,8 @@ void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingPr
     CheckSettingsFile();
     m_modulesFolder = WithTrailingSeparator(ResolveFrom(m_programFolder, GetSettingString("Modules", "Path")));
     SetModuleFolders(m_programFolder, m_modulesFolder);
+    const unsigned limitMiB = GetSettingInt("Modules", "MaxUnpackedMiB", 0);
+    SetUnpackedSizeLimit(limitMiB == 0 ? kDefaultUnpackedSizeLimit : std::uint64_t(limitMiB) << 20);
 
     PrepareLoadingTasks(m_programFolder, progress);
     progress.SelectTask(0);

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/ApplicationCore.h"
+#include "archive/ModuleArchive.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "localization/Localization.h"
@@ -26,7 +27,7 @@ protected:
 TEST_F(ApplicationCoreTest, StartsWithoutMainDataAndShutsDownInOrder)
 {
     test::WriteFile(m_dir / "brambleton.ini",
-                    Ini("[Localization]\nPath=Data\\Temp\nLanguage=de\n[Modules]\nPath=Modules\n"));
+                    Ini("[Localization]\nPath=Data\\Temp\nLanguage=de\n[Modules]\nPath=Modules\nMaxUnpackedMiB=5\n"));
     test::WriteFile(m_dir / "Modules/b.modl", std::string(700, 'x'));
     test::WriteFile(m_dir / "Modules/a.v2.modl", std::string(300, 'x'));
     test::WriteFile(m_dir / "Modules/readme.txt", "not a module");
@@ -41,6 +42,7 @@ TEST_F(ApplicationCoreTest, StartsWithoutMainDataAndShutsDownInOrder)
               (std::vector<std::string>{"a.v2.modl", "b.modl"}));
     EXPECT_EQ(progress.TaskCount(), 6) << "two fixed, two modules, two fixed; no definition files exist";
     EXPECT_EQ(GetLanguage(), "de");
+    EXPECT_EQ(GetUnpackedSizeLimit(), 5u << 20);
     EXPECT_EQ(GetLocalizationPath(), m_dir.Path() + "Data/Temp/");
     EXPECT_TRUE(FolderExists(m_dir / "user"));
     EXPECT_EQ(progress.GetDetailText(), "CreateMainWindow") << "missing tables show the identifier";

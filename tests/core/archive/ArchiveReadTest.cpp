@@ -200,5 +200,30 @@ TEST(ArchiveReadTest, DeepChainsDoNotRecurse)
     EXPECT_EQ(copy.GetNodeCount(), depth);
 }
 
+// Deflate packs a run of zeros about a thousand to one: what the files of one
+// archive unpack to has an absolute limit, packed or not.
+TEST(ArchiveReadTest, UnpackedSizeHasALimit)
+{
+    const std::string zeros(600 * 1024, '\0');
+    CModuleArchive archive;
+    archive.SetCompression(kDeflateCompression);
+    archive.AddFile("a.bin", zeros.data(), static_cast<std::uint32_t>(zeros.size()));
+    const std::string one = archive.SaveToMemory();
+    archive.AddFile("b.bin", zeros.data(), static_cast<std::uint32_t>(zeros.size()));
+    const std::string two = archive.SaveToMemory();
+    archive.SetCompression(kNoCompression);
+    const std::string plain = archive.SaveToMemory();
+
+    auto opens = [](const std::string& image) {
+        return test::ModuleErrorOf([&] { CModuleArchive().OpenMemory(image); }).empty();
+    };
+    SetUnpackedSizeLimit(1 << 20);
+    EXPECT_TRUE(opens(one));
+    EXPECT_EQ(OpenError(two), "Files exceed the unpacked size limit (file)");
+    EXPECT_EQ(OpenError(plain), "Files exceed the unpacked size limit (file)");
+    SetUnpackedSizeLimit(kDefaultUnpackedSizeLimit);
+    EXPECT_TRUE(opens(two));
+}
+
 } // namespace
 } // namespace bram
