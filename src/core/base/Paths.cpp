@@ -3,9 +3,12 @@
 #include "base/Text.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -235,10 +238,111 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* rea
     return data;
 }
 
+namespace {
+
+constexpr std::string_view kTempInfix = ".tmp";
+
+// The file a save replaces: links are followed to the file they name.
+std::optional<std::string> SaveTarget(std::string target)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        char buffer[kMaxPathBytes];
+        const ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer - 1);
+        if (n < 0) {
+            return target; // not a link (or not there yet)
+        }
+        std::string next(buffer, static_cast<std::size_t>(n));
+        // A relative link is taken from the link's own folder.
+        if (const auto slash = target.rfind('/'); next.front() != '/' && slash != std::string::npos) {
+            next.insert(0, target, 0, slash + 1);
+        }
+        target = std::move(next);
+    }
+    return std::nullopt;
+}
+
+bool IsTempSuffix(std::string_view suffix)
+{
+    if (suffix.size() != 6) {
+        return false;
+    }
+    for (const char c : suffix) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes what a killed save of the same file left: our own regular files of
+// the temporary pattern, nothing else.
+void RemoveStaleTempFiles(const std::string& folder, const std::string& prefix)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        struct stat st {};
+        if (name.starts_with(prefix) && IsTempSuffix(name.substr(prefix.size())) &&
+            ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid()) {
+            ::unlinkat(fd, entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+// While a save runs, a termination request waits until the temporary file is
+// renamed or removed, and a file size limit fails the write (EFBIG) instead
+// of ending the process.
+class CSaveSignalGuard {
+public:
+    CSaveSignalGuard()
+    {
+        sigset_t blocked;
+        ::sigemptyset(&blocked);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            ::sigaddset(&blocked, signal);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &blocked, &m_mask);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &m_fileSize);
+    }
+    ~CSaveSignalGuard()
+    {
+        ::sigaction(SIGXFSZ, &m_fileSize, nullptr);
+        ::pthread_sigmask(SIG_SETMASK, &m_mask, nullptr);
+    }
+    CSaveSignalGuard(const CSaveSignalGuard&) = delete;
+    CSaveSignalGuard& operator=(const CSaveSignalGuard&) = delete;
+
+private:
+    sigset_t m_mask{};
+    struct sigaction m_fileSize {};
+};
+
+} // namespace
+
 std::string WriteFileAtomically(std::string_view path, std::string_view data)
 {
-    const std::string target = ToDiskPath(path);
-    std::string temp = target + ".XXXXXX";
+    const std::optional<std::string> resolved = SaveTarget(ToDiskPath(path));
+    if (!resolved) {
+        return std::string("Could not follow the symbolic link: ") + std::strerror(ELOOP);
+    }
+    const std::string& target = *resolved;
+    const auto slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string prefix =
+        "." + (slash == std::string::npos ? target : target.substr(slash + 1)) + std::string(kTempInfix);
+    RemoveStaleTempFiles(folder, prefix);
+
+    const CSaveSignalGuard signals;
+    std::string temp = folder + "/" + prefix + "XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         return std::string("Could not create a temporary file: ") + std::strerror(errno);

@@ -58,6 +58,12 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* rea
 // Writes through a temporary file beside the target, flushed, then renamed
 // over it, so a failure never leaves a truncated target. Returns an empty
 // text on success, else the reason.
+// - A symbolic link is followed: its target gets the new content and the
+//   link stays, as editors do.
+// - The temporary file is ".NAME.tmpXXXXXX"; a failed save removes it, and
+//   Ctrl+C or a termination request during the save waits until it is done.
+//   Temporary files of that pattern left by a killed save are removed by
+//   the next save of the same file.
 std::string WriteFileAtomically(std::string_view path, std::string_view data);
 
 } // namespace bram

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -411,7 +412,7 @@ TEST_F(DocumentFiles, ASaveThatCannotWriteEverythingKeepsTheOldFile)
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
+        // The save itself keeps the limit's signal from ending the process.
         rlimit limit{100, 100};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         std::string error;
@@ -427,6 +428,36 @@ TEST_F(DocumentFiles, ASaveThatCannotWriteEverythingKeepsTheOldFile)
         ++files;
     }
     EXPECT_EQ(files, 1u) << "a temporary file was left behind";
+}
+
+// A save killed half way leaves its temporary file; the next save of that
+// file clears it away (and only what matches its own pattern).
+TEST_F(DocumentFiles, TheNextSaveRemovesTemporaryFilesAKilledSaveLeft)
+{
+    CTempDir dir;
+    for (const char* name : {".doc.bdf.tmpAb3xYz", ".doc.bdf.tmpAb3xY", "doc.bdf.backup", ".other.bdf.tmpAb3xYz"}) {
+        WriteFile(dir / name, "left");
+    }
+    ASSERT_TRUE(m_document.SaveDocument(dir / "doc.bdf"));
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{".doc.bdf.tmpAb3xY", "doc.bdf", "doc.bdf.backup", ".other.bdf.tmpAb3xYz"}));
+}
+
+// As in editors, saving onto a link writes the file it leads to; the link
+// stays a link.
+TEST_F(DocumentFiles, SavingOntoASymbolicLinkWritesItsTarget)
+{
+    CTempDir dir;
+    WriteFile(dir / "real/doc.bdf", "old contents");
+    std::filesystem::create_directories(dir / "links");
+    std::filesystem::create_symlink("../real/doc.bdf", dir / "links/doc.bdf");
+    AddDocumentTrigger(m_document, "Main", "T");
+    ASSERT_TRUE(m_document.SaveDocument(dir / "links/doc.bdf"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "links/doc.bdf"));
+    EXPECT_EQ(ReadFile(dir / "real/doc.bdf"), m_document.WriteDataFile());
 }
 
 } // namespace
