@@ -87,7 +87,9 @@ void CApplicationCore::CheckSettingsFile()
     std::string reason;
     const auto text = ReadWholeFile(path, &reason);
     if (!text) {
-        m_problems.push_back(StringPrintf("The settings file %s is not a regular file.", path.c_str()));
+        m_problems.push_back(StringPrintf(reason.empty() ? "The settings file %s cannot be read."
+                                                         : "The settings file %s is not a regular file.",
+                                          path.c_str()));
     } else if (text->find('\0') != std::string::npos) {
         // Such as a file saved as UTF-16: no setting can be found in it.
         m_problems.push_back(StringPrintf("The settings file %s is not text.", path.c_str()));
