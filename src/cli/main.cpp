@@ -1,4 +1,5 @@
 #include "CliCommand.h"
+#include "StartUp.h"
 
 #include "Version.h"
 #include "app/ApplicationCore.h"
@@ -62,12 +63,13 @@ std::string CurrentFolder()
 
 int Version(const CCliContext& context)
 {
-    CApplicationCore app;
-    CLoadingProgress progress;
     CStartupOptions options;
     options.loadMainData = false;
-    const bool ok = app.InitInstance(context.workdir, progress, options);
-    app.ExitInstance();
+    bool ok = false;
+    {
+        const CCliStartUp startUp(context, options); // prints why it failed
+        ok = startUp.Succeeded();
+    }
     if (!ok) {
         std::fprintf(stderr, "Error while initializing application.\n");
         return kExitFailure;

@@ -20,6 +20,20 @@ TEST(CliTest, VersionRunsTheStartUpInTheWorkdirAndLeavesALog)
     EXPECT_NE(log.find("brambleton-cli: "), std::string::npos) << "the version header names the executable";
 }
 
+TEST(CliTest, AFailedStartUpPrintsItsReason)
+{
+    test::CTempDir dir;
+    const auto gone = test::RunCli("--workdir '" + dir.Path() + "gone' modules");
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_EQ(gone.err, "Could not initialize program.\nThe program folder " + dir.Path() + "gone/ does not exist.\n");
+    const auto version = test::RunCli("--workdir '" + dir.Path() + "gone' --version");
+    EXPECT_EQ(version.status, 1);
+    EXPECT_EQ(version.err, gone.err + "Error while initializing application.\n");
+    const auto noSettings = test::RunCli("--workdir '" + dir.Path() + "' modules");
+    EXPECT_EQ(noSettings.err,
+              "Could not initialize program.\nThe settings file " + dir.Path() + "brambleton.ini does not exist.\n");
+}
+
 TEST(CliTest, HelpNamesEveryCommand)
 {
     const auto help = test::RunCli("--help");

@@ -1,17 +1,21 @@
 #include "TestSupport.h"
 
 #include "app/ApplicationCore.h"
+#include "archive/ModuleArchive.h"
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 #include "log/Diagnostics.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +40,38 @@ CTempDir::~CTempDir()
                                      ec);
     }
     std::filesystem::remove_all(m_path, ec);
+}
+
+CFifo::CFifo(std::string path) : m_path(std::move(path))
+{
+    if (::mkfifo(m_path.c_str(), 0600) != 0) {
+        ADD_FAILURE() << "mkfifo failed: " << m_path;
+    }
+    m_releaser = std::thread([this] {
+        std::unique_lock lock(m_mutex);
+        if (m_wake.wait_for(lock, std::chrono::seconds(3), [this] { return m_done; })) {
+            return;
+        }
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(5), [this] { return m_done; })) {
+            // Succeeds only while a reader has the FIFO open or waits in open.
+            const int fd = ::open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                m_waited = true;
+                ::close(fd);
+            }
+        }
+    });
+}
+
+CFifo::~CFifo()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_done = true;
+    }
+    m_wake.notify_all();
+    m_releaser.join();
+    ::unlink(m_path.c_str());
 }
 
 void WriteFile(const std::string& path, std::string_view data)
@@ -83,6 +119,7 @@ void ResetProcessState()
     SetAssertionQuestionHook(nullptr);
     ResetLocalization();
     CApplicationCore::ReleaseMainData();
+    SetUnpackedSizeLimit(kDefaultUnpackedSizeLimit);
 }
 
 CommandResult RunCommand(const std::string& command)

@@ -2,8 +2,12 @@
 // Shared helpers of the tests: scratch folders, files, the log as text, and
 // a clean slate for the process-wide state.
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace bram::test {
 
@@ -20,6 +24,27 @@ public:
 
 private:
     std::string m_path;
+};
+
+// A FIFO at the path. A reader that still waits in opening it after three
+// seconds is let go (a writer opens and closes it), so that code that waits
+// on it fails its test instead of hanging it.
+class CFifo {
+public:
+    explicit CFifo(std::string path);
+    ~CFifo();
+    CFifo(const CFifo&) = delete;
+    CFifo& operator=(const CFifo&) = delete;
+    // True when a reader had to be let go.
+    bool ReaderWaited() const { return m_waited; }
+
+private:
+    std::string m_path;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::atomic<bool> m_waited{false};
+    std::thread m_releaser;
 };
 
 // Writes a file, creating its folders.

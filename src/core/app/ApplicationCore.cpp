@@ -1,5 +1,6 @@
 #include "app/ApplicationCore.h"
 
+#include "archive/ModuleArchive.h"
 #include "base/Exceptions.h"
 #include "base/Paths.h"
 #include "base/Text.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <sys/stat.h>
 
 namespace bram {
 
@@ -74,10 +76,36 @@ void CApplicationCore::SetUpLogging()
     CDiagnostics::Instance().SetUp(logPath, dumpPath, printAssertions);
 }
 
+void CApplicationCore::CheckSettingsFile()
+{
+    const std::string& path = GetIniPath();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        m_problems.push_back(StringPrintf("The settings file %s does not exist.", path.c_str()));
+        return;
+    }
+    std::string reason;
+    const auto text = ReadWholeFile(path, &reason);
+    if (!text) {
+        m_problems.push_back(StringPrintf(reason.empty() ? "The settings file %s cannot be read."
+                                                         : "The settings file %s is not a regular file.",
+                                          path.c_str()));
+    } else if (text->find('\0') != std::string::npos) {
+        // Such as a file saved as UTF-16: no setting can be found in it.
+        m_problems.push_back(StringPrintf("The settings file %s is not text.", path.c_str()));
+    }
+}
+
 void CApplicationCore::LoadMainData(CLoadingProgress& progress)
 {
+    if (!FolderExists(m_modulesFolder)) {
+        m_problems.push_back(StringPrintf("The modules folder %s does not exist.", m_modulesFolder.c_str()));
+    }
     const std::string dataPath = GetSettingString("Data", "Path");
     if (dataPath.empty()) {
+        if (m_problems.empty()) {
+            m_problems.push_back(StringPrintf("The setting Data/Path is empty in %s.", GetIniPath().c_str()));
+        }
         throw CUserException();
     }
     const std::string dataFolder = ResolveFrom(m_programFolder, WithTrailingSeparator(dataPath));
@@ -131,6 +159,10 @@ std::string StartUpFailureReason(std::string_view logText)
     if (StartsWith(logText, "Opening ") && EndsWith(logText, " failed.\n")) {
         return std::string(logText);
     }
+    // A needs-cycle explains a declaration that a module then does not find.
+    if (StartsWith(logText, "Modules ") && logText.find(" need each other; ") != std::string_view::npos) {
+        return std::string(logText);
+    }
     return {};
 }
 
@@ -144,9 +176,16 @@ void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingPr
                                     const CStartupOptions& options)
 {
     m_programFolder = WithTrailingSeparator(ToDiskPath(workingFolder));
+    if (!FolderExists(m_programFolder)) {
+        m_problems.push_back(StringPrintf("The program folder %s does not exist.", m_programFolder.c_str()));
+        throw CUserException();
+    }
     SetIniPath(m_programFolder + "brambleton.ini");
+    CheckSettingsFile();
     m_modulesFolder = WithTrailingSeparator(ResolveFrom(m_programFolder, GetSettingString("Modules", "Path")));
     SetModuleFolders(m_programFolder, m_modulesFolder);
+    const unsigned limitMiB = GetSettingInt("Modules", "MaxUnpackedMiB", 0);
+    SetUnpackedSizeLimit(limitMiB == 0 ? kDefaultUnpackedSizeLimit : std::uint64_t(limitMiB) << 20);
 
     PrepareLoadingTasks(m_programFolder, progress);
     progress.SelectTask(0);
@@ -184,11 +223,17 @@ bool CApplicationCore::InitInstance(const std::string& workingFolder, CLoadingPr
                                     const CStartupOptions& options)
 {
     m_exited = false;
+    m_problems.clear();
     try {
         StartUpSteps(workingFolder, progress, options);
         return true;
     } catch (...) {
-        LogWrite("Could not initialize program.\n");
+        // One write, so that whoever watches the log sees the reasons with it.
+        std::string text = "Could not initialize program.\n";
+        for (const std::string& problem : m_problems) {
+            text += problem + "\n";
+        }
+        LogWrite(text);
         return false;
     }
 }

@@ -29,8 +29,11 @@ public:
     CApplicationCore& operator=(const CApplicationCore&) = delete;
 
     // Runs start-up up to (not including) the document. Returns false after a
-    // failure, which is logged as "Could not initialize program.\n"; the
-    // caller shows or prints the fatal error.
+    // failure, which is logged as "Could not initialize program.\n", followed
+    // by the reasons found along the way that the steps do not log
+    // themselves (a missing program folder, settings file or modules folder,
+    // a settings file that is no text, an empty data path), one line each;
+    // the caller shows or prints the fatal error.
     bool InitInstance(const std::string& workingFolder, CLoadingProgress& progress,
                       const CStartupOptions& options = {});
     // The shut-down sequence; safe after a failed start-up and when called twice.
@@ -56,6 +59,8 @@ public:
 private:
     void StartUpSteps(const std::string& workingFolder, CLoadingProgress& progress, const CStartupOptions& options);
     void SetUpLogging();
+    // Notes what is wrong with brambleton.ini, for the failure it may cause.
+    void CheckSettingsFile();
     // Modules and generation settings; a module failure is logged, a failed
     // generation settings check releases the modules again.
     void LoadMainData(CLoadingProgress& progress);
@@ -64,6 +69,7 @@ private:
     std::string m_modulesFolder;
     std::string m_userDataFolder;
     std::string m_userSettingsFile;
+    std::vector<std::string> m_problems; // reasons a failed start-up reports
     bool m_exited = false;
 };
 

@@ -24,16 +24,23 @@ namespace {
 
 [[noreturn]] void Fail(const char* message) { throw CModuleException(message); }
 
+std::uint64_t g_unpackedSizeLimit = kDefaultUnpackedSizeLimit;
+
 // The file mapped read-only for the duration of a read.
 class CMappedFile {
 public:
     explicit CMappedFile(const std::string& path)
     {
-        m_fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+        // Without O_NONBLOCK opening a FIFO waits for a writer, maybe forever.
+        m_fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         struct stat st {};
-        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
             Close();
             Fail("Could not open archive file.");
+        }
+        if (!S_ISREG(st.st_mode)) {
+            Close();
+            Fail("Archive file is not a regular file.");
         }
         // An empty file cannot be mapped, as on the platforms the format
         // comes from.
@@ -203,6 +210,9 @@ private:
             if (size > MaxUnpackedSize(packed)) {
                 Fail("Directory size does not match its packed size (mdir)");
             }
+            if (size > g_unpackedSizeLimit) {
+                Fail("Directory exceeds the unpacked size limit (mdir)");
+            }
             m_unpackedDirectory = std::make_unique_for_overwrite<std::uint8_t[]>(size);
             std::uint32_t unpacked = size;
             codec->Uncompress(m_unpackedDirectory.get(), unpacked, m_data + m_pos, packed);
@@ -313,6 +323,14 @@ private:
         BRAMBLETON_ASSERT(!m_archive.m_nodes.empty() && m_archive.m_nodes.front()->GetName() == ".");
     }
 
+    void CountUnpacked(std::uint32_t size)
+    {
+        m_unpackedTotal += size;
+        if (m_unpackedTotal > g_unpackedSizeLimit) {
+            Fail("Files exceed the unpacked size limit (file)");
+        }
+    }
+
     CArchiveNode* BuildNode(std::uint32_t index, CArchiveNode* parent, CArchiveNode* previous)
     {
         const std::uint8_t* e = Entry(index);
@@ -332,6 +350,7 @@ private:
             }
             if (kind == kNoCompression) {
                 const std::uint8_t* bytes = BodyRange(offset, size);
+                CountUnpacked(size);
                 if (!ChecksumMatches(m_archive.ChecksumCodec().Checksum(bytes, size, 0), checksum)) {
                     Fail("Checksum error.");
                 }
@@ -351,6 +370,7 @@ private:
                     Fail("File size does not match its packed size (file)");
                 }
                 m_unpackedBudget -= size;
+                CountUnpacked(size);
                 data = std::make_unique_for_overwrite<std::uint8_t[]>(size);
                 std::uint32_t unpacked = size;
                 codec->Uncompress(data.get(), unpacked, bytes, packed);
@@ -391,9 +411,13 @@ private:
     std::unique_ptr<std::uint8_t[]> m_unpackedDirectory;
     std::vector<std::uint32_t> m_entries;
     std::uint64_t m_unpackedBudget = 0;
+    std::uint64_t m_unpackedTotal = 0;
 };
 
 // ---------------------------------------------------------------------------
+
+void SetUnpackedSizeLimit(std::uint64_t bytes) { g_unpackedSizeLimit = bytes; }
+std::uint64_t GetUnpackedSizeLimit() { return g_unpackedSizeLimit; }
 
 CModuleArchive::CModuleArchive()
 {

@@ -25,6 +25,14 @@ class CModuleArchive;
 
 inline constexpr std::uint32_t kNoArchiveIndex = 0xFFFFFFFFu;
 
+// The most that the files of one archive may unpack to together, its
+// directory included on its own. A hostile archive near deflate's ratio
+// would otherwise take a thousand times its size in memory. Start-up sets it
+// from Modules/MaxUnpackedMiB; the default is 1 GiB.
+inline constexpr std::uint64_t kDefaultUnpackedSizeLimit = std::uint64_t(1) << 30;
+void SetUnpackedSizeLimit(std::uint64_t bytes);
+std::uint64_t GetUnpackedSizeLimit();
+
 class CArchiveNode {
 public:
     CArchiveNode(const CArchiveNode&) = delete;

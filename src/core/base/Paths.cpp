@@ -1,9 +1,14 @@
 #include "base/Paths.h"
 
+#include "base/Text.h"
+
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,45 +83,138 @@ std::optional<unsigned long long> FileSize(std::string_view path)
 }
 
 namespace {
-// Creates the folder named by each prefix that ends just before a separator.
-void CreatePrefixes(std::string_view path)
+
+// The folders of a disk path up to its last "/"; empty when it has none.
+std::string_view FoldersOf(std::string_view diskPath)
 {
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (!IsPathSeparator(path[i]) || i == 0) {
-            continue;
+    const auto slash = diskPath.rfind('/');
+    if (slash == std::string_view::npos) {
+        return {};
+    }
+    return slash == 0 ? diskPath.substr(0, 1) : diskPath.substr(0, slash);
+}
+
+// Calls step(folderFd, folderPath, part) for each element of a "/" path,
+// walking from the root or the working folder; each step opens the next
+// folder relative to the one before, so the work grows with the path's
+// length, not with its square. Stops early when step returns false or a
+// folder cannot be opened. Returns the descriptor of the last folder reached
+// (the caller closes it) or -1.
+template <typename Step>
+int WalkFolders(std::string_view folders, Step step)
+{
+    int fd = ::open(!folders.empty() && folders.front() == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    std::size_t pos = 0;
+    while (fd >= 0 && pos < folders.size()) {
+        std::size_t end = folders.find('/', pos);
+        if (end == std::string_view::npos) {
+            end = folders.size();
         }
-        const std::string_view prefix = path.substr(0, i);
-        if (!FolderExists(prefix)) {
-            ::mkdir(ToDiskPath(prefix).c_str(), 0777);
+        if (end > pos) {
+            const std::string part(folders.substr(pos, end - pos));
+            std::string_view folderPath = folders.substr(0, pos);
+            while (folderPath.size() > 1 && folderPath.back() == '/') {
+                folderPath.remove_suffix(1);
+            }
+            if (!step(fd, folderPath.empty() ? std::string_view(".") : folderPath, part)) {
+                ::close(fd);
+                return -1;
+            }
+            const int next = ::openat(fd, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            ::close(fd);
+            fd = next;
         }
+        pos = end + 1;
+    }
+    return fd;
+}
+
+void CreateFolders(std::string_view folders, mode_t mode)
+{
+    const int fd = WalkFolders(folders, [mode](int parent, std::string_view, const std::string& part) {
+        ::mkdirat(parent, part.c_str(), mode); // an existing folder is fine
+        return true;
+    });
+    if (fd >= 0) {
+        ::close(fd);
     }
 }
+
+// Why another user could change what is in the folder, or empty.
+std::string ForeignAccess(int fd, std::string_view name, bool holdsTheFile)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return "the folder " + std::string(name) + " cannot be checked";
+    }
+    if (st.st_uid != ::geteuid() && st.st_uid != 0) {
+        return "the folder " + std::string(name) + " belongs to another user";
+    }
+    // The sticky bit keeps others from renaming what is ours in a shared
+    // folder above; in the folder of the file they could still plant names.
+    if ((st.st_mode & S_IWOTH) != 0 && (holdsTheFile || (st.st_mode & S_ISVTX) == 0)) {
+        return "the folder " + std::string(name) + " is writable by other users";
+    }
+    return {};
+}
+
 } // namespace
 
 void PrepareFoldersForPath(std::string_view path)
 {
-    if (FolderExists(TextBeforeLastSeparator(path))) {
-        return;
+    const std::string disk = ToDiskPath(path);
+    if (disk.size() < kMaxPathBytes) {
+        CreateFolders(FoldersOf(disk), 0700);
     }
-    CreatePrefixes(path);
 }
 
 void CreateFolderChain(std::string_view folder)
 {
-    if (!FolderExists(folder)) {
-        CreatePrefixes(folder);
+    const std::string disk = ToDiskPath(folder);
+    if (disk.size() < kMaxPathBytes) {
+        CreateFolders(FoldersOf(disk), 0777);
     }
 }
 
-std::optional<std::string> ReadWholeFile(std::string_view path)
+int OpenPrivateFolder(std::string_view path, std::string& problem)
 {
-    const int fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    problem.clear();
+    const std::string disk = ToDiskPath(path);
+    if (disk.size() >= kMaxPathBytes) {
+        problem = StringPrintf("the path is longer than the system's limit of %zu bytes", kMaxPathBytes);
+        return -1;
+    }
+    const std::string_view folders = FoldersOf(disk);
+    // Each folder above is checked as the walk leaves it, the file's own
+    // folder at the end.
+    const int fd = WalkFolders(folders, [&problem](int parent, std::string_view parentPath, const std::string&) {
+        problem = ForeignAccess(parent, parentPath, false);
+        return problem.empty();
+    });
+    if (fd < 0) {
+        return -1;
+    }
+    problem = ForeignAccess(fd, folders.empty() ? std::string_view(".") : folders, true);
+    if (!problem.empty()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason)
+{
+    // Without O_NONBLOCK opening a FIFO waits for a writer, maybe forever.
+    const int fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
+        if (reason != nullptr) {
+            *reason = "Not a regular file.";
+        }
         return std::nullopt;
     }
     std::string data;
@@ -140,10 +238,111 @@ std::optional<std::string> ReadWholeFile(std::string_view path)
     return data;
 }
 
+namespace {
+
+constexpr std::string_view kTempInfix = ".tmp";
+
+// The file a save replaces: links are followed to the file they name.
+std::optional<std::string> SaveTarget(std::string target)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        char buffer[kMaxPathBytes];
+        const ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer - 1);
+        if (n < 0) {
+            return target; // not a link (or not there yet)
+        }
+        std::string next(buffer, static_cast<std::size_t>(n));
+        // A relative link is taken from the link's own folder.
+        if (const auto slash = target.rfind('/'); next.front() != '/' && slash != std::string::npos) {
+            next.insert(0, target, 0, slash + 1);
+        }
+        target = std::move(next);
+    }
+    return std::nullopt;
+}
+
+bool IsTempSuffix(std::string_view suffix)
+{
+    if (suffix.size() != 6) {
+        return false;
+    }
+    for (const char c : suffix) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes what a killed save of the same file left: our own regular files of
+// the temporary pattern, nothing else.
+void RemoveStaleTempFiles(const std::string& folder, const std::string& prefix)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const int fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        struct stat st {};
+        if (name.starts_with(prefix) && IsTempSuffix(name.substr(prefix.size())) &&
+            ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid()) {
+            ::unlinkat(fd, entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+// While a save runs, a termination request waits until the temporary file is
+// renamed or removed, and a file size limit fails the write (EFBIG) instead
+// of ending the process.
+class CSaveSignalGuard {
+public:
+    CSaveSignalGuard()
+    {
+        sigset_t blocked;
+        ::sigemptyset(&blocked);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            ::sigaddset(&blocked, signal);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &blocked, &m_mask);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &m_fileSize);
+    }
+    ~CSaveSignalGuard()
+    {
+        ::sigaction(SIGXFSZ, &m_fileSize, nullptr);
+        ::pthread_sigmask(SIG_SETMASK, &m_mask, nullptr);
+    }
+    CSaveSignalGuard(const CSaveSignalGuard&) = delete;
+    CSaveSignalGuard& operator=(const CSaveSignalGuard&) = delete;
+
+private:
+    sigset_t m_mask{};
+    struct sigaction m_fileSize {};
+};
+
+} // namespace
+
 std::string WriteFileAtomically(std::string_view path, std::string_view data)
 {
-    const std::string target = ToDiskPath(path);
-    std::string temp = target + ".XXXXXX";
+    const std::optional<std::string> resolved = SaveTarget(ToDiskPath(path));
+    if (!resolved) {
+        return std::string("Could not follow the symbolic link: ") + std::strerror(ELOOP);
+    }
+    const std::string& target = *resolved;
+    const auto slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string prefix =
+        "." + (slash == std::string::npos ? target : target.substr(slash + 1)) + std::string(kTempInfix);
+    RemoveStaleTempFiles(folder, prefix);
+
+    const CSaveSignalGuard signals;
+    std::string temp = folder + "/" + prefix + "XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         return std::string("Could not create a temporary file: ") + std::strerror(errno);

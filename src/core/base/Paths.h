@@ -2,6 +2,7 @@
 // Path helpers. Settings and data may name paths with "\" or "/"; on disk we
 // always use "/". Folders are held with a trailing separator.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,19 +30,40 @@ bool FolderExists(std::string_view path);
 bool FileExists(std::string_view path);
 std::optional<unsigned long long> FileSize(std::string_view path);
 
-// Creates the folders on the way to the last separator, never the last
-// element; failures are ignored. Used for the log and dump paths.
+// The longest path the system takes, in bytes with the terminator (PATH_MAX).
+inline constexpr std::size_t kMaxPathBytes = 4096;
+
+// Creates the folders on the way to the last separator with mode 0700, never
+// the last element; failures are ignored. Used for the log and dump paths. A
+// path of kMaxPathBytes or more creates nothing.
 void PrepareFoldersForPath(std::string_view path);
 
 // Creates every missing folder of a folder path (which ends in a separator).
 void CreateFolderChain(std::string_view folder);
 
-// Reads a whole file; nullopt when it cannot be read.
-std::optional<std::string> ReadWholeFile(std::string_view path);
+// Opens (O_PATH) the folder that holds `path`, the text before its last
+// separator, for a file that only this user may see. Returns -1 with the
+// reason in `problem` when another user could reach into it: the folder must
+// belong to this user (or root) and not be writable by others; a folder above
+// it may be writable by others only with the sticky bit (as /tmp is). A path
+// of kMaxPathBytes or more is refused too. A folder that does not exist gives
+// -1 with no problem.
+int OpenPrivateFolder(std::string_view path, std::string& problem);
+
+// Reads a whole file; nullopt when it cannot be read. A path that names no
+// regular file (a FIFO, a device, a folder) is refused before anything is
+// read, with "Not a regular file." in `reason` when it is given.
+std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason = nullptr);
 
 // Writes through a temporary file beside the target, flushed, then renamed
 // over it, so a failure never leaves a truncated target. Returns an empty
 // text on success, else the reason.
+// - A symbolic link is followed: its target gets the new content and the
+//   link stays, as editors do.
+// - The temporary file is ".NAME.tmpXXXXXX"; a failed save removes it, and
+//   Ctrl+C or a termination request during the save waits until it is done.
+//   Temporary files of that pattern left by a killed save are removed by
+//   the next save of the same file.
 std::string WriteFileAtomically(std::string_view path, std::string_view data);
 
 } // namespace bram

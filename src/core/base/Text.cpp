@@ -1,7 +1,9 @@
 #include "base/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <iconv.h>
 
@@ -352,6 +354,58 @@ double ParseLeadingDouble(std::string_view text)
         return 0.0;
     }
     return negative ? -value : value;
+}
+
+namespace {
+// For a decimal number out of the double range: whether it is too large
+// rather than too small, from the place of its first significant digit and
+// its exponent.
+bool BeyondLargest(std::string_view number)
+{
+    const auto e = number.find_first_of("eE");
+    const std::string_view mantissa = number.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        bool negative = false;
+        std::string_view digits = SkipBlanksAndPlus(number.substr(e + 1), negative);
+        for (std::size_t i = 0; i < digits.size() && digits[i] >= '0' && digits[i] <= '9'; ++i) {
+            exponent = std::min(exponent * 10 + (digits[i] - '0'), 1000000000LL);
+        }
+        exponent = negative ? -exponent : exponent;
+    }
+    const auto point = mantissa.find('.');
+    const long long whole = static_cast<long long>(point == std::string_view::npos ? mantissa.size() : point);
+    const auto first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    const long long place = static_cast<long long>(first) < whole ? whole - static_cast<long long>(first) - 1
+                                                                  : whole - static_cast<long long>(first);
+    return place + exponent > 0;
+}
+} // namespace
+
+bool ParseLeadingFiniteDouble(std::string_view text, double& value)
+{
+    bool negative = false;
+    const std::string_view rest = SkipBlanksAndPlus(text, negative);
+    value = 0.0;
+    if (rest.empty() || rest.front() == '-' || rest.front() == '+') {
+        return true;
+    }
+    double parsed = 0.0;
+    const auto result = std::from_chars(rest.data(), rest.data() + rest.size(), parsed);
+    if (result.ec == std::errc::invalid_argument) {
+        return true;
+    }
+    if (result.ec == std::errc::result_out_of_range) {
+        return !BeyondLargest(std::string_view(rest.data(), static_cast<std::size_t>(result.ptr - rest.data())));
+    }
+    if (!std::isfinite(parsed)) {
+        return false;
+    }
+    value = negative ? -parsed : parsed;
+    return true;
 }
 
 } // namespace bram

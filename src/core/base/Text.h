@@ -41,6 +41,10 @@ long ParseLeadingInteger(std::string_view text);
 // The leading decimal floating-point number, independent of the locale; no
 // number gives 0.0.
 double ParseLeadingDouble(std::string_view text);
+// The same, but false when the leading number is no finite double: "nan",
+// "inf" or a number too large for the double range. A number too small for
+// it reads as 0, as does text that is no number.
+bool ParseLeadingFiniteDouble(std::string_view text, double& value);
 
 std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string StringPrintfV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));

@@ -210,6 +210,7 @@ private:
     // Every trigger by its name as read, for trigger variables.
     std::unordered_map<std::string, CCodeTrigger*> m_allTriggers;
     CCodeTrigger* m_trigger = nullptr;
+    std::string m_triggerName; // as read, for messages; the categories name triggers later
     // Nesting of blocks and values; a limit keeps hostile files from
     // exhausting the stack here and in every later walk of the tree.
     int m_depth = 0;
@@ -357,6 +358,7 @@ void CDataFileReader::ReadTriggers(const CXmlNode& root)
     // may name triggers that come later in the file.
     const std::vector<CXmlNode> elements = triggerData.Children("Trigger");
     std::vector<CCodeTrigger*> triggers;
+    std::vector<std::string> names;
     triggers.reserve(elements.size());
     for (const CXmlNode& element : elements) {
         LogWrite("Reading trigger.\n");
@@ -376,8 +378,10 @@ void CDataFileReader::ReadTriggers(const CXmlNode& root)
         m_triggerNames.emplace(name, trigger);
         m_allTriggers.emplace(name, trigger);
         triggers.push_back(trigger);
+        names.push_back(name);
     }
     for (std::size_t i = 0; i < elements.size(); ++i) {
+        m_triggerName = names[i];
         ReadTriggerBody(elements[i], *triggers[i]);
     }
     m_trigger = nullptr;
@@ -707,8 +711,15 @@ CCodeBase* CDataFileReader::ReadLiteralValue(const CXmlNode& element, const CTyp
     }
     std::string text = RequireText(value, "Text in 'Parameter'->'Value' expected.");
     if (type->GetRealType() == RealTypeNumber) {
+        // A literal the script cannot hold as a number (nan, inf, beyond the
+        // double range) would be written into it as it is, or as 0.
+        double parsed = 0.0;
+        if (!ParseLeadingFiniteDouble(text, parsed)) {
+            const std::string shown = text.size() > 40 ? text.substr(0, 40) + "..." : text;
+            Fail(StringPrintf("Invalid number literal '%s' in trigger %s.", shown.c_str(), m_triggerName.c_str()));
+        }
         auto* number = new CNumberValue(type);
-        number->SetValue(ParseLeadingDouble(text));
+        number->SetValue(parsed);
         return number;
     }
     if (type->GetRealType() == RealTypeString) {
@@ -745,6 +756,10 @@ void CDataFileReader::ReadCategorization(const CXmlNode& root)
                     RequireText(trigger, "Text in 'Data'->'Categorization'->'Triggers'->'Trigger' expected.");
                 const auto it = m_triggerNames.find(triggerName);
                 if (it == m_triggerNames.end()) {
+                    // Taken by an earlier category, which named it already.
+                    if (m_allTriggers.contains(triggerName)) {
+                        Fail(StringPrintf("Trigger %s is listed in more than one category.", triggerName.c_str()));
+                    }
                     Fail("Unknown trigger.");
                 }
                 const std::uint32_t id = it->second->GetId();
@@ -773,11 +788,12 @@ void CDataFileReader::ReadCategorization(const CXmlNode& root)
 
 void CApplicationDocument::ReadDataFile(const std::string& path)
 {
-    const auto data = ReadWholeFile(path);
+    std::string reason = "File could not be read.";
+    const auto data = ReadWholeFile(path, &reason);
     if (!data) {
         LogPrintf("Loading file %s.\n", path.c_str());
         const std::string message =
-            StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1, "File could not be read.");
+            StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1, reason.c_str());
         LogWrite(message);
         LogWrite("\n");
         throw CDocumentException(message);

@@ -7,8 +7,11 @@
 #include "log/CrashHandler.h"
 #include "log/MiniDump.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace bram {
@@ -43,6 +46,50 @@ std::string FormatReportHeader(const CReportFacts& facts)
     return text;
 }
 
+namespace {
+
+// The log file, created in a folder that only this user can change.
+int OpenLogFile(const std::string& path, std::string& problem)
+{
+    const int folder = OpenPrivateFolder(path, problem);
+    if (folder < 0) {
+        return -1;
+    }
+    const int fd = ::openat(folder, FileNamePart(path).c_str(),
+                            O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const int error = errno;
+    ::close(folder);
+    if (fd < 0) {
+        if (error == ELOOP) {
+            problem = "the log file " + path + " is a symbolic link";
+        }
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        problem = "the log file " + path + " is not a regular file";
+        return -1;
+    }
+    return fd;
+}
+
+void TellRefusal(const std::string& logProblem, const std::string& dumpProblem)
+{
+    if (!logProblem.empty() && logProblem == dumpProblem) {
+        std::fprintf(stderr, "Logging and crash dumps are off: %s.\n", logProblem.c_str());
+        return;
+    }
+    if (!logProblem.empty()) {
+        std::fprintf(stderr, "Logging is off: %s.\n", logProblem.c_str());
+    }
+    if (!dumpProblem.empty()) {
+        std::fprintf(stderr, "Crash dumps are off: %s.\n", dumpProblem.c_str());
+    }
+}
+
+} // namespace
+
 CDiagnostics& CDiagnostics::Instance()
 {
     static CDiagnostics diagnostics;
@@ -52,7 +99,11 @@ CDiagnostics& CDiagnostics::Instance()
 void CDiagnostics::SetUp(const std::string& logPath, const std::string& dumpPrefix, bool printAssertions)
 {
     TearDown();
-    m_fd = ::open(ToDiskPath(logPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::string logProblem;
+    std::string dumpProblem;
+    m_fd = OpenLogFile(logPath, logProblem);
+    m_dumpFolder = dumpPrefix.empty() ? -1 : OpenPrivateFolder(dumpPrefix, dumpProblem);
+    TellRefusal(logProblem, dumpProblem);
     m_dumpPrefix = dumpPrefix;
     m_printAssertions = printAssertions;
     m_setUp = true;
@@ -73,6 +124,10 @@ void CDiagnostics::TearDown()
         ::close(m_fd);
         m_fd = -1;
     }
+    if (m_dumpFolder >= 0) {
+        ::close(m_dumpFolder);
+        m_dumpFolder = -1;
+    }
 }
 
 [[gnu::noinline]] void CDiagnostics::WriteCallStack(int skip)
@@ -88,7 +143,7 @@ void CDiagnostics::TearDown()
 
 std::string CDiagnostics::WriteMiniDump(const ucontext_t* context, const siginfo_t* signal, const std::string& comment)
 {
-    if (!m_setUp) {
+    if (!m_setUp || m_dumpFolder < 0) {
         return {};
     }
     ucontext_t own{};
@@ -113,7 +168,7 @@ std::string CDiagnostics::WriteMiniDump(const ucontext_t* context, const siginfo
         if (n > 1) {
             path.insert(path.size() - 4, StringPrintf(" (%d)", n));
         }
-        switch (WriteMiniDumpFile(path, bytes)) {
+        switch (WriteMiniDumpFile(m_dumpFolder, FileNamePart(path), bytes)) {
         case EDumpWrite::Written: return path;
         case EDumpWrite::Exists: continue;
         case EDumpWrite::Failed: return {};

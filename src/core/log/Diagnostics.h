@@ -34,7 +34,10 @@ public:
     static CDiagnostics& Instance();
 
     // Creates the log file anew at logPath, writes its header and installs
-    // the crash handlers.
+    // the crash handlers. The log and the dumps are written only into folders
+    // no other user can reach into, never through a link, and are readable by
+    // this user alone; a refused folder or file turns them off with one line
+    // on standard error.
     void SetUp(const std::string& logPath, const std::string& dumpPrefix, bool printAssertions);
     // Closes the log and removes the crash handlers; later writes are dropped.
     void TearDown();
@@ -70,6 +73,7 @@ private:
     void WriteBytes(std::string_view bytes);
 
     int m_fd = -1;
+    int m_dumpFolder = -1; // opened at set-up, so a crash needs no path look-up
     bool m_setUp = false;
     std::string m_dumpPrefix;
     bool m_printAssertions = false;

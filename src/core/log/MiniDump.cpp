@@ -438,9 +438,9 @@ CMiniDumpContent CollectMiniDump(const ucontext_t& context, const siginfo_t* sig
     return content;
 }
 
-EDumpWrite WriteMiniDumpFile(const std::string& path, const std::string& bytes)
+EDumpWrite WriteMiniDumpFile(int folder, const std::string& name, const std::string& bytes)
 {
-    const int fd = ::open(ToDiskPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         return errno == EEXIST ? EDumpWrite::Exists : EDumpWrite::Failed;
     }

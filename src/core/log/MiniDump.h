@@ -104,8 +104,9 @@ CMiniDumpContent CollectMiniDump(const ucontext_t& context, const siginfo_t* sig
 // so crash handlers may call it too.
 bool WriteFully(int fd, std::string_view bytes);
 
-// Creates the file; an existing file of that name is never replaced.
+// Creates the file `name` in the folder (a descriptor): readable only by this
+// user, never through a link; an existing file of that name is never replaced.
 enum class EDumpWrite { Written, Exists, Failed };
-EDumpWrite WriteMiniDumpFile(const std::string& path, const std::string& bytes);
+EDumpWrite WriteMiniDumpFile(int folder, const std::string& name, const std::string& bytes);
 
 } // namespace bram

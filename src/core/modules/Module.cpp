@@ -23,6 +23,9 @@ namespace {
 constexpr char kDataPath[] = "data\\data.xml";
 constexpr char kScriptsPath[] = "data\\scripts\\";
 constexpr char kLocalizationPath[] = "localization";
+// A needed module is read inside the reading of the module that needs it; a
+// longer chain is refused before the stack could run out.
+constexpr int kMaxNeedsDepth = 100;
 
 struct ModuleRegistry {
     std::string programFolder;
@@ -33,6 +36,7 @@ struct ModuleRegistry {
     std::vector<std::unique_ptr<CModule>> owned;
     std::vector<CModule*> modules;
     std::vector<const CConstant*> constants;
+    int readingDepth = 0; // modules whose data is being read, one inside the other
 };
 
 ModuleRegistry& Registry()
@@ -231,10 +235,31 @@ void CModule::ReadData(CLoadingProgress* progress)
     if (data == nullptr || data->IsDirectory()) {
         return;
     }
+    int& depth = Registry().readingDepth;
+    if (depth >= kMaxNeedsDepth) {
+        throw CModuleException(StringPrintf("Module %s is needed through a chain of more than %d modules.",
+                                            m_name.c_str(), kMaxNeedsDepth));
+    }
     m_loaded = true;
     if (progress != nullptr) {
         progress->SetDetailText(GetLocalizedString("Loading/LoadingXML"));
     }
+    struct CReading {
+        CModule& module;
+        int& depth;
+        CReading(CModule& m, int& d) : module(m), depth(d)
+        {
+            module.m_reading = true;
+            ++depth;
+        }
+        ~CReading()
+        {
+            module.m_reading = false;
+            --depth;
+        }
+        CReading(const CReading&) = delete;
+        CReading& operator=(const CReading&) = delete;
+    } reading(*this, depth);
     ReadXml(data->GetDataView(), progress);
     m_archive->RemoveFile(kDataPath);
     if (progress != nullptr) {
@@ -324,6 +349,10 @@ void CModule::ReadNeededModules(const CXmlNode& element, CLoadingProgress* progr
             if (!known->IsLoaded()) {
                 CProgressScope scope(progress);
                 known->ReadData(progress);
+            } else if (known->m_reading) {
+                // Its declarations come after its needs, so none is there yet.
+                LogPrintf("Modules %s and %s need each other; %s cannot use what %s declares.\n", m_name.c_str(),
+                          name.c_str(), m_name.c_str(), name.c_str());
             }
             NeedModule(known.get());
         }

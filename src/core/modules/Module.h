@@ -111,6 +111,7 @@ private:
     std::string m_name;
     std::string m_archivePath;
     bool m_loaded = false;
+    bool m_reading = false; // its data is being read: a module it needs that needs it back is a cycle
     std::int32_t m_priority = 0;
     std::unique_ptr<CModuleArchive> m_archive;
 

@@ -20,6 +20,17 @@ std::optional<std::string> NonEmptyEnv(const char* name)
     return std::string(value);
 }
 
+std::optional<std::string> PerUserCache()
+{
+    if (auto xdg = NonEmptyEnv("XDG_CACHE_HOME")) {
+        return xdg;
+    }
+    if (auto home = NonEmptyEnv("HOME")) {
+        return *home + "/.cache";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> LookUp(std::string_view name)
 {
     if (name.empty()) {
@@ -44,8 +55,15 @@ std::optional<std::string> LookUp(std::string_view name)
             return *home + "/.config";
         }
     } else if (EqualsNoCase(name, "TEMP") || EqualsNoCase(name, "TMP")) {
-        if (auto tmp = NonEmptyEnv("TMPDIR")) {
-            return tmp;
+        // A folder of this user's own before the shared /tmp, where another
+        // user could have made our folders first.
+        for (const char* variable : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
+            if (auto folder = NonEmptyEnv(variable)) {
+                return folder;
+            }
+        }
+        if (auto cache = PerUserCache()) {
+            return cache;
         }
         return std::string("/tmp");
     } else if (EqualsNoCase(name, "USERPROFILE")) {

@@ -49,6 +49,11 @@ TEST(ArchiveOpenTest, FileSystemFailures)
     auto message = [&](const std::string& path) { return test::ModuleErrorOf([&] { archive.Open(path); }); };
     EXPECT_EQ(message(dir / "missing.modl"), "Could not open archive file.");
     EXPECT_EQ(message(dir.Path()), "Could not open archive file.");
+    {
+        const test::CFifo fifo(dir / "pipe.modl");
+        EXPECT_EQ(message(dir / "pipe.modl"), "Archive file is not a regular file.");
+        EXPECT_FALSE(fifo.ReaderWaited()) << "refused without waiting for a writer";
+    }
     test::WriteFile(dir / "empty.modl", "");
     EXPECT_EQ(message(dir / "empty.modl"), "Could not create file mapping object.");
     EXPECT_EQ(archive.GetPath(), dir / "empty.modl");
@@ -171,6 +176,31 @@ TEST(ArchiveReadTest, DeepChainsDoNotRecurse)
     EXPECT_EQ(archive.GetNodeCount(), depth);
     const CModuleArchive copy(archive);
     EXPECT_EQ(copy.GetNodeCount(), depth);
+}
+
+// Deflate packs a run of zeros about a thousand to one: what the files of one
+// archive unpack to has an absolute limit, packed or not.
+TEST(ArchiveReadTest, UnpackedSizeHasALimit)
+{
+    const std::string zeros(600 * 1024, '\0');
+    CModuleArchive archive;
+    archive.SetCompression(kDeflateCompression);
+    archive.AddFile("a.bin", zeros.data(), static_cast<std::uint32_t>(zeros.size()));
+    const std::string one = archive.SaveToMemory();
+    archive.AddFile("b.bin", zeros.data(), static_cast<std::uint32_t>(zeros.size()));
+    const std::string two = archive.SaveToMemory();
+    archive.SetCompression(kNoCompression);
+    const std::string plain = archive.SaveToMemory();
+
+    auto opens = [](const std::string& image) {
+        return test::ModuleErrorOf([&] { CModuleArchive().OpenMemory(image); }).empty();
+    };
+    SetUnpackedSizeLimit(1 << 20);
+    EXPECT_TRUE(opens(one));
+    EXPECT_EQ(OpenError(two), "Files exceed the unpacked size limit (file)");
+    EXPECT_EQ(OpenError(plain), "Files exceed the unpacked size limit (file)");
+    SetUnpackedSizeLimit(kDefaultUnpackedSizeLimit);
+    EXPECT_TRUE(opens(two));
 }
 
 } // namespace

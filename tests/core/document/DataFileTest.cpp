@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -219,6 +220,24 @@ TEST_F(DataFileReader, DeepNestingIsRefusedBeforeTheStackRunsOut)
     }
 }
 
+// The script cannot hold a number the double range does not: a long
+// number is refused (and named short), a tiny one is zero.
+TEST_F(DataFileReader, NumberLiteralsOutsideTheDoubleRange)
+{
+    const std::string digits(100000, '7');
+    try {
+        m_document.ReadDataFileFromMemory(Replaced(ValidFile(), "2.50", digits), "long.bdf");
+        FAIL() << "loaded";
+    } catch (const CDocumentException& e) {
+        EXPECT_EQ(e.GetErrorMessage(), "Invalid number literal '" + digits.substr(0, 40) + "...' in trigger First.");
+    }
+    m_document.DeleteContents();
+    m_document.NewDocument();
+    ASSERT_NO_THROW(m_document.ReadDataFileFromMemory(Replaced(ValidFile(), "2.50", "1e-999"), "tiny.bdf"));
+    const CCodeBase* add = m_document.GetState()->GetTrigger(0)->GetBlock(1)->GetChild(2)->GetParameter(1)->GetValue();
+    EXPECT_EQ(static_cast<const CNumberValue*>(add->GetParameter(1)->GetValue())->GetValue(), 0.0);
+}
+
 TEST_F(DataFileReader, MissingSectionsAreWarnings)
 {
     ASSERT_NO_THROW(m_document.ReadDataFileFromMemory(
@@ -277,6 +296,12 @@ TEST_F(DocumentFiles, AFailedOpenLeavesAnEmptyDocumentAndTheFileAsItWas)
 
     EXPECT_FALSE(m_document.OpenDocument(dir / "missing.bdf", &error));
     EXPECT_TRUE(error.starts_with("Could not load file ")) << error;
+
+    // A FIFO is refused at once instead of waiting for a writer.
+    const CFifo fifo(dir / "pipe.bdf");
+    EXPECT_FALSE(m_document.OpenDocument(dir / "pipe.bdf", &error));
+    EXPECT_EQ(error, "Could not load file " + dir / "pipe.bdf" + ".\n Error message: 1:Not a regular file.");
+    EXPECT_FALSE(fifo.ReaderWaited());
 }
 
 TEST_F(DocumentFiles, ANewDocumentStartsFromTheStandardNewDocument)
@@ -330,7 +355,7 @@ TEST_F(DocumentFiles, ASaveThatCannotWriteEverythingKeepsTheOldFile)
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
+        // The save itself keeps the limit's signal from ending the process.
         rlimit limit{100, 100};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         std::string error;
@@ -346,6 +371,36 @@ TEST_F(DocumentFiles, ASaveThatCannotWriteEverythingKeepsTheOldFile)
         ++files;
     }
     EXPECT_EQ(files, 1u) << "a temporary file was left behind";
+}
+
+// A save killed half way leaves its temporary file; the next save of that
+// file clears it away (and only what matches its own pattern).
+TEST_F(DocumentFiles, TheNextSaveRemovesTemporaryFilesAKilledSaveLeft)
+{
+    CTempDir dir;
+    for (const char* name : {".doc.bdf.tmpAb3xYz", ".doc.bdf.tmpAb3xY", "doc.bdf.backup", ".other.bdf.tmpAb3xYz"}) {
+        WriteFile(dir / name, "left");
+    }
+    ASSERT_TRUE(m_document.SaveDocument(dir / "doc.bdf"));
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{".doc.bdf.tmpAb3xY", "doc.bdf", "doc.bdf.backup", ".other.bdf.tmpAb3xYz"}));
+}
+
+// As in editors, saving onto a link writes the file it leads to; the link
+// stays a link.
+TEST_F(DocumentFiles, SavingOntoASymbolicLinkWritesItsTarget)
+{
+    CTempDir dir;
+    WriteFile(dir / "real/doc.bdf", "old contents");
+    std::filesystem::create_directories(dir / "links");
+    std::filesystem::create_symlink("../real/doc.bdf", dir / "links/doc.bdf");
+    AddDocumentTrigger(m_document, "Main", "T");
+    ASSERT_TRUE(m_document.SaveDocument(dir / "links/doc.bdf"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "links/doc.bdf"));
+    EXPECT_EQ(ReadFile(dir / "real/doc.bdf"), m_document.WriteDataFile());
 }
 
 } // namespace

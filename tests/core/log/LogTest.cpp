@@ -14,6 +14,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace bram {
 namespace {
@@ -127,6 +130,56 @@ TEST_F(LogTest, AnsweringYesEndsTheProcessWithExitCodeOne)
     ASSERT_NE(at, std::string::npos) << text;
     EXPECT_TRUE(text.ends_with(")\n\n")) << "the log ends with the call stack";
     EXPECT_EQ(text.find("Program is exiting correctly."), std::string::npos);
+}
+
+// Another local user who made the log folder first (in a shared temporary
+// folder) must get neither our log nor a file of ours through a planted
+// link. Running as root, "another user" is nobody.
+TEST_F(LogTest, LogAndDumpsStayOutOfFoldersOthersControlAndNeverFollowLinks)
+{
+    const std::string victim = m_dir / "victim.txt";
+    test::WriteFile(victim, "precious");
+    const std::string shared = m_dir / "shared/brambleton/";
+    std::filesystem::create_directories(shared);
+    if (::geteuid() == 0) {
+        const passwd* nobody = ::getpwnam("nobody");
+        ASSERT_NE(nobody, nullptr);
+        ASSERT_EQ(::chown(shared.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), (shared + "Log.log").c_str()), 0);
+
+    ::testing::internal::CaptureStderr();
+    CDiagnostics::Instance().SetUp(shared + "Log.log", shared + "Dump", false);
+    const std::string refused = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(CDiagnostics::Instance().IsOpen());
+    LogWrite("secret\n");
+    EXPECT_EQ(CDiagnostics::Instance().WriteMiniDump(), "");
+    CDiagnostics::Instance().TearDown();
+    EXPECT_EQ(test::ReadFile(victim), "precious");
+    EXPECT_TRUE(test::ListDumpFiles(shared).empty());
+    const std::string reason = ::geteuid() == 0 ? "belongs to another user" : "is writable by other users";
+    EXPECT_EQ(refused,
+              "Logging and crash dumps are off: the folder " + m_dir.Path() + "shared/brambleton " + reason + ".\n");
+
+    // In a folder of our own a link is refused all the same; a new log is ours alone.
+    const std::string own = m_dir / "own/";
+    std::filesystem::create_directories(own);
+    ASSERT_EQ(::symlink(victim.c_str(), (own + "Log.log").c_str()), 0);
+    ::testing::internal::CaptureStderr();
+    CDiagnostics::Instance().SetUp(own + "Log.log", own + "Dump", false);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Logging is off: the log file " + own + "Log.log is a symbolic link.\n");
+    EXPECT_FALSE(CDiagnostics::Instance().IsOpen());
+    CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", false);
+    const std::string dump = CDiagnostics::Instance().WriteMiniDump();
+    CDiagnostics::Instance().TearDown();
+    EXPECT_EQ(test::ReadFile(victim), "precious");
+    for (const std::string& file : {m_log, dump}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "log/MiniDump.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -35,7 +36,7 @@ TEST(MiniDumpTest, DumpsOfTheSameSecondDoNotReplaceEachOther)
     CDiagnostics::Instance().SetUp(dir / "Log.log", dir / "Dump", false);
     const std::string first = CDiagnostics::Instance().WriteMiniDump(nullptr, nullptr, "first");
     ASSERT_FALSE(first.empty());
-    ASSERT_EQ(WriteMiniDumpFile(first, "other"), EDumpWrite::Exists) << "never replaced";
+    ASSERT_EQ(WriteMiniDumpFile(AT_FDCWD, first, "other"), EDumpWrite::Exists) << "never replaced";
     // Later dumps of the same second skip every name in use.
     const std::string copy = first.substr(0, first.size() - 4) + " (2).dmp";
     test::WriteFile(copy, "occupied too");

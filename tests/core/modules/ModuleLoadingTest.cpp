@@ -77,9 +77,12 @@ TEST_F(ModuleLoadingTest, NeededModulesAreTransitiveOnceEachAndSortedByPriority)
     EXPECT_EQ(GetAllTypes().size(), 3u);
 }
 
-TEST_F(ModuleLoadingTest, NeededModuleCycleLoadsBoth)
+TEST_F(ModuleLoadingTest, NeededModuleCycleLoadsBothAndNamesThem)
 {
+    std::string log;
+    CDiagnostics::Instance().SetObserver([&](std::string_view text) { log += text; });
     LoadModules({Write("x", "x"), Write("y", "y")}, nullptr);
+    EXPECT_NE(log.find("Modules y and x need each other; y cannot use what x declares.\n"), std::string::npos) << log;
     const CModule* mx = FindModule("x");
     const CModule* my = FindModule("y");
     ASSERT_EQ(GetModuleCount(), 2u);
@@ -96,6 +99,25 @@ TEST_F(ModuleLoadingTest, CycleBetweenModulesOutsideTheListEnds)
     test::WriteModuleArchive(m_dir / "Other/y.modl", test::DataFile("modules/loading/outside-y.xml"));
     LoadModules({Write("root", "outside-root")}, nullptr);
     EXPECT_EQ(LoadedOrder(), (std::vector<std::string>{"root", "y", "x"}));
+}
+
+// Each module of a chain is read inside the one that needs it; a chain far
+// longer than any real one (10,000 overflowed the stack) is refused.
+TEST_F(ModuleLoadingTest, AChainOfNeededModulesHasALimit)
+{
+    const int length = 101;
+    for (int i = 0; i < length; ++i) {
+        test::ModuleSource source;
+        if (i + 1 < length) {
+            source.needs = {"m" + std::to_string(i + 1)};
+        }
+        test::WriteModuleArchive(m_dir / ("Modules/m" + std::to_string(i) + ".modl"), test::ModuleXml(source));
+    }
+    LoadModules({m_dir / "Modules/m1.modl"}, nullptr);
+    EXPECT_EQ(GetModuleCount(), 100u);
+    ReleaseAllModules();
+    EXPECT_EQ(test::ModuleErrorOf([&] { LoadModules({m_dir / "Modules/m0.modl"}, nullptr); }),
+              "Module m100 is needed through a chain of more than 100 modules.");
 }
 
 TEST_F(ModuleLoadingTest, FailuresOfNeededModulesAndArchives)

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/stat.h>
 
 namespace bram {
 namespace {
@@ -94,10 +95,20 @@ TEST(EnvironmentTest, WindowsNamesFallBackWhenUnset)
     {
         ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
         ScopedEnv tmpdir("TMPDIR", nullptr);
+        ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+        ScopedEnv cache("XDG_CACHE_HOME", nullptr);
         EXPECT_EQ(ExpandEnvironmentStrings("%AppData%"), "/home/tester/.config");
-        EXPECT_EQ(ExpandEnvironmentStrings("%TEMP%"), "/tmp");
-        EXPECT_EQ(ExpandEnvironmentStrings("%TMP%"), "/tmp");
         EXPECT_EQ(ExpandEnvironmentStrings("%USERPROFILE%"), "/home/tester");
+        // Temporary files go to a folder of the user's own before the shared /tmp.
+        EXPECT_EQ(ExpandEnvironmentStrings("%TEMP%"), "/home/tester/.cache");
+        {
+            ScopedEnv noHome("HOME", nullptr);
+            EXPECT_EQ(ExpandEnvironmentStrings("%TMP%"), "/tmp");
+        }
+        ScopedEnv ownCache("XDG_CACHE_HOME", "/cache");
+        EXPECT_EQ(ExpandEnvironmentStrings("%TMP%"), "/cache");
+        ScopedEnv ownRuntime("XDG_RUNTIME_DIR", "/run/user/7");
+        EXPECT_EQ(ExpandEnvironmentStrings("%TEMP%"), "/run/user/7");
     }
     ScopedEnv xdg("XDG_CONFIG_HOME", "/cfg");
     ScopedEnv tmpdir("TMPDIR", "/scratch");
@@ -122,6 +133,40 @@ TEST(FolderPreparationTest, CreatesFoldersUpToTheLastSeparatorOnly)
     // A plain name like the default "Dump" creates nothing.
     PrepareFoldersForPath(dir / "Dump");
     EXPECT_FALSE(FolderExists(dir / "Dump"));
+}
+
+// The folders may hold the log and the dumps, so they are the user's alone;
+// a path the system cannot take creates nothing at all (it used to take
+// quadratic time, one look-up of every prefix, before failing).
+TEST(FolderPreparationTest, FoldersArePrivateAndOverlongPathsCreateNothing)
+{
+    CTempDir dir;
+    std::string deep = dir.Path();
+    const int levels = 100;
+    for (int i = 0; i < levels; ++i) {
+        deep += "d/";
+    }
+    PrepareFoldersForPath(deep + "Log.log");
+    std::string folder = dir.Path();
+    int made = 0;
+    while (FolderExists(folder + "d")) {
+        folder += "d/";
+        ++made;
+    }
+    EXPECT_EQ(made, levels);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "d").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+
+    std::string overlong = dir / "x";
+    for (int i = 0; i < 20000; ++i) {
+        overlong += "\\x";
+    }
+    PrepareFoldersForPath(overlong + "\\Log.log");
+    EXPECT_FALSE(FolderExists(dir / "x"));
+    std::string problem;
+    EXPECT_EQ(OpenPrivateFolder(overlong + "\\Log.log", problem), -1);
+    EXPECT_EQ(problem, "the path is longer than the system's limit of 4096 bytes");
 }
 
 class UserDataTest : public ::testing::Test {

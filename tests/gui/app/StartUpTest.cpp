@@ -49,8 +49,9 @@ TEST_F(StartUpTest, ABrokenModuleOrAFolderWithoutSettingsEndsWithOneFatalErrorBo
     test::CTempDir empty;
     test::WriteFile(workspace / "Modules/core.modl", "not an archive");
     for (const auto& [folder, reason] :
-         {std::pair{QString::fromStdString(empty.Path()), "Could not initialize program."},
-          std::pair{Folder(), "Header expected (modl)\nCould not initialize program."}}) {
+         {std::pair{QString::fromStdString(empty.Path()), "Could not initialize program.\nThe settings file " +
+                                                              empty.Path() + "brambleton.ini does not exist."},
+          std::pair{Folder(), std::string("Header expected (modl)\nCould not initialize program.")}}) {
         SCOPED_TRACE(folder.toStdString());
         prompts.boxes.clear();
         CApplication app;
@@ -60,7 +61,7 @@ TEST_F(StartUpTest, ABrokenModuleOrAFolderWithoutSettingsEndsWithOneFatalErrorBo
         EXPECT_EQ(prompts.boxes[0].text, QLatin1String(CApplication::kFatalErrorText));
         EXPECT_EQ(prompts.boxes[0].icon, QMessageBox::Critical);
         // The lines the log received (the CLI prints the same).
-        EXPECT_EQ(prompts.boxes[0].informative, QLatin1String(reason));
+        EXPECT_EQ(prompts.boxes[0].informative, QString::fromStdString(reason));
         EXPECT_EQ(app.MainFrame(), nullptr);
         EXPECT_FALSE(app.LoadingBox()->isVisible());
     }
