@@ -198,6 +198,7 @@ private:
     CCodeBase* ReadConstantValue(const CXmlNode& element, const CTypeInfo* type);
     CCodeBase* ReadLiteralValue(const CXmlNode& element, const CTypeInfo* type);
     void ReadCategorization(const CXmlNode& root);
+    void ReadCategory(const CXmlNode& element);
 
     CApplicationDocument& m_doc;
     CState& m_state;
@@ -739,38 +740,7 @@ void CDataFileReader::ReadCategorization(const CXmlNode& root)
         }
     } else {
         for (const CXmlNode& element : categorization.Children("Category")) {
-            const CXmlNode nameElement = Require(element, "Name", "Element 'Data'->'Categorization'->'Name' expected.");
-            const std::string name = nameElement.FindJoinedText().value_or(std::string());
-            if (name.empty()) {
-                LogWrite("Invalid category name.\n");
-                throw CDocumentException("Invalid category name.");
-            }
-            if (m_categories.HasCategory(name)) {
-                Fail(StringPrintf("Category %s already exists.", name.c_str()));
-            }
-            auto category = std::make_unique<CCategory>(name, &m_categories);
-            const CXmlNode triggers =
-                Require(element, "Triggers", "Element 'Data'->'Categorization'->'Triggers' expected.");
-            for (const CXmlNode& trigger : triggers.Children("Trigger")) {
-                const std::string triggerName =
-                    RequireText(trigger, "Text in 'Data'->'Categorization'->'Triggers'->'Trigger' expected.");
-                const auto it = m_triggerNames.find(triggerName);
-                if (it == m_triggerNames.end()) {
-                    // Taken by an earlier category, which named it already.
-                    if (m_allTriggers.contains(triggerName)) {
-                        Fail(StringPrintf("Trigger %s is listed in more than one category.", triggerName.c_str()));
-                    }
-                    Fail("Unknown trigger.");
-                }
-                const std::uint32_t id = it->second->GetId();
-                m_triggerNames.erase(it);
-                try {
-                    category->AddTrigger(triggerName, id);
-                } catch (const CException&) {
-                    Fail(StringPrintf("Trigger %s already exist.", triggerName.c_str()));
-                }
-            }
-            m_categories.AddCategory(std::move(category));
+            ReadCategory(element);
         }
         // Every trigger is named by its category; one without would have no name.
         if (!m_triggerNames.empty()) {
@@ -784,6 +754,41 @@ void CDataFileReader::ReadCategorization(const CXmlNode& root)
         }
     }
     LogWrite("End reading categorization.\n");
+}
+
+void CDataFileReader::ReadCategory(const CXmlNode& element)
+{
+    const CXmlNode nameElement = Require(element, "Name", "Element 'Data'->'Categorization'->'Name' expected.");
+    const std::string name = nameElement.FindJoinedText().value_or(std::string());
+    if (name.empty()) {
+        LogWrite("Invalid category name.\n");
+        throw CDocumentException("Invalid category name.");
+    }
+    if (m_categories.HasCategory(name)) {
+        Fail(StringPrintf("Category %s already exists.", name.c_str()));
+    }
+    auto category = std::make_unique<CCategory>(name, &m_categories);
+    const CXmlNode triggers = Require(element, "Triggers", "Element 'Data'->'Categorization'->'Triggers' expected.");
+    for (const CXmlNode& trigger : triggers.Children("Trigger")) {
+        const std::string triggerName =
+            RequireText(trigger, "Text in 'Data'->'Categorization'->'Triggers'->'Trigger' expected.");
+        const auto it = m_triggerNames.find(triggerName);
+        if (it == m_triggerNames.end()) {
+            // Taken by an earlier category, which named it already.
+            if (m_allTriggers.contains(triggerName)) {
+                Fail(StringPrintf("Trigger %s is listed in more than one category.", triggerName.c_str()));
+            }
+            Fail("Unknown trigger.");
+        }
+        const std::uint32_t id = it->second->GetId();
+        m_triggerNames.erase(it);
+        try {
+            category->AddTrigger(triggerName, id);
+        } catch (const CException&) {
+            Fail(StringPrintf("Trigger %s already exist.", triggerName.c_str()));
+        }
+    }
+    m_categories.AddCategory(std::move(category));
 }
 
 void CApplicationDocument::ReadDataFile(const std::string& path)
