@@ -31,6 +31,8 @@ bool ParseDocumentArguments(const std::string& commandName, const CCliContext& c
                 return usage("-o given twice");
             }
             out.outputFile = ArgumentPath(context, args[++i]);
+        } else if (args[i] == "--strict" && commandName == "generate") {
+            out.strict = true;
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             return usage("unknown option '" + args[i] + "'");
         } else if (out.dataFile.empty()) {
@@ -42,14 +44,16 @@ bool ParseDocumentArguments(const std::string& commandName, const CCliContext& c
     if (out.dataFile.empty()) {
         return usage("a data file is needed");
     }
-    if (out.outputFile.empty()) {
+    if (commandName == "check" && !out.outputFile.empty()) {
+        return usage("unknown option '-o'");
+    }
+    if (commandName != "check" && out.outputFile.empty()) {
         return usage("-o OUTFILE is needed");
     }
     return true;
 }
 
-int RunWithDocument(const CCliContext& context, const CDocumentArguments& arguments,
-                    bool (*work)(CApplicationDocument& document, const std::string& outputFile, std::string& error))
+int RunWithDocument(const CCliContext& context, const CDocumentArguments& arguments, const DocumentWork& work)
 {
     CCliStartUp startUp(context);
     if (!startUp.Succeeded()) {

@@ -58,5 +58,46 @@ TEST(DocumentCommands, FailuresPrintTheReadersMessage)
         << unwritable.err;
 }
 
+// Showcase with an empty parameter, a disabled trigger that others name and
+// a global nothing uses.
+std::string ShowcaseWithProblems()
+{
+    std::string data = test::ReadFile(kWorkspace + "/samples/Showcase.bdf");
+    auto replace = [&data](const std::string& from, const std::string& to) {
+        const std::size_t at = data.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        data.replace(at, from.size(), to);
+    };
+    replace("empty=\"0\" type=\"64\"><Type><Name>Text</Name><Module>core</Module></Type><Value "
+            "bool=\"0\"><![CDATA[helper ran]]></Value></Parameter>",
+            "empty=\"1\"><Type><Name>Text</Name><Module>core</Module></Type></Parameter>");
+    replace("<Trigger enabled=\"1\" enabledatbeginning=\"0\" bcode=\"0\"><Name><![CDATA[Late]]>",
+            "<Trigger enabled=\"0\" enabledatbeginning=\"0\" bcode=\"0\"><Name><![CDATA[Late]]>");
+    replace("</Variable></Variables>", "</Variable><Variable><Type><Name>Text</Name><Module>core</Module></Type>"
+                                       "<Name><![CDATA[Unused]]></Name></Variable></Variables>");
+    return data;
+}
+
+TEST(DocumentCommands, CheckListsProblemsAndStrictGenerateWritesNothingWithErrors)
+{
+    test::CTempDir dir;
+    test::WriteFile(dir / "problems.bdf", ShowcaseWithProblems());
+    const auto check = Cli("check '" + (dir / "problems.bdf") + "'");
+    EXPECT_EQ(check.status, 1) << check.err;
+    EXPECT_EQ(check.out, "warning\tDone\tConditions/2\tA parameter names the trigger Late, which is disabled.\n"
+                         "warning\tDone\tActions/2\tA parameter names the trigger Late, which is disabled.\n"
+                         "error\tHelper\tActions/1\tThe parameter text has no value.\n"
+                         "note\t\t\tNo instruction uses the global variable Unused.\n");
+    EXPECT_EQ(Cli("check '" + kCountdown + "'").status, 0);
+
+    test::WriteFile(dir / "keep.lua", "previous");
+    const auto strict = Cli("generate '" + (dir / "problems.bdf") + "' -o '" + (dir / "keep.lua") + "' --strict");
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(strict.err,
+              dir / "keep.lua: the script has 1 error(s); nothing was written (see brambleton-cli check).\n");
+    EXPECT_EQ(test::ReadFile(dir / "keep.lua"), "previous");
+    EXPECT_EQ(Cli("generate '" + (dir / "problems.bdf") + "' -o '" + (dir / "keep.lua") + "'").status, 0);
+}
+
 } // namespace
 } // namespace bram
