@@ -23,6 +23,8 @@ struct CCliCommand {
 };
 
 std::vector<CCliCommand>& Commands();
+// The registered command of that name, or null.
+const CCliCommand* CommandNamed(const std::string& name);
 
 struct CCliCommandRegistration {
     explicit CCliCommandRegistration(CCliCommand command) { Commands().push_back(std::move(command)); }

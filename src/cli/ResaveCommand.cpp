@@ -12,12 +12,7 @@ namespace bram::cli {
 bool ParseDocumentArguments(const std::string& commandName, const CCliContext& context,
                             const std::vector<std::string>& args, CDocumentArguments& out, int* exitCode)
 {
-    const CCliCommand* command = nullptr;
-    for (const CCliCommand& c : Commands()) {
-        if (c.name == commandName) {
-            command = &c;
-        }
-    }
+    const CCliCommand* command = CommandNamed(commandName);
     auto usage = [&](const std::string& problem) {
         *exitCode = command != nullptr ? UsageError(*command, problem) : kExitUsage;
         return false;

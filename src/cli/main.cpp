@@ -18,6 +18,16 @@ std::vector<CCliCommand>& Commands()
     return commands;
 }
 
+const CCliCommand* CommandNamed(const std::string& name)
+{
+    for (const CCliCommand& c : Commands()) {
+        if (c.name == name) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
 int UsageError(const CCliCommand& command, const std::string& problem)
 {
     std::cerr << "brambleton-cli " << command.name << ": " << problem << "\n"

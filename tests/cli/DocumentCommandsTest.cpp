@@ -99,5 +99,27 @@ TEST(DocumentCommands, CheckListsProblemsAndStrictGenerateWritesNothingWithError
     EXPECT_EQ(Cli("generate '" + (dir / "problems.bdf") + "' -o '" + (dir / "keep.lua") + "'").status, 0);
 }
 
+TEST(DocumentCommands, FindListsEveryPlaceThatHoldsTheText)
+{
+    const std::string showcase = kWorkspace + "/samples/Showcase.bdf";
+    const auto late = Cli("find '" + showcase + "' late");
+    EXPECT_EQ(late.status, 0) << late.err;
+    // Names, comments and instructions, nested calls included; case folded.
+    EXPECT_EQ(late.out, "Done\tConditions/2\tnot (Late is enabled)\n"
+                        "Done\tActions/2\tEnable Late\n"
+                        "Done\tActions/3\tIn 5.00 s fire 'later' ('x')\n"
+                        "Late\tname\tLate\n"
+                        "Late\tcomment\tWaits for the event \"later\".\n"
+                        "Late\tEvents/1\tEvent 'later' fired\n"
+                        "Late\tActions/1\tPrint ('late at ' + (text of (elapsed seconds)))\n");
+    const auto word = Cli("find '" + showcase + "' Late --case-sensitive --whole-word");
+    EXPECT_EQ(word.out, "Done\tConditions/2\tnot (Late is enabled)\n"
+                        "Done\tActions/2\tEnable Late\n"
+                        "Late\tname\tLate\n");
+    EXPECT_EQ(Cli("find '" + showcase + "' 'The sample'").out, "\tpreamble\tThe sample program.\n");
+    EXPECT_EQ(Cli("find '" + showcase + "' nowhere-to-be-found").status, 1);
+    EXPECT_EQ(Cli("find '" + showcase + "'").status, 2);
+}
+
 } // namespace
 } // namespace bram

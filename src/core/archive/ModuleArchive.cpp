@@ -7,6 +7,7 @@
 #include "base/Text.h"
 #include "log/Assertion.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cwctype>
 #include <fcntl.h>
@@ -79,14 +80,6 @@ private:
     void* m_view = nullptr;
     std::size_t m_size = 0;
 };
-
-// Lower case by the Unicode tables, whatever locale the process runs in, so
-// that every program normalizes names alike.
-wint_t ToLowerWide(wint_t c)
-{
-    static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-    return unicode != locale_t(0) ? ::towlower_l(c, unicode) : std::towlower(c);
-}
 
 // Fuzzing builds still compute every checksum but accept a mismatch, so that
 // mutated inputs reach the checks behind the checksums.
@@ -508,16 +501,9 @@ std::string CModuleArchive::NormalizePath(std::string_view path)
     if (ascii) {
         return result;
     }
-    std::u16string wide = Utf8ToUtf16(path);
-    for (char16_t& c : wide) {
-        if (c < 0xD800 || c > 0xDFFF) {
-            c = static_cast<char16_t>(ToLowerWide(static_cast<wint_t>(c)));
-        }
-        if (c == u'/') {
-            c = u'\\';
-        }
-    }
-    return Utf16ToUtf8(wide);
+    std::string lower = ToLowerUnicode(path);
+    std::replace(lower.begin(), lower.end(), '/', '\\');
+    return lower;
 }
 
 CArchiveNode* CModuleArchive::Find(std::string_view path, CArchiveNode* start) const

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cwctype>
 #include <iconv.h>
 
 namespace bram {
@@ -220,6 +222,19 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
         }
     }
     return true;
+}
+
+std::string ToLowerUnicode(std::string_view utf8)
+{
+    static const locale_t unicode = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    std::u16string wide = Utf8ToUtf16(utf8);
+    for (char16_t& c : wide) {
+        if (c < 0xD800 || c > 0xDFFF) {
+            const auto w = static_cast<wint_t>(c);
+            c = static_cast<char16_t>(unicode != locale_t(0) ? ::towlower_l(w, unicode) : std::towlower(w));
+        }
+    }
+    return Utf16ToUtf8(wide);
 }
 
 std::string ToLowerAscii(std::string_view text)

@@ -28,6 +28,9 @@ std::size_t Utf16Length(std::string_view text);
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string ToLowerAscii(std::string_view text);
+// Lower case by the Unicode tables (UTF-16 units outside surrogates),
+// whatever locale the process runs in, so that every program folds alike.
+std::string ToLowerUnicode(std::string_view utf8);
 std::string Trim(std::string_view text);
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWith(std::string_view text, std::string_view suffix);

@@ -5,6 +5,7 @@
 #include "code/Records.h"
 #include "code/State.h"
 #include "code/Variables.h"
+#include "document/NodeWalk.h"
 
 #include <algorithm>
 
@@ -24,10 +25,9 @@ public:
                 continue; // its text is the user's own
             }
             m_trigger = trigger;
-            for (std::size_t b = 0; b < trigger->GetBlockCount(); ++b) {
-                const CBlock* block = trigger->GetBlock(b);
-                WalkBlock(*block, {b}, block->GetText());
-            }
+            ForEachInstruction(*trigger,
+                               [this](const CCodeBase& instruction, const std::vector<std::size_t>& path,
+                                      const std::string& place) { CheckParameters(instruction, path, place); });
         }
         for (const auto& global : m_state.GetGlobals()) {
             if (global->GetUserCount() == 0) {
@@ -39,23 +39,6 @@ public:
     }
 
 private:
-    void WalkBlock(const CCodeBase& block, std::vector<std::size_t> path, const std::string& place)
-    {
-        for (std::size_t i = 0; i < block.GetChildCount(); ++i) {
-            const CCodeBase* instruction = block.GetChild(i);
-            path.push_back(i);
-            const std::string here = place + "/" + std::to_string(i + 1);
-            CheckParameters(*instruction, path, here);
-            for (std::size_t b = 0; b < instruction->GetChildCount(); ++b) {
-                const CCodeBase* inner = instruction->GetChild(b);
-                path.push_back(b);
-                WalkBlock(*inner, path, here + "/" + inner->GetText());
-                path.pop_back();
-            }
-            path.pop_back();
-        }
-    }
-
     // The parameters of an instruction, and of the calls given as values.
     void CheckParameters(const CCodeBase& node, const std::vector<std::size_t>& path, const std::string& place)
     {

@@ -5,6 +5,7 @@
 
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "document/Search.h"
 #include "xml/XmlDocument.h"
 
 #include <csignal>
@@ -405,3 +406,27 @@ TEST_F(DocumentFiles, SavingOntoASymbolicLinkWritesItsTarget)
 
 } // namespace
 } // namespace bram::test
+
+namespace bram {
+namespace {
+
+using test::DocumentTest;
+using DocumentQueries = DocumentTest;
+
+// Usages follow the parameters, values of nested calls too; a place is the
+// root block's text (here its untranslated key) and 1-based positions.
+TEST_F(DocumentQueries, UsagesOfAVariableAreTheInstructionsThatUseIt)
+{
+    m_document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+    const CState& state = *m_document.GetState();
+    const CUserDefinedVariable& count = *state.GetGlobals().front();
+    std::vector<std::string> places;
+    for (const SMatch& match : FindUsages(state, count)) {
+        places.push_back(match.trigger + " " + match.place);
+    }
+    EXPECT_EQ(places, (std::vector<std::string>{"First Block/actions/3", "First Block/actions/4"}));
+    EXPECT_EQ(FindUsages(state, *state.GetTrigger(0)->GetLocals().front()).size(), 0u);
+}
+
+} // namespace
+} // namespace bram
