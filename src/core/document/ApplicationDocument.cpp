@@ -254,6 +254,13 @@ bool CApplicationDocument::GenerateScript(const std::string& path, std::string* 
 
 void CApplicationDocument::ResetState() { m_history.SetState(std::make_unique<CState>()); }
 
+void CApplicationDocument::SetRecoveredPath(const std::string& path)
+{
+    SetPath(path);
+    m_history.MarkUnsaved();
+    m_modified = true;
+}
+
 void CApplicationDocument::MarkSaved()
 {
     m_history.MarkSaved();

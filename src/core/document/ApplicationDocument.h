@@ -90,6 +90,9 @@ public:
     const std::string& GetTitle() const { return m_title; }
     bool IsModified() const { return m_modified; }
     void SetModifiedFlag(bool modified = true) { m_modified = modified; }
+    // After opening a recovery file: the document stands for the file at
+    // path again (empty: untitled) and differs from it, whatever is undone.
+    void SetRecoveredPath(const std::string& path);
 
     // ---- the data file ----------------------------------------------------
     // Fill the (empty) document from a data file; throw CDocumentException

@@ -94,6 +94,8 @@ public:
     int GetSavedPoint() const { return m_savedPoint; }
     // The model now equals its file.
     void MarkSaved() { m_savedPoint = static_cast<int>(m_undo.size()); }
+    // No depth equals the file any more (a recovered state).
+    void MarkUnsaved() { m_savedPoint = -1; }
     bool IsAtSavedPoint() const { return m_savedPoint == static_cast<int>(m_undo.size()); }
 
 private:

@@ -1,0 +1,64 @@
+#pragma once
+// Autosave and recovery: while a document has unsaved changes, the editor
+// writes its state now and then to a recovery file of its own in a folder of
+// the user's; a normal save, new, open or quit without saving removes it. A
+// later start offers the recovery files that no running editor owns.
+//
+// Each editor holds a lock on "editor-<pid>.lock" for as long as it runs and
+// names its recovery files "<pid>-<document>.bdf", with the document's path
+// in "<pid>-<document>.origin" beside it; a recovery file whose editor still
+// holds its lock belongs to that editor and is never offered to another.
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace bram {
+
+class CApplicationDocument;
+
+// "User"/"AutosaveMinutes" of the program settings: minutes between
+// autosaves, 2 when unset, 0 for none.
+unsigned GetAutosaveMinutes();
+// The recovery folder inside the user data folder.
+std::string RecoveryFolder(const std::string& userDataFolder);
+
+class CRecoveryStore {
+public:
+    // folder: where recovery files live (made on first use, private to the user).
+    explicit CRecoveryStore(std::string folder);
+    ~CRecoveryStore();
+    CRecoveryStore(const CRecoveryStore&) = delete;
+    CRecoveryStore& operator=(const CRecoveryStore&) = delete;
+
+    // Writes the document's state to this editor's recovery file (atomic,
+    // never over the document's own file); false with the reason otherwise.
+    bool Write(const CApplicationDocument& document, std::string* error = nullptr);
+    // Removes this editor's recovery file (after a save, new, open or quit).
+    void Remove();
+
+    struct SRecoverable {
+        std::string file;         // the recovery file
+        std::string documentPath; // the document it stands for; empty for an untitled one
+        std::time_t written = 0;
+    };
+    // Recovery files of editors that no longer run and that are newer than
+    // their document (every one of an untitled document), newest first.
+    std::vector<SRecoverable> FindRecoverable() const;
+    // Opens the recovery file as the document at its original path, modified.
+    bool Restore(CApplicationDocument& document, const SRecoverable& recoverable, std::string* error = nullptr);
+    // Deletes a recovery file the user declined (or restored).
+    static void Discard(const SRecoverable& recoverable);
+
+    const std::string& GetFolder() const { return m_folder; }
+
+private:
+    bool Prepare();
+    std::string OwnStem() const;
+
+    std::string m_folder;
+    int m_lock = -1;
+    std::string m_written; // this editor's current recovery file, if any
+};
+
+} // namespace bram
