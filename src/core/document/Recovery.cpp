@@ -68,7 +68,7 @@ std::string RecoveryFolder(const std::string& userDataFolder)
     return WithTrailingSeparator(userDataFolder) + "recovery/";
 }
 
-CRecoveryStore::CRecoveryStore(std::string folder) : m_folder(WithTrailingSeparator(ToDiskPath(std::move(folder)))) {}
+CRecoveryStore::CRecoveryStore(const std::string& folder) : m_folder(WithTrailingSeparator(ToDiskPath(folder))) {}
 
 CRecoveryStore::~CRecoveryStore()
 {

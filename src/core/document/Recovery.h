@@ -26,7 +26,7 @@ std::string RecoveryFolder(const std::string& userDataFolder);
 class CRecoveryStore {
 public:
     // folder: where recovery files live (made on first use, private to the user).
-    explicit CRecoveryStore(std::string folder);
+    explicit CRecoveryStore(const std::string& folder);
     ~CRecoveryStore();
     CRecoveryStore(const CRecoveryStore&) = delete;
     CRecoveryStore& operator=(const CRecoveryStore&) = delete;
