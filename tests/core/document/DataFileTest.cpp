@@ -5,6 +5,7 @@
 
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "document/ScriptPreview.h"
 #include "document/Search.h"
 #include "xml/XmlDocument.h"
 
@@ -426,6 +427,32 @@ TEST_F(DocumentQueries, UsagesOfAVariableAreTheInstructionsThatUseIt)
     }
     EXPECT_EQ(places, (std::vector<std::string>{"First Block/actions/3", "First Block/actions/4"}));
     EXPECT_EQ(FindUsages(state, *state.GetTrigger(0)->GetLocals().front()).size(), 0u);
+}
+
+} // namespace
+} // namespace bram
+
+namespace bram {
+namespace {
+
+using DocumentPreview = test::DocumentTest;
+
+// The preview follows the current trigger; the highlighter's words come from
+// the language (comment and string marks) and the document (script names).
+TEST_F(DocumentPreview, TextOfTheCurrentTriggerOrTheScriptAndTheLanguagesWords)
+{
+    m_document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+    CState& state = *m_document.GetState();
+    EXPECT_EQ(PreviewText(m_document), state.GetCode(m_document.GetStartLevel()));
+    state.SetCurrentTrigger(state.GetTrigger(1)->GetId());
+    EXPECT_EQ(PreviewText(m_document), state.GetTrigger(1)->GetCode(m_document.GetStartLevel()));
+
+    const SHighlightWords words = HighlightWords(state);
+    EXPECT_EQ(words.commentPrefix, "--");
+    EXPECT_EQ(words.stringMarks, (std::vector<std::pair<std::string, std::string>>{{"\"", "\""}}));
+    for (const char* name : {"v_count", "trg_First", "fn_Second", "v_word"}) {
+        EXPECT_TRUE(std::binary_search(words.names.begin(), words.names.end(), name)) << name;
+    }
 }
 
 } // namespace
