@@ -24,6 +24,8 @@ struct SHighlightWords {
     std::vector<std::pair<std::string, std::string>> stringMarks;
     // The script names of the document's variables and triggers.
     std::vector<std::string> names;
+
+    bool operator==(const SHighlightWords&) const = default;
 };
 SHighlightWords HighlightWords(const CState& state);
 

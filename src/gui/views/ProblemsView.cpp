@@ -1,0 +1,89 @@
+#include "gui/views/ProblemsView.h"
+
+#include "gui/app/UserPrompts.h"
+
+#include "document/ApplicationDocument.h"
+#include "localization/Localization.h"
+
+#include <QHeaderView>
+#include <QStyle>
+
+namespace bram::gui {
+
+namespace {
+
+const char* MessageKey(EProblemKind kind)
+{
+    switch (kind) {
+    case EProblemKind::IncompleteParameter: return "Problems/IncompleteParameter";
+    case EProblemKind::MissingTrigger: return "Problems/MissingTrigger";
+    case EProblemKind::DisabledTrigger: return "Problems/DisabledTrigger";
+    case EProblemKind::UnusedGlobal: return "Problems/UnusedGlobal";
+    }
+    return "";
+}
+
+QStyle::StandardPixmap LevelIcon(EProblemLevel level)
+{
+    switch (level) {
+    case EProblemLevel::Error: return QStyle::SP_MessageBoxCritical;
+    case EProblemLevel::Warning: return QStyle::SP_MessageBoxWarning;
+    case EProblemLevel::Note: return QStyle::SP_MessageBoxInformation;
+    }
+    return QStyle::SP_MessageBoxInformation;
+}
+
+const char* LevelKey(EProblemLevel level)
+{
+    switch (level) {
+    case EProblemLevel::Error: return "Problems/Error";
+    case EProblemLevel::Warning: return "Problems/Warning";
+    case EProblemLevel::Note: return "Problems/Note";
+    }
+    return "";
+}
+
+} // namespace
+
+CProblemsView::CProblemsView(CApplicationDocument& document, QWidget* parent)
+    : QTreeWidget(parent), m_document(document)
+{
+    setObjectName(QStringLiteral("Problems"));
+    setAccessibleName(ToQ(GetLocalizedString("MainFrame/Problems")));
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setHeaderLabels({ToQ(GetLocalizedString("Problems/Level")), ToQ(GetLocalizedString("Problems/Trigger")),
+                     ToQ(GetLocalizedString("Problems/Place")), ToQ(GetLocalizedString("Problems/Message"))});
+    header()->setStretchLastSection(true);
+    connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const int index = indexOfTopLevelItem(item);
+        if (index >= 0 && static_cast<std::size_t>(index) < m_problems.size()) {
+            emit ProblemActivated(m_problems[static_cast<std::size_t>(index)]);
+        }
+    });
+    m_listener = m_document.AddUpdateListener(this, [this] { Refresh(); });
+    Refresh();
+}
+
+CProblemsView::~CProblemsView() { m_document.RemoveUpdateListener(m_listener); }
+
+QString CProblemsView::Message(const SProblem& problem)
+{
+    return ToQ(FillPlaceholders(GetLocalizedString(MessageKey(problem.kind)), {problem.subject}));
+}
+
+void CProblemsView::Refresh()
+{
+    m_problems = m_document.GetState() != nullptr ? FindProblems(*m_document.GetState()) : std::vector<SProblem>();
+    clear();
+    QList<QTreeWidgetItem*> items;
+    for (const SProblem& problem : m_problems) {
+        auto* item = new QTreeWidgetItem({ToQ(GetLocalizedString(LevelKey(problem.level))), ToQ(problem.trigger),
+                                          ToQ(problem.place), Message(problem)});
+        item->setIcon(0, style()->standardIcon(LevelIcon(problem.level)));
+        items << item;
+    }
+    addTopLevelItems(items);
+}
+
+} // namespace bram::gui

@@ -1,0 +1,92 @@
+// The script preview and the problems list follow the document: each edit and
+// each undo shows the state's code and its problems at once.
+
+#include "GuiTestSupport.h"
+
+#include "gui/views/ProblemsView.h"
+#include "gui/views/ScriptPreview.h"
+
+#include "code/CodeTrigger.h"
+#include "code/State.h"
+#include "code/Variables.h"
+#include "document/ApplicationDocument.h"
+
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+namespace bram {
+namespace {
+
+class PreviewProblemsTest : public testing::Test {
+protected:
+    test::CStartedCore started;
+    CApplicationDocument document;
+
+    void SetUp() override { ASSERT_TRUE(document.OpenDocument(started.workspace / "samples/Showcase.bdf")); }
+};
+
+TEST_F(PreviewProblemsTest, PreviewShowsTheCurrentTriggerOrTheScriptAfterEditsAndUndo)
+{
+    gui::CScriptPreview preview(document);
+    EXPECT_EQ(preview.toPlainText().toStdString(), document.GetState()->GetCode(document.GetStartLevel()));
+
+    document.AddHistoryStep("History/Text_Input");
+    document.GetState()->SetCurrentTrigger(static_cast<int>(document.GetState()->GetTrigger(1)->GetId()));
+    document.GetState()->GetTrigger(1)->SetComment("changed in the test");
+    document.UpdateAllViews();
+    const std::string trigger = document.GetState()->GetTrigger(1)->GetCode(document.GetStartLevel());
+    EXPECT_EQ(preview.toPlainText().toStdString(), trigger);
+    EXPECT_NE(trigger.find("changed in the test"), std::string::npos);
+
+    document.OnEditUndo();
+    EXPECT_EQ(preview.toPlainText().toStdString(), document.GetState()->GetCode(document.GetStartLevel()));
+}
+
+// Comment lines, string literals, numbers and the document's names each get
+// their colour; a number inside a literal stays part of the literal.
+TEST_F(PreviewProblemsTest, HighlightingFollowsTheLanguageAndTheDocument)
+{
+    gui::CScriptPreview preview(document);
+    preview.setPlainText(QStringLiteral("-- a comment 12\nprint(\"tick 3\", 4.5, v_Count)\n"));
+    auto& highlighter = preview.Highlighter();
+    using K = gui::CScriptHighlighter::EKind;
+    auto formatAt = [&](int line, int column) {
+        const QTextBlock block = preview.document()->findBlockByNumber(line);
+        for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+            if (column >= range.start && column < range.start + range.length) {
+                return range.format.foreground().color();
+            }
+        }
+        return QColor();
+    };
+    EXPECT_EQ(formatAt(0, 13), highlighter.Format(K::Comment).foreground().color());
+    EXPECT_EQ(formatAt(1, 13), highlighter.Format(K::String).foreground().color());
+    EXPECT_EQ(formatAt(1, 17), highlighter.Format(K::Number).foreground().color());
+    EXPECT_EQ(formatAt(1, 22), highlighter.Format(K::Name).foreground().color());
+    EXPECT_FALSE(formatAt(1, 2).isValid()) << "plain code keeps the plain colour";
+}
+
+TEST_F(PreviewProblemsTest, ProblemsAppearWhenMadeAndGoWhenUndone)
+{
+    gui::CProblemsView problems(document);
+    EXPECT_EQ(problems.topLevelItemCount(), 0);
+
+    document.AddHistoryStep("History/Variables_VariablesChanged");
+    document.GetState()->GetGlobals().push_back(
+        std::make_unique<CUserDefinedVariable>("Spare", test::TypeNamed("Number")));
+    document.UpdateAllViews();
+    ASSERT_EQ(problems.topLevelItemCount(), 1);
+    EXPECT_EQ(problems.topLevelItem(0)->text(3), QStringLiteral("No instruction uses the global variable Spare."));
+
+    int activated = 0;
+    QObject::connect(&problems, &gui::CProblemsView::ProblemActivated,
+                     [&](const SProblem& p) { activated += p.subject == "Spare" ? 1 : 0; });
+    emit problems.itemActivated(problems.topLevelItem(0), 0);
+    EXPECT_EQ(activated, 1);
+
+    document.OnEditUndo();
+    EXPECT_EQ(problems.topLevelItemCount(), 0);
+}
+
+} // namespace
+} // namespace bram
