@@ -5,6 +5,7 @@
 #include "gui/mainframe/MainFrame.h"
 
 #include "document/ApplicationDocument.h"
+#include "document/Recovery.h"
 #include "log/Assertion.h"
 #include "log/CrashHandler.h"
 #include "log/Diagnostics.h"
@@ -71,6 +72,8 @@ bool CApplication::InitInstance(const QString& workingFolder, const QStringList&
     if (!arguments.isEmpty()) {
         m_frame->OpenFile(arguments.first());
     }
+    // Work a crashed or killed editor left behind, of this document or any.
+    m_frame->OfferRecovery(arguments.isEmpty() ? QString() : QFileInfo(arguments.first()).absoluteFilePath());
     return true;
 }
 
@@ -80,6 +83,7 @@ void CApplication::CreateMainWindow()
     m_document = std::make_unique<CApplicationDocument>();
     m_frame = std::make_unique<CMainFrame>(*m_document, QString::fromStdString(m_core.GetUserSettingsFile()),
                                            QString::fromStdString(m_core.GetProgramFolder()));
+    m_frame->EnableAutosave(QString::fromStdString(RecoveryFolder(m_core.GetUserDataFolder())));
     m_document->NewDocument();
     m_document->UpdateAllViews();
     m_frame->show();

@@ -3,11 +3,13 @@
 #include "gui/app/UserPrompts.h"
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/VariablesDialog.h"
+#include "gui/mainframe/Autosave.h"
 #include "gui/mainframe/RecentFileList.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "document/DocumentEdits.h"
+#include "document/Problems.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -54,12 +57,19 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
     BuildActions();
     BuildMenus();
     BuildPanes();
+    BuildDocks();
     m_listener = m_document.AddUpdateListener([this] { UpdateCommandUI(); });
     UpdateCommandUI();
     RestoreWindowState();
 }
 
-CMainFrame::~CMainFrame() { m_document.RemoveUpdateListener(m_listener); }
+CMainFrame::~CMainFrame()
+{
+    // The docks' views leave the document before it is told anything more.
+    delete m_previewDock;
+    delete m_problemsDock;
+    m_document.RemoveUpdateListener(m_listener);
+}
 
 void CMainFrame::BuildActions()
 {
@@ -361,6 +371,7 @@ bool CMainFrame::OnFileNew()
         return false;
     }
     m_document.NewDocument();
+    DiscardRecovery();
     m_document.UpdateAllViews();
     UpdateCommandUI();
     return true;
@@ -385,6 +396,7 @@ bool CMainFrame::OpenFile(const QString& path)
     const bool opened = m_document.OpenDocument(absolute.toStdString(), &error);
     if (opened) {
         m_recent->Add(path);
+        DiscardRecovery();
     }
     m_document.UpdateAllViews();
     UpdateCommandUI();
@@ -424,6 +436,7 @@ bool CMainFrame::DoSave(const QString& path)
         return false;
     }
     m_recent->Add(path);
+    DiscardRecovery();
     UpdateCommandUI();
     ShowStatus(Localized("MainFrame/Status/Saved", {QDir::toNativeSeparators(absolute)}));
     return true;
@@ -468,6 +481,15 @@ QString CMainFrame::ProposedScriptPath() const
 
 void CMainFrame::OnGenerateScript()
 {
+    if (m_document.GetState() != nullptr) {
+        if (const std::size_t errors = CountErrors(FindProblems(*m_document.GetState())); errors > 0) {
+            const QString question = Localized("MainFrame/GenerateWithErrors", {QString::number(errors)});
+            if (UserPrompts().MessageBox(this, QMessageBox::Warning, MessageTitle(), question,
+                                         QMessageBox::Yes | QMessageBox::No, {}) != QMessageBox::Yes) {
+                return;
+            }
+        }
+    }
     // The dialog offers script files; the data file type comes back whatever happens.
     const CApplicationDocTemplate saved = m_template;
     m_template.SetFilterExtension(ToQ(m_document.GetScriptFileExtension()));
@@ -547,6 +569,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     if (SaveModified()) {
         m_recent->Save();
         SaveWindowState();
+        SaveDockState();
+        DiscardRecovery();
         event->accept();
     } else {
         event->ignore();

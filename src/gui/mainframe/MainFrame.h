@@ -16,15 +16,18 @@
 
 class QAction;
 class QDialog;
+class QDockWidget;
 class QSettings;
 class QSplitter;
 
 namespace bram {
 class CApplicationDocument;
-}
+struct SProblem;
+} // namespace bram
 
 namespace bram::gui {
 
+class CAutosave;
 class CRecentFileList;
 
 // The texts the file dialogs are filtered by: the data file type, swapped
@@ -92,6 +95,17 @@ public:
     void OnAbout();
     void OnNextPane(bool forward);
 
+    // Autosave into that folder every "User"/"AutosaveMinutes" minutes.
+    void EnableAutosave(const QString& recoveryFolder);
+    CAutosave* Autosave() const { return m_autosave.get(); }
+    // Offers another editor's recovery file of that document (any when
+    // empty); true when the document was restored from it.
+    bool OfferRecovery(const QString& documentPath);
+    QDockWidget* PreviewDock() const { return m_previewDock; }
+    QDockWidget* ProblemsDock() const { return m_problemsDock; }
+    // Selects the problem's trigger and instruction.
+    void GoToProblem(const bram::SProblem& problem);
+
     // Asks to save unsaved changes; false when the user cancels (or saving fails).
     bool SaveModified();
     // Title, undo and redo texts, enable states; also run when a menu opens.
@@ -116,6 +130,10 @@ private:
     void BuildActions();
     void BuildMenus();
     void BuildPanes();
+    void BuildDocks();
+    void SaveDockState() const;
+    // The document equals its file again, or was given up: no recovery file.
+    void DiscardRecovery();
     void UpdateTitle();
     // An undo or redo label with the name of the step, when there is one.
     static QString StepText(const QString& label, bool can, const std::string& step);
@@ -138,6 +156,9 @@ private:
     QSplitter* m_outer = nullptr;
     QSplitter* m_inner = nullptr;
     CActionTable m_actions;
+    QDockWidget* m_previewDock = nullptr;
+    QDockWidget* m_problemsDock = nullptr;
+    std::unique_ptr<CAutosave> m_autosave;
     // Per document path, the folder its last script went to.
     QHash<QString, QString> m_scriptFolders;
     int m_listener = 0;

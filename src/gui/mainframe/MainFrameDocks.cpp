@@ -1,0 +1,112 @@
+// The main window's docks (script preview, problems) with their View menu,
+// and its autosave.
+
+#include "gui/mainframe/MainFrame.h"
+
+#include "gui/app/UserPrompts.h"
+#include "gui/mainframe/Autosave.h"
+#include "gui/mainframe/RecentFileList.h"
+#include "gui/views/ProblemsView.h"
+#include "gui/views/ScriptPreview.h"
+
+#include "category/CategorySystem.h"
+#include "code/CodeTrigger.h"
+#include "code/State.h"
+#include "document/ApplicationDocument.h"
+#include "document/DocumentEdits.h"
+#include "document/Recovery.h"
+
+#include <QDockWidget>
+#include <QMenuBar>
+#include <QSettings>
+
+namespace bram::gui {
+
+namespace {
+
+const QString kPreviewKey = QStringLiteral("Window/Preview");
+const QString kProblemsKey = QStringLiteral("Window/Problems");
+
+} // namespace
+
+void CMainFrame::BuildDocks()
+{
+    const auto dock = [this](const char* name, const char* titleKey, QWidget* content, Qt::DockWidgetArea area) {
+        auto* widget = new QDockWidget(m_actions.Label(titleKey), this);
+        widget->setObjectName(QLatin1String(name));
+        widget->setWidget(content);
+        addDockWidget(area, widget);
+        return widget;
+    };
+    m_previewDock = dock("PreviewDock", "Preview", new CScriptPreview(m_document), Qt::RightDockWidgetArea);
+    auto* problems = new CProblemsView(m_document);
+    m_problemsDock = dock("ProblemsDock", "Problems", problems, Qt::BottomDockWidgetArea);
+    connect(problems, &CProblemsView::ProblemActivated, this, &CMainFrame::GoToProblem);
+
+    const auto toggle = [](QDockWidget* widget) { return [widget] { widget->setVisible(!widget->isVisible()); }; };
+    const auto shown = [](QDockWidget* widget) { return [widget] { return widget->isVisible(); }; };
+    m_actions.Add({.name = "Preview",
+                   .textKey = "Menu/ViewMenu/Preview",
+                   .handler = toggle(m_previewDock),
+                   .checked = shown(m_previewDock)});
+    m_actions.Add({.name = "Problems",
+                   .textKey = "Menu/ViewMenu/Problems",
+                   .handler = toggle(m_problemsDock),
+                   .checked = shown(m_problemsDock)});
+    QMenu* view = m_actions.AddMenu(menuBar(), "Menu/ViewMenuName", {"Preview", "Problems"});
+    connect(view, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    // Before Help, as desktop programs order their menus.
+    const QList<QAction*> bar = menuBar()->actions();
+    if (bar.size() >= 2) {
+        menuBar()->insertAction(bar.at(bar.size() - 2), view->menuAction());
+    }
+    const auto settings = OpenUserSettings(m_userSettingsFile);
+    m_previewDock->setVisible(settings->value(kPreviewKey, false).toBool());
+    m_problemsDock->setVisible(settings->value(kProblemsKey, false).toBool());
+}
+
+void CMainFrame::SaveDockState() const
+{
+    const auto settings = OpenUserSettings(m_userSettingsFile);
+    settings->setValue(kPreviewKey, m_previewDock->isVisible());
+    settings->setValue(kProblemsKey, m_problemsDock->isVisible());
+}
+
+void CMainFrame::GoToProblem(const SProblem& problem)
+{
+    if (!problem.hasTrigger || m_document.GetState() == nullptr) {
+        return;
+    }
+    const CCategory* category = m_document.GetCategorySystem().FindCategoryOfTrigger(problem.triggerId);
+    for (std::size_t i = 0; category != nullptr && i < category->GetTriggerCount(); ++i) {
+        if (category->GetTrigger(i)->GetId() == problem.triggerId) {
+            SelectTrigger(m_document, category->GetTrigger(i));
+        }
+    }
+    if (CCodeTrigger* trigger = m_document.GetState()->GetCurrentTrigger()) {
+        if (CCodeBase* node = trigger->GetNodeFromPath(problem.path)) {
+            trigger->SetCurrentNode(node);
+        }
+    }
+    m_document.UpdateAllViews();
+}
+
+void CMainFrame::EnableAutosave(const QString& recoveryFolder)
+{
+    const int minutes = static_cast<int>(std::min(GetAutosaveMinutes(), 24u * 60u));
+    m_autosave = std::make_unique<CAutosave>(m_document, recoveryFolder.toStdString(), minutes * 60 * 1000, this);
+}
+
+bool CMainFrame::OfferRecovery(const QString& documentPath)
+{
+    return m_autosave != nullptr && m_autosave->OfferRecovery(this, documentPath);
+}
+
+void CMainFrame::DiscardRecovery()
+{
+    if (m_autosave != nullptr) {
+        m_autosave->Discard();
+    }
+}
+
+} // namespace bram::gui

@@ -1,0 +1,127 @@
+// Autosave, recovery and the docks of the main window, as a user meets them:
+// unsaved work reaches the recovery file on the timer, a save removes it, a
+// later editor offers another's leftover work; the docks are remembered;
+// generating a script with errors is asked about first.
+
+#include "gui/mainframe/Autosave.h"
+#include "gui/mainframe/MainFrame.h"
+
+#include "GuiTestSupport.h"
+#include "code/State.h"
+#include "code/Variables.h"
+#include "document/ApplicationDocument.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace bram {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct AutosaveTest : ::testing::Test {
+    AutosaveTest() { document.NewDocument(); }
+
+    std::unique_ptr<gui::CMainFrame> MakeFrame()
+    {
+        auto frame = std::make_unique<gui::CMainFrame>(document, QString::fromStdString(started.workspace / "user.ini"),
+                                                       QString::fromStdString(started.workspace.Path()));
+        frame->EnableAutosave(QString::fromStdString(Folder()));
+        return frame;
+    }
+    std::string Folder() const { return started.workspace / "recovery"; }
+    std::size_t RecoveryFiles() const
+    {
+        std::size_t count = 0;
+        for (const auto& entry : fs::directory_iterator(Folder())) {
+            count += entry.path().extension() == ".bdf" ? 1 : 0;
+        }
+        return count;
+    }
+    void Edit()
+    {
+        document.AddHistoryStep("History/Variables_VariablesChanged");
+        document.GetState()->GetGlobals().push_back(
+            std::make_unique<CUserDefinedVariable>("Unsaved", test::TypeNamed("Number")));
+        document.UpdateAllViews();
+    }
+
+    test::CStartedCore started;
+    test::CFakePrompts prompts;
+    CApplicationDocument document;
+};
+
+TEST_F(AutosaveTest, UnsavedWorkIsWrittenOnTheTimerAndASaveRemovesIt)
+{
+    const auto frame = MakeFrame();
+    EXPECT_EQ(frame->Autosave()->Timer().interval(), 2 * 60 * 1000) << "two minutes unless set";
+    frame->Autosave()->Tick();
+    EXPECT_FALSE(fs::exists(Folder())) << "nothing unsaved, nothing written";
+    Edit();
+    frame->Autosave()->Tick();
+    EXPECT_EQ(RecoveryFiles(), 1u);
+    prompts.fileAnswers.push_back(QString::fromStdString(started.workspace / "saved.bdf"));
+    ASSERT_TRUE(frame->OnFileSaveAs());
+    EXPECT_EQ(RecoveryFiles(), 0u);
+}
+
+TEST_F(AutosaveTest, AnotherEditorsLeftoverWorkIsOfferedAndRestored)
+{
+    Edit();
+    const std::string expected = document.WriteDataFile();
+    // Another editor autosaves and dies.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        CRecoveryStore(Folder()).Write(document);
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    document.NewDocument();
+
+    const auto frame = MakeFrame();
+    prompts.boxAnswers.push_back(QMessageBox::Yes);
+    ASSERT_TRUE(frame->OfferRecovery({}));
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_TRUE(prompts.boxes[0].text.startsWith(QStringLiteral("Restore unsaved changes to Untitled from ")))
+        << prompts.boxes[0].text.toStdString();
+    EXPECT_EQ(document.WriteDataFile(), expected);
+    EXPECT_TRUE(document.IsModified());
+    EXPECT_FALSE(frame->OfferRecovery({})) << "offered once: restored or declined, it is gone";
+}
+
+TEST_F(AutosaveTest, DocksAreRememberedAndGeneratingWithErrorsIsAskedAbout)
+{
+    {
+        const auto frame = MakeFrame();
+        EXPECT_FALSE(frame->ProblemsDock()->isVisible());
+        frame->show();
+        frame->Action(QStringLiteral("Problems"))->trigger();
+        EXPECT_TRUE(frame->ProblemsDock()->isVisible());
+        frame->close();
+    }
+    const auto frame = MakeFrame();
+    frame->show();
+    EXPECT_TRUE(frame->ProblemsDock()->isVisible());
+    EXPECT_FALSE(frame->PreviewDock()->isVisible());
+
+    ASSERT_TRUE(frame->OpenFile(QString::fromStdString(started.workspace / "samples/Showcase.bdf")));
+    // An instruction loses its value: one error.
+    document.AddHistoryStep("History/Text_Input");
+    document.GetState()->GetTrigger(0)->GetBlock(2)->GetChild(0)->GetParameter(1)->SetValue(nullptr);
+    document.UpdateAllViews();
+    prompts.boxAnswers.push_back(QMessageBox::No);
+    frame->OnGenerateScript();
+    ASSERT_FALSE(prompts.boxes.empty());
+    EXPECT_EQ(prompts.boxes.back().text, QStringLiteral("The script has 1 errors. Generate anyway?"));
+    EXPECT_TRUE(prompts.defaultNames.isEmpty()) << "no file dialog after No";
+}
+
+} // namespace
+} // namespace bram
