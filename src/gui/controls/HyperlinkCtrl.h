@@ -18,9 +18,11 @@ class CHyperlinkCtrl : public QWidget {
     Q_OBJECT
 public:
     // State flags of a link.
-    enum : unsigned { StatePressed = 2, StateHover = 8 };
+    static constexpr unsigned StatePressed = 2;
+    static constexpr unsigned StateHover = 8;
     // How the owner marks a link: its parameter is set, or cannot be set yet.
-    enum : unsigned { MarkSet = 1, MarkUnavailable = 2 };
+    static constexpr unsigned MarkSet = 1;
+    static constexpr unsigned MarkUnavailable = 2;
 
     struct CLink {
         int start = 0;
