@@ -7,6 +7,7 @@
 #include "gui/controls/NumberEdit.h"
 #include "gui/dialogs/ParameterDialog.h"
 
+#include "DialogDrivers.h"
 #include "GuiTestSupport.h"
 #include "base/Text.h"
 #include "code/State.h"
@@ -17,6 +18,7 @@
 #include "records/InstructionInfo.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -35,27 +38,9 @@ namespace {
 using gui::CHyperlinkCtrl;
 using gui::CInstructionDialog;
 using gui::CParameterDialog;
+using test::Definition;
+using test::Items;
 using test::TypeNamed;
-
-const CCodeInfoBase* Definition(const std::string& name)
-{
-    for (const CCodeInfoBase* definition : GetAllInstructions()) {
-        if (definition->GetName() == name) {
-            return definition;
-        }
-    }
-    ADD_FAILURE() << name;
-    return nullptr;
-}
-
-QStringList Items(const QComboBox* combo)
-{
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i) {
-        items << combo->itemText(i);
-    }
-    return items;
-}
 
 // Parameter dialogs answered by the test: `answer` fills in the dialog and closes it.
 class CDrivenInstructionDialog : public CInstructionDialog {
@@ -65,27 +50,11 @@ public:
     std::function<void()> addVariable;
 
 protected:
-    class CParameters : public CParameterDialog {
-    public:
-        CParameters(CState* state, CParameter* parameter, QWidget* parent, std::function<void()> add)
-            : CParameterDialog(state, parameter, parent), m_add(std::move(add))
-        {
-        }
-
-    protected:
-        int RunVariablesDialog(gui::CVariablesDialog&) override
-        {
-            m_add();
-            return Accepted;
-        }
-
-    private:
-        std::function<void()> m_add;
-    };
-
     std::unique_ptr<CParameterDialog> MakeParameterDialog(CParameter* parameter) override
     {
-        return std::make_unique<CParameters>(state, parameter, this, addVariable);
+        auto dialog = std::make_unique<test::CDrivenParameterDialog>(state, parameter, this);
+        dialog->variables = addVariable;
+        return dialog;
     }
     int RunParameterDialog(CParameterDialog& dialog) override
     {
@@ -195,6 +164,30 @@ TEST_F(InstructionDialogTest, SentenceLinksOpenParameterDialogsAndShortenLongVal
     dialog->answer = [](CParameterDialog&) { ADD_FAILURE() << "no dialog for a parameter without a type"; };
     dialog->OnLinkClicked(1);
     EXPECT_EQ(prompts.beeps, 1);
+}
+
+TEST_F(InstructionDialogTest, TheKeyboardReachesEveryFieldAndLink)
+{
+    auto dialog = Open("Action");
+    Choose(*dialog, QStringLiteral("Control flow"), QStringLiteral("Repeat n times"));
+    dialog->show();
+    QApplication::setActiveWindow(dialog.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    dialog->CategoryBox()->setFocus();
+    for (QWidget* next :
+         {static_cast<QWidget*>(dialog->SearchField()), static_cast<QWidget*>(dialog->InstructionList()),
+          static_cast<QWidget*>(dialog->Description())}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+    int opened = 0;
+    dialog->answer = [&opened](CParameterDialog& parameter) {
+        ++opened;
+        parameter.reject();
+    };
+    QTest::keyClick(dialog->Description(), Qt::Key_Return);
+    EXPECT_EQ(opened, 1) << "Return on a link opens its parameter, not OK";
+    EXPECT_TRUE(dialog->isVisible());
 }
 
 TEST_F(InstructionDialogTest, EditingWorksOnACopyShownPreselected)
