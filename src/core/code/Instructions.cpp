@@ -1,7 +1,9 @@
 #include "code/Instructions.h"
 
 #include "code/CodeTrigger.h"
+#include "code/Constant.h"
 #include "code/Records.h"
+#include "code/Variables.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 
@@ -481,22 +483,29 @@ void CParameter::SetChoiceIndex(int index)
     }
 }
 
+bool CParameter::Accepts(const CCodeBase* value) const
+{
+    if (value == nullptr) {
+        return true;
+    }
+    if (const CParameter* reference = GetReference()) {
+        const CCodeBase* source = reference->GetValue();
+        return source == nullptr || value->GetType() == source->GetType();
+    }
+    const CTypeInfo* type = CCodeBase::GetType();
+    if (type == nullptr || value->GetType() == type) {
+        return true;
+    }
+    return value->GetCodeType() == CodeTypeVariable && (type->GetRealType() & RealTypeVariable) != 0;
+}
+
 void CParameter::SetValue(CCodeBase* value)
 {
     BRAMBLETON_ASSERT(!IsEnumerated());
     if (IsEnumerated()) {
         return;
     }
-    const CParameter* reference = GetReference();
-    const CTypeInfo* type = reference == nullptr ? CCodeBase::GetType() : nullptr;
-    if (type != nullptr && value != nullptr && value->GetType() != type) {
-        const bool variableSlot =
-            value->GetCodeType() == CodeTypeVariable && (type->GetRealType() & RealTypeVariable) != 0;
-        BRAMBLETON_ASSERT(variableSlot);
-    }
-    if (reference != nullptr && reference->GetValue() != nullptr && value != nullptr) {
-        BRAMBLETON_ASSERT(value->GetType() == reference->GetValue()->GetType());
-    }
+    BRAMBLETON_ASSERT(Accepts(value));
     if (m_value == value) {
         return;
     }
@@ -506,6 +515,109 @@ void CParameter::SetValue(CCodeBase* value)
     m_value = value;
     if (value != nullptr) {
         value->SetParent(this);
+        EmptyMisfitDependents(value->GetType());
+    }
+}
+
+void CParameter::EmptyMisfitDependents(const CTypeInfo* type)
+{
+    CCodeBase* instruction = GetParent();
+    if (instruction == nullptr || (instruction->GetCodeType() & CodeTypeInstructionMask) == 0) {
+        return;
+    }
+    const std::size_t count = instruction->GetParameterCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        CParameter* other = instruction->GetParameter(i);
+        const CParameterInfo* info = other->GetParameterInfo();
+        // A dependent whose source is emptied keeps its value: the source may
+        // get a value of the same type again (a dialog putting it back).
+        if (other == this || info == nullptr || !info->IsReference() || other->m_value == nullptr ||
+            other->GetReference() != this || other->m_value->GetType() == type) {
+            continue;
+        }
+        other->SetEnabled(false);
+        other->SetValue(nullptr);
+    }
+}
+
+void CParameter::SetConstant(const CConstant* constant)
+{
+    // A constant's copy is the shared constant itself.
+    SetValue(constant != nullptr ? constant->Clone() : nullptr);
+}
+
+CHeldValue CParameter::TakeValue()
+{
+    CHeldValue held;
+    BRAMBLETON_ASSERT(!IsEnumerated());
+    if (IsEnumerated() || m_value == nullptr) {
+        return held;
+    }
+    CCodeBase* value = m_value;
+    value->RemoveParent(this); // while it is still the value, so a variable finds the entry
+    m_value = nullptr;
+    held.Hold(value);
+    return held;
+}
+
+bool CParameter::PutValue(CHeldValue held)
+{
+    if (held.IsEmpty() || !Accepts(held.Get())) {
+        SetValue(nullptr);
+        return false;
+    }
+    SetValue(held.Give());
+    return true;
+}
+
+// ---- CHeldValue -------------------------------------------------------------
+
+CHeldValue::CHeldValue(CHeldValue&& other) noexcept { Hold(other.Give()); }
+
+CHeldValue& CHeldValue::operator=(CHeldValue&& other) noexcept
+{
+    if (this != &other) {
+        Reset();
+        Hold(other.Give());
+    }
+    return *this;
+}
+
+CHeldValue CHeldValue::CopyOf(const CCodeBase* value)
+{
+    CHeldValue held;
+    held.Hold(value != nullptr ? value->Clone() : nullptr);
+    return held;
+}
+
+CVariableBase* CHeldValue::HeldVariable() const
+{
+    return m_node != nullptr && m_node->GetCodeType() == CodeTypeVariable ? static_cast<CVariableBase*>(m_node)
+                                                                          : nullptr;
+}
+
+void CHeldValue::Hold(CCodeBase* node)
+{
+    m_node = node;
+    if (CVariableBase* variable = HeldVariable()) {
+        variable->AddHolder(this);
+    }
+}
+
+CCodeBase* CHeldValue::Give()
+{
+    if (CVariableBase* variable = HeldVariable()) {
+        variable->RemoveHolder(this);
+    }
+    CCodeBase* node = m_node;
+    m_node = nullptr;
+    return node;
+}
+
+void CHeldValue::Reset()
+{
+    if (CCodeBase* node = Give()) {
+        node->Release(nullptr); // a literal or call is deleted; a constant or variable stays
     }
 }
 

@@ -16,6 +16,7 @@ class CCallInfo;
 class CStructureInfo;
 class CParameterInfo;
 class CVariableBase;
+class CConstant;
 
 class CBlock : public CCodeBase {
 public:
@@ -120,6 +121,43 @@ private:
     std::vector<CBlock*> m_blocks;
 };
 
+// A parameter's value kept aside, taken out of it (CParameter::TakeValue) or
+// copied, so that a dialog can put back exactly what was there when it is
+// cancelled. A literal or call is owned and stays alive whatever the
+// parameter gets meanwhile; a constant is shared. A variable is followed:
+// when it is deleted or changes its type the holder becomes empty, because
+// putting it back would reference a dead or ill-typed variable.
+class CHeldValue {
+public:
+    CHeldValue() = default;
+    ~CHeldValue() { Reset(); }
+    CHeldValue(CHeldValue&& other) noexcept;
+    CHeldValue& operator=(CHeldValue&& other) noexcept;
+    CHeldValue(const CHeldValue&) = delete;
+    CHeldValue& operator=(const CHeldValue&) = delete;
+
+    // A copy made with Clone: a literal or call is copied, a constant or a
+    // variable is the object itself.
+    static CHeldValue CopyOf(const CCodeBase* value);
+
+    // Null when empty or when the held variable is gone.
+    const CCodeBase* Get() const { return m_node; }
+    bool IsEmpty() const { return m_node == nullptr; }
+    // Releases what is held.
+    void Reset();
+
+private:
+    friend class CParameter;
+    friend class CVariableBase;
+
+    void Hold(CCodeBase* node);
+    // Gives the node up without releasing it.
+    CCodeBase* Give();
+    CVariableBase* HeldVariable() const;
+
+    CCodeBase* m_node = nullptr;
+};
+
 class CParameter : public CCodeBase {
 public:
     CParameter(const CParameterInfo* definition, CParameter* reference);
@@ -138,7 +176,21 @@ public:
     bool UsesModule(const CModuleBase* module) const override;
 
     CCodeBase* GetValue() const { return m_value; }
+    // Stores the value (owned unless a constant or variable) and releases the
+    // old one. A value of another type than before empties the reference
+    // parameters of the instruction that refer here and no longer fit, and
+    // disables the instruction, as deleting a variable does.
     void SetValue(CCodeBase* value);
+    // A module constant; constants are shared, never changed through a parameter.
+    void SetConstant(const CConstant* constant);
+    // Takes the value out without releasing it; the parameter is left empty.
+    CHeldValue TakeValue();
+    // Puts a held value back when it still fits (a variable that still
+    // exists, of the type the parameter takes now); otherwise the parameter
+    // is left empty. The value the parameter held is released either way.
+    bool PutValue(CHeldValue held);
+    // Whether the value may be stored here, by type (null always may).
+    bool Accepts(const CCodeBase* value) const;
     int GetChoiceIndex() const { return m_choiceIndex; }
     void SetChoiceIndex(int index);
     bool HasValue() const;
@@ -151,6 +203,8 @@ public:
 
 private:
     friend class CVariableBase;
+
+    void EmptyMisfitDependents(const CTypeInfo* type);
 
     CCodeBase* m_value = nullptr;
     // Links of the users list of the variable this parameter holds.

@@ -75,8 +75,17 @@ void CVariableBase::Release(CCodeBase* owner)
     }
 }
 
+void CVariableBase::RemoveHolder(CHeldValue* holder)
+{
+    m_holders.erase(std::remove(m_holders.begin(), m_holders.end(), holder), m_holders.end());
+}
+
 void CVariableBase::DetachUsers()
 {
+    for (CHeldValue* holder : m_holders) {
+        holder->m_node = nullptr;
+    }
+    m_holders.clear();
     while (CParameter* parameter = m_lastUser) {
         parameter->SetEnabled(false);
         parameter->SetValue(nullptr); // releases this variable, which drops the entry

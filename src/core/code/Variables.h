@@ -11,6 +11,8 @@
 
 namespace bram {
 
+class CHeldValue;
+
 class CVariableBase : public CCodeBase {
 public:
     CVariableBase() : CCodeBase(nullptr) {}
@@ -41,18 +43,25 @@ public:
     std::size_t GetUserCount() const { return m_userCount; }
 
 protected:
-    // Empties every referencing parameter and disables its instruction.
+    // Empties every referencing parameter and disables its instruction, and
+    // empties the holders that keep the variable aside.
     void DetachUsers();
 
 private:
+    friend class CHeldValue;
+
     bool IsListed(const CParameter* parameter) const;
     void Unlink(CParameter* parameter);
+    void AddHolder(CHeldValue* holder) { m_holders.push_back(holder); }
+    void RemoveHolder(CHeldValue* holder);
 
     // The users form a list threaded through the parameters themselves, so
     // adding and dropping one costs the same however many a variable has.
     CParameter* m_firstUser = nullptr;
     CParameter* m_lastUser = nullptr;
     std::size_t m_userCount = 0;
+    // Rare (an open dialog's saved value), so a plain list.
+    std::vector<CHeldValue*> m_holders;
 };
 
 class CUserDefinedVariable : public CVariableBase {

@@ -13,6 +13,7 @@ public:
     std::string GetLocalizedShortDescription() const override { return GetLocalizedName(); }
     // A new CBlock node.
     CCodeBase* CreateCode() const override;
+    EDefinitionKind GetKind() const override { return EDefinitionKind::Block; }
 
     const std::string& GetStartInstruction() const { return m_startInstruction; }
     const std::string& GetEndInstruction() const { return m_endInstruction; }

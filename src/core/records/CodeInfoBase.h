@@ -13,6 +13,10 @@ class CTypeInfo;
 class CParameterInfo;
 class CCodeBase;
 
+// What a record declares, so that a caller can tell calls from structures
+// (both are instructions) without casting.
+enum class EDefinitionKind { Type, Block, Structure, Call, Parameter };
+
 class CCodeInfoBase {
 public:
     virtual ~CCodeInfoBase() = default;
@@ -28,6 +32,7 @@ public:
     virtual unsigned GetParameterCount() const { return 0; }
     // A new code node made from this record; the caller owns it.
     virtual CCodeBase* CreateCode() const = 0;
+    virtual EDefinitionKind GetKind() const = 0;
 
     const std::string& GetName() const { return m_name; }
     const std::string& GetNamespace() const { return m_namespace; }

@@ -39,6 +39,7 @@ public:
               CParameterList parameters, const CModuleBase* module);
     // A new CCall node.
     CCodeBase* CreateCode() const override;
+    EDefinitionKind GetKind() const override { return EDefinitionKind::Call; }
 };
 
 class CStructureInfo : public CInstructionInfo {
@@ -48,6 +49,7 @@ public:
                    CParameterList parameters, std::vector<const CBlockInfo*> blocks, const CModuleBase* module);
     // A new CStructure node.
     CCodeBase* CreateCode() const override;
+    EDefinitionKind GetKind() const override { return EDefinitionKind::Structure; }
 
     unsigned GetBlockCount() const { return static_cast<unsigned>(m_blocks.size()); }
     const CBlockInfo* GetBlock(unsigned index) const;

@@ -33,6 +33,7 @@ public:
     unsigned GetParameterCount() const override;
     // A new CParameter node; not for a reference parameter.
     CCodeBase* CreateCode() const override;
+    EDefinitionKind GetKind() const override { return EDefinitionKind::Parameter; }
     // A reference parameter's node, typed by the node it refers to.
     CParameter* CreateReferenceCode(CParameter* referenced) const;
 

@@ -36,6 +36,7 @@ public:
     std::string GetLocalizedShortDescription() const override { return {}; }
     // A type is never placed in code: internal check, null.
     CCodeBase* CreateCode() const override;
+    EDefinitionKind GetKind() const override { return EDefinitionKind::Type; }
 
     std::uint32_t GetRealType() const { return m_realType; }
     // Start string, end string, then the declared replacements.

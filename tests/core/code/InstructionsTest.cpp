@@ -151,19 +151,115 @@ TEST_F(InstructionsTest, ReferenceParametersTakeTheTypeOfTheirTarget)
 TEST_F(InstructionsTest, ConstantsAreSharedAndNeverReleasedByParameters)
 {
     const CConstant* pi = Constant("pi");
-    auto* shared = const_cast<CConstant*>(pi);
     {
         std::unique_ptr<CCall> a(NewCall("add"));
-        a->GetParameter(0)->SetValue(shared);
-        a->GetParameter(1)->SetValue(shared);
+        a->GetParameter(0)->SetConstant(pi);
+        a->GetParameter(1)->SetConstant(pi);
         std::unique_ptr<CCall> copy(static_cast<CCall*>(a->Clone()));
-        EXPECT_EQ(copy->GetParameter(0)->GetValue(), shared);
+        EXPECT_EQ(copy->GetParameter(0)->GetValue(), pi);
         a->GetParameter(0)->SetValue(nullptr);
         copy->SetEnabled(true);
         EXPECT_EQ(copy->GetCode(0), "(math.pi + math.pi)");
     }
     EXPECT_EQ(pi->GetCode(0), "math.pi");
     EXPECT_TRUE(pi->UsesModule(m_module));
+}
+
+TEST_F(InstructionsTest, DefinitionsSayWhatTheyDeclare)
+{
+    EXPECT_EQ(Call("print")->GetKind(), EDefinitionKind::Call);
+    EXPECT_EQ(Structure("if")->GetKind(), EDefinitionKind::Structure);
+    EXPECT_EQ(Type("number")->GetKind(), EDefinitionKind::Type);
+    EXPECT_EQ(Block("then")->GetKind(), EDefinitionKind::Block);
+    EXPECT_EQ(Call("add")->GetParameter(0)->GetKind(), EDefinitionKind::Parameter);
+}
+
+TEST_F(InstructionsTest, ATakenValueComesBackAsItWasWhateverTheParameterGotMeanwhile)
+{
+    std::unique_ptr<CCall> add(NewCall("add"));
+    CParameter* a = add->GetParameter(0);
+    CNumberValue* three = NewNumber(3);
+    a->SetValue(three);
+    CHeldValue held = a->TakeValue();
+    EXPECT_EQ(a->GetValue(), nullptr);
+    // The literal stays alive while the parameter gets and drops other values.
+    a->SetValue(NewNumber(7));
+    a->SetValue(NewNumber(8));
+    EXPECT_TRUE(a->PutValue(std::move(held)));
+    EXPECT_EQ(a->GetValue(), three);
+
+    // A copy is independent of the value it was made from.
+    a->SetValue(NewCall("add"));
+    CHeldValue copy = CHeldValue::CopyOf(a->GetValue());
+    ASSERT_NE(copy.Get(), nullptr);
+    EXPECT_NE(copy.Get(), a->GetValue());
+    copy.Reset();
+    EXPECT_EQ(a->GetValue()->GetCodeType(), CodeTypeCall);
+
+    const CConstant* pi = Constant("pi");
+    a->SetConstant(pi);
+    held = a->TakeValue();
+    EXPECT_TRUE(a->PutValue(std::move(held)));
+    EXPECT_EQ(a->GetValue(), pi);
+}
+
+TEST_F(InstructionsTest, AHeldVariableThatIsDeletedOrRetypedComesBackEmpty)
+{
+    auto x = std::make_unique<CUserDefinedVariable>("x", Type("number"));
+    auto y = std::make_unique<CUserDefinedVariable>("y", Type("number"));
+    std::unique_ptr<CCall> add(NewCall("add"));
+    CParameter* a = add->GetParameter(0);
+    CParameter* b = add->GetParameter(1);
+    a->SetValue(x.get());
+    b->SetValue(y.get());
+    CHeldValue heldX = a->TakeValue();
+    CHeldValue heldY = b->TakeValue();
+    EXPECT_TRUE(x->GetUsers().empty()) << "a taken variable no longer lists the parameter";
+    EXPECT_EQ(heldX.Get(), x.get());
+    // The parameter uses the variable again while its old value is held.
+    a->SetValue(x.get());
+
+    x->SetType(Type("string"));
+    EXPECT_EQ(a->GetValue(), nullptr);
+    EXPECT_TRUE(heldX.IsEmpty());
+    y.reset();
+    EXPECT_TRUE(heldY.IsEmpty());
+
+    b->SetValue(NewNumber(1));
+    EXPECT_FALSE(a->PutValue(std::move(heldX)));
+    EXPECT_FALSE(b->PutValue(std::move(heldY)));
+    EXPECT_EQ(a->GetValue(), nullptr);
+    EXPECT_EQ(b->GetValue(), nullptr) << "restoring a deleted variable empties the parameter";
+}
+
+TEST_F(InstructionsTest, ASourceOfAnotherTypeEmptiesTheReferenceParametersThatNoLongerFit)
+{
+    CUserDefinedVariable number("count", Type("number"));
+    CUserDefinedVariable other("total", Type("number"));
+    CUserDefinedVariable text("name", Type("string"));
+    std::unique_ptr<CCall> set(NewCall("set"));
+    CParameter* target = set->GetParameter(0);
+    CParameter* value = set->GetParameter(1);
+    target->SetValue(&number);
+    value->SetValue(NewNumber(5));
+    set->SetEnabled(true);
+    EXPECT_EQ(set->GetCode(0), "v_count = 5.00");
+
+    // Same type, or the source taken out (a dialog may put it back): the value stays.
+    target->SetValue(&other);
+    CHeldValue held = target->TakeValue();
+    EXPECT_NE(value->GetValue(), nullptr);
+    EXPECT_TRUE(target->PutValue(std::move(held)));
+    EXPECT_EQ(set->GetCode(0), "v_total = 5.00");
+
+    CHeldValue five = CHeldValue::CopyOf(value->GetValue());
+    target->SetValue(&text);
+    EXPECT_EQ(value->GetValue(), nullptr);
+    EXPECT_FALSE(set->IsEnabled());
+    EXPECT_EQ(set->GetCode(0), "");
+    // A number no longer fits; putting it back leaves the parameter empty without an internal check.
+    EXPECT_FALSE(value->PutValue(std::move(five)));
+    EXPECT_EQ(value->GetValue(), nullptr);
 }
 
 } // namespace
