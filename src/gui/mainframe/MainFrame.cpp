@@ -4,6 +4,8 @@
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/VariablesDialog.h"
 #include "gui/mainframe/RecentFileList.h"
+#include "gui/views/CategoriesView.h"
+#include "gui/views/CommentView.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
@@ -55,6 +57,8 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
 
 CMainFrame::~CMainFrame() { m_document.RemoveUpdateListener(m_listener); }
 
+// A table with one entry per command; its length is the number of commands.
+// NOLINTNEXTLINE(readability-function-size)
 void CMainFrame::BuildActions()
 {
     const auto trigger = [this]() -> const CCodeTrigger* {
@@ -167,10 +171,11 @@ void CMainFrame::BuildPanes()
     };
     m_outer = new QSplitter(Qt::Horizontal, this);
     m_outer->setObjectName(QStringLiteral("OuterSplitter"));
-    m_outer->addWidget(pane("CategoriesView"));
+    m_categories = new CCategoriesView(m_document);
+    m_outer->addWidget(m_categories);
     m_inner = new QSplitter(Qt::Vertical, m_outer);
     m_inner->setObjectName(QStringLiteral("InnerSplitter"));
-    m_inner->addWidget(pane("CommentView"));
+    m_inner->addWidget(new CCommentView(m_document));
     m_inner->addWidget(pane("InstructionView"));
     m_outer->addWidget(m_inner);
     setCentralWidget(m_outer);
@@ -227,6 +232,8 @@ void CMainFrame::UpdateCommandUI()
     m_template.SetFilterExtension(ToQ(m_document.GetDataFileExtension()));
     m_template.SetFilterName(ToQ(m_document.GetDataFileDescription()));
     UpdateTitle();
+    // The tree's root shows the title too (saving under a new name changes it).
+    m_categories->UpdateRootLabel();
     UpdateRecentFiles();
     m_actions.Update();
 }

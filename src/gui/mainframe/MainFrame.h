@@ -3,8 +3,9 @@
 // bar built from the "MainFrame" string table, and the commands of the
 // document, the frame and the application.
 //
-// Until the views exist the panes are plain empty panels; they take focus
-// so that F6 and Shift+F6 move between them.
+// The categories view and the comment view fill their panes; the instruction
+// pane is a plain panel that takes focus, so that F6 and Shift+F6 move
+// between all three.
 
 #include "gui/mainframe/Actions.h"
 
@@ -23,6 +24,7 @@ class CApplicationDocument;
 
 namespace bram::gui {
 
+class CCategoriesView;
 class CRecentFileList;
 
 // The texts the file dialogs are filtered by: the data file type, swapped
@@ -116,6 +118,7 @@ private:
     QString m_frameTitle;
     QSplitter* m_outer = nullptr;
     QSplitter* m_inner = nullptr;
+    CCategoriesView* m_categories = nullptr;
     CActionTable m_actions;
     int m_listener = 0;
     bool m_laidOut = false;
