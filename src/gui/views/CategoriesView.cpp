@@ -52,6 +52,8 @@ CCategoriesView::CCategoriesView(CApplicationDocument& document, QWidget* parent
     setAccessibleName(Localized("CatView/PaneName"));
     setHeaderHidden(true);
     setColumnCount(1);
+    // One line per item: the view need not measure thousands of rows.
+    setUniformRowHeights(true);
     setSelectionMode(SingleSelection);
     setEditTriggers(SelectedClicked | EditKeyPressed);
     setDragEnabled(true);
