@@ -6,6 +6,7 @@
 #include "gui/mainframe/RecentFileList.h"
 #include "gui/views/CategoriesView.h"
 #include "gui/views/CommentView.h"
+#include "gui/views/InstructionView.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
@@ -17,7 +18,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QFrame>
 #include <QLayout>
 #include <QMenuBar>
 #include <QSplitter>
@@ -162,13 +162,6 @@ void CMainFrame::BuildMenus()
 
 void CMainFrame::BuildPanes()
 {
-    const auto pane = [](const char* name) {
-        auto* frame = new QFrame;
-        frame->setObjectName(QLatin1String(name));
-        frame->setFrameShape(QFrame::StyledPanel);
-        frame->setFocusPolicy(Qt::StrongFocus);
-        return frame;
-    };
     m_outer = new QSplitter(Qt::Horizontal, this);
     m_outer->setObjectName(QStringLiteral("OuterSplitter"));
     m_categories = new CCategoriesView(m_document);
@@ -176,10 +169,13 @@ void CMainFrame::BuildPanes()
     m_inner = new QSplitter(Qt::Vertical, m_outer);
     m_inner->setObjectName(QStringLiteral("InnerSplitter"));
     m_inner->addWidget(new CCommentView(m_document));
-    m_inner->addWidget(pane("InstructionView"));
+    m_instructions = new CInstructionView(m_document);
+    m_inner->addWidget(m_instructions);
     m_outer->addWidget(m_inner);
     setCentralWidget(m_outer);
 }
+
+void CMainFrame::SetInstructionChooser(IInstructionChooser* chooser) { m_instructions->SetInstructionChooser(chooser); }
 
 QWidget* CMainFrame::CategoriesPane() const { return m_outer->widget(0); }
 QWidget* CMainFrame::CommentPane() const { return m_inner->widget(0); }

@@ -3,9 +3,7 @@
 // bar built from the "MainFrame" string table, and the commands of the
 // document, the frame and the application.
 //
-// The categories view and the comment view fill their panes; the instruction
-// pane is a plain panel that takes focus, so that F6 and Shift+F6 move
-// between all three.
+// The three views fill the panes; F6 and Shift+F6 move between them.
 
 #include "gui/mainframe/Actions.h"
 
@@ -25,7 +23,9 @@ class CApplicationDocument;
 namespace bram::gui {
 
 class CCategoriesView;
+class CInstructionView;
 class CRecentFileList;
+class IInstructionChooser;
 
 // The texts the file dialogs are filtered by: the data file type, swapped
 // for the script file type while a script file name is chosen.
@@ -70,6 +70,9 @@ public:
     QWidget* CategoriesPane() const;
     QWidget* CommentPane() const;
     QWidget* InstructionPane() const;
+    // What New and edit in the instruction view ask for an instruction (the
+    // caller keeps it); without one they do nothing.
+    void SetInstructionChooser(IInstructionChooser* chooser);
 
     // Commands; the bool ones answer whether the command was carried out.
     bool OnFileNew();
@@ -119,6 +122,7 @@ private:
     QSplitter* m_outer = nullptr;
     QSplitter* m_inner = nullptr;
     CCategoriesView* m_categories = nullptr;
+    CInstructionView* m_instructions = nullptr;
     CActionTable m_actions;
     int m_listener = 0;
     bool m_laidOut = false;

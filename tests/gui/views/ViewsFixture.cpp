@@ -2,6 +2,7 @@
 
 #include "gui/views/CategoriesView.h"
 #include "gui/views/CommentView.h"
+#include "gui/views/InstructionView.h"
 
 #include "code/State.h"
 
@@ -20,10 +21,12 @@ ViewsTest::ViewsTest()
     document.NewDocument();
     categories = new gui::CCategoriesView(document);
     comment = new gui::CCommentView(document);
+    instructions = new gui::CInstructionView(document);
     auto* layout = new QHBoxLayout(&window);
     layout->addWidget(categories);
     layout->addWidget(comment);
-    window.resize(900, 500);
+    layout->addWidget(instructions);
+    window.resize(1200, 600);
 }
 
 ViewsTest::~ViewsTest() = default;

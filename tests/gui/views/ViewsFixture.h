@@ -1,5 +1,5 @@
 #pragma once
-// The views of the main window side by side on one document of a started
+// The three views of the main window side by side on one document of a started
 // sample workspace, and the gestures the view tests share.
 
 #include "GuiTestSupport.h"
@@ -23,6 +23,7 @@ class QTreeWidgetItem;
 namespace bram::gui {
 class CCategoriesView;
 class CCommentView;
+class CInstructionView;
 } // namespace bram::gui
 
 namespace bram::test {
@@ -63,6 +64,7 @@ protected:
     QWidget window;
     gui::CCategoriesView* categories = nullptr;
     gui::CCommentView* comment = nullptr;
+    gui::CInstructionView* instructions = nullptr;
 };
 
 } // namespace bram::test
