@@ -1,13 +1,15 @@
 // The editor's views on generated documents of 500 triggers (20,000
 // instructions) and 5,000 triggers (200,000), on Qt's offscreen platform:
-// opening a file until the views are built, selecting a trigger, New
-// trigger, Undo, Redo and the first key of a typing run in the comment view,
-// each against CState::Clone (the snapshot every undo step costs) measured
-// in the same run.
+// opening a file until the views are built, selecting a trigger, selecting
+// the one trigger of 200 instructions (its tree built), New trigger, Undo,
+// Redo, the first key of a typing run in the comment view and moving an
+// instruction by drag and drop, each against CState::Clone (the snapshot
+// every undo step costs) measured in the same run.
 
 #include "gui/mainframe/MainFrame.h"
 #include "gui/views/CategoriesView.h"
 #include "gui/views/CommentView.h"
+#include "gui/views/InstructionView.h"
 #include "gui/views/TextStepEdit.h"
 
 #include "code/State.h"
@@ -17,6 +19,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QTreeWidget>
 
@@ -36,6 +39,7 @@ struct Editor {
     std::unique_ptr<gui::CMainFrame> frame;
     gui::CCategoriesView* tree = nullptr;
     gui::CCommentView* comment = nullptr;
+    gui::CInstructionView* instructions = nullptr;
 };
 
 const CModule& Language()
@@ -45,6 +49,19 @@ const CModule& Language()
 }
 
 std::string Folder() { return QDir::tempPath().toStdString() + "/brambleton-editor-bench-"; }
+
+// Trigger_0 grows to 200 instructions: copies of its own top-level ones.
+void Lengthen(CCodeTrigger& trigger)
+{
+    CBlock* block = trigger.GetBlock(0);
+    const std::size_t originals = block->GetChildCount();
+    std::size_t instructions = 40;
+    for (std::size_t i = 0; instructions < 200; ++i) {
+        const CCodeBase* original = block->GetChild(i % originals);
+        block->AddChild(original->Clone());
+        instructions += 1 + (original->IsContainer() ? original->GetChild(0)->GetChildCount() : 0);
+    }
+}
 
 // The editors by size; emptied before the application object goes.
 std::map<int, std::unique_ptr<Editor>> g_editors;
@@ -65,6 +82,7 @@ Editor& EditorOf(int triggers)
                 Language(), state, *categories.AddCategory("All"), &categories,
                 [&](int t, std::uint32_t) { state.GetTrigger(t)->SetComment("Trigger number " + std::to_string(t)); },
                 triggers);
+            Lengthen(*state.GetTrigger(0));
             generated.SaveDocument(editor->file);
         }
         editor->document = std::make_unique<CApplicationDocument>();
@@ -74,6 +92,7 @@ Editor& EditorOf(int triggers)
         editor->frame->show();
         editor->tree = qobject_cast<gui::CCategoriesView*>(editor->frame->CategoriesPane());
         editor->comment = qobject_cast<gui::CCommentView*>(editor->frame->CommentPane());
+        editor->instructions = qobject_cast<gui::CInstructionView*>(editor->frame->InstructionPane());
         editor->frame->OpenFile(QString::fromStdString(editor->file));
     }
     return *editor;
@@ -124,6 +143,42 @@ void Select(benchmark::State& state, int triggers)
     for (auto _ : state) {
         editor.tree->setCurrentItem(items[i++ % 2]);
         Shown();
+    }
+}
+
+// Selecting the trigger of 200 instructions, coming from another one.
+void SelectLong(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    QTreeWidgetItem* other = TriggerItem(editor, 1);
+    QTreeWidgetItem* lengthened = TriggerItem(editor, 0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.tree->setCurrentItem(other);
+        Shown();
+        state.ResumeTiming();
+        editor.tree->setCurrentItem(lengthened);
+        Shown();
+    }
+}
+
+// The last instruction of a trigger dropped onto its first.
+void DragDrop(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    QTreeWidget* tree = editor.instructions->Tree();
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTreeWidgetItem* block = tree->topLevelItem(0)->child(0);
+        tree->setCurrentItem(block->child(block->childCount() - 1));
+        Shown();
+        state.ResumeTiming();
+        editor.instructions->DropOn(block->child(0));
+        Shown();
+        state.PauseTiming();
+        TakeBack(editor);
+        state.ResumeTiming();
     }
 }
 
@@ -220,10 +275,12 @@ const Action kActions[] = {
     {"Open", Open, ETarget::None},
     {"Read", Read, ETarget::None},
     {"Select", Select, ETarget::Quick},
+    {"Select200", SelectLong, ETarget::Quick},
     {"NewTrigger", NewTrigger, ETarget::Recorded},
     {"Undo", Undo, ETarget::Recorded},
     {"Redo", Redo, ETarget::Recorded},
     {"FirstKey", FirstKey, ETarget::Recorded},
+    {"DragDrop", DragDrop, ETarget::Recorded},
     {"Clone", Clone, ETarget::None},
 };
 
@@ -245,6 +302,11 @@ int main(int argc, char** argv)
     }
     bench::CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    // The generated files are large; they go with the editors.
+    for (const auto& [triggers, editor] : g_editors) {
+        QFile::remove(QString::fromStdString(editor->file));
+    }
+    QFile::remove(QString::fromStdString(Folder() + "user.ini"));
     g_editors.clear();
     auto& ms = reporter.milliseconds;
     const double clone = ms["Clone/5000"];
