@@ -17,6 +17,7 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -239,6 +240,7 @@ CInstructionView::CInstructionView(CApplicationDocument& document, QWidget* pare
     m_tree->setDropIndicatorShown(false);
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->setTabStopDistance(QFontMetricsF(m_text->font()).horizontalAdvance(QLatin1Char(' ')) * 4);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_description);
@@ -255,6 +257,12 @@ CInstructionView::CInstructionView(CApplicationDocument& document, QWidget* pare
 CInstructionView::~CInstructionView() { m_document.RemoveUpdateListener(m_listener); }
 
 QTreeWidget* CInstructionView::Tree() const { return m_tree; }
+
+void CInstructionView::SetInstructionChooser(IInstructionChooser* chooser)
+{
+    m_chooser = chooser;
+    m_actions.Update();
+}
 
 void CInstructionView::BuildActions()
 {
@@ -313,16 +321,17 @@ void CInstructionView::BuildActions()
     // One New item per root block that every trigger has.
     const std::vector<const CBlockInfo*>& blocks = CGenerationSettings::Instance().GetFunctionBlocks();
     m_newCount = std::min<std::size_t>(blocks.size(), kMaxNewItems);
+    // Greyed while nothing can choose an instruction.
+    const auto canAdd = [this](std::size_t block) {
+        const CCodeTrigger* trigger = CurrentTrigger();
+        return m_chooser != nullptr && trigger != nullptr && block < trigger->GetBlockCount();
+    };
     for (std::size_t i = 0; i < m_newCount; ++i) {
         QAction* action = m_actions.Add({.name = QStringLiteral("New%1").arg(i),
                                          .command = ID_NEW_FIRST + static_cast<int>(i),
                                          .textKey = "InstructionsList_Menu_New",
                                          .handler = [this, i] { OnNew(i); },
-                                         .enabled =
-                                             [this, i] {
-                                                 const CCodeTrigger* trigger = CurrentTrigger();
-                                                 return trigger != nullptr && i < trigger->GetBlockCount();
-                                             }});
+                                         .enabled = [canAdd, i] { return canAdd(i); }});
         action->setText(action->text() + ToQ(blocks[i]->GetLocalizedName()));
     }
 }
@@ -430,6 +439,8 @@ void CInstructionView::Rebuild(const CCodeTrigger& trigger)
     look.rootFont.setBold(true);
     auto* top = new QTreeWidgetItem(QStringList(ToQ(trigger.GetName())));
     top->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    // The trigger's icon, as in the categories view; the rows take the first one's height.
+    top->setIcon(0, look.instruction);
     for (std::size_t b = 0; b < trigger.GetBlockCount(); ++b) {
         top->addChild(NewItem(*trigger.GetBlock(b), true, look));
     }

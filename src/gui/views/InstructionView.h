@@ -55,8 +55,9 @@ public:
     explicit CInstructionView(CApplicationDocument& document, QWidget* parent = nullptr);
     ~CInstructionView() override;
 
-    // The chooser New and edit ask (the caller keeps it); null: they do nothing.
-    void SetInstructionChooser(IInstructionChooser* chooser) { m_chooser = chooser; }
+    // The chooser New and edit ask (the caller keeps it); null: they do
+    // nothing and the New items are greyed.
+    void SetInstructionChooser(IInstructionChooser* chooser);
 
     // Shows the state as it is now: the tree of the current trigger, or the text box.
     void OnUpdate();

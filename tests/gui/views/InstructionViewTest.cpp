@@ -147,9 +147,10 @@ TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
     Action("New2")->trigger();
     EXPECT_EQ(UndoNames().back(), "History/Variables_VariablesChanged");
     EXPECT_EQ(At({2})->childCount(), 5);
-    // Without a chooser nothing happens.
+    // Without a chooser nothing happens, and New is greyed.
     instructions->SetInstructionChooser(nullptr);
-    Action("New2")->trigger();
+    EXPECT_FALSE(Action("New2")->isEnabled());
+    instructions->OnNew(2);
     EXPECT_EQ(UndoNames().size(), 4u);
 }
 
