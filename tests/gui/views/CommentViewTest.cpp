@@ -120,21 +120,5 @@ TEST_F(CommentViewTest, ATypingRunIsOneStepAndEveryBackspaceReturnOrPasteIsOne)
     EXPECT_EQ(prompts.beeps, 1);
 }
 
-TEST_F(CommentViewTest, ThePreambleIsEditedWithoutATriggerAndSelectingRecordsNoText)
-{
-    OpenSample("Countdown.bdf");
-    Show();
-    Select("Start");
-    Text()->setFocus();
-    Text()->moveCursor(QTextCursor::End);
-    QTest::keyClicks(Text(), QStringLiteral("!!"));
-    EXPECT_EQ(document.GetState()->GetPreamble().substr(document.GetState()->GetPreamble().size() - 2), "!!");
-    // Selecting a trigger and back loads both texts without a step.
-    Select("Hello");
-    Select("Start");
-    EXPECT_EQ(UndoNames(), (std::vector<std::string>{"History/Text_Input"}));
-    EXPECT_TRUE(Text()->toPlainText().endsWith(QStringLiteral("!!")));
-}
-
 } // namespace
 } // namespace bram::test

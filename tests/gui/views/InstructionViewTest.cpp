@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
-#include <QMenu>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -28,46 +27,33 @@ namespace bram::test {
 namespace {
 
 // Answers with a new instruction of the named definition ("module/name"),
-// or cancels for an empty name; records each question as "Type" or
-// "Type:text of the instruction edited".
+// or cancels for an empty name ("+" in front: the variables changed);
+// records each question as "Type" or "Type:text of the instruction edited".
 class CScriptedChooser : public gui::IInstructionChooser {
 public:
-    struct Answer {
-        std::string definition;
-        bool variablesChanged = false;
-    };
     Result Choose(CState& /*state*/, const CTypeInfo* blockType, const CCodeBase* existing, QWidget*) override
     {
         asked.push_back(blockType->GetName() + (existing != nullptr ? ":" + existing->GetText() : ""));
-        const Answer answer = answers.empty() ? Answer{} : answers.front();
+        std::string answer = answers.empty() ? "" : answers.front();
         if (!answers.empty()) {
             answers.pop_front();
         }
         Result result;
-        result.variablesChanged = answer.variablesChanged;
-        const auto slash = answer.definition.find('/');
-        const CModule* module = slash != std::string::npos ? FindModule(answer.definition.substr(0, slash)) : nullptr;
-        const std::string name = slash != std::string::npos ? answer.definition.substr(slash + 1) : "";
-        for (const CCodeInfoBase* info : CodeInfos(module)) {
-            if (info->GetName() == name) {
-                result.instruction.reset(info->CreateCode());
+        result.variablesChanged = answer.starts_with('+');
+        const std::size_t slash = answer.find('/');
+        if (const CModule* module = slash != std::string::npos ? FindModule(answer.substr(0, slash)) : nullptr) {
+            std::vector<const CCodeInfoBase*> infos(module->GetCalls().begin(), module->GetCalls().end());
+            infos.insert(infos.end(), module->GetStructures().begin(), module->GetStructures().end());
+            for (const CCodeInfoBase* info : infos) {
+                if (info->GetName() == answer.substr(slash + 1)) {
+                    result.instruction.reset(info->CreateCode());
+                }
             }
         }
         return result;
     }
-    std::deque<Answer> answers;
+    std::deque<std::string> answers;
     std::vector<std::string> asked;
-
-private:
-    static std::vector<const CCodeInfoBase*> CodeInfos(const CModule* module)
-    {
-        std::vector<const CCodeInfoBase*> infos;
-        if (module != nullptr) {
-            infos.insert(infos.end(), module->GetCalls().begin(), module->GetCalls().end());
-            infos.insert(infos.end(), module->GetStructures().begin(), module->GetStructures().end());
-        }
-        return infos;
-    }
 };
 
 class InstructionViewTest : public ViewsTest {
@@ -125,7 +111,7 @@ TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
     EXPECT_EQ(Action("New2")->text(), QStringLiteral("New instruction in Actions"));
     // After the selected instruction of that root block.
     SelectNode({0, 0});
-    chooser.answers = {{"core/ScriptEnds"}, {"core/Print"}, {"core/Print"}};
+    chooser.answers = {"core/ScriptEnds", "core/Print", "core/Print"};
     Action("New0")->trigger();
     EXPECT_EQ(Labels({0}), (QStringList{"Script starts", "Script ends"}));
     EXPECT_EQ(Tree()->currentItem(), At({0, 1})) << "the new instruction is selected";
@@ -141,7 +127,7 @@ TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
     EXPECT_EQ(UndoNames(), (std::vector<std::string>(3, "History/InstructionView_NewInstruction")));
 
     // Cancelled: no step, or the variables step when the chooser changed variables.
-    chooser.answers = {{""}, {"", true}};
+    chooser.answers = {"", "+"};
     Action("New2")->trigger();
     EXPECT_EQ(UndoNames().size(), 3u);
     Action("New2")->trigger();
@@ -167,7 +153,7 @@ TEST_F(InstructionViewTest, EditingAsksForTheInstructionOrTheStructureOfABlock)
     };
     doubleClick(At({2}));
     EXPECT_TRUE(chooser.asked.empty()) << "a root block has nothing to edit";
-    chooser.answers = {{"standard/While"}, {""}};
+    chooser.answers = {"standard/While", ""};
     doubleClick(At({2, 2, 0}));
     ASSERT_EQ(chooser.asked.size(), 1u);
     EXPECT_EQ(chooser.asked[0].substr(0, 11), "Action:For ") << chooser.asked[0];
@@ -262,23 +248,14 @@ TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
     Select("Tick");
     SelectNode({2, 2});
     Tree()->setFocus();
-    QStringList shown;
-    ASSERT_TRUE(WithPopupMenu([this] { QTest::keyClick(Tree(), Qt::Key_Menu); },
-                              [&shown](QWidget* popup) {
-                                  for (const QAction* action : qobject_cast<QMenu*>(popup)->actions()) {
-                                      if (!action->isSeparator()) {
-                                          shown << action->objectName() + (action->isEnabled() ? "+" : "-") +
-                                                       (action->isChecked() ? "x" : "");
-                                      }
-                                  }
-                              }));
-    EXPECT_EQ(shown, (QStringList{"Cut-", "Copy-", "Paste-", "Delete+", "New0+", "New1+", "New2+", "Enable+x"}));
+    EXPECT_EQ(PopupMenu([this] { QTest::keyClick(Tree(), Qt::Key_Menu); }),
+              (QStringList{"Cut-", "Copy-", "Paste-", "Delete+", "New0+", "New1+", "New2+", "Enable+x"}));
     EXPECT_EQ(Tree()->accessibleName(), QStringLiteral("Instructions of the trigger:"));
     EXPECT_TRUE(At({2})->font(0).bold()) << "root blocks stand out";
     EXPECT_FALSE(At({2, 2, 0})->font(0).bold());
 
     // An incomplete instruction (Insert: New in the selection's root block) is marked with its missing parameter.
-    chooser.answers = {{"core/Print"}};
+    chooser.answers = {"core/Print"};
     QTest::keyClick(Tree(), Qt::Key_Insert);
     EXPECT_EQ(chooser.asked, (std::vector<std::string>{"Action"}));
     EXPECT_EQ(Tree()->currentItem()->toolTip(0), QStringLiteral("A parameter has no value: text"));

@@ -100,17 +100,21 @@ QStringList ViewsTest::Children(const QTreeWidgetItem* item)
     return labels;
 }
 
-bool ViewsTest::WithPopupMenu(const std::function<void()>& open, const std::function<void(QWidget*)>& inspect)
+QStringList ViewsTest::PopupMenu(const std::function<void()>& open)
 {
     // The offscreen platform has no window manager to give the activation back after the popup.
     QWidget* active = QApplication::activeWindow();
     QWidget* focus = QApplication::focusWidget();
-    bool opened = false;
-    QTimer::singleShot(0, [&] {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
-            opened = true;
-            inspect(popup);
-            popup->close();
+    QStringList shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (const QAction* action : menu != nullptr ? menu->actions() : QList<QAction*>()) {
+            if (!action->isSeparator()) {
+                shown << action->objectName() + (action->isEnabled() ? "+" : "-") + (action->isChecked() ? "x" : "");
+            }
+        }
+        if (menu != nullptr) {
+            menu->close();
         }
     });
     open();
@@ -121,7 +125,7 @@ bool ViewsTest::WithPopupMenu(const std::function<void()>& open, const std::func
     if (focus != nullptr) {
         focus->setFocus();
     }
-    return opened;
+    return shown;
 }
 
 void ViewsTest::Type(QWidget* widget, const QString& text)

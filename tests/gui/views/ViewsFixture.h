@@ -51,9 +51,9 @@ protected:
     static QStringList Children(const QTreeWidgetItem* item);
     // The open label editor of the tree, or null.
     static QLineEdit* LabelEditor(const QTreeWidget* tree);
-    // Runs `inspect` on the popup menu that `open` shows, then closes it;
-    // false when no menu opened.
-    static bool WithPopupMenu(const std::function<void()>& open, const std::function<void(QWidget*)>& inspect);
+    // The actions of the popup menu that `open` shows, as "name+" (enabled)
+    // or "name-" with "x" when checked; the menu is closed again.
+    static QStringList PopupMenu(const std::function<void()>& open);
 
     std::vector<std::string> UndoNames() const { return document.GetHistory().GetUndoNames(); }
     std::string Comment() const;
