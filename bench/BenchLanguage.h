@@ -59,12 +59,13 @@ inline const T* Named(const std::vector<const T*>& list, const char* name)
 }
 
 // Sets the generation settings for the language and fills the state: a
-// global "total" and 5,000 triggers named in `category`, each a while loop
-// holding 20 calls plus 19 calls beside it, so 40 instructions each and
-// 200,000 in all. onTrigger(number, id) runs after each trigger. Returns
-// the number of instructions.
+// global "total" and `triggerCount` (5,000) triggers named in `category`,
+// each a while loop holding 20 calls plus 19 calls beside it, so 40
+// instructions each and 200,000 in all. onTrigger(number, id) runs after
+// each trigger. Returns the number of instructions.
 inline std::size_t FillLargeState(const CModule& m, CState& state, CCategory& category, CCategorySystem* categories,
-                                  const std::function<void(int, std::uint32_t)>& onTrigger = {})
+                                  const std::function<void(int, std::uint32_t)>& onTrigger = {},
+                                  int triggerCount = 5000)
 {
     const CTypeInfo* number = Named(m.GetTypes(), "number");
     const CTypeInfo* string = Named(m.GetTypes(), "string");
@@ -105,7 +106,7 @@ inline std::size_t FillLargeState(const CModule& m, CState& state, CCategory& ca
         return call;
     };
     std::size_t instructions = 0;
-    for (int t = 0; t < 5000; ++t) {
+    for (int t = 0; t < triggerCount; ++t) {
         const std::uint32_t id = state.NewTriggerId();
         category.AddTrigger("Trigger " + std::to_string(t), id);
         CCodeTrigger* trigger = state.AddTrigger(std::make_unique<CCodeTrigger>(id, categories));

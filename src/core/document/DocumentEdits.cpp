@@ -346,6 +346,15 @@ bool SetFieldText(CApplicationDocument& document, ETextField field, std::string 
 
 // ---- instruction view -------------------------------------------------------------------
 
+void SelectNodeFromView(CApplicationDocument& document, const IItemTree& tree)
+{
+    CState* state = document.GetState();
+    CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    if (trigger != nullptr && !trigger->IsCode()) {
+        trigger->SetCurrentNodeFromView(tree);
+    }
+}
+
 bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node)
 {
     const std::optional<NodePlace> place = IsPlacedInstruction(node) ? PlaceOfNode(document, node) : std::nullopt;

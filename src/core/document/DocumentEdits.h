@@ -21,6 +21,7 @@
 namespace bram {
 
 class CApplicationDocument;
+class IItemTree;
 class CCategory;
 class CCategorySystem;
 class CCodeBase;
@@ -102,6 +103,10 @@ bool SetFieldText(CApplicationDocument& document, ETextField field, std::string 
 // ---- instruction view ---------------------------------------------------------------
 // Nodes are blocks and instructions of a trigger of the current state.
 
+// The instruction view's selection: the current trigger's current node
+// becomes the node of the tree's selected item (none for the top item). No
+// step, like the trigger selection; nothing for a trigger that is code.
+void SelectNodeFromView(CApplicationDocument& document, const IItemTree& tree);
 // Deletes the instruction with everything in it and clears the trigger's
 // current node ("History/InstructionView_DeleteInstruction"); false for a
 // block or a node of no trigger.

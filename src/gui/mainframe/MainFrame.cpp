@@ -2,9 +2,13 @@
 
 #include "gui/app/UserPrompts.h"
 #include "gui/dialogs/AboutDialog.h"
+#include "gui/dialogs/InstructionDialog.h"
 #include "gui/dialogs/VariablesDialog.h"
 #include "gui/mainframe/Autosave.h"
 #include "gui/mainframe/RecentFileList.h"
+#include "gui/views/CategoriesView.h"
+#include "gui/views/CommentView.h"
+#include "gui/views/InstructionView.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
@@ -58,6 +62,8 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
     BuildMenus();
     BuildPanes();
     BuildDocks();
+    m_chooser = std::make_unique<CInstructionDialogChooser>();
+    SetInstructionChooser(m_chooser.get());
     m_listener = m_document.AddUpdateListener([this] { UpdateCommandUI(); });
     UpdateCommandUI();
     RestoreWindowState();
@@ -71,6 +77,8 @@ CMainFrame::~CMainFrame()
     m_document.RemoveUpdateListener(m_listener);
 }
 
+// A table with one entry per command; its length is the number of commands.
+// NOLINTNEXTLINE(readability-function-size)
 void CMainFrame::BuildActions()
 {
     const auto trigger = [this]() -> const CCodeTrigger* {
@@ -188,23 +196,20 @@ void CMainFrame::BuildMenus()
 
 void CMainFrame::BuildPanes()
 {
-    const auto pane = [](const char* name) {
-        auto* frame = new QFrame;
-        frame->setObjectName(QLatin1String(name));
-        frame->setFrameShape(QFrame::StyledPanel);
-        frame->setFocusPolicy(Qt::StrongFocus);
-        return frame;
-    };
     m_outer = new QSplitter(Qt::Horizontal, this);
     m_outer->setObjectName(QStringLiteral("OuterSplitter"));
-    m_outer->addWidget(pane("CategoriesView"));
+    m_categories = new CCategoriesView(m_document);
+    m_outer->addWidget(m_categories);
     m_inner = new QSplitter(Qt::Vertical, m_outer);
     m_inner->setObjectName(QStringLiteral("InnerSplitter"));
-    m_inner->addWidget(pane("CommentView"));
-    m_inner->addWidget(pane("InstructionView"));
+    m_inner->addWidget(new CCommentView(m_document));
+    m_instructions = new CInstructionView(m_document);
+    m_inner->addWidget(m_instructions);
     m_outer->addWidget(m_inner);
     setCentralWidget(m_outer);
 }
+
+void CMainFrame::SetInstructionChooser(IInstructionChooser* chooser) { m_instructions->SetInstructionChooser(chooser); }
 
 QWidget* CMainFrame::CategoriesPane() const { return m_outer->widget(0); }
 QWidget* CMainFrame::CommentPane() const { return m_inner->widget(0); }
@@ -332,6 +337,8 @@ void CMainFrame::UpdateCommandUI()
     m_template.SetFilterExtension(ToQ(m_document.GetDataFileExtension()));
     m_template.SetFilterName(ToQ(m_document.GetDataFileDescription()));
     UpdateTitle();
+    // The tree's root shows the title too (saving under a new name changes it).
+    m_categories->UpdateRootLabel();
     UpdateRecentFiles();
     m_actions.Update();
 }

@@ -3,8 +3,7 @@
 // bar built from the "MainFrame" string table, and the commands of the
 // document, the frame and the application.
 //
-// Until the views exist the panes are plain empty panels; they take focus
-// so that F6 and Shift+F6 move between them.
+// The three views fill the panes; F6 and Shift+F6 move between them.
 
 #include "gui/mainframe/Actions.h"
 
@@ -28,7 +27,10 @@ struct SProblem;
 namespace bram::gui {
 
 class CAutosave;
+class CCategoriesView;
+class CInstructionView;
 class CRecentFileList;
+class IInstructionChooser;
 
 // The texts the file dialogs are filtered by: the data file type, swapped
 // for the script file type while a script file name is chosen.
@@ -78,6 +80,9 @@ public:
     QWidget* CategoriesPane() const;
     QWidget* CommentPane() const;
     QWidget* InstructionPane() const;
+    // What New and edit in the instruction view ask for an instruction (the
+    // caller keeps it); without one they do nothing.
+    void SetInstructionChooser(IInstructionChooser* chooser);
 
     // Commands; the bool ones answer whether the command was carried out.
     bool OnFileNew();
@@ -155,10 +160,14 @@ private:
     QString m_frameTitle;
     QSplitter* m_outer = nullptr;
     QSplitter* m_inner = nullptr;
+    CCategoriesView* m_categories = nullptr;
+    CInstructionView* m_instructions = nullptr;
     CActionTable m_actions;
     QDockWidget* m_previewDock = nullptr;
     QDockWidget* m_problemsDock = nullptr;
     std::unique_ptr<CAutosave> m_autosave;
+    // The instruction dialog, as the instruction view asks for instructions.
+    std::unique_ptr<IInstructionChooser> m_chooser;
     // Per document path, the folder its last script went to.
     QHash<QString, QString> m_scriptFolders;
     int m_listener = 0;

@@ -100,6 +100,10 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
     const auto frame = MakeFrame();
     QList<QKeySequence> all;
     for (const QAction* action : frame->findChildren<QAction*>()) {
+        // A view's own keys act only where it has the focus.
+        if (action->shortcutContext() == Qt::WidgetShortcut) {
+            continue;
+        }
         for (const QKeySequence& key : action->shortcuts()) {
             EXPECT_FALSE(all.contains(key)) << key.toString().toStdString();
             all << key;
@@ -108,17 +112,21 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
     frame->show();
     QApplication::setActiveWindow(frame.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    // The pane itself or the control it hands the focus to.
+    const auto focused = [](const QWidget* pane) {
+        return QApplication::focusWidget() == pane || pane->isAncestorOf(QApplication::focusWidget());
+    };
     frame->CategoriesPane()->setFocus();
     for (const QWidget* pane : {frame->CommentPane(), frame->InstructionPane(), frame->CategoriesPane()}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
-        EXPECT_EQ(QApplication::focusWidget(), pane);
+        EXPECT_TRUE(focused(pane)) << pane->objectName().toStdString();
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
-    EXPECT_EQ(QApplication::focusWidget(), frame->InstructionPane());
+    EXPECT_TRUE(focused(frame->InstructionPane()));
     // From outside the panes, F6 starts at the first one.
     frame->menuBar()->setFocus();
     frame->Action(QStringLiteral("NextPane"))->trigger();
-    EXPECT_EQ(QApplication::focusWidget(), frame->CategoriesPane());
+    EXPECT_TRUE(focused(frame->CategoriesPane()));
 
     // Ctrl+P does nothing at all, and no menu shows it.
     QWidget* pane = frame->CategoriesPane();

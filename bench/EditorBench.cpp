@@ -1,0 +1,334 @@
+// The editor's views on generated documents of 500 triggers (20,000
+// instructions) and 5,000 triggers (200,000), on Qt's offscreen platform:
+// opening a file until the views are built, selecting a trigger, selecting
+// the one trigger of 200 instructions (its tree built), New trigger, Undo,
+// Redo, the first key of a typing run in the comment view and moving an
+// instruction by drag and drop, each against CState::Clone (the snapshot
+// every undo step costs) measured in the same run.
+
+#include "gui/mainframe/MainFrame.h"
+#include "gui/views/CategoriesView.h"
+#include "gui/views/CommentView.h"
+#include "gui/views/InstructionView.h"
+#include "gui/views/TextStepEdit.h"
+
+#include "code/State.h"
+#include "document/ApplicationDocument.h"
+
+#include "BenchLanguage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+namespace {
+
+using namespace bram;
+
+struct Editor {
+    std::string file;
+    std::unique_ptr<CApplicationDocument> document;
+    std::unique_ptr<gui::CMainFrame> frame;
+    gui::CCategoriesView* tree = nullptr;
+    gui::CCommentView* comment = nullptr;
+    gui::CInstructionView* instructions = nullptr;
+};
+
+const CModule& Language()
+{
+    static const CModule* module = CreateModuleFromXml("bench", bench::kLanguage);
+    return *module;
+}
+
+std::string Folder() { return QDir::tempPath().toStdString() + "/brambleton-editor-bench-"; }
+
+// Trigger_0 grows to 200 instructions: copies of its own top-level ones.
+void Lengthen(CCodeTrigger& trigger)
+{
+    CBlock* block = trigger.GetBlock(0);
+    const std::size_t originals = block->GetChildCount();
+    std::size_t instructions = 40;
+    for (std::size_t i = 0; instructions < 200; ++i) {
+        const CCodeBase* original = block->GetChild(i % originals);
+        block->AddChild(original->Clone());
+        instructions += 1 + (original->IsContainer() ? original->GetChild(0)->GetChildCount() : 0);
+    }
+}
+
+// The editors by size; emptied before the application object goes.
+std::map<int, std::unique_ptr<Editor>> g_editors;
+
+// The editor with the generated document of that many triggers opened in it.
+Editor& EditorOf(int triggers)
+{
+    std::unique_ptr<Editor>& editor = g_editors[triggers];
+    if (!editor) {
+        editor = std::make_unique<Editor>();
+        editor->file = Folder() + std::to_string(triggers) + ".bdf";
+        {
+            CApplicationDocument generated;
+            generated.NewDocument();
+            CCategorySystem& categories = generated.GetCategorySystem();
+            CState& state = *generated.GetState();
+            bench::FillLargeState(
+                Language(), state, *categories.AddCategory("All"), &categories,
+                [&](int t, std::uint32_t) { state.GetTrigger(t)->SetComment("Trigger number " + std::to_string(t)); },
+                triggers);
+            Lengthen(*state.GetTrigger(0));
+            generated.SaveDocument(editor->file);
+        }
+        editor->document = std::make_unique<CApplicationDocument>();
+        editor->document->NewDocument();
+        editor->frame = std::make_unique<gui::CMainFrame>(
+            *editor->document, QString::fromStdString(Folder() + "user.ini"), QDir::tempPath());
+        editor->frame->show();
+        editor->tree = qobject_cast<gui::CCategoriesView*>(editor->frame->CategoriesPane());
+        editor->comment = qobject_cast<gui::CCommentView*>(editor->frame->CommentPane());
+        editor->instructions = qobject_cast<gui::CInstructionView*>(editor->frame->InstructionPane());
+        editor->frame->OpenFile(QString::fromStdString(editor->file));
+    }
+    return *editor;
+}
+
+// Takes the last step back without keeping it for redo, so that snapshots
+// do not pile up and the next step does not pay for dropping a redo branch.
+void TakeBack(Editor& editor)
+{
+    editor.document->RemoveLastHistoryStep();
+    editor.document->UpdateAllViews();
+    QApplication::processEvents();
+}
+
+// What the user waits for includes the layout and painting the action causes.
+void Shown() { QApplication::processEvents(); }
+
+QTreeWidgetItem* TriggerItem(const Editor& editor, int number)
+{
+    return editor.tree->findItems(QStringLiteral("Trigger_%1").arg(number), Qt::MatchExactly | Qt::MatchRecursive)
+        .value(0);
+}
+
+void Open(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    for (auto _ : state) {
+        editor.frame->OpenFile(QString::fromStdString(editor.file));
+        Shown();
+    }
+}
+
+// The data file alone, without views: what opening costs before the views.
+void Read(benchmark::State& state, int triggers)
+{
+    const Editor& editor = EditorOf(triggers);
+    CApplicationDocument document;
+    for (auto _ : state) {
+        document.OpenDocument(editor.file);
+    }
+}
+
+void Select(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    QTreeWidgetItem* items[] = {TriggerItem(editor, 1), TriggerItem(editor, triggers - 2)};
+    int i = 0;
+    for (auto _ : state) {
+        editor.tree->setCurrentItem(items[i++ % 2]);
+        Shown();
+    }
+}
+
+// Selecting the trigger of 200 instructions, coming from another one.
+void SelectLong(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    QTreeWidgetItem* other = TriggerItem(editor, 1);
+    QTreeWidgetItem* lengthened = TriggerItem(editor, 0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.tree->setCurrentItem(other);
+        Shown();
+        state.ResumeTiming();
+        editor.tree->setCurrentItem(lengthened);
+        Shown();
+    }
+}
+
+// The last instruction of a trigger dropped onto its first.
+void DragDrop(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    QTreeWidget* tree = editor.instructions->Tree();
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTreeWidgetItem* block = tree->topLevelItem(0)->child(0);
+        tree->setCurrentItem(block->child(block->childCount() - 1));
+        Shown();
+        state.ResumeTiming();
+        editor.instructions->DropOn(block->child(0));
+        Shown();
+        state.PauseTiming();
+        TakeBack(editor);
+        state.ResumeTiming();
+    }
+}
+
+void NewTrigger(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    for (auto _ : state) {
+        editor.tree->OnNewTrigger();
+        Shown();
+        state.PauseTiming();
+        TakeBack(editor);
+        editor.tree->setCurrentItem(TriggerItem(editor, 3));
+        state.ResumeTiming();
+    }
+}
+
+void Undo(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.tree->OnNewTrigger();
+        Shown();
+        state.ResumeTiming();
+        editor.document->OnEditUndo();
+        Shown();
+    }
+}
+
+void Redo(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.tree->OnNewTrigger();
+        editor.document->OnEditUndo();
+        Shown();
+        state.ResumeTiming();
+        editor.document->OnEditRedo();
+        Shown();
+        state.PauseTiming();
+        TakeBack(editor);
+        state.ResumeTiming();
+    }
+}
+
+void FirstKey(benchmark::State& state, int triggers)
+{
+    Editor& editor = EditorOf(triggers);
+    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    gui::CTextStepEdit* text = editor.comment->TextBox();
+    for (auto _ : state) {
+        state.PauseTiming();
+        text->Load(); // ends any run: the next key records a step
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        Shown();
+        state.ResumeTiming();
+        QApplication::sendEvent(text, &key);
+        Shown();
+        state.PauseTiming();
+        TakeBack(editor);
+        state.ResumeTiming();
+    }
+}
+
+void Clone(benchmark::State& state, int triggers)
+{
+    const Editor& editor = EditorOf(triggers);
+    for (auto _ : state) {
+        std::unique_ptr<CState> copy = editor.document->GetState()->Clone();
+        benchmark::DoNotOptimize(copy.get());
+        state.PauseTiming();
+        copy.reset();
+        state.ResumeTiming();
+    }
+}
+
+// What each figure is held to: nothing (reference figures), a quick
+// response (50 ms on the small document, 16 ms on the large one), or a
+// recorded action (50 ms on the small document, the snapshot plus 30 ms on
+// the large one).
+enum class ETarget { None, Quick, Recorded };
+
+struct Action {
+    const char* name;
+    void (*run)(benchmark::State&, int);
+    ETarget target;
+};
+
+const Action kActions[] = {
+    {"Open", Open, ETarget::None},
+    {"Read", Read, ETarget::None},
+    {"Select", Select, ETarget::Quick},
+    {"Select200", SelectLong, ETarget::Quick},
+    {"NewTrigger", NewTrigger, ETarget::Recorded},
+    {"Undo", Undo, ETarget::Recorded},
+    {"Redo", Redo, ETarget::Recorded},
+    {"FirstKey", FirstKey, ETarget::Recorded},
+    {"DragDrop", DragDrop, ETarget::Recorded},
+    {"Clone", Clone, ETarget::None},
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    for (const int triggers : {500, 5000}) {
+        for (const Action& action : kActions) {
+            auto* bm = benchmark::RegisterBenchmark((std::string(action.name) + "/" + std::to_string(triggers)).c_str(),
+                                                    action.run, triggers);
+            // Opening is measured once per repetition: a file of 200,000 instructions takes a while.
+            bm->Unit(benchmark::kMillisecond)->Iterations(action.run == Open || action.run == Read ? 1 : 5);
+            bm->Repetitions(3);
+        }
+    }
+    bench::CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    // The generated files are large; they go with the editors.
+    for (const auto& [triggers, editor] : g_editors) {
+        QFile::remove(QString::fromStdString(editor->file));
+    }
+    QFile::remove(QString::fromStdString(Folder() + "user.ini"));
+    g_editors.clear();
+    auto& ms = reporter.milliseconds;
+    const double clone = ms["Clone/5000"];
+    bool ok = true;
+    std::printf("\nmedian CPU time, ms     500 triggers   5,000 triggers\n");
+    for (const Action& action : kActions) {
+        const double small = ms[std::string(action.name) + "/500"];
+        const double large = ms[std::string(action.name) + "/5000"];
+        std::printf("%-22s %10.2f %16.2f", action.name, small, large);
+        bool met = true;
+        if (action.target == ETarget::Quick) {
+            met = small <= 50 && large <= 16;
+        } else if (action.target == ETarget::Recorded) {
+            met = small <= 50 && large <= clone + 30;
+            std::printf("   Clone %+.2f", large - clone);
+        }
+        std::printf("%s\n", met ? "" : "   TARGET MISSED");
+        ok = ok && met;
+    }
+    std::printf("the views' part of opening: %.2f and %.2f ms\n", ms["Open/500"] - ms["Read/500"],
+                ms["Open/5000"] - ms["Read/5000"]);
+    std::fflush(stdout);
+    benchmark::Shutdown();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,618 @@
+#include "gui/views/CategoriesView.h"
+
+#include "gui/app/UserPrompts.h"
+
+#include "category/CategorySystem.h"
+#include "code/State.h"
+#include "document/ApplicationDocument.h"
+#include "document/DocumentEdits.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyleOption>
+
+#include <algorithm>
+
+namespace bram::gui {
+
+namespace {
+
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kCategoryRole = Qt::UserRole + 1;
+constexpr int kEntryRole = Qt::UserRole + 2;
+constexpr char kTriggerMime[] = "application/x-brambleton-trigger";
+
+// Alphabetical, capitals and small letters together; the exact text decides ties.
+bool DisplayLess(const QTreeWidgetItem* a, const QTreeWidgetItem* b)
+{
+    const int order = QString::compare(a->text(0), b->text(0), Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a->text(0) < b->text(0);
+}
+
+QTreeWidgetItem* NewItem(const std::string& label, CCategoriesView::EItemKind kind, std::size_t category,
+                         std::size_t entry)
+{
+    auto* item = new QTreeWidgetItem(QStringList(ToQ(label)));
+    item->setData(0, kKindRole, static_cast<int>(kind));
+    item->setData(0, kCategoryRole, static_cast<qulonglong>(category));
+    item->setData(0, kEntryRole, static_cast<qulonglong>(entry));
+    return item;
+}
+
+} // namespace
+
+CCategoriesView::CCategoriesView(CApplicationDocument& document, QWidget* parent)
+    : QTreeWidget(parent), m_document(document), m_actions(this, "CatView")
+{
+    setObjectName(QStringLiteral("CategoriesView"));
+    setAccessibleName(Localized("CatView/PaneName"));
+    setHeaderHidden(true);
+    setColumnCount(1);
+    // One line per item: the view need not measure thousands of rows.
+    setUniformRowHeights(true);
+    setSelectionMode(SingleSelection);
+    setEditTriggers(SelectedClicked | EditKeyPressed);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(DragDrop);
+    // The drop target is drawn by this view, by its own rules.
+    setDropIndicatorShown(false);
+    m_clock.start();
+    BuildActions();
+    connect(this, &QTreeWidget::itemSelectionChanged, this, &CCategoriesView::OnSelectionChanged);
+    connect(this, &QTreeWidget::itemChanged, this, &CCategoriesView::OnItemChanged);
+    m_listener = m_document.AddUpdateListener(this, [this] { OnUpdate(); });
+    OnUpdate();
+}
+
+CCategoriesView::~CCategoriesView() { m_document.RemoveUpdateListener(m_listener); }
+
+QStringList CCategoriesView::ContextMenuNames()
+{
+    return {"NewCategory", "NewTrigger", "Delete", "-", "Enable", "EnableAtBeginning"};
+}
+
+void CCategoriesView::BuildActions()
+{
+    const auto categoryOrTrigger = [this] {
+        const EItemKind kind = KindOf(SelectedItem());
+        return kind == EItemKind::Category || kind == EItemKind::Trigger;
+    };
+    const auto trigger = [this]() -> const CCodeTrigger* {
+        const CTriggerEntry* entry = EntryOf(SelectedItem());
+        const CState* state = m_document.GetState();
+        return entry != nullptr && state != nullptr ? state->FindTrigger(entry->GetId()) : nullptr;
+    };
+    const CActionEntry entries[] = {
+        {.name = "NewCategory",
+         .command = ID_NEW_CATEGORY,
+         .textKey = "ContextNewCategory",
+         .handler = [this] { OnNewCategory(); }},
+        {.name = "NewTrigger",
+         .command = ID_NEW_TRIGGER,
+         .textKey = "ContextNewTrigger",
+         .keys = {QKeySequence(Qt::Key_Insert)},
+         .keyContext = Qt::WidgetShortcut,
+         .handler = [this] { OnNewTrigger(); },
+         .enabled = categoryOrTrigger},
+        {.name = "Delete",
+         .command = ID_DELETE,
+         .textKey = "ContextDelete",
+         .keys = {QKeySequence(Qt::Key_Delete)},
+         .keyContext = Qt::WidgetShortcut,
+         .handler = [this] { OnDelete(); },
+         .enabled = categoryOrTrigger},
+        {.name = "Enable",
+         .command = ID_ENABLE,
+         .textKey = "ContextEnable",
+         .handler = [this] { OnEnable(false); },
+         .enabled = [trigger] { return trigger() != nullptr; },
+         .checked = [trigger] { return trigger() != nullptr && trigger()->IsEnabled(); }},
+        {.name = "EnableAtBeginning",
+         .command = ID_ENABLE_AT_BEGINNING,
+         .textKey = "ContextEnableAtBeginning",
+         .handler = [this] { OnEnable(true); },
+         .enabled = [trigger] { return trigger() != nullptr; },
+         .checked = [trigger] { return trigger() != nullptr && trigger()->IsEnabledAtBeginning(); }},
+        // The menu key and Shift+F10 open the menu for the selected item.
+        {.name = "ContextMenu",
+         .keys = {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)},
+         .keyContext = Qt::WidgetShortcut,
+         .handler = [this] { OpenContextMenu(); }},
+    };
+    for (const CActionEntry& entry : entries) {
+        m_actions.Add(entry);
+    }
+}
+
+// ---- items --------------------------------------------------------------------------
+
+CCategoriesView::EItemKind CCategoriesView::KindOf(const QTreeWidgetItem* item)
+{
+    return item != nullptr ? static_cast<EItemKind>(item->data(0, kKindRole).toInt()) : EItemKind::None;
+}
+
+CCategory* CCategoriesView::CategoryOf(const QTreeWidgetItem* item) const
+{
+    const EItemKind kind = KindOf(item);
+    if (kind != EItemKind::Category && kind != EItemKind::Trigger) {
+        return nullptr;
+    }
+    const CCategorySystem& categories = m_document.GetCategorySystem();
+    const auto index = static_cast<std::size_t>(item->data(0, kCategoryRole).toULongLong());
+    return index < categories.GetCategoryCount() ? categories.GetCategory(index) : nullptr;
+}
+
+CTriggerEntry* CCategoriesView::EntryOf(const QTreeWidgetItem* item) const
+{
+    const CCategory* category = KindOf(item) == EItemKind::Trigger ? CategoryOf(item) : nullptr;
+    if (category == nullptr) {
+        return nullptr;
+    }
+    const auto index = static_cast<std::size_t>(item->data(0, kEntryRole).toULongLong());
+    return index < category->GetTriggerCount() ? category->GetTrigger(index) : nullptr;
+}
+
+QTreeWidgetItem* CCategoriesView::ItemOf(const CCategory* category) const
+{
+    const int index = m_document.GetCategorySystem().IndexOf(category);
+    return index >= 0 && static_cast<std::size_t>(index) < m_categoryItems.size() ? m_categoryItems[index] : nullptr;
+}
+
+QTreeWidgetItem* CCategoriesView::ItemOf(const CTriggerEntry* entry) const
+{
+    const auto found = m_itemOfEntry.find(entry);
+    return found != m_itemOfEntry.end() ? found->second : nullptr;
+}
+
+QTreeWidgetItem* CCategoriesView::SelectedItem() const
+{
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+// ---- showing the state --------------------------------------------------------------------
+
+void CCategoriesView::OnUpdate()
+{
+    // A selected category stays selected when it still exists; the item's
+    // data may be stale now, so it is named by what the tree was built from.
+    const CCategory* keptCategory = nullptr;
+    if (const QTreeWidgetItem* selected = SelectedItem(); KindOf(selected) == EItemKind::Category) {
+        const auto index = static_cast<std::size_t>(selected->data(0, kCategoryRole).toULongLong());
+        keptCategory = index < m_shape.size() ? m_shape[index].category : nullptr;
+    }
+    if (ShapeMatches()) {
+        RefreshFlags();
+    } else {
+        Rebuild();
+    }
+    UpdateRootLabel();
+    ShowSelection(keptCategory);
+    m_actions.Update();
+}
+
+bool CCategoriesView::ShapeMatches() const
+{
+    const CCategorySystem& categories = m_document.GetCategorySystem();
+    if (RootItem() == nullptr || categories.GetCategoryCount() != m_shape.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < m_shape.size(); ++i) {
+        const CCategory* category = categories.GetCategory(i);
+        const Shape& shape = m_shape[i];
+        if (category != shape.category || category->GetName() != shape.name ||
+            category->GetTriggerCount() != shape.entries.size()) {
+            return false;
+        }
+        for (std::size_t j = 0; j < shape.entries.size(); ++j) {
+            const CTriggerEntry* entry = category->GetTrigger(j);
+            if (entry != shape.entries[j].first || entry->GetName() != shape.entries[j].second) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void CCategoriesView::Rebuild()
+{
+    m_filling = true;
+    setUpdatesEnabled(false);
+    clear();
+    m_shape.clear();
+    m_categoryItems.clear();
+    m_itemOfEntry.clear();
+    m_dropTarget = nullptr;
+
+    auto* root = NewItem(m_document.GetTitle(), EItemKind::Root, 0, 0);
+    root->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    root->setIcon(0, style()->standardIcon(QStyle::SP_DirHomeIcon));
+    addTopLevelItem(root);
+    const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon file = style()->standardIcon(QStyle::SP_FileIcon);
+    const CCategorySystem& categories = m_document.GetCategorySystem();
+    QList<QTreeWidgetItem*> categoryItems;
+    for (std::size_t i = 0; i < categories.GetCategoryCount(); ++i) {
+        const CCategory* category = categories.GetCategory(i);
+        QTreeWidgetItem* item = NewItem(category->GetName(), EItemKind::Category, i, 0);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDropEnabled);
+        item->setIcon(0, folder);
+        Shape shape{category, category->GetName(), {}};
+        QList<QTreeWidgetItem*> children;
+        for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
+            const CTriggerEntry* entry = category->GetTrigger(j);
+            QTreeWidgetItem* child = NewItem(entry->GetName(), EItemKind::Trigger, i, j);
+            child->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled |
+                            Qt::ItemIsDropEnabled);
+            child->setIcon(0, file);
+            children << child;
+            m_itemOfEntry[entry] = child;
+            shape.entries.emplace_back(entry, entry->GetName());
+        }
+        std::stable_sort(children.begin(), children.end(), DisplayLess);
+        item->addChildren(children);
+        categoryItems << item;
+        m_categoryItems.push_back(item);
+        m_shape.push_back(std::move(shape));
+    }
+    std::stable_sort(categoryItems.begin(), categoryItems.end(), DisplayLess);
+    root->addChildren(categoryItems);
+    expandAll();
+    RefreshFlags();
+    setUpdatesEnabled(true);
+    m_filling = false;
+}
+
+void CCategoriesView::RefreshFlags()
+{
+    const CState* state = m_document.GetState();
+    std::unordered_map<std::uint32_t, const CCodeTrigger*> triggers;
+    for (std::size_t i = 0; state != nullptr && i < state->GetTriggerCount(); ++i) {
+        triggers.emplace(state->GetTrigger(i)->GetId(), state->GetTrigger(i));
+    }
+    const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
+    const bool filling = m_filling;
+    m_filling = true;
+    for (const auto& [entry, item] : m_itemOfEntry) {
+        const auto found = triggers.find(entry->GetId());
+        const bool disabled = found != triggers.end() && !found->second->IsEnabled();
+        if (disabled != (item->foreground(0).style() != Qt::NoBrush)) {
+            item->setForeground(0, disabled ? grey : QBrush());
+        }
+    }
+    m_filling = filling;
+}
+
+void CCategoriesView::UpdateRootLabel()
+{
+    QTreeWidgetItem* root = RootItem();
+    const QString title = ToQ(m_document.GetTitle());
+    if (root != nullptr && root->text(0) != title) {
+        const bool filling = m_filling;
+        m_filling = true;
+        root->setText(0, title);
+        m_filling = filling;
+    }
+}
+
+void CCategoriesView::ShowSelection(const CCategory* keptCategory)
+{
+    const CState* state = m_document.GetState();
+    const CCodeTrigger* current = state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    QTreeWidgetItem* target = nullptr;
+    if (current != nullptr) {
+        const CCategory* category = m_document.GetCategorySystem().FindCategoryOfTrigger(current->GetId());
+        for (std::size_t j = 0; category != nullptr && j < category->GetTriggerCount() && target == nullptr; ++j) {
+            if (category->GetTrigger(j)->GetId() == current->GetId()) {
+                target = ItemOf(category->GetTrigger(j));
+            }
+        }
+    } else if (keptCategory != nullptr) {
+        target = ItemOf(keptCategory);
+    } else if (KindOf(SelectedItem()) == EItemKind::Root) {
+        target = RootItem();
+    }
+    if (SelectedItem() != target) {
+        m_filling = true;
+        clearSelection();
+        setCurrentItem(target);
+        m_filling = false;
+    }
+    if (target != nullptr) {
+        scrollToItem(target);
+    }
+}
+
+// ---- selection and commands -------------------------------------------------------------
+
+void CCategoriesView::SelectItem(QTreeWidgetItem* item)
+{
+    m_filling = true;
+    clearSelection();
+    setCurrentItem(item);
+    m_filling = false;
+    if (item != nullptr) {
+        scrollToItem(item);
+    }
+    SelectTrigger(m_document, EntryOf(item));
+    m_actions.Update();
+    m_document.UpdateAllViews(this);
+}
+
+void CCategoriesView::OnSelectionChanged()
+{
+    if (m_filling) {
+        return;
+    }
+    SelectTrigger(m_document, EntryOf(SelectedItem()));
+    m_actions.Update();
+    m_document.UpdateAllViews(this);
+}
+
+void CCategoriesView::OnNewCategory()
+{
+    const CCategory* category = CreateCategory(m_document);
+    Rebuild();
+    QTreeWidgetItem* item = ItemOf(category);
+    SelectItem(item);
+    if (item != nullptr) {
+        editItem(item);
+    }
+}
+
+void CCategoriesView::OnNewTrigger()
+{
+    // Under a selected trigger, the new one goes into its category.
+    CCategory* category = CategoryOf(SelectedItem());
+    const CTriggerEntry* entry = category != nullptr ? CreateTrigger(m_document, category) : nullptr;
+    if (entry == nullptr) {
+        return;
+    }
+    Rebuild();
+    QTreeWidgetItem* item = ItemOf(entry);
+    SelectItem(item);
+    if (item != nullptr) {
+        editItem(item);
+    }
+}
+
+void CCategoriesView::OnDelete()
+{
+    const QTreeWidgetItem* item = SelectedItem();
+    bool deleted = false;
+    if (KindOf(item) == EItemKind::Category) {
+        deleted = DeleteCategory(m_document, CategoryOf(item));
+    } else if (KindOf(item) == EItemKind::Trigger) {
+        deleted = DeleteTrigger(m_document, EntryOf(item));
+    }
+    if (deleted) {
+        Rebuild();
+        ShowSelection(nullptr);
+        m_actions.Update();
+        m_document.UpdateAllViews(this);
+    }
+}
+
+void CCategoriesView::OnEnable(bool atBeginning)
+{
+    const CTriggerEntry* entry = EntryOf(SelectedItem());
+    const CState* state = m_document.GetState();
+    const CCodeTrigger* trigger = entry != nullptr && state != nullptr ? state->FindTrigger(entry->GetId()) : nullptr;
+    if (trigger == nullptr) {
+        return;
+    }
+    if (atBeginning) {
+        SetTriggerEnabledAtBeginning(m_document, trigger->GetId(), !trigger->IsEnabledAtBeginning());
+    } else {
+        SetTriggerEnabled(m_document, trigger->GetId(), !trigger->IsEnabled());
+    }
+    RefreshFlags();
+    m_actions.Update();
+    m_document.UpdateAllViews(this);
+}
+
+void CCategoriesView::OnItemChanged(QTreeWidgetItem* item)
+{
+    const EItemKind kind = KindOf(item);
+    if (m_filling || (kind != EItemKind::Category && kind != EItemKind::Trigger)) {
+        return;
+    }
+    // The end of a label edit. A refused name (empty, taken, nothing left
+    // after normalizing) leaves the old label; an accepted trigger name shows
+    // as stored, normalized.
+    const std::string text = item->text(0).toStdString();
+    bool renamed = false;
+    std::string label;
+    if (CCategory* category = kind == EItemKind::Category ? CategoryOf(item) : nullptr) {
+        renamed = RenameCategory(m_document, category, text);
+        label = category->GetName();
+    } else if (CTriggerEntry* entry = EntryOf(item)) {
+        renamed = RenameTrigger(m_document, entry, text);
+        label = entry->GetName();
+    }
+    m_filling = true;
+    item->setText(0, ToQ(label));
+    m_filling = false;
+    if (renamed) {
+        m_document.UpdateAllViews(this);
+        // Sorted again once the label editor has closed.
+        QMetaObject::invokeMethod(this, &CCategoriesView::OnUpdate, Qt::QueuedConnection);
+    }
+}
+
+// ---- label editing ----------------------------------------------------------------------
+
+bool CCategoriesView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    // Qt also asks on every change of the current item; only requests to
+    // start editing count.
+    if (trigger == AllEditTriggers || (trigger & editTriggers()) != 0) {
+        // Every request ends the lockout; a click within it is refused.
+        const bool locked = m_lockoutUntil >= 0 && m_clock.elapsed() < m_lockoutUntil;
+        m_lockoutUntil = -1;
+        if ((locked && (trigger == SelectedClicked || trigger == DoubleClicked)) ||
+            KindOf(itemFromIndex(index)) == EItemKind::Root) {
+            return false;
+        }
+    }
+    return QTreeWidget::edit(index, trigger, event);
+}
+
+void CCategoriesView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const QTreeWidgetItem* item = itemAt(event->position().toPoint());
+        if (item != nullptr && item != SelectedItem()) {
+            m_lockoutUntil = m_clock.elapsed() + kLabelEditLockoutMs;
+        }
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+// ---- context menu -----------------------------------------------------------------------
+
+void CCategoriesView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        OpenContextMenu();
+    } else {
+        ShowContextMenuAt(event->globalPos());
+    }
+}
+
+void CCategoriesView::OpenContextMenu()
+{
+    const QTreeWidgetItem* item = SelectedItem();
+    const QPoint at = item != nullptr ? visualItemRect(item).bottomLeft() : QPoint(0, 0);
+    ShowContextMenuAt(viewport()->mapToGlobal(at));
+}
+
+void CCategoriesView::ShowContextMenuAt(const QPoint& globalPos)
+{
+    m_actions.ContextMenu(ContextMenuNames(), this)->exec(globalPos);
+}
+
+// ---- drag and drop ------------------------------------------------------------------------
+
+bool CCategoriesView::CanDropOn(const QTreeWidgetItem* target) const
+{
+    const QTreeWidgetItem* dragged = SelectedItem();
+    const EItemKind kind = KindOf(target);
+    if (EntryOf(dragged) == nullptr || (kind != EItemKind::Category && kind != EItemKind::Trigger)) {
+        return false;
+    }
+    // Triggers move between categories; they are not reordered within one.
+    const CCategory* category = CategoryOf(target);
+    return category != nullptr && category != CategoryOf(dragged);
+}
+
+bool CCategoriesView::DropOn(const QTreeWidgetItem* target)
+{
+    if (!CanDropOn(target)) {
+        return false;
+    }
+    CTriggerEntry* dragged = EntryOf(SelectedItem());
+    const bool moved = KindOf(target) == EItemKind::Category
+                           ? DropTriggerOnCategory(m_document, dragged, CategoryOf(target))
+                           : DropTriggerOnTrigger(m_document, dragged, EntryOf(target));
+    if (moved) {
+        Rebuild();
+        SelectItem(ItemOf(dragged));
+    }
+    return moved;
+}
+
+void CCategoriesView::startDrag(Qt::DropActions /*supportedActions*/)
+{
+    const QTreeWidgetItem* item = SelectedItem();
+    if (KindOf(item) != EItemKind::Trigger) {
+        return;
+    }
+    auto* drag = new QDrag(this);
+    auto* data = new QMimeData;
+    data->setData(QLatin1String(kTriggerMime), item->text(0).toUtf8());
+    drag->setMimeData(data);
+    drag->setPixmap(item->icon(0).pixmap(iconSize().isValid() ? iconSize() : QSize(16, 16)));
+    m_dragging = true;
+    drag->exec(Qt::MoveAction);
+    m_dragging = false;
+    EndDrag();
+}
+
+void CCategoriesView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->source() == this && m_dragging) {
+        setState(DraggingState);
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void CCategoriesView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->source() != this || !m_dragging) {
+        event->ignore();
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    QTreeWidgetItem* target = itemAt(at);
+    QTreeWidgetItem* highlight = CanDropOn(target) ? target : nullptr;
+    if (highlight != m_dropTarget) {
+        m_dropTarget = highlight;
+        viewport()->update();
+    }
+    if (highlight != nullptr) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+    if (at.y() < autoScrollMargin() || at.y() > viewport()->height() - autoScrollMargin()) {
+        startAutoScroll();
+    }
+}
+
+void CCategoriesView::dragLeaveEvent(QDragLeaveEvent* /*event*/) { EndDrag(); }
+
+void CCategoriesView::dropEvent(QDropEvent* event)
+{
+    const QTreeWidgetItem* target = itemAt(event->position().toPoint());
+    const bool ours = event->source() == this && m_dragging;
+    EndDrag();
+    if (!ours) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    DropOn(target);
+}
+
+void CCategoriesView::EndDrag()
+{
+    stopAutoScroll();
+    setState(NoState);
+    if (m_dropTarget != nullptr) {
+        m_dropTarget = nullptr;
+        viewport()->update();
+    }
+}
+
+void CCategoriesView::paintEvent(QPaintEvent* event)
+{
+    QTreeWidget::paintEvent(event);
+    if (m_dropTarget != nullptr) {
+        QPainter painter(viewport());
+        QStyleOption option;
+        option.initFrom(this);
+        option.rect = visualItemRect(m_dropTarget);
+        style()->drawPrimitive(QStyle::PE_IndicatorItemViewItemDrop, &option, &painter, this);
+    }
+}
+
+} // namespace bram::gui

@@ -1,0 +1,97 @@
+#include "gui/views/CommentView.h"
+
+#include "gui/app/UserPrompts.h"
+#include "gui/views/TextStepEdit.h"
+
+#include "code/State.h"
+#include "document/ApplicationDocument.h"
+#include "document/DocumentEdits.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace bram::gui {
+
+CCommentView::CCommentView(CApplicationDocument& document, QWidget* parent)
+    : QWidget(parent),
+      m_document(document),
+      m_enabled(new QCheckBox(Localized("CommentView/EnableCheckBoxText"), this)),
+      m_enabledAtBeginning(new QCheckBox(Localized("CommentView/EnableAtBeginningCheckBoxText"), this)),
+      m_description(new QLabel(this)),
+      m_text(new CTextStepEdit(document, ETextField::Comment, kMaxTextLength, this))
+{
+    setObjectName(QStringLiteral("CommentView"));
+    m_enabled->setObjectName(QString::number(ID_ENABLED));
+    m_enabledAtBeginning->setObjectName(QString::number(ID_ENABLED_AT_BEGINNING));
+    m_text->setObjectName(QString::number(ID_TEXT));
+    for (QCheckBox* box : {m_enabled, m_enabledAtBeginning}) {
+        box->setAccessibleName(box->text());
+        // The text box stays in place when the boxes are hidden.
+        QSizePolicy policy = box->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        box->setSizePolicy(policy);
+    }
+    m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Comments seldom need tabs; Tab moves on to the next control.
+    m_text->setTabChangesFocus(true);
+    m_description->setBuddy(m_text);
+    setFocusProxy(m_text);
+
+    auto* boxes = new QHBoxLayout;
+    boxes->addWidget(m_enabled);
+    boxes->addWidget(m_enabledAtBeginning);
+    boxes->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(boxes);
+    layout->addWidget(m_description);
+    layout->addWidget(m_text, 1);
+
+    connect(m_enabled, &QCheckBox::clicked, this, [this] { OnFlagClicked(false); });
+    connect(m_enabledAtBeginning, &QCheckBox::clicked, this, [this] { OnFlagClicked(true); });
+    // The Edit menu names the new step, and the views show the change.
+    connect(m_text, &CTextStepEdit::StepRecorded, this, [this] { m_document.UpdateAllViews(this); });
+    m_listener = m_document.AddUpdateListener(this, [this] { OnUpdate(); });
+    OnUpdate();
+}
+
+CCommentView::~CCommentView() { m_document.RemoveUpdateListener(m_listener); }
+
+void CCommentView::OnUpdate()
+{
+    const CState* state = m_document.GetState();
+    const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    m_description->setText(
+        Localized(trigger != nullptr ? "CommentView/TriggerCommentDescription" : "CommentView/PreambleDescription"));
+    m_text->setAccessibleName(m_description->text());
+    m_text->setEnabled(state != nullptr);
+    m_text->Load();
+    m_enabled->setVisible(trigger != nullptr);
+    m_enabledAtBeginning->setVisible(trigger != nullptr);
+    if (trigger != nullptr) {
+        m_enabled->setChecked(trigger->IsEnabled());
+        m_enabledAtBeginning->setChecked(trigger->IsEnabledAtBeginning());
+    }
+}
+
+void CCommentView::OnFlagClicked(bool atBeginning)
+{
+    const CState* state = m_document.GetState();
+    const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    if (trigger != nullptr) {
+        const std::uint32_t id = trigger->GetId();
+        if (atBeginning) {
+            SetTriggerEnabledAtBeginning(m_document, id, !trigger->IsEnabledAtBeginning());
+        } else {
+            SetTriggerEnabled(m_document, id, !trigger->IsEnabled());
+        }
+        // The categories view greys a disabled trigger.
+        m_document.UpdateAllViews(this);
+    }
+    // The boxes show the model, not their own idea of the click.
+    OnUpdate();
+}
+
+} // namespace bram::gui

@@ -1,0 +1,120 @@
+#pragma once
+// The instruction pane: for the current trigger the tree of its code (its
+// root blocks, their instructions and the blocks of structures), where the
+// user selects, adds, edits, deletes, enables and moves instructions; with
+// no current trigger a text box with the script header, and for a trigger
+// turned into code a text box with its code (typing becomes undo steps by
+// the rules of CTextStepEdit).
+//
+// Items stand for nodes by their place: an item's path of child indexes
+// under the top item is the node's path in the trigger, so any item (the
+// one under a drag, not only the selected one) finds its node in the
+// current state. Each label is the node's display text; disabled
+// instructions are greyed, incomplete ones marked with the name of the
+// parameter that has no value, blocks shown as folders (root blocks bold).
+//
+// New and edit ask the instruction chooser; without one they do nothing.
+
+#include "gui/mainframe/Actions.h"
+
+#include <QWidget>
+
+#include <vector>
+
+class QLabel;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace bram {
+class CApplicationDocument;
+class CCodeBase;
+class CCodeTrigger;
+} // namespace bram
+
+namespace bram::gui {
+
+class CTextStepEdit;
+class IInstructionChooser;
+
+class CInstructionView : public QWidget {
+    Q_OBJECT
+public:
+    enum : int {
+        ID_TREE = 9029,
+        ID_TEXT = 9030,
+        ID_CUT = 57635,
+        ID_COPY = 57634,
+        ID_PASTE = 57637,
+        ID_DELETE = 18264,
+        ID_ENABLE = 18265,
+        ID_NEW_FIRST = 18266,
+    };
+    static constexpr int kMaxNewItems = 22;
+    static constexpr int kMaxTextLength = 4194304;
+
+    explicit CInstructionView(CApplicationDocument& document, QWidget* parent = nullptr);
+    ~CInstructionView() override;
+
+    // The chooser New and edit ask (the caller keeps it); null: they do
+    // nothing and the New items are greyed.
+    void SetInstructionChooser(IInstructionChooser* chooser);
+
+    // Shows the state as it is now: the tree of the current trigger, or the text box.
+    void OnUpdate();
+
+    // Context menu actions by name ("Delete", "New0", "Enable") or command id ("18264").
+    QAction* Action(const QString& name) const { return m_actions.Find(name); }
+    QStringList ContextMenuNames() const;
+
+    // The commands, on the current node.
+    void OnDelete();
+    void OnEnable();
+    void OnNew(std::size_t rootBlock);
+    void OnEdit();
+    // New for the root block that holds the selection.
+    void OnInsert();
+    // Moves the selected instruction one place within its block.
+    void OnMove(bool up);
+    void OpenContextMenu();
+
+    // Drag and drop of the current node: whether `target` takes it, and the drop.
+    bool CanDropOn(const QTreeWidgetItem* target) const;
+    bool DropOn(const QTreeWidgetItem* target);
+    const QTreeWidgetItem* DropTarget() const { return m_dropTarget; }
+
+    QTreeWidget* Tree() const;
+    CTextStepEdit* TextBox() const { return m_text; }
+    QLabel* Description() const { return m_description; }
+    // The node an item stands for in the current state, and the item of a node.
+    CCodeBase* NodeOf(const QTreeWidgetItem* item) const;
+    QTreeWidgetItem* ItemOf(const CCodeBase* node) const;
+
+private:
+    class CTree;
+    friend class CTree;
+
+    const CCodeTrigger* CurrentTrigger() const;
+    CCodeBase* CurrentNode() const;
+    void BuildActions();
+    void Rebuild(const CCodeTrigger& trigger);
+    // Rebuilds and tells the other views, after an edit of this view.
+    void Changed();
+    void ShowText(bool text);
+    void OnSelectionChanged();
+    void ShowContextMenuAt(const QPoint& globalPos);
+    void SetDropTarget(QTreeWidgetItem* item);
+
+    CApplicationDocument& m_document;
+    QLabel* m_description;
+    CTree* m_tree;
+    CTextStepEdit* m_text;
+    CActionTable m_actions;
+    IInstructionChooser* m_chooser = nullptr;
+    std::size_t m_newCount = 0;
+    bool m_filling = false;
+    bool m_dragging = false;
+    QTreeWidgetItem* m_dropTarget = nullptr;
+    int m_listener = 0;
+};
+
+} // namespace bram::gui

@@ -1,0 +1,299 @@
+// The instruction view on the sample workspace, with a scripted instruction
+// chooser: the header and code text boxes, New placement, edit, drag and
+// drop, delete and enable with undo, keys, and what the tree shows.
+
+#include "gui/views/InstructionView.h"
+#include "gui/views/CategoriesView.h"
+#include "gui/views/InstructionChooser.h"
+#include "gui/views/TextStepEdit.h"
+
+#include "ViewsFixture.h"
+#include "code/State.h"
+#include "document/DocumentEdits.h"
+#include "modules/Module.h"
+#include "records/InstructionInfo.h"
+#include "records/TypeInfo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <deque>
+
+namespace bram::test {
+namespace {
+
+// Answers with a new instruction of the named definition ("module/name"),
+// or cancels for an empty name ("+" in front: the variables changed);
+// records each question as "Type" or "Type:text of the instruction edited".
+class CScriptedChooser : public gui::IInstructionChooser {
+public:
+    Result Choose(CState& /*state*/, const CTypeInfo* blockType, const CCodeBase* existing, QWidget*) override
+    {
+        asked.push_back(blockType->GetName() + (existing != nullptr ? ":" + existing->GetText() : ""));
+        std::string answer = answers.empty() ? "" : answers.front();
+        if (!answers.empty()) {
+            answers.pop_front();
+        }
+        Result result;
+        result.variablesChanged = answer.starts_with('+');
+        const std::size_t slash = answer.find('/');
+        if (const CModule* module = slash != std::string::npos ? FindModule(answer.substr(0, slash)) : nullptr) {
+            std::vector<const CCodeInfoBase*> infos(module->GetCalls().begin(), module->GetCalls().end());
+            infos.insert(infos.end(), module->GetStructures().begin(), module->GetStructures().end());
+            for (const CCodeInfoBase* info : infos) {
+                if (info->GetName() == answer.substr(slash + 1)) {
+                    result.instruction.reset(info->CreateCode());
+                }
+            }
+        }
+        return result;
+    }
+    std::deque<std::string> answers;
+    std::vector<std::string> asked;
+};
+
+class InstructionViewTest : public ViewsTest {
+protected:
+    InstructionViewTest() { instructions->SetInstructionChooser(&chooser); }
+
+    QTreeWidget* Tree() const { return instructions->Tree(); }
+    // The item at a path of child indexes under the trigger's item.
+    QTreeWidgetItem* At(std::initializer_list<int> path) const
+    {
+        QTreeWidgetItem* item = Tree()->topLevelItem(0);
+        for (const int index : path) {
+            item = item != nullptr ? item->child(index) : nullptr;
+        }
+        return item;
+    }
+    // The first words of each child's label.
+    QStringList Labels(std::initializer_list<int> path) const
+    {
+        QStringList labels;
+        for (const QString& label : Children(At(path))) {
+            labels << label.section(QLatin1Char(' '), 0, 1);
+        }
+        return labels;
+    }
+    void SelectNode(std::initializer_list<int> path) { Tree()->setCurrentItem(At(path)); }
+    CCodeBase* CurrentNode() const { return document.GetState()->GetCurrentTrigger()->GetCurrentNode(); }
+    QAction* Action(const char* name) const { return instructions->Action(QLatin1String(name)); }
+
+    CScriptedChooser chooser;
+};
+
+TEST_F(InstructionViewTest, WithoutATriggerTheHeaderIsEditedAndTypingMakesSteps)
+{
+    Show();
+    gui::CTextStepEdit* text = instructions->TextBox();
+    EXPECT_TRUE(Tree()->isHidden());
+    EXPECT_FALSE(text->isHidden());
+    EXPECT_EQ(text->accessibleName(), instructions->Description()->text());
+    EXPECT_TRUE(instructions->Description()->text().startsWith(QStringLiteral("Script header")));
+    text->setFocus();
+    QTest::keyClicks(text, QStringLiteral("abc"));
+    QTest::keyClick(text, Qt::Key_Backspace);
+    QTest::keyClick(text, Qt::Key_Backspace);
+    EXPECT_EQ(document.GetState()->GetHeader(), "a");
+    EXPECT_EQ(UndoNames(),
+              (std::vector<std::string>{"History/Text_Input", "History/Text_Delete", "History/Text_Delete"}));
+}
+
+TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
+{
+    OpenSample("Countdown.bdf");
+    Select("Hello");
+    EXPECT_EQ(At({})->text(0), QStringLiteral("Hello"));
+    EXPECT_EQ(Action("New2")->text(), QStringLiteral("New instruction in Actions"));
+    // After the selected instruction of that root block.
+    SelectNode({0, 0});
+    chooser.answers = {"core/ScriptEnds", "core/Print", "core/Print"};
+    Action("New0")->trigger();
+    EXPECT_EQ(Labels({0}), (QStringList{"Script starts", "Script ends"}));
+    EXPECT_EQ(Tree()->currentItem(), At({0, 1})) << "the new instruction is selected";
+    // Into a selected structure's block.
+    SelectNode({2, 2, 0});
+    Action("New2")->trigger();
+    EXPECT_EQ(At({2, 2, 0})->childCount(), 2);
+    // A root block selected, New for another one: at that one's end.
+    SelectNode({1});
+    Action("New2")->trigger();
+    EXPECT_EQ(At({2})->childCount(), 5);
+    EXPECT_EQ(chooser.asked, (std::vector<std::string>{"Event", "Action", "Action"}));
+    EXPECT_EQ(UndoNames(), (std::vector<std::string>(3, "History/InstructionView_NewInstruction")));
+
+    // Cancelled: no step, or the variables step when the chooser changed variables.
+    chooser.answers = {"", "+"};
+    Action("New2")->trigger();
+    EXPECT_EQ(UndoNames().size(), 3u);
+    Action("New2")->trigger();
+    EXPECT_EQ(UndoNames().back(), "History/Variables_VariablesChanged");
+    EXPECT_EQ(At({2})->childCount(), 5);
+    // Without a chooser nothing happens, and New is greyed.
+    instructions->SetInstructionChooser(nullptr);
+    EXPECT_FALSE(Action("New2")->isEnabled());
+    instructions->OnNew(2);
+    EXPECT_EQ(UndoNames().size(), 4u);
+}
+
+TEST_F(InstructionViewTest, EditingAsksForTheInstructionOrTheStructureOfABlock)
+{
+    OpenSample("Countdown.bdf");
+    Show();
+    Select("Hello");
+    // A double click is a click followed by the double-click event.
+    const auto doubleClick = [this](QTreeWidgetItem* item) {
+        const QPoint at = Tree()->visualItemRect(item).center();
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(Tree()->viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClick(At({2}));
+    EXPECT_TRUE(chooser.asked.empty()) << "a root block has nothing to edit";
+    chooser.answers = {"standard/While", ""};
+    doubleClick(At({2, 2, 0}));
+    ASSERT_EQ(chooser.asked.size(), 1u);
+    EXPECT_EQ(chooser.asked[0].substr(0, 11), "Action:For ") << chooser.asked[0];
+    EXPECT_EQ(Labels({2})[2], QStringLiteral("While condition"));
+    EXPECT_EQ(UndoNames(), (std::vector<std::string>{"History/InstructionView_InstructionChanged"}));
+    // Enter edits the selected instruction, as a double click does; cancelled, no step.
+    SelectNode({2, 0});
+    Tree()->setFocus();
+    QTest::keyClick(Tree(), Qt::Key_Return);
+    ASSERT_EQ(chooser.asked.size(), 2u);
+    EXPECT_EQ(UndoNames().size(), 1u);
+}
+
+TEST_F(InstructionViewTest, DragsFollowThePlacementRulesAndRefuseItsOwnInsideAndOtherTypes)
+{
+    OpenSample("Countdown.bdf");
+    Select("Hello");
+    const QStringList before = Labels({2});
+    SelectNode({2, 1});
+    EXPECT_FALSE(instructions->DropOn(At({2, 0}))) << "onto the one above: it is right after it already";
+    SelectNode({2, 3});
+    ASSERT_TRUE(instructions->DropOn(At({2, 0})));
+    EXPECT_EQ(Labels({2}), (QStringList{before[0], before[3], before[1], before[2]}));
+    // Onto a block of the same type: its first instruction.
+    SelectNode({2, 1});
+    ASSERT_TRUE(instructions->DropOn(At({2, 3, 0})));
+    EXPECT_EQ(At({2, 2, 0})->child(0)->text(0).section(' ', 0, 1), before[3].section(' ', 0, 1));
+    // Another type, the dragged structure itself, its block and what is inside it: refused.
+    SelectNode({2, 2});
+    for (const auto& path : {std::vector<int>{0}, {0, 0}, {2, 2}, {2, 2, 0}, {2, 2, 0, 1}}) {
+        QTreeWidgetItem* target = Tree()->topLevelItem(0);
+        for (const int index : path) {
+            target = target->child(index);
+        }
+        EXPECT_FALSE(instructions->CanDropOn(target)) << target->text(0).toStdString();
+        EXPECT_FALSE(instructions->DropOn(target));
+    }
+    EXPECT_EQ(UndoNames(), (std::vector<std::string>(2, "History/InstructionView_DragDropInstruction")));
+}
+
+TEST_F(InstructionViewTest, AltUpAndDownMoveWithinTheBlockAsOneStepEach)
+{
+    OpenSample("Countdown.bdf");
+    Show();
+    Select("Hello");
+    const QStringList before = Labels({2});
+    SelectNode({2, 1});
+    Tree()->setFocus();
+    QTest::keyClick(Tree(), Qt::Key_Up, Qt::AltModifier);
+    QTest::keyClick(Tree(), Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(Labels({2}), (QStringList{before[1], before[0], before[2], before[3]}));
+    QTest::keyClick(Tree(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(Tree(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(Tree(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(Tree(), Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(Labels({2}), (QStringList{before[0], before[2], before[3], before[1]}));
+    EXPECT_EQ(Tree()->currentItem(), At({2, 3}));
+    EXPECT_EQ(UndoNames().size(), 4u) << "a move at either end records nothing";
+}
+
+TEST_F(InstructionViewTest, DeleteAndEnableAreUndoableAndOfferedOnlyForInstructions)
+{
+    OpenSample("Countdown.bdf");
+    Show();
+    Select("Hello");
+    SelectNode({2, 2, 0});
+    EXPECT_FALSE(Action("Delete")->isEnabled()) << "a structure's block";
+    EXPECT_FALSE(Action("Enable")->isEnabled());
+    SelectNode({2, 2});
+    Tree()->setFocus();
+    QTest::keyClick(Tree(), Qt::Key_Delete);
+    EXPECT_EQ(At({2})->childCount(), 3);
+    document.OnEditUndo();
+    ASSERT_EQ(At({2})->childCount(), 4);
+    EXPECT_EQ(At({2, 2, 0})->childCount(), 1) << "the structure comes back with what it held";
+
+    Select("Done");
+    SelectNode({2, 1});
+    EXPECT_NE(At({2, 1})->foreground(0).style(), Qt::NoBrush) << "disabled: greyed";
+    Action("Enable")->trigger();
+    EXPECT_TRUE(CurrentNode()->IsEnabled());
+    EXPECT_EQ(At({2, 1})->foreground(0).style(), Qt::NoBrush);
+    EXPECT_EQ(UndoNames().back(), "History/InstructionView_EnableInstruction");
+    document.OnEditUndo();
+    EXPECT_FALSE(document.GetState()->GetCurrentTrigger()->GetBlock(2)->GetChild(1)->IsEnabled());
+}
+
+TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
+{
+    OpenSample("Countdown.bdf");
+    Show();
+    Select("Tick");
+    SelectNode({2, 2});
+    Tree()->setFocus();
+    EXPECT_EQ(PopupMenu([this] { QTest::keyClick(Tree(), Qt::Key_Menu); }),
+              (QStringList{"Cut-", "Copy-", "Paste-", "Delete+", "New0+", "New1+", "New2+", "Enable+x"}));
+    EXPECT_EQ(Tree()->accessibleName(), QStringLiteral("Instructions of the trigger:"));
+    EXPECT_TRUE(At({2})->font(0).bold()) << "root blocks stand out";
+    EXPECT_FALSE(At({2, 2, 0})->font(0).bold());
+
+    // An incomplete instruction (Insert: New in the selection's root block) is marked with its missing parameter.
+    chooser.answers = {"core/Print"};
+    QTest::keyClick(Tree(), Qt::Key_Insert);
+    EXPECT_EQ(chooser.asked, (std::vector<std::string>{"Action"}));
+    EXPECT_EQ(Tree()->currentItem()->toolTip(0), QStringLiteral("A parameter has no value: text"));
+    EXPECT_TRUE(At({2, 0})->toolTip(0).isEmpty());
+    EXPECT_NE(Tree()->currentItem()->icon(0).cacheKey(), At({2, 0})->icon(0).cacheKey());
+
+    // Renamed or deleted, the current trigger is shown as it is now.
+    Rename(Item("Tick"), QStringLiteral("Tock"));
+    EXPECT_EQ(At({})->text(0), QStringLiteral("Tock"));
+    categories->OnDelete();
+    EXPECT_TRUE(Tree()->isHidden());
+    EXPECT_TRUE(instructions->Description()->text().startsWith(QStringLiteral("Script header")));
+}
+
+TEST_F(InstructionViewTest, AConvertedTriggerShowsItsCodeAndPastingIntoTheTreeNeverConverts)
+{
+    OpenSample("Countdown.bdf");
+    Show();
+    Select("Tick");
+    // The text box behind the tree takes no paste.
+    QApplication::clipboard()->setText(QStringLiteral("print('pasted')"));
+    QTest::keyClick(instructions->TextBox(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(document.GetState()->GetCurrentTrigger()->IsCode());
+
+    ASSERT_TRUE(ConvertCurrentTriggerToCode(document));
+    gui::CTextStepEdit* text = instructions->TextBox();
+    EXPECT_FALSE(text->isHidden());
+    EXPECT_TRUE(text->toPlainText().contains(QStringLiteral("function fn_Tick(event)")));
+    EXPECT_EQ(instructions->Description()->text(), QStringLiteral("Code of the trigger:"));
+    text->setFocus();
+    text->moveCursor(QTextCursor::End);
+    QTest::keyClicks(text, QStringLiteral("--x"));
+    QTest::keyClick(text, Qt::Key_Return);
+    const std::string code = document.GetState()->GetCurrentTrigger()->GetCodeText();
+    EXPECT_EQ(code.substr(code.size() - 4), "--x\n");
+    EXPECT_EQ(UndoNames(),
+              (std::vector<std::string>{"History/Trigger_ToCode", "History/Text_Input", "History/Text_Return"}));
+}
+
+} // namespace
+} // namespace bram::test

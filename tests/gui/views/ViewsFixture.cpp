@@ -1,0 +1,145 @@
+#include "ViewsFixture.h"
+
+#include "gui/views/CategoriesView.h"
+#include "gui/views/CommentView.h"
+#include "gui/views/InstructionView.h"
+
+#include "code/State.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace bram::test {
+
+ViewsTest::ViewsTest()
+{
+    document.NewDocument();
+    categories = new gui::CCategoriesView(document);
+    comment = new gui::CCommentView(document);
+    instructions = new gui::CInstructionView(document);
+    auto* layout = new QHBoxLayout(&window);
+    layout->addWidget(categories);
+    layout->addWidget(comment);
+    layout->addWidget(instructions);
+    window.resize(1200, 600);
+}
+
+ViewsTest::~ViewsTest() = default;
+
+void ViewsTest::OpenSample(const std::string& name)
+{
+    ASSERT_TRUE(document.OpenDocument(started.workspace / ("samples/" + name)));
+    document.UpdateAllViews();
+}
+
+void ViewsTest::Show()
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+QTreeWidgetItem* ViewsTest::Item(const QString& label) const
+{
+    return categories->findItems(label, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+}
+
+void ViewsTest::Select(const QString& label)
+{
+    QTreeWidgetItem* item = Item(label);
+    ASSERT_NE(item, nullptr) << label.toStdString();
+    categories->setCurrentItem(item);
+}
+
+void ViewsTest::Click(QTreeWidget* tree, QTreeWidgetItem* item)
+{
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+}
+
+QLineEdit* ViewsTest::LabelEditor(const QTreeWidget* tree)
+{
+    for (QLineEdit* editor : tree->findChildren<QLineEdit*>()) {
+        if (!editor->isHidden()) { // closed editors are hidden, then deleted later
+            return editor;
+        }
+    }
+    return nullptr;
+}
+
+void ViewsTest::Rename(QTreeWidgetItem* item, const QString& text)
+{
+    ASSERT_NE(item, nullptr);
+    categories->editItem(item);
+    QLineEdit* editor = LabelEditor(categories);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    Settle();
+}
+
+void ViewsTest::Settle()
+{
+    // The editor commits on the next turn of the event loop, and the tree is sorted on the one after.
+    for (int i = 0; i < 3; ++i) {
+        QApplication::processEvents();
+    }
+}
+
+QStringList ViewsTest::Children(const QTreeWidgetItem* item)
+{
+    QStringList labels;
+    for (int i = 0; item != nullptr && i < item->childCount(); ++i) {
+        labels << item->child(i)->text(0);
+    }
+    return labels;
+}
+
+QStringList ViewsTest::PopupMenu(const std::function<void()>& open)
+{
+    // The offscreen platform has no window manager to give the activation back after the popup.
+    QWidget* active = QApplication::activeWindow();
+    QWidget* focus = QApplication::focusWidget();
+    QStringList shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (const QAction* action : menu != nullptr ? menu->actions() : QList<QAction*>()) {
+            if (!action->isSeparator()) {
+                shown << action->objectName() + (action->isEnabled() ? "+" : "-") + (action->isChecked() ? "x" : "");
+            }
+        }
+        if (menu != nullptr) {
+            menu->close();
+        }
+    });
+    open();
+    QApplication::processEvents();
+    if (active != nullptr) {
+        QApplication::setActiveWindow(active);
+    }
+    if (focus != nullptr) {
+        focus->setFocus();
+    }
+    return shown;
+}
+
+void ViewsTest::Type(QWidget* widget, const QString& text)
+{
+    // Key by key, with the characters a keyboard layout would give (QTest knows only ASCII keys).
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+std::string ViewsTest::Comment() const
+{
+    const CCodeTrigger* trigger = document.GetState()->GetCurrentTrigger();
+    return trigger != nullptr ? trigger->GetComment() : "(none)";
+}
+
+} // namespace bram::test

@@ -1,0 +1,70 @@
+#pragma once
+// The three views of the main window side by side on one document of a started
+// sample workspace, and the gestures the view tests share.
+
+#include "GuiTestSupport.h"
+#include "document/ApplicationDocument.h"
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace bram::gui {
+class CCategoriesView;
+class CCommentView;
+class CInstructionView;
+} // namespace bram::gui
+
+namespace bram::test {
+
+class ViewsTest : public ::testing::Test {
+protected:
+    ViewsTest();
+    ~ViewsTest() override;
+
+    // Opens a data file of the workspace's samples folder and updates the views.
+    void OpenSample(const std::string& name);
+    // Shows the window, active, so that keys and clicks reach the views.
+    void Show();
+
+    QTreeWidgetItem* Item(const QString& label) const;
+    // Selects the item as a user's click on it would.
+    void Select(const QString& label);
+    void Click(QTreeWidget* tree, QTreeWidgetItem* item);
+    // Ends a label edit of the item with the text and Return.
+    void Rename(QTreeWidgetItem* item, const QString& text);
+    static void Type(QWidget* widget, const QString& text);
+    // Runs what the event loop has queued (a label edit's end, the sorting after it).
+    static void Settle();
+    // The labels of an item's children, in screen order.
+    static QStringList Children(const QTreeWidgetItem* item);
+    // The open label editor of the tree, or null.
+    static QLineEdit* LabelEditor(const QTreeWidget* tree);
+    // The actions of the popup menu that `open` shows, as "name+" (enabled)
+    // or "name-" with "x" when checked; the menu is closed again.
+    static QStringList PopupMenu(const std::function<void()>& open);
+
+    std::vector<std::string> UndoNames() const { return document.GetHistory().GetUndoNames(); }
+    std::string Comment() const;
+
+    CStartedCore started;
+    CFakePrompts prompts;
+    CApplicationDocument document;
+    QWidget window;
+    gui::CCategoriesView* categories = nullptr;
+    gui::CCommentView* comment = nullptr;
+    gui::CInstructionView* instructions = nullptr;
+};
+
+} // namespace bram::test
