@@ -197,18 +197,6 @@ TEST(ArchiveSaveTest, RootOnlyArchiveLayout)
     EXPECT_EQ(image, test::DataFile("archive/root-only.modl"));
 }
 
-TEST(ArchiveSaveTest, ReadAndSaveAgainGivesPreOrderEntries)
-{
-    // Root not first and children out of entry order on disk.
-    CModuleArchive archive;
-    archive.OpenMemory(
-        test::BuildRawArchive(test::Raw({test::File("b", "B"), test::Dir(".", 2), test::File("a", "A", 1, 0)})));
-    CModuleArchive reread;
-    reread.OpenMemory(archive.SaveToMemory());
-    EXPECT_EQ(NodeNames(reread), (std::vector<std::string>{".", "a", "b"}));
-    EXPECT_EQ(reread.SaveToMemory(), archive.SaveToMemory());
-}
-
 // A save that fails part way (a full disk) is the document's, through the
 // same writer: DocumentFiles.ASaveThatCannotWriteEverythingKeepsTheOldFile.
 TEST(ArchiveSaveTest, AFailedSaveLeavesTheOldFileUntouched)
