@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace bram {
 namespace {
@@ -76,18 +77,17 @@ TEST(ArchiveCommandTest, FailuresPrintTheArchiveMessage)
     test::WriteFile(dir / "bad.modl", image);
     test::WriteFile(dir / "long.modl", archive.SaveToMemory() + "x");
 
-    for (const char* sub : {"verify", "list"}) {
-        const auto bad = Archive(std::string(sub) + " " + Quoted(dir / "bad.modl"));
-        EXPECT_EQ(bad.status, 1);
-        EXPECT_EQ(bad.err, (dir / "bad.modl") + ": Checksum error (modl)\n");
-        EXPECT_EQ(bad.out, "");
+    for (const auto& [command, file, message] :
+         {std::tuple{"verify", "bad.modl", "Checksum error (modl)"},
+          std::tuple{"list", "bad.modl", "Checksum error (modl)"},
+          std::tuple{"verify", "long.modl", "Invalid data length (modl)"},
+          std::tuple{"unpack", "missing.modl", "Could not open archive file."}}) {
+        const std::string to = std::string(command) == "unpack" ? " " + Quoted(dir / "d") : "";
+        const auto result = Archive(command + (" " + Quoted(dir / file)) + to);
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_EQ(result.err, (dir / file) + ": " + message + "\n");
+        EXPECT_EQ(result.out, "");
     }
-    const auto longer = Archive("verify " + Quoted(dir / "long.modl"));
-    EXPECT_EQ(longer.status, 1);
-    EXPECT_EQ(longer.err, (dir / "long.modl") + ": Invalid data length (modl)\n");
-    const auto missing = Archive("unpack " + Quoted(dir / "missing.modl") + " " + Quoted(dir / "d"));
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, (dir / "missing.modl") + ": Could not open archive file.\n");
     EXPECT_FALSE(fs::exists(dir / "d"));
 }
 

@@ -20,6 +20,7 @@ TEST(CliTest, VersionRunsTheStartUpInTheWorkdirAndLeavesALog)
     EXPECT_NE(log.find("brambleton-cli: "), std::string::npos) << "the version header names the executable";
 }
 
+// Every reason: ApplicationCoreTest.AFailedStartUpSaysWhy.
 TEST(CliTest, AFailedStartUpPrintsItsReason)
 {
     test::CTempDir dir;
@@ -29,9 +30,6 @@ TEST(CliTest, AFailedStartUpPrintsItsReason)
     const auto version = test::RunCli("--workdir '" + dir.Path() + "gone' --version");
     EXPECT_EQ(version.status, 1);
     EXPECT_EQ(version.err, gone.err + "Error while initializing application.\n");
-    const auto noSettings = test::RunCli("--workdir '" + dir.Path() + "' modules");
-    EXPECT_EQ(noSettings.err,
-              "Could not initialize program.\nThe settings file " + dir.Path() + "brambleton.ini does not exist.\n");
 }
 
 TEST(CliTest, HelpNamesEveryCommand)

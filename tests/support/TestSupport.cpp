@@ -8,6 +8,7 @@
 #include "log/Assertion.h"
 #include "log/Diagnostics.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -88,6 +89,17 @@ std::string ReadFile(const std::string& path)
 {
     auto data = ReadWholeFile(path);
     return data ? *data : std::string();
+}
+
+std::vector<std::string> FileNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string Replaced(std::string text, const std::string& what, const std::string& by)

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace bram::test {
 
@@ -50,6 +51,8 @@ private:
 // Writes a file, creating its folders.
 void WriteFile(const std::string& path, std::string_view data);
 std::string ReadFile(const std::string& path);
+// The names of a folder's entries, sorted.
+std::vector<std::string> FileNames(const std::string& folder);
 
 // The text with the first occurrence of `what` replaced, failing the test
 // when there is none.

@@ -40,10 +40,9 @@ TEST_F(MainDataTest, LoadsModulesAndSettingsAndReleasesThemAtShutDown)
     EXPECT_EQ(GetModule(0)->GetName(), "flow");
     EXPECT_EQ(GetModule(1)->GetName(), "base");
     EXPECT_EQ(GetModule(0)->GetNeededModules().front(), GetModule(1));
+    // The values themselves: GenerationSettingsTest.ValuesReachTheirHoldersOnce.
     const CGenerationSettings& settings = CGenerationSettings::Instance();
-    EXPECT_EQ(settings.GetTriggerDefinitions().triggerPrefix, "T_");
-    EXPECT_EQ(settings.GetFunctionBlocks().size(), 2u);
-    EXPECT_EQ(settings.GetVariablePrefix(), "v_");
+    EXPECT_TRUE(settings.HasTriggerDefinitions());
     ASSERT_NE(settings.GetCommentType(), nullptr);
     EXPECT_EQ(settings.GetCommentType()->GetModule(), GetModule(1));
     app.ExitInstance();
@@ -65,26 +64,12 @@ TEST_F(MainDataTest, LoadsModulesAndSettingsAndReleasesThemAtShutDown)
 
 TEST_F(MainDataTest, FailuresAreLoggedAndReleaseTheModules)
 {
-    struct {
-        const char* file; // nullptr: both modules removed
-        std::string content;
-        std::string logged;
-        bool modulesKept; // until shut-down
-    } cases[] = {
-        {"Modules/broken.modl", "garbage", "A module exception occured. Error message: Header expected (modl)\n.",
-         true},
-        {"Data/FunctionDefinition.xml", "<FunctionDefinition/>",
-         "Loading Verification failed.\nError message: Element 'FunctionDefinition'->'TriggerPrefix' expected.\n",
-         false},
-        {"Data/ScriptCreation.xml", "<ScriptCreation", "Failed to open file ", false},
-        {nullptr, "", "Error message: Invalid block name in 'FunctionDefinition'->'FunctionBlocks'->'Block.\n", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file != nullptr ? c.file : "no modules");
+    for (const test::FieldCase& c : test::FieldCases("app/start-up-failures.txt")) {
+        SCOPED_TRACE(c.name);
         test::CTempDir dir;
         WriteLoggingWorkspace(dir);
-        if (c.file != nullptr) {
-            test::WriteFile(dir / c.file, c.content);
+        if (c.Has("file")) {
+            test::WriteFile(dir / c["file"], c["content"]);
         } else {
             std::remove((dir / "Modules/base.modl").c_str());
             std::remove((dir / "Modules/flow.modl").c_str());
@@ -92,11 +77,11 @@ TEST_F(MainDataTest, FailuresAreLoggedAndReleaseTheModules)
         CApplicationCore app;
         CLoadingProgress progress;
         EXPECT_FALSE(app.InitInstance(dir.Path(), progress));
-        EXPECT_EQ(GetModuleCount() > 0, c.modulesKept);
+        EXPECT_EQ(GetModuleCount() > 0, c["kept"] == "1");
         app.ExitInstance();
         EXPECT_EQ(GetModuleCount(), 0u);
         const std::string log = test::ReadLog(dir / "Log.log");
-        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        EXPECT_NE(log.find(c["logged"]), std::string::npos) << log;
         EXPECT_TRUE(log.ends_with("Could not initialize program.\nProgram is exiting correctly.\n")) << log;
         test::ResetProcessState();
     }

@@ -9,6 +9,7 @@
 #include "base/Exceptions.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace bram {
 namespace {
@@ -148,19 +149,21 @@ TEST(ArchiveFindTest, FindRelative)
     CModuleArchive archive;
     archive.OpenMemory(Image(test::Raw(
         {Dir(".", 1), Dir("data", 2, 3), File("data\\a.xml", "a"), Dir("scripts", 4), File("scripts\\s.j", "s")})));
-    CArchiveNode* data = archive.Find("data");
-    CArchiveNode* a = archive.Find("data\\a.xml");
-    CArchiveNode* s = archive.Find("scripts\\s.j");
-    EXPECT_EQ(data->FindRelative("a.xml"), a);
-    EXPECT_EQ(data->FindRelative("A.XML"), a);
-    EXPECT_EQ(data->FindRelative(".\\a.xml"), a);
-    EXPECT_EQ(data->FindRelative("./a.xml"), a);
-    EXPECT_EQ(data->FindRelative("data\\a.xml"), a);
-    EXPECT_EQ(data->FindRelative("..\\scripts\\s.j"), s);
-    EXPECT_EQ(data->FindRelative("missing"), nullptr);
-    EXPECT_EQ(archive.GetRoot()->FindRelative("data\\a.xml"), a);
-    EXPECT_EQ(archive.GetRoot()->FindRelative(".\\scripts\\s.j"), s);
-    EXPECT_EQ(archive.GetRoot()->FindRelative("..\\data"), nullptr);
+    // From, relative path, the node found ("" for none).
+    const std::tuple<const char*, const char*, const char*> cases[] = {{"data", "a.xml", "data\\a.xml"},
+                                                                       {"data", "A.XML", "data\\a.xml"},
+                                                                       {"data", ".\\a.xml", "data\\a.xml"},
+                                                                       {"data", "./a.xml", "data\\a.xml"},
+                                                                       {"data", "data\\a.xml", "data\\a.xml"},
+                                                                       {"data", "..\\scripts\\s.j", "scripts\\s.j"},
+                                                                       {"data", "missing", ""},
+                                                                       {".", "data\\a.xml", "data\\a.xml"},
+                                                                       {".", ".\\scripts\\s.j", "scripts\\s.j"},
+                                                                       {".", "..\\data", ""}};
+    for (const auto& [from, path, found] : cases) {
+        const CArchiveNode* node = archive.Find(from)->FindRelative(path);
+        EXPECT_EQ(node != nullptr ? node->GetName() : "", found) << from << " " << path;
+    }
 }
 
 TEST(ArchiveReadTest, DeepChainsDoNotRecurse)

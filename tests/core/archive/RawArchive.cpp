@@ -9,7 +9,7 @@
 
 namespace bram::test {
 
-std::uint32_t Crc(const std::string& data)
+static std::uint32_t Crc(const std::string& data)
 {
     return CZLibCompression().Checksum(data.data(), static_cast<std::uint32_t>(data.size()), 0);
 }

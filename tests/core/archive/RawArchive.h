@@ -52,7 +52,6 @@ inline RawArchive Raw(std::vector<RawEntry> entries, std::uint32_t directoryComp
 
 std::string BuildRawArchive(const RawArchive& archive);
 
-std::uint32_t Crc(const std::string& data);
 std::uint32_t GetU32(const std::string& image, std::size_t offset);
 
 // The node names in node order.

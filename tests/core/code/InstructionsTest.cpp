@@ -165,15 +165,6 @@ TEST_F(InstructionsTest, ConstantsAreSharedAndNeverReleasedByParameters)
     EXPECT_TRUE(pi->UsesModule(m_module));
 }
 
-TEST_F(InstructionsTest, DefinitionsSayWhatTheyDeclare)
-{
-    EXPECT_EQ(Call("print")->GetKind(), EDefinitionKind::Call);
-    EXPECT_EQ(Structure("if")->GetKind(), EDefinitionKind::Structure);
-    EXPECT_EQ(Type("number")->GetKind(), EDefinitionKind::Type);
-    EXPECT_EQ(Block("then")->GetKind(), EDefinitionKind::Block);
-    EXPECT_EQ(Call("add")->GetParameter(0)->GetKind(), EDefinitionKind::Parameter);
-}
-
 TEST_F(InstructionsTest, ATakenValueComesBackAsItWasWhateverTheParameterGotMeanwhile)
 {
     std::unique_ptr<CCall> add(NewCall("add"));

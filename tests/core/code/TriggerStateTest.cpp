@@ -35,25 +35,9 @@ private:
     std::vector<int> m_parents;
 };
 
-TEST_F(TriggerTest, FunctionTextWithLocalsCommentAndFlags)
-{
-    CState state;
-    CCodeTrigger* t = AddTrigger(state, "Start");
-    t->SetComment("first\nsecond");
-    t->GetLocals().push_back(std::make_unique<CUserDefinedVariable>("count", Type("number")));
-    t->GetBlock(1)->AddChild(NewPrint("go"));
-    const std::string body = "function fn_Start()\n-- trigger trg_Start\n"
-                             "-- events of trg_Start\n\t-- none\n-- end\n"
-                             "\tlocal v_count = 0\n"
-                             "print(\"go\")\n\n";
-    EXPECT_EQ(t->GetCode(0), "-- first\n-- second\n" + body);
-
-    t->SetEnabledAtBeginning(false);
-    EXPECT_TRUE(t->GetCode(0).ends_with("\ndisable(trg_Start)\n"));
-    t->SetEnabled(false);
-    EXPECT_EQ(t->GetCode(0), "") << "a disabled trigger yields nothing, not even its comment";
-}
-
+// The rest of a trigger's text (comment, locals, the disabled-at-beginning
+// line, nothing when disabled) is checked byte for byte by
+// DataFileRoundTrip.ReadWriteGivesTheSameBytesAndTheSameScript.
 TEST_F(TriggerTest, LocalsIndexPlacesTheDeclarations)
 {
     for (int index : {0, 1, 2, 5}) {

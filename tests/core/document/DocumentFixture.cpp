@@ -22,12 +22,7 @@ CCodeTrigger* DocumentTest::AddDocumentTrigger(CApplicationDocument& document, c
                                                const std::string& name)
 {
     CCategorySystem& categories = document.GetCategorySystem();
-    CCategory* target = nullptr;
-    for (std::size_t i = 0; i < categories.GetCategoryCount(); ++i) {
-        if (categories.GetCategory(i)->GetName() == category) {
-            target = categories.GetCategory(i);
-        }
-    }
+    CCategory* target = categories.FindCategory(category);
     if (target == nullptr) {
         target = categories.AddCategory(category);
     }

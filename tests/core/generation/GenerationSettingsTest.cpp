@@ -94,13 +94,14 @@ protected:
     std::string m_log;
 };
 
-TEST_F(GenerationSettingsTest, FunctionDefinitionChecks)
+TEST_F(GenerationSettingsTest, EveryCheckOfBothFiles)
 {
-    Settings("[Data]\nFunctionDefinition=fd.xml\n");
+    Settings("[Data]\nFunctionDefinition=fd.xml\n[ScriptCreation]\nDefinitions=Data\\sc.xml\n");
     Check("generation/function-definition.txt", false);
+    Check("generation/script-creation.txt", true);
 }
 
-TEST_F(GenerationSettingsTest, FunctionDefinitionFileFailures)
+TEST_F(GenerationSettingsTest, MissingAndBrokenFiles)
 {
     Settings("[Data]\nFunctionDefinition=fd.xml\n");
     EXPECT_EQ(Failure([&] { LoadFunctionDefinition(m_dir / "Data/", m_progress); }),
@@ -112,22 +113,14 @@ TEST_F(GenerationSettingsTest, FunctionDefinitionFileFailures)
     Settings("[Data]\n");
     EXPECT_EQ(FunctionDefinitionFailure(test::FunctionDefinitionXml()),
               Verification("File name of type declaration file is empty."));
-}
 
-TEST_F(GenerationSettingsTest, ScriptCreationChecks)
-{
-    Settings("[ScriptCreation]\nDefinitions=Data\\sc.xml\n");
-    Check("generation/script-creation.txt", true);
-}
-
-TEST_F(GenerationSettingsTest, ScriptCreationFileFailures)
-{
     Settings("[ScriptCreation]\nDefinitions=Data\\sc.xml\n");
     EXPECT_EQ(Failure([&] { LoadScriptCreation(m_dir.Path(), m_progress); }),
               "Failed to open file " + m_dir.Path() + "Data/sc.xml.\n");
-    const std::string log = ScriptCreationFailure("<ScriptCreation>");
-    EXPECT_TRUE(log.starts_with("Failed to open file " + m_dir.Path() + "Data/sc.xml.\nError information:1:")) << log;
-    EXPECT_FALSE(log.ends_with(".\n")) << log;
+    const std::string broken = ScriptCreationFailure("<ScriptCreation>");
+    EXPECT_TRUE(broken.starts_with("Failed to open file " + m_dir.Path() + "Data/sc.xml.\nError information:1:"))
+        << broken;
+    EXPECT_FALSE(broken.ends_with(".\n")) << broken;
     Settings("");
     EXPECT_EQ(ScriptCreationFailure(test::ScriptCreationXml()), "No Script Creations/Definitions file defined.\n");
 }

@@ -30,19 +30,16 @@ TEST(CallStackTest, FrameLinesInEveryForm)
     CStackFrame unknown;
     unknown.address = 0xdead;
 
-    const struct {
-        const CStackFrame& frame;
-        std::string line;
-    } cases[] = {
+    const std::pair<const CStackFrame&, std::string> cases[] = {
         {known, "\tbrambleton!bram::CState::Load() + 0x24 (\t" + HexAddress(0x10) + " [" + HexAddress(0x20) + "]\t" +
                     HexAddress(0x30) + " [invalidptr]\t) (file: /src/State.cpp, line 42 + 0x3)\n"},
         {section, "\tlibx.so!000e:" + HexAddress(0x1a0).substr(2) + " (" + HexAddress(0x7000) + ") (\t)\n"},
         {unknown, "\t(Unknown module)!(unknown function: " + HexAddress(0xdead) + ") (\t)\n"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FormatStackFrame(c.frame), c.line);
+    for (const auto& [frame, line] : cases) {
+        EXPECT_EQ(FormatStackFrame(frame), line);
     }
-    EXPECT_EQ(FormatCallStack({known, unknown}), "Callstack:\n" + cases[0].line + cases[2].line + "\n");
+    EXPECT_EQ(FormatCallStack({known, unknown}), "Callstack:\n" + cases[0].second + cases[2].second + "\n");
     EXPECT_EQ(FormatCallStack({}), "Unknown!Unknown\n");
 }
 
@@ -82,19 +79,17 @@ TEST(CallStackTest, SafeReadsStopAtUnreadableMemory)
     const auto base = reinterpret_cast<std::uintptr_t>(mem);
 
     using Reader = std::size_t (*)(std::uintptr_t, void*, std::size_t);
-    const struct {
-        const char* name;
-        Reader read;
-    } readers[] = {{"process_vm_readv", &ReadMemorySafely}, {"pipe", &ReadMemoryThroughPipe}};
-    for (const auto& r : readers) {
-        SCOPED_TRACE(r.name);
+    const std::pair<const char*, Reader> readers[] = {{"process_vm_readv", &ReadMemorySafely},
+                                                      {"pipe", &ReadMemoryThroughPipe}};
+    for (const auto& [name, read] : readers) {
+        SCOPED_TRACE(name);
         char buffer[64] = {};
-        EXPECT_EQ(r.read(base + page - 16, buffer, sizeof buffer), 16u) << "the readable prefix";
+        EXPECT_EQ(read(base + page - 16, buffer, sizeof buffer), 16u) << "the readable prefix";
         EXPECT_EQ(buffer[15], 'x');
-        EXPECT_EQ(r.read(base + page, buffer, sizeof buffer), 0u);
-        EXPECT_EQ(r.read(0, buffer, sizeof buffer), 0u);
+        EXPECT_EQ(read(base + page, buffer, sizeof buffer), 0u);
+        EXPECT_EQ(read(0, buffer, sizeof buffer), 0u);
         std::string big(3 * page, '\0');
-        EXPECT_EQ(r.read(base, big.data(), big.size()), page) << "stops at the guard page, not before";
+        EXPECT_EQ(read(base, big.data(), big.size()), page) << "stops at the guard page, not before";
     }
     EXPECT_FALSE(ReadWordSafely(base + page).has_value());
     EXPECT_FALSE(ReadWordSafely(base + page - 4).has_value()) << "a word that straddles into the guard";

@@ -13,6 +13,7 @@
 #include <regex>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <tuple>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define BRAMBLETON_UNDER_ASAN 1
@@ -174,12 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Crashes, CrashTest, ::testing::ValuesIn(kCrashes),
 TEST(CrashHandlerTest, SignalsAreNamedByMeaning)
 {
     const std::uintptr_t sp = 0x7ffd00010000;
-    const struct {
-        int signal;
-        int code;
-        std::uintptr_t address;
-        const char* name;
-    } cases[] = {
+    // Signal, code, fault address, name.
+    const std::tuple<int, int, std::uintptr_t, const char*> cases[] = {
         // A fault within reach below the stack pointer is the stack running out.
         {SIGSEGV, SEGV_MAPERR, 0, "EXCEPTION_ACCESS_VIOLATION"},
         {SIGSEGV, SEGV_MAPERR, sp - 8, "EXCEPTION_STACK_OVERFLOW"},
@@ -189,8 +186,8 @@ TEST(CrashHandlerTest, SignalsAreNamedByMeaning)
         {SIGFPE, 0, 0, "EXCEPTION_UNKNOWN"},
         {SIGABRT, SI_TKILL, 0, "EXCEPTION_UNKNOWN"},
     };
-    for (const auto& c : cases) {
-        EXPECT_STREQ(ExceptionNameOf(c.signal, c.code, c.address, sp), c.name) << c.signal << "/" << c.code;
+    for (const auto& [signal, code, address, name] : cases) {
+        EXPECT_STREQ(ExceptionNameOf(signal, code, address, sp), name) << signal << "/" << code;
     }
 }
 

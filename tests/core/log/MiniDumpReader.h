@@ -2,11 +2,11 @@
 // An independent reader of minidump files for the tests: every offset is
 // checked, so a broken writer shows as a failed read, not as a crash.
 
+#include "TestSupport.h"
 #include "log/MiniDump.h"
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
@@ -157,14 +157,13 @@ inline void ExpectStackPointerInSavedStack(const CReadDump& dump, std::uint64_t 
 // The ".dmp" files in a folder (with a trailing "/").
 inline std::vector<std::string> ListDumpFiles(const std::string& folder)
 {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.path().extension() == ".dmp") {
-            names.push_back(folder + entry.path().filename().string());
+    std::vector<std::string> dumps;
+    for (const std::string& name : FileNames(folder)) {
+        if (name.ends_with(".dmp")) {
+            dumps.push_back(folder + name);
         }
     }
-    return names;
+    return dumps;
 }
 
 } // namespace bram::test

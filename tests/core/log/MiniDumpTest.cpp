@@ -6,6 +6,7 @@
 #include "log/MiniDump.h"
 
 #include <algorithm>
+#include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <tuple>
@@ -15,19 +16,15 @@ namespace {
 
 TEST(MiniDumpTest, FileNameCarriesTheUtcTimeWithoutLeadingZeros)
 {
-    const auto utc = [](int month, int day, int hour, int minute, int second) {
+    const auto utc = [](std::time_t seconds) {
         std::tm t{};
-        t.tm_year = 2007 - 1900;
-        t.tm_mon = month - 1;
-        t.tm_mday = day;
-        t.tm_hour = hour;
-        t.tm_min = minute;
-        t.tm_sec = second;
+        ::gmtime_r(&seconds, &t);
         return t;
     };
-    EXPECT_EQ(MiniDumpFileName("/home/u/.local/share/brambleton/Dump", utc(3, 3, 9, 5, 0)),
+    // 3 March 2007 09:05:00 and 31 December 2007 23:59:58.
+    EXPECT_EQ(MiniDumpFileName("/home/u/.local/share/brambleton/Dump", utc(1172912700)),
               "/home/u/.local/share/brambleton/Dump_3-3-2007_9-5-0.dmp");
-    EXPECT_EQ(MiniDumpFileName("Dump", utc(12, 31, 23, 59, 58)), "Dump_31-12-2007_23-59-58.dmp");
+    EXPECT_EQ(MiniDumpFileName("Dump", utc(1199145598)), "Dump_31-12-2007_23-59-58.dmp");
 }
 
 TEST(MiniDumpTest, DumpsOfTheSameSecondDoNotReplaceEachOther)

@@ -26,15 +26,11 @@ public:
         if (const char* old = std::getenv(name)) {
             m_old = old;
         }
-        Set(name, value);
-    }
-    ~ScopedEnv() { Set(m_name.c_str(), m_old ? m_old->c_str() : nullptr); }
-
-private:
-    static void Set(const char* name, const char* value)
-    {
         value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
     }
+    ~ScopedEnv() { m_old ? ::setenv(m_name.c_str(), m_old->c_str(), 1) : ::unsetenv(m_name.c_str()); }
+
+private:
     std::string m_name;
     std::optional<std::string> m_old;
 };
@@ -76,12 +72,9 @@ TEST(EnvironmentTest, ExpandsKnownNamesAndKeepsUnknownOnes)
 {
     ScopedEnv a("BRAM_TEST_A", "alpha");
     ScopedEnv gone("BRAM_TEST_MISSING", nullptr);
-    EXPECT_EQ(ExpandEnvironmentStrings("%BRAM_TEST_A%/x"), "alpha/x");
-    EXPECT_EQ(ExpandEnvironmentStrings("%bram_test_a%"), "alpha") << "names ignore case as on Windows";
-    EXPECT_EQ(ExpandEnvironmentStrings("%BRAM_TEST_MISSING%\\y"), "%BRAM_TEST_MISSING%\\y");
-    EXPECT_EQ(ExpandEnvironmentStrings("100% sure"), "100% sure");
-    EXPECT_EQ(ExpandEnvironmentStrings("%%"), "%%");
-    EXPECT_EQ(ExpandEnvironmentStrings("%BRAM_TEST_MISSING%%BRAM_TEST_A%"), "%BRAM_TEST_MISSING%alpha");
+    for (const test::ExpectedCase& c : test::ExpectedCases("settings/environment.txt")) {
+        EXPECT_EQ(ExpandEnvironmentStrings(c.input), c.expected) << c.input;
+    }
 }
 
 TEST(EnvironmentTest, WindowsNamesFallBackWhenUnset)
@@ -209,26 +202,13 @@ TEST_F(UserDataTest, FolderEndingInSlashKeepsIt)
 TEST_F(UserDataTest, TemplateIsCopiedOnlyWhenNewer)
 {
     WriteIni("CopyINIFile=template.ini\n");
-    struct Case {
-        const char* templateText;
-        const char* userText; // nullptr: no user file yet
-        bool copied;
-    };
-    const Case cases[] = {
-        {"[Other]\nx=1\n", nullptr, true},
-        {"[INIFile]\nVersion=3\n", "[INIFile]\nVersion=3\nmine=1\n", false},
-        {"[INIFile]\nVersion=4\n", "[INIFile]\nVersion=3\nmine=1\n", true},
-        {"[Other]\nx=1\n", "[INIFile]\nVersion=0\nmine=1\n", false},
-        {"[Other]\nx=1\n", "mine=1\n", false},
-        {"[INIFile]\nVersion=-1\n", "[INIFile]\nVersion=5\n", true}, // compared as unsigned
-    };
-    for (const Case& c : cases) {
-        WriteFile(m_dir / "template.ini", c.templateText);
-        if (c.userText != nullptr) {
-            WriteFile(UserIni(), c.userText);
+    for (const test::FieldCase& c : test::FieldCases("settings/template-copies.txt")) {
+        WriteFile(m_dir / "template.ini", c["template"]);
+        if (c.Has("user")) {
+            WriteFile(UserIni(), c["user"]);
         }
         Load();
-        EXPECT_EQ(test::ReadFile(UserIni()), c.copied ? c.templateText : c.userText) << c.templateText;
+        EXPECT_EQ(test::ReadFile(UserIni()), c["copied"] == "1" ? c["template"] : c["user"]) << c.name;
     }
 }
 
