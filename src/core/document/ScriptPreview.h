@@ -4,6 +4,7 @@
 // of the target language that the highlighter picks out, taken from the
 // modules and the generation settings rather than built in.
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,8 @@
 namespace bram {
 
 class CApplicationDocument;
+class CCodeBase;
+class CCodeTrigger;
 class CState;
 
 // The current trigger's function, or the state's script text (without the
@@ -28,5 +31,12 @@ struct SHighlightWords {
     bool operator==(const SHighlightWords&) const = default;
 };
 SHighlightWords HighlightWords(const CState& state);
+
+// The lines (first, count) of a trigger's preview text that the node wrote;
+// count 0 when it wrote none. Found by the node's own lines, indentation
+// aside; of instructions with the same lines, the n-th in tree order owns
+// the n-th place.
+std::pair<std::size_t, std::size_t> PreviewLinesOf(const std::string& previewText, const CCodeTrigger& trigger,
+                                                   const CCodeBase& node);
 
 } // namespace bram

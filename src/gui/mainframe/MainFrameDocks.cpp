@@ -6,6 +6,7 @@
 #include "gui/app/UserPrompts.h"
 #include "gui/mainframe/Autosave.h"
 #include "gui/mainframe/RecentFileList.h"
+#include "gui/views/InstructionView.h"
 #include "gui/views/ProblemsView.h"
 #include "gui/views/ScriptPreview.h"
 
@@ -38,7 +39,9 @@ void CMainFrame::BuildDocks()
         addDockWidget(area, widget);
         return widget;
     };
-    m_previewDock = dock("PreviewDock", "Preview", new CScriptPreview(m_document), Qt::RightDockWidgetArea);
+    auto* preview = new CScriptPreview(m_document);
+    m_previewDock = dock("PreviewDock", "Preview", preview, Qt::RightDockWidgetArea);
+    connect(m_instructions, &CInstructionView::CurrentNodeChanged, preview, &CScriptPreview::Refresh);
     auto* problems = new CProblemsView(m_document);
     m_problemsDock = dock("ProblemsDock", "Problems", problems, Qt::BottomDockWidgetArea);
     connect(problems, &CProblemsView::ProblemActivated, this, &CMainFrame::GoToProblem);

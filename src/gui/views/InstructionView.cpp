@@ -461,6 +461,7 @@ void CInstructionView::OnSelectionChanged()
     }
     SelectNodeFromView(m_document, CTreeItems(*m_tree));
     m_actions.Update();
+    emit CurrentNodeChanged();
 }
 
 void CInstructionView::Changed()

@@ -59,6 +59,11 @@ public:
     // nothing and the New items are greyed.
     void SetInstructionChooser(IInstructionChooser* chooser);
 
+signals:
+    // The user selected another item; the state's current node follows it.
+    void CurrentNodeChanged();
+
+public:
     // Shows the state as it is now: the tree of the current trigger, or the text box.
     void OnUpdate();
 

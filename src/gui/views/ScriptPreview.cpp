@@ -2,6 +2,7 @@
 
 #include "gui/app/UserPrompts.h"
 
+#include "code/CodeTrigger.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "localization/Localization.h"
@@ -95,12 +96,37 @@ void CScriptPreview::Refresh()
             m_highlighter->SetWords(m_words);
         }
     }
-    if (text == toPlainText()) {
-        return;
+    if (text != toPlainText()) {
+        const int scroll = verticalScrollBar()->value();
+        setPlainText(text);
+        verticalScrollBar()->setValue(scroll);
     }
-    const int scroll = verticalScrollBar()->value();
-    setPlainText(text);
-    verticalScrollBar()->setValue(scroll);
+    MarkCurrentInstruction();
+}
+
+void CScriptPreview::MarkCurrentInstruction()
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    const CState* state = m_document.GetState();
+    const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
+    const CCodeBase* node = trigger != nullptr ? trigger->GetCurrentNode() : nullptr;
+    if (node != nullptr && !trigger->IsRootBlock(node) && node->GetCodeType() != CodeTypeBlock) {
+        const auto [first, count] = PreviewLinesOf(toPlainText().toStdString(), *trigger, *node);
+        if (count > 0) {
+            QTextCursor cursor(document()->findBlockByNumber(static_cast<int>(first)));
+            cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(count) - 1);
+            cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+            QTextEdit::ExtraSelection mark;
+            mark.cursor = cursor;
+            mark.format.setBackground(palette().color(QPalette::Highlight).lighter(170));
+            mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+            marks << mark;
+            QTextCursor visible(document()->findBlockByNumber(static_cast<int>(first)));
+            setTextCursor(visible);
+            ensureCursorVisible();
+        }
+    }
+    setExtraSelections(marks);
 }
 
 } // namespace bram::gui

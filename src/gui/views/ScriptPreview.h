@@ -46,6 +46,9 @@ public:
     CScriptHighlighter& Highlighter() { return *m_highlighter; }
 
 private:
+    // Marks the lines the current instruction wrote and scrolls to them.
+    void MarkCurrentInstruction();
+
     CApplicationDocument& m_document;
     CScriptHighlighter* m_highlighter;
     SHighlightWords m_words;

@@ -411,6 +411,17 @@ TEST_F(DocumentPreview, TextOfTheCurrentTriggerOrTheScriptAndTheLanguagesWords)
     for (const char* name : {"v_count", "trg_First", "fn_Second", "v_word"}) {
         EXPECT_TRUE(std::binary_search(words.names.begin(), words.names.end(), name)) << name;
     }
+
+    // Of two instructions that write the same lines, each owns its own place.
+    CCodeTrigger& first = *state.GetTrigger(0);
+    CCodeBase* actions = first.GetBlock(1);
+    actions->InsertChild(actions->GetChild(0)->Clone(), 2);
+    const std::string preview = first.GetCode(0);
+    const auto one = PreviewLinesOf(preview, first, *actions->GetChild(0));
+    const auto twin = PreviewLinesOf(preview, first, *actions->GetChild(2));
+    EXPECT_EQ(one.second, 1u);
+    // After the instruction between them and the two separator lines of this language.
+    EXPECT_EQ(twin, std::make_pair(one.first + 4, std::size_t{1}));
 }
 
 } // namespace

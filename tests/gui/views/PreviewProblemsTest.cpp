@@ -7,6 +7,7 @@
 #include "gui/views/ScriptPreview.h"
 
 #include "code/CodeTrigger.h"
+#include "code/Instructions.h"
 #include "code/State.h"
 #include "code/Variables.h"
 #include "document/ApplicationDocument.h"
@@ -40,6 +41,28 @@ TEST_F(PreviewProblemsTest, PreviewShowsTheCurrentTriggerOrTheScriptAfterEditsAn
 
     document.OnEditUndo();
     EXPECT_EQ(preview.toPlainText().toStdString(), document.GetState()->GetCode(document.GetStartLevel()));
+}
+
+// The instruction selected in the tree is marked where it stands in the
+// preview: its own lines, also inside a structure.
+TEST_F(PreviewProblemsTest, TheCurrentInstructionsLinesAreMarked)
+{
+    gui::CScriptPreview preview(document);
+    CCodeTrigger* trigger = document.GetState()->GetTrigger(0);
+    document.GetState()->SetCurrentTrigger(static_cast<int>(trigger->GetId()));
+    CCodeBase* loop = trigger->GetBlock(2)->GetChild(2); // For ... with a Print inside
+    for (CCodeBase* node : {loop, loop->GetChild(0)->GetChild(0)}) {
+        trigger->SetCurrentNode(node);
+        preview.Refresh();
+        ASSERT_EQ(preview.extraSelections().size(), 1);
+        const QString marked = preview.extraSelections()[0].cursor.selectedText().replace(QChar(0x2029), '\n');
+        const QString own = QString::fromStdString(node->GetCode(0)).trimmed();
+        EXPECT_EQ(marked.split('\n').size(), own.split('\n').size());
+        EXPECT_TRUE(marked.contains(own.section('\n', 0, 0).trimmed())) << marked.toStdString();
+    }
+    trigger->SetCurrentNode(nullptr);
+    preview.Refresh();
+    EXPECT_TRUE(preview.extraSelections().isEmpty());
 }
 
 // Comment lines, string literals, numbers and the document's names each get
