@@ -86,8 +86,21 @@ CScriptPreview::CScriptPreview(CApplicationDocument& document, QWidget* parent)
 
 CScriptPreview::~CScriptPreview() { m_document.RemoveUpdateListener(m_listener); }
 
+void CScriptPreview::showEvent(QShowEvent* event)
+{
+    QPlainTextEdit::showEvent(event);
+    if (m_stale) {
+        Refresh();
+    }
+}
+
 void CScriptPreview::Refresh()
 {
+    // A hidden preview waits: the whole script of a large document costs.
+    m_stale = !isVisible();
+    if (m_stale) {
+        return;
+    }
     const QString text = ToQ(PreviewText(m_document));
     if (m_document.GetState() != nullptr) {
         // Recolouring a long script costs: only when the words changed.

@@ -41,9 +41,13 @@ public:
     explicit CScriptPreview(CApplicationDocument& document, QWidget* parent = nullptr);
     ~CScriptPreview() override;
 
-    // Regenerates the text when it changed; keeps the scroll position.
+    // Regenerates the text when it changed; keeps the scroll position. While
+    // hidden it only notes that the text is stale.
     void Refresh();
     CScriptHighlighter& Highlighter() { return *m_highlighter; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Marks the lines the current instruction wrote and scrolls to them.
@@ -52,6 +56,7 @@ private:
     CApplicationDocument& m_document;
     CScriptHighlighter* m_highlighter;
     SHighlightWords m_words;
+    bool m_stale = true;
     int m_listener = 0;
 };
 

@@ -29,6 +29,8 @@ protected:
 TEST_F(PreviewProblemsTest, PreviewShowsTheCurrentTriggerOrTheScriptAfterEditsAndUndo)
 {
     gui::CScriptPreview preview(document);
+    EXPECT_TRUE(preview.toPlainText().isEmpty()) << "hidden, it generates nothing";
+    preview.show();
     EXPECT_EQ(preview.toPlainText().toStdString(), document.GetState()->GetCode(document.GetStartLevel()));
 
     document.AddHistoryStep("History/Text_Input");
@@ -48,6 +50,7 @@ TEST_F(PreviewProblemsTest, PreviewShowsTheCurrentTriggerOrTheScriptAfterEditsAn
 TEST_F(PreviewProblemsTest, TheCurrentInstructionsLinesAreMarked)
 {
     gui::CScriptPreview preview(document);
+    preview.show();
     CCodeTrigger* trigger = document.GetState()->GetTrigger(0);
     document.GetState()->SetCurrentTrigger(static_cast<int>(trigger->GetId()));
     CCodeBase* loop = trigger->GetBlock(2)->GetChild(2); // For ... with a Print inside
@@ -70,6 +73,7 @@ TEST_F(PreviewProblemsTest, TheCurrentInstructionsLinesAreMarked)
 TEST_F(PreviewProblemsTest, HighlightingFollowsTheLanguageAndTheDocument)
 {
     gui::CScriptPreview preview(document);
+    preview.show();
     preview.setPlainText(QStringLiteral("-- a comment 12\nprint(\"tick 3\", 4.5, v_Count)\n"));
     auto& highlighter = preview.Highlighter();
     using K = gui::CScriptHighlighter::EKind;
