@@ -50,6 +50,9 @@ bool Later(const timespec& a, const timespec& b)
 std::string Stem(const std::string& documentPath)
 {
     std::string name = documentPath.empty() ? std::string("Untitled") : FileNamePart(documentPath);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) {
+        name.erase(dot); // "Work.bdf" is kept as "<pid>-Work.bdf", not "<pid>-Work.bdf.bdf"
+    }
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '/' || c == '\\' || c == '\0'; }, '_');
     return name;
