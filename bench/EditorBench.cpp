@@ -10,8 +10,10 @@
 #include "gui/views/CategoriesView.h"
 #include "gui/views/CommentView.h"
 #include "gui/views/InstructionView.h"
+#include "gui/views/ScriptPreview.h"
 #include "gui/views/TextStepEdit.h"
 
+#include "code/CodeTrigger.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 
@@ -19,6 +21,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTreeWidget>
@@ -259,6 +262,34 @@ void Clone(benchmark::State& state, int triggers)
     }
 }
 
+// The script preview dock, shown, after a one-letter change: the current
+// trigger's text (its comment), and the whole script (its preamble) when no
+// trigger is current.
+void Preview(benchmark::State& state, int triggers, bool wholeScript)
+{
+    Editor& editor = EditorOf(triggers);
+    CState& model = *editor.document->GetState();
+    CCodeTrigger& trigger = *model.GetTrigger(0);
+    model.SetCurrentTrigger(wholeScript ? -1 : static_cast<int>(trigger.GetId()));
+    editor.frame->PreviewDock()->show();
+    auto* preview = qobject_cast<gui::CScriptPreview*>(editor.frame->PreviewDock()->widget());
+    preview->Refresh();
+    Shown();
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::string letter(1, static_cast<char>('a' + round++ % 26));
+        wholeScript ? model.SetPreamble(model.GetPreamble() + letter)
+                    : trigger.SetComment(trigger.GetComment() + letter);
+        state.ResumeTiming();
+        preview->Refresh();
+        Shown();
+    }
+    editor.frame->PreviewDock()->hide();
+}
+void PreviewTrigger(benchmark::State& state, int triggers) { Preview(state, triggers, false); }
+void PreviewScript(benchmark::State& state, int triggers) { Preview(state, triggers, true); }
+
 // What each figure is held to: nothing (reference figures), a quick
 // response (50 ms on the small document, 16 ms on the large one), or a
 // recorded action (50 ms on the small document, the snapshot plus 30 ms on
@@ -282,6 +313,8 @@ const Action kActions[] = {
     {"FirstKey", FirstKey, ETarget::Recorded},
     {"DragDrop", DragDrop, ETarget::Recorded},
     {"Clone", Clone, ETarget::None},
+    {"PreviewTrigger", PreviewTrigger, ETarget::Quick},
+    {"PreviewScript", PreviewScript, ETarget::None},
 };
 
 } // namespace

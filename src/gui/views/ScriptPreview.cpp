@@ -78,6 +78,7 @@ CScriptPreview::CScriptPreview(CApplicationDocument& document, QWidget* parent)
     setObjectName(QStringLiteral("ScriptPreview"));
     setAccessibleName(ToQ(GetLocalizedString("MainFrame/Preview")));
     setReadOnly(true);
+    setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_listener = m_document.AddUpdateListener(this, [this] { Refresh(); });
@@ -109,12 +110,34 @@ void CScriptPreview::Refresh()
             m_highlighter->SetWords(m_words);
         }
     }
-    if (text != toPlainText()) {
-        const int scroll = verticalScrollBar()->value();
-        setPlainText(text);
-        verticalScrollBar()->setValue(scroll);
-    }
+    ReplaceChanged(text);
     MarkCurrentInstruction();
+}
+
+void CScriptPreview::ReplaceChanged(const QString& text)
+{
+    // Only the stretch between the common start and end is replaced, so the
+    // highlighter and the layout redo those lines alone: an edit of a long
+    // script costs its generation, not a new document.
+    const QString old = toPlainText();
+    if (text == old) {
+        return;
+    }
+    const qsizetype shorter = std::min(old.size(), text.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && old[prefix] == text[prefix]) {
+        ++prefix;
+    }
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && old[old.size() - 1 - suffix] == text[text.size() - 1 - suffix]) {
+        ++suffix;
+    }
+    const int scroll = verticalScrollBar()->value();
+    QTextCursor cursor(document());
+    cursor.setPosition(static_cast<int>(prefix));
+    cursor.setPosition(static_cast<int>(old.size() - suffix), QTextCursor::KeepAnchor);
+    cursor.insertText(text.mid(prefix, text.size() - suffix - prefix));
+    verticalScrollBar()->setValue(scroll);
 }
 
 void CScriptPreview::MarkCurrentInstruction()

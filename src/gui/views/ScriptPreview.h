@@ -50,6 +50,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void ReplaceChanged(const QString& text);
     // Marks the lines the current instruction wrote and scrolls to them.
     void MarkCurrentInstruction();
 
