@@ -8,8 +8,6 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include <gtest/gtest.h>
-
 namespace bram {
 namespace {
 

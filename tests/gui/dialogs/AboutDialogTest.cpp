@@ -10,8 +10,6 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
-#include <gtest/gtest.h>
-
 namespace bram {
 namespace {
 

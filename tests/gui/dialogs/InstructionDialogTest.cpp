@@ -4,15 +4,12 @@
 #include "gui/dialogs/InstructionDialog.h"
 
 #include "gui/controls/HyperlinkCtrl.h"
-#include "gui/controls/NumberEdit.h"
-#include "gui/dialogs/ParameterDialog.h"
 
 #include "DialogDrivers.h"
 #include "GuiTestSupport.h"
 #include "base/Text.h"
 #include "code/State.h"
 #include "code/Values.h"
-#include "document/ApplicationDocument.h"
 #include "modules/Module.h"
 #include "progress/LoadingProgress.h"
 #include "records/InstructionInfo.h"
@@ -22,13 +19,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -66,12 +57,8 @@ public:
     CState* state = nullptr;
 };
 
-struct InstructionDialogTest : ::testing::Test {
-    void SetUp() override
-    {
-        document.NewDocument();
-        test::AddCurrentTrigger(document, "Tick");
-    }
+struct InstructionDialogTest : test::DocumentTest {
+    InstructionDialogTest() { test::AddCurrentTrigger(document, "Tick"); }
     std::unique_ptr<CDrivenInstructionDialog> Open(const char* blockType, const CCodeBase* existing = nullptr)
     {
         auto dialog = std::make_unique<CDrivenInstructionDialog>(document.GetState(), TypeNamed(blockType), existing);
@@ -90,10 +77,6 @@ struct InstructionDialogTest : ::testing::Test {
         print->GetParameter(0)->SetValue(new CStringValue(text, TypeNamed("Text")));
         return print;
     }
-
-    test::CStartedCore started;
-    test::CFakePrompts prompts;
-    CApplicationDocument document;
 };
 
 TEST_F(InstructionDialogTest, CategoriesComeFromTheDefinitionsOfTheBlockType)
@@ -102,7 +85,6 @@ TEST_F(InstructionDialogTest, CategoriesComeFromTheDefinitionsOfTheBlockType)
     CCallInfo hidden("Hidden", "Call", "", "Hidden", "Hidden", "", TypeNamed("Event"), {}, nullptr);
     MutableInstructionList().push_back(&hidden);
     auto dialog = Open("Event");
-    EXPECT_EQ(dialog->windowTitle(), gui::Localized("InstructionDialog/New") + QStringLiteral("Event"));
     EXPECT_EQ(Items(dialog->CategoryBox()), (QStringList{"Events", "Timers"}));
     EXPECT_EQ(dialog->CategoryBox()->currentIndex(), 0);
     // "Events|Timers" is listed under both.
@@ -170,9 +152,7 @@ TEST_F(InstructionDialogTest, TheKeyboardReachesEveryFieldAndLink)
 {
     auto dialog = Open("Action");
     Choose(*dialog, QStringLiteral("Control flow"), QStringLiteral("Repeat n times"));
-    dialog->show();
-    QApplication::setActiveWindow(dialog.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    ASSERT_TRUE(test::ShowActive(*dialog));
     dialog->CategoryBox()->setFocus();
     for (QWidget* next :
          {static_cast<QWidget*>(dialog->SearchField()), static_cast<QWidget*>(dialog->InstructionList()),
@@ -227,10 +207,7 @@ TEST_F(InstructionDialogTest, ACancelledDialogReportsChangedVariables)
 {
     auto dialog = Open("Action");
     Choose(*dialog, QStringLiteral("Control flow"), QStringLiteral("Repeat n times"));
-    dialog->addVariable = [this] {
-        document.GetState()->GetGlobals().push_back(
-            std::make_unique<CUserDefinedVariable>("Lives", TypeNamed("Number")));
-    };
+    dialog->addVariable = [this] { AddGlobal("Lives"); };
     dialog->answer = [](CParameterDialog& parameter) {
         parameter.AddVariableButton(false)->click();
         parameter.reject();

@@ -7,16 +7,10 @@
 #include "GuiTestSupport.h"
 #include "TestDataFiles.h"
 #include "code/State.h"
-#include "document/ApplicationDocument.h"
 #include "records/TypeInfo.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QLineEdit>
-#include <QTest>
 #include <QTreeWidget>
-
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -71,17 +65,14 @@ protected:
     }
 };
 
-struct VariablesDialogTest : ::testing::Test {
-    void SetUp() override
+struct VariablesDialogTest : test::DocumentTest {
+    VariablesDialogTest()
     {
-        document.NewDocument();
-        auto& globals = document.GetState()->GetGlobals();
-        globals.push_back(std::make_unique<CUserDefinedVariable>("Count", TypeNamed("Number")));
-        globals.push_back(std::make_unique<CUserDefinedVariable>("Player Name", TypeNamed("Text")));
+        AddGlobal("Count");
+        AddGlobal("Player Name", "Text");
     }
 
     CState::GlobalList& Globals() { return document.GetState()->GetGlobals(); }
-    std::vector<std::string> Names() const { return test::GlobalNames(document); }
     static QStringList Rows(const CVariablesDialog& dialog)
     {
         QStringList rows;
@@ -95,10 +86,6 @@ struct VariablesDialogTest : ::testing::Test {
     {
         dialog.List()->setCurrentItem(dialog.List()->topLevelItem(row));
     }
-
-    test::CStartedCore started;
-    test::CFakePrompts prompts;
-    CApplicationDocument document;
 };
 
 TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
@@ -132,12 +119,8 @@ TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
 TEST_F(VariablesDialogTest, EditDialogOffersOnlyDeclarableTypes)
 {
     CVariableEditDialog dialog(nullptr, Globals());
-    QStringList shown;
-    for (int i = 0; i < dialog.TypeList()->count(); ++i) {
-        shown << dialog.TypeList()->itemText(i);
-    }
     // No trigger, function, variable or creation-less type.
-    EXPECT_EQ(shown, (QStringList{"Truth value", "Number", "Text"}));
+    EXPECT_EQ(test::Items(dialog.TypeList()), (QStringList{"Truth value", "Number", "Text"}));
     EXPECT_EQ(dialog.TypeList()->currentIndex(), 0);
     EXPECT_TRUE(dialog.NameField()->text().isEmpty());
     // An existing variable shows its type.
@@ -181,7 +164,7 @@ TEST_F(VariablesDialogTest, MenuStatesFollowSelectionClipboardAndSteps)
     dialog.OnRedo();
     dialog.OnPaste();
     EXPECT_EQ(prompts.beeps, 3);
-    EXPECT_EQ(Names().size(), 2u);
+    EXPECT_EQ(GlobalNames().size(), 2u);
 
     Select(dialog, 1);
     EXPECT_EQ(enabled(), "00110");
@@ -189,7 +172,7 @@ TEST_F(VariablesDialogTest, MenuStatesFollowSelectionClipboardAndSteps)
     EXPECT_EQ(enabled(), "10110");
     dialog.OnUndo();
     EXPECT_EQ(enabled(), "01110");
-    EXPECT_EQ(Names().size(), 2u);
+    EXPECT_EQ(GlobalNames().size(), 2u);
     // A new step clears the redo list.
     dialog.OnRenameInPlace(0, QStringLiteral("Lives"));
     EXPECT_EQ(enabled(), "10110");
@@ -201,19 +184,19 @@ TEST_F(VariablesDialogTest, PasteNamesCopiesWithTheFirstFreeSuffix)
     CDrivenVariablesDialog dialog(document.GetState(), false);
     Select(dialog, 0);
     dialog.OnCut();
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Player Name"}));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Player Name"}));
     EXPECT_TRUE(dialog.Action(QStringLiteral("Paste"))->isEnabled());
     dialog.OnPaste();
     dialog.OnPaste();
     dialog.OnPaste();
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Player Name", "Count", "Count_2", "Count_3"}));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Player Name", "Count", "Count_2", "Count_3"}));
     EXPECT_EQ(Globals()[2]->GetType(), TypeNamed("Number"));
 
     // A clipboard name that only differs by removed characters is taken too.
     Select(dialog, 0);
     dialog.OnCopy();
     dialog.OnPaste();
-    EXPECT_EQ(Names().back(), "Player Name_2");
+    EXPECT_EQ(GlobalNames().back(), "Player Name_2");
     EXPECT_EQ(dialog.UndoStepNames().front(), "History/VariablesDialog_Cut");
     EXPECT_EQ(dialog.UndoStepNames().back(), "History/VariablesDialog_Paste");
 }
@@ -232,14 +215,14 @@ TEST_F(VariablesDialogTest, CancelRestoresTheListExactlyOkKeepsIt)
     dialog.OnDelete();
     dialog.OnPaste();
     dialog.OnUndo(); // one step waits on the redo list
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Points", "Player Name"}));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Points", "Player Name"}));
     EXPECT_EQ(dialog.RedoStepCount(), 1u);
 
     dialog.reject();
     ASSERT_EQ(Globals().size(), 2u);
     EXPECT_EQ(Globals()[0].get(), before[0]);
     EXPECT_EQ(Globals()[1].get(), before[1]);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Count", "Player Name"}));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Count", "Player Name"}));
     EXPECT_EQ(Globals()[1]->GetType(), TypeNamed("Text"));
     EXPECT_TRUE(dialog.UndoStepNames().empty());
     EXPECT_EQ(dialog.RedoStepCount(), 0u);
@@ -251,7 +234,7 @@ TEST_F(VariablesDialogTest, CancelRestoresTheListExactlyOkKeepsIt)
     Select(kept, 0);
     kept.OnDelete();
     kept.accept();
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Player Name", "Lives"}));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Player Name", "Lives"}));
 }
 
 TEST_F(VariablesDialogTest, RenameInPlaceTakesOnlyFreeIdentifiers)
@@ -259,16 +242,16 @@ TEST_F(VariablesDialogTest, RenameInPlaceTakesOnlyFreeIdentifiers)
     CDrivenVariablesDialog dialog(document.GetState(), false);
     dialog.OnRenameInPlace(0, QStringLiteral("Player Name?"));
     dialog.OnRenameInPlace(0, QStringLiteral("%%"));
-    EXPECT_EQ(Names()[0], "Count");
+    EXPECT_EQ(GlobalNames()[0], "Count");
     EXPECT_TRUE(dialog.UndoStepNames().empty());
     EXPECT_EQ(Rows(dialog)[0], QStringLiteral("Count:Number"));
 
     // Editing the row in the list renames the variable.
     dialog.List()->topLevelItem(0)->setText(0, QStringLiteral("Total count"));
-    EXPECT_EQ(Names()[0], "Total count");
+    EXPECT_EQ(GlobalNames()[0], "Total count");
     EXPECT_EQ(dialog.UndoStepNames(), (std::vector<std::string>{"History/VariablesDialog_RenameVariable"}));
     dialog.List()->topLevelItem(1)->setText(0, QStringLiteral("Total_count"));
-    EXPECT_EQ(Names()[1], "Player Name");
+    EXPECT_EQ(GlobalNames()[1], "Player Name");
     EXPECT_EQ(Rows(dialog)[1], QStringLiteral("Player Name:Text"));
 }
 
@@ -278,8 +261,6 @@ TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
     CDrivenVariablesDialog dialog(document.GetState(), true);
     dialog.answers = {{"Count", TypeIndex("Number")}};
     EXPECT_EQ(dialog.List()->topLevelItemCount(), 0);
-    EXPECT_EQ(dialog.windowTitle(), gui::Localized("VariablesDialog/Title"));
-    EXPECT_EQ(dialog.List()->headerItem()->text(1), QStringLiteral("Type"));
     dialog.OnNew();
     ASSERT_EQ(trigger->GetLocalCount(), 1u);
     EXPECT_EQ(trigger->GetLocal(0)->GetName(), "Count");

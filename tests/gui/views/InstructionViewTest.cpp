@@ -10,7 +10,6 @@
 #include "ViewsFixture.h"
 #include "code/State.h"
 #include "document/DocumentEdits.h"
-#include "modules/Module.h"
 #include "records/InstructionInfo.h"
 #include "records/TypeInfo.h"
 
@@ -26,9 +25,9 @@
 namespace bram::test {
 namespace {
 
-// Answers with a new instruction of the named definition ("module/name"),
-// or cancels for an empty name ("+" in front: the variables changed);
-// records each question as "Type" or "Type:text of the instruction edited".
+// Answers with a new instruction of the named definition, or cancels for an
+// empty name or "+" (the variables changed); records each question as "Type"
+// or "Type:text of the instruction edited".
 class CScriptedChooser : public gui::IInstructionChooser {
 public:
     Result Choose(CState& /*state*/, const CTypeInfo* blockType, const CCodeBase* existing, QWidget*) override
@@ -39,16 +38,9 @@ public:
             answers.pop_front();
         }
         Result result;
-        result.variablesChanged = answer.starts_with('+');
-        const std::size_t slash = answer.find('/');
-        if (const CModule* module = slash != std::string::npos ? FindModule(answer.substr(0, slash)) : nullptr) {
-            std::vector<const CCodeInfoBase*> infos(module->GetCalls().begin(), module->GetCalls().end());
-            infos.insert(infos.end(), module->GetStructures().begin(), module->GetStructures().end());
-            for (const CCodeInfoBase* info : infos) {
-                if (info->GetName() == answer.substr(slash + 1)) {
-                    result.instruction.reset(info->CreateCode());
-                }
-            }
+        result.variablesChanged = answer == "+";
+        if (!answer.empty() && !result.variablesChanged) {
+            result.instruction.reset(Definition(answer)->CreateCode());
         }
         return result;
     }
@@ -62,7 +54,7 @@ protected:
 
     QTreeWidget* Tree() const { return instructions->Tree(); }
     // The item at a path of child indexes under the trigger's item.
-    QTreeWidgetItem* At(std::initializer_list<int> path) const
+    QTreeWidgetItem* At(const std::vector<int>& path) const
     {
         QTreeWidgetItem* item = Tree()->topLevelItem(0);
         for (const int index : path) {
@@ -111,7 +103,7 @@ TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
     EXPECT_EQ(Action("New2")->text(), QStringLiteral("New instruction in Actions"));
     // After the selected instruction of that root block.
     SelectNode({0, 0});
-    chooser.answers = {"core/ScriptEnds", "core/Print", "core/Print"};
+    chooser.answers = {"ScriptEnds", "Print", "Print"};
     Action("New0")->trigger();
     EXPECT_EQ(Labels({0}), (QStringList{"Script starts", "Script ends"}));
     EXPECT_EQ(Tree()->currentItem(), At({0, 1})) << "the new instruction is selected";
@@ -153,7 +145,7 @@ TEST_F(InstructionViewTest, EditingAsksForTheInstructionOrTheStructureOfABlock)
     };
     doubleClick(At({2}));
     EXPECT_TRUE(chooser.asked.empty()) << "a root block has nothing to edit";
-    chooser.answers = {"standard/While", ""};
+    chooser.answers = {"While", ""};
     doubleClick(At({2, 2, 0}));
     ASSERT_EQ(chooser.asked.size(), 1u);
     EXPECT_EQ(chooser.asked[0].substr(0, 11), "Action:For ") << chooser.asked[0];
@@ -184,10 +176,7 @@ TEST_F(InstructionViewTest, DragsFollowThePlacementRulesAndRefuseItsOwnInsideAnd
     // Another type, the dragged structure itself, its block and what is inside it: refused.
     SelectNode({2, 2});
     for (const auto& path : {std::vector<int>{0}, {0, 0}, {2, 2}, {2, 2, 0}, {2, 2, 0, 1}}) {
-        QTreeWidgetItem* target = Tree()->topLevelItem(0);
-        for (const int index : path) {
-            target = target->child(index);
-        }
+        QTreeWidgetItem* target = At(path);
         EXPECT_FALSE(instructions->CanDropOn(target)) << target->text(0).toStdString();
         EXPECT_FALSE(instructions->DropOn(target));
     }
@@ -255,7 +244,7 @@ TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
     EXPECT_FALSE(At({2, 2, 0})->font(0).bold());
 
     // An incomplete instruction (Insert: New in the selection's root block) is marked with its missing parameter.
-    chooser.answers = {"core/Print"};
+    chooser.answers = {"Print"};
     QTest::keyClick(Tree(), Qt::Key_Insert);
     EXPECT_EQ(chooser.asked, (std::vector<std::string>{"Action"}));
     EXPECT_EQ(Tree()->currentItem()->toolTip(0), QStringLiteral("A parameter has no value: text"));
