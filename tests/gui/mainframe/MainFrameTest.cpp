@@ -137,21 +137,6 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
     EXPECT_EQ(prompts.boxes.size(), 1u);
 }
 
-TEST_F(MainFrameTest, PanesStartAtAThirdAndAHalf)
-{
-    const auto frame = MakeFrame();
-    frame->resize(900, 600 + frame->menuBar()->sizeHint().height());
-    frame->show();
-    ASSERT_EQ(frame->OuterSplitter()->size(), QSize(900, 600));
-    const int bar = frame->OuterSplitter()->handleWidth();
-    const int column = frame->OuterSplitter()->sizes()[0];
-    const int comment = frame->InnerSplitter()->sizes()[0];
-    EXPECT_LE(column, 300);
-    EXPECT_GE(column, 300 - bar);
-    EXPECT_LE(comment, 300);
-    EXPECT_GE(comment, 300 - frame->InnerSplitter()->handleWidth());
-}
-
 TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
 {
     const auto frame = MakeFrame();
@@ -302,9 +287,7 @@ TEST_F(MainFrameTest, OpenAndSaveFailuresShowTheirBoxes)
         << prompts.boxes[2].informative.toStdString();
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Brambleton - Untitled"));
     EXPECT_TRUE(frame->RecentFiles().Files().isEmpty());
-    const std::string log = started.workspace.Log();
-    EXPECT_NE(log.find("Loading failed.\n"), std::string::npos);
-    EXPECT_NE(log.find("Saving failed.\n"), std::string::npos);
+    EXPECT_NE(started.workspace.Log().find("Saving failed.\n"), std::string::npos);
 }
 
 TEST_F(MainFrameTest, RecentFilesAreKeptInTheUserSettingsFile)

@@ -1,6 +1,5 @@
 // The categories view on the sample workspace: names, renames, the label
-// edit lockout, drag and drop, delete with undo, keys, and a session saved
-// and read back by the command-line tool.
+// edit lockout, drag and drop, delete with undo, and keys.
 
 #include "gui/views/CategoriesView.h"
 #include "gui/views/CommentView.h"
@@ -63,7 +62,7 @@ TEST_F(CategoriesViewTest, NewItemsTakeTheFirstFreeNumberAndOpenTheirLabel)
 
 TEST_F(CategoriesViewTest, RenamesStoreNormalizedNamesAndRefuseSilently)
 {
-    OpenSample("Countdown.bdf");
+    Countdown();
     Rename(Item("Tick"), QStringLiteral("Start Game!"));
     EXPECT_EQ(Item("Tick"), nullptr);
     EXPECT_EQ(ParentOf("Start_Game"), QStringLiteral("Timers"));
@@ -87,8 +86,7 @@ TEST_F(CategoriesViewTest, RenamesStoreNormalizedNamesAndRefuseSilently)
 
 TEST_F(CategoriesViewTest, AClickWithin750msOfTheSelectingClickDoesNotEditTheLabel)
 {
-    OpenSample("Countdown.bdf");
-    Show();
+    Countdown();
     const int delay = QApplication::doubleClickInterval() + 100;
     Click(categories, Item("Hello"));
     Click(categories, Item("Hello"));
@@ -105,8 +103,7 @@ TEST_F(CategoriesViewTest, AClickWithin750msOfTheSelectingClickDoesNotEditTheLab
 
 TEST_F(CategoriesViewTest, TriggersDropOnlyIntoOtherCategories)
 {
-    OpenSample("Countdown.bdf");
-    Select("Tick");
+    Countdown("Tick");
     for (const QTreeWidgetItem* refused : {Item("Timers"), Item("Unused"), Item("Tick"), categories->RootItem()}) {
         EXPECT_FALSE(categories->CanDropOn(refused)) << refused->text(0).toStdString();
         EXPECT_FALSE(categories->DropOn(refused));
@@ -133,9 +130,7 @@ TEST_F(CategoriesViewTest, TriggersDropOnlyIntoOtherCategories)
 
 TEST_F(CategoriesViewTest, DeletingACategoryTakesItsTriggersAndOneUndoBringsAllBack)
 {
-    OpenSample("Countdown.bdf");
-    Show();
-    Select("Timers");
+    Countdown("Timers");
     categories->setFocus();
     QTest::keyClick(categories, Qt::Key_Delete);
     EXPECT_EQ(Item("Timers"), nullptr);
@@ -156,8 +151,7 @@ TEST_F(CategoriesViewTest, DeletingACategoryTakesItsTriggersAndOneUndoBringsAllB
 
 TEST_F(CategoriesViewTest, KeysReachEveryCommandAndTheMenuFollowsTheSelection)
 {
-    OpenSample("Countdown.bdf");
-    Show();
+    Countdown();
     categories->setFocus();
     EXPECT_EQ(categories->accessibleName(), QStringLiteral("Categories and triggers"));
     Select("Unused");
@@ -188,34 +182,6 @@ TEST_F(CategoriesViewTest, KeysReachEveryCommandAndTheMenuFollowsTheSelection)
     EXPECT_NE(Item("Bye")->foreground(0).style(), Qt::NoBrush);
     EXPECT_FALSE(comment->EnabledBox()->isChecked());
     EXPECT_EQ(UndoNames().back(), "History/Trigger_EnabledChanged");
-}
-
-TEST_F(CategoriesViewTest, ASavedSessionReadsBackToTheSameBytes)
-{
-    OpenSample("Countdown.bdf");
-    Action("NewCategory")->trigger();
-    Rename(categories->currentItem(), QStringLiteral("Extras"));
-    Action("NewTrigger")->trigger();
-    Rename(categories->currentItem(), QStringLiteral("Sparkle ß"));
-    ASSERT_NE(Item("Sparkle_ss"), nullptr);
-    comment->TextBox()->setFocus();
-    Type(comment->TextBox(), QStringLiteral("Glitters <&> \"ü\""));
-    QTest::mouseClick(comment->EnabledAtBeginningBox(), Qt::LeftButton);
-    Select("Sparkle_ss");
-    ASSERT_TRUE(categories->DropOn(Item("Start")));
-    document.OnEditUndo();
-    document.OnEditRedo();
-    Select("Sparkle_ss");
-    EXPECT_EQ(Comment(), "Glitters <&> \"ü\"");
-
-    const std::string saved = started.workspace / "session.bdf";
-    ASSERT_TRUE(document.SaveDocument(saved));
-    const std::string again = started.workspace / "again.bdf";
-    const CommandResult result = RunCommand("'" BRAMBLETON_CLI_PATH "' --workdir '" + started.workspace.Path() +
-                                            "' resave '" + saved + "' -o '" + again + "'");
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(ReadFile(again), ReadFile(saved));
-    EXPECT_NE(ReadFile(saved).find("Sparkle_ss"), std::string::npos);
 }
 
 } // namespace

@@ -28,10 +28,14 @@ ViewsTest::ViewsTest()
     window.resize(1200, 600);
 }
 
-void ViewsTest::OpenSample(const std::string& name)
+void ViewsTest::Countdown(const QString& selected)
 {
-    ASSERT_TRUE(document.OpenDocument(started.workspace / ("samples/" + name)));
+    ASSERT_TRUE(document.OpenDocument(started.workspace / "samples/Countdown.bdf"));
     document.UpdateAllViews();
+    Show();
+    if (!selected.isEmpty()) {
+        Select(selected);
+    }
 }
 
 QTreeWidgetItem* ViewsTest::Item(const QString& label) const

@@ -24,8 +24,8 @@ class ViewsTest : public DocumentTest {
 protected:
     ViewsTest();
 
-    // Opens a data file of the workspace's samples folder and updates the views.
-    void OpenSample(const std::string& name);
+    // Opens the workspace's Countdown sample, shows the window and selects the item of the label.
+    void Countdown(const QString& selected = {});
     void Show() { ASSERT_TRUE(ShowActive(window)); }
 
     QTreeWidgetItem* Item(const QString& label) const;
