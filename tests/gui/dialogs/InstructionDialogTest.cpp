@@ -26,15 +26,12 @@
 
 #include <functional>
 
-namespace bram {
+namespace bram::test {
 namespace {
 
 using gui::CHyperlinkCtrl;
 using gui::CInstructionDialog;
 using gui::CParameterDialog;
-using test::Definition;
-using test::Items;
-using test::TypeNamed;
 
 // Parameter dialogs answered by the test: `answer` fills in the dialog and closes it.
 class CDrivenInstructionDialog : public CInstructionDialog {
@@ -72,13 +69,6 @@ struct InstructionDialogTest : test::DocumentTest {
     {
         dialog.CategoryBox()->setCurrentIndex(dialog.CategoryBox()->findText(category));
         dialog.InstructionList()->setCurrentIndex(dialog.InstructionList()->findText(instruction));
-    }
-    // A print of the text, as the instruction view would hold it.
-    std::unique_ptr<CCodeBase> Print(const std::string& text)
-    {
-        std::unique_ptr<CCodeBase> print(Definition("Print")->CreateCode());
-        print->GetParameter(0)->SetValue(new CStringValue(text, TypeNamed("Text")));
-        return print;
     }
 };
 
@@ -175,7 +165,8 @@ TEST_F(InstructionDialogTest, TheKeyboardReachesEveryFieldAndLink)
 
 TEST_F(InstructionDialogTest, EditingWorksOnACopyShownPreselected)
 {
-    const std::unique_ptr<CCodeBase> existing = Print("hello");
+    const std::unique_ptr<CCodeBase> existing(Definition("Print")->CreateCode());
+    existing->GetParameter(0)->SetValue(new CStringValue("hello", TypeNamed("Text")));
     struct CAnsweringChooser : gui::CInstructionDialogChooser {
         std::function<void(CInstructionDialog&)> answer;
         int Run(CInstructionDialog& dialog) override
@@ -267,4 +258,4 @@ TEST(DialogLayoutTest, DialogsFitTheirTextsInEnglishAndGerman)
 }
 
 } // namespace
-} // namespace bram
+} // namespace bram::test

@@ -14,34 +14,22 @@
 
 #include <functional>
 
-namespace bram {
+namespace bram::test {
 namespace {
 
 using gui::CVariableEditDialog;
 using gui::CVariablesDialog;
-using test::TypeNamed;
 
-int TypeIndex(const std::string& name)
-{
-    const auto types = CVariableEditDialog::SelectableTypes();
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        if (types[i]->GetName() == name) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-// Answers the edit dialog: types the name, picks the type, presses OK.
+// Answers the edit dialog: types the name, picks the type (by its label), presses OK.
 struct Answer {
     QString name;
-    int type = 0;
+    QString type;
 };
 
 int Fill(CVariableEditDialog& dialog, const Answer& answer)
 {
     dialog.NameField()->setText(answer.name);
-    dialog.TypeList()->setCurrentIndex(answer.type);
+    dialog.TypeList()->setCurrentIndex(dialog.TypeList()->findText(answer.type));
     dialog.accept();
     return dialog.result();
 }
@@ -96,8 +84,7 @@ TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
         CUserDefinedVariable* opened = c.Has("opened") ? Globals()[std::stoul(c["opened"])].get() : nullptr;
         const std::string before = opened != nullptr ? opened->GetName() : std::string();
         CVariableEditDialog dialog(opened, Globals());
-        const int result =
-            Fill(dialog, {QString::fromStdString(c["name"]), c["type"].empty() ? -1 : TypeIndex(c["type"])});
+        const int result = Fill(dialog, {QString::fromStdString(c["name"]), QString::fromStdString(c["type"])});
         if (!c.Has("refusal")) {
             EXPECT_EQ(result, QDialog::Accepted);
             EXPECT_TRUE(prompts.boxes.empty());
@@ -131,7 +118,7 @@ TEST_F(VariablesDialogTest, TypeChangeReplacesTheObjectNameChangeKeepsIt)
 {
     CUserDefinedVariable* count = Globals()[0].get();
     CDrivenVariablesDialog dialog(document.GetState(), false);
-    dialog.answers = {{"Counter", TypeIndex("Number")}, {"Counter", TypeIndex("Boolean")}};
+    dialog.answers = {{"Counter", "Number"}, {"Counter", "Truth value"}};
     Select(dialog, 0);
     dialog.OnChange();
     EXPECT_EQ(Globals()[0].get(), count);
@@ -205,7 +192,7 @@ TEST_F(VariablesDialogTest, CancelRestoresTheListExactlyOkKeepsIt)
 {
     const std::vector<CUserDefinedVariable*> before = {Globals()[0].get(), Globals()[1].get()};
     CDrivenVariablesDialog dialog(document.GetState(), false);
-    dialog.answers = {{"Lives", TypeIndex("Number")}, {"Player Name", TypeIndex("Boolean")}};
+    dialog.answers = {{"Lives", "Number"}, {"Player Name", "Truth value"}};
     dialog.OnNew();
     dialog.OnRenameInPlace(0, QStringLiteral("Points"));
     Select(dialog, 1);
@@ -229,7 +216,7 @@ TEST_F(VariablesDialogTest, CancelRestoresTheListExactlyOkKeepsIt)
 
     // OK keeps every change.
     CDrivenVariablesDialog kept(document.GetState(), false);
-    kept.answers = {{"Lives", TypeIndex("Number")}};
+    kept.answers = {{"Lives", "Number"}};
     kept.OnNew();
     Select(kept, 0);
     kept.OnDelete();
@@ -259,7 +246,7 @@ TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
 {
     CCodeTrigger* trigger = test::AddCurrentTrigger(document, "Tick");
     CDrivenVariablesDialog dialog(document.GetState(), true);
-    dialog.answers = {{"Count", TypeIndex("Number")}};
+    dialog.answers = {{"Count", "Number"}};
     EXPECT_EQ(dialog.List()->topLevelItemCount(), 0);
     dialog.OnNew();
     ASSERT_EQ(trigger->GetLocalCount(), 1u);
@@ -268,4 +255,4 @@ TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
 }
 
 } // namespace
-} // namespace bram
+} // namespace bram::test

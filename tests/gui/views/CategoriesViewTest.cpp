@@ -31,19 +31,18 @@ protected:
     bool Editing() const { return LabelEditor(categories) != nullptr; }
 };
 
-TEST_F(CategoriesViewTest, NewItemsTakeTheFirstFreeNumberAndOpenTheirLabel)
+// The names themselves are the core's (DocumentEdits.NewNamesAreTheFirstFreeNumberedLocalizedNames).
+TEST_F(CategoriesViewTest, NewItemsOpenTheirLabelAndTriggersGoIntoTheSelectedCategory)
 {
     Show();
-    for (int i = 0; i < 3; ++i) {
-        Action("NewCategory")->trigger();
-    }
+    Action("NewCategory")->trigger();
+    Action("NewCategory")->trigger();
     ASSERT_TRUE(Editing());
-    EXPECT_EQ(LabelEditor(categories)->text(), QStringLiteral("Category 3"));
-    EXPECT_EQ(categories->currentItem()->text(0), QStringLiteral("Category 3"));
+    EXPECT_EQ(LabelEditor(categories)->text(), QStringLiteral("Category 2"));
     QTest::keyClick(LabelEditor(categories), Qt::Key_Escape);
 
     // A new trigger goes into the selected category, or the selected trigger's.
-    Select("Category 3");
+    Select("Category 2");
     Action("NewTrigger")->trigger();
     ASSERT_TRUE(Editing());
     EXPECT_EQ(categories->currentItem()->text(0), QStringLiteral("Trigger1"));
@@ -51,8 +50,7 @@ TEST_F(CategoriesViewTest, NewItemsTakeTheFirstFreeNumberAndOpenTheirLabel)
     Action("NewTrigger")->trigger();
     Select("Trigger1");
     Action("NewTrigger")->trigger();
-    EXPECT_EQ(ParentOf("Trigger3"), QStringLiteral("Category 3"));
-    EXPECT_EQ(Children(Item("Category 3")), (QStringList{"Trigger1", "Trigger3"}));
+    EXPECT_EQ(Children(Item("Category 2")), (QStringList{"Trigger1", "Trigger3"}));
     EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetName(), "Trigger3");
     categories->setCurrentItem(categories->RootItem());
     categories->OnUpdate();
