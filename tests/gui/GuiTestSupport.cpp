@@ -2,11 +2,12 @@
 
 #include "base/Paths.h"
 #include "code/State.h"
-#include "document/ApplicationDocument.h"
 #include "modules/Module.h"
+#include "records/CodeInfoBase.h"
 #include "records/TypeInfo.h"
 
-#include <gtest/gtest.h>
+#include <QApplication>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
@@ -100,7 +101,48 @@ const CTypeInfo* TypeNamed(const std::string& name)
     return nullptr;
 }
 
-std::vector<std::string> GlobalNames(const CApplicationDocument& document)
+const CCodeInfoBase* Definition(const std::string& name)
+{
+    for (const CCodeInfoBase* definition : GetAllInstructions()) {
+        if (definition->GetName() == name) {
+            return definition;
+        }
+    }
+    ADD_FAILURE() << name;
+    return nullptr;
+}
+
+QStringList Items(const QComboBox* combo)
+{
+    QStringList items;
+    for (int i = 0; combo != nullptr && i < combo->count(); ++i) {
+        items << combo->itemText(i);
+    }
+    return items;
+}
+
+bool ShowActive(QWidget& window)
+{
+    window.show();
+    QApplication::setActiveWindow(&window);
+    return QTest::qWaitForWindowActive(&window);
+}
+
+CUserDefinedVariable* DocumentTest::AddGlobal(const std::string& name, const std::string& type)
+{
+    auto& globals = document.GetState()->GetGlobals();
+    globals.push_back(std::make_unique<CUserDefinedVariable>(name, TypeNamed(type)));
+    return globals.back().get();
+}
+
+void DocumentTest::AddGlobalStep(const std::string& name)
+{
+    document.AddHistoryStep("History/Variables_VariablesChanged");
+    AddGlobal(name);
+    document.UpdateAllViews();
+}
+
+std::vector<std::string> DocumentTest::GlobalNames() const
 {
     std::vector<std::string> names;
     for (const auto& variable : document.GetState()->GetGlobals()) {

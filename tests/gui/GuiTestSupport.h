@@ -6,8 +6,12 @@
 
 #include "TestSupport.h"
 #include "app/ApplicationCore.h"
+#include "document/ApplicationDocument.h"
 
+#include <QComboBox>
 #include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include <deque>
 #include <memory>
@@ -20,9 +24,11 @@
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace bram {
-class CApplicationDocument;
+class CCodeBase;
+class CCodeInfoBase;
 class CCodeTrigger;
 class CTypeInfo;
+class CUserDefinedVariable;
 } // namespace bram
 
 namespace bram::test {
@@ -86,13 +92,34 @@ public:
     CApplicationCore core;
 };
 
+// A new document on the started sample workspace, its prompts answered by the test.
+class DocumentTest : public ::testing::Test {
+protected:
+    DocumentTest() { document.NewDocument(); }
+    QString Path(std::string_view name) const { return QString::fromStdString(started.workspace / name); }
+    CUserDefinedVariable* AddGlobal(const std::string& name, const std::string& type = "Number");
+    // What a view does: record a step, change the state, update the views.
+    void AddGlobalStep(const std::string& name);
+    // The names of the document's globals, in order.
+    std::vector<std::string> GlobalNames() const;
+
+    CStartedCore started;
+    CFakePrompts prompts;
+    CApplicationDocument document;
+};
+
 // A trigger in a new category of the document, made the current trigger.
 CCodeTrigger* AddCurrentTrigger(CApplicationDocument& document, const std::string& name);
 
 // The loaded type of that name.
 const CTypeInfo* TypeNamed(const std::string& name);
 
-// The names of the document's globals, in order.
-std::vector<std::string> GlobalNames(const CApplicationDocument& document);
+// A structure or call of the sample modules by name.
+const CCodeInfoBase* Definition(const std::string& name);
+
+QStringList Items(const QComboBox* combo);
+
+// Shows the window and makes it active, so that keys and clicks reach it.
+[[nodiscard]] bool ShowActive(QWidget& window);
 
 } // namespace bram::test

@@ -5,8 +5,6 @@
 #include "GuiTestSupport.h"
 #include "Version.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 namespace bram {

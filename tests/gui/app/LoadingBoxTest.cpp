@@ -8,8 +8,6 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include <gtest/gtest.h>
-
 namespace bram {
 namespace {
 
@@ -27,7 +25,6 @@ TEST(LoadingBoxTest, BarAndTextLinesFollowTheModel)
     box.show();
     const auto* bar = box.findChild<QProgressBar*>(QStringLiteral("1036"));
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->maximum(), 1000);
     progress.SelectTask(dir / "small");
     progress.FinishTask();
     EXPECT_EQ(bar->value(), 276);

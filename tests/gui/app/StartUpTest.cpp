@@ -9,10 +9,7 @@
 
 #include "GuiTestSupport.h"
 #include "code/State.h"
-#include "document/ApplicationDocument.h"
 #include "log/Assertion.h"
-
-#include <gtest/gtest.h>
 
 namespace bram {
 namespace {
@@ -44,27 +41,20 @@ TEST_F(StartUpTest, SampleWorkspaceOpensTheMainWindowAfterTheLoadingBox)
     EXPECT_TRUE(workspace.Log().ends_with("Program is exiting correctly.\n"));
 }
 
-TEST_F(StartUpTest, ABrokenModuleOrAFolderWithoutSettingsEndsWithOneFatalErrorBoxWithTheReasons)
+// Each reason of a failed start: ApplicationCoreTest.AFailedStartUpSaysWhy.
+TEST_F(StartUpTest, ABrokenModuleEndsWithOneFatalErrorBoxWithTheReasons)
 {
-    test::CTempDir empty;
     test::WriteFile(workspace / "Modules/core.modl", "not an archive");
-    for (const auto& [folder, reason] :
-         {std::pair{QString::fromStdString(empty.Path()), "Could not initialize program.\nThe settings file " +
-                                                              empty.Path() + "brambleton.ini does not exist."},
-          std::pair{Folder(), std::string("Header expected (modl)\nCould not initialize program.")}}) {
-        SCOPED_TRACE(folder.toStdString());
-        prompts.boxes.clear();
-        CApplication app;
-        EXPECT_FALSE(app.InitInstance(folder, {}));
-        ASSERT_EQ(prompts.boxes.size(), 1u);
-        EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("Fatal Error"));
-        EXPECT_EQ(prompts.boxes[0].text, QLatin1String(CApplication::kFatalErrorText));
-        EXPECT_EQ(prompts.boxes[0].icon, QMessageBox::Critical);
-        // The lines the log received (the CLI prints the same).
-        EXPECT_EQ(prompts.boxes[0].informative, QString::fromStdString(reason));
-        EXPECT_EQ(app.MainFrame(), nullptr);
-        EXPECT_FALSE(app.LoadingBox()->isVisible());
-    }
+    CApplication app;
+    EXPECT_FALSE(app.InitInstance(Folder(), {}));
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].title, QStringLiteral("Fatal Error"));
+    EXPECT_EQ(prompts.boxes[0].text, QLatin1String(CApplication::kFatalErrorText));
+    EXPECT_EQ(prompts.boxes[0].icon, QMessageBox::Critical);
+    // The lines the log received (the CLI prints the same).
+    EXPECT_EQ(prompts.boxes[0].informative, QStringLiteral("Header expected (modl)\nCould not initialize program."));
+    EXPECT_EQ(app.MainFrame(), nullptr);
+    EXPECT_FALSE(app.LoadingBox()->isVisible());
 }
 
 TEST_F(StartUpTest, AssertionAsksWhenPrintAssertionsIsOn)
@@ -83,25 +73,17 @@ TEST_F(StartUpTest, AssertionAsksWhenPrintAssertionsIsOn)
     EXPECT_TRUE(prompts.boxes[0].text.contains(QStringLiteral("file Dialogs/VariablesDialog.cpp, line 42.")));
 }
 
-TEST_F(StartUpTest, CommandLineFileOpensOrIsExplainedOverANewDocument)
+TEST_F(StartUpTest, CommandLineFileOpens)
 {
+    // A file that cannot be opened is explained: CommandLineTest.AFileThatCannotBeOpenedIsExplainedAndTheEditorGoesOn.
     const QString sample = QString::fromStdString(workspace / "samples/Countdown.bdf");
-    {
-        CApplication app;
-        ASSERT_TRUE(app.InitInstance(Folder(), {sample}));
-        EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Brambleton - Countdown.bdf"));
-        EXPECT_GT(app.Document()->GetState()->GetTriggerCount(), 0u);
-        EXPECT_FALSE(app.Document()->IsModified());
-        EXPECT_EQ(app.MainFrame()->RecentFiles().Files().first(), sample);
-        EXPECT_TRUE(prompts.boxes.empty());
-    }
-    test::WriteFile(workspace / "broken.bdf", "<Brambleton>");
     CApplication app;
-    ASSERT_TRUE(app.InitInstance(Folder(), {QString::fromStdString(workspace / "broken.bdf")}));
-    ASSERT_EQ(prompts.boxes.size(), 1u);
-    EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("The file could not be opened."));
-    EXPECT_TRUE(app.MainFrame()->isVisible());
-    EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Brambleton - Untitled"));
+    ASSERT_TRUE(app.InitInstance(Folder(), {sample}));
+    EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Brambleton - Countdown.bdf"));
+    EXPECT_GT(app.Document()->GetState()->GetTriggerCount(), 0u);
+    EXPECT_FALSE(app.Document()->IsModified());
+    EXPECT_EQ(app.MainFrame()->RecentFiles().Files().first(), sample);
+    EXPECT_TRUE(prompts.boxes.empty());
 }
 
 } // namespace

@@ -2,16 +2,14 @@
 
 #include "gui/controls/HyperlinkCtrl.h"
 
+#include "GuiTestSupport.h"
 #include "log/Assertion.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
-
-#include <gtest/gtest.h>
 
 namespace bram {
 namespace {
@@ -58,9 +56,7 @@ struct HyperlinkWindowTest : ::testing::Test {
         control->AddLink(15, 5, 10);
         control->AddLink(35, 4, 20);
         window.resize(420, 120);
-        window.show();
-        QApplication::setActiveWindow(&window);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        ASSERT_TRUE(test::ShowActive(window));
     }
 
     QWidget window;

@@ -6,8 +6,6 @@
 
 #include <QTest>
 
-#include <gtest/gtest.h>
-
 namespace bram {
 namespace {
 

@@ -4,15 +4,12 @@
 #include "gui/dialogs/InstructionDialog.h"
 
 #include "gui/controls/HyperlinkCtrl.h"
-#include "gui/controls/NumberEdit.h"
-#include "gui/dialogs/ParameterDialog.h"
 
 #include "DialogDrivers.h"
 #include "GuiTestSupport.h"
 #include "base/Text.h"
 #include "code/State.h"
 #include "code/Values.h"
-#include "document/ApplicationDocument.h"
 #include "modules/Module.h"
 #include "progress/LoadingProgress.h"
 #include "records/InstructionInfo.h"
@@ -25,22 +22,16 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <functional>
 
-namespace bram {
+namespace bram::test {
 namespace {
 
 using gui::CHyperlinkCtrl;
 using gui::CInstructionDialog;
 using gui::CParameterDialog;
-using test::Definition;
-using test::Items;
-using test::TypeNamed;
 
 // Parameter dialogs answered by the test: `answer` fills in the dialog and closes it.
 class CDrivenInstructionDialog : public CInstructionDialog {
@@ -66,12 +57,8 @@ public:
     CState* state = nullptr;
 };
 
-struct InstructionDialogTest : ::testing::Test {
-    void SetUp() override
-    {
-        document.NewDocument();
-        test::AddCurrentTrigger(document, "Tick");
-    }
+struct InstructionDialogTest : test::DocumentTest {
+    InstructionDialogTest() { test::AddCurrentTrigger(document, "Tick"); }
     std::unique_ptr<CDrivenInstructionDialog> Open(const char* blockType, const CCodeBase* existing = nullptr)
     {
         auto dialog = std::make_unique<CDrivenInstructionDialog>(document.GetState(), TypeNamed(blockType), existing);
@@ -83,17 +70,6 @@ struct InstructionDialogTest : ::testing::Test {
         dialog.CategoryBox()->setCurrentIndex(dialog.CategoryBox()->findText(category));
         dialog.InstructionList()->setCurrentIndex(dialog.InstructionList()->findText(instruction));
     }
-    // A print of the text, as the instruction view would hold it.
-    std::unique_ptr<CCodeBase> Print(const std::string& text)
-    {
-        std::unique_ptr<CCodeBase> print(Definition("Print")->CreateCode());
-        print->GetParameter(0)->SetValue(new CStringValue(text, TypeNamed("Text")));
-        return print;
-    }
-
-    test::CStartedCore started;
-    test::CFakePrompts prompts;
-    CApplicationDocument document;
 };
 
 TEST_F(InstructionDialogTest, CategoriesComeFromTheDefinitionsOfTheBlockType)
@@ -102,7 +78,6 @@ TEST_F(InstructionDialogTest, CategoriesComeFromTheDefinitionsOfTheBlockType)
     CCallInfo hidden("Hidden", "Call", "", "Hidden", "Hidden", "", TypeNamed("Event"), {}, nullptr);
     MutableInstructionList().push_back(&hidden);
     auto dialog = Open("Event");
-    EXPECT_EQ(dialog->windowTitle(), gui::Localized("InstructionDialog/New") + QStringLiteral("Event"));
     EXPECT_EQ(Items(dialog->CategoryBox()), (QStringList{"Events", "Timers"}));
     EXPECT_EQ(dialog->CategoryBox()->currentIndex(), 0);
     // "Events|Timers" is listed under both.
@@ -170,9 +145,7 @@ TEST_F(InstructionDialogTest, TheKeyboardReachesEveryFieldAndLink)
 {
     auto dialog = Open("Action");
     Choose(*dialog, QStringLiteral("Control flow"), QStringLiteral("Repeat n times"));
-    dialog->show();
-    QApplication::setActiveWindow(dialog.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    ASSERT_TRUE(test::ShowActive(*dialog));
     dialog->CategoryBox()->setFocus();
     for (QWidget* next :
          {static_cast<QWidget*>(dialog->SearchField()), static_cast<QWidget*>(dialog->InstructionList()),
@@ -192,7 +165,8 @@ TEST_F(InstructionDialogTest, TheKeyboardReachesEveryFieldAndLink)
 
 TEST_F(InstructionDialogTest, EditingWorksOnACopyShownPreselected)
 {
-    const std::unique_ptr<CCodeBase> existing = Print("hello");
+    const std::unique_ptr<CCodeBase> existing(Definition("Print")->CreateCode());
+    existing->GetParameter(0)->SetValue(new CStringValue("hello", TypeNamed("Text")));
     struct CAnsweringChooser : gui::CInstructionDialogChooser {
         std::function<void(CInstructionDialog&)> answer;
         int Run(CInstructionDialog& dialog) override
@@ -227,10 +201,7 @@ TEST_F(InstructionDialogTest, ACancelledDialogReportsChangedVariables)
 {
     auto dialog = Open("Action");
     Choose(*dialog, QStringLiteral("Control flow"), QStringLiteral("Repeat n times"));
-    dialog->addVariable = [this] {
-        document.GetState()->GetGlobals().push_back(
-            std::make_unique<CUserDefinedVariable>("Lives", TypeNamed("Number")));
-    };
+    dialog->addVariable = [this] { AddGlobal("Lives"); };
     dialog->answer = [](CParameterDialog& parameter) {
         parameter.AddVariableButton(false)->click();
         parameter.reject();
@@ -287,4 +258,4 @@ TEST(DialogLayoutTest, DialogsFitTheirTextsInEnglishAndGerman)
 }
 
 } // namespace
-} // namespace bram
+} // namespace bram::test

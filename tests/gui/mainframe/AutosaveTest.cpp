@@ -8,14 +8,8 @@
 
 #include "GuiTestSupport.h"
 #include "code/State.h"
-#include "code/Variables.h"
-#include "document/ApplicationDocument.h"
 
-#include <QAction>
 #include <QDockWidget>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sys/wait.h>
@@ -26,12 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct AutosaveTest : ::testing::Test {
-    AutosaveTest() { document.NewDocument(); }
-
+struct AutosaveTest : test::DocumentTest {
     std::unique_ptr<gui::CMainFrame> MakeFrame()
     {
-        auto frame = std::make_unique<gui::CMainFrame>(document, QString::fromStdString(started.workspace / "user.ini"),
+        auto frame = std::make_unique<gui::CMainFrame>(document, Path("user.ini"),
                                                        QString::fromStdString(started.workspace.Path()));
         frame->EnableAutosave(QString::fromStdString(Folder()));
         return frame;
@@ -45,17 +37,6 @@ struct AutosaveTest : ::testing::Test {
         }
         return count;
     }
-    void Edit()
-    {
-        document.AddHistoryStep("History/Variables_VariablesChanged");
-        document.GetState()->GetGlobals().push_back(
-            std::make_unique<CUserDefinedVariable>("Unsaved", test::TypeNamed("Number")));
-        document.UpdateAllViews();
-    }
-
-    test::CStartedCore started;
-    test::CFakePrompts prompts;
-    CApplicationDocument document;
 };
 
 TEST_F(AutosaveTest, UnsavedWorkIsWrittenOnTheTimerAndASaveRemovesIt)
@@ -64,17 +45,17 @@ TEST_F(AutosaveTest, UnsavedWorkIsWrittenOnTheTimerAndASaveRemovesIt)
     EXPECT_EQ(frame->Autosave()->Timer().interval(), 2 * 60 * 1000) << "two minutes unless set";
     frame->Autosave()->Tick();
     EXPECT_FALSE(fs::exists(Folder())) << "nothing unsaved, nothing written";
-    Edit();
+    AddGlobalStep("Unsaved");
     frame->Autosave()->Tick();
     EXPECT_EQ(RecoveryFiles(), 1u);
-    prompts.fileAnswers.push_back(QString::fromStdString(started.workspace / "saved.bdf"));
+    prompts.fileAnswers.push_back(Path("saved.bdf"));
     ASSERT_TRUE(frame->OnFileSaveAs());
     EXPECT_EQ(RecoveryFiles(), 0u);
 }
 
 TEST_F(AutosaveTest, AnotherEditorsLeftoverWorkIsOfferedAndRestored)
 {
-    Edit();
+    AddGlobalStep("Unsaved");
     const std::string expected = document.WriteDataFile();
     // Another editor autosaves and dies.
     const pid_t child = ::fork();
@@ -111,7 +92,7 @@ TEST_F(AutosaveTest, DocksAreRememberedAndGeneratingWithErrorsIsAskedAbout)
     EXPECT_TRUE(frame->ProblemsDock()->isVisible());
     EXPECT_FALSE(frame->PreviewDock()->isVisible());
 
-    ASSERT_TRUE(frame->OpenFile(QString::fromStdString(started.workspace / "samples/Showcase.bdf")));
+    ASSERT_TRUE(frame->OpenFile(Path("samples/Showcase.bdf")));
     // An instruction loses its value: one error.
     document.AddHistoryStep("History/Text_Input");
     document.GetState()->GetTrigger(0)->GetBlock(2)->GetChild(0)->GetParameter(1)->SetValue(nullptr);

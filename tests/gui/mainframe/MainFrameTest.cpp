@@ -10,7 +10,6 @@
 #include "GuiTestSupport.h"
 #include "base/Paths.h"
 #include "code/State.h"
-#include "document/ApplicationDocument.h"
 #include "localization/Localization.h"
 
 #include <QAction>
@@ -22,8 +21,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -48,28 +45,12 @@ protected:
     }
 };
 
-struct MainFrameTest : ::testing::Test {
-    MainFrameTest() { document.NewDocument(); }
-
+struct MainFrameTest : test::DocumentTest {
     std::unique_ptr<CDrivenFrame> MakeFrame()
     {
-        return std::make_unique<CDrivenFrame>(document, QString::fromStdString(UserIni()),
+        return std::make_unique<CDrivenFrame>(document, Path("user.ini"),
                                               QString::fromStdString(started.workspace.Path()));
     }
-    std::string UserIni() const { return started.workspace / "user.ini"; }
-    QString Path(const char* name) const { return QString::fromStdString(started.workspace / name); }
-    // What a view does: record a step, then change the fresh state.
-    void AddGlobal(const std::string& name)
-    {
-        document.AddHistoryStep("History/Variables_VariablesChanged");
-        document.GetState()->GetGlobals().push_back(
-            std::make_unique<CUserDefinedVariable>(name, test::TypeNamed("Number")));
-    }
-    std::vector<std::string> Globals() const { return test::GlobalNames(document); }
-
-    test::CStartedCore started;
-    test::CFakePrompts prompts;
-    CApplicationDocument document;
 };
 
 TEST_F(MainFrameTest, EveryMenuItemHasItsLabelInEachLanguageOrShowsItsKey)
@@ -109,9 +90,7 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
             all << key;
         }
     }
-    frame->show();
-    QApplication::setActiveWindow(frame.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    ASSERT_TRUE(test::ShowActive(*frame));
     // The pane itself or the control it hands the focus to.
     const auto focused = [](const QWidget* pane) {
         return QApplication::focusWidget() == pane || pane->isAncestorOf(QApplication::focusWidget());
@@ -130,8 +109,7 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
 
     // Ctrl+P does nothing at all, and no menu shows it.
     QWidget* pane = frame->CategoriesPane();
-    AddGlobal("Lives");
-    document.UpdateAllViews();
+    AddGlobalStep("Lives");
     QTest::keyClick(pane, Qt::Key_P, Qt::ControlModifier);
     EXPECT_TRUE(prompts.boxes.empty());
     EXPECT_EQ(frame->dialogs, 0);
@@ -141,9 +119,9 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
     // Undo on Ctrl+Z; redo on Ctrl+Y and on Ctrl+Shift+Z.
     for (const QKeyCombination redo : {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z}) {
         QTest::keyClick(pane, Qt::Key_Z, Qt::ControlModifier);
-        EXPECT_TRUE(Globals().empty());
+        EXPECT_TRUE(GlobalNames().empty());
         QTest::keyClick(pane, redo.key(), redo.keyboardModifiers());
-        EXPECT_EQ(Globals().size(), 1u);
+        EXPECT_EQ(GlobalNames().size(), 1u);
     }
     // Save as on Ctrl+Shift+S; Generate Script on a key its menu item shows.
     const QAction* generate = frame->Action(QStringLiteral("GenerateScript"));
@@ -157,23 +135,6 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
     QTest::keyClick(pane, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(frame->isVisible());
     EXPECT_EQ(prompts.boxes.size(), 1u);
-}
-
-TEST_F(MainFrameTest, PanesStartAtAThirdAndAHalf)
-{
-    const auto frame = MakeFrame();
-    frame->resize(900, 600 + frame->menuBar()->sizeHint().height());
-    frame->show();
-    ASSERT_EQ(frame->OuterSplitter()->size(), QSize(900, 600));
-    const int bar = frame->OuterSplitter()->handleWidth();
-    const int column = frame->OuterSplitter()->sizes()[0];
-    const int comment = frame->InnerSplitter()->sizes()[0];
-    EXPECT_LE(column, 300);
-    EXPECT_GE(column, 300 - bar);
-    EXPECT_LE(comment, 300);
-    EXPECT_GE(comment, 300 - frame->InnerSplitter()->handleWidth());
-    EXPECT_EQ(frame->InnerSplitter()->parentWidget(), frame->OuterSplitter());
-    EXPECT_EQ(frame->InnerSplitter()->orientation(), Qt::Vertical);
 }
 
 TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
@@ -214,7 +175,7 @@ TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
 
 TEST_F(MainFrameTest, VariablesCommandIsOneStepOrNone)
 {
-    AddGlobal("Count");
+    AddGlobalStep("Count");
     const std::size_t steps = document.GetUndoCount();
     const auto frame = MakeFrame();
     for (const bool accepted : {false, true}) {
@@ -225,20 +186,19 @@ TEST_F(MainFrameTest, VariablesCommandIsOneStepOrNone)
             return variables.result();
         };
         frame->Action(QStringLiteral("EditGlobals"))->trigger();
-        EXPECT_EQ(Globals(), (std::vector<std::string>{accepted ? "Lives" : "Count"}));
+        EXPECT_EQ(GlobalNames(), (std::vector<std::string>{accepted ? "Lives" : "Count"}));
         EXPECT_EQ(document.GetUndoCount(), steps + (accepted ? 1 : 0));
     }
     EXPECT_EQ(frame->dialogs, 2);
     EXPECT_EQ(frame->Action(QStringLiteral("Undo"))->text(), QStringLiteral("&Undo: edit variables"));
     frame->OnEditUndo();
-    EXPECT_EQ(Globals(), (std::vector<std::string>{"Count"}));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Count"}));
 }
 
 TEST_F(MainFrameTest, SaveNewOpenRoundTrip)
 {
     const auto frame = MakeFrame();
-    AddGlobal("Lives");
-    document.UpdateAllViews();
+    AddGlobalStep("Lives");
     // Unsaved changes are marked in the title.
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Brambleton - Untitled*"));
     const QString path = Path("game");
@@ -254,10 +214,10 @@ TEST_F(MainFrameTest, SaveNewOpenRoundTrip)
     EXPECT_EQ(prompts.filters.size(), 1);
 
     ASSERT_TRUE(frame->OnFileNew());
-    EXPECT_TRUE(Globals().empty());
+    EXPECT_TRUE(GlobalNames().empty());
     prompts.fileAnswers = {path + QStringLiteral(".bdf")};
     ASSERT_TRUE(frame->OnFileOpen());
-    EXPECT_EQ(Globals(), (std::vector<std::string>{"Lives"}));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Lives"}));
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Brambleton - game.bdf"));
 
     // Save as offers the current path.
@@ -272,7 +232,7 @@ TEST_F(MainFrameTest, UnsavedChangesAreAskedFor)
 {
     const auto frame = MakeFrame();
     frame->show();
-    AddGlobal("Lives");
+    AddGlobalStep("Lives");
     // Cancel, or Yes with the save dialog cancelled, keeps everything; so does Cancel on quitting.
     prompts.boxAnswers = {QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::Cancel};
     EXPECT_FALSE(frame->OnFileNew());
@@ -282,7 +242,7 @@ TEST_F(MainFrameTest, UnsavedChangesAreAskedFor)
     EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("Save changes to Untitled?"));
     EXPECT_EQ(prompts.boxes[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_TRUE(frame->isVisible());
-    EXPECT_EQ(Globals(), (std::vector<std::string>{"Lives"}));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Lives"}));
 
     // Open chooses the file first, then asks.
     prompts.fileAnswers = {Path("none.bdf")};
@@ -295,10 +255,10 @@ TEST_F(MainFrameTest, UnsavedChangesAreAskedFor)
     prompts.fileAnswers = {Path("kept.bdf")};
     EXPECT_TRUE(frame->OnFileNew());
     EXPECT_TRUE(FileExists(started.workspace / "kept.bdf"));
-    AddGlobal("Score");
+    AddGlobalStep("Score");
     prompts.boxAnswers = {QMessageBox::No};
     EXPECT_TRUE(frame->OnFileNew());
-    EXPECT_TRUE(Globals().empty());
+    EXPECT_TRUE(GlobalNames().empty());
     EXPECT_TRUE(frame->OnFileNew());
     EXPECT_TRUE(frame->close());
     EXPECT_EQ(prompts.boxes.size(), 6u);
@@ -308,12 +268,12 @@ TEST_F(MainFrameTest, OpenAndSaveFailuresShowTheirBoxes)
 {
     const auto frame = MakeFrame();
     test::WriteFile(started.workspace / "broken.bdf", "<not a data file");
-    AddGlobal("Lives");
+    AddGlobalStep("Lives");
     prompts.boxAnswers = {QMessageBox::No};
     prompts.fileAnswers = {Path("broken.bdf"), Path("missing-folder/game.bdf")};
     // A failed open leaves a new document, not the old one or half the file.
     EXPECT_FALSE(frame->OnFileOpen());
-    EXPECT_TRUE(Globals().empty());
+    EXPECT_TRUE(GlobalNames().empty());
     EXPECT_FALSE(frame->OnFileSaveAs());
     ASSERT_EQ(prompts.boxes.size(), 3u);
     EXPECT_EQ(prompts.boxes[1].icon, QMessageBox::Critical);
@@ -327,9 +287,7 @@ TEST_F(MainFrameTest, OpenAndSaveFailuresShowTheirBoxes)
         << prompts.boxes[2].informative.toStdString();
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Brambleton - Untitled"));
     EXPECT_TRUE(frame->RecentFiles().Files().isEmpty());
-    const std::string log = started.workspace.Log();
-    EXPECT_NE(log.find("Loading failed.\n"), std::string::npos);
-    EXPECT_NE(log.find("Saving failed.\n"), std::string::npos);
+    EXPECT_NE(started.workspace.Log().find("Saving failed.\n"), std::string::npos);
 }
 
 TEST_F(MainFrameTest, RecentFilesAreKeptInTheUserSettingsFile)
@@ -344,7 +302,7 @@ TEST_F(MainFrameTest, RecentFilesAreKeptInTheUserSettingsFile)
         EXPECT_EQ(frame->Action(QStringLiteral("Recent1"))->text(), QStringLiteral("&1 ") + Path("e.bdf"));
         EXPECT_FALSE(frame->Action(QStringLiteral("LastFile"))->isVisible());
     }
-    QSettings settings(QString::fromStdString(UserIni()), QSettings::IniFormat);
+    QSettings settings(Path("user.ini"), QSettings::IniFormat);
     EXPECT_EQ(settings.value(QStringLiteral("Recent File List/File1")).toString(), Path("e.bdf"));
     EXPECT_FALSE(settings.contains(QStringLiteral("Recent File List/File5")));
 
@@ -378,7 +336,7 @@ TEST_F(MainFrameTest, WindowPlaceAndPanesAreKeptInTheUserSettingsFileFittedToThe
         ASSERT_TRUE(frame->close());
     }
     // Maximized, with a place that another, larger screen left: fitted in.
-    QSettings settings(QString::fromStdString(UserIni()), QSettings::IniFormat);
+    QSettings settings(Path("user.ini"), QSettings::IniFormat);
     EXPECT_TRUE(settings.value(QStringLiteral("Window/Maximized")).toBool());
     EXPECT_EQ(settings.value(QStringLiteral("Window/Geometry")).toRect(), place);
     settings.setValue(QStringLiteral("Window/Geometry"), QRect(-5000, screen.y() + 10, screen.width() * 2, 300));

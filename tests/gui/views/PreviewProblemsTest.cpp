@@ -9,20 +9,14 @@
 #include "code/CodeTrigger.h"
 #include "code/Instructions.h"
 #include "code/State.h"
-#include "code/Variables.h"
-#include "document/ApplicationDocument.h"
 
 #include <QTextBlock>
-#include <gtest/gtest.h>
 
 namespace bram {
 namespace {
 
-class PreviewProblemsTest : public testing::Test {
+class PreviewProblemsTest : public test::DocumentTest {
 protected:
-    test::CStartedCore started;
-    CApplicationDocument document;
-
     void SetUp() override { ASSERT_TRUE(document.OpenDocument(started.workspace / "samples/Showcase.bdf")); }
 };
 
@@ -98,10 +92,7 @@ TEST_F(PreviewProblemsTest, ProblemsAppearWhenMadeAndGoWhenUndone)
     gui::CProblemsView problems(document);
     EXPECT_EQ(problems.topLevelItemCount(), 0);
 
-    document.AddHistoryStep("History/Variables_VariablesChanged");
-    document.GetState()->GetGlobals().push_back(
-        std::make_unique<CUserDefinedVariable>("Spare", test::TypeNamed("Number")));
-    document.UpdateAllViews();
+    AddGlobalStep("Spare");
     ASSERT_EQ(problems.topLevelItemCount(), 1);
     EXPECT_EQ(problems.topLevelItem(0)->text(3), QStringLiteral("No instruction uses the global variable Spare."));
 

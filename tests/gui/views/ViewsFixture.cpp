@@ -18,7 +18,6 @@ namespace bram::test {
 
 ViewsTest::ViewsTest()
 {
-    document.NewDocument();
     categories = new gui::CCategoriesView(document);
     comment = new gui::CCommentView(document);
     instructions = new gui::CInstructionView(document);
@@ -29,19 +28,14 @@ ViewsTest::ViewsTest()
     window.resize(1200, 600);
 }
 
-ViewsTest::~ViewsTest() = default;
-
-void ViewsTest::OpenSample(const std::string& name)
+void ViewsTest::Countdown(const QString& selected)
 {
-    ASSERT_TRUE(document.OpenDocument(started.workspace / ("samples/" + name)));
+    ASSERT_TRUE(document.OpenDocument(started.workspace / "samples/Countdown.bdf"));
     document.UpdateAllViews();
-}
-
-void ViewsTest::Show()
-{
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    Show();
+    if (!selected.isEmpty()) {
+        Select(selected);
+    }
 }
 
 QTreeWidgetItem* ViewsTest::Item(const QString& label) const

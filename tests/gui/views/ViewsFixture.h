@@ -3,18 +3,10 @@
 // sample workspace, and the gestures the view tests share.
 
 #include "GuiTestSupport.h"
-#include "document/ApplicationDocument.h"
 
-#include <QPointer>
-#include <QString>
-#include <QStringList>
 #include <QWidget>
 
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <string>
-#include <vector>
 
 class QLineEdit;
 class QTreeWidget;
@@ -28,15 +20,13 @@ class CInstructionView;
 
 namespace bram::test {
 
-class ViewsTest : public ::testing::Test {
+class ViewsTest : public DocumentTest {
 protected:
     ViewsTest();
-    ~ViewsTest() override;
 
-    // Opens a data file of the workspace's samples folder and updates the views.
-    void OpenSample(const std::string& name);
-    // Shows the window, active, so that keys and clicks reach the views.
-    void Show();
+    // Opens the workspace's Countdown sample, shows the window and selects the item of the label.
+    void Countdown(const QString& selected = {});
+    void Show() { ASSERT_TRUE(ShowActive(window)); }
 
     QTreeWidgetItem* Item(const QString& label) const;
     // Selects the item as a user's click on it would.
@@ -58,9 +48,6 @@ protected:
     std::vector<std::string> UndoNames() const { return document.GetHistory().GetUndoNames(); }
     std::string Comment() const;
 
-    CStartedCore started;
-    CFakePrompts prompts;
-    CApplicationDocument document;
     QWidget window;
     gui::CCategoriesView* categories = nullptr;
     gui::CCommentView* comment = nullptr;
