@@ -363,13 +363,7 @@ TEST_F(DocumentFiles, SavingOntoASymbolicLinkWritesItsTarget)
     EXPECT_EQ(ReadFile(dir / "real/doc.bdf"), m_document.WriteDataFile());
 }
 
-} // namespace
-} // namespace bram::test
 
-namespace bram {
-namespace {
-
-using test::DocumentTest;
 using DocumentQueries = DocumentTest;
 
 // Usages follow the parameters, values of nested calls too; a place is the
@@ -387,13 +381,8 @@ TEST_F(DocumentQueries, UsagesOfAVariableAreTheInstructionsThatUseIt)
     EXPECT_EQ(FindUsages(state, *state.GetTrigger(0)->GetLocals().front()).size(), 0u);
 }
 
-} // namespace
-} // namespace bram
 
-namespace bram {
-namespace {
-
-using DocumentPreview = test::DocumentTest;
+using DocumentPreview = DocumentTest;
 
 // The preview follows the current trigger; the highlighter's words come from
 // the language (comment and string marks) and the document (script names).
@@ -425,4 +414,4 @@ TEST_F(DocumentPreview, TextOfTheCurrentTriggerOrTheScriptAndTheLanguagesWords)
 }
 
 } // namespace
-} // namespace bram
+} // namespace bram::test
