@@ -248,53 +248,6 @@ TEST_F(DocumentEdits, DeleteAndEnableInstructionAreUndoableSteps)
     EXPECT_EQ(m_document.GetUndoCount(), steps);
 }
 
-// A view's tree mirrored from the trigger itself: each item is its node; the top item stands for the trigger.
-class MirrorTree : public IItemTree {
-public:
-    explicit MirrorTree(const CCodeTrigger& trigger) : m_trigger(trigger) {}
-    Item GetTopItem() const override { return &m_trigger; }
-    Item GetSelectedItem() const override { return selected; }
-    Item GetFirstChild(Item item) const override
-    {
-        if (item == &m_trigger) {
-            return m_trigger.GetBlock(0);
-        }
-        const auto* node = static_cast<const CCodeBase*>(item);
-        return node->IsContainer() && node->GetChildCount() > 0 ? node->GetChild(0) : nullptr;
-    }
-    Item GetNextSibling(Item item) const override
-    {
-        const auto* node = static_cast<const CCodeBase*>(item);
-        if (const CCodeBase* parent = node->GetParent()) {
-            const auto next = static_cast<std::size_t>(node->GetIndexInParent()) + 1;
-            return next < parent->GetChildCount() ? parent->GetChild(next) : nullptr;
-        }
-        for (std::size_t i = 0; i + 1 < m_trigger.GetBlockCount(); ++i) {
-            if (m_trigger.GetBlock(i) == node) {
-                return m_trigger.GetBlock(i + 1);
-            }
-        }
-        return nullptr;
-    }
-    Item selected = nullptr;
-
-private:
-    const CCodeTrigger& m_trigger;
-};
-
-TEST_F(DocumentEdits, TheViewsSelectionBecomesTheCurrentNodeWithoutAStep)
-{
-    CCodeTrigger* trigger = MakeCurrentTrigger();
-    MirrorTree tree(*trigger);
-    tree.selected = Action(1)->GetChild(0)->GetChild(0);
-    SelectNodeFromView(m_document, tree);
-    EXPECT_EQ(trigger->GetCurrentNode(), Action(1)->GetChild(0)->GetChild(0));
-    tree.selected = trigger;
-    SelectNodeFromView(m_document, tree);
-    EXPECT_EQ(trigger->GetCurrentNode(), nullptr) << "the top item stands for no node";
-    EXPECT_EQ(m_document.GetUndoCount(), 0u);
-}
-
 TEST_F(DocumentEdits, DroppedInstructionsFollowThePlacementRules)
 {
     MakeCurrentTrigger();

@@ -68,19 +68,5 @@ TEST_F(RecoveryTest, AKilledEditorsWorkIsOfferedAndRestoredButNeverARunningOnes)
     EXPECT_FALSE(fs::exists(offered[0].file));
 }
 
-TEST_F(RecoveryTest, OneFilePerEditorRemovedAfterASave)
-{
-    test::CTempDir dir;
-    CRecoveryStore store(dir / "recovery");
-    m_document.ReadDataFileFromMemory(ValidFile(), dir / "A.bdf");
-    ASSERT_TRUE(store.Write(m_document));
-    ASSERT_TRUE(store.Write(m_document));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "recovery"), fs::directory_iterator()), 3)
-        << "one data file, its origin and the editor's lock";
-    EXPECT_FALSE(fs::exists(dir / "A.bdf")) << "never written over the document";
-    store.Remove();
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "recovery"), fs::directory_iterator()), 1);
-}
-
 } // namespace
 } // namespace bram
