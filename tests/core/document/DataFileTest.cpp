@@ -363,7 +363,6 @@ TEST_F(DocumentFiles, SavingOntoASymbolicLinkWritesItsTarget)
     EXPECT_EQ(ReadFile(dir / "real/doc.bdf"), m_document.WriteDataFile());
 }
 
-
 using DocumentQueries = DocumentTest;
 
 // Usages follow the parameters, values of nested calls too; a place is the
@@ -380,7 +379,6 @@ TEST_F(DocumentQueries, UsagesOfAVariableAreTheInstructionsThatUseIt)
     EXPECT_EQ(places, (std::vector<std::string>{"First Block/actions/3", "First Block/actions/4"}));
     EXPECT_EQ(FindUsages(state, *state.GetTrigger(0)->GetLocals().front()).size(), 0u);
 }
-
 
 using DocumentPreview = DocumentTest;
 
