@@ -330,6 +330,11 @@ private:
 
 std::string WriteFileAtomically(std::string_view path, std::string_view data)
 {
+    return WriteFileAtomically(path, [data](const FileWriter& write) { write(data); });
+}
+
+std::string WriteFileAtomically(std::string_view path, const std::function<void(const FileWriter&)>& produce)
+{
     const std::optional<std::string> resolved = SaveTarget(ToDiskPath(path));
     if (!resolved) {
         return std::string("Could not follow the symbolic link: ") + std::strerror(ELOOP);
@@ -353,16 +358,28 @@ std::string WriteFileAtomically(std::string_view path, std::string_view data)
         ::unlink(temp.c_str());
         return reason;
     };
-    std::size_t written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
+    int writeError = 0;
+    const FileWriter write = [&](std::string_view piece) {
+        std::size_t written = 0;
+        while (writeError == 0 && written < piece.size()) {
+            const ssize_t n = ::write(fd, piece.data() + written, piece.size() - written);
+            if (n >= 0) {
+                written += static_cast<std::size_t>(n);
+            } else if (errno != EINTR) {
+                writeError = errno;
             }
-            return fail("Could not write the file");
         }
-        written += static_cast<std::size_t>(n);
+    };
+    try {
+        produce(write);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+    if (writeError != 0) {
+        errno = writeError;
+        return fail("Could not write the file");
     }
     // Keep the permissions of the file being replaced; new files get the usual ones.
     struct stat st {};

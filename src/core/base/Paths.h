@@ -3,6 +3,7 @@
 // always use "/". Folders are held with a trailing separator.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,5 +66,10 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* rea
 //   Temporary files of that pattern left by a killed save are removed by
 //   the next save of the same file.
 std::string WriteFileAtomically(std::string_view path, std::string_view data);
+// The same with the content made while it is written: produce hands each
+// piece to the writer it gets (after a failed write the rest is dropped). An
+// exception from produce removes the temporary file and goes on to the caller.
+using FileWriter = std::function<void(std::string_view piece)>;
+std::string WriteFileAtomically(std::string_view path, const std::function<void(const FileWriter&)>& produce);
 
 } // namespace bram

@@ -183,8 +183,7 @@ bool CApplicationDocument::SaveDocument(const std::string& path, std::string* er
 {
     std::string reason;
     try {
-        const std::string data = WriteDataFile();
-        reason = WriteFileAtomically(path, data);
+        reason = WriteFileAtomically(path, [this](const FileWriter& write) { WriteDataFile(write); });
         if (!reason.empty()) {
             LogPrintf("%s\n", reason.c_str());
         }

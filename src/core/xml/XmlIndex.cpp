@@ -1,0 +1,703 @@
+#include "xml/XmlIndex.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+
+namespace bram {
+
+namespace {
+
+// Character classes of the plain form. Names are ASCII letters, "_" and ":"
+// first, then also digits, "-" and "."; the parser takes more, and those
+// texts go to it.
+enum : unsigned char {
+    kSpace = 1,
+    kNameStart = 2,
+    kNameChar = 4,
+    // In an attribute value: what the parser would change.
+    kValueSpecial = 8,
+    // In a text: what the parser would change.
+    kTextSpecial = 16,
+    // Ends the plain part of an attribute value: a quote, or what the parser
+    // would change, or ">", which also ends every scan (see ScanDocument).
+    kValueStop = 32,
+};
+constexpr std::array<unsigned char, 256> MakeCharTable()
+{
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        unsigned char bits = 0;
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            bits |= kSpace;
+        }
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':') {
+            bits |= kNameStart | kNameChar;
+        }
+        if ((c >= '0' && c <= '9') || c == '-' || c == '.') {
+            bits |= kNameChar;
+        }
+        if (c == '&' || c == '<' || c == '\t' || c == '\n' || c == '\r') {
+            bits |= kValueSpecial;
+        }
+        if (c == '&' || c == '\r') {
+            bits |= kTextSpecial;
+        }
+        if (c == '"' || c == '\'' || c == '>' || c == '&' || c == '<' || c == '\t' || c == '\n' || c == '\r') {
+            bits |= kValueStop;
+        }
+        table[static_cast<std::size_t>(c)] = bits;
+    }
+    return table;
+}
+constexpr std::array<unsigned char, 256> kChars = MakeCharTable();
+
+inline bool Is(char c, unsigned char bits) { return (kChars[static_cast<unsigned char>(c)] & bits) != 0; }
+
+bool StartsWith(const char* p, const char* end, std::string_view prefix)
+{
+    return static_cast<std::size_t>(end - p) >= prefix.size() && std::memcmp(p, prefix.data(), prefix.size()) == 0;
+}
+
+// The text as the parser gives it: the five named entities replaced and
+// "\r\n" or "\r" made "\n". False for any other "&" (character references
+// and unknown entities are left to the parser).
+bool DecodeText(std::string_view raw, bool entities, std::string& out)
+{
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    out.clear();
+    out.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '\r') {
+            out += '\n';
+            i += i + 1 < raw.size() && raw[i + 1] == '\n' ? 1 : 0;
+        } else if (c == '&' && entities) {
+            bool known = false;
+            for (const auto& [entity, character] : kEntities) {
+                if (raw.substr(i, entity.size()) == entity) {
+                    out += character;
+                    i += entity.size() - 1;
+                    known = true;
+                    break;
+                }
+            }
+            if (!known) {
+                return false;
+            }
+        } else {
+            out += c;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// One scan over a text: checks that it is in the plain form and indexes the
+// elements down to the recording depth.
+class CXmlIndex::CScanner {
+public:
+    CScanner(CXmlIndex& index, const char* begin, const char* end) : m_index(index), m_p(begin), m_end(end) {}
+
+    // The whole document, from its first byte.
+    bool ScanDocument();
+    // The content of an element whose content was left for later.
+    bool ScanContent(std::uint32_t element);
+
+private:
+    struct SOpen {
+        std::string_view name;
+        const char* contentStart = nullptr;
+        std::uint32_t node = kNone; // kNone: not recorded
+        std::uint32_t lastChild = kNone;
+        int depth = 0;
+        bool recordContent = false;
+        // 0: no text yet, 1: in the first run of texts, 2: that run ended.
+        unsigned char textState = 0;
+    };
+
+    bool Scan();
+    bool Text(const char* end);
+    bool Exclamation();
+    bool StartTag();
+    bool Attributes(std::uint32_t node, bool& selfClosing);
+    bool Attribute(const char*& p, std::uint32_t node);
+    bool EndTag();
+    bool CData();
+    bool Comment();
+    bool Declaration();
+    void AddPiece(SOpen& open, std::string_view text) const;
+    bool AtDocumentLevel() const { return m_documentLevel && m_open.size() == 1; }
+
+    CXmlIndex& m_index;
+    const char* m_p;
+    const char* m_end;
+    std::vector<SOpen> m_open;
+    bool m_documentLevel = false;
+    // Elements deeper than this keep their content for later.
+    int m_recordDepth = INT_MAX;
+    bool m_sawRoot = false;
+    std::string m_scratch;
+};
+
+bool CXmlIndex::CScanner::ScanDocument()
+{
+    m_documentLevel = true;
+    m_recordDepth = m_index.m_indexDepth;
+    if (std::memchr(m_p, '\0', static_cast<std::size_t>(m_end - m_p)) != nullptr) {
+        return false;
+    }
+    // The scan ends at the last ">", after which only blanks may follow; so
+    // the loops inside a tag need no end check: each stops at a ">" at last.
+    while (m_end != m_p && Is(m_end[-1], kSpace)) {
+        --m_end;
+    }
+    if (m_end == m_p || m_end[-1] != '>') {
+        return false;
+    }
+    if (StartsWith(m_p, m_end, "\xEF\xBB\xBF")) {
+        m_p += 3;
+    }
+    if (StartsWith(m_p, m_end, "<?xml") && Is(m_p[5], kSpace) && !Declaration()) {
+        return false;
+    }
+    m_open.reserve(64);
+    m_open.push_back({{}, nullptr, kNone, kNone, 0, true, 0});
+    return Scan() && m_sawRoot;
+}
+
+bool CXmlIndex::CScanner::ScanContent(std::uint32_t element)
+{
+    // The content of an element the document scan took: every tag in it ends with ">".
+    m_open.reserve(64);
+    m_open.push_back({m_index.m_elements[element].name, nullptr, element, kNone, 0, true, 0});
+    return Scan();
+}
+
+bool CXmlIndex::CScanner::Scan()
+{
+    for (;;) {
+        if (m_p == m_end) {
+            return m_open.size() == 1;
+        }
+        if (*m_p != '<') {
+            const void* lt = std::memchr(m_p, '<', static_cast<std::size_t>(m_end - m_p));
+            if (!Text(lt != nullptr ? static_cast<const char*>(lt) : m_end)) {
+                return false;
+            }
+            continue;
+        }
+        const char next = m_p[1];
+        bool ok = false;
+        if (next == '/') {
+            ok = EndTag();
+        } else if (Is(next, kNameStart)) {
+            ok = StartTag();
+        } else if (next == '!') {
+            ok = Exclamation();
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+}
+
+bool CXmlIndex::CScanner::Text(const char* end)
+{
+    const std::string_view text(m_p, static_cast<std::size_t>(end - m_p));
+    m_p = end;
+    bool blank = true;
+    bool special = false;
+    for (const char c : text) {
+        blank = blank && Is(c, kSpace);
+        special = special || Is(c, kTextSpecial);
+    }
+    if (blank) {
+        return true; // the parser makes no node of blanks between tags
+    }
+    if (AtDocumentLevel()) {
+        return false;
+    }
+    SOpen& open = m_open.back();
+    if (!special) {
+        AddPiece(open, text);
+        return true;
+    }
+    if (!DecodeText(text, true, m_scratch)) {
+        return false;
+    }
+    if (open.recordContent && open.textState != 2) {
+        m_index.m_decoded.push_back(m_scratch);
+        AddPiece(open, m_index.m_decoded.back());
+    }
+    return true;
+}
+
+void CXmlIndex::CScanner::AddPiece(SOpen& open, std::string_view text) const
+{
+    if (!open.recordContent || open.textState == 2) {
+        return;
+    }
+    open.textState = 1;
+    m_index.AddText(open.node, text);
+}
+
+bool CXmlIndex::CScanner::Exclamation()
+{
+    if (StartsWith(m_p, m_end, "<!--")) {
+        return Comment();
+    }
+    return StartsWith(m_p, m_end, "<![CDATA[") && !AtDocumentLevel() && CData();
+}
+
+bool CXmlIndex::CScanner::StartTag()
+{
+    const char* nameStart = m_p + 1;
+    const char* p = nameStart + 1;
+    while (Is(*p, kNameChar)) {
+        ++p;
+    }
+    const std::string_view name(nameStart, static_cast<std::size_t>(p - nameStart));
+    m_p = p;
+    if (AtDocumentLevel()) {
+        if (m_sawRoot) {
+            return false;
+        }
+        m_sawRoot = true;
+    }
+    SOpen& parent = m_open.back();
+    std::uint32_t node = kNone;
+    if (parent.recordContent) {
+        node = m_index.AddElement(name);
+        if (parent.lastChild == kNone) {
+            if (parent.node != kNone) {
+                m_index.m_elements[parent.node].firstChild = node;
+            }
+        } else {
+            m_index.m_elements[parent.lastChild].nextSibling = node;
+        }
+        parent.lastChild = node;
+        parent.textState = parent.textState == 1 ? 2 : parent.textState;
+    }
+    const int depth = parent.depth + 1;
+    bool selfClosing = false;
+    if (!Attributes(node, selfClosing)) {
+        return false;
+    }
+    if (!selfClosing) {
+        m_open.push_back({name, m_p, node, kNone, depth, node != kNone && depth < m_recordDepth, 0});
+    }
+    return true;
+}
+
+bool CXmlIndex::CScanner::Attributes(std::uint32_t node, bool& selfClosing)
+{
+    const char* p = m_p;
+    for (;;) {
+        while (Is(*p, kSpace)) {
+            ++p;
+        }
+        if (*p == '>') {
+            m_p = p + 1;
+            return true;
+        }
+        if (*p == '/') {
+            selfClosing = true;
+            m_p = p + 2;
+            return p[1] == '>';
+        }
+        // An attribute follows a blank, never a name or a value directly.
+        if (!Is(*p, kNameStart) || !Is(p[-1], kSpace) || !Attribute(p, node)) {
+            return false;
+        }
+    }
+}
+
+bool CXmlIndex::CScanner::Attribute(const char*& p, std::uint32_t node)
+{
+    const char* nameStart = p;
+    while (Is(*p, kNameChar)) {
+        ++p;
+    }
+    const std::string_view name(nameStart, static_cast<std::size_t>(p - nameStart));
+    if (p[0] != '=' || (p[1] != '"' && p[1] != '\'')) {
+        return false;
+    }
+    const char quote = p[1];
+    const char* value = p + 2;
+    const char* close = value;
+    // Values the parser would change (and the rare ">" or other quote) go to the parser.
+    while (!Is(*close, kValueStop)) {
+        ++close;
+    }
+    if (*close != quote) {
+        return false;
+    }
+    p = close + 1;
+    if (!Is(*p, kSpace) && *p != '/' && *p != '>' && *p != '?') {
+        return false;
+    }
+    if (node != kNone) {
+        m_index.m_attributes.push_back(
+            {m_index.NameId(name), std::string_view(value, static_cast<std::size_t>(close - value))});
+        ++m_index.m_elements[node].attributeCount;
+    }
+    return true;
+}
+
+bool CXmlIndex::CScanner::EndTag()
+{
+    if (m_open.size() == 1) {
+        return false; // the document level, or the end of the element being indexed
+    }
+    const SOpen& open = m_open.back();
+    const char* tagStart = m_p;
+    const char* p = m_p + 2;
+    // A name holds no ">", so the comparison stops at the last one at the latest.
+    for (const char c : open.name) {
+        if (*p++ != c) {
+            return false;
+        }
+    }
+    while (Is(*p, kSpace)) {
+        ++p;
+    }
+    if (*p != '>') {
+        return false;
+    }
+    m_p = p + 1;
+    if (open.node != kNone && !open.recordContent && tagStart != open.contentStart) {
+        SElement& element = m_index.m_elements[open.node];
+        element.pending = open.contentStart;
+        element.pendingSize = static_cast<std::size_t>(tagStart - open.contentStart);
+    }
+    m_open.pop_back();
+    return true;
+}
+
+bool CXmlIndex::CScanner::CData()
+{
+    const char* content = m_p + 9;
+    const std::string_view rest(content, static_cast<std::size_t>(m_end - content));
+    const std::size_t close = rest.find("]]>");
+    if (close == std::string_view::npos) {
+        return false;
+    }
+    m_p = content + close + 3;
+    SOpen& open = m_open.back();
+    if (!open.recordContent || open.textState == 2) {
+        return true;
+    }
+    const std::string_view text = rest.substr(0, close);
+    if (text.find('\r') == std::string_view::npos) {
+        AddPiece(open, text);
+    } else {
+        DecodeText(text, false, m_scratch);
+        m_index.m_decoded.push_back(m_scratch);
+        AddPiece(open, m_index.m_decoded.back());
+    }
+    return true;
+}
+
+bool CXmlIndex::CScanner::Comment()
+{
+    const char* content = m_p + 4;
+    const std::size_t close = std::string_view(content, static_cast<std::size_t>(m_end - content)).find("-->");
+    if (close == std::string_view::npos) {
+        return false;
+    }
+    m_p = content + close + 3;
+    return true;
+}
+
+bool CXmlIndex::CScanner::Declaration()
+{
+    // <?xml version="1.0" encoding="utf-8"?>, attributes as in start tags,
+    // not kept; an encoding other than UTF-8 goes to the parser.
+    const char* p = m_p + 5;
+    for (;;) {
+        while (Is(*p, kSpace)) {
+            ++p;
+        }
+        if (StartsWith(p, m_end, "?>")) {
+            m_p = p + 2;
+            return true;
+        }
+        if (!Is(*p, kNameStart) || !Is(p[-1], kSpace)) {
+            return false;
+        }
+        const char* name = p;
+        if (!Attribute(p, kNone)) {
+            return false;
+        }
+        const std::string_view text(name, static_cast<std::size_t>(p - name));
+        if (text.starts_with("encoding=") && text.substr(10, text.size() - 11) != "utf-8" &&
+            text.substr(10, text.size() - 11) != "UTF-8") {
+            return false;
+        }
+    }
+}
+
+// ---- the index ----------------------------------------------------------------
+
+namespace {
+std::size_t NameSlot(std::string_view name)
+{
+    return ((name.size() & 31U) << 7U) | (static_cast<unsigned char>(name.empty() ? '\0' : name[0]) & 127U);
+}
+} // namespace
+
+CXmlIndex::CXmlIndex(std::span<const std::string_view> names, int indexDepth)
+    : m_names(names.begin(), names.end()),
+      m_nameHeads(32 * 128, -1),
+      m_nameNext(m_names.size(), -1),
+      m_indexDepth(indexDepth)
+{
+    for (int id = static_cast<int>(m_names.size()) - 1; id >= 0; --id) {
+        const std::size_t slot = NameSlot(m_names[static_cast<std::size_t>(id)]);
+        m_nameNext[static_cast<std::size_t>(id)] = m_nameHeads[slot];
+        m_nameHeads[slot] = id;
+    }
+}
+
+CXmlIndex::~CXmlIndex() = default;
+
+int CXmlIndex::NameId(std::string_view name) const
+{
+    for (int id = m_nameHeads[NameSlot(name)]; id >= 0; id = m_nameNext[static_cast<std::size_t>(id)]) {
+        const std::string_view known = m_names[static_cast<std::size_t>(id)];
+        if (known.size() != name.size()) {
+            continue;
+        }
+        std::size_t i = 0;
+        while (i < name.size() && known[i] == name[i]) {
+            ++i;
+        }
+        if (i >= name.size()) {
+            return id;
+        }
+    }
+    return -1;
+}
+
+std::uint32_t CXmlIndex::AddElement(std::string_view name)
+{
+    const auto id = static_cast<std::uint32_t>(m_elements.size());
+    SElement& element = m_elements.emplace_back();
+    element.name = name;
+    element.nameId = NameId(name);
+    element.firstAttribute = static_cast<std::uint32_t>(m_attributes.size());
+    return id;
+}
+
+void CXmlIndex::AddText(std::uint32_t element, std::string_view text)
+{
+    SElement& e = m_elements[element];
+    if (e.textCount == 0) {
+        e.firstText = static_cast<std::uint32_t>(m_texts.size());
+    }
+    ++e.textCount;
+    m_texts.push_back(text);
+}
+
+void CXmlIndex::Clear()
+{
+    m_elements.clear();
+    m_attributes.clear();
+    m_texts.clear();
+    m_decoded.clear();
+    m_expansions.clear();
+    m_document.reset();
+}
+
+bool CXmlIndex::Load(std::string_view text, CXmlParseError* error)
+{
+    Clear();
+    CScanner scanner(*this, text.data(), text.data() + text.size());
+    if (scanner.ScanDocument()) {
+        return true;
+    }
+    Clear();
+    m_document = std::make_unique<CXmlDocument>();
+    if (!m_document->LoadMemory(text, error)) {
+        return false;
+    }
+    return IndexDocument(*m_document);
+}
+
+bool CXmlIndex::IndexDocument(const CXmlDocument& document)
+{
+    // Without recursion: the parser takes any depth.
+    const pugi::xml_node root = document.GetDocumentElement().Native();
+    if (!root) {
+        return true;
+    }
+    struct SStep {
+        pugi::xml_node node;
+        std::uint32_t parent;
+    };
+    std::vector<SStep> todo{{root, kNone}};
+    std::vector<std::uint32_t> lastChild; // by element
+    while (!todo.empty()) {
+        const SStep step = todo.back();
+        todo.pop_back();
+        const std::uint32_t id = AddElement(step.node.name());
+        lastChild.push_back(kNone);
+        if (step.parent != kNone) {
+            std::uint32_t& last = lastChild[step.parent];
+            (last == kNone ? m_elements[step.parent].firstChild : m_elements[last].nextSibling) = id;
+            last = id;
+        }
+        for (pugi::xml_attribute a = step.node.first_attribute(); a; a = a.next_attribute()) {
+            m_attributes.push_back({NameId(a.name()), a.value()});
+            ++m_elements[id].attributeCount;
+        }
+        int textState = 0;
+        const std::size_t firstChild = todo.size();
+        for (pugi::xml_node child = step.node.first_child(); child; child = child.next_sibling()) {
+            const bool text = child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata;
+            if (text && textState != 2) {
+                textState = 1;
+                AddText(id, child.value());
+            } else if (!text) {
+                textState = textState == 1 ? 2 : textState;
+            }
+            if (child.type() == pugi::node_element) {
+                todo.push_back({child, id});
+            }
+        }
+        // Children are taken from the back: keep their order.
+        std::reverse(todo.begin() + static_cast<std::ptrdiff_t>(firstChild), todo.end());
+    }
+    return true;
+}
+
+CXmlIndexNode CXmlIndex::GetDocumentElement() { return m_elements.empty() ? CXmlIndexNode() : CXmlIndexNode(this, 0); }
+
+CXmlIndex::SElement& CXmlIndex::Expanded(std::uint32_t id)
+{
+    SElement& element = m_elements[id];
+    if (element.pending == nullptr) {
+        return element;
+    }
+    const SExpansion expansion{id, element.pending, element.pendingSize};
+    element.pending = nullptr;
+    m_expansions.push_back(expansion);
+    CScanner scanner(*this, expansion.pending, expansion.pending + expansion.pendingSize);
+    // The whole document was scanned once already.
+    scanner.ScanContent(id);
+    return m_elements[id];
+}
+
+CXmlIndex::SMark CXmlIndex::Mark() const
+{
+    return {m_elements.size(), m_attributes.size(), m_texts.size(), m_decoded.size(), m_expansions.size()};
+}
+
+void CXmlIndex::Release(const SMark& mark)
+{
+    while (m_expansions.size() > mark.expansions) {
+        const SExpansion& expansion = m_expansions.back();
+        SElement& element = m_elements[expansion.element];
+        element.firstChild = kNone;
+        element.textCount = 0;
+        element.pending = expansion.pending;
+        element.pendingSize = expansion.pendingSize;
+        m_expansions.pop_back();
+    }
+    m_elements.resize(mark.elements);
+    m_attributes.resize(mark.attributes);
+    m_texts.resize(mark.texts);
+    while (m_decoded.size() > mark.decoded) {
+        m_decoded.pop_back();
+    }
+}
+
+// ---- nodes ------------------------------------------------------------------------
+
+CXmlIndex& CXmlIndexNode::Checked() const
+{
+    if (m_index == nullptr) {
+        throw CXmlNullNodeException();
+    }
+    return *m_index;
+}
+
+std::string_view CXmlIndexNode::GetName() const { return Checked().m_elements[m_id].name; }
+
+int CXmlIndexNode::GetNameId() const { return Checked().m_elements[m_id].nameId; }
+
+CXmlIndexNode CXmlIndexNode::Child(int nameId) const
+{
+    CXmlIndex& index = Checked();
+    for (std::uint32_t child = index.Expanded(m_id).firstChild; child != CXmlIndex::kNone;
+         child = index.m_elements[child].nextSibling) {
+        if (index.m_elements[child].nameId == nameId) {
+            return {m_index, child};
+        }
+    }
+    return {};
+}
+
+CXmlIndexNode CXmlIndexNode::NextSibling(int nameId) const
+{
+    CXmlIndex& index = Checked();
+    for (std::uint32_t sibling = index.m_elements[m_id].nextSibling; sibling != CXmlIndex::kNone;
+         sibling = index.m_elements[sibling].nextSibling) {
+        if (index.m_elements[sibling].nameId == nameId) {
+            return {m_index, sibling};
+        }
+    }
+    return {};
+}
+
+std::size_t CXmlIndexNode::CountChildren(int nameId) const
+{
+    std::size_t count = 0;
+    for (CXmlIndexNode child = Child(nameId); !child.IsNull(); child = child.NextSibling(nameId)) {
+        ++count;
+    }
+    return count;
+}
+
+std::optional<std::string_view> CXmlIndexNode::FindTextView() const
+{
+    CXmlIndex& index = Checked();
+    const CXmlIndex::SElement& element = index.Expanded(m_id);
+    if (element.textCount == 0) {
+        return std::nullopt;
+    }
+    return index.m_texts[element.firstText];
+}
+
+std::optional<std::string> CXmlIndexNode::FindJoinedText() const
+{
+    CXmlIndex& index = Checked();
+    const CXmlIndex::SElement& element = index.Expanded(m_id);
+    if (element.textCount == 0) {
+        return std::nullopt;
+    }
+    std::string text(index.m_texts[element.firstText]);
+    for (std::uint32_t i = 1; i < element.textCount; ++i) {
+        text += index.m_texts[element.firstText + i];
+    }
+    return text;
+}
+
+std::optional<std::string_view> CXmlIndexNode::GetAttribute(int nameId) const
+{
+    const CXmlIndex& index = Checked();
+    const CXmlIndex::SElement& element = index.m_elements[m_id];
+    for (std::uint32_t i = 0; i < element.attributeCount; ++i) {
+        const CXmlIndex::SAttribute& attribute = index.m_attributes[element.firstAttribute + i];
+        if (attribute.nameId == nameId) {
+            return attribute.value;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace bram
