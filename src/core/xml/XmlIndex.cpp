@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <climits>
 #include <cstring>
 
@@ -102,8 +105,9 @@ class CXmlIndex::CScanner {
 public:
     CScanner(CXmlIndex& index, const char* begin, const char* end) : m_index(index), m_p(begin), m_end(end) {}
 
-    // The whole document, from its first byte.
-    bool ScanDocument();
+    // The whole document, from its first byte. declaredEncoding: whether an
+    // encoding the declaration names counts (it does not for UTF-16 input).
+    bool ScanDocument(bool declaredEncoding = true);
     // The content of an element whose content was left for later.
     bool ScanContent(std::uint32_t element);
 
@@ -130,22 +134,34 @@ private:
     bool Comment();
     bool Declaration();
     void AddPiece(SOpen& open, std::string_view text) const;
-    bool AtDocumentLevel() const { return m_documentLevel && m_open.size() == 1; }
+    bool AtDocumentLevel() const { return m_documentLevel && m_top == 0; }
+    SOpen& Top() { return m_open[m_top]; }
+    void Push(const SOpen& open)
+    {
+        if (++m_top == m_open.size()) {
+            m_open.resize(m_open.size() * 2);
+        }
+        m_open[m_top] = open;
+    }
 
     CXmlIndex& m_index;
     const char* m_p;
     const char* m_end;
-    std::vector<SOpen> m_open;
+    // The open elements, m_open[0] the document or the element being indexed.
+    std::vector<SOpen> m_open = std::vector<SOpen>(64);
+    std::size_t m_top = 0;
     bool m_documentLevel = false;
     // Elements deeper than this keep their content for later.
     int m_recordDepth = INT_MAX;
     bool m_sawRoot = false;
+    bool m_declaredEncoding = true;
     std::string m_scratch;
 };
 
-bool CXmlIndex::CScanner::ScanDocument()
+bool CXmlIndex::CScanner::ScanDocument(bool declaredEncoding)
 {
     m_documentLevel = true;
+    m_declaredEncoding = declaredEncoding;
     m_recordDepth = m_index.m_indexDepth;
     if (std::memchr(m_p, '\0', static_cast<std::size_t>(m_end - m_p)) != nullptr) {
         return false;
@@ -164,16 +180,14 @@ bool CXmlIndex::CScanner::ScanDocument()
     if (StartsWith(m_p, m_end, "<?xml") && Is(m_p[5], kSpace) && !Declaration()) {
         return false;
     }
-    m_open.reserve(64);
-    m_open.push_back({{}, nullptr, kNone, kNone, 0, true, 0});
+    m_open[0] = {{}, nullptr, kNone, kNone, 0, true, 0};
     return Scan() && m_sawRoot;
 }
 
 bool CXmlIndex::CScanner::ScanContent(std::uint32_t element)
 {
     // The content of an element the document scan took: every tag in it ends with ">".
-    m_open.reserve(64);
-    m_open.push_back({m_index.m_elements[element].name, nullptr, element, kNone, 0, true, 0});
+    m_open[0] = {m_index.m_elements[element].name, nullptr, element, kNone, 0, true, 0};
     return Scan();
 }
 
@@ -181,7 +195,7 @@ bool CXmlIndex::CScanner::Scan()
 {
     for (;;) {
         if (m_p == m_end) {
-            return m_open.size() == 1;
+            return m_top == 0;
         }
         if (*m_p != '<') {
             const void* lt = std::memchr(m_p, '<', static_cast<std::size_t>(m_end - m_p));
@@ -221,7 +235,7 @@ bool CXmlIndex::CScanner::Text(const char* end)
     if (AtDocumentLevel()) {
         return false;
     }
-    SOpen& open = m_open.back();
+    SOpen& open = Top();
     if (!special) {
         AddPiece(open, text);
         return true;
@@ -268,7 +282,7 @@ bool CXmlIndex::CScanner::StartTag()
         }
         m_sawRoot = true;
     }
-    SOpen& parent = m_open.back();
+    SOpen& parent = Top();
     std::uint32_t node = kNone;
     if (parent.recordContent) {
         node = m_index.AddElement(name);
@@ -288,7 +302,7 @@ bool CXmlIndex::CScanner::StartTag()
         return false;
     }
     if (!selfClosing) {
-        m_open.push_back({name, m_p, node, kNone, depth, node != kNone && depth < m_recordDepth, 0});
+        Push({name, m_p, node, kNone, depth, node != kNone && depth < m_recordDepth, 0});
     }
     return true;
 }
@@ -350,10 +364,10 @@ bool CXmlIndex::CScanner::Attribute(const char*& p, std::uint32_t node)
 
 bool CXmlIndex::CScanner::EndTag()
 {
-    if (m_open.size() == 1) {
+    if (m_top == 0) {
         return false; // the document level, or the end of the element being indexed
     }
-    const SOpen& open = m_open.back();
+    const SOpen& open = Top();
     const char* tagStart = m_p;
     const char* p = m_p + 2;
     // A name holds no ">", so the comparison stops at the last one at the latest.
@@ -374,7 +388,7 @@ bool CXmlIndex::CScanner::EndTag()
         element.pending = open.contentStart;
         element.pendingSize = static_cast<std::size_t>(tagStart - open.contentStart);
     }
-    m_open.pop_back();
+    --m_top;
     return true;
 }
 
@@ -387,7 +401,7 @@ bool CXmlIndex::CScanner::CData()
         return false;
     }
     m_p = content + close + 3;
-    SOpen& open = m_open.back();
+    SOpen& open = Top();
     if (!open.recordContent || open.textState == 2) {
         return true;
     }
@@ -434,7 +448,7 @@ bool CXmlIndex::CScanner::Declaration()
             return false;
         }
         const std::string_view text(name, static_cast<std::size_t>(p - name));
-        if (text.starts_with("encoding=") && text.substr(10, text.size() - 11) != "utf-8" &&
+        if (m_declaredEncoding && text.starts_with("encoding=") && text.substr(10, text.size() - 11) != "utf-8" &&
             text.substr(10, text.size() - 11) != "UTF-8") {
             return false;
         }
@@ -442,6 +456,11 @@ bool CXmlIndex::CScanner::Declaration()
 }
 
 // ---- the index ----------------------------------------------------------------
+
+namespace {
+// Indexes this deep take the whole text up front.
+constexpr int kReserveDepth = 64;
+} // namespace
 
 namespace {
 std::size_t NameSlot(std::string_view name)
@@ -528,6 +547,104 @@ bool CXmlIndex::Load(std::string_view text, CXmlParseError* error)
     return IndexDocument(*m_document);
 }
 
+namespace {
+
+// UTF-16LE as the parser converts it, for the plain case only: false for a
+// U+0000 (where the parser stops) and for a surrogate without its partner.
+// Writes one unit or pair at i (advancing i past a pair); false where the parser would stop or differ.
+bool EncodeUnit(const unsigned char* p, std::size_t units, std::size_t& i, unsigned char*& o)
+{
+    const unsigned c = p[2 * i] | (static_cast<unsigned>(p[2 * i + 1]) << 8);
+    if (c - 1 < 0x7F) {
+        *o++ = static_cast<unsigned char>(c);
+    } else if (c == 0 || (c >= 0xDC00 && c < 0xE000)) {
+        return false;
+    } else if (c < 0x800) {
+        *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else if (c < 0xD800 || c >= 0xE000) {
+        *o++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+        *o++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else {
+        // A pair takes two units and four bytes: within the room of two units.
+        const unsigned low = i + 1 < units ? (p[2 * i + 2] | (static_cast<unsigned>(p[2 * i + 3]) << 8)) : 0;
+        if (low < 0xDC00 || low >= 0xE000) {
+            return false;
+        }
+        const unsigned code = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        *o++ = static_cast<unsigned char>(0xF0 | (code >> 18));
+        *o++ = static_cast<unsigned char>(0x80 | ((code >> 12) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
+        *o++ = static_cast<unsigned char>(0x80 | (code & 0x3F));
+        ++i;
+    }
+    return true;
+}
+
+// UTF-16LE as the parser converts it, for the plain case only: false for a
+// U+0000 (where the parser stops) and for a surrogate without its partner.
+// out has room for three bytes a unit; returns the length written.
+bool Utf16LEToUtf8(std::string_view bytes, unsigned char* out, std::size_t& written)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t units = bytes.size() / 2;
+    unsigned char* o = out;
+    std::size_t i = units > 0 && p[0] == 0xFF && p[1] == 0xFE ? 1 : 0; // after a byte order mark
+    while (i < units) {
+#if defined(__SSE2__)
+        // Eight units of ASCII (none zero) at a time.
+        if (i + 8 <= units) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * i));
+            const __m128i high = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
+            const __m128i zero = _mm_cmpeq_epi16(v, _mm_setzero_si128());
+            if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(high, _mm_setzero_si128()), zero)) == 0xFFFF &&
+                _mm_movemask_epi8(zero) == 0) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+                o += 8;
+                i += 8;
+                continue;
+            }
+        }
+#endif
+        if (!EncodeUnit(p, units, i, o)) {
+            return false;
+        }
+        ++i;
+    }
+    written = static_cast<std::size_t>(o - out);
+    return true;
+}
+
+} // namespace
+
+bool CXmlIndex::LoadUtf16LE(std::string_view bytes, CXmlParseError* error)
+{
+    Clear();
+    // No zeroed string: three bytes a unit is room enough, and most stays untouched.
+    m_utf8 = std::make_unique_for_overwrite<unsigned char[]>(bytes.size() / 2 * 3 + 1);
+    std::size_t size = 0;
+    if (Utf16LEToUtf8(bytes, m_utf8.get(), size)) {
+        const auto* text = reinterpret_cast<const char*>(m_utf8.get());
+        if (m_indexDepth > kReserveDepth) {
+            // An element takes some 30 bytes of text; growing by doubling costs more.
+            m_elements.reserve(size / 32);
+            m_texts.reserve(size / 48);
+        }
+        CScanner scanner(*this, text, text + size);
+        if (scanner.ScanDocument(false)) {
+            return true;
+        }
+    }
+    Clear();
+    m_utf8.reset();
+    m_document = std::make_unique<CXmlDocument>();
+    if (!m_document->LoadUtf16LE(bytes, error)) {
+        return false;
+    }
+    return IndexDocument(*m_document);
+}
+
 bool CXmlIndex::IndexDocument(const CXmlDocument& document)
 {
     // Without recursion: the parser takes any depth.
@@ -577,12 +694,9 @@ bool CXmlIndex::IndexDocument(const CXmlDocument& document)
 
 CXmlIndexNode CXmlIndex::GetDocumentElement() { return m_elements.empty() ? CXmlIndexNode() : CXmlIndexNode(this, 0); }
 
-CXmlIndex::SElement& CXmlIndex::Expanded(std::uint32_t id)
+CXmlIndex::SElement& CXmlIndex::Expand(std::uint32_t id)
 {
     SElement& element = m_elements[id];
-    if (element.pending == nullptr) {
-        return element;
-    }
     const SExpansion expansion{id, element.pending, element.pendingSize};
     element.pending = nullptr;
     m_expansions.push_back(expansion);

@@ -77,6 +77,9 @@ public:
     // Indexes the text, which must stay unchanged while the index is used.
     // On failure the error is CXmlDocument::LoadMemory's.
     bool Load(std::string_view text, CXmlParseError* error = nullptr);
+    // The same for UTF-16LE bytes as CXmlDocument::LoadUtf16LE takes them
+    // (module files); the index keeps its own UTF-8 copy of the text.
+    bool LoadUtf16LE(std::string_view bytes, CXmlParseError* error = nullptr);
     // True when the text was parsed by CXmlDocument (not the plain form).
     bool UsedDocumentParser() const { return m_document != nullptr; }
 
@@ -120,7 +123,12 @@ private:
     int NameId(std::string_view name) const;
     std::uint32_t AddElement(std::string_view name);
     void AddText(std::uint32_t element, std::string_view text);
-    SElement& Expanded(std::uint32_t id);
+    SElement& Expanded(std::uint32_t id)
+    {
+        SElement& element = m_elements[id];
+        return element.pending == nullptr ? element : Expand(id);
+    }
+    SElement& Expand(std::uint32_t id);
     void Clear();
     bool IndexDocument(const CXmlDocument& document);
 
@@ -136,6 +144,8 @@ private:
     std::deque<std::string> m_decoded;
     std::vector<SExpansion> m_expansions;
     std::unique_ptr<CXmlDocument> m_document;
+    // The text of LoadUtf16LE.
+    std::unique_ptr<unsigned char[]> m_utf8;
 };
 
 } // namespace bram

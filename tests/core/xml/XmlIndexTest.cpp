@@ -76,12 +76,13 @@ void ExpectSameTree(const CXmlIndexNode& index, const CXmlNode& node, const std:
     }
 }
 
-// Loads the text both ways; returns whether the index took it without the parser.
-bool ExpectSameReading(const std::string& text, int indexDepth = 3)
+// Loads the text both ways (as UTF-16LE bytes with utf16); returns whether
+// the index took it without the parser.
+bool ExpectSameReading(const std::string& text, int indexDepth = 3, bool utf16 = false)
 {
     CXmlDocument document;
     CXmlParseError documentError;
-    const bool parsed = document.LoadMemory(text, &documentError);
+    const bool parsed = utf16 ? document.LoadUtf16LE(text, &documentError) : document.LoadMemory(text, &documentError);
     std::vector<std::string_view> names{"a"};
     std::unique_ptr<CNames> table;
     if (parsed) {
@@ -90,7 +91,7 @@ bool ExpectSameReading(const std::string& text, int indexDepth = 3)
     }
     CXmlIndex index(names, indexDepth);
     CXmlParseError indexError;
-    const bool indexed = index.Load(text, &indexError);
+    const bool indexed = utf16 ? index.LoadUtf16LE(text, &indexError) : index.Load(text, &indexError);
     EXPECT_EQ(indexed, parsed) << text;
     if (!parsed || !indexed) {
         EXPECT_EQ(indexError.reason, documentError.reason) << text;
@@ -164,6 +165,25 @@ TEST(XmlIndexTest, LeavesEveryOtherFormToTheParserWithTheSameResult)
     }
     EXPECT_FALSE(ExpectSameReading(std::string("<a>x</a>\0<b>", 12)));
     EXPECT_FALSE(ExpectSameReading(Utf8ToUtf16LEBytes("<a>x</a>")));
+}
+
+// Module files: UTF-16LE whatever their declaration says, converted as the parser converts.
+TEST(XmlIndexTest, ReadsUtf16AsTheDocumentReadsIt)
+{
+    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<Module><Name>K\xC3\xA4se \xE2\x82\xAC "
+                             "\xF0\x9D\x84\x9E</Name><T a=\"\xC3\xA9\"/></Module>";
+    const std::string utf16 = Utf8ToUtf16LEBytes(text);
+    for (const std::string& bytes : {"\xFF\xFE" + utf16, utf16, utf16 + "x"}) {
+        EXPECT_TRUE(ExpectSameReading(bytes, 3, true));
+    }
+    const std::string name = Utf8ToUtf16LEBytes("<Name>");
+    const auto at = utf16.find(name) + name.size();
+    const std::string highAlone = utf16.substr(0, at) + std::string("\x3D\xD8x\0", 4) + utf16.substr(at);
+    const std::string lowAlone = utf16.substr(0, at) + std::string("\x1E\xDD", 2) + utf16.substr(at);
+    const std::string stop = utf16.substr(0, at) + std::string("\0\0", 2) + utf16.substr(at);
+    for (const std::string& bytes : {highAlone, lowAlone, stop, Utf8ToUtf16LEBytes("<a><b></a>")}) {
+        EXPECT_FALSE(ExpectSameReading(bytes, 3, true));
+    }
 }
 
 // Faults anywhere in a real file: what the parser refuses is refused with
