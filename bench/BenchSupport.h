@@ -7,14 +7,25 @@
 #include "progress/LoadingProgress.h"
 
 #include <benchmark/benchmark.h>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <malloc.h>
 #include <map>
 #include <string>
 #include <unistd.h>
 
 namespace bram::bench {
+
+// Both sides of a ratio run with memory the process keeps once it has it:
+// no large block goes back to the system, so no iteration pays the kernel
+// for fresh pages and no result depends on what ran before it.
+inline void KeepFreedMemory()
+{
+    ::mallopt(M_MMAP_MAX, 0);
+    ::mallopt(M_TRIM_THRESHOLD, INT_MAX);
+}
 
 // Keeps the median CPU time of each benchmark (CPU time stays comparable on
 // a machine shared with other work) for the summary.

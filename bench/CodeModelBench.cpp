@@ -117,6 +117,7 @@ BENCHMARK(BM_MemoryPerInstruction)->Unit(benchmark::kMillisecond)->Iterations(1)
 
 int main(int argc, char** argv)
 {
+    bench::KeepFreedMemory();
     benchmark::Initialize(&argc, argv);
     bench::CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -125,7 +126,7 @@ int main(int argc, char** argv)
     targets.Ratio("GetCode against saving", "BM_StateGetCode", "BM_PugixmlSave", 1);
     if (g_fixture) {
         const double perInstruction = g_copyBytes / static_cast<double>(g_fixture->instructions);
-        std::printf("state copy: %.0f bytes per instruction, %.0f per byte of the data file\n", perInstruction,
+        std::printf("state copy: %.0f bytes per instruction, %.2f per byte of the data file\n", perInstruction,
                     g_copyBytes / static_cast<double>(g_fixture->file.size()));
         targets.Value("heap of a state copy against the data file",
                       g_copyBytes / static_cast<double>(g_fixture->file.size()), 1, "times");

@@ -117,6 +117,7 @@ BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(3)->Repe
 
 int main(int argc, char** argv)
 {
+    bench::KeepFreedMemory();
     benchmark::Initialize(&argc, argv);
     bench::CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

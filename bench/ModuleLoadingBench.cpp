@@ -153,6 +153,7 @@ BENCHMARK(LoadAllModules)->Unit(benchmark::kMillisecond)->Repetitions(5)->Report
 
 int main(int argc, char** argv)
 {
+    bench::KeepFreedMemory();
     benchmark::Initialize(&argc, argv);
     bench::CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

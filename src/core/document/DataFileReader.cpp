@@ -184,6 +184,9 @@ public:
     CDataFileReader(CApplicationDocument& document, std::string path)
         : m_doc(document), m_state(*document.GetState()), m_categories(document.m_categories), m_path(std::move(path))
     {
+        // What the writer writes for other readers and this one never reads.
+        static constexpr std::pair<int, int> kUnread[] = {{kBlock, kName}, {kBlock, kModule}, {kParameter, kType}};
+        m_index.SetUnread(kUnread);
     }
 
     void Read(std::string_view data);

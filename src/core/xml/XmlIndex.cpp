@@ -26,6 +26,7 @@ enum : unsigned char {
     // Ends the plain part of an attribute value: a quote, or what the parser
     // would change, or ">", which also ends every scan (see ScanDocument).
     kValueStop = 32,
+    kNotSpace = 64,
 };
 constexpr std::array<unsigned char, 256> MakeCharTable()
 {
@@ -34,6 +35,8 @@ constexpr std::array<unsigned char, 256> MakeCharTable()
         unsigned char bits = 0;
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
             bits |= kSpace;
+        } else {
+            bits |= kNotSpace;
         }
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':') {
             bits |= kNameStart | kNameChar;
@@ -57,6 +60,46 @@ constexpr std::array<unsigned char, 256> MakeCharTable()
 constexpr std::array<unsigned char, 256> kChars = MakeCharTable();
 
 inline bool Is(char c, unsigned char bits) { return (kChars[static_cast<unsigned char>(c)] & bits) != 0; }
+
+// The name going on at p (after its first character) and its key, for NameId.
+inline const char* ScanName(const char* p, SNameKey& key)
+{
+    std::uint64_t low = static_cast<unsigned char>(p[-1]);
+    std::uint64_t high = 0;
+    unsigned shift = 8;
+    while (Is(*p, kNameChar)) {
+        const std::uint64_t c = static_cast<unsigned char>(*p);
+        if (shift < 64) {
+            low |= c << shift;
+        } else if (shift < 128) {
+            high |= c << (shift - 64);
+        }
+        shift += 8;
+        ++p;
+    }
+    key = {low, high};
+    return p;
+}
+
+inline std::size_t SlotOf(const SNameKey& key, std::size_t length)
+{
+    std::uint64_t h = (key.low ^ (key.high * 0x9E3779B97F4A7C15ULL) ^ length) * 0xFF51AFD7ED558CCDULL;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+// The next "<" from p, or end: short texts (names between tags) by a
+// plain loop, longer ones by memchr.
+inline const char* NextTag(const char* p, const char* end)
+{
+    const char* stop = end - p > 32 ? p + 32 : end;
+    for (const char* q = p; q < stop; ++q) {
+        if (*q == '<') {
+            return q;
+        }
+    }
+    const void* lt = std::memchr(stop, '<', static_cast<std::size_t>(end - stop));
+    return lt != nullptr ? static_cast<const char*>(lt) : end;
+}
 
 bool StartsWith(const char* p, const char* end, std::string_view prefix)
 {
@@ -127,6 +170,11 @@ private:
     bool Text(const char* end);
     bool Exclamation();
     bool StartTag();
+    bool SkipContent();
+    bool SkipEndTag(const char*& p);
+    bool SkipStartTag(const char*& p);
+    void IndexStartTag();
+    void SkipUnread(const char* p);
     bool Attributes(std::uint32_t node, bool& selfClosing);
     bool Attribute(const char*& p, std::uint32_t node);
     bool EndTag();
@@ -136,12 +184,21 @@ private:
     void AddPiece(SOpen& open, std::string_view text) const;
     bool AtDocumentLevel() const { return m_documentLevel && m_top == 0; }
     SOpen& Top() { return m_open[m_top]; }
-    void Push(const SOpen& open)
+    // Each field is written in place: building an SOpen first and copying it
+    // stalls on the partly written copy.
+    void Push(std::string_view name, std::uint32_t node, int depth, bool recordContent)
     {
         if (++m_top == m_open.size()) {
             m_open.resize(m_open.size() * 2);
         }
-        m_open[m_top] = open;
+        SOpen& open = m_open[m_top];
+        open.name = name;
+        open.contentStart = m_p;
+        open.node = node;
+        open.lastChild = kNone;
+        open.depth = depth;
+        open.recordContent = recordContent;
+        open.textState = 0;
     }
 
     CXmlIndex& m_index;
@@ -156,6 +213,8 @@ private:
     bool m_sawRoot = false;
     bool m_declaredEncoding = true;
     std::string m_scratch;
+    // The names of the elements open inside skipped content.
+    std::vector<std::string_view> m_skipped;
 };
 
 bool CXmlIndex::CScanner::ScanDocument(bool declaredEncoding)
@@ -186,9 +245,96 @@ bool CXmlIndex::CScanner::ScanDocument(bool declaredEncoding)
 
 bool CXmlIndex::CScanner::ScanContent(std::uint32_t element)
 {
-    // The content of an element the document scan took: every tag in it ends with ">".
+    // The content of an element the document scan checked: every tag in it
+    // is known good and ends with ">", so the lean loop only indexes.
     m_open[0] = {m_index.m_elements[element].name, nullptr, element, kNone, 0, true, 0};
-    return Scan();
+    while (m_p < m_end) {
+        if (*m_p != '<') {
+            if (!Text(NextTag(m_p, m_end))) {
+                return false;
+            }
+            continue;
+        }
+        const char next = m_p[1];
+        if (next == '/') {
+            m_p = static_cast<const char*>(std::memchr(m_p, '>', static_cast<std::size_t>(m_end - m_p))) + 1;
+            --m_top;
+        } else if (next == '!') {
+            if (!Exclamation()) {
+                return false;
+            }
+        } else {
+            IndexStartTag();
+        }
+    }
+    return m_top == 0;
+}
+
+// A start tag of content known to be good: indexed with its attributes.
+void CXmlIndex::CScanner::IndexStartTag()
+{
+    const char* nameStart = m_p + 1;
+    SNameKey hash;
+    const char* p = ScanName(nameStart + 1, hash);
+    const std::string_view name(nameStart, static_cast<std::size_t>(p - nameStart));
+    SOpen& parent = Top();
+    const int nameId = m_index.NameId(name, hash);
+    if (m_index.IsUnread(m_index.m_elements[parent.node].nameId, nameId)) {
+        parent.textState = parent.textState == 1 ? 2 : parent.textState;
+        SkipUnread(p);
+        return;
+    }
+    const std::uint32_t node = m_index.AddElement(name, nameId);
+    (parent.lastChild == kNone ? m_index.m_elements[parent.node].firstChild
+                               : m_index.m_elements[parent.lastChild].nextSibling) = node;
+    parent.lastChild = node;
+    parent.textState = parent.textState == 1 ? 2 : parent.textState;
+    for (;;) {
+        while (Is(*p, kSpace)) {
+            ++p;
+        }
+        if (*p == '>') {
+            m_p = p + 1;
+            Push(name, node, 0, true);
+            return;
+        }
+        if (*p == '/') {
+            m_p = p + 2;
+            return;
+        }
+        const char* attribute = p;
+        SNameKey attributeHash;
+        p = ScanName(p + 1, attributeHash);
+        const std::string_view attributeName(attribute, static_cast<std::size_t>(p - attribute));
+        const char* value = p + 2;
+        p = static_cast<const char*>(std::memchr(value, p[1], static_cast<std::size_t>(m_end - value)));
+        m_index.m_attributes.push_back({m_index.NameId(attributeName, attributeHash),
+                                        std::string_view(value, static_cast<std::size_t>(p - value))});
+        ++m_index.m_elements[node].attributeCount;
+        ++p;
+    }
+}
+
+// An element of good content the reader never reads, from the end of its
+// name: passed over, tags told apart by their first characters only.
+void CXmlIndex::CScanner::SkipUnread(const char* p)
+{
+    // Values hold no ">" in the plain form, so the first one ends the tag.
+    p = static_cast<const char*>(std::memchr(p, '>', static_cast<std::size_t>(m_end - p)));
+    for (int depth = p[-1] == '/' ? 0 : 1; depth > 0;) {
+        p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(m_end - p)));
+        const std::string_view rest(p, static_cast<std::size_t>(m_end - p));
+        if (rest.starts_with("<!--")) {
+            p += rest.find("-->") + 2;
+        } else if (rest.starts_with("<![CDATA[")) {
+            p += rest.find("]]>") + 2;
+        } else {
+            const bool end = p[1] == '/';
+            p = static_cast<const char*>(std::memchr(p, '>', static_cast<std::size_t>(m_end - p)));
+            depth += end ? -1 : (p[-1] == '/' ? 0 : 1);
+        }
+    }
+    m_p = p + 1;
 }
 
 bool CXmlIndex::CScanner::Scan()
@@ -198,8 +344,7 @@ bool CXmlIndex::CScanner::Scan()
             return m_top == 0;
         }
         if (*m_p != '<') {
-            const void* lt = std::memchr(m_p, '<', static_cast<std::size_t>(m_end - m_p));
-            if (!Text(lt != nullptr ? static_cast<const char*>(lt) : m_end)) {
+            if (!Text(NextTag(m_p, m_end))) {
                 return false;
             }
             continue;
@@ -223,13 +368,12 @@ bool CXmlIndex::CScanner::Text(const char* end)
 {
     const std::string_view text(m_p, static_cast<std::size_t>(end - m_p));
     m_p = end;
-    bool blank = true;
-    bool special = false;
+    unsigned char seen = 0;
     for (const char c : text) {
-        blank = blank && Is(c, kSpace);
-        special = special || Is(c, kTextSpecial);
+        seen |= kChars[static_cast<unsigned char>(c)];
     }
-    if (blank) {
+    const bool special = (seen & kTextSpecial) != 0;
+    if ((seen & kNotSpace) == 0) {
         return true; // the parser makes no node of blanks between tags
     }
     if (AtDocumentLevel()) {
@@ -270,10 +414,8 @@ bool CXmlIndex::CScanner::Exclamation()
 bool CXmlIndex::CScanner::StartTag()
 {
     const char* nameStart = m_p + 1;
-    const char* p = nameStart + 1;
-    while (Is(*p, kNameChar)) {
-        ++p;
-    }
+    SNameKey hash;
+    const char* p = ScanName(nameStart + 1, hash);
     const std::string_view name(nameStart, static_cast<std::size_t>(p - nameStart));
     m_p = p;
     if (AtDocumentLevel()) {
@@ -285,7 +427,7 @@ bool CXmlIndex::CScanner::StartTag()
     SOpen& parent = Top();
     std::uint32_t node = kNone;
     if (parent.recordContent) {
-        node = m_index.AddElement(name);
+        node = m_index.AddElement(name, m_index.NameId(name, hash));
         if (parent.lastChild == kNone) {
             if (parent.node != kNone) {
                 m_index.m_elements[parent.node].firstChild = node;
@@ -301,9 +443,142 @@ bool CXmlIndex::CScanner::StartTag()
     if (!Attributes(node, selfClosing)) {
         return false;
     }
-    if (!selfClosing) {
-        Push({name, m_p, node, kNone, depth, node != kNone && depth < m_recordDepth, 0});
+    if (selfClosing) {
+        return true;
     }
+    const bool recordContent = node != kNone && depth < m_recordDepth;
+    Push(name, node, depth, recordContent);
+    // Content left for later is only checked here, by the lean loop.
+    return recordContent || node == kNone || SkipContent();
+}
+
+// The lean loop for content left for later: checks it up to the element's
+// end tag and indexes nothing.
+bool CXmlIndex::CScanner::SkipContent()
+{
+    const char* p = m_p;
+    m_skipped.clear();
+    m_skipped.push_back(Top().name);
+    for (;;) {
+        if (*p != '<') {
+            // A text needs a look only at its entities.
+            const char* q = p;
+            while (q < m_end && *q != '<' && *q != '&') {
+                ++q;
+            }
+            if (q < m_end && *q == '&') {
+                const void* lt = std::memchr(q, '<', static_cast<std::size_t>(m_end - q));
+                if (lt == nullptr ||
+                    !DecodeText(std::string_view(q, static_cast<std::size_t>(static_cast<const char*>(lt) - q)), true,
+                                m_scratch)) {
+                    return false;
+                }
+                q = static_cast<const char*>(lt);
+            }
+            if (q >= m_end) {
+                return false;
+            }
+            p = q;
+        }
+        const char next = p[1];
+        if (next == '/') {
+            const char* tagStart = p;
+            if (!SkipEndTag(p)) {
+                return false;
+            }
+            if (m_skipped.empty()) {
+                SOpen& open = Top();
+                if (tagStart != open.contentStart) {
+                    SElement& element = m_index.m_elements[open.node];
+                    element.pending = open.contentStart;
+                    element.pendingSize = static_cast<std::size_t>(tagStart - open.contentStart);
+                }
+                --m_top;
+                m_p = p;
+                return true;
+            }
+        } else if (Is(next, kNameStart)) {
+            if (!SkipStartTag(p)) {
+                return false;
+            }
+        } else {
+            m_p = p;
+            if (next != '!' || !Exclamation()) {
+                return false;
+            }
+            p = m_p;
+        }
+    }
+}
+
+// The start tag at p inside skipped content, checked as Attributes checks
+// one; p moves past it.
+bool CXmlIndex::CScanner::SkipStartTag(const char*& p)
+{
+    const char* q = p + 2;
+    while (Is(*q, kNameChar)) {
+        ++q;
+    }
+    const std::string_view name(p + 1, static_cast<std::size_t>(q - p - 1));
+    for (;;) {
+        if (*q == '>') {
+            m_skipped.push_back(name);
+            p = q + 1;
+            return true;
+        }
+        if (*q == '/') {
+            p = q + 2;
+            return q[1] == '>';
+        }
+        if (!Is(*q, kSpace)) {
+            return false;
+        }
+        while (Is(*q, kSpace)) {
+            ++q;
+        }
+        if (!Is(*q, kNameStart)) {
+            continue;
+        }
+        // name="value" or name='value', then a blank, "/" or ">".
+        while (Is(*q, kNameChar)) {
+            ++q;
+        }
+        if (q[0] != '=' || (q[1] != '"' && q[1] != '\'')) {
+            return false;
+        }
+        const char quote = q[1];
+        q += 2;
+        while (!Is(*q, kValueStop)) {
+            ++q;
+        }
+        if (*q != quote) {
+            return false;
+        }
+        ++q;
+        if (!Is(*q, kSpace) && *q != '/' && *q != '>') {
+            return false;
+        }
+    }
+}
+
+// The end tag at p of the innermost skipped element; p moves past it.
+bool CXmlIndex::CScanner::SkipEndTag(const char*& p)
+{
+    const char* q = p + 2;
+    // A name holds no ">", so the comparison stops at the last one at the latest.
+    for (const char c : m_skipped.back()) {
+        if (*q++ != c) {
+            return false;
+        }
+    }
+    while (Is(*q, kSpace)) {
+        ++q;
+    }
+    if (*q != '>') {
+        return false;
+    }
+    p = q + 1;
+    m_skipped.pop_back();
     return true;
 }
 
@@ -333,9 +608,8 @@ bool CXmlIndex::CScanner::Attributes(std::uint32_t node, bool& selfClosing)
 bool CXmlIndex::CScanner::Attribute(const char*& p, std::uint32_t node)
 {
     const char* nameStart = p;
-    while (Is(*p, kNameChar)) {
-        ++p;
-    }
+    SNameKey hash;
+    p = ScanName(p + 1, hash);
     const std::string_view name(nameStart, static_cast<std::size_t>(p - nameStart));
     if (p[0] != '=' || (p[1] != '"' && p[1] != '\'')) {
         return false;
@@ -356,7 +630,7 @@ bool CXmlIndex::CScanner::Attribute(const char*& p, std::uint32_t node)
     }
     if (node != kNone) {
         m_index.m_attributes.push_back(
-            {m_index.NameId(name), std::string_view(value, static_cast<std::size_t>(close - value))});
+            {m_index.NameId(name, hash), std::string_view(value, static_cast<std::size_t>(close - value))});
         ++m_index.m_elements[node].attributeCount;
     }
     return true;
@@ -462,52 +736,66 @@ namespace {
 constexpr int kReserveDepth = 64;
 } // namespace
 
-namespace {
-std::size_t NameSlot(std::string_view name)
+SNameKey CXmlIndex::KeyOf(std::string_view name)
 {
-    return ((name.size() & 31U) << 7U) | (static_cast<unsigned char>(name.empty() ? '\0' : name[0]) & 127U);
+    SNameKey key;
+    for (std::size_t i = 0; i < name.size() && i < 16; ++i) {
+        (i < 8 ? key.low : key.high) |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i]))
+                                        << (8 * (i % 8));
+    }
+    return key;
 }
-} // namespace
 
 CXmlIndex::CXmlIndex(std::span<const std::string_view> names, int indexDepth)
-    : m_names(names.begin(), names.end()),
-      m_nameHeads(32 * 128, -1),
-      m_nameNext(m_names.size(), -1),
-      m_indexDepth(indexDepth)
+    : m_names(names.begin(), names.end()), m_indexDepth(indexDepth)
 {
-    for (int id = static_cast<int>(m_names.size()) - 1; id >= 0; --id) {
-        const std::size_t slot = NameSlot(m_names[static_cast<std::size_t>(id)]);
-        m_nameNext[static_cast<std::size_t>(id)] = m_nameHeads[slot];
-        m_nameHeads[slot] = id;
+    std::size_t size = 64;
+    while (size < 4 * m_names.size()) {
+        size *= 2;
+    }
+    m_nameTable.assign(size, {});
+    for (std::size_t id = 0; id < m_names.size(); ++id) {
+        const SNameKey key = KeyOf(m_names[id]);
+        std::size_t slot = SlotOf(key, m_names[id].size()) & (size - 1);
+        while (m_nameTable[slot].id >= 0) {
+            slot = (slot + 1) & (size - 1);
+        }
+        m_nameTable[slot] = {key, m_names[id].size(), static_cast<int>(id)};
     }
 }
 
 CXmlIndex::~CXmlIndex() = default;
 
-int CXmlIndex::NameId(std::string_view name) const
+void CXmlIndex::SetUnread(std::span<const std::pair<int, int>> unread)
 {
-    for (int id = m_nameHeads[NameSlot(name)]; id >= 0; id = m_nameNext[static_cast<std::size_t>(id)]) {
-        const std::string_view known = m_names[static_cast<std::size_t>(id)];
-        if (known.size() != name.size()) {
-            continue;
-        }
-        std::size_t i = 0;
-        while (i < name.size() && known[i] == name[i]) {
-            ++i;
-        }
-        if (i >= name.size()) {
-            return id;
-        }
+    m_unread.assign(m_names.size() * m_names.size(), false);
+    for (const auto& [parent, child] : unread) {
+        m_unread[static_cast<std::size_t>(parent) * m_names.size() + static_cast<std::size_t>(child)] = true;
     }
-    return -1;
 }
 
-std::uint32_t CXmlIndex::AddElement(std::string_view name)
+int CXmlIndex::NameId(std::string_view name, const SNameKey& key) const
+{
+    const std::size_t mask = m_nameTable.size() - 1;
+    for (std::size_t slot = SlotOf(key, name.size()) & mask;; slot = (slot + 1) & mask) {
+        const SNameSlot& known = m_nameTable[slot];
+        if (known.id < 0) {
+            return -1;
+        }
+        // The key is the whole name up to 16 characters; longer ones compare the rest.
+        if (known.key.low == key.low && known.key.high == key.high && known.length == name.size() &&
+            (name.size() <= 16 || m_names[static_cast<std::size_t>(known.id)].substr(16) == name.substr(16))) {
+            return known.id;
+        }
+    }
+}
+
+std::uint32_t CXmlIndex::AddElement(std::string_view name, int nameId)
 {
     const auto id = static_cast<std::uint32_t>(m_elements.size());
     SElement& element = m_elements.emplace_back();
     element.name = name;
-    element.nameId = NameId(name);
+    element.nameId = nameId;
     element.firstAttribute = static_cast<std::uint32_t>(m_attributes.size());
     return id;
 }
@@ -661,7 +949,7 @@ bool CXmlIndex::IndexDocument(const CXmlDocument& document)
     while (!todo.empty()) {
         const SStep step = todo.back();
         todo.pop_back();
-        const std::uint32_t id = AddElement(step.node.name());
+        const std::uint32_t id = AddElement(step.node.name(), NameId(step.node.name(), KeyOf(step.node.name())));
         lastChild.push_back(kNone);
         if (step.parent != kNone) {
             std::uint32_t& last = lastChild[step.parent];
@@ -669,7 +957,7 @@ bool CXmlIndex::IndexDocument(const CXmlDocument& document)
             last = id;
         }
         for (pugi::xml_attribute a = step.node.first_attribute(); a; a = a.next_attribute()) {
-            m_attributes.push_back({NameId(a.name()), a.value()});
+            m_attributes.push_back({NameId(a.name(), KeyOf(a.name())), a.value()});
             ++m_elements[id].attributeCount;
         }
         int textState = 0;

@@ -30,6 +30,13 @@ namespace bram {
 
 class CXmlIndex;
 
+// A name's first 16 bytes (zero beyond its end): with the length, the name
+// itself for names up to 16 characters. Made while a name is scanned.
+struct SNameKey {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+};
+
 // An element of the index; a null node throws CXmlNullNodeException when
 // used, as CXmlNode does. Valid while the index lives and, for content
 // indexed after a Mark, until the matching Release.
@@ -80,6 +87,11 @@ public:
     // The same for UTF-16LE bytes as CXmlDocument::LoadUtf16LE takes them
     // (module files); the index keeps its own UTF-8 copy of the text.
     bool LoadUtf16LE(std::string_view bytes, CXmlParseError* error = nullptr);
+    // Children the reader never asks for, as (parent name, child name)
+    // numbers: content indexed when first visited leaves them out, which
+    // keeps that indexing lean. Call before Load.
+    void SetUnread(std::span<const std::pair<int, int>> unread);
+
     // True when the text was parsed by CXmlDocument (not the plain form).
     bool UsedDocumentParser() const { return m_document != nullptr; }
 
@@ -120,8 +132,14 @@ private:
         std::size_t pendingSize;
     };
 
-    int NameId(std::string_view name) const;
-    std::uint32_t AddElement(std::string_view name);
+    static SNameKey KeyOf(std::string_view name);
+    int NameId(std::string_view name, const SNameKey& key) const;
+    std::uint32_t AddElement(std::string_view name, int nameId);
+    bool IsUnread(int parent, int child) const
+    {
+        return !m_unread.empty() && parent >= 0 && child >= 0 &&
+               m_unread[static_cast<std::size_t>(parent) * m_names.size() + static_cast<std::size_t>(child)];
+    }
     void AddText(std::uint32_t element, std::string_view text);
     SElement& Expanded(std::uint32_t id)
     {
@@ -133,9 +151,14 @@ private:
     bool IndexDocument(const CXmlDocument& document);
 
     std::vector<std::string_view> m_names;
-    // Name numbers by length and first character, then in a chain.
-    std::vector<int> m_nameHeads;
-    std::vector<int> m_nameNext;
+    // Name numbers by key, open addressing; number -1: a free slot.
+    struct SNameSlot {
+        SNameKey key;
+        std::size_t length = 0;
+        int id = -1;
+    };
+    std::vector<SNameSlot> m_nameTable;
+    std::vector<bool> m_unread; // by parent name * names + child name
     int m_indexDepth;
     std::vector<SElement> m_elements;
     std::vector<SAttribute> m_attributes;

@@ -243,6 +243,22 @@ TEST(XmlIndexTest, ContentIndexedLaterCanBeDroppedAndIndexedAgain)
     EXPECT_THROW((void)CXmlIndexNode().Child(0), CXmlNullNodeException);
 }
 
+TEST(XmlIndexTest, ChildrenTheReaderNeverReadsStayOut)
+{
+    const std::vector<std::string_view> names{"r", "a", "u", "b", "v"};
+    const std::string text =
+        "<r><a>x<u k=\"1\"><v/><![CDATA[<a>]]><!-- <b> --><u><b>in</b></u></u>y<b>z</b><u/></a></r>";
+    CXmlIndex index(names, 1);
+    const std::pair<int, int> unread[] = {{1, 2}};
+    index.SetUnread(unread);
+    ASSERT_TRUE(index.Load(text));
+    const CXmlIndexNode a = index.GetDocumentElement().Child(1);
+    EXPECT_TRUE(a.Child(2).IsNull());
+    EXPECT_EQ(a.FindJoinedText(), "x") << "an element left out still ends the text";
+    EXPECT_EQ(a.CountChildren(3), 1u);
+    EXPECT_EQ(a.Child(3).FindTextView(), "z");
+}
+
 // ---- writer ------------------------------------------------------------------------
 
 std::string Saved(const std::function<void(CXmlNode)>& build)
