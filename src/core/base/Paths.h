@@ -56,6 +56,30 @@ int OpenPrivateFolder(std::string_view path, std::string& problem);
 // read, with "Not a regular file." in `reason` when it is given.
 std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason = nullptr);
 
+// A whole file in memory of its own (read as ReadWholeFile reads), whose
+// pages a reader gives back once it is done with them, so that a big file
+// does not stay in memory beside what is made of it.
+class CFileText {
+public:
+    static std::optional<CFileText> Read(std::string_view path, std::string* reason = nullptr);
+    CFileText(CFileText&& other) noexcept;
+    CFileText& operator=(CFileText&&) = delete;
+    CFileText(const CFileText&) = delete;
+    ~CFileText();
+
+    std::string_view View() const { return {m_data, m_size}; }
+    // Gives back the whole pages before `upTo`, a place in View() (other
+    // places are ignored). The bytes there must not be read again.
+    void ReleaseBefore(const char* upTo);
+
+private:
+    CFileText() = default;
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+    std::size_t m_released = 0;
+};
+
 // Writes through a temporary file beside the target, flushed, then renamed
 // over it, so a failure never leaves a truncated target. Returns an empty
 // text on success, else the reason.

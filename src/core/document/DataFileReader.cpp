@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -181,8 +182,14 @@ const T* FindOwn(const std::vector<const T*>& list, std::string_view name, const
 
 class CDataFileReader {
 public:
-    CDataFileReader(CApplicationDocument& document, std::string path)
-        : m_doc(document), m_state(*document.GetState()), m_categories(document.m_categories), m_path(std::move(path))
+    // release: called with a place in the text before which nothing is read
+    // again (may be empty).
+    CDataFileReader(CApplicationDocument& document, std::string path, std::function<void(const char*)> release = {})
+        : m_doc(document),
+          m_state(*document.GetState()),
+          m_categories(document.m_categories),
+          m_path(std::move(path)),
+          m_release(std::move(release))
     {
         // What the writer writes for other readers and this one never reads.
         static constexpr std::pair<int, int> kUnread[] = {{kBlock, kName}, {kBlock, kModule}, {kParameter, kType}};
@@ -308,6 +315,7 @@ private:
     CState& m_state;
     CCategorySystem& m_categories;
     std::string m_path;
+    std::function<void(const char*)> m_release;
     bool m_version10 = false;
     // Trigger name as read -> trigger; emptied by the categorization.
     std::unordered_map<std::string, CCodeTrigger*> m_triggerNames;
@@ -485,12 +493,21 @@ void CDataFileReader::ReadTriggers(const Node& root)
         triggers.push_back(trigger);
         names.push_back(name);
     }
+    // The text before a trigger is not read again once its body is to be
+    // read; a big file's text goes while its document comes.
+    const Node after = root.Child(kCategorization);
     for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (m_release) {
+            m_release(elements[i].GetName().data());
+        }
         m_triggerName = names[i];
         // Only the trigger being read keeps the index of its content.
         const CXmlIndex::SMark mark = m_index.Mark();
         ReadTriggerBody(elements[i], *triggers[i]);
         m_index.Release(mark);
+    }
+    if (m_release && !after.IsNull()) {
+        m_release(after.GetName().data());
     }
     m_trigger = nullptr;
     LogWrite("End reading triggers.\n");
@@ -892,8 +909,8 @@ void CDataFileReader::ReadCategorization(const Node& root)
 void CApplicationDocument::ReadDataFile(const std::string& path)
 {
     std::string reason = "File could not be read.";
-    const auto data = ReadWholeFile(path, &reason);
-    if (!data) {
+    std::optional<CFileText> text = CFileText::Read(path, &reason);
+    if (!text) {
         LogPrintf("Loading file %s.\n", path.c_str());
         const std::string message =
             StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1, reason.c_str());
@@ -901,7 +918,12 @@ void CApplicationDocument::ReadDataFile(const std::string& path)
         LogWrite("\n");
         throw CDocumentException(message);
     }
-    ReadDataFileFromMemory(*data, path);
+    if (GetState() == nullptr) {
+        ResetState();
+    }
+    BRAMBLETON_ASSERT(GetState()->GetTriggerCount() == 0 && GetState()->GetGlobalCount() == 0);
+    CDataFileReader reader(*this, path, [&text](const char* upTo) { text->ReleaseBefore(upTo); });
+    reader.Read(text->View());
 }
 
 void CApplicationDocument::ReadDataFileFromMemory(std::string_view data, const std::string& pathForLog)

@@ -71,6 +71,26 @@ TEST_F(SampleDocumentTest, GeneratedFilesReadAndWriteToTheSameBytes)
     EXPECT_EQ(m_document.GetCategorySystem().GetCategoryCount(), 1u);
 }
 
+// Reading a file gives its text back page by page as the triggers are
+// read; nothing given back may be needed again.
+TEST_F(SampleDocumentTest, AFileOnDiskReadsAsTheSameTextInMemory)
+{
+    const test::CTempDir dir;
+    const std::string file = test::SampleDataFile(120);
+    test::WriteFile(dir / "big.bdf", file);
+    ASSERT_TRUE(m_document.OpenDocument(dir / "big.bdf"));
+    EXPECT_EQ(m_document.WriteDataFile(), file);
+    EXPECT_EQ(m_document.GetCategorySystem().GetCategoryCount(), 2u);
+    // A fault in the last triggers is still found and told after the text before it went.
+    std::string late = file;
+    const std::string call = "<Name>ScriptStarts</Name>";
+    late.replace(late.rfind(call), call.size(), "<Name>Nothing</Name>");
+    test::WriteFile(dir / "late.bdf", late);
+    std::string error;
+    EXPECT_FALSE(m_document.OpenDocument(dir / "late.bdf", &error));
+    EXPECT_EQ(error, "Unknown structure or call Nothing.");
+}
+
 TEST_F(SampleDocumentTest, IndentedFilesAndOtherLayoutsReadAsTheWrittenOne)
 {
     const std::string file = test::SampleDataFile(3);
