@@ -228,6 +228,7 @@ bool CApplicationCore::InitInstance(const std::string& workingFolder, CLoadingPr
     // keeps merging the bins again; without them freeing a document of 5,000
     // triggers takes half the time, and allocating is as fast.
     ::mallopt(M_MXFAST, 0);
+    const CLogFlushAtEnd flush;
     m_exited = false;
     m_problems.clear();
     try {
