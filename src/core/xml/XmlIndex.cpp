@@ -172,6 +172,7 @@ private:
     bool StartTag();
     bool SkipContent();
     bool SkipEndTag(const char*& p);
+    bool SkipText(const char*& p);
     bool SkipStartTag(const char*& p);
     void IndexStartTag();
     void SkipUnread(const char* p);
@@ -460,25 +461,11 @@ bool CXmlIndex::CScanner::SkipContent()
     m_skipped.clear();
     m_skipped.push_back(Top().name);
     for (;;) {
-        if (*p != '<') {
-            // A text needs a look only at its entities.
-            const char* q = p;
-            while (q < m_end && *q != '<' && *q != '&') {
-                ++q;
-            }
-            if (q < m_end && *q == '&') {
-                const void* lt = std::memchr(q, '<', static_cast<std::size_t>(m_end - q));
-                if (lt == nullptr ||
-                    !DecodeText(std::string_view(q, static_cast<std::size_t>(static_cast<const char*>(lt) - q)), true,
-                                m_scratch)) {
-                    return false;
-                }
-                q = static_cast<const char*>(lt);
-            }
-            if (q >= m_end) {
-                return false;
-            }
-            p = q;
+        if (p >= m_end) {
+            return false; // an element left open
+        }
+        if (*p != '<' && !SkipText(p)) {
+            return false;
         }
         const char next = p[1];
         if (next == '/') {
@@ -559,6 +546,27 @@ bool CXmlIndex::CScanner::SkipStartTag(const char*& p)
             return false;
         }
     }
+}
+
+// The text at p up to the next tag, which must come; only its entities
+// need a look.
+bool CXmlIndex::CScanner::SkipText(const char*& p)
+{
+    const char* q = p;
+    while (q < m_end && *q != '<' && *q != '&') {
+        ++q;
+    }
+    if (q < m_end && *q == '&') {
+        const void* lt = std::memchr(q, '<', static_cast<std::size_t>(m_end - q));
+        if (lt == nullptr ||
+            !DecodeText(std::string_view(q, static_cast<std::size_t>(static_cast<const char*>(lt) - q)), true,
+                        m_scratch)) {
+            return false;
+        }
+        q = static_cast<const char*>(lt);
+    }
+    p = q;
+    return q < m_end;
 }
 
 // The end tag at p of the innermost skipped element; p moves past it.

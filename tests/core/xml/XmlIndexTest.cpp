@@ -215,7 +215,7 @@ TEST(XmlIndexTest, DamagedFilesReadAsTheDocumentReadsThem)
 TEST(XmlIndexTest, ErrorsAreTheParsersErrors)
 {
     for (const char* text : {"", "   ", "<a>", "<a></b>", "<a x=1/>", "<a><!-- open</a>", "<a><![CDATA[x</a>", "text",
-                             "<a>\n<b>\n</a>\n", "<a/", "</a>"}) {
+                             "<a>\n<b>\n</a>\n", "<a/", "</a>", "<r><a><b><c><d>text</d>", "<r><a><b><c>x"}) {
         EXPECT_FALSE(ExpectSameReading(text)) << text;
     }
 }
