@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -238,6 +239,78 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* rea
     return data;
 }
 
+std::optional<CFileText> CFileText::Read(std::string_view path, std::string* reason)
+{
+    const int fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (reason != nullptr) {
+            *reason = "Not a regular file.";
+        }
+        return std::nullopt;
+    }
+    CFileText text;
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    // One byte more than the size, so that a file that grew is noticed.
+    text.m_capacity = (static_cast<std::size_t>(st.st_size) + page) / page * page;
+    void* memory = ::mmap(nullptr, text.m_capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    text.m_data = static_cast<char*>(memory);
+    for (;;) {
+        if (text.m_size == text.m_capacity) {
+            void* grown = ::mremap(text.m_data, text.m_capacity, 2 * text.m_capacity, MREMAP_MAYMOVE);
+            if (grown == MAP_FAILED) {
+                ::close(fd);
+                return std::nullopt;
+            }
+            text.m_data = static_cast<char*>(grown);
+            text.m_capacity *= 2;
+        }
+        const ssize_t n = ::read(fd, text.m_data + text.m_size, text.m_capacity - text.m_size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ::close(fd);
+            return n == 0 ? std::optional<CFileText>(std::move(text)) : std::nullopt;
+        }
+        text.m_size += static_cast<std::size_t>(n);
+    }
+}
+
+CFileText::CFileText(CFileText&& other) noexcept
+    : m_data(other.m_data), m_size(other.m_size), m_capacity(other.m_capacity), m_released(other.m_released)
+{
+    other.m_data = nullptr;
+}
+
+CFileText::~CFileText()
+{
+    if (m_data != nullptr) {
+        ::munmap(m_data, m_capacity);
+    }
+}
+
+void CFileText::ReleaseBefore(const char* upTo)
+{
+    if (m_data == nullptr || upTo < m_data || upTo > m_data + m_size) {
+        return;
+    }
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t end = static_cast<std::size_t>(upTo - m_data) / page * page;
+    if (end > m_released) {
+        ::madvise(m_data + m_released, end - m_released, MADV_DONTNEED);
+        m_released = end;
+    }
+}
+
 namespace {
 
 constexpr std::string_view kTempInfix = ".tmp";
@@ -330,6 +403,11 @@ private:
 
 std::string WriteFileAtomically(std::string_view path, std::string_view data)
 {
+    return WriteFileAtomically(path, [data](const FileWriter& write) { write(data); });
+}
+
+std::string WriteFileAtomically(std::string_view path, const std::function<void(const FileWriter&)>& produce)
+{
     const std::optional<std::string> resolved = SaveTarget(ToDiskPath(path));
     if (!resolved) {
         return std::string("Could not follow the symbolic link: ") + std::strerror(ELOOP);
@@ -353,16 +431,28 @@ std::string WriteFileAtomically(std::string_view path, std::string_view data)
         ::unlink(temp.c_str());
         return reason;
     };
-    std::size_t written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
+    int writeError = 0;
+    const FileWriter write = [&](std::string_view piece) {
+        std::size_t written = 0;
+        while (writeError == 0 && written < piece.size()) {
+            const ssize_t n = ::write(fd, piece.data() + written, piece.size() - written);
+            if (n >= 0) {
+                written += static_cast<std::size_t>(n);
+            } else if (errno != EINTR) {
+                writeError = errno;
             }
-            return fail("Could not write the file");
         }
-        written += static_cast<std::size_t>(n);
+    };
+    try {
+        produce(write);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+    if (writeError != 0) {
+        errno = writeError;
+        return fail("Could not write the file");
     }
     // Keep the permissions of the file being replaced; new files get the usual ones.
     struct stat st {};

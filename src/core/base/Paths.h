@@ -3,6 +3,7 @@
 // always use "/". Folders are held with a trailing separator.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,30 @@ int OpenPrivateFolder(std::string_view path, std::string& problem);
 // read, with "Not a regular file." in `reason` when it is given.
 std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason = nullptr);
 
+// A whole file in memory of its own (read as ReadWholeFile reads), whose
+// pages a reader gives back once it is done with them, so that a big file
+// does not stay in memory beside what is made of it.
+class CFileText {
+public:
+    static std::optional<CFileText> Read(std::string_view path, std::string* reason = nullptr);
+    CFileText(CFileText&& other) noexcept;
+    CFileText& operator=(CFileText&&) = delete;
+    CFileText(const CFileText&) = delete;
+    ~CFileText();
+
+    std::string_view View() const { return {m_data, m_size}; }
+    // Gives back the whole pages before `upTo`, a place in View() (other
+    // places are ignored). The bytes there must not be read again.
+    void ReleaseBefore(const char* upTo);
+
+private:
+    CFileText() = default;
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+    std::size_t m_released = 0;
+};
+
 // Writes through a temporary file beside the target, flushed, then renamed
 // over it, so a failure never leaves a truncated target. Returns an empty
 // text on success, else the reason.
@@ -65,5 +90,10 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* rea
 //   Temporary files of that pattern left by a killed save are removed by
 //   the next save of the same file.
 std::string WriteFileAtomically(std::string_view path, std::string_view data);
+// The same with the content made while it is written: produce hands each
+// piece to the writer it gets (after a failed write the rest is dropped). An
+// exception from produce removes the temporary file and goes on to the caller.
+using FileWriter = std::function<void(std::string_view piece)>;
+std::string WriteFileAtomically(std::string_view path, const std::function<void(const FileWriter&)>& produce);
 
 } // namespace bram

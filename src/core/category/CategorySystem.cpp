@@ -100,6 +100,7 @@ void CTriggerEntry::SetName(std::string_view name)
         Refuse("A trigger name needs at least one letter, digit or underscore.");
     }
     m_name = std::move(normalized);
+    m_system->InvalidateNames();
 }
 
 CCategory::CCategory(std::string_view name, CCategorySystem* system) : m_system(system)
@@ -138,6 +139,7 @@ CTriggerEntry* CCategory::AddTrigger(std::unique_ptr<CTriggerEntry> entry)
     }
     m_triggers.push_back(std::move(entry));
     m_system->InvalidateIndex();
+    EntriesChanged();
     return m_triggers.back().get();
 }
 
@@ -149,6 +151,7 @@ CTriggerEntry* CCategory::InsertTrigger(std::unique_ptr<CTriggerEntry> entry, st
     }
     index = std::min(index, m_triggers.size());
     m_system->InvalidateIndex();
+    EntriesChanged();
     return m_triggers.insert(m_triggers.begin() + static_cast<long>(index), std::move(entry))->get();
 }
 
@@ -161,6 +164,7 @@ std::unique_ptr<CTriggerEntry> CCategory::RemoveTrigger(const CTriggerEntry* ent
     std::unique_ptr<CTriggerEntry> removed = std::move(m_triggers[static_cast<std::size_t>(index)]);
     m_triggers.erase(m_triggers.begin() + index);
     m_system->InvalidateIndex();
+    EntriesChanged();
     if (destroy) {
         return nullptr;
     }
@@ -168,6 +172,13 @@ std::unique_ptr<CTriggerEntry> CCategory::RemoveTrigger(const CTriggerEntry* ent
 }
 
 void CCategory::DestroyTrigger(const CTriggerEntry* entry) { (void)RemoveTrigger(entry, true); }
+
+void CCategory::EntriesChanged() const
+{
+    if (m_inSystem) {
+        m_system->InvalidateNames();
+    }
+}
 
 int CCategory::IndexOf(const CTriggerEntry* entry) const { return IndexIn(m_triggers, entry); }
 
@@ -217,7 +228,7 @@ CCategory* CCategorySystem::AddCategory(std::unique_ptr<CCategory> category)
         return nullptr;
     }
     m_categories.push_back(std::move(category));
-    InvalidateIndex();
+    Adopt(*m_categories.back());
     return m_categories.back().get();
 }
 
@@ -228,8 +239,10 @@ CCategory* CCategorySystem::InsertCategory(std::unique_ptr<CCategory> category, 
         return nullptr;
     }
     index = std::min(index, m_categories.size());
-    InvalidateIndex();
-    return m_categories.insert(m_categories.begin() + static_cast<long>(index), std::move(category))->get();
+    CCategory* inserted =
+        m_categories.insert(m_categories.begin() + static_cast<long>(index), std::move(category))->get();
+    Adopt(*inserted);
+    return inserted;
 }
 
 std::unique_ptr<CCategory> CCategorySystem::RemoveCategory(const CCategory* category, bool destroy)
@@ -240,7 +253,9 @@ std::unique_ptr<CCategory> CCategorySystem::RemoveCategory(const CCategory* cate
     }
     std::unique_ptr<CCategory> removed = std::move(m_categories[static_cast<std::size_t>(index)]);
     m_categories.erase(m_categories.begin() + index);
+    removed->m_inSystem = false;
     InvalidateIndex();
+    InvalidateNames();
     if (destroy) {
         return nullptr;
     }
@@ -277,17 +292,34 @@ bool CCategorySystem::HasCategory(std::string_view name) const
                        [&](const auto& category) { return category->GetName() == name; });
 }
 
-bool CCategorySystem::HasTrigger(std::string_view name) const
+bool CCategorySystem::HasTrigger(std::string_view name) const { return HasEntryName(NormalizedName(name)); }
+
+bool CCategorySystem::HasEntryName(std::string_view normalized) const
 {
-    const std::string normalized = NormalizedName(name);
-    return std::any_of(m_categories.begin(), m_categories.end(),
-                       [&](const auto& category) { return category->HasTrigger(normalized, true); });
+    if (!m_namesValid) {
+        m_names.clear();
+        for (const auto& category : m_categories) {
+            for (const auto& entry : category->m_triggers) {
+                m_names.insert(entry->GetName());
+            }
+        }
+        m_namesValid = true;
+    }
+    return m_names.find(normalized) != m_names.end();
+}
+
+void CCategorySystem::Adopt(CCategory& category)
+{
+    category.m_inSystem = true;
+    InvalidateIndex();
+    InvalidateNames();
 }
 
 void CCategorySystem::Clear()
 {
     m_categories.clear();
     InvalidateIndex();
+    InvalidateNames();
 }
 
 const CTriggerEntry* CCategorySystem::FindEntry(std::uint32_t id) const
@@ -333,8 +365,8 @@ void CCategorySystem::CheckNewCategoryName(std::string_view name) const
 
 void CCategorySystem::CheckNewTriggerName(std::string_view name) const
 {
-    for (const auto& category : m_categories) {
-        category->CheckNewTriggerName(name);
+    if (HasEntryName(name)) {
+        Refuse("A trigger of that name exists already.");
     }
 }
 

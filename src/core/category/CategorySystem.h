@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace bram {
@@ -66,9 +67,14 @@ public:
     CCategorySystem* GetSystem() const { return m_system; }
 
 private:
+    friend class CCategorySystem;
+    // The system's own categories tell it when their entries change.
+    void EntriesChanged() const;
+
     CCategorySystem* m_system;
     std::vector<std::unique_ptr<CTriggerEntry>> m_triggers;
     std::string m_name;
+    bool m_inSystem = false;
 };
 
 class CCategorySystem {
@@ -110,15 +116,27 @@ public:
 
     // Called by categories when their entries change.
     void InvalidateIndex() { m_indexValid = false; }
+    // Called when the names of the system's entries change.
+    void InvalidateNames() { m_namesValid = false; }
 
 private:
     const CTriggerEntry* FindEntry(std::uint32_t id) const;
+    bool HasEntryName(std::string_view normalized) const;
+    void Adopt(CCategory& category);
 
     std::vector<std::unique_ptr<CCategory>> m_categories;
     // Trigger id -> its first entry in display order. Names are asked for
     // every trigger whenever a script is printed, so they are not searched.
     mutable std::unordered_map<std::uint32_t, const CTriggerEntry*> m_index;
     mutable bool m_indexValid = false;
+    // The entry names of every category, so that a new name is checked at
+    // once and reading a file of many triggers stays linear.
+    struct SNameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    };
+    mutable std::unordered_set<std::string, SNameHash, std::equal_to<>> m_names;
+    mutable bool m_namesValid = false;
 };
 
 } // namespace bram

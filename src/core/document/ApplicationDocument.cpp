@@ -134,6 +134,8 @@ void CApplicationDocument::DeleteContents()
 
 void CApplicationDocument::NewDocument()
 {
+    // What the operation logged is on disk when it returns.
+    const CLogFlushAtEnd flush;
     m_dataFileExt = SettingString("FileExtensions", "DataFileExt");
     m_dataFileExtName = GetLocalizedString(SettingString("FileExtensions", "DataFileExtName"));
     m_scriptFileExt = SettingString("FileExtensions", "GenScriptFileExt");
@@ -158,6 +160,8 @@ void CApplicationDocument::NewDocument()
 
 bool CApplicationDocument::OpenDocument(const std::string& path, std::string* error)
 {
+    // What the operation logged is on disk when it returns.
+    const CLogFlushAtEnd flush;
     DeleteContents();
     ResetState();
     try {
@@ -181,10 +185,11 @@ bool CApplicationDocument::OpenDocument(const std::string& path, std::string* er
 
 bool CApplicationDocument::SaveDocument(const std::string& path, std::string* error)
 {
+    // What the operation logged is on disk when it returns.
+    const CLogFlushAtEnd flush;
     std::string reason;
     try {
-        const std::string data = WriteDataFile();
-        reason = WriteFileAtomically(path, data);
+        reason = WriteFileAtomically(path, [this](const FileWriter& write) { WriteDataFile(write); });
         if (!reason.empty()) {
             LogPrintf("%s\n", reason.c_str());
         }
@@ -228,6 +233,8 @@ std::string CApplicationDocument::GenerateScriptData() const
 
 bool CApplicationDocument::GenerateScript(const std::string& path, std::string* error) const
 {
+    // What the operation logged is on disk when it returns.
+    const CLogFlushAtEnd flush;
     std::string reason;
     try {
         reason = WriteFileAtomically(path, GenerateScriptData());

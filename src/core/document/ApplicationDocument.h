@@ -99,8 +99,10 @@ public:
     // after logging the reason. pathForLog names the source in the log.
     void ReadDataFile(const std::string& path);
     void ReadDataFileFromMemory(std::string_view data, const std::string& pathForLog);
-    // The whole data file as bytes; throws CDocumentException.
+    // The whole data file as bytes.
     std::string WriteDataFile() const;
+    // The same handed to `write` in pieces, so a file need not be held whole.
+    void WriteDataFile(const std::function<void(std::string_view)>& write) const;
 
     // ---- script generation -----------------------------------------------
     // Byte order mark, module scripts unchanged, then the state's script in

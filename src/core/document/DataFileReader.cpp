@@ -12,11 +12,12 @@
 #include "log/Assertion.h"
 #include "log/Log.h"
 #include "modules/Module.h"
-#include "xml/XmlDocument.h"
+#include "xml/XmlIndex.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -35,6 +36,87 @@ bool IsValidVariableType(const CTypeInfo* type)
     return CUserDefinedVariable::IsAllowedType(type) && !type->GetRawInstruction().empty();
 }
 
+// The element and attribute names the reader looks up, by number.
+enum EName : int {
+    kData,
+    kNeededModules,
+    kNeededModule,
+    kVariables,
+    kVariable,
+    kType,
+    kName,
+    kModule,
+    kTriggerData,
+    kTrigger,
+    kCode,
+    kComment,
+    kBlocks,
+    kBlock,
+    kSubElement,
+    kParameters,
+    kParameter,
+    kValue,
+    kCategorization,
+    kCategory,
+    kTriggers,
+    kPreamble,
+    kHeader,
+    kVersionAttribute,
+    kEnabledAttribute,
+    kEnabledAtBeginningAttribute,
+    kBcodeAttribute,
+    kTypeAttribute,
+    kValuesAttribute,
+    kRefAttribute,
+    kToAttribute,
+    kEmptyAttribute,
+    kTriggerVarAttribute,
+    kBoolAttribute,
+    kValAttribute,
+};
+constexpr std::string_view kNames[] = {"Data",
+                                       "NeededModules",
+                                       "NeededModule",
+                                       "Variables",
+                                       "Variable",
+                                       "Type",
+                                       "Name",
+                                       "Module",
+                                       "TriggerData",
+                                       "Trigger",
+                                       "Code",
+                                       "Comment",
+                                       "Blocks",
+                                       "Block",
+                                       "SubElement",
+                                       "Parameters",
+                                       "Parameter",
+                                       "Value",
+                                       "Categorization",
+                                       "Category",
+                                       "Triggers",
+                                       "Preamble",
+                                       "Header",
+                                       "version",
+                                       "enabled",
+                                       "enabledatbeginning",
+                                       "bcode",
+                                       "type",
+                                       "values",
+                                       "ref",
+                                       "to",
+                                       "empty",
+                                       "triggervar",
+                                       "bool",
+                                       "val"};
+static_assert(std::size(kNames) == kValAttribute + 1);
+
+// The content of a trigger's lists is indexed when the trigger is read:
+// Data/TriggerData/Trigger/Blocks is the fourth level.
+constexpr int kIndexDepth = 4;
+
+using Node = CXmlIndexNode;
+
 // How a definition lookup names its element and its kind in messages.
 struct SLookupTexts {
     const char* moduleElement;
@@ -50,30 +132,31 @@ constexpr SLookupTexts kParameterLookup(const char* kind)
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Whole-text decimal integer in the 32-bit range, blanks around it allowed.
-bool ParseInteger(const char* text, long& value)
+bool ParseInteger(std::string_view text, long& value)
 {
-    while (IsBlank(*text)) {
-        ++text;
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
     }
-    const bool negative = *text == '-';
-    if (*text == '-' || *text == '+') {
-        ++text;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        ++i;
     }
-    if (*text < '0' || *text > '9') {
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') {
         return false;
     }
     long long parsed = 0;
-    while (*text >= '0' && *text <= '9') {
-        parsed = parsed * 10 + (*text - '0');
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        parsed = parsed * 10 + (text[i] - '0');
         if (parsed > static_cast<long long>(INT_MAX) + 1) {
             return false;
         }
-        ++text;
+        ++i;
     }
-    while (IsBlank(*text)) {
-        ++text;
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
     }
-    if (*text != '\0') {
+    if (i != text.size()) {
         return false;
     }
     parsed = negative ? -parsed : parsed;
@@ -99,9 +182,18 @@ const T* FindOwn(const std::vector<const T*>& list, std::string_view name, const
 
 class CDataFileReader {
 public:
-    CDataFileReader(CApplicationDocument& document, std::string path)
-        : m_doc(document), m_state(*document.GetState()), m_categories(document.m_categories), m_path(std::move(path))
+    // release: called with a place in the text before which nothing is read
+    // again (may be empty).
+    CDataFileReader(CApplicationDocument& document, std::string path, std::function<void(const char*)> release = {})
+        : m_doc(document),
+          m_state(*document.GetState()),
+          m_categories(document.m_categories),
+          m_path(std::move(path)),
+          m_release(std::move(release))
     {
+        // What the writer writes for other readers and this one never reads.
+        static constexpr std::pair<int, int> kUnread[] = {{kBlock, kName}, {kBlock, kModule}, {kParameter, kType}};
+        m_index.SetUnread(kUnread);
     }
 
     void Read(std::string_view data);
@@ -115,16 +207,16 @@ private:
     }
     void Warn(const std::string& message) { LogWrite(message); }
 
-    CXmlNode Require(const CXmlNode& parent, const char* name, const char* message)
+    Node Require(const Node& parent, int name, const char* message)
     {
-        CXmlNode child = parent.Child(name);
+        Node child = parent.Child(name);
         if (child.IsNull()) {
             Fail(message);
         }
         return child;
     }
     // For names of definitions and modules, which never hold "]]>".
-    std::string_view RequireName(const CXmlNode& element, const char* message)
+    std::string_view RequireName(const Node& element, const char* message)
     {
         const std::optional<std::string_view> text = element.FindTextView();
         if (!text) {
@@ -132,7 +224,7 @@ private:
         }
         return *text;
     }
-    std::string RequireText(const CXmlNode& element, const char* message)
+    std::string RequireText(const Node& element, const char* message)
     {
         std::optional<std::string> text = element.FindJoinedText();
         if (!text) {
@@ -140,20 +232,23 @@ private:
         }
         return std::move(*text);
     }
-    long Integer(const CXmlNode& element, const char* attribute)
+    long Integer(const Node& element, int attribute)
     {
-        const std::optional<std::string> text = element.GetAttribute(attribute);
-        return Integer(element, attribute, text ? text->c_str() : nullptr);
-    }
-    // text: the attribute's value as GetAttributes found it, or null.
-    long Integer(const CXmlNode& element, const char* attribute, const char* text)
-    {
+        const std::optional<std::string_view> text = element.GetAttribute(attribute);
         long value = 0;
-        if (text == nullptr || !ParseInteger(text, value)) {
-            Fail(
-                StringPrintf("Integer attribute '%s' expected in element '%s'.", attribute, element.GetName().c_str()));
+        if (!text || !ParseInteger(*text, value)) {
+            Fail(StringPrintf("Integer attribute '%s' expected in element '%s'.",
+                              std::string(kNames[attribute]).c_str(), std::string(element.GetName()).c_str()));
         }
         return value;
+    }
+    static std::vector<Node> Children(const Node& parent, int name)
+    {
+        std::vector<Node> children;
+        for (Node child = parent.Child(name); !child.IsNull(); child = child.NextSibling(name)) {
+            children.push_back(child);
+        }
+        return children;
     }
     CModule* RequireModule(std::string_view name)
     {
@@ -164,27 +259,27 @@ private:
         return module;
     }
 
-    void ReadModules(const CXmlNode& root);
-    void ReadGlobals(const CXmlNode& root);
-    const CTypeInfo* ReadVariableType(const CXmlNode& variable, bool local);
-    void ReadTriggers(const CXmlNode& root);
-    void ReadTriggerBody(const CXmlNode& element, CCodeTrigger& trigger);
-    void ReadBlock(const CXmlNode& element, CBlock& block);
-    void CheckBlockType(const CXmlNode& element, const CTypeInfo* blockType);
-    void ReadInstruction(const CXmlNode& sub, CBlock& block);
-    const CCodeInfoBase* ResolveInstruction(const CXmlNode& sub, std::string_view name, long codeType,
+    void ReadModules(const Node& root);
+    void ReadGlobals(const Node& root);
+    const CTypeInfo* ReadVariableType(const Node& variable, bool local);
+    void ReadTriggers(const Node& root);
+    void ReadTriggerBody(const Node& element, CCodeTrigger& trigger);
+    void ReadBlock(const Node& element, CBlock& block);
+    void CheckBlockType(const Node& element, const CTypeInfo* blockType);
+    void ReadInstruction(const Node& sub, CBlock& block);
+    const CCodeInfoBase* ResolveInstruction(const Node& sub, std::string_view name, long codeType,
                                             const CTypeInfo* blockType);
     // In a 1.1 file, the definition in the module the element names; a miss
     // there is a warning only, and the caller looks among all modules.
     template <typename Find>
-    auto FindInNamedModule(const CXmlNode& element, std::string_view name, const SLookupTexts& texts, Find findOwn)
+    auto FindInNamedModule(const Node& element, std::string_view name, const SLookupTexts& texts, Find findOwn)
         -> decltype(findOwn(std::declval<const CModule&>()))
     {
         if (m_version10) {
             return nullptr;
         }
         const std::string_view moduleName =
-            RequireName(Require(element, "Module", texts.moduleElement), texts.moduleText);
+            RequireName(Require(element, kModule, texts.moduleElement), texts.moduleText);
         auto* found = findOwn(*RequireModule(moduleName));
         if (found == nullptr) {
             Warn(StringPrintf("Could not find %s %s in module %s.\n", texts.kind, std::string(name).c_str(),
@@ -192,24 +287,43 @@ private:
         }
         return found;
     }
-    void ReadParameter(const CXmlNode& element, CParameter& parameter);
-    CCodeBase* ReadCallValue(const CXmlNode& element, const CTypeInfo* type);
-    CCodeBase* ReadVariableValue(const CXmlNode& element, const CTypeInfo* type, const char* triggerVariable);
-    CCodeBase* ReadConstantValue(const CXmlNode& element, const CTypeInfo* type);
-    CCodeBase* ReadLiteralValue(const CXmlNode& element, const CTypeInfo* type);
-    void ReadCategorization(const CXmlNode& root);
-    void ReadCategory(const CXmlNode& element);
+    void ReadParameter(const Node& element, CParameter& parameter);
+    CCodeBase* ReadCallValue(const Node& element, const CTypeInfo* type);
+    CCodeBase* ReadVariableValue(const Node& element, const CTypeInfo* type);
+    CCodeBase* ReadConstantValue(const Node& element, const CTypeInfo* type);
+    CCodeBase* ReadLiteralValue(const Node& element, const CTypeInfo* type);
+    void ReadCategorization(const Node& root);
+    void ReadCategory(const Node& element);
+    // The state's trigger variables of a trigger, in the state's order.
+    const std::vector<CTriggerVariable*>& TriggerVariablesOf(const CCodeTrigger* trigger)
+    {
+        if (m_triggerVariablesSeen != m_state.GetTriggerVariableCount()) {
+            m_triggerVariables.clear();
+            m_triggerVariablesSeen = m_state.GetTriggerVariableCount();
+            for (std::size_t i = 0; i < m_triggerVariablesSeen; ++i) {
+                CTriggerVariable* variable = m_state.GetTriggerVariable(i);
+                m_triggerVariables[variable->GetTrigger()].push_back(variable);
+            }
+        }
+        static const std::vector<CTriggerVariable*> none;
+        const auto it = m_triggerVariables.find(trigger);
+        return it != m_triggerVariables.end() ? it->second : none;
+    }
 
     CApplicationDocument& m_doc;
+    CXmlIndex m_index{kNames, kIndexDepth};
     CState& m_state;
     CCategorySystem& m_categories;
     std::string m_path;
+    std::function<void(const char*)> m_release;
     bool m_version10 = false;
     // Trigger name as read -> trigger; emptied by the categorization.
     std::unordered_map<std::string, CCodeTrigger*> m_triggerNames;
     std::unordered_set<std::string> m_normalizedNames;
     // Every trigger by its name as read, for trigger variables.
     std::unordered_map<std::string, CCodeTrigger*> m_allTriggers;
+    std::unordered_map<const CCodeTrigger*, std::vector<CTriggerVariable*>> m_triggerVariables;
+    std::size_t m_triggerVariablesSeen = 0;
     CCodeTrigger* m_trigger = nullptr;
     std::string m_triggerName; // as read, for messages; the categories name triggers later
     // Nesting of blocks and values; a limit keeps hostile files from
@@ -231,20 +345,19 @@ private:
 void CDataFileReader::Read(std::string_view data)
 {
     LogPrintf("Loading file %s.\n", m_path.c_str());
-    CXmlDocument doc;
     CXmlParseError error;
-    if (!doc.LoadMemory(data, &error)) {
+    if (!m_index.Load(data, &error)) {
         Fail(StringPrintf("Could not load file %s.\n Error message: %d:%s", m_path.c_str(), error.code,
                           error.reason.c_str()));
     }
-    const CXmlNode root = doc.GetDocumentElement();
+    const Node root = m_index.GetDocumentElement();
     if (root.IsNull()) {
         Fail("No root element found.");
     }
-    if (root.GetName() != "Data") {
+    if (root.GetNameId() != kData) {
         Fail("Invalid root: element 'Data' expected.");
     }
-    const double version = ParseLeadingDouble(root.GetAttribute("version").value_or(std::string()));
+    const double version = ParseLeadingDouble(root.GetAttribute(kVersionAttribute).value_or(std::string_view()));
     if (!(version >= 1.0 && version <= 1.1)) {
         Fail("Unsupported file version.");
     }
@@ -256,19 +369,19 @@ void CDataFileReader::Read(std::string_view data)
     ReadTriggers(root);
     ReadCategorization(root);
     // Texts the older format did not keep.
-    if (const CXmlNode preamble = root.Child("Preamble"); !preamble.IsNull()) {
+    if (const Node preamble = root.Child(kPreamble); !preamble.IsNull()) {
         m_state.SetPreamble(preamble.FindJoinedText().value_or(std::string()));
     }
-    if (const CXmlNode header = root.Child("Header"); !header.IsNull()) {
+    if (const Node header = root.Child(kHeader); !header.IsNull()) {
         m_state.SetHeader(header.FindJoinedText().value_or(std::string()));
     }
 }
 
-void CDataFileReader::ReadModules(const CXmlNode& root)
+void CDataFileReader::ReadModules(const Node& root)
 {
     LogWrite("Checking modules.\n");
-    const CXmlNode modules = Require(root, "NeededModules", "Element 'Data'->'NeededModules' expected.");
-    for (const CXmlNode& module : modules.Children("NeededModule")) {
+    const Node modules = Require(root, kNeededModules, "Element 'Data'->'NeededModules' expected.");
+    for (const Node& module : Children(modules, kNeededModule)) {
         const std::string name = RequireText(module, "Text in 'Data'->'NeededModules'->'NeededModule' expected.");
         const CModule* found = FindModule(name);
         if (found == nullptr || !found->IsLoaded()) {
@@ -277,14 +390,14 @@ void CDataFileReader::ReadModules(const CXmlNode& root)
     }
 }
 
-const CTypeInfo* CDataFileReader::ReadVariableType(const CXmlNode& variable, bool local)
+const CTypeInfo* CDataFileReader::ReadVariableType(const Node& variable, bool local)
 {
-    const CXmlNode type =
-        Require(variable, "Type",
+    const Node type =
+        Require(variable, kType,
                 local ? "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type' expected."
                       : "Element 'Data'->'Variables'->'Variable'->'Type' expected.");
-    const CXmlNode nameElement =
-        Require(type, "Name",
+    const Node nameElement =
+        Require(type, kName,
                 local ? "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Type'->'Name' expected."
                       : "Element 'Data'->'Variables'->'Variable'->'Type'->'Name' expected.");
     const std::string name = RequireText(
@@ -293,8 +406,8 @@ const CTypeInfo* CDataFileReader::ReadVariableType(const CXmlNode& variable, boo
                          : "Text in 'Data'->'Variables'->'Variable'->'Type'->'Name' expected.");
     const CTypeInfo* found = nullptr;
     if (!m_version10) {
-        const CXmlNode moduleElement =
-            Require(type, "Module", "Element 'Data'->'Variables'->'Variable'->'Type'->'Module' expected.");
+        const Node moduleElement =
+            Require(type, kModule, "Element 'Data'->'Variables'->'Variable'->'Type'->'Module' expected.");
         const std::string moduleName =
             RequireText(moduleElement, "Text in 'Data'->'Variables'->'Variable'->'Type'->'Module' expected.");
         const CModule* module = RequireModule(moduleName);
@@ -319,17 +432,17 @@ const CTypeInfo* CDataFileReader::ReadVariableType(const CXmlNode& variable, boo
     return found;
 }
 
-void CDataFileReader::ReadGlobals(const CXmlNode& root)
+void CDataFileReader::ReadGlobals(const Node& root)
 {
     LogWrite("Reading globals.\n");
-    const CXmlNode variables = root.Child("Variables");
+    const Node variables = root.Child(kVariables);
     if (variables.IsNull()) {
         Warn("Warning: Element 'Variables' is missing; could not read variables.\n");
     } else {
-        for (const CXmlNode& variable : variables.Children("Variable")) {
+        for (const Node& variable : Children(variables, kVariable)) {
             const CTypeInfo* type = ReadVariableType(variable, false);
-            const CXmlNode nameElement =
-                Require(variable, "Name", "Element 'Data'->'Variables'->'Variable'->'Name' expected.");
+            const Node nameElement =
+                Require(variable, kName, "Element 'Data'->'Variables'->'Variable'->'Name' expected.");
             std::string name = RequireText(nameElement, "Text in 'Data'->'Variables'->'Variable'->'Name' expected.");
             if (name.empty()) {
                 Fail("Text in 'Data'->'Variables'->'Variable'->'Name' expected.");
@@ -346,10 +459,10 @@ void CDataFileReader::ReadGlobals(const CXmlNode& root)
     LogWrite("End reading globals.\n");
 }
 
-void CDataFileReader::ReadTriggers(const CXmlNode& root)
+void CDataFileReader::ReadTriggers(const Node& root)
 {
     LogWrite("Reading triggers.\n");
-    const CXmlNode triggerData = root.Child("TriggerData");
+    const Node triggerData = root.Child(kTriggerData);
     if (triggerData.IsNull()) {
         Warn("Warning: Element 'TriggerData' is missing; could not read triggers.\n");
         LogWrite("End reading triggers.\n");
@@ -357,14 +470,13 @@ void CDataFileReader::ReadTriggers(const CXmlNode& root)
     }
     // Every trigger is made before any is filled, so that trigger variables
     // may name triggers that come later in the file.
-    const std::vector<CXmlNode> elements = triggerData.Children("Trigger");
+    const std::vector<Node> elements = Children(triggerData, kTrigger);
     std::vector<CCodeTrigger*> triggers;
     std::vector<std::string> names;
     triggers.reserve(elements.size());
-    for (const CXmlNode& element : elements) {
+    for (const Node& element : elements) {
         LogWrite("Reading trigger.\n");
-        const CXmlNode nameElement =
-            Require(element, "Name", "Node 'Data'->'TriggerData'->'Trigger'->'Name' expected.");
+        const Node nameElement = Require(element, kName, "Node 'Data'->'TriggerData'->'Trigger'->'Name' expected.");
         const std::string name = RequireText(nameElement, "Text in 'Data'->'TriggerData'->'Trigger'->'Name' expected.");
         const std::string normalized = NormalizedName(name);
         if (normalized.empty()) {
@@ -381,38 +493,49 @@ void CDataFileReader::ReadTriggers(const CXmlNode& root)
         triggers.push_back(trigger);
         names.push_back(name);
     }
+    // The text before a trigger is not read again once its body is to be
+    // read; a big file's text goes while its document comes.
+    const Node after = root.Child(kCategorization);
     for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (m_release) {
+            m_release(elements[i].GetName().data());
+        }
         m_triggerName = names[i];
+        // Only the trigger being read keeps the index of its content.
+        const CXmlIndex::SMark mark = m_index.Mark();
         ReadTriggerBody(elements[i], *triggers[i]);
+        m_index.Release(mark);
+    }
+    if (m_release && !after.IsNull()) {
+        m_release(after.GetName().data());
     }
     m_trigger = nullptr;
     LogWrite("End reading triggers.\n");
 }
 
-void CDataFileReader::ReadTriggerBody(const CXmlNode& element, CCodeTrigger& trigger)
+void CDataFileReader::ReadTriggerBody(const Node& element, CCodeTrigger& trigger)
 {
     m_trigger = &trigger;
-    trigger.SetEnabled(Integer(element, "enabled") != 0);
-    trigger.SetEnabledAtBeginning(Integer(element, "enabledatbeginning") != 0);
-    if (Integer(element, "bcode") != 0) {
+    trigger.SetEnabled(Integer(element, kEnabledAttribute) != 0);
+    trigger.SetEnabledAtBeginning(Integer(element, kEnabledAtBeginningAttribute) != 0);
+    if (Integer(element, kBcodeAttribute) != 0) {
         LogWrite("Reading code.\n");
-        const CXmlNode code = Require(element, "Code", "Element 'Data'->'TriggerData'->'Trigger'->'Code' expected.");
+        const Node code = Require(element, kCode, "Element 'Data'->'TriggerData'->'Trigger'->'Code' expected.");
         trigger.ConvertToCode(RequireText(code, "Text in 'Data'->'TriggerData'->'Trigger'->'Code' expected."));
     }
-    if (const CXmlNode comment = element.Child("Comment"); !comment.IsNull()) {
+    if (const Node comment = element.Child(kComment); !comment.IsNull()) {
         trigger.SetComment(comment.FindJoinedText().value_or(std::string()));
     }
 
     LogWrite("Reading locals.\n");
-    const CXmlNode variables = element.Child("Variables");
+    const Node variables = element.Child(kVariables);
     if (variables.IsNull()) {
         Warn("Warning: Element 'Variables' is missing; could not read variables.\n");
     } else {
-        for (const CXmlNode& variable : variables.Children("Variable")) {
+        for (const Node& variable : Children(variables, kVariable)) {
             const CTypeInfo* type = ReadVariableType(variable, true);
-            const CXmlNode nameElement =
-                Require(variable, "Name",
-                        "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
+            const Node nameElement = Require(
+                variable, kName, "Element 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
             std::string name = RequireText(
                 nameElement, "Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
             if (name.empty()) {
@@ -429,8 +552,8 @@ void CDataFileReader::ReadTriggerBody(const CXmlNode& element, CCodeTrigger& tri
     LogWrite("End reading Locals.\n");
 
     LogWrite("Reading blocks.\n");
-    const CXmlNode blocks = Require(element, "Blocks", "Element 'Data'->'TriggerData'->'Trigger'->'Blocks' expected.");
-    const std::vector<CXmlNode> blockElements = blocks.Children("Block");
+    const Node blocks = Require(element, kBlocks, "Element 'Data'->'TriggerData'->'Trigger'->'Blocks' expected.");
+    const std::vector<Node> blockElements = Children(blocks, kBlock);
     if (blockElements.size() != trigger.GetBlockCount()) {
         Fail("Invalid number of blocks in 'Data'->'TriggerData'->'Trigger'->'Blocks'.");
     }
@@ -440,24 +563,24 @@ void CDataFileReader::ReadTriggerBody(const CXmlNode& element, CCodeTrigger& tri
     LogWrite("End reading blocks.\n");
 }
 
-void CDataFileReader::ReadBlock(const CXmlNode& element, CBlock& block)
+void CDataFileReader::ReadBlock(const Node& element, CBlock& block)
 {
     const DepthGuard depth(*this);
-    if (element.GetType() != EXmlNodeType::Element || element.GetName() != "Block") {
+    if (element.GetNameId() != kBlock) {
         Fail("Element 'Block' expected.");
     }
     CheckBlockType(element, block.GetType());
-    const CXmlNode data = Require(element, "Data", "Element 'Block'->'Data' expected.");
-    for (CXmlNode sub = data.Child("SubElement"); !sub.IsNull(); sub = sub.NextSibling("SubElement")) {
+    const Node data = Require(element, kData, "Element 'Block'->'Data' expected.");
+    for (Node sub = data.Child(kSubElement); !sub.IsNull(); sub = sub.NextSibling(kSubElement)) {
         ReadInstruction(sub, block);
     }
 }
 
-void CDataFileReader::CheckBlockType(const CXmlNode& element, const CTypeInfo* blockType)
+void CDataFileReader::CheckBlockType(const Node& element, const CTypeInfo* blockType)
 {
     const std::string expectedType = blockType != nullptr ? blockType->GetName() : std::string();
-    const CXmlNode type = Require(element, "Type", "Element 'Block'->'Type' expected.");
-    const std::string_view typeName = RequireName(Require(type, "Name", "Element 'Block'->'Type'->'Name' expected."),
+    const Node type = Require(element, kType, "Element 'Block'->'Type' expected.");
+    const std::string_view typeName = RequireName(Require(type, kName, "Element 'Block'->'Type'->'Name' expected."),
                                                   "Text in 'Block'->'Type'->'Name' expected.");
     if (typeName != expectedType) {
         Fail(StringPrintf("Invalid type in 'Block'->'Type': got '%s', '%s' expected.", std::string(typeName).c_str(),
@@ -467,7 +590,7 @@ void CDataFileReader::CheckBlockType(const CXmlNode& element, const CTypeInfo* b
         return;
     }
     const std::string_view moduleName =
-        RequireName(Require(type, "Module", "Element 'Block'->'Type'->'Module' expected."),
+        RequireName(Require(type, kModule, "Element 'Block'->'Type'->'Module' expected."),
                     "Text in 'Block'->'Type'->'Module' expected.");
     const std::string expectedModule =
         blockType != nullptr && blockType->GetModule() != nullptr ? blockType->GetModule()->GetName() : std::string();
@@ -477,7 +600,7 @@ void CDataFileReader::CheckBlockType(const CXmlNode& element, const CTypeInfo* b
     }
 }
 
-const CCodeInfoBase* CDataFileReader::ResolveInstruction(const CXmlNode& sub, std::string_view name, long codeType,
+const CCodeInfoBase* CDataFileReader::ResolveInstruction(const Node& sub, std::string_view name, long codeType,
                                                          const CTypeInfo* blockType)
 {
     static constexpr SLookupTexts kTexts{"Element 'Block'->'Data'->'SubElement'->'Module' expected.",
@@ -508,28 +631,25 @@ const CCodeInfoBase* CDataFileReader::ResolveInstruction(const CXmlNode& sub, st
     Fail(StringPrintf("Unknown structure or call %s.", std::string(name).c_str()));
 }
 
-void CDataFileReader::ReadInstruction(const CXmlNode& sub, CBlock& block)
+void CDataFileReader::ReadInstruction(const Node& sub, CBlock& block)
 {
-    const char* attributes[2];
-    sub.GetAttributes({"type", "enabled"}, attributes);
-    const long codeType = Integer(sub, "type", attributes[0]);
+    const long codeType = Integer(sub, kTypeAttribute);
     const std::string_view name =
-        RequireName(Require(sub, "Name", "Element 'Block'->'Data'->'SubElement'->'Name' expected."), "Text expected.");
+        RequireName(Require(sub, kName, "Element 'Block'->'Data'->'SubElement'->'Name' expected."), "Text expected.");
     CCodeBase* instruction = ResolveInstruction(sub, name, codeType, block.GetType())->CreateCode();
     block.AddChild(instruction);
 
-    const CXmlNode parameters =
-        Require(sub, "Parameters", "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
-    if (parameters.CountChildren("Parameter") != instruction->GetParameterCount()) {
+    const Node parameters = Require(sub, kParameters, "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
+    if (parameters.CountChildren(kParameter) != instruction->GetParameterCount()) {
         Fail("Invalid number of parameters in 'Block'->'Data'->'SubElement'->'Parameters'.");
     }
     std::size_t index = 0;
-    for (CXmlNode p = parameters.Child("Parameter"); !p.IsNull(); p = p.NextSibling("Parameter")) {
+    for (Node p = parameters.Child(kParameter); !p.IsNull(); p = p.NextSibling(kParameter)) {
         ReadParameter(p, *instruction->GetParameter(index++));
     }
     if (codeType == CodeTypeStructure) {
-        const CXmlNode blocks = Require(sub, "Blocks", "Element 'Block'->'Data'->'SubElement'->'Blocks' expected.");
-        const std::vector<CXmlNode> blockElements = blocks.Children("Block");
+        const Node blocks = Require(sub, kBlocks, "Element 'Block'->'Data'->'SubElement'->'Blocks' expected.");
+        const std::vector<Node> blockElements = Children(blocks, kBlock);
         if (blockElements.size() != instruction->GetChildCount()) {
             Fail("Invalid number of blocks in 'Block'->'Data'->'SubElement'->'Blocks'.");
         }
@@ -538,13 +658,13 @@ void CDataFileReader::ReadInstruction(const CXmlNode& sub, CBlock& block)
         }
     }
     // After the parameters: an instruction is enabled only when complete.
-    instruction->SetEnabled(Integer(sub, "enabled", attributes[1]) != 0);
+    instruction->SetEnabled(Integer(sub, kEnabledAttribute) != 0);
 }
 
-void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& parameter)
+void CDataFileReader::ReadParameter(const Node& element, CParameter& parameter)
 {
     const DepthGuard depth(*this);
-    if (element.GetType() != EXmlNodeType::Element || element.GetName() != "Parameter") {
+    if (element.GetNameId() != kParameter) {
         Fail("Element 'Parameter' expected.");
     }
     const CParameterInfo* info = parameter.GetParameterInfo();
@@ -556,11 +676,8 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
                                              ? instruction->GetDefinition()->GetName()
                                              : none;
 
-    enum { kValues, kRef, kTo, kEmpty, kType, kTriggerVar };
-    const char* attributes[6];
-    element.GetAttributes({"values", "ref", "to", "empty", "type", "triggervar"}, attributes);
-    if (Integer(element, "values", attributes[kValues]) != 0) {
-        const std::string text = RequireText(Require(element, "Value", "Element 'Parameter'->'Value' expected."),
+    if (Integer(element, kValuesAttribute) != 0) {
+        const std::string text = RequireText(Require(element, kValue, "Element 'Parameter'->'Value' expected."),
                                              "Text in 'Parameter'->'Value' expected.");
         if (parameter.GetChoiceIndex() == -1) {
             Fail(StringPrintf(
@@ -582,15 +699,15 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
                           instructionName.c_str()));
     }
     if (info != nullptr && info->IsReference()) {
-        if (Integer(element, "ref", attributes[kRef]) == 0) {
+        if (Integer(element, kRefAttribute) == 0) {
             Fail("Reference expected.");
         }
-        const long to = Integer(element, "to", attributes[kTo]);
+        const long to = Integer(element, kToAttribute);
         if (to != static_cast<long>(info->GetReferenceTo())) {
             Fail(StringPrintf("Invalid reference: got %ld, %u expected.", to, info->GetReferenceTo()));
         }
     }
-    if (Integer(element, "empty", attributes[kEmpty]) != 0) {
+    if (Integer(element, kEmptyAttribute) != 0) {
         return;
     }
     const CTypeInfo* type = parameter.GetType();
@@ -598,9 +715,9 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
         Fail(StringPrintf("Parameter which current parameter %s references to not set.", parameterName.c_str()));
     }
     CCodeBase* value = nullptr;
-    switch (Integer(element, "type", attributes[kType])) {
+    switch (Integer(element, kTypeAttribute)) {
     case CodeTypeCall: value = ReadCallValue(element, type); break;
-    case CodeTypeVariable: value = ReadVariableValue(element, type, attributes[kTriggerVar]); break;
+    case CodeTypeVariable: value = ReadVariableValue(element, type); break;
     case CodeTypeConstant: value = ReadConstantValue(element, type); break;
     case CodeTypeValue: value = ReadLiteralValue(element, type); break;
     default: Fail("Unknown code type.");
@@ -608,9 +725,9 @@ void CDataFileReader::ReadParameter(const CXmlNode& element, CParameter& paramet
     parameter.SetValue(value);
 }
 
-CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeInfo* type)
+CCodeBase* CDataFileReader::ReadCallValue(const Node& element, const CTypeInfo* type)
 {
-    const std::string_view name = RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."),
+    const std::string_view name = RequireName(Require(element, kName, "Element 'Parameter'->'Name' expected."),
                                               "Text in 'Parameter'->'Name' expected.");
     const CCodeInfoBase* definition =
         FindInNamedModule(element, name, kParameterLookup("call"), [&](const CModule& module) -> const CCodeInfoBase* {
@@ -629,28 +746,26 @@ CCodeBase* CDataFileReader::ReadCallValue(const CXmlNode& element, const CTypeIn
         }
     }
     NodeGuard call(definition->CreateCode());
-    const CXmlNode parameters = Require(element, "Parameters", "Element 'Parameter'->'Parameters' expected.");
-    if (parameters.CountChildren("Parameter") != call->GetParameterCount()) {
+    const Node parameters = Require(element, kParameters, "Element 'Parameter'->'Parameters' expected.");
+    if (parameters.CountChildren(kParameter) != call->GetParameterCount()) {
         Fail("Invalid number of parameters in 'Parameter'->'Parameters'.");
     }
     std::size_t index = 0;
-    for (CXmlNode p = parameters.Child("Parameter"); !p.IsNull(); p = p.NextSibling("Parameter")) {
+    for (Node p = parameters.Child(kParameter); !p.IsNull(); p = p.NextSibling(kParameter)) {
         ReadParameter(p, *call->GetParameter(index++));
     }
     return call.release();
 }
 
-CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTypeInfo* type,
-                                              const char* triggerVariable)
+CCodeBase* CDataFileReader::ReadVariableValue(const Node& element, const CTypeInfo* type)
 {
-    const std::string name = RequireText(Require(element, "Name", "Element 'Parameter'->'Name' expected."),
+    const std::string name = RequireText(Require(element, kName, "Element 'Parameter'->'Name' expected."),
                                          "Text in 'Parameter'->'Name' expected.");
-    if (Integer(element, "triggervar", triggerVariable) != 0) {
+    if (Integer(element, kTriggerVarAttribute) != 0) {
         const auto it = m_allTriggers.find(name);
         if (it != m_allTriggers.end()) {
-            for (std::size_t i = 0; i < m_state.GetTriggerVariableCount(); ++i) {
-                CTriggerVariable* variable = m_state.GetTriggerVariable(i);
-                if (variable->GetTrigger() == it->second && variable->GetType() == type) {
+            for (CTriggerVariable* variable : TriggerVariablesOf(it->second)) {
+                if (variable->GetType() == type) {
                     return variable;
                 }
             }
@@ -685,9 +800,9 @@ CCodeBase* CDataFileReader::ReadVariableValue(const CXmlNode& element, const CTy
     return found;
 }
 
-CCodeBase* CDataFileReader::ReadConstantValue(const CXmlNode& element, const CTypeInfo* type)
+CCodeBase* CDataFileReader::ReadConstantValue(const Node& element, const CTypeInfo* type)
 {
-    const std::string_view name = RequireName(Require(element, "Name", "Element 'Parameter'->'Name' expected."),
+    const std::string_view name = RequireName(Require(element, kName, "Element 'Parameter'->'Name' expected."),
                                               "Text in 'Parameter'->'Name' expected.");
     const CConstant* constant =
         FindInNamedModule(element, name, kParameterLookup("constant"),
@@ -701,14 +816,14 @@ CCodeBase* CDataFileReader::ReadConstantValue(const CXmlNode& element, const CTy
     return const_cast<CConstant*>(constant);
 }
 
-CCodeBase* CDataFileReader::ReadLiteralValue(const CXmlNode& element, const CTypeInfo* type)
+CCodeBase* CDataFileReader::ReadLiteralValue(const Node& element, const CTypeInfo* type)
 {
-    const CXmlNode value = Require(element, "Value", "Element 'Parameter'->'Value' expected.");
-    if (Integer(value, "bool") != 0) {
+    const Node value = Require(element, kValue, "Element 'Parameter'->'Value' expected.");
+    if (Integer(value, kBoolAttribute) != 0) {
         if (type->GetRealType() != RealTypeBoolean) {
             Fail("Boolean type expected.");
         }
-        return new CBoolValue(type, Integer(value, "val") != 0);
+        return new CBoolValue(type, Integer(value, kValAttribute) != 0);
     }
     std::string text = RequireText(value, "Text in 'Parameter'->'Value' expected.");
     if (type->GetRealType() == RealTypeNumber) {
@@ -729,36 +844,9 @@ CCodeBase* CDataFileReader::ReadLiteralValue(const CXmlNode& element, const CTyp
     Fail(StringPrintf("Invalid type definition %u.", static_cast<unsigned>(type->GetRealType())));
 }
 
-void CDataFileReader::ReadCategorization(const CXmlNode& root)
+void CDataFileReader::ReadCategory(const Node& element)
 {
-    LogWrite("Reading categorization.\n");
-    const CXmlNode categorization = root.Child("Categorization");
-    if (categorization.IsNull()) {
-        Warn("Warning: Element 'Categorization' is missing; could not read triggers.\n");
-        if (!m_triggerNames.empty()) {
-            Fail("Categorization is missing although triggers are included.");
-        }
-    } else {
-        for (const CXmlNode& element : categorization.Children("Category")) {
-            ReadCategory(element);
-        }
-        // Every trigger is named by its category; one without would have no name.
-        if (!m_triggerNames.empty()) {
-            std::string first = m_triggerNames.begin()->first;
-            for (const auto& [name, trigger] : m_triggerNames) {
-                if (m_state.IndexOfTrigger(trigger) < m_state.IndexOfTrigger(m_triggerNames.at(first))) {
-                    first = name;
-                }
-            }
-            Fail(StringPrintf("Trigger %s is not listed in any category.", first.c_str()));
-        }
-    }
-    LogWrite("End reading categorization.\n");
-}
-
-void CDataFileReader::ReadCategory(const CXmlNode& element)
-{
-    const CXmlNode nameElement = Require(element, "Name", "Element 'Data'->'Categorization'->'Name' expected.");
+    const Node nameElement = Require(element, kName, "Element 'Data'->'Categorization'->'Name' expected.");
     const std::string name = nameElement.FindJoinedText().value_or(std::string());
     if (name.empty()) {
         LogWrite("Invalid category name.\n");
@@ -768,8 +856,8 @@ void CDataFileReader::ReadCategory(const CXmlNode& element)
         Fail(StringPrintf("Category %s already exists.", name.c_str()));
     }
     auto category = std::make_unique<CCategory>(name, &m_categories);
-    const CXmlNode triggers = Require(element, "Triggers", "Element 'Data'->'Categorization'->'Triggers' expected.");
-    for (const CXmlNode& trigger : triggers.Children("Trigger")) {
+    const Node triggers = Require(element, kTriggers, "Element 'Data'->'Categorization'->'Triggers' expected.");
+    for (const Node& trigger : Children(triggers, kTrigger)) {
         const std::string triggerName =
             RequireText(trigger, "Text in 'Data'->'Categorization'->'Triggers'->'Trigger' expected.");
         const auto it = m_triggerNames.find(triggerName);
@@ -791,11 +879,38 @@ void CDataFileReader::ReadCategory(const CXmlNode& element)
     m_categories.AddCategory(std::move(category));
 }
 
+void CDataFileReader::ReadCategorization(const Node& root)
+{
+    LogWrite("Reading categorization.\n");
+    const Node categorization = root.Child(kCategorization);
+    if (categorization.IsNull()) {
+        Warn("Warning: Element 'Categorization' is missing; could not read triggers.\n");
+        if (!m_triggerNames.empty()) {
+            Fail("Categorization is missing although triggers are included.");
+        }
+    } else {
+        for (const Node& element : Children(categorization, kCategory)) {
+            ReadCategory(element);
+        }
+        // Every trigger is named by its category; one without would have no name.
+        if (!m_triggerNames.empty()) {
+            std::string first = m_triggerNames.begin()->first;
+            for (const auto& [name, trigger] : m_triggerNames) {
+                if (m_state.IndexOfTrigger(trigger) < m_state.IndexOfTrigger(m_triggerNames.at(first))) {
+                    first = name;
+                }
+            }
+            Fail(StringPrintf("Trigger %s is not listed in any category.", first.c_str()));
+        }
+    }
+    LogWrite("End reading categorization.\n");
+}
+
 void CApplicationDocument::ReadDataFile(const std::string& path)
 {
     std::string reason = "File could not be read.";
-    const auto data = ReadWholeFile(path, &reason);
-    if (!data) {
+    std::optional<CFileText> text = CFileText::Read(path, &reason);
+    if (!text) {
         LogPrintf("Loading file %s.\n", path.c_str());
         const std::string message =
             StringPrintf("Could not load file %s.\n Error message: %d:%s", path.c_str(), 1, reason.c_str());
@@ -803,7 +918,12 @@ void CApplicationDocument::ReadDataFile(const std::string& path)
         LogWrite("\n");
         throw CDocumentException(message);
     }
-    ReadDataFileFromMemory(*data, path);
+    if (GetState() == nullptr) {
+        ResetState();
+    }
+    BRAMBLETON_ASSERT(GetState()->GetTriggerCount() == 0 && GetState()->GetGlobalCount() == 0);
+    CDataFileReader reader(*this, path, [&text](const char* upTo) { text->ReleaseBefore(upTo); });
+    reader.Read(text->View());
 }
 
 void CApplicationDocument::ReadDataFileFromMemory(std::string_view data, const std::string& pathForLog)

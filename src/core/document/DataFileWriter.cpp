@@ -1,6 +1,7 @@
 // The data file writer: the open document (state, global variables and
 // categories) as XML. Every reference into the modules is a pair of
-// definition name and module name.
+// definition name and module name. The text is made as it is written, in
+// the bytes the XML document once saved, so no tree of it is built.
 
 #include "document/ApplicationDocument.h"
 
@@ -10,13 +11,11 @@
 #include "log/Assertion.h"
 #include "log/Log.h"
 #include "modules/Module.h"
-#include "xml/XmlDocument.h"
+#include "xml/XmlWriter.h"
 
 namespace bram {
 
 namespace {
-
-constexpr char kTemplate[] = "<?xml version=\"1.0\" encoding=\"utf-8\" ?><Data />";
 
 const char* Flag(bool value) { return value ? "1" : "0"; }
 
@@ -26,213 +25,243 @@ const std::string& ModuleName(const CModuleBase* module)
     return module != nullptr ? module->GetName() : none;
 }
 
-void AppendTextElement(CXmlNode parent, const char* name, std::string_view text)
-{
-    parent.AppendElement(name).AppendText(text);
-}
-
-void AppendCDataElement(CXmlNode parent, const char* name, std::string_view text)
-{
-    parent.AppendElement(name).AppendCData(text);
-}
-
 // Type/Name and Type/Module; empty texts for no type.
-void AppendType(CXmlNode parent, const CTypeInfo* type)
+void WriteType(CXmlWriter& xml, const CTypeInfo* type)
 {
-    CXmlNode element = parent.AppendElement("Type");
-    AppendTextElement(element, "Name", type != nullptr ? std::string_view(type->GetName()) : std::string_view());
-    AppendTextElement(element, "Module",
-                      type != nullptr ? std::string_view(ModuleName(type->GetModule())) : std::string_view());
+    xml.StartElement("Type");
+    xml.TextElement("Name", type != nullptr ? std::string_view(type->GetName()) : std::string_view());
+    xml.TextElement("Module", type != nullptr ? std::string_view(ModuleName(type->GetModule())) : std::string_view());
+    xml.EndElement();
 }
 
-void AppendVariables(CXmlNode parent, const std::vector<std::unique_ptr<CUserDefinedVariable>>& variables)
+void WriteVariables(CXmlWriter& xml, const std::vector<std::unique_ptr<CUserDefinedVariable>>& variables)
 {
-    CXmlNode list = parent.AppendElement("Variables");
+    xml.StartElement("Variables");
     for (const auto& variable : variables) {
-        CXmlNode element = list.AppendElement("Variable");
-        AppendType(element, variable->GetType());
-        AppendCDataElement(element, "Name", variable->GetName());
+        xml.StartElement("Variable");
+        WriteType(xml, variable->GetType());
+        xml.CDataElement("Name", variable->GetName());
+        xml.EndElement();
     }
+    xml.EndElement();
 }
 
-void WriteParameter(const CParameter& parameter, CXmlNode parent);
+void WriteParameter(CXmlWriter& xml, const CParameter& parameter);
 
-void AppendDefinitionName(CXmlNode element, const CCodeInfoBase* definition)
+void WriteDefinitionName(CXmlWriter& xml, const CCodeInfoBase* definition)
 {
-    AppendTextElement(element, "Name",
-                      definition != nullptr ? std::string_view(definition->GetName()) : std::string_view());
-    AppendTextElement(element, "Module",
-                      definition != nullptr ? std::string_view(ModuleName(definition->GetModule()))
-                                            : std::string_view());
+    xml.TextElement("Name", definition != nullptr ? std::string_view(definition->GetName()) : std::string_view());
+    xml.TextElement("Module",
+                    definition != nullptr ? std::string_view(ModuleName(definition->GetModule())) : std::string_view());
 }
 
-void AppendParameters(CXmlNode element, const CCodeBase& instruction)
+void WriteParameters(CXmlWriter& xml, const CCodeBase& instruction)
 {
-    CXmlNode parameters = element.AppendElement("Parameters");
+    xml.StartElement("Parameters");
     for (std::size_t i = 0; i < instruction.GetParameterCount(); ++i) {
-        WriteParameter(*instruction.GetParameter(i), parameters);
+        WriteParameter(xml, *instruction.GetParameter(i));
     }
+    xml.EndElement();
 }
 
-void WriteParameter(const CParameter& parameter, CXmlNode parent)
+void WriteLiteral(CXmlWriter& xml, const CCodeBase* value)
 {
-    CXmlNode element = parent.AppendElement("Parameter");
-    const CParameterInfo* info = parameter.GetParameterInfo();
-    if (parameter.GetChoiceIndex() != -1) {
-        element.AppendAttribute("values", "1");
-        const auto& values = info->GetValues();
-        const auto index = static_cast<std::size_t>(parameter.GetChoiceIndex());
-        AppendTextElement(element, "Value",
-                          index < values.size() ? std::string_view(values[index].first) : std::string_view());
-        return;
+    xml.StartElement("Value");
+    if (const auto* boolean = dynamic_cast<const CBoolValue*>(value)) {
+        xml.Attribute("bool", "1");
+        xml.Attribute("val", boolean->GetValue() ? "-1" : "0");
+    } else if (const auto* number = dynamic_cast<const CNumberValue*>(value)) {
+        xml.Attribute("bool", "0");
+        std::string text;
+        AppendNumber(text, number->GetValue());
+        xml.CData(text);
+    } else if (const auto* string = dynamic_cast<const CStringValue*>(value)) {
+        xml.Attribute("bool", "0");
+        xml.CData(string->GetValue());
     }
-    element.AppendAttribute("values", "0");
-    const bool reference = info != nullptr && info->IsReference();
-    // A reference parameter's definition has no type: write the one it takes now.
-    AppendType(element, parameter.GetType());
-    element.AppendAttribute("ref", Flag(reference));
-    if (reference) {
-        element.AppendAttribute("to", std::to_string(info->GetReferenceTo()).c_str());
-    }
-    const CCodeBase* value = parameter.GetValue();
-    element.AppendAttribute("empty", Flag(value == nullptr));
-    if (value == nullptr) {
-        return;
-    }
-    const unsigned codeType = value->GetCodeType();
-    element.AppendAttribute("type", std::to_string(codeType).c_str());
+    xml.EndElement();
+}
+
+void WriteValue(CXmlWriter& xml, const CCodeBase* value, unsigned codeType)
+{
     switch (codeType) {
     case CodeTypeCall:
-        AppendDefinitionName(element, value->GetDefinition());
-        AppendParameters(element, *value);
+        WriteDefinitionName(xml, value->GetDefinition());
+        WriteParameters(xml, *value);
         break;
-    case CodeTypeVariable: {
-        const bool triggerVariable = dynamic_cast<const CTriggerVariable*>(value) != nullptr;
-        element.AppendAttribute("triggervar", Flag(triggerVariable));
+    case CodeTypeVariable:
         // A trigger variable is written as its trigger's name.
-        AppendCDataElement(element, "Name", value->GetText());
+        xml.CDataElement("Name", value->GetText());
         break;
-    }
     case CodeTypeConstant: {
         const auto* constant = static_cast<const CConstant*>(value);
-        AppendTextElement(element, "Name", constant->GetName());
-        AppendTextElement(element, "Module", ModuleName(constant->GetModule()));
+        xml.TextElement("Name", constant->GetName());
+        xml.TextElement("Module", ModuleName(constant->GetModule()));
         break;
     }
-    case CodeTypeValue: {
-        CXmlNode literal = element.AppendElement("Value");
-        if (const auto* boolean = dynamic_cast<const CBoolValue*>(value)) {
-            literal.AppendAttribute("bool", "1");
-            literal.AppendAttribute("val", boolean->GetValue() ? "-1" : "0");
-        } else if (const auto* number = dynamic_cast<const CNumberValue*>(value)) {
-            literal.AppendAttribute("bool", "0");
-            std::string text;
-            AppendNumber(text, number->GetValue());
-            literal.AppendCData(text);
-        } else if (const auto* string = dynamic_cast<const CStringValue*>(value)) {
-            literal.AppendAttribute("bool", "0");
-            literal.AppendCData(string->GetValue());
-        }
-        break;
-    }
+    case CodeTypeValue: WriteLiteral(xml, value); break;
     default: break;
     }
 }
 
-void WriteBlock(const CCodeBase& block, CXmlNode parent)
+void WriteParameter(CXmlWriter& xml, const CParameter& parameter)
 {
-    CXmlNode element = parent.AppendElement("Block");
-    AppendType(element, block.GetType());
-    AppendDefinitionName(element, block.GetDefinition());
-    CXmlNode data = element.AppendElement("Data");
+    xml.StartElement("Parameter");
+    const CParameterInfo* info = parameter.GetParameterInfo();
+    if (parameter.GetChoiceIndex() != -1) {
+        xml.Attribute("values", "1");
+        const auto& values = info->GetValues();
+        const auto index = static_cast<std::size_t>(parameter.GetChoiceIndex());
+        xml.TextElement("Value", index < values.size() ? std::string_view(values[index].first) : std::string_view());
+        xml.EndElement();
+        return;
+    }
+    // Every attribute comes before the children.
+    xml.Attribute("values", "0");
+    const bool reference = info != nullptr && info->IsReference();
+    xml.Attribute("ref", Flag(reference));
+    if (reference) {
+        xml.Attribute("to", std::to_string(info->GetReferenceTo()));
+    }
+    const CCodeBase* value = parameter.GetValue();
+    xml.Attribute("empty", Flag(value == nullptr));
+    const unsigned codeType = value != nullptr ? value->GetCodeType() : 0;
+    if (value != nullptr) {
+        xml.Attribute("type", std::to_string(codeType));
+        if (codeType == CodeTypeVariable) {
+            xml.Attribute("triggervar", Flag(dynamic_cast<const CTriggerVariable*>(value) != nullptr));
+        }
+    }
+    // A reference parameter's definition has no type: write the one it takes now.
+    WriteType(xml, parameter.GetType());
+    if (value != nullptr) {
+        WriteValue(xml, value, codeType);
+    }
+    xml.EndElement();
+}
+
+void WriteBlock(CXmlWriter& xml, const CCodeBase& block)
+{
+    xml.StartElement("Block");
+    WriteType(xml, block.GetType());
+    WriteDefinitionName(xml, block.GetDefinition());
+    xml.StartElement("Data");
     for (std::size_t i = 0; i < block.GetChildCount(); ++i) {
         const CCodeBase* child = block.GetChild(i);
         const unsigned codeType = child->GetCodeType();
-        CXmlNode sub = data.AppendElement("SubElement");
-        sub.AppendAttribute("type", std::to_string(codeType).c_str());
+        xml.StartElement("SubElement");
+        xml.Attribute("type", std::to_string(codeType));
         if (codeType != CodeTypeStructure && codeType != CodeTypeCall) {
             LogPrintf("Invalid code type as block sub element. Code Type: %d", static_cast<int>(codeType));
             BRAMBLETON_ASSERT(false);
         }
-        sub.AppendAttribute("enabled", Flag(child->IsEnabled()));
-        AppendDefinitionName(sub, child->GetDefinition());
-        AppendParameters(sub, *child);
+        xml.Attribute("enabled", Flag(child->IsEnabled()));
+        WriteDefinitionName(xml, child->GetDefinition());
+        WriteParameters(xml, *child);
         if (codeType == CodeTypeStructure) {
-            CXmlNode blocks = sub.AppendElement("Blocks");
+            xml.StartElement("Blocks");
             for (std::size_t j = 0; j < child->GetChildCount(); ++j) {
-                WriteBlock(*child->GetChild(j), blocks);
+                WriteBlock(xml, *child->GetChild(j));
             }
+            xml.EndElement();
         }
+        xml.EndElement();
     }
+    xml.EndElement();
+    xml.EndElement();
 }
 
-void WriteTrigger(const CCodeTrigger& trigger, CXmlNode parent)
+void WriteTrigger(CXmlWriter& xml, const CCodeTrigger& trigger)
 {
-    CXmlNode element = parent.AppendElement("Trigger");
-    element.AppendAttribute("enabled", Flag(trigger.IsEnabled()));
-    element.AppendAttribute("enabledatbeginning", Flag(trigger.IsEnabledAtBeginning()));
-    element.AppendAttribute("bcode", Flag(trigger.IsCode()));
-    AppendCDataElement(element, "Name", trigger.GetName());
+    xml.StartElement("Trigger");
+    xml.Attribute("enabled", Flag(trigger.IsEnabled()));
+    xml.Attribute("enabledatbeginning", Flag(trigger.IsEnabledAtBeginning()));
+    xml.Attribute("bcode", Flag(trigger.IsCode()));
+    xml.CDataElement("Name", trigger.GetName());
     if (trigger.IsCode()) {
-        AppendCDataElement(element, "Code", trigger.GetCodeText());
+        xml.CDataElement("Code", trigger.GetCodeText());
     }
     // Not in the older format, which lost the user's comment; written only
     // when there is one, so files without comments stay as they were.
     if (!trigger.GetComment().empty()) {
-        AppendCDataElement(element, "Comment", trigger.GetComment());
+        xml.CDataElement("Comment", trigger.GetComment());
     }
-    AppendVariables(element, trigger.GetLocals());
-    CXmlNode blocks = element.AppendElement("Blocks");
+    WriteVariables(xml, trigger.GetLocals());
+    xml.StartElement("Blocks");
     for (std::size_t i = 0; i < trigger.GetBlockCount(); ++i) {
-        WriteBlock(*trigger.GetBlock(i), blocks);
+        WriteBlock(xml, *trigger.GetBlock(i));
     }
+    xml.EndElement();
+    xml.EndElement();
 }
+
+void WriteCategorization(CXmlWriter& xml, const CCategorySystem& categories)
+{
+    xml.StartElement("Categorization");
+    for (std::size_t i = 0; i < categories.GetCategoryCount(); ++i) {
+        const CCategory* category = categories.GetCategory(i);
+        xml.StartElement("Category");
+        xml.CDataElement("Name", category->GetName());
+        xml.StartElement("Triggers");
+        for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
+            xml.CDataElement("Trigger", category->GetTrigger(j)->GetName());
+        }
+        xml.EndElement();
+        xml.EndElement();
+    }
+    xml.EndElement();
+}
+
+// Pieces of about this size go to the file while the rest is written.
+constexpr std::size_t kPieceSize = 1 << 20;
 
 } // namespace
 
-std::string CApplicationDocument::WriteDataFile() const
+void CApplicationDocument::WriteDataFile(const std::function<void(std::string_view)>& write) const
 {
-    CXmlDocument doc;
-    if (!doc.LoadMemory(kTemplate)) {
-        LogWrite("Could not create XML Document instance.");
-        LogWrite("\n");
-        throw CDocumentException("Could not create XML Document instance.");
-    }
-    CXmlNode root = doc.GetDocumentElement();
-    root.AppendAttribute("version", "1.1");
+    std::string out;
+    CXmlWriter xml(out);
+    xml.Declaration();
+    xml.StartElement("Data");
+    xml.Attribute("version", "1.1");
     const CState empty;
     const CState& state = GetState() != nullptr ? *GetState() : empty;
 
-    CXmlNode modules = root.AppendElement("NeededModules");
+    xml.StartElement("NeededModules");
     for (unsigned i = 0; i < GetModuleCount(); ++i) {
         const CModule* module = GetModule(i);
         if (state.UsesModule(module)) {
-            AppendTextElement(modules, "NeededModule", module->GetName());
+            xml.TextElement("NeededModule", module->GetName());
         }
     }
-    AppendVariables(root, state.GetGlobals());
-    CXmlNode triggers = root.AppendElement("TriggerData");
+    xml.EndElement();
+    WriteVariables(xml, state.GetGlobals());
+    xml.StartElement("TriggerData");
     for (std::size_t i = 0; i < state.GetTriggerCount(); ++i) {
-        WriteTrigger(*state.GetTrigger(i), triggers);
-    }
-    CXmlNode categorization = root.AppendElement("Categorization");
-    for (std::size_t i = 0; i < m_categories.GetCategoryCount(); ++i) {
-        const CCategory* category = m_categories.GetCategory(i);
-        CXmlNode element = categorization.AppendElement("Category");
-        AppendCDataElement(element, "Name", category->GetName());
-        CXmlNode names = element.AppendElement("Triggers");
-        for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
-            AppendCDataElement(names, "Trigger", category->GetTrigger(j)->GetName());
+        WriteTrigger(xml, *state.GetTrigger(i));
+        if (out.size() >= kPieceSize) {
+            write(out);
+            out.clear();
         }
     }
+    xml.EndElement();
+    WriteCategorization(xml, m_categories);
     // Not in the older format either: texts that would otherwise be lost.
     if (!state.GetPreamble().empty()) {
-        AppendCDataElement(root, "Preamble", state.GetPreamble());
+        xml.CDataElement("Preamble", state.GetPreamble());
     }
     if (!state.GetHeader().empty()) {
-        AppendCDataElement(root, "Header", state.GetHeader());
+        xml.CDataElement("Header", state.GetHeader());
     }
-    return doc.SaveToString(false);
+    xml.EndElement();
+    write(out);
+}
+
+std::string CApplicationDocument::WriteDataFile() const
+{
+    std::string file;
+    WriteDataFile([&file](std::string_view piece) { file += piece; });
+    return file;
 }
 
 } // namespace bram

@@ -36,6 +36,8 @@ unsigned GetAssertionFailureCount() { return g_failureCount; }
     LogPrintfA("Assertion at: file %s, line %d.\n", file, line);
     // One frame skipped, the stack writer's own: the stack starts here.
     diagnostics.WriteCallStack(1);
+    // The lines up to here are on disk before the dump is written.
+    diagnostics.Flush();
     diagnostics.WriteMiniDump(nullptr, nullptr, StringPrintf("Assertion at: file %s, line %d.", file, line));
     if (shutDown) {
         diagnostics.TearDown();

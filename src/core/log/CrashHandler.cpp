@@ -168,6 +168,11 @@ void BeginReport(int signal)
         EndProcess(signal);
     }
     g_handling = 1;
+    // Every line before the report is on disk before the report begins,
+    // and each part of the report as soon as it is written.
+    const int savedErrno = errno;
+    CDiagnostics::Instance().WriteUnbuffered();
+    errno = savedErrno;
     ::alarm(kReportSeconds);
 }
 

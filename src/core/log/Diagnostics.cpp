@@ -7,8 +7,11 @@
 #include "log/CrashHandler.h"
 #include "log/MiniDump.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -96,6 +99,12 @@ CDiagnostics& CDiagnostics::Instance()
     return diagnostics;
 }
 
+namespace {
+// What the buffer holds reaches the file also when the program ends without
+// its shut-down (exit from anywhere).
+void FlushAtExit() { CDiagnostics::Instance().Flush(); }
+} // namespace
+
 void CDiagnostics::SetUp(const std::string& logPath, const std::string& dumpPrefix, bool printAssertions)
 {
     TearDown();
@@ -107,10 +116,14 @@ void CDiagnostics::SetUp(const std::string& logPath, const std::string& dumpPref
     m_dumpPrefix = dumpPrefix;
     m_printAssertions = printAssertions;
     m_setUp = true;
+    m_unbuffered = false;
     WriteBytes("\xFF\xFE");
     if (m_fd >= 0) {
         WriteToFile(FormatReportHeader(CollectReportFacts()));
     }
+    Flush();
+    static const bool exitHandler = std::atexit(&FlushAtExit) == 0;
+    (void)exitHandler;
     InstallCrashHandlers();
 }
 
@@ -121,9 +134,11 @@ void CDiagnostics::TearDown()
         m_setUp = false;
     }
     if (m_fd >= 0) {
+        Flush();
         ::close(m_fd);
         m_fd = -1;
     }
+    m_buffered = 0;
     if (m_dumpFolder >= 0) {
         ::close(m_dumpFolder);
         m_dumpFolder = -1;
@@ -194,9 +209,37 @@ void CDiagnostics::WriteToFile(std::string_view text)
 
 void CDiagnostics::WriteBytes(std::string_view bytes)
 {
-    if (m_fd >= 0) {
-        WriteFully(m_fd, bytes);
+    if (m_fd < 0) {
+        return;
     }
+    if (m_unbuffered || bytes.size() > kBufferSize) {
+        Flush();
+        WriteFully(m_fd, bytes);
+        return;
+    }
+    if (m_buffered + bytes.size() > kBufferSize) {
+        Flush();
+    }
+    const std::size_t at = m_buffered;
+    std::memcpy(m_buffer + at, bytes.data(), bytes.size());
+    std::atomic_signal_fence(std::memory_order_release);
+    m_buffered = at + bytes.size();
+}
+
+void CDiagnostics::Flush()
+{
+    const std::size_t size = m_buffered;
+    std::atomic_signal_fence(std::memory_order_acquire);
+    if (m_fd >= 0 && size > 0) {
+        WriteFully(m_fd, std::string_view(m_buffer, size));
+    }
+    m_buffered = 0;
+}
+
+void CDiagnostics::WriteUnbuffered()
+{
+    m_unbuffered = true;
+    Flush();
 }
 
 } // namespace bram

@@ -1,7 +1,9 @@
 #pragma once
 // The process-wide diagnostics report: the log file (UTF-16LE with a byte
-// order mark, written unbuffered) with its header, call stacks, minidumps and
-// the crash handlers.
+// order mark) with its header, call stacks, minidumps and the crash handlers.
+// Log writes gather in a buffer that goes to the file when it is full, when
+// an operation ends (Flush), before a crash report or an assertion's report
+// is written, and at exit; a crash report itself is written unbuffered.
 
 #include "log/MachineInfo.h"
 
@@ -57,6 +59,11 @@ public:
 
     // Writes UTF-8 text as UTF-16LE; dropped when no log is open.
     void Write(std::string_view text);
+    // Puts what the buffer holds into the file. Safe in a signal handler.
+    void Flush();
+    // From now on every write goes straight to the file (a crash report is
+    // being written); what the buffer held is written first. Safe in a signal handler.
+    void WriteUnbuffered();
 
     // Writes the calling thread's call stack, leaving out `skip` frames counted
     // from this function itself. (The crash handlers walk the interrupted
@@ -72,6 +79,12 @@ private:
     void WriteToFile(std::string_view text);
     void WriteBytes(std::string_view bytes);
 
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+    // Filled before m_buffered grows, so that a signal handler flushing it
+    // never writes bytes that are not there yet.
+    char m_buffer[kBufferSize];
+    volatile std::size_t m_buffered = 0;
+    volatile bool m_unbuffered = false;
     int m_fd = -1;
     int m_dumpFolder = -1; // opened at set-up, so a crash needs no path look-up
     bool m_setUp = false;

@@ -22,6 +22,8 @@ void LogWrite(std::string_view text) { CDiagnostics::Instance().Write(text); }
 
 void LogWriteA(std::string_view text) { CDiagnostics::Instance().Write(text); }
 
+void LogFlush() { CDiagnostics::Instance().Flush(); }
+
 void LogPrintf(const char* format, ...)
 {
     va_list args;

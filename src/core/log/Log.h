@@ -14,5 +14,14 @@ void LogWrite(std::string_view text);
 void LogWriteA(std::string_view text);
 void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogPrintfA(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Writes out what the log holds in memory; called where an operation ends.
+void LogFlush();
+// LogFlush when it goes out of scope.
+struct CLogFlushAtEnd {
+    CLogFlushAtEnd() = default;
+    CLogFlushAtEnd(const CLogFlushAtEnd&) = delete;
+    CLogFlushAtEnd& operator=(const CLogFlushAtEnd&) = delete;
+    ~CLogFlushAtEnd() { LogFlush(); }
+};
 
 } // namespace bram

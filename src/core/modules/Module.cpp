@@ -13,8 +13,10 @@
 #include "records/InstructionInfo.h"
 #include "records/TypeInfo.h"
 #include "xml/XmlDocument.h"
+#include "xml/XmlIndex.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace bram {
 
@@ -269,21 +271,21 @@ void CModule::ReadData(CLoadingProgress* progress)
 
 void CModule::ReadXml(std::string_view utf16Bytes, CLoadingProgress* progress)
 {
-    CXmlDocument doc;
+    CXmlIndex index(ModuleXmlNames(), std::numeric_limits<int>::max());
     CXmlParseError error;
-    if (!doc.LoadUtf16LE(utf16Bytes, &error)) {
+    if (!index.LoadUtf16LE(utf16Bytes, &error)) {
         LogPrintf("XML error in line %d: %s\n", error.line, error.reason.c_str());
         throw CModuleException("Could not load main module data.");
     }
-    CXmlNode root = doc.GetDocumentElement();
-    if (!root.IsNull() && root.GetName() != "Module") {
-        root = CXmlNode();
+    CXmlIndexNode root = index.GetDocumentElement();
+    if (!root.IsNull() && root.GetNameId() != kXmlModule) {
+        root = CXmlIndexNode();
     }
     CModuleReader reader(*this, progress);
     try {
         if (!root.IsNull()) {
-            if (const CXmlNode priority = root.Child("Priority"); !priority.IsNull()) {
-                if (const auto text = priority.FindText()) {
+            if (const CXmlIndexNode priority = root.Child(kXmlPriority); !priority.IsNull()) {
+                if (const auto text = priority.FindTextView()) {
                     m_priority = static_cast<std::int32_t>(ParseLeadingInteger(*text));
                 }
             }
@@ -291,24 +293,24 @@ void CModule::ReadXml(std::string_view utf16Bytes, CLoadingProgress* progress)
         if (progress != nullptr) {
             progress->SetTaskProgress(0.25);
         }
-        ReadNeededModules(root.IsNull() ? CXmlNode() : root.Child("NeededModules"), progress);
-        const CXmlNode data = root.Child("Data");
+        ReadNeededModules(root.IsNull() ? CXmlIndexNode() : root.Child(kXmlNeededModules), progress);
+        const CXmlIndexNode data = root.Child(kXmlData);
         if (data.IsNull()) {
             throw CModuleException("Element 'Module'->'Data' expected.");
         }
-        reader.ReadTypes(data.Child("Types"));
-        reader.ReadBlocks(data.Child("Blocks"));
-        reader.ReadConstants(data.Child("Constants"));
-        reader.ReadStructures(data.Child("Structures"));
-        reader.ReadCalls(data.Child("Calls"));
-        reader.ReadScripts(root.Child("Scripts"));
+        reader.ReadTypes(data.Child(kXmlTypes));
+        reader.ReadBlocks(data.Child(kXmlBlocks));
+        reader.ReadConstants(data.Child(kXmlConstants));
+        reader.ReadStructures(data.Child(kXmlStructures));
+        reader.ReadCalls(data.Child(kXmlCalls));
+        reader.ReadScripts(root.Child(kXmlScripts));
     } catch (const CXmlNullNodeException&) {
         // A path the readers guard everywhere; keep any slip a module error.
         throw CModuleException("Invalid module data.");
     }
 }
 
-void CModule::ReadNeededModules(const CXmlNode& element, CLoadingProgress* progress)
+void CModule::ReadNeededModules(const CXmlIndexNode& element, CLoadingProgress* progress)
 {
     if (element.IsNull()) {
         throw CModuleException("Element 'Module'->'NeededModules' expected.");
@@ -316,13 +318,18 @@ void CModule::ReadNeededModules(const CXmlNode& element, CLoadingProgress* progr
     if (progress != nullptr) {
         progress->SetDetailText(GetLocalizedString("Loading/LoadingNeededModules"));
     }
-    const std::vector<CXmlNode> needs = element.Children("NeedsModule");
+    std::vector<CXmlIndexNode> needs;
+    for (CXmlIndexNode need = element.Child(kXmlNeedsModule); !need.IsNull();
+         need = need.NextSibling(kXmlNeedsModule)) {
+        needs.push_back(need);
+    }
     const std::size_t n = needs.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (progress != nullptr) {
             progress->SetTaskProgress(0.25 + 0.05 * static_cast<double>(i) / static_cast<double>(n));
         }
-        const auto text = needs[i].FindText();
+        const auto view = needs[i].FindTextView();
+        const auto text = view ? std::optional<std::string>(std::string(*view)) : std::nullopt;
         if (!text) {
             throw CModuleException("Text in or Element 'Module'->'NeededModules'->'NeedsModule' expected.");
         }

@@ -22,7 +22,7 @@ namespace bram {
 
 class CLoadingProgress;
 class CModuleArchive;
-class CXmlNode;
+class CXmlIndexNode;
 class CTypeInfo;
 class CBlockInfo;
 class CStructureInfo;
@@ -98,7 +98,7 @@ private:
     friend CModule* CreateModuleFromXml(const std::string&, std::string_view);
     void ReadLocalizationTables();
     void ReadXml(std::string_view utf16Bytes, CLoadingProgress* progress);
-    void ReadNeededModules(const CXmlNode& element, CLoadingProgress* progress);
+    void ReadNeededModules(const CXmlIndexNode& element, CLoadingProgress* progress);
     void NeedModule(CModule* needed);
     // Each declaration joins the own, the visible and the global list at once.
     void AddType(std::unique_ptr<CTypeInfo> type);

@@ -9,7 +9,7 @@
 #include "progress/LoadingProgress.h"
 #include "records/BlockInfo.h"
 #include "records/TypeInfo.h"
-#include "xml/XmlDocument.h"
+#include "xml/XmlIndex.h"
 
 #include <cmath>
 #include <limits>
@@ -31,6 +31,24 @@ constexpr char kReplacementKind[] = "'Types'->'Type'->'Replacements'->'Replaceme
 
 [[noreturn]] void Fail(std::string message) { throw CModuleException(std::move(message)); }
 
+std::optional<std::string> FindText(const CXmlIndexNode& node)
+{
+    const auto text = node.FindTextView();
+    return text ? std::optional<std::string>(std::string(*text)) : std::nullopt;
+}
+
+// Every child element of that name, in order.
+std::vector<CXmlIndexNode> Children(const CXmlIndexNode& parent, int name)
+{
+    std::vector<CXmlIndexNode> children;
+    for (CXmlIndexNode child = parent.Child(name); !child.IsNull(); child = child.NextSibling(name)) {
+        children.push_back(child);
+    }
+    return children;
+}
+
+std::string_view NameOf(int name) { return ModuleXmlNames()[static_cast<std::size_t>(name)]; }
+
 std::string ElementMessage(std::string_view kind, std::string_view child)
 {
     return "Element " + std::string(kind) + "->'" + std::string(child) + "' expected.";
@@ -41,36 +59,36 @@ std::string TextMessage(std::string_view kind, std::string_view child)
     return "Text in " + std::string(kind) + "->'" + std::string(child) + "' expected.";
 }
 
-CXmlNode RequiredChild(const CXmlNode& parent, const char* child, std::string_view kind)
+CXmlIndexNode RequiredChild(const CXmlIndexNode& parent, int child, std::string_view kind)
 {
-    CXmlNode node = parent.Child(child);
+    CXmlIndexNode node = parent.Child(child);
     if (node.IsNull()) {
-        Fail(ElementMessage(kind, child));
+        Fail(ElementMessage(kind, NameOf(child)));
     }
     return node;
 }
 
 // The text of a required child: "Element ... expected." when it is missing,
 // "Text in ... expected." when it has no text (or, with nonEmpty, an empty one).
-std::string RequiredText(const CXmlNode& parent, const char* child, std::string_view kind, bool nonEmpty)
+std::string RequiredText(const CXmlIndexNode& parent, int child, std::string_view kind, bool nonEmpty)
 {
-    auto text = RequiredChild(parent, child, kind).FindText();
+    auto text = RequiredChild(parent, child, kind).FindTextView();
     if (!text || (nonEmpty && text->empty())) {
-        Fail(TextMessage(kind, child));
+        Fail(TextMessage(kind, NameOf(child)));
     }
-    return std::move(*text);
+    return std::string(*text);
 }
 
 // The child's text, or nullopt when the child or its text is missing.
-std::optional<std::string> ChildText(const CXmlNode& parent, const char* child)
+std::optional<std::string> ChildText(const CXmlIndexNode& parent, int child)
 {
-    const CXmlNode node = parent.Child(child);
-    return node.IsNull() ? std::nullopt : node.FindText();
+    const CXmlIndexNode node = parent.Child(child);
+    return node.IsNull() ? std::nullopt : FindText(node);
 }
 
-std::string NamespaceOf(const CXmlNode& declaration, const char* kindWord)
+std::string NamespaceOf(const CXmlIndexNode& declaration, const char* kindWord)
 {
-    auto text = ChildText(declaration, "Namespace");
+    auto text = ChildText(declaration, kXmlNamespace);
     return text ? std::move(*text) : std::string(kindWord);
 }
 
@@ -115,6 +133,33 @@ const Record* FindReferenced(const std::string& name, const std::vector<const Re
 
 } // namespace
 
+std::span<const std::string_view> ModuleXmlNames()
+{
+    static constexpr std::string_view kNames[] = {"Module",         "Priority",
+                                                  "NeededModules",  "NeedsModule",
+                                                  "Data",           "Types",
+                                                  "Type",           "Name",
+                                                  "RealType",       "CreationInstruction",
+                                                  "Replacements",   "StartString",
+                                                  "EndString",      "Replacement",
+                                                  "What",           "By",
+                                                  "Namespace",      "Blocks",
+                                                  "Block",          "StartInstruction",
+                                                  "EndInstruction", "Separator",
+                                                  "StandardValue",  "Constants",
+                                                  "Constant",       "Value",
+                                                  "Structures",     "Structure",
+                                                  "Calls",          "Call",
+                                                  "Description",    "ShortDescription",
+                                                  "Categories",     "RawInstruction",
+                                                  "Parameters",     "Parameter",
+                                                  "OnlyVariables",  "MinValue",
+                                                  "Values",         "ReferenceTo",
+                                                  "Scripts",        "Script"};
+    static_assert(std::size(kNames) == kXmlScript + 1);
+    return kNames;
+}
+
 void CModuleReader::Progress(double base, double span, std::size_t i, std::size_t n) const
 {
     if (m_progress != nullptr) {
@@ -122,14 +167,14 @@ void CModuleReader::Progress(double base, double span, std::size_t i, std::size_
     }
 }
 
-void CModuleReader::ReadSection(const CXmlNode& section, const char* missing, const char* detailKey, const char* child,
-                                double base, double span, double end, void (CModuleReader::*read)(const CXmlNode&))
+void CModuleReader::ReadSection(const CXmlIndexNode& section, const char* missing, const char* detailKey, int child,
+                                double base, double span, double end, void (CModuleReader::*read)(const CXmlIndexNode&))
 {
     if (section.IsNull()) {
         Fail(missing);
     }
     Detail(detailKey);
-    const std::vector<CXmlNode> list = section.Children(child);
+    const std::vector<CXmlIndexNode> list = Children(section, child);
     for (std::size_t i = 0; i < list.size(); ++i) {
         Progress(base, span, i, list.size());
         (this->*read)(list[i]);
@@ -137,9 +182,9 @@ void CModuleReader::ReadSection(const CXmlNode& section, const char* missing, co
     Progress(end, 0, 0, 0);
 }
 
-void CModuleReader::ReadScript(const CXmlNode& script)
+void CModuleReader::ReadScript(const CXmlIndexNode& script)
 {
-    auto text = script.FindText();
+    auto text = FindText(script);
     if (!text) {
         Fail("Text in 'Module'->'Scripts'->'Script' expected.");
     }
@@ -180,22 +225,22 @@ const CModule* CModuleReader::FindNeededModule(const std::string& name) const
     return nullptr;
 }
 
-std::pair<std::string, const CModule*> CModuleReader::ReadReference(const CXmlNode& reference, const char* kindPath,
-                                                                    const char* suffix)
+std::pair<std::string, const CModule*> CModuleReader::ReadReference(const CXmlIndexNode& reference,
+                                                                    const char* kindPath, const char* suffix)
 {
     const auto path = [&] { return std::string(kindPath) + suffix; };
     std::string name;
     const CModule* named = nullptr;
-    if (auto text = reference.FindText()) {
+    if (auto text = FindText(reference)) {
         name = std::move(*text);
     } else {
-        auto nameText = ChildText(reference, "Name");
+        auto nameText = ChildText(reference, kXmlName);
         if (!nameText) {
             Fail("Text in " + path() + "(->'Name') expected.");
         }
         name = std::move(*nameText);
-        if (const CXmlNode moduleNode = reference.Child("Module"); !moduleNode.IsNull()) {
-            const auto moduleText = moduleNode.FindText();
+        if (const CXmlIndexNode moduleNode = reference.Child(kXmlModule); !moduleNode.IsNull()) {
+            const auto moduleText = FindText(moduleNode);
             if (!moduleText) {
                 Fail("Text in " + path() + "->'Module' expected.");
             }
@@ -211,9 +256,9 @@ std::pair<std::string, const CModule*> CModuleReader::ReadReference(const CXmlNo
     return {std::move(name), named};
 }
 
-const CTypeInfo* CModuleReader::ResolveType(const CXmlNode& declaration, const char* kindPath)
+const CTypeInfo* CModuleReader::ResolveType(const CXmlIndexNode& declaration, const char* kindPath)
 {
-    const CXmlNode typeNode = declaration.Child("Type");
+    const CXmlIndexNode typeNode = declaration.Child(kXmlType);
     if (typeNode.IsNull()) {
         Fail("Element " + std::string(kindPath) + "->'Type' expected.");
     }
@@ -226,7 +271,7 @@ const CTypeInfo* CModuleReader::ResolveType(const CXmlNode& declaration, const c
     return type;
 }
 
-const CBlockInfo* CModuleReader::ResolveBlock(const CXmlNode& reference)
+const CBlockInfo* CModuleReader::ResolveBlock(const CXmlIndexNode& reference)
 {
     const auto [name, named] = ReadReference(reference, kBlockReferenceKind, "");
     const CBlockInfo* block = FindReferenced(name, named != nullptr ? &named->GetBlocks() : nullptr,
@@ -237,83 +282,83 @@ const CBlockInfo* CModuleReader::ResolveBlock(const CXmlNode& reference)
     return block;
 }
 
-void CModuleReader::ReadTypes(const CXmlNode& types)
+void CModuleReader::ReadTypes(const CXmlIndexNode& types)
 {
-    ReadSection(types, "Element 'Module'->'Data'->'Types' expected.", "Loading/LoadTypes", "Type", 0.30, 0.15, 0.45,
+    ReadSection(types, "Element 'Module'->'Data'->'Types' expected.", "Loading/LoadTypes", kXmlType, 0.30, 0.15, 0.45,
                 &CModuleReader::ReadType);
 }
 
-void CModuleReader::ReadType(const CXmlNode& type)
+void CModuleReader::ReadType(const CXmlIndexNode& type)
 {
-    const CXmlNode nameNode = type.Child("Name");
+    const CXmlIndexNode nameNode = type.Child(kXmlName);
     if (nameNode.IsNull()) {
         Fail("Element 'Types'->'Type'->'Name' expected.");
     }
-    auto name = nameNode.FindText();
+    auto name = FindText(nameNode);
     if (!name) {
         Fail("Text or CDATA expected in 'Types'->'Type'->'Name'");
     }
     std::string nameSpace = NamespaceOf(type, "Type");
 
-    const CXmlNode realTypeNode = type.Child("RealType");
+    const CXmlIndexNode realTypeNode = type.Child(kXmlRealType);
     if (realTypeNode.IsNull()) {
         Fail("Element 'Types'->'Type'->'RealType' expected.");
     }
-    const auto realTypeName = realTypeNode.FindText();
+    const auto realTypeName = FindText(realTypeNode);
     if (!realTypeName) {
         Fail("Text or CDATA expected in 'Types'->'Type'->'RealType'");
     }
     const std::uint32_t realType = RealTypeFromName(*realTypeName);
 
-    const CXmlNode creationNode = type.Child("CreationInstruction");
+    const CXmlIndexNode creationNode = type.Child(kXmlCreationInstruction);
     if (creationNode.IsNull()) {
         Fail("Element 'Types'->'Type'->'CreationInstruction' expected.");
     }
-    std::string creation = creationNode.GetText();
+    std::string creation = FindText(creationNode).value_or(std::string());
     if (!creation.empty() &&
         (realType == RealTypeTrigger || realType == RealTypeFunction || realType == RealTypeVariable)) {
         Fail("Unsupported real type in 'Types'->'Type'->'CreationInstruction'");
     }
 
     std::vector<CReplacement> replacements;
-    if (const CXmlNode replacementsNode = type.Child("Replacements"); !replacementsNode.IsNull()) {
+    if (const CXmlIndexNode replacementsNode = type.Child(kXmlReplacements); !replacementsNode.IsNull()) {
         if (realType != RealTypeString) {
             Fail("Element 'Types'->'Type'->'Replacements' defined, but type is not string");
         }
-        if (const CXmlNode start = replacementsNode.Child("StartString"); !start.IsNull()) {
-            auto text = start.FindText();
+        if (const CXmlIndexNode start = replacementsNode.Child(kXmlStartString); !start.IsNull()) {
+            auto text = FindText(start);
             if (!text) {
                 Fail("Text or CDATA expected in 'Types'->'Type'->'Replacements'->'StartString'");
             }
             replacements.emplace_back(kStartStringKey, std::move(*text));
         }
-        if (const CXmlNode end = replacementsNode.Child("EndString"); !end.IsNull()) {
-            auto text = end.FindText();
+        if (const CXmlIndexNode end = replacementsNode.Child(kXmlEndString); !end.IsNull()) {
+            auto text = FindText(end);
             if (!text) {
                 Fail("Text or CDATA expected in 'Types'->'Type'->'Replacements'->'EndString'");
             }
             replacements.emplace_back(kEndStringKey, std::move(*text));
         }
-        const std::vector<CXmlNode> list = replacementsNode.Children("Replacement");
+        const std::vector<CXmlIndexNode> list = Children(replacementsNode, kXmlReplacement);
         const std::string kind = kReplacementKind;
         for (std::size_t i = 0; i < list.size(); ++i) {
-            const CXmlNode replacement = list[i];
-            const CXmlNode what = replacement.Child("What");
+            const CXmlIndexNode replacement = list[i];
+            const CXmlIndexNode what = replacement.Child(kXmlWhat);
             if (what.IsNull()) {
                 Fail(kind + "->'What' expected.");
             }
-            auto whatText = what.FindText();
+            auto whatText = FindText(what);
             if (!whatText) {
                 Fail("Text or CDATA in " + kind + "->'What' expected.");
             }
             if (whatText->empty()) {
                 Fail("Text of " + kind + "->'What' can't be empty.");
             }
-            const CXmlNode by = replacement.Child("By");
+            const CXmlIndexNode by = replacement.Child(kXmlBy);
             if (by.IsNull()) {
                 Fail(kind + "->'By' expected.");
             }
-            auto byText = by.FindText();
+            auto byText = FindText(by);
             if (!byText) {
                 Fail("Text or CDATA in " + kind + "->'By' expected.");
             }
@@ -324,41 +369,41 @@ void CModuleReader::ReadType(const CXmlNode& type)
                                                  std::move(replacements), &m_module));
 }
 
-void CModuleReader::ReadBlocks(const CXmlNode& blocks)
+void CModuleReader::ReadBlocks(const CXmlIndexNode& blocks)
 {
-    ReadSection(blocks, "Element 'Module'->'Data'->'Blocks' expected.", "Loading/LoadBlocks", "Block", 0.45, 0.10, 0.55,
-                &CModuleReader::ReadBlock);
+    ReadSection(blocks, "Element 'Module'->'Data'->'Blocks' expected.", "Loading/LoadBlocks", kXmlBlock, 0.45, 0.10,
+                0.55, &CModuleReader::ReadBlock);
 }
 
-void CModuleReader::ReadBlock(const CXmlNode& block)
+void CModuleReader::ReadBlock(const CXmlIndexNode& block)
 {
-    std::string name = RequiredText(block, "Name", kBlockKind, true);
+    std::string name = RequiredText(block, kXmlName, kBlockKind, true);
     std::string nameSpace = NamespaceOf(block, "Block");
-    std::string start = RequiredText(block, "StartInstruction", kBlockKind, false);
-    std::string end = RequiredText(block, "EndInstruction", kBlockKind, false);
-    std::string separator = RequiredText(block, "Separator", kBlockKind, false);
-    std::string standardValue = RequiredText(block, "StandardValue", kBlockKind, false);
+    std::string start = RequiredText(block, kXmlStartInstruction, kBlockKind, false);
+    std::string end = RequiredText(block, kXmlEndInstruction, kBlockKind, false);
+    std::string separator = RequiredText(block, kXmlSeparator, kBlockKind, false);
+    std::string standardValue = RequiredText(block, kXmlStandardValue, kBlockKind, false);
     const CTypeInfo* type = ResolveType(block, kBlockKind);
     m_module.AddBlock(std::make_unique<CBlockInfo>(std::move(name), std::move(nameSpace), std::move(start),
                                                    std::move(separator), std::move(end), std::move(standardValue), type,
                                                    &m_module));
 }
 
-void CModuleReader::ReadConstants(const CXmlNode& constants)
+void CModuleReader::ReadConstants(const CXmlIndexNode& constants)
 {
-    ReadSection(constants, "Element 'Module'->'Data'->'Constants' expected.", "Loading/LoadConstants", "Constant", 0.55,
-                0.10, 0.65, &CModuleReader::ReadConstant);
+    ReadSection(constants, "Element 'Module'->'Data'->'Constants' expected.", "Loading/LoadConstants", kXmlConstant,
+                0.55, 0.10, 0.65, &CModuleReader::ReadConstant);
 }
 
-void CModuleReader::ReadConstant(const CXmlNode& constant)
+void CModuleReader::ReadConstant(const CXmlIndexNode& constant)
 {
     // A constant is named in data files and scripts; an empty name could
     // never be found again.
-    auto name = ChildText(constant, "Name");
+    auto name = ChildText(constant, kXmlName);
     if (!name || name->empty()) {
         Fail("Element 'Constants'->'Constant'->'Name' with text or CDATA expected.");
     }
-    auto value = ChildText(constant, "Value");
+    auto value = ChildText(constant, kXmlValue);
     if (!value) {
         Fail("Element 'Constants'->'Constant'->'Value' with text or CDATA expected.");
     }
@@ -371,25 +416,25 @@ void CModuleReader::ReadConstant(const CXmlNode& constant)
         std::make_unique<CConstant>(type, std::move(*name), std::move(nameSpace), std::move(*value), &m_module));
 }
 
-void CModuleReader::ReadStructures(const CXmlNode& structures)
+void CModuleReader::ReadStructures(const CXmlIndexNode& structures)
 {
-    ReadSection(structures, "Element 'Structures' expected.", "Loading/LoadStructures", "Structure", 0.65, 0.15, 0.80,
+    ReadSection(structures, "Element 'Structures' expected.", "Loading/LoadStructures", kXmlStructure, 0.65, 0.15, 0.80,
                 &CModuleReader::ReadStructure);
 }
 
-void CModuleReader::ReadCalls(const CXmlNode& calls)
+void CModuleReader::ReadCalls(const CXmlIndexNode& calls)
 {
-    ReadSection(calls, "Element 'Module'->'Data'->'Calls' expected.", "Loading/LoadCalls", "Call", 0.80, 0.18, 0.98,
+    ReadSection(calls, "Element 'Module'->'Data'->'Calls' expected.", "Loading/LoadCalls", kXmlCall, 0.80, 0.18, 0.98,
                 &CModuleReader::ReadCall);
 }
 
-void CModuleReader::ReadInstruction(const CXmlNode& declaration, bool structure)
+void CModuleReader::ReadInstruction(const CXmlIndexNode& declaration, bool structure)
 {
     const char* kind = structure ? kStructureKind : kCallKind;
-    std::string name = RequiredText(declaration, "Name", kind, true);
+    std::string name = RequiredText(declaration, kXmlName, kind, true);
     std::string nameSpace = NamespaceOf(declaration, structure ? "Structure" : "Call");
-    std::string description = RequiredText(declaration, "Description", kind, true);
-    const auto shortText = ChildText(declaration, "ShortDescription");
+    std::string description = RequiredText(declaration, kXmlDescription, kind, true);
+    const auto shortText = ChildText(declaration, kXmlShortDescription);
     if (!shortText) {
         LogPrintf(structure ? "NOTICE: No short description of structure %s found; used normal description instead "
                               "(deprecated behaviour).\n"
@@ -398,14 +443,14 @@ void CModuleReader::ReadInstruction(const CXmlNode& declaration, bool structure)
                   name.c_str());
     }
     std::string shortDescription = shortText && !shortText->empty() ? *shortText : description;
-    std::string categories = RequiredText(declaration, "Categories", kind, true);
-    std::string raw = RequiredText(declaration, "RawInstruction", kind, false);
+    std::string categories = RequiredText(declaration, kXmlCategories, kind, true);
+    std::string raw = RequiredText(declaration, kXmlRawInstruction, kind, false);
     const CTypeInfo* type = ResolveType(declaration, kind);
-    CParameterList parameters = ReadParameters(RequiredChild(declaration, "Parameters", kind));
+    CParameterList parameters = ReadParameters(RequiredChild(declaration, kXmlParameters, kind));
 
     std::vector<const CBlockInfo*> blocks;
     if (structure) {
-        const std::vector<CXmlNode> list = RequiredChild(declaration, "Blocks", kind).Children("Block");
+        const std::vector<CXmlIndexNode> list = Children(RequiredChild(declaration, kXmlBlocks, kind), kXmlBlock);
         for (std::size_t i = 0; i < list.size(); ++i) {
             blocks.push_back(ResolveBlock(list[i]));
         }
@@ -424,13 +469,13 @@ void CModuleReader::ReadInstruction(const CXmlNode& declaration, bool structure)
     }
 }
 
-CParameterList CModuleReader::ReadParameters(const CXmlNode& parameters)
+CParameterList CModuleReader::ReadParameters(const CXmlIndexNode& parameters)
 {
     if (parameters.IsNull()) {
         Fail("INTERNAL ERROR: Element 'Parameters' expected.");
     }
     CParameterList list;
-    const std::vector<CXmlNode> nodes = parameters.Children("Parameter");
+    const std::vector<CXmlIndexNode> nodes = Children(parameters, kXmlParameter);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         // Appended before the next is read, so a later parameter can refer to it.
         list.push_back(ReadParameter(nodes[i], i));
@@ -438,14 +483,14 @@ CParameterList CModuleReader::ReadParameters(const CXmlNode& parameters)
     return list;
 }
 
-std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& parameter, std::size_t index)
+std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlIndexNode& parameter, std::size_t index)
 {
-    std::string name = RequiredText(parameter, "Name", kParameterKind, true);
+    std::string name = RequiredText(parameter, kXmlName, kParameterKind, true);
     std::string nameSpace = NamespaceOf(parameter, "Parameter");
 
-    if (!parameter.Child("Type").IsNull()) {
+    if (!parameter.Child(kXmlType).IsNull()) {
         const CTypeInfo* type = ResolveType(parameter, kParameterKind);
-        const auto onlyVariables = RequiredChild(parameter, "OnlyVariables", kParameterKind).FindText();
+        const auto onlyVariables = FindText(RequiredChild(parameter, kXmlOnlyVariables, kParameterKind));
         if (!onlyVariables || (*onlyVariables != "true" && *onlyVariables != "false")) {
             Fail(TextMessage(kParameterKind, "OnlyVariables"));
         }
@@ -454,8 +499,8 @@ std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& par
             return std::make_unique<CParameterInfo>(std::move(name), std::move(nameSpace), type, only, &m_module);
         }
         double minValue = std::numeric_limits<double>::quiet_NaN();
-        if (const CXmlNode minNode = parameter.Child("MinValue"); !minNode.IsNull()) {
-            const auto text = minNode.FindText();
+        if (const CXmlIndexNode minNode = parameter.Child(kXmlMinValue); !minNode.IsNull()) {
+            const auto text = FindText(minNode);
             if (!text) {
                 Fail(TextMessage(kParameterKind, "MinValue"));
             }
@@ -464,13 +509,13 @@ std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& par
         return std::make_unique<CParameterInfo>(std::move(name), std::move(nameSpace), type, only, minValue, &m_module);
     }
 
-    if (const CXmlNode valuesNode = parameter.Child("Values"); !valuesNode.IsNull()) {
+    if (const CXmlIndexNode valuesNode = parameter.Child(kXmlValues); !valuesNode.IsNull()) {
         std::vector<CEnumValue> values;
-        const std::vector<CXmlNode> list = valuesNode.Children("Value");
+        const std::vector<CXmlIndexNode> list = Children(valuesNode, kXmlValue);
         for (std::size_t i = 0; i < list.size(); ++i) {
-            const CXmlNode value = list[i];
-            std::string valueName = RequiredText(value, "Name", kValueKind, true);
-            std::string script = RequiredText(value, "Value", kValueKind, false);
+            const CXmlIndexNode value = list[i];
+            std::string valueName = RequiredText(value, kXmlName, kValueKind, true);
+            std::string script = RequiredText(value, kXmlValue, kValueKind, false);
             values.emplace_back(std::move(valueName), std::move(script));
         }
         if (values.empty()) {
@@ -479,7 +524,7 @@ std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& par
         return std::make_unique<CParameterInfo>(std::move(name), std::move(nameSpace), std::move(values), &m_module);
     }
 
-    const auto referenceText = RequiredChild(parameter, "ReferenceTo", kParameterKind).FindText();
+    const auto referenceText = FindText(RequiredChild(parameter, kXmlReferenceTo, kParameterKind));
     if (!referenceText) {
         Fail(TextMessage(kParameterKind, "ReferenceTo"));
     }
@@ -491,9 +536,9 @@ std::unique_ptr<CParameterInfo> CModuleReader::ReadParameter(const CXmlNode& par
                                             &m_module);
 }
 
-void CModuleReader::ReadScripts(const CXmlNode& scripts)
+void CModuleReader::ReadScripts(const CXmlIndexNode& scripts)
 {
-    ReadSection(scripts, "Element 'Module'->'Scripts' expected.", "Loading/LoadingScripts", "Script", 0.98, 0.02, 1.0,
+    ReadSection(scripts, "Element 'Module'->'Scripts' expected.", "Loading/LoadingScripts", kXmlScript, 0.98, 0.02, 1.0,
                 &CModuleReader::ReadScript);
 }
 

@@ -5,48 +5,98 @@
 
 #include "records/InstructionInfo.h"
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bram {
 
 class CModule;
 class CLoadingProgress;
-class CXmlNode;
+class CXmlIndexNode;
 class CTypeInfo;
 class CBlockInfo;
+
+// The element names of module XML, numbered for CXmlIndex in the order of
+// ModuleXmlNames().
+enum EModuleXmlName : int {
+    kXmlModule,
+    kXmlPriority,
+    kXmlNeededModules,
+    kXmlNeedsModule,
+    kXmlData,
+    kXmlTypes,
+    kXmlType,
+    kXmlName,
+    kXmlRealType,
+    kXmlCreationInstruction,
+    kXmlReplacements,
+    kXmlStartString,
+    kXmlEndString,
+    kXmlReplacement,
+    kXmlWhat,
+    kXmlBy,
+    kXmlNamespace,
+    kXmlBlocks,
+    kXmlBlock,
+    kXmlStartInstruction,
+    kXmlEndInstruction,
+    kXmlSeparator,
+    kXmlStandardValue,
+    kXmlConstants,
+    kXmlConstant,
+    kXmlValue,
+    kXmlStructures,
+    kXmlStructure,
+    kXmlCalls,
+    kXmlCall,
+    kXmlDescription,
+    kXmlShortDescription,
+    kXmlCategories,
+    kXmlRawInstruction,
+    kXmlParameters,
+    kXmlParameter,
+    kXmlOnlyVariables,
+    kXmlMinValue,
+    kXmlValues,
+    kXmlReferenceTo,
+    kXmlScripts,
+    kXmlScript,
+};
+std::span<const std::string_view> ModuleXmlNames();
 
 class CModuleReader {
 public:
     CModuleReader(CModule& module, CLoadingProgress* progress) : m_module(module), m_progress(progress) {}
 
     // Each takes its section element, which may be null (a missing section).
-    void ReadTypes(const CXmlNode& types);
-    void ReadBlocks(const CXmlNode& blocks);
-    void ReadConstants(const CXmlNode& constants);
-    void ReadStructures(const CXmlNode& structures);
-    void ReadCalls(const CXmlNode& calls);
-    void ReadScripts(const CXmlNode& scripts);
+    void ReadTypes(const CXmlIndexNode& types);
+    void ReadBlocks(const CXmlIndexNode& blocks);
+    void ReadConstants(const CXmlIndexNode& constants);
+    void ReadStructures(const CXmlIndexNode& structures);
+    void ReadCalls(const CXmlIndexNode& calls);
+    void ReadScripts(const CXmlIndexNode& scripts);
 
 private:
     // Reads each child of a required section, with its progress fractions.
-    void ReadSection(const CXmlNode& section, const char* missing, const char* detailKey, const char* child,
-                     double base, double span, double end, void (CModuleReader::*read)(const CXmlNode&));
-    void ReadType(const CXmlNode& type);
-    void ReadBlock(const CXmlNode& block);
-    void ReadConstant(const CXmlNode& constant);
-    void ReadStructure(const CXmlNode& structure) { ReadInstruction(structure, true); }
-    void ReadCall(const CXmlNode& call) { ReadInstruction(call, false); }
-    void ReadInstruction(const CXmlNode& declaration, bool structure);
-    void ReadScript(const CXmlNode& script);
-    CParameterList ReadParameters(const CXmlNode& parameters);
-    std::unique_ptr<CParameterInfo> ReadParameter(const CXmlNode& parameter, std::size_t index);
+    void ReadSection(const CXmlIndexNode& section, const char* missing, const char* detailKey, int child, double base,
+                     double span, double end, void (CModuleReader::*read)(const CXmlIndexNode&));
+    void ReadType(const CXmlIndexNode& type);
+    void ReadBlock(const CXmlIndexNode& block);
+    void ReadConstant(const CXmlIndexNode& constant);
+    void ReadStructure(const CXmlIndexNode& structure) { ReadInstruction(structure, true); }
+    void ReadCall(const CXmlIndexNode& call) { ReadInstruction(call, false); }
+    void ReadInstruction(const CXmlIndexNode& declaration, bool structure);
+    void ReadScript(const CXmlIndexNode& script);
+    CParameterList ReadParameters(const CXmlIndexNode& parameters);
+    std::unique_ptr<CParameterInfo> ReadParameter(const CXmlIndexNode& parameter, std::size_t index);
 
-    const CTypeInfo* ResolveType(const CXmlNode& declaration, const char* kindPath);
-    const CBlockInfo* ResolveBlock(const CXmlNode& reference);
+    const CTypeInfo* ResolveType(const CXmlIndexNode& declaration, const char* kindPath);
+    const CBlockInfo* ResolveBlock(const CXmlIndexNode& reference);
     // The referenced name and the named module (null when none was named);
     // path + suffix names the reference element in the messages.
-    std::pair<std::string, const CModule*> ReadReference(const CXmlNode& reference, const char* path,
+    std::pair<std::string, const CModule*> ReadReference(const CXmlIndexNode& reference, const char* path,
                                                          const char* suffix);
     const CModule* FindNeededModule(const std::string& name) const;
 

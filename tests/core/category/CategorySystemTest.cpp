@@ -2,6 +2,7 @@
 #include "base/Exceptions.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace bram {
 namespace {
@@ -38,6 +39,39 @@ TEST(CategorySystemTest, TriggerNamesAreNormalizedAndUniqueAcrossCategories)
     EXPECT_NO_THROW(system.AddCategory("Items"));
     EXPECT_THROW(system.AddCategory("Items"), CNotSupportedException);
     EXPECT_EQ(system.GetCategoryCount(), 4u);
+}
+
+// The names are looked up in a set of all entry names, kept up to date
+// through every way an entry or a category comes and goes.
+TEST(CategorySystemTest, TakenNamesFollowEveryChange)
+{
+    CCategorySystem system;
+    CCategory* a = system.AddCategory("A");
+    CTriggerEntry* first = a->AddTrigger("First", 1);
+    EXPECT_TRUE(system.HasTrigger("First"));
+    first->SetName("Renamed");
+    EXPECT_FALSE(system.HasTrigger("First"));
+    EXPECT_NO_THROW(a->AddTrigger("First", 2));
+    EXPECT_THROW(a->AddTrigger("Renamed", 3), CNotSupportedException);
+
+    // A category outside the system holds names the system does not know, until it joins.
+    auto detached = std::make_unique<CCategory>("B", &system);
+    detached->AddTrigger("Outside", 4);
+    EXPECT_FALSE(system.HasTrigger("Outside"));
+    CCategory* b = system.AddCategory(std::move(detached));
+    EXPECT_TRUE(system.HasTrigger("Outside"));
+    std::unique_ptr<CCategory> removed = system.RemoveCategory(b, false);
+    EXPECT_FALSE(system.HasTrigger("Outside"));
+    removed->AddTrigger("Later", 5);
+    system.InsertCategory(std::move(removed), 0);
+    EXPECT_TRUE(system.HasTrigger("Later"));
+
+    std::unique_ptr<CTriggerEntry> moved = a->RemoveTrigger(a->GetTrigger(1), false);
+    EXPECT_FALSE(system.HasTrigger("First"));
+    system.GetCategory(0)->InsertTrigger(std::move(moved), 0);
+    EXPECT_TRUE(system.HasTrigger("First"));
+    system.Clear();
+    EXPECT_FALSE(system.HasTrigger("First"));
 }
 
 TEST(CategorySystemTest, RenamingRefusesTakenNamesIncludingItsOwn)

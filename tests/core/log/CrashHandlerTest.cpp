@@ -125,6 +125,8 @@ TEST_P(CrashTest, LeavesReportAndDump)
             SetFatalErrorCommand({"/bin/sh", "-c", "printf '%s|%s' \"$1\" \"$2\" > '" + helperOut + "'", "sh"});
             SetFatalErrorToStandardError(true);
             CDiagnostics::Instance().SetUp(dir + "Log.log", dir + "Dump", false);
+            // Still in the log's buffer when the crash comes.
+            CDiagnostics::Instance().Write("Last line before the crash.\n");
             c.crash();
             std::_Exit(0);
         },
@@ -134,6 +136,7 @@ TEST_P(CrashTest, LeavesReportAndDump)
     const std::string occured = std::string("An ") + c.exceptionName + " occured";
     const auto at = log.find(occured);
     ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.rfind("Last line before the crash.\n", at), at - 28) << "the line right before the report";
     const std::string report = log.substr(at);
     const std::regex placeForm(std::string(" in (module )?brambleton-core-tests at [^\\n]*") +
                                (c.place != nullptr ? c.place : c.function));

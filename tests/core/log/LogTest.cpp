@@ -56,6 +56,38 @@ TEST_F(LogTest, SetUpStartsTheLogAnewWithTheRealHeaderAndWritesAddNoLineBreaks)
     EXPECT_NE(test::ReadFile(m_log).find(std::string("\xF6\x00", 2)), std::string::npos);
 }
 
+// Lines gather in memory and go to the file together: when an operation
+// ends (LogFlush), at the end of the log, and when the process exits
+// without its shut-down.
+TEST_F(LogTest, LinesReachTheFileTogetherAndAllOfThemAtTheEnd)
+{
+    CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", false);
+    const std::size_t header = test::ReadFile(m_log).size();
+    for (int i = 0; i < 1000; ++i) {
+        LogPrintf("Line %d.\n", i);
+    }
+    EXPECT_EQ(test::ReadFile(m_log).size(), header) << "nothing written line by line";
+    LogFlush();
+    const std::string log = test::ReadLog(m_log);
+    EXPECT_TRUE(log.ends_with("Line 998.\nLine 999.\n"));
+    // More than the buffer holds goes out on its own, in order.
+    const std::string big(100000, 'x');
+    LogWrite("a");
+    LogWrite(big);
+    LogWrite("b\n");
+    CDiagnostics::Instance().TearDown();
+    EXPECT_TRUE(test::ReadLog(m_log).ends_with("Line 999.\na" + big + "b\n"));
+
+    EXPECT_EXIT(
+        {
+            CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", false);
+            LogWrite("Written just before exit.\n");
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+    EXPECT_TRUE(test::ReadLog(m_log).ends_with("Written just before exit.\n"));
+}
+
 TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)
 {
     const unsigned before = GetAssertionFailureCount();

@@ -1,0 +1,152 @@
+// Peak memory of the command-line tool on generated files of the sample
+// workspace: `resave` and `generate`, each in its own process, measured as
+// the process's maximum resident size. Set against the file size (at most
+// three times it) and, for `generate`, against the process with the document
+// loaded (at most the file size more). Sizes in triggers as arguments,
+// 5,000 by default.
+
+#include "code/State.h"
+#include "document/ApplicationDocument.h"
+
+#include "BenchSupport.h"
+#include "SampleDataFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <malloc.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace bram;
+
+double MiB(double kib) { return kib / 1024.0; }
+
+// Resident KiB of this process now.
+long ResidentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+// Runs the tool; returns its peak resident KiB, or -1 when it failed.
+long PeakOfCommand(const std::vector<std::string>& arguments)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : arguments) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return usage.ru_maxrss;
+}
+
+// The resident KiB of a process that started the workspace and opened the
+// file, the file text freed again; -1 on failure.
+long ResidentWithDocument(const std::string& path)
+{
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return -1;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        long kib = -1;
+        {
+            bench::CSampleWorkspace workspace;
+            CApplicationDocument document;
+            document.NewDocument();
+            if (document.OpenDocument(path)) {
+                ::malloc_trim(0);
+                kib = ResidentKiB();
+            }
+        }
+        (void)!::write(fds[1], &kib, sizeof kib);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    long kib = -1;
+    if (::read(fds[0], &kib, sizeof kib) != sizeof kib) {
+        kib = -1;
+    }
+    ::close(fds[0]);
+    ::waitpid(child, nullptr, 0);
+    return kib;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) {
+        sizes.push_back(std::atoi(argv[i]));
+    }
+    if (sizes.empty()) {
+        sizes.push_back(5000);
+    }
+    const std::string cli = BRAMBLETON_CLI_PATH;
+    const std::string workdir = BRAMBLETON_EXAMPLES_DIR;
+    std::string folder = "/tmp/brambleton-memory-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr) {
+        return 2;
+    }
+    // The tool's log goes to the private folder too.
+    ::setenv("TMPDIR", folder.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    bool ok = true;
+    for (const int triggers : sizes) {
+        const std::string file = folder + "/sample-" + std::to_string(triggers) + ".bdf";
+        std::FILE* out = std::fopen(file.c_str(), "wb");
+        if (out == nullptr) {
+            return 2;
+        }
+        const test::SSampleFileSize size = test::WriteSampleDataFile(
+            triggers, [out](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), out); });
+        std::fclose(out);
+        const double fileKiB = static_cast<double>(size.bytes) / 1024.0;
+        const long resave = PeakOfCommand({cli, "--workdir", workdir, "resave", file, "-o", folder + "/out.bdf"});
+        const long generate = PeakOfCommand({cli, "--workdir", workdir, "generate", file, "-o", folder + "/out.lua"});
+        const long loaded = ResidentWithDocument(file);
+        std::printf("%d triggers, %zu instructions, file %.1f MiB; with the document loaded %.1f MiB\n", triggers,
+                    size.instructions, MiB(fileKiB), MiB(static_cast<double>(loaded)));
+        std::printf("  resave peak %.1f MiB: %.2f times the file, limit 3\n", MiB(static_cast<double>(resave)),
+                    static_cast<double>(resave) / fileKiB);
+        std::printf("  generate peak %.1f MiB: %.2f times the file; %.1f MiB over the loaded document, limit the "
+                    "file (%.1f MiB)\n",
+                    MiB(static_cast<double>(generate)), static_cast<double>(generate) / fileKiB,
+                    MiB(static_cast<double>(generate - loaded)), MiB(fileKiB));
+        const bool kept = resave > 0 && generate > 0 && loaded > 0 && static_cast<double>(resave) <= 3 * fileKiB &&
+                          static_cast<double>(generate) <= 3 * fileKiB &&
+                          static_cast<double>(generate - loaded) <= fileKiB;
+        if (!kept) {
+            std::printf("  MISSED\n");
+        }
+        ok = ok && kept;
+        std::remove(file.c_str());
+    }
+    std::filesystem::remove_all(folder);
+    return ok ? 0 : 1;
+}
