@@ -237,9 +237,11 @@ int main(int argc, char** argv)
                   "ZlibUncompressCrc/large-deflate", 1.5);
     targets.Ratio("saving a packed archive against compressing", "Save/large-deflate", "ZlibCompressCrc/large-deflate",
                   1.5);
-    // A plain archive is checked twice (its body, then each entry) and copied.
-    targets.Ratio("opening a plain archive against its CRC", "Open/large-plain", "ZlibCrc/large", 1.5);
-    targets.Ratio("saving a plain archive against its CRC", "Save/large-plain", "ZlibCrc/large", 3);
+    // A plain archive is checked twice (its body, then each entry), with the
+    // same crc32 as the reference, and copied: two checks and a copy at most
+    // on opening; on saving the image is built as well.
+    targets.Ratio("opening a plain archive against its CRC", "Open/large-plain", "ZlibCrc/large", 2.5);
+    targets.Ratio("saving a plain archive against its CRC", "Save/large-plain", "ZlibCrc/large", 5.5);
     // Ten times the entries: ten times the time, not more than half again.
     targets.Ratio("opening 20,000 small entries against 2,000", "Open/small-20000", "Open/small-2000", 15);
     std::filesystem::remove_all(Data().folder);
