@@ -7,8 +7,7 @@
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 
-#include "BenchSupport.h"
-#include "SampleDataFile.h"
+#include "SampleDocument.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -21,36 +20,17 @@ using namespace bram;
 
 constexpr int kTriggers = 5000;
 
-struct Fixture {
-    bench::CSampleWorkspace workspace;
-    std::string file;
-    std::size_t instructions = 0;
-    std::unique_ptr<CApplicationDocument> document;
-    pugi::xml_document dom;
-};
+using Fixture = bench::CSampleDocument;
 std::unique_ptr<Fixture> g_fixture;
 double g_copyBytes = 0;
 
 Fixture& Data()
 {
     if (!g_fixture) {
-        g_fixture = std::make_unique<Fixture>();
-        Fixture& f = *g_fixture;
-        f.instructions =
-            test::WriteSampleDataFile(kTriggers, [&f](std::string_view piece) { f.file += piece; }).instructions;
-        f.document = std::make_unique<CApplicationDocument>();
-        f.document->NewDocument();
-        f.document->ReadDataFileFromMemory(f.file, "sample.bdf");
-        f.dom.load_buffer(f.file.data(), f.file.size(), pugi::parse_default | pugi::parse_declaration,
-                          pugi::encoding_utf8);
+        g_fixture = bench::LoadSampleDocument(kTriggers);
     }
     return *g_fixture;
 }
-
-struct SStringWriter : pugi::xml_writer {
-    std::string text;
-    void write(const void* data, std::size_t size) override { text.append(static_cast<const char*>(data), size); }
-};
 
 void BM_StateClone(benchmark::State& state)
 {
@@ -89,7 +69,7 @@ void BM_PugixmlSave(benchmark::State& state)
 {
     Fixture& f = Data();
     for (auto _ : state) {
-        SStringWriter out;
+        bench::SStringWriter out;
         f.dom.save(out, "\t", pugi::format_raw, pugi::encoding_utf8);
         benchmark::DoNotOptimize(out.text.data());
     }
