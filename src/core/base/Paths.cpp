@@ -203,19 +203,34 @@ int OpenPrivateFolder(std::string_view path, std::string& problem)
     return fd;
 }
 
-std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason)
+namespace {
+
+// A descriptor of the regular file at path (its status in st), or -1; for a
+// file that is not regular the reason goes to *reason. Without O_NONBLOCK
+// opening a FIFO waits for a writer, maybe forever.
+int OpenRegularFile(std::string_view path, struct stat& st, std::string* reason)
 {
-    // Without O_NONBLOCK opening a FIFO waits for a writer, maybe forever.
     const int fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return std::nullopt;
+        return -1;
     }
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         if (reason != nullptr) {
             *reason = "Not a regular file.";
         }
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason)
+{
+    struct stat st {};
+    const int fd = OpenRegularFile(path, st, reason);
+    if (fd < 0) {
         return std::nullopt;
     }
     std::string data;
@@ -241,16 +256,9 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* rea
 
 std::optional<CFileText> CFileText::Read(std::string_view path, std::string* reason)
 {
-    const int fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        if (reason != nullptr) {
-            *reason = "Not a regular file.";
-        }
+    const int fd = OpenRegularFile(path, st, reason);
+    if (fd < 0) {
         return std::nullopt;
     }
     CFileText text;
