@@ -423,4 +423,17 @@ bool ParseLeadingFiniteDouble(std::string_view text, double& value)
     return true;
 }
 
+std::string FirstFreeName(const std::string& name, const std::function<bool(const std::string&)>& taken)
+{
+    if (!taken(name)) {
+        return name;
+    }
+    for (int n = 2;; ++n) {
+        std::string candidate = StringPrintf("%s_%d", name.c_str(), n);
+        if (!taken(candidate)) {
+            return candidate;
+        }
+    }
+}
+
 } // namespace bram

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,10 @@ double ParseLeadingDouble(std::string_view text);
 // "inf" or a number too large for the double range. A number too small for
 // it reads as 0, as does text that is no number.
 bool ParseLeadingFiniteDouble(std::string_view text, double& value);
+
+// The name itself when it is free, else the first "name_n" (n = 2, 3, ...)
+// that is: how copies are named wherever a name must be unique.
+std::string FirstFreeName(const std::string& name, const std::function<bool(const std::string&)>& taken);
 
 std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string StringPrintfV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));

@@ -3,6 +3,7 @@
 // omissions are warnings. Every name is resolved against the loaded modules.
 
 #include "document/ApplicationDocument.h"
+#include "document/Fragment.h"
 
 #include "base/Paths.h"
 #include "base/Text.h"
@@ -14,6 +15,7 @@
 #include "modules/Module.h"
 #include "xml/XmlIndex.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -73,6 +75,7 @@ enum EName : int {
     kTriggerVarAttribute,
     kBoolAttribute,
     kValAttribute,
+    kFragmentAttribute,
 };
 constexpr std::string_view kNames[] = {"Data",
                                        "NeededModules",
@@ -108,8 +111,9 @@ constexpr std::string_view kNames[] = {"Data",
                                        "empty",
                                        "triggervar",
                                        "bool",
-                                       "val"};
-static_assert(std::size(kNames) == kValAttribute + 1);
+                                       "val",
+                                       "fragment"};
+static_assert(std::size(kNames) == kFragmentAttribute + 1);
 
 // The content of a trigger's lists is indexed when the trigger is read:
 // Data/TriggerData/Trigger/Blocks is the fourth level.
@@ -178,6 +182,25 @@ const T* FindOwn(const std::vector<const T*>& list, std::string_view name, const
     return nullptr;
 }
 
+// A pasted variable: one of the same name and type is reused; otherwise it is
+// added, under a free name when the name is taken (compared as identifiers).
+CUserDefinedVariable* ReconcileVariable(std::vector<std::unique_ptr<CUserDefinedVariable>>& list,
+                                        const std::string& name, const CTypeInfo* type)
+{
+    for (const auto& variable : list) {
+        if (variable->GetName() == name && variable->GetType() == type) {
+            return variable.get();
+        }
+    }
+    const auto taken = [&list](const std::string& candidate) {
+        const std::string normalized = NormalizedName(candidate);
+        return std::any_of(list.begin(), list.end(),
+                           [&](const auto& variable) { return NormalizedName(variable->GetName()) == normalized; });
+    };
+    list.push_back(std::make_unique<CUserDefinedVariable>(FirstFreeName(name, taken), type));
+    return list.back().get();
+}
+
 } // namespace
 
 class CDataFileReader {
@@ -197,6 +220,8 @@ public:
     }
 
     void Read(std::string_view data);
+    // A clipboard fragment into the state, as ReadFragment() describes.
+    void ReadFragment(std::string_view data, const SFragmentTarget& target, SFragmentRead& read);
 
 private:
     [[noreturn]] void Fail(const std::string& message)
@@ -259,7 +284,11 @@ private:
         return module;
     }
 
+    // Parses the text; the document element after its name and version are checked.
+    Node Load(std::string_view data);
     void ReadModules(const Node& root);
+    void ReadInstructionFragment(const Node& root);
+    CUserDefinedVariable* FindVariable(const std::string& name);
     void ReadGlobals(const Node& root);
     const CTypeInfo* ReadVariableType(const Node& variable, bool local);
     void ReadTriggers(const Node& root);
@@ -326,6 +355,13 @@ private:
     std::size_t m_triggerVariablesSeen = 0;
     CCodeTrigger* m_trigger = nullptr;
     std::string m_triggerName; // as read, for messages; the categories name triggers later
+    // Only while a fragment is read: where it goes, what it gave, and the
+    // variables its names stand for in the document.
+    const SFragmentTarget* m_target = nullptr;
+    SFragmentRead* m_fragment = nullptr;
+    std::unordered_map<std::string, CUserDefinedVariable*> m_fragmentGlobals;
+    std::unordered_map<std::string, CUserDefinedVariable*> m_fragmentLocals;
+    std::unordered_set<std::string> m_chosenNames;
     // Nesting of blocks and values; a limit keeps hostile files from
     // exhausting the stack here and in every later walk of the tree.
     int m_depth = 0;
@@ -342,7 +378,7 @@ private:
     };
 };
 
-void CDataFileReader::Read(std::string_view data)
+Node CDataFileReader::Load(std::string_view data)
 {
     LogPrintf("Loading file %s.\n", m_path.c_str());
     CXmlParseError error;
@@ -362,6 +398,12 @@ void CDataFileReader::Read(std::string_view data)
         Fail("Unsupported file version.");
     }
     m_version10 = version <= 1.0;
+    return root;
+}
+
+void CDataFileReader::Read(std::string_view data)
+{
+    const Node root = Load(data);
     if (!m_version10) {
         ReadModules(root);
     }
@@ -447,6 +489,13 @@ void CDataFileReader::ReadGlobals(const Node& root)
             if (name.empty()) {
                 Fail("Text in 'Data'->'Variables'->'Variable'->'Name' expected.");
             }
+            if (m_fragment != nullptr) {
+                if (m_fragmentGlobals.contains(name)) {
+                    Fail(StringPrintf("Variable %s already read.", name.c_str()));
+                }
+                m_fragmentGlobals.emplace(name, ReconcileVariable(m_state.GetGlobals(), name, type));
+                continue;
+            }
             for (const auto& global : m_state.GetGlobals()) {
                 if (global->GetName() == name) {
                     Fail(StringPrintf("Variable %s already read.", name.c_str()));
@@ -488,6 +537,13 @@ void CDataFileReader::ReadTriggers(const Node& root)
         LogPrintf("Trigger name: %s\n", name.c_str());
         CCodeTrigger* trigger =
             m_state.AddTrigger(std::make_unique<CCodeTrigger>(m_state.NewTriggerId(), &m_categories));
+        if (m_fragment != nullptr) {
+            std::string entryName = FirstFreeName(normalized, [this](const std::string& candidate) {
+                return m_categories.HasTrigger(candidate) || m_chosenNames.contains(candidate);
+            });
+            m_chosenNames.insert(entryName);
+            m_fragment->triggers.emplace_back(std::move(entryName), trigger->GetId());
+        }
         m_triggerNames.emplace(name, trigger);
         m_allTriggers.emplace(name, trigger);
         triggers.push_back(trigger);
@@ -711,6 +767,10 @@ void CDataFileReader::ReadParameter(const Node& element, CParameter& parameter)
         return;
     }
     const CTypeInfo* type = parameter.GetType();
+    // In a fragment the parameter it depends on may have been left empty.
+    if (type == nullptr && m_fragment != nullptr) {
+        return;
+    }
     if (type == nullptr) {
         Fail(StringPrintf("Parameter which current parameter %s references to not set.", parameterName.c_str()));
     }
@@ -722,7 +782,9 @@ void CDataFileReader::ReadParameter(const Node& element, CParameter& parameter)
     case CodeTypeValue: value = ReadLiteralValue(element, type); break;
     default: Fail("Unknown code type.");
     }
-    parameter.SetValue(value);
+    if (value != nullptr) {
+        parameter.SetValue(value);
+    }
 }
 
 CCodeBase* CDataFileReader::ReadCallValue(const Node& element, const CTypeInfo* type)
@@ -762,33 +824,26 @@ CCodeBase* CDataFileReader::ReadVariableValue(const Node& element, const CTypeIn
     const std::string name = RequireText(Require(element, kName, "Element 'Parameter'->'Name' expected."),
                                          "Text in 'Parameter'->'Name' expected.");
     if (Integer(element, kTriggerVarAttribute) != 0) {
-        const auto it = m_allTriggers.find(name);
-        if (it != m_allTriggers.end()) {
-            for (CTriggerVariable* variable : TriggerVariablesOf(it->second)) {
-                if (variable->GetType() == type) {
-                    return variable;
-                }
+        const CCodeTrigger* trigger = nullptr;
+        if (const auto it = m_allTriggers.find(name); it != m_allTriggers.end()) {
+            trigger = it->second;
+        } else if (m_fragment != nullptr) {
+            // A trigger the fragment does not bring: the document's own of that name.
+            if (const auto found = m_categories.FindTrigger(name)) {
+                trigger = m_state.FindTrigger(found.entry->GetId());
             }
+        }
+        for (CTriggerVariable* variable : TriggerVariablesOf(trigger)) {
+            if (variable->GetType() == type) {
+                return variable;
+            }
+        }
+        if (m_fragment != nullptr) {
+            return nullptr; // left empty, so the instruction shows as incomplete
         }
         Fail("Unknown trigger/function or invalid type.");
     }
-    CUserDefinedVariable* found = nullptr;
-    if (m_trigger != nullptr) {
-        for (const auto& local : m_trigger->GetLocals()) {
-            if (local->GetName() == name) {
-                found = local.get();
-                break;
-            }
-        }
-    }
-    if (found == nullptr) {
-        for (const auto& global : m_state.GetGlobals()) {
-            if (global->GetName() == name) {
-                found = global.get();
-                break;
-            }
-        }
-    }
+    CUserDefinedVariable* found = FindVariable(name);
     if (found == nullptr) {
         Fail(StringPrintf("Unknown variable '%s'.", name.c_str()));
     }
@@ -798,6 +853,33 @@ CCodeBase* CDataFileReader::ReadVariableValue(const Node& element, const CTypeIn
         Fail(StringPrintf("Invalid return type of variable '%s'.", name.c_str()));
     }
     return found;
+}
+
+// The local of the trigger being read, else the global, by the name written.
+CUserDefinedVariable* CDataFileReader::FindVariable(const std::string& name)
+{
+    if (m_fragment != nullptr && m_fragment->kind == EFragmentKind::Instruction) {
+        const auto it = m_fragmentLocals.find(name);
+        if (it != m_fragmentLocals.end()) {
+            return it->second;
+        }
+    } else if (m_trigger != nullptr) {
+        for (const auto& local : m_trigger->GetLocals()) {
+            if (local->GetName() == name) {
+                return local.get();
+            }
+        }
+    }
+    if (m_fragment != nullptr) {
+        const auto it = m_fragmentGlobals.find(name);
+        return it != m_fragmentGlobals.end() ? it->second : nullptr;
+    }
+    for (const auto& global : m_state.GetGlobals()) {
+        if (global->GetName() == name) {
+            return global.get();
+        }
+    }
+    return nullptr;
 }
 
 CCodeBase* CDataFileReader::ReadConstantValue(const Node& element, const CTypeInfo* type)
@@ -904,6 +986,96 @@ void CDataFileReader::ReadCategorization(const Node& root)
         }
     }
     LogWrite("End reading categorization.\n");
+}
+
+void CDataFileReader::ReadFragment(std::string_view data, const SFragmentTarget& target, SFragmentRead& read)
+{
+    m_target = &target;
+    m_fragment = &read;
+    const Node root = Load(data);
+    const std::string_view kind = root.GetAttribute(kFragmentAttribute).value_or(std::string_view());
+    if (kind == "triggers") {
+        read.kind = EFragmentKind::Triggers;
+    } else if (kind == "category") {
+        read.kind = EFragmentKind::Category;
+    } else if (kind == "instruction") {
+        read.kind = EFragmentKind::Instruction;
+    } else {
+        Fail("No triggers, category or instruction of this editor.");
+    }
+    if ((read.kind == EFragmentKind::Triggers && !target.hasCategory) ||
+        (read.kind == EFragmentKind::Instruction && target.block == nullptr)) {
+        throw CFragmentPlaceException("The fragment does not fit here.");
+    }
+    ReadModules(root);
+    ReadGlobals(root);
+    if (read.kind == EFragmentKind::Instruction) {
+        ReadInstructionFragment(root);
+        return;
+    }
+    ReadTriggers(root);
+    if (read.kind == EFragmentKind::Category) {
+        const Node category = Require(Require(root, kCategorization, "Element 'Data'->'Categorization' expected."),
+                                      kCategory, "Element 'Data'->'Categorization'->'Category' expected.");
+        read.categoryName = RequireText(Require(category, kName, "Element 'Data'->'Categorization'->'Name' expected."),
+                                        "Invalid category name.");
+        if (read.categoryName.empty()) {
+            Fail("Invalid category name.");
+        }
+    }
+}
+
+void CDataFileReader::ReadInstructionFragment(const Node& root)
+{
+    CBlock& target = *m_target->block;
+    m_trigger = target.GetTrigger();
+    if (m_trigger == nullptr) {
+        throw CFragmentPlaceException("The block belongs to no trigger.");
+    }
+    m_triggerName = m_trigger->GetName();
+    const Node element = Require(Require(root, kTriggerData, "Element 'Data'->'TriggerData' expected."), kTrigger,
+                                 "Element 'Data'->'TriggerData'->'Trigger' expected.");
+    if (const Node variables = element.Child(kVariables); !variables.IsNull()) {
+        for (const Node& variable : Children(variables, kVariable)) {
+            const CTypeInfo* type = ReadVariableType(variable, true);
+            const std::string name =
+                RequireText(Require(variable, kName, "Element 'Variable'->'Name' expected."), "Text expected.");
+            if (name.empty() || m_fragmentLocals.contains(name)) {
+                Fail(StringPrintf("Local '%s' multiple times defined.", name.c_str()));
+            }
+            m_fragmentLocals.emplace(name, ReconcileVariable(m_trigger->GetLocals(), name, type));
+        }
+    }
+    const Node block =
+        Require(Require(element, kBlocks, "Element 'Data'->'TriggerData'->'Trigger'->'Blocks' expected."), kBlock,
+                "Element 'Block' expected.");
+    const Node type = Require(block, kType, "Element 'Block'->'Type' expected.");
+    const CTypeInfo* wanted = target.GetType();
+    const std::string_view typeName = RequireName(Require(type, kName, "Element 'Block'->'Type'->'Name' expected."),
+                                                  "Text in 'Block'->'Type'->'Name' expected.");
+    const std::string_view moduleName =
+        RequireName(Require(type, kModule, "Element 'Block'->'Type'->'Module' expected."),
+                    "Text in 'Block'->'Type'->'Module' expected.");
+    if (wanted == nullptr || typeName != wanted->GetName() ||
+        moduleName != (wanted->GetModule() != nullptr ? wanted->GetModule()->GetName() : std::string())) {
+        throw CFragmentPlaceException("The instruction belongs in a block of another type.");
+    }
+    const NodeGuard holder(target.GetBlockInfo()->CreateCode());
+    ReadBlock(block, *static_cast<CBlock*>(holder.get()));
+    if (holder->GetChildCount() != 1) {
+        Fail("Exactly one instruction expected in 'Block'->'Data'.");
+    }
+    CCodeBase* instruction = holder->GetChild(0);
+    holder->DetachChild(0);
+    m_fragment->instruction = {instruction, [](CCodeBase* node) { node->Release(nullptr); }};
+}
+
+SFragmentRead ReadFragment(CApplicationDocument& document, std::string_view xml, const SFragmentTarget& target)
+{
+    SFragmentRead read;
+    CDataFileReader reader(document, "clipboard");
+    reader.ReadFragment(xml, target, read);
+    return read;
 }
 
 void CApplicationDocument::ReadDataFile(const std::string& path)

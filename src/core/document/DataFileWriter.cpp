@@ -4,6 +4,7 @@
 // the bytes the XML document once saved, so no tree of it is built.
 
 #include "document/ApplicationDocument.h"
+#include "document/Fragment.h"
 
 #include "code/Records.h"
 #include "code/State.h"
@@ -12,6 +13,8 @@
 #include "log/Log.h"
 #include "modules/Module.h"
 #include "xml/XmlWriter.h"
+
+#include <algorithm>
 
 namespace bram {
 
@@ -34,14 +37,19 @@ void WriteType(CXmlWriter& xml, const CTypeInfo* type)
     xml.EndElement();
 }
 
+void WriteVariable(CXmlWriter& xml, const CUserDefinedVariable& variable)
+{
+    xml.StartElement("Variable");
+    WriteType(xml, variable.GetType());
+    xml.CDataElement("Name", variable.GetName());
+    xml.EndElement();
+}
+
 void WriteVariables(CXmlWriter& xml, const std::vector<std::unique_ptr<CUserDefinedVariable>>& variables)
 {
     xml.StartElement("Variables");
     for (const auto& variable : variables) {
-        xml.StartElement("Variable");
-        WriteType(xml, variable->GetType());
-        xml.CDataElement("Name", variable->GetName());
-        xml.EndElement();
+        WriteVariable(xml, *variable);
     }
     xml.EndElement();
 }
@@ -140,32 +148,41 @@ void WriteParameter(CXmlWriter& xml, const CParameter& parameter)
     xml.EndElement();
 }
 
-void WriteBlock(CXmlWriter& xml, const CCodeBase& block)
+void WriteBlock(CXmlWriter& xml, const CCodeBase& block, const CCodeBase* only = nullptr);
+
+void WriteSubElement(CXmlWriter& xml, const CCodeBase& child)
+{
+    const unsigned codeType = child.GetCodeType();
+    xml.StartElement("SubElement");
+    xml.Attribute("type", std::to_string(codeType));
+    if (codeType != CodeTypeStructure && codeType != CodeTypeCall) {
+        LogPrintf("Invalid code type as block sub element. Code Type: %d", static_cast<int>(codeType));
+        BRAMBLETON_ASSERT(false);
+    }
+    xml.Attribute("enabled", Flag(child.IsEnabled()));
+    WriteDefinitionName(xml, child.GetDefinition());
+    WriteParameters(xml, child);
+    if (codeType == CodeTypeStructure) {
+        xml.StartElement("Blocks");
+        for (std::size_t j = 0; j < child.GetChildCount(); ++j) {
+            WriteBlock(xml, *child.GetChild(j));
+        }
+        xml.EndElement();
+    }
+    xml.EndElement();
+}
+
+// With `only`, the block holds that one of its instructions (a fragment).
+void WriteBlock(CXmlWriter& xml, const CCodeBase& block, const CCodeBase* only)
 {
     xml.StartElement("Block");
     WriteType(xml, block.GetType());
     WriteDefinitionName(xml, block.GetDefinition());
     xml.StartElement("Data");
     for (std::size_t i = 0; i < block.GetChildCount(); ++i) {
-        const CCodeBase* child = block.GetChild(i);
-        const unsigned codeType = child->GetCodeType();
-        xml.StartElement("SubElement");
-        xml.Attribute("type", std::to_string(codeType));
-        if (codeType != CodeTypeStructure && codeType != CodeTypeCall) {
-            LogPrintf("Invalid code type as block sub element. Code Type: %d", static_cast<int>(codeType));
-            BRAMBLETON_ASSERT(false);
+        if (only == nullptr || block.GetChild(i) == only) {
+            WriteSubElement(xml, *block.GetChild(i));
         }
-        xml.Attribute("enabled", Flag(child->IsEnabled()));
-        WriteDefinitionName(xml, child->GetDefinition());
-        WriteParameters(xml, *child);
-        if (codeType == CodeTypeStructure) {
-            xml.StartElement("Blocks");
-            for (std::size_t j = 0; j < child->GetChildCount(); ++j) {
-                WriteBlock(xml, *child->GetChild(j));
-            }
-            xml.EndElement();
-        }
-        xml.EndElement();
     }
     xml.EndElement();
     xml.EndElement();
@@ -209,6 +226,64 @@ void WriteCategorization(CXmlWriter& xml, const CCategorySystem& categories)
         xml.EndElement();
         xml.EndElement();
     }
+    xml.EndElement();
+}
+
+// Every variable a node and what lies in it use, once each, in first-use order.
+void CollectVariables(const CCodeBase& node, std::vector<const CUserDefinedVariable*>& used)
+{
+    for (std::size_t p = 0; p < node.GetParameterCount(); ++p) {
+        const CCodeBase* value = node.GetParameter(p)->GetValue();
+        if (const auto* variable = dynamic_cast<const CUserDefinedVariable*>(value)) {
+            if (std::find(used.begin(), used.end(), variable) == used.end()) {
+                used.push_back(variable);
+            }
+        } else if (value != nullptr && value->GetCodeType() == CodeTypeCall) {
+            CollectVariables(*value, used);
+        }
+    }
+    for (std::size_t c = 0; c < node.GetChildCount(); ++c) {
+        CollectVariables(*node.GetChild(c), used);
+    }
+}
+
+// Those of the list that the fragment uses, in the list's order.
+template <typename List>
+void WriteUsedVariables(CXmlWriter& xml, const List& list, const std::vector<const CUserDefinedVariable*>& used)
+{
+    xml.StartElement("Variables");
+    for (const auto& variable : list) {
+        if (std::find(used.begin(), used.end(), variable.get()) != used.end()) {
+            WriteVariable(xml, *variable);
+        }
+    }
+    xml.EndElement();
+}
+
+const char* FragmentKindName(EFragmentKind kind)
+{
+    switch (kind) {
+    case EFragmentKind::Triggers: return "triggers";
+    case EFragmentKind::Category: return "category";
+    case EFragmentKind::Instruction: return "instruction";
+    }
+    return "";
+}
+
+// The instruction inside the trigger it came from: its locals and, for the
+// block type it needs, its block holding it alone.
+void WriteInstructionTrigger(CXmlWriter& xml, const CCodeBase& instruction,
+                             const std::vector<const CUserDefinedVariable*>& used)
+{
+    const CCodeTrigger* trigger = instruction.GetTrigger();
+    xml.StartElement("Trigger");
+    xml.CDataElement("Name", trigger != nullptr ? trigger->GetName() : std::string());
+    if (trigger != nullptr) {
+        WriteUsedVariables(xml, trigger->GetLocals(), used);
+    }
+    xml.StartElement("Blocks");
+    WriteBlock(xml, *instruction.GetParent(), &instruction);
+    xml.EndElement();
     xml.EndElement();
 }
 
@@ -262,6 +337,65 @@ std::string CApplicationDocument::WriteDataFile() const
     std::string file;
     WriteDataFile([&file](std::string_view piece) { file += piece; });
     return file;
+}
+
+std::string WriteFragment(const CApplicationDocument& document, const SFragmentContent& content)
+{
+    std::vector<const CUserDefinedVariable*> used;
+    if (content.instruction != nullptr) {
+        CollectVariables(*content.instruction, used);
+    }
+    for (const CCodeTrigger* trigger : content.triggers) {
+        for (std::size_t b = 0; b < trigger->GetBlockCount(); ++b) {
+            CollectVariables(*trigger->GetBlock(b), used);
+        }
+    }
+    const CState empty;
+    const CState& state = document.GetState() != nullptr ? *document.GetState() : empty;
+    std::string out;
+    CXmlWriter xml(out);
+    xml.Declaration();
+    xml.StartElement("Data");
+    xml.Attribute("version", "1.1");
+    xml.Attribute("fragment", FragmentKindName(content.kind));
+    xml.StartElement("NeededModules");
+    for (unsigned i = 0; i < GetModuleCount(); ++i) {
+        const CModule* module = GetModule(i);
+        bool uses = content.instruction != nullptr && content.instruction->UsesModule(module);
+        for (const CCodeTrigger* trigger : content.triggers) {
+            uses = uses || trigger->UsesModule(module);
+        }
+        for (const CUserDefinedVariable* variable : used) {
+            uses = uses || variable->UsesModule(module);
+        }
+        if (uses) {
+            xml.TextElement("NeededModule", module->GetName());
+        }
+    }
+    xml.EndElement();
+    WriteUsedVariables(xml, state.GetGlobals(), used);
+    xml.StartElement("TriggerData");
+    for (const CCodeTrigger* trigger : content.triggers) {
+        WriteTrigger(xml, *trigger);
+    }
+    if (content.instruction != nullptr) {
+        WriteInstructionTrigger(xml, *content.instruction, used);
+    }
+    xml.EndElement();
+    xml.StartElement("Categorization");
+    if (content.kind == EFragmentKind::Category) {
+        xml.StartElement("Category");
+        xml.CDataElement("Name", content.categoryName);
+        xml.StartElement("Triggers");
+        for (const CCodeTrigger* trigger : content.triggers) {
+            xml.CDataElement("Trigger", trigger->GetName());
+        }
+        xml.EndElement();
+        xml.EndElement();
+    }
+    xml.EndElement();
+    xml.EndElement();
+    return out;
 }
 
 } // namespace bram

@@ -3,6 +3,7 @@
 #include "category/CategorySystem.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
+#include "document/EditPlaces.h"
 #include "history/CategoryParam.h"
 #include "history/TriggerParam.h"
 #include "localization/Localization.h"
@@ -15,69 +16,6 @@ namespace bram {
 
 namespace {
 
-// Where an entry is: its category and its index there.
-struct EntryPlace {
-    CCategory* category = nullptr;
-    std::size_t index = 0;
-};
-
-std::optional<EntryPlace> PlaceOfEntry(const CCategorySystem& categories, const CTriggerEntry* entry)
-{
-    for (std::size_t i = 0; entry != nullptr && i < categories.GetCategoryCount(); ++i) {
-        CCategory* category = categories.GetCategory(i);
-        if (const int index = category->IndexOf(entry); index >= 0) {
-            return EntryPlace{category, static_cast<std::size_t>(index)};
-        }
-    }
-    return std::nullopt;
-}
-
-bool IsOurs(const CCategorySystem& categories, const CCategory* category)
-{
-    return category != nullptr && categories.IndexOf(category) >= 0;
-}
-
-// A node of the current state by what survives a snapshot: its trigger's id and its path.
-struct NodePlace {
-    std::uint32_t trigger = 0;
-    std::vector<std::size_t> path;
-};
-
-std::optional<NodePlace> PlaceOfNode(const CApplicationDocument& document, const CCodeBase* node)
-{
-    const CState* state = document.GetState();
-    const CCodeTrigger* trigger = node != nullptr ? node->GetTrigger() : nullptr;
-    if (state == nullptr || trigger == nullptr || state->FindTrigger(trigger->GetId()) != trigger) {
-        return std::nullopt;
-    }
-    std::vector<std::size_t> path = trigger->GetNodePath(node);
-    if (path.empty()) {
-        return std::nullopt;
-    }
-    return NodePlace{trigger->GetId(), std::move(path)};
-}
-
-CCodeTrigger* TriggerAt(const CApplicationDocument& document, const NodePlace& place)
-{
-    return document.GetState()->FindTrigger(place.trigger);
-}
-
-CCodeBase* NodeAt(const CApplicationDocument& document, const NodePlace& place)
-{
-    const CCodeTrigger* trigger = TriggerAt(document, place);
-    return trigger != nullptr ? trigger->GetNodeFromPath(place.path) : nullptr;
-}
-
-bool IsInstruction(const CCodeBase* node)
-{
-    return node != nullptr && (node->GetCodeType() & CodeTypeInstructionMask) != 0;
-}
-
-bool IsBlock(const CCodeBase* node) { return node != nullptr && node->GetCodeType() == CodeTypeBlock; }
-
-// An instruction that lies in a block (not a call inside a parameter).
-bool IsPlacedInstruction(const CCodeBase* node) { return IsInstruction(node) && IsBlock(node->GetParent()); }
-
 bool SetTriggerFlag(CApplicationDocument& document, std::uint32_t triggerId, bool value, const char* stepName,
                     bool (CCodeTrigger::*get)() const, void (CCodeTrigger::*set)(bool))
 {
@@ -89,13 +27,6 @@ bool SetTriggerFlag(CApplicationDocument& document, std::uint32_t triggerId, boo
     document.AddHistoryStep(stepName);
     (document.GetState()->FindTrigger(triggerId)->*set)(value);
     return true;
-}
-
-void DeleteStateTrigger(CState& state, std::uint32_t id)
-{
-    if (const int index = state.IndexOfTrigger(state.FindTrigger(id)); index >= 0) {
-        state.DeleteTrigger(static_cast<std::size_t>(index));
-    }
 }
 
 } // namespace
@@ -181,7 +112,7 @@ CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category
     return entry;
 }
 
-bool DeleteCategory(CApplicationDocument& document, CCategory* category)
+bool DeleteCategory(CApplicationDocument& document, CCategory* category, const char* stepName)
 {
     CCategorySystem& categories = document.GetCategorySystem();
     const int index = category != nullptr ? categories.IndexOf(category) : -1;
@@ -189,7 +120,7 @@ bool DeleteCategory(CApplicationDocument& document, CCategory* category)
         return false;
     }
     std::unique_ptr<CCategory> removed = categories.RemoveCategory(category, false);
-    document.AddHistoryStep("History/CatView_DeleteCategory",
+    document.AddHistoryStep(stepName,
                             CCategoryParam::Deleted(categories, std::move(removed), static_cast<std::size_t>(index)));
     CState* state = document.GetState();
     for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
@@ -198,16 +129,15 @@ bool DeleteCategory(CApplicationDocument& document, CCategory* category)
     return true;
 }
 
-bool DeleteTrigger(CApplicationDocument& document, CTriggerEntry* entry)
+bool DeleteTrigger(CApplicationDocument& document, CTriggerEntry* entry, const char* stepName)
 {
-    const std::optional<EntryPlace> place = PlaceOfEntry(document.GetCategorySystem(), entry);
+    const std::optional<SEntryPlace> place = PlaceOfEntry(document.GetCategorySystem(), entry);
     if (document.GetState() == nullptr || !place) {
         return false;
     }
     const std::uint32_t id = entry->GetId();
     std::unique_ptr<CTriggerEntry> removed = place->category->RemoveTrigger(entry, false);
-    document.AddHistoryStep("History/CatView_DeleteTrigger",
-                            CTriggerParam::Deleted(place->category, std::move(removed), place->index));
+    document.AddHistoryStep(stepName, CTriggerParam::Deleted(place->category, std::move(removed), place->index));
     DeleteStateTrigger(*document.GetState(), id);
     return true;
 }
@@ -229,7 +159,7 @@ bool RenameTrigger(CApplicationDocument& document, CTriggerEntry* entry, std::st
 {
     CCategorySystem& categories = document.GetCategorySystem();
     const std::string normalized = NormalizedName(name);
-    const std::optional<EntryPlace> place = PlaceOfEntry(categories, entry);
+    const std::optional<SEntryPlace> place = PlaceOfEntry(categories, entry);
     if (normalized.empty() || !place || categories.HasTrigger(normalized)) {
         return false;
     }
@@ -243,7 +173,7 @@ bool RenameTrigger(CApplicationDocument& document, CTriggerEntry* entry, std::st
 bool MoveTrigger(CApplicationDocument& document, CTriggerEntry* entry, CCategory* destination, std::size_t index)
 {
     CCategorySystem& categories = document.GetCategorySystem();
-    const std::optional<EntryPlace> source = PlaceOfEntry(categories, entry);
+    const std::optional<SEntryPlace> source = PlaceOfEntry(categories, entry);
     if (!source || !IsOurs(categories, destination) || destination == source->category) {
         return false;
     }
@@ -261,7 +191,7 @@ bool DropTriggerOnCategory(CApplicationDocument& document, CTriggerEntry* dragge
 
 bool DropTriggerOnTrigger(CApplicationDocument& document, CTriggerEntry* dragged, const CTriggerEntry* target)
 {
-    const std::optional<EntryPlace> place = PlaceOfEntry(document.GetCategorySystem(), target);
+    const std::optional<SEntryPlace> place = PlaceOfEntry(document.GetCategorySystem(), target);
     return target != dragged && place && MoveTrigger(document, dragged, place->category, place->index);
 }
 
@@ -355,13 +285,13 @@ void SelectNodeFromView(CApplicationDocument& document, const IItemTree& tree)
     }
 }
 
-bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node)
+bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node, const char* stepName)
 {
-    const std::optional<NodePlace> place = IsPlacedInstruction(node) ? PlaceOfNode(document, node) : std::nullopt;
+    const std::optional<SNodePlace> place = IsPlacedInstruction(node) ? PlaceOfNode(document, node) : std::nullopt;
     if (!place) {
         return false;
     }
-    document.AddHistoryStep("History/InstructionView_DeleteInstruction");
+    document.AddHistoryStep(stepName);
     CCodeTrigger* trigger = TriggerAt(document, *place);
     CCodeBase* copy = NodeAt(document, *place);
     trigger->SetCurrentNode(nullptr);
@@ -375,7 +305,7 @@ bool SetInstructionEnabled(CApplicationDocument& document, const CCodeBase* node
     if (IsBlock(node) && IsInstruction(node->GetParent())) {
         node = node->GetParent();
     }
-    const std::optional<NodePlace> place = IsPlacedInstruction(node) ? PlaceOfNode(document, node) : std::nullopt;
+    const std::optional<SNodePlace> place = IsPlacedInstruction(node) ? PlaceOfNode(document, node) : std::nullopt;
     if (!place || node->IsEnabled() == enabled || (enabled && !node->IsComplete())) {
         return false;
     }
@@ -421,8 +351,8 @@ bool DropInstruction(CApplicationDocument& document, const CCodeBase* dragged, c
     if (newParent == oldParent && to == from) {
         return false;
     }
-    const std::optional<NodePlace> draggedPlace = PlaceOfNode(document, dragged);
-    const std::optional<NodePlace> parentPlace = PlaceOfNode(document, newParent);
+    const std::optional<SNodePlace> draggedPlace = PlaceOfNode(document, dragged);
+    const std::optional<SNodePlace> parentPlace = PlaceOfNode(document, newParent);
     if (!draggedPlace || !parentPlace) {
         return false;
     }

@@ -56,10 +56,13 @@ CCategory* CreateCategory(CApplicationDocument& document);
 // A new trigger with the first free name at the end of the category
 // ("History/CatView_CreateTrigger"); null when the category is not the document's.
 CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category);
-// The category with its triggers; one undo brings all back ("History/CatView_DeleteCategory").
-bool DeleteCategory(CApplicationDocument& document, CCategory* category);
-// The entry and its trigger ("History/CatView_DeleteTrigger").
-bool DeleteTrigger(CApplicationDocument& document, CTriggerEntry* entry);
+// The category with its triggers; one undo brings all back ("History/CatView_DeleteCategory",
+// or the step named, as a cut names its own).
+bool DeleteCategory(CApplicationDocument& document, CCategory* category,
+                    const char* stepName = "History/CatView_DeleteCategory");
+// The entry and its trigger ("History/CatView_DeleteTrigger" or the step named).
+bool DeleteTrigger(CApplicationDocument& document, CTriggerEntry* entry,
+                   const char* stepName = "History/CatView_DeleteTrigger");
 // Refused (false, nothing recorded) when the name is empty or a category has
 // it, the category's own name included ("History/CatView_RenameCategory").
 bool RenameCategory(CApplicationDocument& document, CCategory* category, std::string_view name);
@@ -108,9 +111,10 @@ bool SetFieldText(CApplicationDocument& document, ETextField field, std::string 
 // step, like the trigger selection; nothing for a trigger that is code.
 void SelectNodeFromView(CApplicationDocument& document, const IItemTree& tree);
 // Deletes the instruction with everything in it and clears the trigger's
-// current node ("History/InstructionView_DeleteInstruction"); false for a
-// block or a node of no trigger.
-bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node);
+// current node ("History/InstructionView_DeleteInstruction" or the step
+// named); false for a block or a node of no trigger.
+bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node,
+                       const char* stepName = "History/InstructionView_DeleteInstruction");
 // "History/InstructionView_EnableInstruction"; false for a root block, when
 // the flag has that value already, or to enable an incomplete instruction.
 bool SetInstructionEnabled(CApplicationDocument& document, const CCodeBase* node, bool enabled);

@@ -368,16 +368,7 @@ void CVariablesDialog::OnPaste()
         }
         return false;
     };
-    std::string name = m_clipboard->GetName();
-    if (taken(name)) {
-        for (int n = 2;; ++n) {
-            const std::string candidate = StringPrintf("%s_%d", m_clipboard->GetName().c_str(), n);
-            if (!taken(candidate)) {
-                name = candidate;
-                break;
-            }
-        }
-    }
+    const std::string name = FirstFreeName(m_clipboard->GetName(), taken);
     auto step = std::make_unique<Step>(Step::Kind::Add, "History/VariablesDialog_Paste");
     step->position = m_variables->size();
     m_variables->push_back(std::make_unique<CUserDefinedVariable>(name, m_clipboard->GetType()));

@@ -1,0 +1,68 @@
+#pragma once
+// Cut, copy and paste of triggers, categories and instructions. What a copy
+// gives is put on the system clipboard by the editor: the fragment (data file
+// XML) under the private type, the script text of the selection as plain text.
+//
+// A paste reads the fragment strictly, as a data file: a broken fragment or
+// one that needs a module the document has not loaded is refused with the
+// reason, and the document is left as it was. Names are made unique with the
+// "_2", "_3" rule; variables are matched by name and type (see Fragment.h).
+// Each paste and cut is one step: "History/Clipboard_Paste", "History/Clipboard_Cut".
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace bram {
+
+class CApplicationDocument;
+class CCategory;
+class CCodeBase;
+class CTriggerEntry;
+
+inline constexpr std::string_view kFragmentMimeType = "application/x-brambleton-fragment";
+
+struct SClipboardContent {
+    std::string fragment;
+    std::string code;
+};
+
+// The trigger of the entry; a category with its triggers; a placed
+// instruction with everything in it. None when there is nothing to copy.
+std::optional<SClipboardContent> CopyTrigger(const CApplicationDocument& document, const CTriggerEntry* entry);
+std::optional<SClipboardContent> CopyCategory(const CApplicationDocument& document, const CCategory* category);
+std::optional<SClipboardContent> CopyInstruction(const CApplicationDocument& document, const CCodeBase* node);
+
+// The copy, then the deletion as the step "History/Clipboard_Cut".
+std::optional<SClipboardContent> CutTrigger(CApplicationDocument& document, CTriggerEntry* entry);
+std::optional<SClipboardContent> CutCategory(CApplicationDocument& document, CCategory* category);
+std::optional<SClipboardContent> CutInstruction(CApplicationDocument& document, const CCodeBase* node);
+
+enum class EPasteResult {
+    Pasted,
+    // The fragment does not fit the selection (an instruction for a block of
+    // another type, triggers without a category): nothing is changed.
+    WrongPlace,
+    // The fragment is broken or needs what the document lacks: nothing is changed.
+    Refused,
+};
+
+struct SPasteOutcome {
+    EPasteResult result = EPasteResult::Refused;
+    std::string reason;
+};
+
+// Where a paste goes: triggers into `category`; a category is added as a new
+// one wherever the selection is; an instruction right after `node` when it is
+// a placed instruction, at the end of `node` when it is a block.
+struct SPasteTarget {
+    CCategory* category = nullptr;
+    const CCodeBase* node = nullptr;
+};
+
+// A pasted instruction becomes the current node; pasted triggers are the last
+// ones of their category.
+SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, const SPasteTarget& target);
+
+} // namespace bram

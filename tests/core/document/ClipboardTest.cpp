@@ -1,0 +1,201 @@
+// Cut, copy and paste through fragments: names made unique, variables
+// reused, created or renamed, trigger variables resolved or left empty,
+// wrong places and broken fragments refused without a change, one step each.
+
+#include "DocumentFixture.h"
+
+#include "base/Text.h"
+#include "document/Clipboard.h"
+
+namespace bram::test {
+namespace {
+
+class Clipboard : public DocumentTest {
+protected:
+    void SetUp() override
+    {
+        DocumentTest::SetUp();
+        m_document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+        m_target.NewDocument();
+    }
+    void TearDown() override
+    {
+        m_target.DeleteContents(); // before the language goes
+        DocumentTest::TearDown();
+    }
+
+    CCategory* Main() const { return m_document.GetCategorySystem().FindCategory("Main"); }
+    CTriggerEntry* Entry(const CApplicationDocument& document, const std::string& name) const
+    {
+        return document.GetCategorySystem().FindTrigger(name).entry;
+    }
+    CCodeTrigger* Trigger(const CApplicationDocument& document, const std::string& name) const
+    {
+        const CTriggerEntry* entry = Entry(document, name);
+        return entry != nullptr ? document.GetState()->FindTrigger(entry->GetId()) : nullptr;
+    }
+    std::string Fragment(const std::string& trigger) const
+    {
+        return CopyTrigger(m_document, Entry(m_document, trigger)).value().fragment;
+    }
+    // The global's name and type name, or "none".
+    static std::string Global(const CState& state, std::size_t index)
+    {
+        if (index >= state.GetGlobalCount()) {
+            return "none";
+        }
+        return state.GetGlobal(index)->GetName() + ":" + state.GetGlobal(index)->GetType()->GetName();
+    }
+
+    CApplicationDocument m_target;
+};
+
+// Into its own document: a free name, the global and the trigger reused, the local along.
+TEST_F(Clipboard, TriggerPastedIntoItsOwnDocumentIsACopyUnderAFreeName)
+{
+    const std::string before = m_document.WriteDataFile();
+    ASSERT_EQ(Paste(m_document, Fragment("First"), {.category = Main()}).result, EPasteResult::Pasted);
+    const CState& state = *m_document.GetState();
+    const CCodeTrigger* copy = Trigger(m_document, "First_2");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(state.GetGlobalCount(), 1u);
+    EXPECT_EQ(state.GetGlobal(0)->GetUserCount(), 4u);
+    EXPECT_EQ(copy->GetLocals().size(), 1u);
+    std::string expected = Trigger(m_document, "First")->GetCode(0);
+    ReplaceAll(expected, "First", "First_2");
+    EXPECT_EQ(copy->GetCode(0), expected);
+    EXPECT_EQ(m_document.GetUndoName(), "History/Clipboard_Paste");
+
+    const std::string after = m_document.WriteDataFile();
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), before);
+    m_document.Redo();
+    EXPECT_EQ(m_document.WriteDataFile(), after);
+}
+
+// Into another document: globals it lacks are made, one of another type is
+// not taken, and a trigger variable of a trigger it lacks stays empty.
+TEST_F(Clipboard, VariablesAreCreatedOrRenamedAndMissingTriggersLeaveParametersEmpty)
+{
+    m_target.GetCategorySystem().AddCategory("Other");
+    CCategory* other = m_target.GetCategorySystem().FindCategory("Other");
+    ASSERT_EQ(Paste(m_target, Fragment("First"), {.category = other}).result, EPasteResult::Pasted);
+    const CState& state = *m_target.GetState();
+    EXPECT_EQ(Global(state, 0), "count:number");
+    const CCodeTrigger* first = Trigger(m_target, "First");
+    const CCodeBase* enable = first->GetBlock(1)->GetChild(1);
+    EXPECT_EQ(enable->GetParameter(0)->GetValue(), nullptr);
+    EXPECT_FALSE(enable->IsEnabled());
+    EXPECT_TRUE(first->GetBlock(1)->GetChild(2)->IsEnabled());
+
+    // A second paste with "count" now a text: a new number variable, used by the copy.
+    state.GetGlobal(0)->SetType(Type("string"));
+    ASSERT_EQ(Paste(m_target, Fragment("First"), {.category = other}).result, EPasteResult::Pasted);
+    const CState& now = *m_target.GetState();
+    EXPECT_EQ(Global(now, 1), "count_2:number");
+    ASSERT_EQ(now.GetGlobalCount(), 2u);
+    EXPECT_EQ(now.GetGlobal(1)->GetUserCount(), 2u);
+    EXPECT_EQ(Trigger(m_target, "First_2")->GetBlock(1)->GetChild(2)->GetParameter(0)->GetValue(), now.GetGlobal(1));
+}
+
+// A category comes whole; its triggers refer to each other's copies.
+TEST_F(Clipboard, CategoryPastedWithItsTriggersIsOneStep)
+{
+    const std::string fragment = CopyCategory(m_document, Main()).value().fragment;
+    ASSERT_EQ(Paste(m_document, fragment, {}).result, EPasteResult::Pasted);
+    const CCategory* copy = m_document.GetCategorySystem().FindCategory("Main_2");
+    ASSERT_NE(copy, nullptr);
+    ASSERT_EQ(copy->GetTriggerCount(), 2u);
+    EXPECT_EQ(copy->GetTrigger(1)->GetName(), "Second_2");
+    const CCodeBase* enable = Trigger(m_document, "First_2")->GetBlock(1)->GetChild(1);
+    EXPECT_EQ(enable->GetParameter(0)->GetValue()->GetText(), "Second_2");
+
+    m_document.Undo();
+    EXPECT_EQ(m_document.GetCategorySystem().FindCategory("Main_2"), nullptr);
+    EXPECT_EQ(m_document.GetState()->GetTriggerCount(), 2u);
+    m_document.Redo();
+    EXPECT_EQ(m_document.GetCategorySystem().FindCategory("Main_2"), copy);
+}
+
+// After an instruction, at the end of a block; a local it uses comes along.
+TEST_F(Clipboard, InstructionsGoAfterTheSelectionOrIntoTheBlock)
+{
+    CCodeTrigger* first = Trigger(m_document, "First");
+    CCodeBase* print = first->GetBlock(1)->GetChild(0);
+    print->GetParameter(0)->SetValue(first->GetLocals().front().get());
+    const std::string fragment = CopyInstruction(m_document, print).value().fragment;
+
+    CCodeTrigger* second = Trigger(m_document, "Second");
+    ASSERT_EQ(Paste(m_document, fragment, {.node = second->GetBlock(1)}).result, EPasteResult::Pasted);
+    second = Trigger(m_document, "Second");
+    ASSERT_EQ(second->GetBlock(1)->GetChildCount(), 1u);
+    ASSERT_EQ(second->GetLocals().size(), 1u);
+    EXPECT_EQ(second->GetBlock(1)->GetChild(0)->GetParameter(0)->GetValue(), second->GetLocals().front().get());
+    EXPECT_EQ(second->GetCurrentNode(), second->GetBlock(1)->GetChild(0));
+
+    first = Trigger(m_document, "First");
+    ASSERT_EQ(Paste(m_document, fragment, {.node = first->GetBlock(1)->GetChild(0)}).result, EPasteResult::Pasted);
+    first = Trigger(m_document, "First");
+    EXPECT_EQ(first->GetBlock(1)->GetChildCount(), 5u);
+    EXPECT_EQ(first->GetLocals().size(), 1u);
+    EXPECT_EQ(first->GetCurrentNode(), first->GetBlock(1)->GetChild(1));
+}
+
+// Nothing changes and no step is left for a fragment that does not fit or cannot be read.
+TEST_F(Clipboard, WrongPlacesAndBrokenFragmentsChangeNothing)
+{
+    const CCodeBase* print = Trigger(m_document, "First")->GetBlock(1)->GetChild(0);
+    const std::string instruction = CopyInstruction(m_document, print).value().fragment;
+    std::string otherBlock = instruction;
+    ReplaceAll(otherBlock, "<Type><Name>action</Name>", "<Type><Name>boolean</Name>");
+    std::string unknownModule = Fragment("First");
+    ReplaceAll(unknownModule, "<NeededModule>lang</NeededModule>", "<NeededModule>elsewhere</NeededModule>");
+    std::string unknownVariable = Fragment("First");
+    ReplaceAll(unknownVariable, "<Name><![CDATA[count]]></Name></Variable>",
+               "<Name><![CDATA[other]]></Name></Variable>");
+    const CCodeBase* block = Trigger(m_document, "Second")->GetBlock(1);
+    const struct {
+        std::string fragment;
+        SPasteTarget target;
+        EPasteResult result;
+        std::string reason;
+    } cases[] = {
+        {otherBlock, {.node = block}, EPasteResult::WrongPlace, "another type"},
+        {instruction, {.category = Main()}, EPasteResult::WrongPlace, "does not fit"},
+        {Fragment("First"), {.node = block}, EPasteResult::WrongPlace, "does not fit"},
+        {unknownModule, {.category = Main()}, EPasteResult::Refused, "elsewhere"},
+        {unknownVariable, {.category = Main()}, EPasteResult::Refused, "Unknown variable 'count'"},
+        {ValidFile(), {.category = Main()}, EPasteResult::Refused, "No triggers"},
+        {"plain text", {.category = Main()}, EPasteResult::Refused, "Could not load"},
+    };
+    const std::string before = m_document.WriteDataFile();
+    for (const auto& test : cases) {
+        const SPasteOutcome outcome = Paste(m_document, test.fragment, test.target);
+        EXPECT_EQ(outcome.result, test.result) << test.reason;
+        EXPECT_NE(outcome.reason.find(test.reason), std::string::npos) << outcome.reason;
+    }
+    EXPECT_EQ(m_document.WriteDataFile(), before);
+    EXPECT_FALSE(m_document.CanUndo());
+    EXPECT_FALSE(m_document.IsModified());
+}
+
+// A cut is a copy and a deletion in one step; undo brings everything back.
+TEST_F(Clipboard, CutIsOneStepThatUndoTakesBack)
+{
+    const std::string before = m_document.WriteDataFile();
+    const auto trigger = CutTrigger(m_document, Entry(m_document, "First"));
+    ASSERT_TRUE(trigger.has_value());
+    EXPECT_EQ(Trigger(m_document, "First"), nullptr);
+    const auto instruction = CutInstruction(m_document, Trigger(m_document, "Second")->GetBlock(1));
+    EXPECT_FALSE(instruction.has_value()) << "a block is no instruction";
+    EXPECT_EQ(m_document.GetUndoCount(), 1u);
+    EXPECT_EQ(m_document.GetUndoName(), "History/Clipboard_Cut");
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), before);
+
+    ASSERT_EQ(Paste(m_document, trigger->fragment, {.category = Main()}).result, EPasteResult::Pasted);
+    EXPECT_NE(Trigger(m_document, "First_2"), nullptr);
+}
+
+} // namespace
+} // namespace bram::test
