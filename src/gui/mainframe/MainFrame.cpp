@@ -133,19 +133,22 @@ void CMainFrame::BuildActions()
          .enabled = [this] { return m_document.CanRedo(); },
          .text =
              [this](const QString& label) { return StepText(label, m_document.CanRedo(), m_document.GetRedoName()); }},
-        // Cut, copy and paste belong to the focused view; no pane handles them yet.
+        // Cut, copy and paste act on the focused view or text box.
         {.name = "Cut",
          .textKey = "Menu/EditMenu/Cut",
          .keys = {key(Qt::CTRL | Qt::Key_X), key(Qt::SHIFT | Qt::Key_Delete)},
-         .enabled = never},
+         .handler = [this] { OnEditClipboard("Cut"); },
+         .enabled = [this] { return ClipboardTarget("Cut"); }},
         {.name = "Copy",
          .textKey = "Menu/EditMenu/Copy",
          .keys = {key(Qt::CTRL | Qt::Key_C), key(Qt::CTRL | Qt::Key_Insert)},
-         .enabled = never},
+         .handler = [this] { OnEditClipboard("Copy"); },
+         .enabled = [this] { return ClipboardTarget("Copy"); }},
         {.name = "Paste",
          .textKey = "Menu/EditMenu/Paste",
          .keys = {key(Qt::CTRL | Qt::Key_V), key(Qt::SHIFT | Qt::Key_Insert)},
-         .enabled = never},
+         .handler = [this] { OnEditClipboard("Paste"); },
+         .enabled = [this] { return ClipboardTarget("Paste"); }},
         {.name = "EditGlobals",
          .command = ID_EDIT_GLOBALS,
          .textKey = "Menu/EditMenu/EditGlobals",
@@ -207,6 +210,11 @@ void CMainFrame::BuildPanes()
     m_inner->addWidget(m_instructions);
     m_outer->addWidget(m_inner);
     setCentralWidget(m_outer);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && now->window() == this) {
+            m_lastFocus = now;
+        }
+    });
 }
 
 void CMainFrame::SetInstructionChooser(IInstructionChooser* chooser) { m_instructions->SetInstructionChooser(chooser); }

@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 #include <string>
@@ -95,6 +96,9 @@ public:
     void OnGenerateScript();
     void OnEditUndo();
     void OnEditRedo();
+    // "Cut", "Copy" or "Paste" on the focused text box, or on the selection
+    // of the focused categories or instruction tree.
+    void OnEditClipboard(const QString& command);
     void OnEditVariables(int command);
     void OnToCode();
     void OnAbout();
@@ -133,6 +137,10 @@ private:
     void SaveWindowState() const;
     static QList<int> ReadSizes(const QSettings& settings, const QString& key);
     void BuildActions();
+    // Whether the widget that last had the focus takes the clipboard command now.
+    bool ClipboardTarget(const QString& command) const;
+    // The action table of the view that last had the focus, if it is one with a selection to copy.
+    const CActionTable* FocusedViewActions() const;
     void BuildMenus();
     void BuildPanes();
     void BuildDocks();
@@ -172,6 +180,8 @@ private:
     QHash<QString, QString> m_scriptFolders;
     int m_listener = 0;
     bool m_laidOut = false;
+    // Where the Edit menu's cut, copy and paste go: the focus before the menu opened.
+    QPointer<QWidget> m_lastFocus;
 };
 
 } // namespace bram::gui

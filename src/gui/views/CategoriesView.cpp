@@ -1,6 +1,7 @@
 #include "gui/views/CategoriesView.h"
 
 #include "gui/app/UserPrompts.h"
+#include "gui/views/ClipboardTransfer.h"
 
 #include "category/CategorySystem.h"
 #include "code/State.h"
@@ -73,7 +74,7 @@ CCategoriesView::~CCategoriesView() { m_document.RemoveUpdateListener(m_listener
 
 QStringList CCategoriesView::ContextMenuNames()
 {
-    return {"NewCategory", "NewTrigger", "Delete", "-", "Enable", "EnableAtBeginning"};
+    return {"NewCategory", "NewTrigger", "Delete", "-", "Cut", "Copy", "Paste", "-", "Enable", "EnableAtBeginning"};
 }
 
 void CCategoriesView::BuildActions()
@@ -106,6 +107,13 @@ void CCategoriesView::BuildActions()
          .keyContext = Qt::WidgetShortcut,
          .handler = [this] { OnDelete(); },
          .enabled = categoryOrTrigger},
+        // Their keys are the main frame's, which hands them to the focused view.
+        {.name = "Cut", .textKey = "ContextCut", .handler = [this] { OnCut(); }, .enabled = categoryOrTrigger},
+        {.name = "Copy", .textKey = "ContextCopy", .handler = [this] { OnCopy(); }, .enabled = categoryOrTrigger},
+        {.name = "Paste",
+         .textKey = "ContextPaste",
+         .handler = [this] { OnPaste(); },
+         .enabled = [] { return !FragmentOnClipboard().empty(); }},
         {.name = "Enable",
          .command = ID_ENABLE,
          .textKey = "ContextEnable",
@@ -396,6 +404,51 @@ void CCategoriesView::OnDelete()
         m_actions.Update();
         m_document.UpdateAllViews(this);
     }
+}
+
+void CCategoriesView::OnCut() { CopySelection(true); }
+
+void CCategoriesView::OnCopy() { CopySelection(false); }
+
+void CCategoriesView::CopySelection(bool cut)
+{
+    const QTreeWidgetItem* item = SelectedItem();
+    std::optional<SClipboardContent> content;
+    if (KindOf(item) == EItemKind::Category) {
+        content = cut ? CutCategory(m_document, CategoryOf(item)) : CopyCategory(m_document, CategoryOf(item));
+    } else if (KindOf(item) == EItemKind::Trigger) {
+        content = cut ? CutTrigger(m_document, EntryOf(item)) : CopyTrigger(m_document, EntryOf(item));
+    }
+    if (!content) {
+        UserPrompts().Beep();
+        return;
+    }
+    PutOnClipboard(*content);
+    if (cut) {
+        m_document.UpdateAllViews();
+    }
+}
+
+void CCategoriesView::OnPaste()
+{
+    const std::string fragment = FragmentOnClipboard();
+    if (fragment.empty()) {
+        UserPrompts().Beep();
+        return;
+    }
+    CCategorySystem& categories = m_document.GetCategorySystem();
+    const std::size_t before = categories.GetCategoryCount();
+    CCategory* category = CategoryOf(SelectedItem());
+    if (!ReportPaste(this, Paste(m_document, fragment, {.category = category}))) {
+        return;
+    }
+    if (categories.GetCategoryCount() > before) {
+        category = categories.GetCategory(categories.GetCategoryCount() - 1);
+    }
+    if (category != nullptr && category->GetTriggerCount() > 0) {
+        SelectTrigger(m_document, category->GetTrigger(category->GetTriggerCount() - 1));
+    }
+    m_document.UpdateAllViews();
 }
 
 void CCategoriesView::OnEnable(bool atBeginning)

@@ -49,6 +49,7 @@ public:
 
     // Context menu actions by name ("NewTrigger") or command id ("131").
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
+    const CActionTable& Actions() const { return m_actions; }
     static QStringList ContextMenuNames();
 
     // Shows the state as it is now: rebuilds when categories or names
@@ -62,6 +63,12 @@ public:
     void OnNewTrigger();
     void OnDelete();
     void OnEnable(bool atBeginning);
+    // The selected trigger, or category with its triggers; a paste puts
+    // triggers into the selected (or the selected trigger's) category, a
+    // category anywhere, and selects the last trigger it brought.
+    void OnCut();
+    void OnCopy();
+    void OnPaste();
     // Opens the context menu for the selected item (the keyboard's way).
     void OpenContextMenu();
 
@@ -113,6 +120,7 @@ private:
     void ShowContextMenuAt(const QPoint& globalPos);
     QTreeWidgetItem* SelectedItem() const;
     void EndDrag();
+    void CopySelection(bool cut);
 
     CApplicationDocument& m_document;
     CActionTable m_actions;

@@ -1,6 +1,7 @@
 #include "gui/views/InstructionView.h"
 
 #include "gui/app/UserPrompts.h"
+#include "gui/views/ClipboardTransfer.h"
 #include "gui/views/InstructionChooser.h"
 #include "gui/views/TextStepEdit.h"
 
@@ -266,7 +267,6 @@ void CInstructionView::SetInstructionChooser(IInstructionChooser* chooser)
 
 void CInstructionView::BuildActions()
 {
-    const auto never = [] { return false; };
     const auto instruction = [this] { return IsInstruction(CurrentNode()); };
     const auto widgetKeys = [](std::initializer_list<QKeyCombination> keys) {
         QList<QKeySequence> sequences;
@@ -276,10 +276,22 @@ void CInstructionView::BuildActions()
         return sequences;
     };
     const CActionEntry entries[] = {
-        // The tree has nothing to cut, copy or paste; the text box has its own menu.
-        {.name = "Cut", .command = ID_CUT, .textKey = "InstructionsList_Menu_Cut", .enabled = never},
-        {.name = "Copy", .command = ID_COPY, .textKey = "InstructionsList_Menu_Copy", .enabled = never},
-        {.name = "Paste", .command = ID_PASTE, .textKey = "InstructionsList_Menu_Paste", .enabled = never},
+        // Their keys are the main frame's, which hands them to the focused view.
+        {.name = "Cut",
+         .command = ID_CUT,
+         .textKey = "InstructionsList_Menu_Cut",
+         .handler = [this] { OnCut(); },
+         .enabled = instruction},
+        {.name = "Copy",
+         .command = ID_COPY,
+         .textKey = "InstructionsList_Menu_Copy",
+         .handler = [this] { OnCopy(); },
+         .enabled = instruction},
+        {.name = "Paste",
+         .command = ID_PASTE,
+         .textKey = "InstructionsList_Menu_Paste",
+         .handler = [this] { OnPaste(); },
+         .enabled = [this] { return CurrentNode() != nullptr && !FragmentOnClipboard().empty(); }},
         {.name = "Delete",
          .command = ID_DELETE,
          .textKey = "InstructionsList_Menu_Del",
@@ -475,6 +487,36 @@ void CInstructionView::Changed()
 void CInstructionView::OnDelete()
 {
     if (DeleteInstruction(m_document, CurrentNode())) {
+        Changed();
+    }
+}
+
+void CInstructionView::OnCut() { CopySelection(true); }
+
+void CInstructionView::OnCopy() { CopySelection(false); }
+
+void CInstructionView::CopySelection(bool cut)
+{
+    const std::optional<SClipboardContent> content =
+        cut ? CutInstruction(m_document, CurrentNode()) : CopyInstruction(m_document, CurrentNode());
+    if (!content) {
+        UserPrompts().Beep();
+        return;
+    }
+    PutOnClipboard(*content);
+    if (cut) {
+        Changed();
+    }
+}
+
+void CInstructionView::OnPaste()
+{
+    const std::string fragment = FragmentOnClipboard();
+    if (fragment.empty()) {
+        UserPrompts().Beep();
+        return;
+    }
+    if (ReportPaste(this, Paste(m_document, fragment, {.node = CurrentNode()}))) {
         Changed();
     }
 }

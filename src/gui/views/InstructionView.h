@@ -69,11 +69,18 @@ public:
 
     // Context menu actions by name ("Delete", "New0", "Enable") or command id ("18264").
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
+    const CActionTable& Actions() const { return m_actions; }
     QStringList ContextMenuNames() const;
 
     // The commands, on the current node.
     void OnDelete();
     void OnEnable();
+    // The selected instruction with everything in it; a paste goes after the
+    // selected instruction or at the end of the selected block, when the
+    // block's type takes it, and becomes the selection.
+    void OnCut();
+    void OnCopy();
+    void OnPaste();
     void OnNew(std::size_t rootBlock);
     void OnEdit();
     // New for the root block that holds the selection.
@@ -105,6 +112,7 @@ private:
     // Rebuilds and tells the other views, after an edit of this view.
     void Changed();
     void ShowText(bool text);
+    void CopySelection(bool cut);
     void OnSelectionChanged();
     void ShowContextMenuAt(const QPoint& globalPos);
     void SetDropTarget(QTreeWidgetItem* item);

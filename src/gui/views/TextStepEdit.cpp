@@ -139,16 +139,22 @@ void CTextStepEdit::contextMenuEvent(QContextMenuEvent* event)
             const bool cut = name == QLatin1String("edit-cut");
             disconnect(action, &QAction::triggered, nullptr, nullptr);
             connect(action, &QAction::triggered, this, [this, cut] {
-                StartStep(cut ? "Cut" : "Delete");
                 if (cut) {
-                    this->cut();
+                    CutSelection();
                 } else {
+                    StartStep("Delete");
                     textCursor().removeSelectedText();
                 }
             });
         }
     }
     menu->exec(event->globalPos());
+}
+
+void CTextStepEdit::CutSelection()
+{
+    StartStep("Cut");
+    cut();
 }
 
 void CTextStepEdit::OnCaretMoved()

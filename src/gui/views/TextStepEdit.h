@@ -34,6 +34,8 @@ public:
     // text is the same) and ends any typing run. Records nothing.
     void Load();
     int MaxLength() const { return m_maxLength; }
+    // The Edit menu's cut: a "Cut" step, as the keys and the box's menu make.
+    void CutSelection();
 
 signals:
     // A change of the text recorded a new history step (not one that joined a typing run).

@@ -154,10 +154,12 @@ TEST_F(CategoriesViewTest, KeysReachEveryCommandAndTheMenuFollowsTheSelection)
     EXPECT_EQ(categories->accessibleName(), QStringLiteral("Categories and triggers"));
     Select("Unused");
     EXPECT_EQ(PopupMenu([this] { QTest::keyClick(categories, Qt::Key_Menu); }),
-              (QStringList{"NewCategory+", "NewTrigger+", "Delete+", "Enable+", "EnableAtBeginning+x"}));
+              (QStringList{"NewCategory+", "NewTrigger+", "Delete+", "Cut+", "Copy+", "Paste-", "Enable+",
+                           "EnableAtBeginning+x"}));
     Select("Finish");
     EXPECT_EQ(PopupMenu([this] { QTest::keyClick(categories, Qt::Key_F10, Qt::ShiftModifier); }),
-              (QStringList{"NewCategory+", "NewTrigger+", "Delete+", "Enable-", "EnableAtBeginning-"}));
+              (QStringList{"NewCategory+", "NewTrigger+", "Delete+", "Cut+", "Copy+", "Paste-", "Enable-",
+                           "EnableAtBeginning-"}));
 
     // Insert makes a trigger and opens its label; F2 renames; Delete deletes.
     QTest::keyClick(categories, Qt::Key_Insert);

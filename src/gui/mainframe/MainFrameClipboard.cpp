@@ -1,0 +1,68 @@
+// The Edit menu's cut, copy and paste: a text box takes them as text; the
+// categories and the instruction tree take them on their selection.
+
+#include "gui/mainframe/MainFrame.h"
+
+#include "gui/app/UserPrompts.h"
+#include "gui/views/CategoriesView.h"
+#include "gui/views/InstructionView.h"
+#include "gui/views/TextStepEdit.h"
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+
+namespace bram::gui {
+
+const CActionTable* CMainFrame::FocusedViewActions() const
+{
+    if (m_lastFocus == m_categories) {
+        return &m_categories->Actions();
+    }
+    if (m_lastFocus == m_instructions->Tree()) {
+        return &m_instructions->Actions();
+    }
+    return nullptr;
+}
+
+bool CMainFrame::ClipboardTarget(const QString& command) const
+{
+    if (const auto* text = qobject_cast<const QPlainTextEdit*>(m_lastFocus.data())) {
+        const bool selected = text->textCursor().hasSelection();
+        if (command == QLatin1String("Copy")) {
+            return selected;
+        }
+        return !text->isReadOnly() && text->isEnabled() &&
+               (command == QLatin1String("Cut") ? selected : text->canPaste());
+    }
+    const CActionTable* actions = FocusedViewActions();
+    if (actions == nullptr) {
+        return false;
+    }
+    actions->Update();
+    return actions->Find(command)->isEnabled();
+}
+
+void CMainFrame::OnEditClipboard(const QString& command)
+{
+    if (!ClipboardTarget(command)) {
+        UserPrompts().Beep();
+        return;
+    }
+    if (auto* text = qobject_cast<QPlainTextEdit*>(m_lastFocus.data())) {
+        if (command == QLatin1String("Copy")) {
+            text->copy();
+        } else if (command == QLatin1String("Paste")) {
+            text->paste();
+        } else if (auto* box = qobject_cast<CTextStepEdit*>(text)) {
+            box->CutSelection();
+        } else {
+            text->cut();
+        }
+    } else {
+        FocusedViewActions()->Find(command)->trigger();
+    }
+    UpdateCommandUI();
+}
+
+} // namespace bram::gui

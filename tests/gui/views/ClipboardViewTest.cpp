@@ -1,0 +1,118 @@
+// Cut, copy and paste in the views through the real (offscreen) clipboard:
+// both flavours, a trigger into another document, an instruction where its
+// block type fits and nowhere else, a cut undone, a broken fragment refused.
+
+#include "ViewsFixture.h"
+
+#include "gui/views/CategoriesView.h"
+#include "gui/views/InstructionView.h"
+
+#include "category/CategorySystem.h"
+#include "code/State.h"
+#include "document/Clipboard.h"
+#include "document/DocumentEdits.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QTreeWidget>
+
+namespace bram::test {
+namespace {
+
+class ClipboardViewTest : public ViewsTest {
+protected:
+    ~ClipboardViewTest() override { QApplication::clipboard()->clear(); }
+
+    static QString MimeType() { return QString::fromLatin1(kFragmentMimeType.data()); }
+    CCodeTrigger* Trigger(const CApplicationDocument& of, const std::string& name) const
+    {
+        const auto found = of.GetCategorySystem().FindTrigger(name);
+        return found ? of.GetState()->FindTrigger(found.entry->GetId()) : nullptr;
+    }
+    QTreeWidgetItem* Node(std::initializer_list<int> path) const
+    {
+        QTreeWidgetItem* item = instructions->Tree()->topLevelItem(0);
+        for (const int index : path) {
+            item = item->child(index);
+        }
+        return item;
+    }
+};
+
+TEST_F(ClipboardViewTest, ATriggerGoesIntoAnotherDocumentWithTheVariablesItUses)
+{
+    Countdown("Hello");
+    categories->OnCopy();
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data->hasFormat(MimeType()));
+    EXPECT_EQ(data->text().toStdString(), Trigger(document, "Hello")->GetCode(0));
+
+    CApplicationDocument other;
+    other.NewDocument();
+    gui::CCategoriesView view(other);
+    CreateCategory(other);
+    other.UpdateAllViews();
+    view.setCurrentItem(view.ItemOf(other.GetCategorySystem().GetCategory(0)));
+    view.OnPaste();
+    const CCodeTrigger* pasted = Trigger(other, "Hello");
+    ASSERT_NE(pasted, nullptr);
+    EXPECT_EQ(other.GetState()->GetCurrentTrigger(), pasted);
+    ASSERT_EQ(other.GetState()->GetGlobalCount(), 1u);
+    EXPECT_EQ(other.GetState()->GetGlobal(0)->GetName(), "Greeting");
+    EXPECT_EQ(pasted->GetLocals().size(), 1u);
+    EXPECT_EQ(other.GetUndoName(), "History/Clipboard_Paste");
+
+    // Into its own document, beside the original under a free name.
+    Select("Timers");
+    categories->OnPaste();
+    EXPECT_NE(Trigger(document, "Hello_2"), nullptr);
+    EXPECT_EQ(document.GetState()->GetGlobalCount(), 2u) << "Greeting reused";
+    EXPECT_EQ(prompts.boxes.size(), 0u);
+}
+
+TEST_F(ClipboardViewTest, AnInstructionGoesOnlyWhereItsBlockTypeFits)
+{
+    Countdown("Tick");
+    instructions->Tree()->setCurrentItem(Node({2, 0}));
+    instructions->OnCopy();
+    const std::string before = document.WriteDataFile();
+    instructions->Tree()->setCurrentItem(Node({1}));
+    instructions->OnPaste();
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(document.WriteDataFile(), before);
+    EXPECT_FALSE(document.CanUndo());
+
+    instructions->Tree()->setCurrentItem(Node({2}));
+    const int count = Node({2})->childCount();
+    instructions->OnPaste();
+    EXPECT_EQ(Node({2})->childCount(), count + 1);
+    EXPECT_EQ(instructions->Tree()->currentItem(), Node({2, count}));
+    EXPECT_EQ(Node({2, count})->text(0), Node({2, 0})->text(0));
+}
+
+TEST_F(ClipboardViewTest, ACutIsUndoneAndABrokenFragmentIsRefused)
+{
+    Countdown("Tick");
+    const std::string before = document.WriteDataFile();
+    categories->OnCut();
+    EXPECT_EQ(Item("Tick"), nullptr);
+    EXPECT_EQ(document.GetUndoName(), "History/Clipboard_Cut");
+    document.OnEditUndo();
+    EXPECT_NE(Item("Tick"), nullptr);
+    EXPECT_EQ(document.WriteDataFile(), before);
+
+    auto* broken = new QMimeData;
+    broken->setData(MimeType(), "<Data version=\"1.1\" fragment=\"triggers\"><NeededModules><NeededModule>gone");
+    QApplication::clipboard()->setMimeData(broken);
+    Select("Timers");
+    categories->OnPaste();
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_TRUE(prompts.boxes[0].informative.startsWith(QStringLiteral("Reason: ")))
+        << prompts.boxes[0].informative.toStdString();
+    EXPECT_EQ(document.WriteDataFile(), before);
+    EXPECT_EQ(document.GetUndoCount(), 0u);
+}
+
+} // namespace
+} // namespace bram::test
