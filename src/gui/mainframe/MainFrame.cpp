@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
@@ -210,11 +211,16 @@ void CMainFrame::BuildPanes()
     m_inner->addWidget(m_instructions);
     m_outer->addWidget(m_inner);
     setCentralWidget(m_outer);
+    // What cut, copy and paste can do changes with the focus, the selection
+    // and the clipboard, none of which is an edit of the document.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now != nullptr && now->window() == this) {
             m_lastFocus = now;
+            UpdateCommandUI();
         }
     });
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_instructions, &CInstructionView::CurrentNodeChanged, this, &CMainFrame::UpdateCommandUI);
 }
 
 void CMainFrame::SetInstructionChooser(IInstructionChooser* chooser) { m_instructions->SetInstructionChooser(chooser); }

@@ -27,13 +27,10 @@ const CActionTable* CMainFrame::FocusedViewActions() const
 
 bool CMainFrame::ClipboardTarget(const QString& command) const
 {
+    // A text box's selection changes as the user works; its commands are
+    // offered while it can be edited (copy always) and do nothing without one.
     if (const auto* text = qobject_cast<const QPlainTextEdit*>(m_lastFocus.data())) {
-        const bool selected = text->textCursor().hasSelection();
-        if (command == QLatin1String("Copy")) {
-            return selected;
-        }
-        return !text->isReadOnly() && text->isEnabled() &&
-               (command == QLatin1String("Cut") ? selected : text->canPaste());
+        return command == QLatin1String("Copy") || (!text->isReadOnly() && text->isEnabled());
     }
     const CActionTable* actions = FocusedViewActions();
     if (actions == nullptr) {

@@ -14,8 +14,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
@@ -135,6 +138,37 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
     QTest::keyClick(pane, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(frame->isVisible());
     EXPECT_EQ(prompts.boxes.size(), 1u);
+}
+
+// The Edit menu's clipboard commands go to what had the focus: the
+// categories' selection, or a text box's text as its own keys would.
+TEST_F(MainFrameTest, ClipboardCommandsGoToTheFocusedTreeOrTextBox)
+{
+    const auto frame = MakeFrame();
+    test::AddCurrentTrigger(document, "Tick");
+    document.UpdateAllViews();
+    ASSERT_TRUE(test::ShowActive(*frame));
+    const auto action = [&frame](const char* name) { return frame->Action(QLatin1String(name)); };
+    frame->CategoriesPane()->setFocus();
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(action("Copy")->isEnabled());
+    EXPECT_FALSE(action("Paste")->isEnabled());
+    QTest::keyClick(frame->CategoriesPane(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("application/x-brambleton-fragment")));
+    QTest::keyClick(frame->CategoriesPane(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(document.GetCategorySystem().HasTrigger("Tick_2"));
+    EXPECT_EQ(document.GetUndoName(), "History/Clipboard_Paste");
+
+    auto* box = frame->CommentPane()->findChild<QPlainTextEdit*>();
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("hello"));
+    box->selectAll();
+    action("Cut")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("hello"));
+    EXPECT_FALSE(QApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("application/x-brambleton-fragment")));
+    EXPECT_TRUE(document.GetState()->GetCurrentTrigger()->GetComment().empty());
+    EXPECT_EQ(document.GetUndoName(), "History/Text_Cut");
+    QApplication::clipboard()->clear();
 }
 
 TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
