@@ -152,12 +152,10 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
         return {EPasteResult::Refused, e.what()};
     }
     if (read.kind == EFragmentKind::Instruction) {
-        CCodeBase* node = read.instruction.get();
+        // The block owns it from here (its type was checked while reading).
+        CCodeBase* node = read.instruction.release();
         block->InsertChild(node, place->index);
-        if (node->GetParent() == block) {
-            read.instruction.release();
-            TriggerAt(document, place->block)->SetCurrentNode(node);
-        }
+        TriggerAt(document, place->block)->SetCurrentNode(node);
     } else {
         AddEntries(categories, category, read, changes);
     }
