@@ -4,8 +4,10 @@
 // pugixml saving the same file, in the same run; both sides free what they
 // made inside the timing.
 
+#include "category/CategorySystem.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
+#include "document/Clipboard.h"
 
 #include "SampleDocument.h"
 
@@ -86,11 +88,42 @@ void BM_GenerateScript(benchmark::State& state)
     state.counters["script_bytes"] = static_cast<double>(bytes);
 }
 
+// Copy a trigger and paste it beside itself (a step: one copy of the state,
+// as every edit; taken back untimed, so the document stays the same size).
+void BM_CopyPasteTrigger(benchmark::State& state)
+{
+    Fixture& f = Data();
+    CApplicationDocument& document = *f.document;
+    CCategory* category = document.GetCategorySystem().GetCategory(0);
+    for (auto _ : state) {
+        const auto content = CopyTrigger(document, category->GetTrigger(0));
+        const SPasteOutcome outcome = Paste(document, content->fragment, {.category = category});
+        benchmark::DoNotOptimize(outcome.result);
+        state.PauseTiming();
+        document.RemoveLastHistoryStep();
+        state.ResumeTiming();
+    }
+}
+
+void BM_CloneState(benchmark::State& state)
+{
+    Fixture& f = Data();
+    for (auto _ : state) {
+        auto copy = f.document->GetState()->Clone();
+        benchmark::DoNotOptimize(copy.get());
+        state.PauseTiming();
+        copy.reset();
+        state.ResumeTiming();
+    }
+}
+
 BENCHMARK(BM_ReadDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_WriteDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
 BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
+BENCHMARK(BM_CopyPasteTrigger)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5);
+BENCHMARK(BM_CloneState)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5);
 
 } // namespace
 
