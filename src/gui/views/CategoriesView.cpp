@@ -113,7 +113,7 @@ void CCategoriesView::BuildActions()
         {.name = "Paste",
          .textKey = "ContextPaste",
          .handler = [this] { OnPaste(); },
-         .enabled = [] { return !FragmentOnClipboard().empty(); }},
+         .enabled = [] { return HasFragmentOnClipboard(); }},
         {.name = "Enable",
          .command = ID_ENABLE,
          .textKey = "ContextEnable",

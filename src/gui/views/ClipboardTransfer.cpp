@@ -28,6 +28,12 @@ std::string FragmentOnClipboard()
     return data != nullptr && data->hasFormat(MimeType()) ? data->data(MimeType()).toStdString() : std::string();
 }
 
+bool HasFragmentOnClipboard()
+{
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    return data != nullptr && data->hasFormat(MimeType());
+}
+
 bool ReportPaste(QWidget* parent, const SPasteOutcome& outcome)
 {
     switch (outcome.result) {

@@ -17,6 +17,8 @@ namespace bram::gui {
 void PutOnClipboard(const SClipboardContent& content);
 // The fragment on the clipboard; empty when it holds none (another program's text).
 std::string FragmentOnClipboard();
+// Whether it holds one, without fetching it from another program (for enable rules).
+bool HasFragmentOnClipboard();
 // True when the fragment was pasted.
 bool ReportPaste(QWidget* parent, const SPasteOutcome& outcome);
 

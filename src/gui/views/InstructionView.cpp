@@ -291,7 +291,7 @@ void CInstructionView::BuildActions()
          .command = ID_PASTE,
          .textKey = "InstructionsList_Menu_Paste",
          .handler = [this] { OnPaste(); },
-         .enabled = [this] { return CurrentNode() != nullptr && !FragmentOnClipboard().empty(); }},
+         .enabled = [this] { return CurrentNode() != nullptr && HasFragmentOnClipboard(); }},
         {.name = "Delete",
          .command = ID_DELETE,
          .textKey = "InstructionsList_Menu_Del",
