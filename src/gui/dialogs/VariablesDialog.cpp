@@ -106,8 +106,9 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-    m_list->setHeaderLabels(
-        {Localized("VariablesDialog/ListCtrl_Column1"), Localized("VariablesDialog/ListCtrl_Column2")});
+    m_list->setHeaderLabels({Localized("VariablesDialog/ListCtrl_Column1"),
+                             Localized("VariablesDialog/ListCtrl_Column2"),
+                             Localized("VariablesDialog/ListCtrl_Column3")});
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
 
     const auto selected = [this] { return SelectedRow() >= 0; };
@@ -144,15 +145,20 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
          .textKey = "Menu_Edit_Del",
          .keys = {QKeySequence(QKeySequence::Delete)},
          .handler = [this] { OnDelete(); }},
+        {.name = "FindUsages",
+         .textKey = "Menu_Edit_FindUsages",
+         .handler = [this] { OnFindUsages(); },
+         .enabled = selected},
         {.name = "Close", .textKey = "Menu_Edit_Close", .handler = [this] { reject(); }},
     };
     for (const CActionEntry& entry : entries) {
         m_actions.Add(entry);
     }
-    const QStringList menu = {"Undo", "Redo", "-",      "Cut",    "Copy", "Paste",
-                              "-",    "New",  "Change", "Delete", "-",    "Close"};
+    const QStringList menu = {"Undo", "Redo",   "-",      "Cut", "Copy",       "Paste", "-",
+                              "New",  "Change", "Delete", "-",   "FindUsages", "-",     "Close"};
     auto* menuBar = new QMenuBar(this);
     m_actions.AddMenu(menuBar, "Menu_Edit", menu);
+    Action(QStringLiteral("FindUsages"))->setVisible(false);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &CVariablesDialog::accept);
@@ -217,6 +223,8 @@ void CVariablesDialog::Refresh(int selectRow)
         item->setText(0, ToQ(variable->GetName()));
         const CTypeInfo* type = variable->GetType();
         item->setText(1, type != nullptr ? ToQ(type->GetLocalizedName()) : QString());
+        item->setText(2, QString::number(variable->GetUserCount()));
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setFlags(item->flags() | Qt::ItemIsEditable);
     }
     if (selectRow >= 0 && selectRow < m_list->topLevelItemCount()) {
@@ -258,6 +266,9 @@ void CVariablesDialog::OnChange()
         return;
     }
     if (std::unique_ptr<CUserDefinedVariable> replacement = dialog.TakeNewVariable()) {
+        if (!MayDetach(*variable)) {
+            return;
+        }
         auto step = std::make_unique<Step>(Step::Kind::Replace, "History/VariablesDialog_ReplaceVariable");
         step->position = static_cast<std::size_t>(row);
         step->out = std::move((*m_variables)[step->position]);
@@ -313,10 +324,22 @@ void CVariablesDialog::OnItemChanged(QTreeWidgetItem* item, int column)
     OnRenameInPlace(m_list->indexOfTopLevelItem(item), item->text(0));
 }
 
+bool CVariablesDialog::MayDetach(const CUserDefinedVariable& variable)
+{
+    const std::size_t users = variable.GetUserCount();
+    if (users == 0) {
+        return true;
+    }
+    const QString question =
+        Localized("VariablesDialog/UsedVariableQuestion", {ToQ(variable.GetName()), QString::number(users)});
+    return UserPrompts().MessageBox(this, QMessageBox::Question, MessageTitle(), question,
+                                    QMessageBox::Yes | QMessageBox::No, {}) == QMessageBox::Yes;
+}
+
 void CVariablesDialog::OnDelete()
 {
     const int row = SelectedRow();
-    if (row < 0) {
+    if (row < 0 || !MayDetach(*(*m_variables)[static_cast<std::size_t>(row)])) {
         return;
     }
     auto step = std::make_unique<Step>(Step::Kind::Delete, "History/VariablDialog_DeleteVariable");
@@ -340,7 +363,7 @@ void CVariablesDialog::OnCopy()
 void CVariablesDialog::OnCut()
 {
     const int row = SelectedRow();
-    if (row < 0) {
+    if (row < 0 || !MayDetach(*(*m_variables)[static_cast<std::size_t>(row)])) {
         return;
     }
     OnCopy();
@@ -394,6 +417,19 @@ void CVariablesDialog::OnRedo()
     }
     m_history.Redo();
     Refresh(SelectedRow());
+}
+
+void CVariablesDialog::EnableFindUsages() { Action(QStringLiteral("FindUsages"))->setVisible(true); }
+
+void CVariablesDialog::OnFindUsages()
+{
+    const QAction* action = Action(QStringLiteral("FindUsages"));
+    const int row = SelectedRow();
+    if (row < 0 || !action->isVisible()) {
+        return;
+    }
+    m_usagesOf = (*m_variables)[static_cast<std::size_t>(row)]->GetName();
+    accept();
 }
 
 void CVariablesDialog::accept()

@@ -1,8 +1,10 @@
 #pragma once
 // Lists the global variables of the program state, or the local variables
-// of its current trigger, and edits that list in place with its own undo
-// and redo. Cancel takes back every step, so the caller's one history step
-// keeps all changes or none.
+// of its current trigger, with how many parameters use each, and edits that
+// list in place with its own undo and redo. Cancel takes back every step, so
+// the caller's one history step keeps all changes or none. Deleting, cutting
+// or retyping a used variable empties the parameters that use it: the
+// dialog asks first.
 
 #include "gui/mainframe/Actions.h"
 #include "history/History.h"
@@ -41,6 +43,10 @@ public:
     // The step names of the undo list, oldest first.
     std::vector<std::string> UndoStepNames() const;
     std::size_t RedoStepCount() const { return m_history.GetRedoCount(); }
+    // Offers Find usages, which ends the dialog as OK does and leaves the
+    // variable's name in UsagesRequested for the caller to show.
+    void EnableFindUsages();
+    const std::string& UsagesRequested() const { return m_usagesOf; }
 
     // Commands; they work on the selected row where they need one.
     void OnNew();
@@ -51,6 +57,7 @@ public:
     void OnPaste();
     void OnUndo();
     void OnRedo();
+    void OnFindUsages();
     // The end of in-place editing of a row's name.
     void OnRenameInPlace(int row, const QString& text);
 
@@ -71,6 +78,8 @@ private:
     void Refresh(int selectRow);
     void UpdateMenu();
     void OnItemChanged(QTreeWidgetItem* item, int column);
+    // Whether the variable may lose its users: unused, or the user says yes.
+    bool MayDetach(const CUserDefinedVariable& variable);
 
     VariableList* m_variables;
     VariableList m_noList;
@@ -81,6 +90,7 @@ private:
     CActionTable m_actions;
     bool m_filling = false;
     bool m_columnsSet = false;
+    std::string m_usagesOf;
 };
 
 } // namespace bram::gui

@@ -75,6 +75,7 @@ CMainFrame::~CMainFrame()
     // The docks' views leave the document before it is told anything more.
     delete m_previewDock;
     delete m_problemsDock;
+    delete m_findDock;
     m_document.RemoveUpdateListener(m_listener);
 }
 
@@ -150,6 +151,19 @@ void CMainFrame::BuildActions()
          .keys = {key(Qt::CTRL | Qt::Key_V), key(Qt::SHIFT | Qt::Key_Insert)},
          .handler = [this] { OnEditClipboard("Paste"); },
          .enabled = [this] { return ClipboardTarget("Paste"); }},
+        {.name = "Find",
+         .textKey = "Menu/EditMenu/Find",
+         .keys = {key(Qt::CTRL | Qt::Key_F)},
+         .handler = [this] { OnFind(); },
+         .enabled = [this] { return m_document.GetState() != nullptr; }},
+        {.name = "FindNext",
+         .textKey = "Menu/EditMenu/FindNext",
+         .keys = {key(Qt::Key_F3)},
+         .handler = [this] { OnFindNext(true); }},
+        {.name = "FindPrevious",
+         .textKey = "Menu/EditMenu/FindPrevious",
+         .keys = {key(Qt::SHIFT | Qt::Key_F3)},
+         .handler = [this] { OnFindNext(false); }},
         {.name = "EditGlobals",
          .command = ID_EDIT_GLOBALS,
          .textKey = "Menu/EditMenu/EditGlobals",
@@ -188,9 +202,9 @@ void CMainFrame::BuildMenus()
         m_actions.AddMenu(menuBar(), "Menu/FileMenuName",
                           {"New", "Open", "Save", "SaveAs", "-", "GenerateScript", "-", "LastFile", "Recent1",
                            "Recent2", "Recent3", "Recent4", "-", "Quit"}),
-        m_actions.AddMenu(
-            menuBar(), "Menu/EditMenuName",
-            {"Undo", "Redo", "-", "Cut", "Copy", "Paste", "-", "EditGlobals", "EditLocals", "-", "ToCode"}),
+        m_actions.AddMenu(menuBar(), "Menu/EditMenuName",
+                          {"Undo", "Redo", "-", "Cut", "Copy", "Paste", "-", "Find", "FindNext", "FindPrevious", "-",
+                           "EditGlobals", "EditLocals", "-", "ToCode"}),
         m_actions.AddMenu(menuBar(), "Menu/HelpMenuName", {"About"}),
     };
     for (QMenu* menu : menus) {
@@ -557,10 +571,14 @@ void CMainFrame::OnEditVariables(int command)
         return;
     }
     CVariablesDialog dialog(state, local, this);
+    dialog.EnableFindUsages();
     const bool accepted = RunDialog(dialog) == QDialog::Accepted;
     EndEditVariables(m_document, accepted);
     if (!accepted) {
         UpdateCommandUI();
+    } else if (!dialog.UsagesRequested().empty()) {
+        // By name in the document's state: the dialog and what it held are gone.
+        ShowUsages(local, dialog.UsagesRequested());
     }
 }
 

@@ -11,6 +11,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -22,6 +24,8 @@ class QSplitter;
 
 namespace bram {
 class CApplicationDocument;
+class CVariableBase;
+struct SMatch;
 struct SProblem;
 } // namespace bram
 
@@ -29,6 +33,7 @@ namespace bram::gui {
 
 class CAutosave;
 class CCategoriesView;
+class CFindView;
 class CInstructionView;
 class CRecentFileList;
 class IInstructionChooser;
@@ -115,6 +120,20 @@ public:
     // Selects the problem's trigger and instruction.
     void GoToProblem(const bram::SProblem& problem);
 
+    // The find bar over the panes, hidden until Find; Escape in it hides it again.
+    QDockWidget* FindDock() const { return m_findDock; }
+    CFindView* FindView() const { return m_findView; }
+    void OnFind();
+    // The next or previous result, wrapping; a beep without results.
+    void OnFindNext(bool forward);
+    // The usages of a variable of the current state in the find bar.
+    void ShowUsages(const bram::CVariableBase& variable);
+    // The same for a global (or a local of the current trigger) by name; a beep when there is none.
+    void ShowUsages(bool local, const std::string& name);
+    // Selects the match's trigger and instruction, or selects the matched
+    // text in its text box; a beep when the target is gone.
+    void GoToMatch(const bram::SMatch& match, std::size_t length);
+
     // Asks to save unsaved changes; false when the user cancels (or saving fails).
     bool SaveModified();
     // Title, undo and redo texts, enable states; also run when a menu opens.
@@ -144,6 +163,10 @@ private:
     void BuildMenus();
     void BuildPanes();
     void BuildDocks();
+    void BuildFindBar();
+    void HideFindBar();
+    // Makes the trigger the current one, as selecting it in the categories view does.
+    void SelectTriggerById(std::uint32_t id);
     void SaveDockState() const;
     // The document equals its file again, or was given up: no recovery file.
     void DiscardRecovery();
@@ -173,6 +196,10 @@ private:
     CActionTable m_actions;
     QDockWidget* m_previewDock = nullptr;
     QDockWidget* m_problemsDock = nullptr;
+    QDockWidget* m_findDock = nullptr;
+    CFindView* m_findView = nullptr;
+    // Where the focus goes back to when the find bar is hidden.
+    QPointer<QWidget> m_focusBeforeFind;
     std::unique_ptr<CAutosave> m_autosave;
     // The instruction dialog, as the instruction view asks for instructions.
     std::unique_ptr<IInstructionChooser> m_chooser;

@@ -1,4 +1,5 @@
-// The Edit menu's cut, copy and paste: a text box takes them as text; the
+// The Edit menu's cut, copy and paste: a text box or line (the find bar's,
+// a label being renamed) takes them as text; the
 // categories and the instruction tree take them on their selection.
 
 #include "gui/mainframe/MainFrame.h"
@@ -9,6 +10,7 @@
 #include "gui/views/TextStepEdit.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 
@@ -31,6 +33,9 @@ bool CMainFrame::ClipboardTarget(const QString& command) const
     // offered while it can be edited (copy always) and do nothing without one.
     if (const auto* text = qobject_cast<const QPlainTextEdit*>(m_lastFocus.data())) {
         return command == QLatin1String("Copy") || (!text->isReadOnly() && text->isEnabled());
+    }
+    if (const auto* line = qobject_cast<const QLineEdit*>(m_lastFocus.data())) {
+        return command == QLatin1String("Copy") || (!line->isReadOnly() && line->isEnabled());
     }
     const CActionTable* actions = FocusedViewActions();
     if (actions == nullptr) {
@@ -55,6 +60,14 @@ void CMainFrame::OnEditClipboard(const QString& command)
             box->CutSelection();
         } else {
             text->cut();
+        }
+    } else if (auto* line = qobject_cast<QLineEdit*>(m_lastFocus.data())) {
+        if (command == QLatin1String("Copy")) {
+            line->copy();
+        } else if (command == QLatin1String("Paste")) {
+            line->paste();
+        } else {
+            line->cut();
         }
     } else {
         FocusedViewActions()->Find(command)->trigger();

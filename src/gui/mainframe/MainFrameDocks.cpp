@@ -66,6 +66,7 @@ void CMainFrame::BuildDocks()
     const auto settings = OpenUserSettings(m_userSettingsFile);
     m_previewDock->setVisible(settings->value(kPreviewKey, false).toBool());
     m_problemsDock->setVisible(settings->value(kProblemsKey, false).toBool());
+    BuildFindBar();
 }
 
 void CMainFrame::SaveDockState() const
@@ -80,18 +81,23 @@ void CMainFrame::GoToProblem(const SProblem& problem)
     if (!problem.hasTrigger || m_document.GetState() == nullptr) {
         return;
     }
-    const CCategory* category = m_document.GetCategorySystem().FindCategoryOfTrigger(problem.triggerId);
-    for (std::size_t i = 0; category != nullptr && i < category->GetTriggerCount(); ++i) {
-        if (category->GetTrigger(i)->GetId() == problem.triggerId) {
-            SelectTrigger(m_document, category->GetTrigger(i));
-        }
-    }
+    SelectTriggerById(problem.triggerId);
     if (CCodeTrigger* trigger = m_document.GetState()->GetCurrentTrigger()) {
         if (CCodeBase* node = trigger->GetNodeFromPath(problem.path)) {
             trigger->SetCurrentNode(node);
         }
     }
     m_document.UpdateAllViews();
+}
+
+void CMainFrame::SelectTriggerById(std::uint32_t id)
+{
+    const CCategory* category = m_document.GetCategorySystem().FindCategoryOfTrigger(id);
+    for (std::size_t i = 0; category != nullptr && i < category->GetTriggerCount(); ++i) {
+        if (category->GetTrigger(i)->GetId() == id) {
+            SelectTrigger(m_document, category->GetTrigger(i));
+        }
+    }
 }
 
 void CMainFrame::EnableAutosave(const QString& recoveryFolder)

@@ -60,6 +60,24 @@ std::string MissingParameter(const CCodeBase& node)
     return {};
 }
 
+void CollectVariables(const CCodeBase& node, std::vector<const CVariableBase*>& variables)
+{
+    for (std::size_t i = 0; i < node.GetParameterCount(); ++i) {
+        const CParameter* parameter = node.GetParameter(i);
+        const CCodeBase* value = parameter != nullptr ? parameter->GetValue() : nullptr;
+        if (value == nullptr) {
+            continue;
+        }
+        if (const auto* variable = dynamic_cast<const CVariableBase*>(value)) {
+            if (std::find(variables.begin(), variables.end(), variable) == variables.end()) {
+                variables.push_back(variable);
+            }
+        } else if (value->GetCodeType() == CodeTypeCall) {
+            CollectVariables(*value, variables);
+        }
+    }
+}
+
 // What items look like, taken from the style once per build.
 struct Look {
     QIcon block;
@@ -346,6 +364,42 @@ void CInstructionView::BuildActions()
                                          .enabled = [canAdd, i] { return canAdd(i); }});
         action->setText(action->text() + ToQ(blocks[i]->GetLocalizedName()));
     }
+    // Offered greyed for an instruction that uses no variable, so the command is seen.
+    m_actions.Add(
+        {.name = "FindUsages", .textKey = "InstructionsList_Menu_FindUsages", .enabled = [] { return false; }});
+    for (std::size_t i = 0; i < kMaxUsageItems; ++i) {
+        const auto variable = [this, i]() -> const CVariableBase* {
+            const std::vector<const CVariableBase*> used = UsedVariables();
+            return i < used.size() ? used[i] : nullptr;
+        };
+        m_actions.Add({.name = QStringLiteral("FindUsages%1").arg(i),
+                       .textKey = "InstructionsList_Menu_FindUsagesOf",
+                       .handler =
+                           [this, variable] {
+                               if (const CVariableBase* used = variable()) {
+                                   emit FindUsagesRequested(used);
+                               }
+                           },
+                       .enabled = [variable] { return variable() != nullptr; },
+                       .text =
+                           [variable](const QString& label) {
+                               const CVariableBase* used = variable();
+                               return used != nullptr ? ToQ(FillPlaceholders(label.toStdString(), {used->GetText()}))
+                                                      : label;
+                           }});
+    }
+}
+
+std::vector<const CVariableBase*> CInstructionView::UsedVariables() const
+{
+    std::vector<const CVariableBase*> variables;
+    if (const CCodeBase* node = CurrentNode(); IsInstruction(node)) {
+        CollectVariables(*node, variables);
+    }
+    if (variables.size() > kMaxUsageItems) {
+        variables.resize(kMaxUsageItems);
+    }
+    return variables;
 }
 
 QStringList CInstructionView::ContextMenuNames() const
@@ -355,7 +409,15 @@ QStringList CInstructionView::ContextMenuNames() const
         names << QStringLiteral("New%1").arg(i);
     }
     names << "-"
-          << "Enable";
+          << "Enable"
+          << "-";
+    const std::size_t used = UsedVariables().size();
+    if (used == 0) {
+        names << "FindUsages";
+    }
+    for (std::size_t i = 0; i < used; ++i) {
+        names << QStringLiteral("FindUsages%1").arg(i);
+    }
     return names;
 }
 

@@ -29,6 +29,7 @@ namespace bram {
 class CApplicationDocument;
 class CCodeBase;
 class CCodeTrigger;
+class CVariableBase;
 } // namespace bram
 
 namespace bram::gui {
@@ -51,6 +52,8 @@ public:
     };
     static constexpr int kMaxNewItems = 22;
     static constexpr int kMaxTextLength = 4194304;
+    // Find usages entries of one instruction's menu, one per variable it uses.
+    static constexpr std::size_t kMaxUsageItems = 10;
 
     explicit CInstructionView(CApplicationDocument& document, QWidget* parent = nullptr);
     ~CInstructionView() override;
@@ -62,6 +65,8 @@ public:
 signals:
     // The user selected another item; the state's current node follows it.
     void CurrentNodeChanged();
+    // Find usages of a variable the current instruction uses (of the current state).
+    void FindUsagesRequested(const bram::CVariableBase* variable);
 
 public:
     // Shows the state as it is now: the tree of the current trigger, or the text box.
@@ -71,6 +76,9 @@ public:
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
     const CActionTable& Actions() const { return m_actions; }
     QStringList ContextMenuNames() const;
+    // The variables the current instruction's parameters use (also through
+    // calls given as values), first use first, at most kMaxUsageItems.
+    std::vector<const CVariableBase*> UsedVariables() const;
 
     // The commands, on the current node.
     void OnDelete();

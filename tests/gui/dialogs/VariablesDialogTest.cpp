@@ -254,5 +254,51 @@ TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
     EXPECT_EQ(Globals().size(), 2u);
 }
 
+// Countdown: Count is used by ten parameters (in Tick and Bye), Greeting by two (in Hello).
+TEST_F(VariablesDialogTest, UsedVariablesShowTheirUsersAndAskBeforeLosingThem)
+{
+    ASSERT_TRUE(document.OpenDocument(started.workspace / "samples/Countdown.bdf"));
+    const auto uses = [](const CVariablesDialog& dialog) {
+        QStringList column;
+        for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i) {
+            column << dialog.List()->topLevelItem(i)->text(2);
+        }
+        return column;
+    };
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    EXPECT_EQ(uses(dialog), (QStringList{"10", "2"}));
+    EXPECT_FALSE(dialog.Action(QStringLiteral("FindUsages"))->isVisible()) << "only the main window shows usages";
+
+    // No to each question changes nothing: delete, cut, a new type.
+    prompts.boxAnswers = {QMessageBox::No, QMessageBox::No, QMessageBox::No};
+    dialog.answers = {{"Greeting", "Number"}};
+    Select(dialog, 0);
+    dialog.OnDelete();
+    dialog.OnCut();
+    Select(dialog, 1);
+    dialog.OnChange();
+    ASSERT_EQ(prompts.boxes.size(), 3u);
+    EXPECT_EQ(prompts.boxes[0].text, QStringLiteral("The variable Count is used by 10 parameters. Their instructions "
+                                                    "lose this value and are disabled. Continue?"));
+    EXPECT_EQ(prompts.boxes[2].text.section(' ', 0, 7),
+              QStringLiteral("The variable Greeting is used by 2 parameters."));
+    EXPECT_TRUE(dialog.UndoStepNames().empty());
+    EXPECT_EQ(Rows(dialog), (QStringList{"Count:Number", "Greeting:Text"}));
+    EXPECT_FALSE(dialog.Action(QStringLiteral("Paste"))->isEnabled()) << "a refused cut copies nothing";
+
+    // Yes deletes it; its instructions lose the value once the dialog keeps the change.
+    prompts.boxAnswers = {QMessageBox::Yes};
+    Select(dialog, 0);
+    dialog.OnDelete();
+    EXPECT_EQ(Rows(dialog), QStringList{"Greeting:Text"});
+    dialog.OnUndo(); // undo asks nothing
+    dialog.OnRedo();
+    EXPECT_EQ(prompts.boxes.size(), 4u);
+    dialog.accept();
+    const CCodeBase* set = document.GetState()->GetTrigger(1)->GetNodeFromPath(std::vector<std::size_t>{2, 0});
+    EXPECT_FALSE(set->IsEnabled());
+    EXPECT_FALSE(set->IsComplete());
+}
+
 } // namespace
 } // namespace bram::test

@@ -214,8 +214,9 @@ TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
     Countdown("Tick");
     SelectNode({2, 2});
     Tree()->setFocus();
-    EXPECT_EQ(PopupMenu([this] { QTest::keyClick(Tree(), Qt::Key_Menu); }),
-              (QStringList{"Cut+", "Copy+", "Paste-", "Delete+", "New0+", "New1+", "New2+", "Enable+x"}));
+    EXPECT_EQ(
+        PopupMenu([this] { QTest::keyClick(Tree(), Qt::Key_Menu); }),
+        (QStringList{"Cut+", "Copy+", "Paste-", "Delete+", "New0+", "New1+", "New2+", "Enable+x", "FindUsages0+"}));
     EXPECT_EQ(Tree()->accessibleName(), QStringLiteral("Instructions of the trigger:"));
     EXPECT_TRUE(At({2})->font(0).bold()) << "root blocks stand out";
     EXPECT_FALSE(At({2, 2, 0})->font(0).bold());
