@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -173,7 +174,13 @@ CFindView::CFindView(CApplicationDocument& document, QWidget* parent)
         m_results->setFocus();
     });
 
-    connect(m_search, &QLineEdit::textChanged, this, [this] { Refresh(); });
+    m_refresh = new QTimer(this);
+    m_refresh->setSingleShot(true);
+    connect(m_refresh, &QTimer::timeout, this, [this] { Refresh(); });
+    connect(m_search, &QLineEdit::textChanged, this, [this] {
+        m_stale = true;
+        m_refresh->start(kTypingPauseMs);
+    });
     connect(m_search, &QLineEdit::returnPressed, this, [this] {
         if (!Step(true)) {
             UserPrompts().Beep();
@@ -184,11 +191,10 @@ CFindView::CFindView(CApplicationDocument& document, QWidget* parent)
     connect(m_results, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item) { Activate(m_results->indexOfTopLevelItem(item)); });
     m_listener = m_document.AddUpdateListener(this, [this] {
-        // Hidden, the bar waits: a search on every edit would be wasted.
+        // Hidden, the bar waits until it is shown or stepped through.
+        m_stale = true;
         if (isVisible()) {
-            Refresh();
-        } else {
-            m_stale = true;
+            m_refresh->start(kEditPauseMs);
         }
     });
     SetMode(false);
@@ -240,6 +246,7 @@ bool CFindView::ShowUsages(const CVariableBase& variable)
 void CFindView::Refresh()
 {
     m_stale = false;
+    m_refresh->stop();
     const CState* state = m_document.GetState();
     std::vector<SMatch> matches;
     if (state != nullptr && m_usages) {

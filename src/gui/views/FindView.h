@@ -19,6 +19,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class QTreeWidget;
 
 namespace bram {
@@ -54,8 +55,10 @@ public:
     // Lists the usages of the variable of the current state; false when the state does not hold it.
     bool ShowUsages(const CVariableBase& variable);
     bool IsUsages() const { return m_usages.has_value(); }
-    // Runs the search (or the usages) again on the current state.
+    // Runs the search (or the usages) again on the current state, at once.
     void Refresh();
+    // Whether a refresh is waiting for the typing or editing to pause.
+    bool IsStale() const { return m_stale; }
     const std::vector<SMatch>& Matches() const { return m_matches; }
     // Moves to the next or previous result, wrapping, and activates it; false without results.
     bool Step(bool forward);
@@ -92,6 +95,11 @@ private:
     std::vector<SMatch> m_matches;
     std::optional<SVariableRef> m_usages;
     bool m_stale = false;
+    // Typing and edits refresh the list once they pause: a search of a big
+    // document on every key would hold up the typing.
+    QTimer* m_refresh = nullptr;
+    static constexpr int kTypingPauseMs = 150;
+    static constexpr int kEditPauseMs = 300;
     int m_listener = 0;
 };
 

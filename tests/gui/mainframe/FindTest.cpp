@@ -60,7 +60,10 @@ struct FindTest : test::DocumentTest {
     {
         find->SearchBox()->clear();
         QTest::keyClicks(find->SearchBox(), text);
+        Settle();
     }
+    // The list catches up once the typing or editing pauses.
+    void Settle() const { QTRY_VERIFY(!find->IsStale()); }
     static void Key(QKeyCombination key)
     {
         QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
@@ -216,9 +219,11 @@ TEST_F(FindTest, UsagesAreTheInstructionsOfTheVariablesUsersAfterEditsAndUndo)
 
     ASSERT_TRUE(DeleteInstruction(document, tick->GetNodeFromPath(std::vector<std::size_t>{2, 2})));
     document.UpdateAllViews();
+    Settle();
     EXPECT_EQ(Rows().size(), 6) << "the If goes with the Fire inside it";
     EXPECT_EQ(ListedPlaces(), UsersPlaces(*count()));
     document.OnEditUndo();
+    Settle();
     EXPECT_EQ(Rows().size(), 8);
     EXPECT_EQ(ListedPlaces(), UsersPlaces(*count()));
 
