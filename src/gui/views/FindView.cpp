@@ -281,6 +281,11 @@ void CFindView::Show(std::vector<SMatch> matches)
         items << new QTreeWidgetItem({ToQ(match.trigger), PlaceText(match), text});
     }
     m_results->addTopLevelItems(items);
+    // Trigger and place fit their texts; measuring costs a pass over the rows, so only for lists a user reads.
+    if (items.size() <= kMeasuredRows) {
+        m_results->resizeColumnToContents(0);
+        m_results->resizeColumnToContents(1);
+    }
     if (current >= 0 && !items.isEmpty()) {
         m_results->setCurrentItem(items.at(std::min(current, static_cast<int>(items.size()) - 1)));
     }

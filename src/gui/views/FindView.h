@@ -100,6 +100,7 @@ private:
     QTimer* m_refresh = nullptr;
     static constexpr int kTypingPauseMs = 150;
     static constexpr int kEditPauseMs = 300;
+    static constexpr qsizetype kMeasuredRows = 2000;
     int m_listener = 0;
 };
 
