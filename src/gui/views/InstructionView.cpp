@@ -348,6 +348,12 @@ void CInstructionView::BuildActions()
     for (const CActionEntry& entry : entries) {
         m_actions.Add(entry);
     }
+    BuildNewActions();
+    BuildUsageActions();
+}
+
+void CInstructionView::BuildNewActions()
+{
     // One New item per root block that every trigger has.
     const std::vector<const CBlockInfo*>& blocks = CGenerationSettings::Instance().GetFunctionBlocks();
     m_newCount = std::min<std::size_t>(blocks.size(), kMaxNewItems);
@@ -364,6 +370,10 @@ void CInstructionView::BuildActions()
                                          .enabled = [canAdd, i] { return canAdd(i); }});
         action->setText(action->text() + ToQ(blocks[i]->GetLocalizedName()));
     }
+}
+
+void CInstructionView::BuildUsageActions()
+{
     // Offered greyed for an instruction that uses no variable, so the command is seen.
     m_actions.Add(
         {.name = "FindUsages", .textKey = "InstructionsList_Menu_FindUsages", .enabled = [] { return false; }});

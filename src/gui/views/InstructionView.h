@@ -116,6 +116,8 @@ private:
     const CCodeTrigger* CurrentTrigger() const;
     CCodeBase* CurrentNode() const;
     void BuildActions();
+    void BuildNewActions();
+    void BuildUsageActions();
     void Rebuild(const CCodeTrigger& trigger);
     // Rebuilds and tells the other views, after an edit of this view.
     void Changed();
