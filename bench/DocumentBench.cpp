@@ -137,6 +137,8 @@ int main(int argc, char** argv)
     targets.Ratio("reading against parsing", "BM_ReadDataFile", "BM_PugixmlParse", 3);
     targets.Ratio("writing against saving", "BM_WriteDataFile", "BM_PugixmlSave", 3);
     targets.Ratio("generating against saving", "BM_GenerateScript", "BM_PugixmlSave", 1);
+    // A paste is an edit: one state copy for its step and little more.
+    targets.Ratio("copy and paste of a trigger against a state copy", "BM_CopyPasteTrigger", "BM_CloneState", 1.5);
     g_fixture.reset();
     benchmark::Shutdown();
     return targets.Ok() ? 0 : 1;
