@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -138,6 +139,10 @@ CFindView::CFindView(CApplicationDocument& document, QWidget* parent)
         box->setAccessibleName(PlainLabel(box->text()));
     }
     m_search->setClearButtonEnabled(true);
+    // The box's own clear button, named for screen readers.
+    for (QWidget* button : m_search->findChildren<QToolButton*>()) {
+        button->setAccessibleName(Localized("Find/Clear"));
+    }
     m_results->setRootIsDecorated(false);
     m_results->setUniformRowHeights(true);
     m_results->setSelectionMode(QAbstractItemView::SingleSelection);
