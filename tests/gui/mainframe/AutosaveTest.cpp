@@ -21,10 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 
 struct AutosaveTest : test::DocumentTest {
-    std::unique_ptr<gui::CMainFrame> MakeFrame()
+    std::unique_ptr<test::CDrivenFrame> AutosavedFrame()
     {
-        auto frame = std::make_unique<gui::CMainFrame>(document, Path("user.ini"),
-                                                       QString::fromStdString(started.workspace.Path()));
+        auto frame = MakeFrame();
         frame->EnableAutosave(QString::fromStdString(Folder()));
         return frame;
     }
@@ -41,7 +40,7 @@ struct AutosaveTest : test::DocumentTest {
 
 TEST_F(AutosaveTest, UnsavedWorkIsWrittenOnTheTimerAndASaveRemovesIt)
 {
-    const auto frame = MakeFrame();
+    const auto frame = AutosavedFrame();
     EXPECT_EQ(frame->Autosave()->Timer().interval(), 2 * 60 * 1000) << "two minutes unless set";
     frame->Autosave()->Tick();
     EXPECT_FALSE(fs::exists(Folder())) << "nothing unsaved, nothing written";
@@ -66,7 +65,7 @@ TEST_F(AutosaveTest, AnotherEditorsLeftoverWorkIsOfferedAndRestored)
     ::waitpid(child, nullptr, 0);
     document.NewDocument();
 
-    const auto frame = MakeFrame();
+    const auto frame = AutosavedFrame();
     prompts.boxAnswers.push_back(QMessageBox::Yes);
     ASSERT_TRUE(frame->OfferRecovery({}));
     ASSERT_EQ(prompts.boxes.size(), 1u);
@@ -80,14 +79,14 @@ TEST_F(AutosaveTest, AnotherEditorsLeftoverWorkIsOfferedAndRestored)
 TEST_F(AutosaveTest, DocksAreRememberedAndGeneratingWithErrorsIsAskedAbout)
 {
     {
-        const auto frame = MakeFrame();
+        const auto frame = AutosavedFrame();
         EXPECT_FALSE(frame->ProblemsDock()->isVisible());
         frame->show();
         frame->Action(QStringLiteral("Problems"))->trigger();
         EXPECT_TRUE(frame->ProblemsDock()->isVisible());
         frame->close();
     }
-    const auto frame = MakeFrame();
+    const auto frame = AutosavedFrame();
     frame->show();
     EXPECT_TRUE(frame->ProblemsDock()->isVisible());
     EXPECT_FALSE(frame->PreviewDock()->isVisible());

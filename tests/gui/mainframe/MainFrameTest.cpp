@@ -27,34 +27,10 @@
 
 #include <filesystem>
 
-#include <functional>
-
 namespace bram {
 namespace {
 
-using gui::CMainFrame;
-
-class CDrivenFrame : public CMainFrame {
-public:
-    using CMainFrame::CMainFrame;
-    std::function<int(QDialog&)> answer;
-    int dialogs = 0;
-
-protected:
-    int RunDialog(QDialog& dialog) override
-    {
-        ++dialogs;
-        return answer ? answer(dialog) : QDialog::Rejected;
-    }
-};
-
-struct MainFrameTest : test::DocumentTest {
-    std::unique_ptr<CDrivenFrame> MakeFrame()
-    {
-        return std::make_unique<CDrivenFrame>(document, Path("user.ini"),
-                                              QString::fromStdString(started.workspace.Path()));
-    }
-};
+using MainFrameTest = test::DocumentTest;
 
 TEST_F(MainFrameTest, EveryMenuItemHasItsLabelInEachLanguageOrShowsItsKey)
 {
@@ -175,14 +151,7 @@ TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
 {
     const auto frame = MakeFrame();
     const auto action = [&frame](const char* name) { return frame->Action(QLatin1String(name)); };
-    // Enabled states of EditGlobals, EditLocals, ToCode, Undo, Redo.
-    const auto enabled = [&action] {
-        std::string states;
-        for (const char* name : {"EditGlobals", "EditLocals", "ToCode", "Undo", "Redo"}) {
-            states += action(name)->isEnabled() ? '1' : '0';
-        }
-        return states;
-    };
+    const auto enabled = [&action] { return test::EnabledStates(action, {"EditGlobals", "EditLocals", "ToCode", "Undo", "Redo"}); };
     EXPECT_EQ(enabled(), "10000");
     action("ToCode")->trigger();
     EXPECT_FALSE(document.CanUndo());
