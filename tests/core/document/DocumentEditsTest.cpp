@@ -90,9 +90,7 @@ TEST_F(DocumentEdits, DeletingACategoryWithItsTriggersIsOneUndo)
     // K refers to T: deleting T empties that parameter.
     CTriggerVariable* variable = State().GetTriggerVariable(2);
     ASSERT_EQ(variable->GetTrigger(), gone);
-    CCall* enable = NewCall("enable");
-    enable->GetParameter(0)->SetValue(variable);
-    kept->GetBlock(1)->AddChild(enable);
+    kept->GetBlock(1)->AddChild(NewCallOf("enable", {variable}));
     const std::string before = m_document.WriteDataFile();
 
     ASSERT_TRUE(DeleteCategory(m_document, Categories().FindCategory("Main")));
