@@ -163,9 +163,9 @@ TEST_F(StateTest, CloneStaysUsableAfterTheSourceIsGone)
     CCodeTrigger* a = AddTrigger(*source, "a");
     CCodeTrigger* b = AddTrigger(*source, "b");
     a->GetLocals().push_back(std::make_unique<CUserDefinedVariable>("l", Type("number")));
-    for (CCall* call : {NewCallOf("set", {source->GetGlobal(0), NewNumber(1)}),
-                        NewCallOf("set", {a->GetLocal(0), NewNumber(2)}),
-                        NewCallOf("enable", {source->GetTriggerVariable(2)})}) {
+    for (CCall* call :
+         {NewCallOf("set", {source->GetGlobal(0), NewNumber(1)}), NewCallOf("set", {a->GetLocal(0), NewNumber(2)}),
+          NewCallOf("enable", {source->GetTriggerVariable(2)})}) {
         a->GetBlock(1)->AddChild(call);
     }
     source->SetPreamble("p");

@@ -151,7 +151,9 @@ TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
 {
     const auto frame = MakeFrame();
     const auto action = [&frame](const char* name) { return frame->Action(QLatin1String(name)); };
-    const auto enabled = [&action] { return test::EnabledStates(action, {"EditGlobals", "EditLocals", "ToCode", "Undo", "Redo"}); };
+    const auto enabled = [&action] {
+        return test::EnabledStates(action, {"EditGlobals", "EditLocals", "ToCode", "Undo", "Redo"});
+    };
     EXPECT_EQ(enabled(), "10000");
     action("ToCode")->trigger();
     EXPECT_FALSE(document.CanUndo());
