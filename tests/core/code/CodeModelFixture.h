@@ -12,7 +12,6 @@
 #include "modules/Module.h"
 
 #include <gtest/gtest.h>
-#include <memory>
 #include <string>
 
 namespace bram::test {

@@ -9,7 +9,6 @@
 #include "document/Search.h"
 #include "xml/XmlDocument.h"
 
-#include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -8,11 +8,9 @@
 #include "TestDataFiles.h"
 #include "code/State.h"
 #include "records/TypeInfo.h"
-
 #include <QLineEdit>
-#include <QTreeWidget>
 
-#include <functional>
+
 
 namespace bram::test {
 namespace {

@@ -14,14 +14,12 @@
 #include "code/State.h"
 #include "document/DocumentEdits.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QTreeWidget>
 
 namespace bram {
 namespace {

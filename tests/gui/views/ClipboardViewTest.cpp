@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
-#include <QTreeWidget>
 
 namespace bram::test {
 namespace {
