@@ -12,10 +12,10 @@
 #include "code/Values.h"
 #include "log/Assertion.h"
 #include "records/InstructionInfo.h"
+
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-
 #include <QTest>
 
 namespace bram::test {

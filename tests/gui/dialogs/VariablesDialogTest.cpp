@@ -8,9 +8,8 @@
 #include "TestDataFiles.h"
 #include "code/State.h"
 #include "records/TypeInfo.h"
+
 #include <QLineEdit>
-
-
 
 namespace bram::test {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "GuiTestSupport.h"
 #include "code/State.h"
-#include <QDockWidget>
 
+#include <QDockWidget>
 
 #include <filesystem>
 #include <sys/wait.h>
