@@ -32,22 +32,15 @@ TEST(CliTest, AFailedStartUpPrintsItsReason)
     EXPECT_EQ(version.err, gone.err + "Error while initializing application.\n");
 }
 
-TEST(CliTest, HelpNamesEveryCommand)
+// Each command's usage line: UsageErrorsNameTheProblemAndShowTheUsage.
+TEST(CliTest, HelpGoesToStandardOutputOrAsAUsageErrorToStandardError)
 {
     const auto help = test::RunCli("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* usage :
-         {"usage: brambleton-cli [--workdir DIR] [--help] [--version] COMMAND [ARGS...]",
-          "archive pack SRCDIR OUT.modl", "modules", "generate DATAFILE -o SCRIPTFILE", "resave DATAFILE -o OUTFILE"}) {
-        EXPECT_NE(help.out.find(usage), std::string::npos) << usage;
-    }
+    EXPECT_NE(help.out.find("usage: brambleton-cli [--workdir DIR] [--help] [--version] COMMAND"), std::string::npos);
     const auto archive = test::RunCli("archive --help");
     EXPECT_EQ(archive.status, 0);
-    for (const char* usage : {"archive pack SRCDIR OUT.modl [--compression none|deflate]",
-                              "archive unpack IN.modl DESTDIR", "archive list IN.modl", "archive verify IN.modl"}) {
-        EXPECT_NE(archive.out.find(usage), std::string::npos) << usage;
-    }
-    // Without a command the help goes to standard error, as a usage error.
+    EXPECT_NE(archive.out.find("archive unpack IN.modl DESTDIR"), std::string::npos) << archive.out;
     const auto none = test::RunCli("");
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.err, help.out);

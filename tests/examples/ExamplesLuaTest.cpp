@@ -14,7 +14,7 @@ namespace {
 TEST(ExamplesLua, DataFilesRunAsExpected)
 {
     const std::vector<test::FieldCase> runs = test::FieldCases("examples/lua-runs.txt");
-    ASSERT_EQ(runs.size(), 7u);
+    ASSERT_EQ(runs.size(), 8u);
     for (const test::FieldCase& run : runs) {
         SCOPED_TRACE(run.name);
         const std::string data = run["data"].starts_with("samples/")

@@ -6,6 +6,7 @@
 #include "records/CodeInfoBase.h"
 #include "records/TypeInfo.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QTest>
 
@@ -112,6 +113,29 @@ const CCodeInfoBase* Definition(const std::string& name)
     return nullptr;
 }
 
+QStringList Rows(const QTreeWidget* tree, std::initializer_list<int> columns)
+{
+    QStringList rows;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QStringList texts;
+        for (const int column : columns) {
+            texts << tree->topLevelItem(i)->text(column);
+        }
+        rows << texts.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+std::string EnabledStates(const std::function<const QAction*(const char*)>& action,
+                          std::initializer_list<const char*> names)
+{
+    std::string states;
+    for (const char* name : names) {
+        states += action(name)->isEnabled() ? '1' : '0';
+    }
+    return states;
+}
+
 QStringList Items(const QComboBox* combo)
 {
     QStringList items;
@@ -126,6 +150,11 @@ bool ShowActive(QWidget& window)
     window.show();
     QApplication::setActiveWindow(&window);
     return QTest::qWaitForWindowActive(&window);
+}
+
+std::unique_ptr<CDrivenFrame> DocumentTest::MakeFrame()
+{
+    return std::make_unique<CDrivenFrame>(document, Path("user.ini"), QString::fromStdString(started.workspace.Path()));
 }
 
 CUserDefinedVariable* DocumentTest::AddGlobal(const std::string& name, const std::string& type)

@@ -3,6 +3,7 @@
 // sample workspace with the core started in it.
 
 #include "gui/app/UserPrompts.h"
+#include "gui/mainframe/MainFrame.h"
 
 #include "TestSupport.h"
 #include "app/ApplicationCore.h"
@@ -10,10 +11,12 @@
 
 #include <QComboBox>
 #include <QStringList>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -92,10 +95,27 @@ public:
     CApplicationCore core;
 };
 
+// A main window whose dialogs the test answers (unset: cancelled) and counts.
+class CDrivenFrame : public gui::CMainFrame {
+public:
+    using CMainFrame::CMainFrame;
+    std::function<int(QDialog&)> answer;
+    int dialogs = 0;
+
+protected:
+    int RunDialog(QDialog& dialog) override
+    {
+        ++dialogs;
+        return answer ? answer(dialog) : QDialog::Rejected;
+    }
+};
+
 // A new document on the started sample workspace, its prompts answered by the test.
 class DocumentTest : public ::testing::Test {
 protected:
     DocumentTest() { document.NewDocument(); }
+    // A main window on the document, with "user.ini" of the workspace as its user settings.
+    std::unique_ptr<CDrivenFrame> MakeFrame();
     QString Path(std::string_view name) const { return QString::fromStdString(started.workspace / name); }
     CUserDefinedVariable* AddGlobal(const std::string& name, const std::string& type = "Number");
     // What a view does: record a step, change the state, update the views.
@@ -118,6 +138,11 @@ const CTypeInfo* TypeNamed(const std::string& name);
 const CCodeInfoBase* Definition(const std::string& name);
 
 QStringList Items(const QComboBox* combo);
+// "column|column..." of the given columns, per top-level item.
+QStringList Rows(const QTreeWidget* tree, std::initializer_list<int> columns);
+// '1' (enabled) or '0' per named action.
+std::string EnabledStates(const std::function<const QAction*(const char*)>& action,
+                          std::initializer_list<const char*> names);
 
 // Shows the window and makes it active, so that keys and clicks reach it.
 [[nodiscard]] bool ShowActive(QWidget& window);

@@ -7,7 +7,6 @@
 #include "base/Text.h"
 
 #include <filesystem>
-#include <sstream>
 
 namespace bram::test {
 

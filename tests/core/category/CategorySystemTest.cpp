@@ -42,8 +42,9 @@ TEST(CategorySystemTest, TriggerNamesAreNormalizedAndUniqueAcrossCategories)
 }
 
 // The names are looked up in a set of all entry names, kept up to date
-// through every way an entry or a category comes and goes.
-TEST(CategorySystemTest, TakenNamesFollowEveryChange)
+// through every way an entry or a category comes and goes; what moves stays
+// the same object.
+TEST(CategorySystemTest, TakenNamesFollowEveryChangeAndMovedEntriesStayThemselves)
 {
     CCategorySystem system;
     CCategory* a = system.AddCategory("A");
@@ -51,7 +52,7 @@ TEST(CategorySystemTest, TakenNamesFollowEveryChange)
     EXPECT_TRUE(system.HasTrigger("First"));
     first->SetName("Renamed");
     EXPECT_FALSE(system.HasTrigger("First"));
-    EXPECT_NO_THROW(a->AddTrigger("First", 2));
+    CTriggerEntry* second = a->AddTrigger("First", 2);
     EXPECT_THROW(a->AddTrigger("Renamed", 3), CNotSupportedException);
 
     // A category outside the system holds names the system does not know, until it joins.
@@ -61,17 +62,25 @@ TEST(CategorySystemTest, TakenNamesFollowEveryChange)
     CCategory* b = system.AddCategory(std::move(detached));
     EXPECT_TRUE(system.HasTrigger("Outside"));
     std::unique_ptr<CCategory> removed = system.RemoveCategory(b, false);
+    EXPECT_EQ(removed.get(), b);
     EXPECT_FALSE(system.HasTrigger("Outside"));
     removed->AddTrigger("Later", 5);
     system.InsertCategory(std::move(removed), 0);
     EXPECT_TRUE(system.HasTrigger("Later"));
 
-    std::unique_ptr<CTriggerEntry> moved = a->RemoveTrigger(a->GetTrigger(1), false);
+    std::unique_ptr<CTriggerEntry> moved = a->RemoveTrigger(second, false);
     EXPECT_FALSE(system.HasTrigger("First"));
-    system.GetCategory(0)->InsertTrigger(std::move(moved), 0);
+    EXPECT_EQ(b->InsertTrigger(std::move(moved), 0), second);
     EXPECT_TRUE(system.HasTrigger("First"));
-    system.Clear();
+    EXPECT_EQ(b->IndexOf(second), 0);
+    EXPECT_EQ(system.FindCategoryOfTrigger(2), b);
+    EXPECT_EQ(b->RemoveTrigger(second, true), nullptr);
+    EXPECT_EQ(b->RemoveTrigger(second, true), nullptr) << "removing what is not there does nothing";
+    EXPECT_EQ(system.GetTriggerName(2), "");
     EXPECT_FALSE(system.HasTrigger("First"));
+    system.Clear();
+    EXPECT_FALSE(system.HasTrigger("Later"));
+    EXPECT_EQ(system.GetCategoryCount(), 0u);
 }
 
 TEST(CategorySystemTest, RenamingRefusesTakenNamesIncludingItsOwn)
@@ -95,7 +104,7 @@ TEST(CategorySystemTest, RenamingRefusesTakenNamesIncludingItsOwn)
     EXPECT_EQ(system.GetTriggerName(1), "Tick_Tack");
 }
 
-TEST(CategorySystemTest, LookupsByIdAndIndex)
+TEST(CategorySystemTest, LookupsByIdAndIndexAndNoSystem)
 {
     CCategorySystem system;
     CCategory* a = system.AddCategory("A");
@@ -110,39 +119,8 @@ TEST(CategorySystemTest, LookupsByIdAndIndex)
     EXPECT_FALSE(found);
     EXPECT_THROW(system.GetCategory(2), CNotSupportedException);
     EXPECT_THROW(a->GetTrigger(1), CNotSupportedException);
-}
-
-TEST(CategorySystemTest, NullSystemIsAnInvalidArgument)
-{
     EXPECT_THROW(CCategory("x", nullptr), CInvalidArgException);
     EXPECT_THROW(CTriggerEntry("x", 1, nullptr), CInvalidArgException);
-}
-
-TEST(CategorySystemTest, EntriesMoveBetweenCategoriesWithoutBeingDestroyed)
-{
-    CCategorySystem system;
-    CCategory* a = system.AddCategory("A");
-    CCategory* b = system.AddCategory("B");
-    CTriggerEntry* x = a->AddTrigger("x", 1);
-    b->AddTrigger("y", 2);
-    std::unique_ptr<CTriggerEntry> moved = a->RemoveTrigger(x, false);
-    ASSERT_EQ(moved.get(), x);
-    EXPECT_EQ(a->GetTriggerCount(), 0u);
-    EXPECT_EQ(b->InsertTrigger(std::move(moved), 0), x);
-    EXPECT_EQ(b->IndexOf(x), 0);
-    EXPECT_EQ(system.FindCategoryOfTrigger(1), b);
-    EXPECT_EQ(b->RemoveTrigger(x, true), nullptr);
-    EXPECT_EQ(b->RemoveTrigger(x, true), nullptr) << "removing what is not there does nothing";
-    EXPECT_EQ(system.GetTriggerName(1), "");
-
-    std::unique_ptr<CCategory> kept = system.RemoveCategory(b, false);
-    EXPECT_EQ(kept.get(), b);
-    EXPECT_EQ(system.GetCategoryCount(), 1u);
-    EXPECT_FALSE(system.HasTrigger("y"));
-    system.AddCategory(std::move(kept));
-    EXPECT_TRUE(system.HasTrigger("y"));
-    system.Clear();
-    EXPECT_EQ(system.GetCategoryCount(), 0u);
 }
 
 } // namespace

@@ -88,12 +88,15 @@ CNumberValue* CodeModelTest::NewNumber(double value) const
     return number;
 }
 
-CCall* CodeModelTest::NewPrint(const std::string& text) const
+CCall* CodeModelTest::NewCallOf(const std::string& name, std::initializer_list<CCodeBase*> values) const
 {
-    CCall* print = NewCall("print");
-    print->GetParameter(0)->SetValue(NewString(text));
-    print->SetEnabled(true);
-    return print;
+    CCall* call = NewCall(name);
+    std::size_t index = 0;
+    for (CCodeBase* value : values) {
+        call->GetParameter(index++)->SetValue(value);
+    }
+    call->SetEnabled(true);
+    return call;
 }
 
 CCodeTrigger* CodeModelTest::AddTrigger(CState& state, const std::string& name)

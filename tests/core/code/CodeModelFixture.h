@@ -12,7 +12,6 @@
 #include "modules/Module.h"
 
 #include <gtest/gtest.h>
-#include <memory>
 #include <string>
 
 namespace bram::test {
@@ -50,8 +49,10 @@ protected:
     }
     CStringValue* NewString(const std::string& value) const { return new CStringValue(value, Type("string")); }
     CNumberValue* NewNumber(double value) const;
+    // The call with the values (null: none) in its parameters, enabled.
+    CCall* NewCallOf(const std::string& name, std::initializer_list<CCodeBase*> values) const;
     // print(<text>), enabled.
-    CCall* NewPrint(const std::string& text) const;
+    CCall* NewPrint(const std::string& text) const { return NewCallOf("print", {NewString(text)}); }
 
     // A trigger named in category "Main", added to the state.
     CCodeTrigger* AddTrigger(CState& state, const std::string& name);

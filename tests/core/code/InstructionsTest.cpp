@@ -7,13 +7,15 @@ namespace {
 
 using InstructionsTest = CodeModelTest;
 
-TEST_F(InstructionsTest, ContainerOperationsOnALeafAreInternalErrorsAndDoNothing)
+// Container operations on a leaf, a literal of the wrong real type.
+TEST_F(InstructionsTest, MisusedNodesAreInternalErrorsAndDoNothing)
 {
     std::unique_ptr<CCall> add(NewCall("add"));
     std::unique_ptr<CCodeBase> block(Block("actions")->CreateCode());
     EXPECT_EQ(add->GetChild(0), nullptr);
     EXPECT_EQ(block->GetParameter(0), nullptr);
-    EXPECT_EQ(GetAssertionFailureCount(), m_assertionsAtStart + 2);
+    CNumberValue wrong(Type("string"));
+    EXPECT_EQ(GetAssertionFailureCount(), m_assertionsAtStart + 3);
     m_assertionsAtStart = GetAssertionFailureCount();
 }
 
@@ -228,12 +230,9 @@ TEST_F(InstructionsTest, ASourceOfAnotherTypeEmptiesTheReferenceParametersThatNo
     CUserDefinedVariable number("count", Type("number"));
     CUserDefinedVariable other("total", Type("number"));
     CUserDefinedVariable text("name", Type("string"));
-    std::unique_ptr<CCall> set(NewCall("set"));
+    std::unique_ptr<CCall> set(NewCallOf("set", {&number, NewNumber(5)}));
     CParameter* target = set->GetParameter(0);
     CParameter* value = set->GetParameter(1);
-    target->SetValue(&number);
-    value->SetValue(NewNumber(5));
-    set->SetEnabled(true);
     EXPECT_EQ(set->GetCode(0), "v_count = 5.00");
 
     // Same type, or the source taken out (a dialog may put it back): the value stays.

@@ -140,10 +140,8 @@ TEST_F(StateTest, TriggerIdsAreNeverReusedAndDeletionCleansUp)
     AddTrigger(state, "a");
     CCodeTrigger* b = AddTrigger(state, "b");
     CCodeTrigger* c = AddTrigger(state, "c");
-    CCall* enable = NewCall("enable");
-    enable->GetParameter(0)->SetValue(state.GetTriggerVariable(2)); // b's trigger variable
+    CCall* enable = NewCallOf("enable", {state.GetTriggerVariable(2)}); // b's trigger variable
     c->GetBlock(1)->AddChild(enable);
-    enable->SetEnabled(true);
     EXPECT_EQ(enable->GetCode(0), "enable(trg_b)");
     state.SetCurrentTrigger(static_cast<int>(b->GetId()));
     EXPECT_EQ(state.GetCurrentTrigger(), b);
@@ -165,17 +163,10 @@ TEST_F(StateTest, CloneStaysUsableAfterTheSourceIsGone)
     CCodeTrigger* a = AddTrigger(*source, "a");
     CCodeTrigger* b = AddTrigger(*source, "b");
     a->GetLocals().push_back(std::make_unique<CUserDefinedVariable>("l", Type("number")));
-    CCall* setGlobal = NewCall("set");
-    setGlobal->GetParameter(0)->SetValue(source->GetGlobal(0));
-    setGlobal->GetParameter(1)->SetValue(NewNumber(1));
-    CCall* setLocal = NewCall("set");
-    setLocal->GetParameter(0)->SetValue(a->GetLocal(0));
-    setLocal->GetParameter(1)->SetValue(NewNumber(2));
-    CCall* enable = NewCall("enable");
-    enable->GetParameter(0)->SetValue(source->GetTriggerVariable(2));
-    for (CCall* call : {setGlobal, setLocal, enable}) {
+    for (CCall* call :
+         {NewCallOf("set", {source->GetGlobal(0), NewNumber(1)}), NewCallOf("set", {a->GetLocal(0), NewNumber(2)}),
+          NewCallOf("enable", {source->GetTriggerVariable(2)})}) {
         a->GetBlock(1)->AddChild(call);
-        call->SetEnabled(true);
     }
     source->SetPreamble("p");
     source->SetCurrentTrigger(static_cast<int>(b->GetId()));

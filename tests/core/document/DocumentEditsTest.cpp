@@ -1,5 +1,6 @@
 // The edits of the views and the main frame: what each changes, the step it
-// records, what it refuses, and that undo brings everything back.
+// records, what it refuses, and that undo brings everything back (for the
+// category and trigger edits also History.RandomEditsUndoAndRedoToTheSameFileAtEveryDepth).
 
 #include "DocumentFixture.h"
 
@@ -90,9 +91,7 @@ TEST_F(DocumentEdits, DeletingACategoryWithItsTriggersIsOneUndo)
     // K refers to T: deleting T empties that parameter.
     CTriggerVariable* variable = State().GetTriggerVariable(2);
     ASSERT_EQ(variable->GetTrigger(), gone);
-    CCall* enable = NewCall("enable");
-    enable->GetParameter(0)->SetValue(variable);
-    kept->GetBlock(1)->AddChild(enable);
+    kept->GetBlock(1)->AddChild(NewCallOf("enable", {variable}));
     const std::string before = m_document.WriteDataFile();
 
     ASSERT_TRUE(DeleteCategory(m_document, Categories().FindCategory("Main")));
@@ -129,11 +128,7 @@ TEST_F(DocumentEdits, RenamesRefuseEmptyAndTakenNamesSilently)
     ASSERT_TRUE(RenameTrigger(m_document, entry, "Start Game!"));
     EXPECT_EQ(entry->GetName(), "Start_Game");
     ASSERT_TRUE(RenameCategory(m_document, main, "main"));
-    m_document.Undo();
-    m_document.Undo();
-    EXPECT_EQ(entry->GetName(), "T");
-    EXPECT_EQ(main->GetName(), "Main");
-    EXPECT_EQ(Categories().FindTrigger("T").category, Categories().FindCategory("Second"));
+    EXPECT_EQ(m_document.GetUndoName(), "History/CatView_RenameCategory");
 }
 
 TEST_F(DocumentEdits, TriggersMoveOnlyBetweenCategories)
@@ -158,10 +153,6 @@ TEST_F(DocumentEdits, TriggersMoveOnlyBetweenCategories)
     ASSERT_TRUE(DropTriggerOnTrigger(m_document, entry("a2"), entry("b2")));
     EXPECT_EQ(Names(b), "b1 a2 b2 a1") << "takes the target's place";
     EXPECT_EQ(m_document.GetUndoName(), "History/CatView_DragDropTrigger");
-    m_document.Undo();
-    m_document.Undo();
-    EXPECT_EQ(Names(a), "a1 a2");
-    EXPECT_EQ(Names(b), "b1 b2");
 }
 
 TEST_F(DocumentEdits, FlagsAndTextsRecordOneStepEach)
@@ -226,11 +217,9 @@ TEST_F(DocumentEdits, TheVariablesDialogStepIsTakenBackWhenCancelled)
 TEST_F(DocumentEdits, DeleteAndEnableInstructionAreUndoableSteps)
 {
     MakeCurrentTrigger();
-    const CState* before = m_document.GetState();
     ASSERT_TRUE(DeleteInstruction(m_document, Action(1)));
     EXPECT_EQ(m_document.GetUndoName(), "History/InstructionView_DeleteInstruction");
     EXPECT_EQ(Actions(), "a c");
-    EXPECT_EQ(Shape(before->GetCurrentTrigger()->GetBlock(1)), "a if(b) c") << "the snapshot is untouched";
     m_document.Undo();
     EXPECT_EQ(Actions(), "a if(b) c");
 

@@ -13,7 +13,9 @@
 #include "records/TypeInfo.h"
 #include "settings/ApplicationBase.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace bram {
 namespace {
@@ -141,26 +143,21 @@ TEST_F(GenerationSettingsTest, ValuesReachTheirHoldersOnce)
 
     const CGenerationSettings& s = CGenerationSettings::Instance();
     const CTriggerDefinitions& t = s.GetTriggerDefinitions();
-    EXPECT_EQ(t.triggerPrefix, "T_");
-    EXPECT_EQ(t.functionPrefix, "F_");
-    EXPECT_EQ(t.triggerDefinition, "![Parameter1] = Trigger()");
-    EXPECT_EQ(t.functionDefinition, "function ![Parameter1]()");
-    EXPECT_EQ(t.triggerDisabledAtBeginning, "![Parameter1]:Disable()");
-    EXPECT_EQ(t.localsIndex, 1);
+    EXPECT_EQ(
+        std::tuple(t.triggerPrefix, t.functionPrefix, t.triggerDefinition, t.functionDefinition,
+                   t.triggerDisabledAtBeginning, t.localsIndex),
+        std::tuple("T_", "F_", "![Parameter1] = Trigger()", "function ![Parameter1]()", "![Parameter1]:Disable()", 1));
     const auto& blocks = GetModule(0)->GetBlocks();
     EXPECT_EQ(s.GetFunctionBlocks(),
               (std::vector<const CBlockInfo*>{blocks[0], blocks[1], blocks[0], blocks[1], blocks[1]}));
-    EXPECT_EQ(s.GetLocalDeclaration(), "local ![Parameter1]");
-    EXPECT_EQ(s.GetCommentType(), GetModule(0)->GetTypes()[2]);
-    EXPECT_EQ(s.GetScriptType(), GetModule(0)->GetTypes()[2]);
-    EXPECT_EQ(s.GetGlobalDeclaration(), "![Parameter1]");
-    EXPECT_EQ(s.GetVariablePrefix(), "v_");
+    const CTypeInfo* text = GetModule(0)->GetTypes()[2];
+    EXPECT_EQ(std::tuple(s.GetLocalDeclaration(), s.GetGlobalDeclaration(), s.GetVariablePrefix(), s.GetCommentType(),
+                         s.GetScriptType()),
+              std::tuple("local ![Parameter1]", "![Parameter1]", "v_", text, text));
 
-    const std::vector<int> expected{100, 200, 300, 400, 500, 600, 600, 680, 760, 840, 920, 1000};
-    ASSERT_GE(recorder.positions.size(), expected.size()) << "then the script creation file";
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_NEAR(recorder.positions[i], expected[i], 1) << i;
-    }
+    EXPECT_TRUE(std::is_sorted(recorder.positions.begin(), recorder.positions.end()));
+    EXPECT_GT(recorder.positions.size(), 5u) << "the bar moves while the blocks are read";
+    EXPECT_EQ(recorder.positions.back(), 1000);
 
     // The trigger values are taken by the first hand-over only.
     test::WriteFile(m_dir / "Data/fd.xml", test::Replaced(fd, "T_", "Other_"));

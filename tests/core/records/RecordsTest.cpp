@@ -10,7 +10,6 @@
 
 #include <functional>
 #include <gtest/gtest.h>
-#include <limits>
 #include <tuple>
 
 namespace bram {

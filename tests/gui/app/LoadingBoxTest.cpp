@@ -27,7 +27,8 @@ TEST(LoadingBoxTest, BarAndTextLinesFollowTheModel)
     ASSERT_NE(bar, nullptr);
     progress.SelectTask(dir / "small");
     progress.FinishTask();
-    EXPECT_EQ(bar->value(), 276);
+    EXPECT_EQ(bar->value(), progress.GetPosition());
+    EXPECT_GT(bar->value(), 0);
 
     progress.SetStageText("Initialization...");
     progress.SetDetailText("<b>Setup</b> & more");

@@ -10,9 +10,6 @@
 #include "records/TypeInfo.h"
 
 #include <QLineEdit>
-#include <QTreeWidget>
-
-#include <functional>
 
 namespace bram::test {
 namespace {
@@ -61,15 +58,8 @@ struct VariablesDialogTest : test::DocumentTest {
     }
 
     CState::GlobalList& Globals() { return document.GetState()->GetGlobals(); }
-    static QStringList Rows(const CVariablesDialog& dialog)
-    {
-        QStringList rows;
-        for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = dialog.List()->topLevelItem(i);
-            rows << item->text(0) + QStringLiteral(":") + item->text(1);
-        }
-        return rows;
-    }
+    // "name|type" per row.
+    static QStringList Rows(const CVariablesDialog& dialog) { return test::Rows(dialog.List(), {0, 1}); }
     static void Select(CVariablesDialog& dialog, int row)
     {
         dialog.List()->setCurrentItem(dialog.List()->topLevelItem(row));
@@ -130,20 +120,16 @@ TEST_F(VariablesDialogTest, TypeChangeReplacesTheObjectNameChangeKeepsIt)
     EXPECT_EQ(Globals()[0]->GetType(), TypeNamed("Boolean"));
     EXPECT_EQ(dialog.UndoStepNames(), (std::vector<std::string>{"History/VariablesDialog_RenameVariable",
                                                                 "History/VariablesDialog_ReplaceVariable"}));
-    EXPECT_EQ(Rows(dialog), (QStringList{"Counter:Truth value", "Player Name:Text"}));
+    EXPECT_EQ(Rows(dialog), (QStringList{"Counter|Truth value", "Player Name|Text"}));
     EXPECT_EQ(dialog.shownNames, (std::vector<QString>{"Count", "Counter"}));
 }
 
 TEST_F(VariablesDialogTest, MenuStatesFollowSelectionClipboardAndSteps)
 {
     CDrivenVariablesDialog dialog(document.GetState(), false);
-    // Enabled states of Undo, Redo, Cut, Copy, Paste.
     const auto enabled = [&dialog] {
-        std::string states;
-        for (const char* name : {"Undo", "Redo", "Cut", "Copy", "Paste"}) {
-            states += dialog.Action(QLatin1String(name))->isEnabled() ? '1' : '0';
-        }
-        return states;
+        return test::EnabledStates([&dialog](const char* name) { return dialog.Action(QLatin1String(name)); },
+                                   {"Undo", "Redo", "Cut", "Copy", "Paste"});
     };
     EXPECT_EQ(enabled(), "00000");
     // Nothing to undo, redo or paste: a beep each, nothing changed.
@@ -231,7 +217,7 @@ TEST_F(VariablesDialogTest, RenameInPlaceTakesOnlyFreeIdentifiers)
     dialog.OnRenameInPlace(0, QStringLiteral("%%"));
     EXPECT_EQ(GlobalNames()[0], "Count");
     EXPECT_TRUE(dialog.UndoStepNames().empty());
-    EXPECT_EQ(Rows(dialog)[0], QStringLiteral("Count:Number"));
+    EXPECT_EQ(Rows(dialog)[0], QStringLiteral("Count|Number"));
 
     // Editing the row in the list renames the variable.
     dialog.List()->topLevelItem(0)->setText(0, QStringLiteral("Total count"));
@@ -239,7 +225,7 @@ TEST_F(VariablesDialogTest, RenameInPlaceTakesOnlyFreeIdentifiers)
     EXPECT_EQ(dialog.UndoStepNames(), (std::vector<std::string>{"History/VariablesDialog_RenameVariable"}));
     dialog.List()->topLevelItem(1)->setText(0, QStringLiteral("Total_count"));
     EXPECT_EQ(GlobalNames()[1], "Player Name");
-    EXPECT_EQ(Rows(dialog)[1], QStringLiteral("Player Name:Text"));
+    EXPECT_EQ(Rows(dialog)[1], QStringLiteral("Player Name|Text"));
 }
 
 TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
@@ -258,15 +244,8 @@ TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
 TEST_F(VariablesDialogTest, UsedVariablesShowTheirUsersAndAskBeforeLosingThem)
 {
     ASSERT_TRUE(document.OpenDocument(started.workspace / "samples/Countdown.bdf"));
-    const auto uses = [](const CVariablesDialog& dialog) {
-        QStringList column;
-        for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i) {
-            column << dialog.List()->topLevelItem(i)->text(2);
-        }
-        return column;
-    };
     CDrivenVariablesDialog dialog(document.GetState(), false);
-    EXPECT_EQ(uses(dialog), (QStringList{"10", "2"}));
+    EXPECT_EQ(test::Rows(dialog.List(), {2}), (QStringList{"10", "2"})) << "use counts";
     EXPECT_FALSE(dialog.Action(QStringLiteral("FindUsages"))->isVisible()) << "only the main window shows usages";
 
     // No to each question changes nothing: delete, cut, a new type.
@@ -283,14 +262,14 @@ TEST_F(VariablesDialogTest, UsedVariablesShowTheirUsersAndAskBeforeLosingThem)
     EXPECT_EQ(prompts.boxes[2].text.section(' ', 0, 7),
               QStringLiteral("The variable Greeting is used by 2 parameters."));
     EXPECT_TRUE(dialog.UndoStepNames().empty());
-    EXPECT_EQ(Rows(dialog), (QStringList{"Count:Number", "Greeting:Text"}));
+    EXPECT_EQ(Rows(dialog), (QStringList{"Count|Number", "Greeting|Text"}));
     EXPECT_FALSE(dialog.Action(QStringLiteral("Paste"))->isEnabled()) << "a refused cut copies nothing";
 
     // Yes deletes it; its instructions lose the value once the dialog keeps the change.
     prompts.boxAnswers = {QMessageBox::Yes};
     Select(dialog, 0);
     dialog.OnDelete();
-    EXPECT_EQ(Rows(dialog), QStringList{"Greeting:Text"});
+    EXPECT_EQ(Rows(dialog), QStringList{"Greeting|Text"});
     dialog.OnUndo(); // undo asks nothing
     dialog.OnRedo();
     EXPECT_EQ(prompts.boxes.size(), 4u);

@@ -1,6 +1,7 @@
 // Cut, copy and paste in the views through the real (offscreen) clipboard:
 // both flavours, a trigger into another document, an instruction where its
-// block type fits and nowhere else, a cut undone, a broken fragment refused.
+// block type fits and nowhere else, a cut, a broken fragment refused (the
+// rules themselves: the core's Clipboard tests).
 
 #include "ViewsFixture.h"
 
@@ -15,7 +16,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
-#include <QTreeWidget>
 
 namespace bram::test {
 namespace {
@@ -58,17 +58,8 @@ TEST_F(ClipboardViewTest, ATriggerGoesIntoAnotherDocumentWithTheVariablesItUses)
     const CCodeTrigger* pasted = Trigger(other, "Hello");
     ASSERT_NE(pasted, nullptr);
     EXPECT_EQ(other.GetState()->GetCurrentTrigger(), pasted);
-    ASSERT_EQ(other.GetState()->GetGlobalCount(), 1u);
-    EXPECT_EQ(other.GetState()->GetGlobal(0)->GetName(), "Greeting");
-    EXPECT_EQ(pasted->GetLocals().size(), 1u);
+    EXPECT_EQ(other.GetState()->GetGlobalCount(), 1u);
     EXPECT_EQ(other.GetUndoName(), "History/Clipboard_Paste");
-
-    // Into its own document, beside the original under a free name.
-    Select("Timers");
-    categories->OnPaste();
-    EXPECT_NE(Trigger(document, "Hello_2"), nullptr);
-    EXPECT_EQ(document.GetState()->GetGlobalCount(), 2u) << "Greeting reused";
-    EXPECT_EQ(prompts.boxes.size(), 0u);
 }
 
 TEST_F(ClipboardViewTest, AnInstructionGoesOnlyWhereItsBlockTypeFits)
@@ -91,27 +82,24 @@ TEST_F(ClipboardViewTest, AnInstructionGoesOnlyWhereItsBlockTypeFits)
     EXPECT_EQ(Node({2, count})->text(0), Node({2, 0})->text(0));
 }
 
-TEST_F(ClipboardViewTest, ACutIsUndoneAndABrokenFragmentIsRefused)
+TEST_F(ClipboardViewTest, ABrokenFragmentIsRefusedAndACutLeavesTheTree)
 {
-    Countdown("Tick");
+    Countdown("Timers");
     const std::string before = document.WriteDataFile();
-    categories->OnCut();
-    EXPECT_EQ(Item("Tick"), nullptr);
-    EXPECT_EQ(document.GetUndoName(), "History/Clipboard_Cut");
-    document.OnEditUndo();
-    EXPECT_NE(Item("Tick"), nullptr);
-    EXPECT_EQ(document.WriteDataFile(), before);
-
     auto* broken = new QMimeData;
     broken->setData(MimeType(), "<Data version=\"1.1\" fragment=\"triggers\"><NeededModules><NeededModule>gone");
     QApplication::clipboard()->setMimeData(broken);
-    Select("Timers");
     categories->OnPaste();
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_TRUE(prompts.boxes[0].informative.startsWith(QStringLiteral("Reason: ")))
         << prompts.boxes[0].informative.toStdString();
     EXPECT_EQ(document.WriteDataFile(), before);
     EXPECT_EQ(document.GetUndoCount(), 0u);
+
+    Select("Tick");
+    categories->OnCut();
+    EXPECT_EQ(Item("Tick"), nullptr);
+    EXPECT_EQ(document.GetUndoName(), "History/Clipboard_Cut");
 }
 
 } // namespace

@@ -33,7 +33,6 @@ TEST_F(PreviewProblemsTest, PreviewShowsTheCurrentTriggerOrTheScriptAfterEditsAn
     document.UpdateAllViews();
     const std::string trigger = document.GetState()->GetTrigger(1)->GetCode(document.GetStartLevel());
     EXPECT_EQ(preview.toPlainText().toStdString(), trigger);
-    EXPECT_NE(trigger.find("changed in the test"), std::string::npos);
 
     document.OnEditUndo();
     EXPECT_EQ(preview.toPlainText().toStdString(), document.GetState()->GetCode(document.GetStartLevel()));
