@@ -82,7 +82,7 @@ TEST_F(ClipboardViewTest, AnInstructionGoesOnlyWhereItsBlockTypeFits)
     EXPECT_EQ(Node({2, count})->text(0), Node({2, 0})->text(0));
 }
 
-TEST_F(ClipboardViewTest, ABrokenFragmentIsRefusedAndACutLeavesTheTree)
+TEST_F(ClipboardViewTest, ABrokenFragmentIsRefusedAndACutIsUndoneAndPastedBack)
 {
     Countdown("Timers");
     const std::string before = document.WriteDataFile();
@@ -100,6 +100,13 @@ TEST_F(ClipboardViewTest, ABrokenFragmentIsRefusedAndACutLeavesTheTree)
     categories->OnCut();
     EXPECT_EQ(Item("Tick"), nullptr);
     EXPECT_EQ(document.GetUndoName(), "History/Clipboard_Cut");
+    document.OnEditUndo();
+    EXPECT_EQ(document.WriteDataFile(), before);
+    // Back beside itself: a free name, its global reused.
+    Select("Tick");
+    categories->OnPaste();
+    EXPECT_NE(Item("Tick_2"), nullptr);
+    EXPECT_EQ(document.GetState()->GetGlobalCount(), 2u);
 }
 
 } // namespace
