@@ -8,6 +8,9 @@ namespace {
 
 std::string_view UpToNul(std::string_view text)
 {
+    if (text.empty()) {
+        return text; // memchr must not see the null pointer of an empty view
+    }
     const void* nul = std::memchr(text.data(), '\0', text.size());
     return nul == nullptr ? text
                           : text.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()));
