@@ -164,6 +164,7 @@ private:
     void BuildPanes();
     void BuildDocks();
     void BuildFindBar();
+    void ShowFindBar();
     void HideFindBar();
     // Makes the trigger the current one, as selecting it in the categories view does.
     void SelectTriggerById(std::uint32_t id);

@@ -67,13 +67,19 @@ void CMainFrame::HideFindBar()
     back->setFocus(Qt::OtherFocusReason);
 }
 
-void CMainFrame::OnFind()
+void CMainFrame::ShowFindBar()
 {
+    // Escape gives the focus back to where the user was.
     if (QWidget* focus = QApplication::focusWidget(); focus != nullptr && !m_findDock->isAncestorOf(focus)) {
         m_focusBeforeFind = focus;
     }
     m_findDock->show();
     m_findDock->raise();
+}
+
+void CMainFrame::OnFind()
+{
+    ShowFindBar();
     m_findView->StartFind();
 }
 
@@ -90,11 +96,7 @@ void CMainFrame::ShowUsages(const CVariableBase& variable)
         UserPrompts().Beep();
         return;
     }
-    if (QWidget* focus = QApplication::focusWidget(); focus != nullptr && !m_findDock->isAncestorOf(focus)) {
-        m_focusBeforeFind = focus;
-    }
-    m_findDock->show();
-    m_findDock->raise();
+    ShowFindBar();
     QTreeWidget* results = m_findView->Results();
     if (results->currentItem() == nullptr && results->topLevelItemCount() > 0) {
         results->setCurrentItem(results->topLevelItem(0));
@@ -132,7 +134,7 @@ void CMainFrame::GoToMatch(const SMatch& match, std::size_t length)
     // The result may be older than the document: what it named may be gone.
     const bool gone = state == nullptr || (match.hasTrigger && trigger == nullptr) ||
                       (match.where == EMatchPlace::Instruction && node == nullptr) ||
-                      (match.where == EMatchPlace::Code && !trigger->IsCode());
+                      (match.where == EMatchPlace::Code && (trigger == nullptr || !trigger->IsCode()));
     if (gone) {
         UserPrompts().Beep();
         return;
