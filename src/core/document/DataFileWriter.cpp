@@ -5,6 +5,7 @@
 
 #include "document/ApplicationDocument.h"
 #include "document/Fragment.h"
+#include "document/NodeWalk.h"
 
 #include "code/Records.h"
 #include "code/State.h"
@@ -229,27 +230,9 @@ void WriteCategorization(CXmlWriter& xml, const CCategorySystem& categories)
     xml.EndElement();
 }
 
-// Every variable a node and what lies in it use, once each, in first-use order.
-void CollectVariables(const CCodeBase& node, std::vector<const CUserDefinedVariable*>& used)
-{
-    for (std::size_t p = 0; p < node.GetParameterCount(); ++p) {
-        const CCodeBase* value = node.GetParameter(p)->GetValue();
-        if (const auto* variable = dynamic_cast<const CUserDefinedVariable*>(value)) {
-            if (std::find(used.begin(), used.end(), variable) == used.end()) {
-                used.push_back(variable);
-            }
-        } else if (value != nullptr && value->GetCodeType() == CodeTypeCall) {
-            CollectVariables(*value, used);
-        }
-    }
-    for (std::size_t c = 0; c < node.GetChildCount(); ++c) {
-        CollectVariables(*node.GetChild(c), used);
-    }
-}
-
 // Those of the list that the fragment uses, in the list's order.
 template <typename List>
-void WriteUsedVariables(CXmlWriter& xml, const List& list, const std::vector<const CUserDefinedVariable*>& used)
+void WriteUsedVariables(CXmlWriter& xml, const List& list, const std::vector<const CVariableBase*>& used)
 {
     xml.StartElement("Variables");
     for (const auto& variable : list) {
@@ -273,7 +256,7 @@ const char* FragmentKindName(EFragmentKind kind)
 // The instruction inside the trigger it came from: its locals and, for the
 // block type it needs, its block holding it alone.
 void WriteInstructionTrigger(CXmlWriter& xml, const CCodeBase& instruction,
-                             const std::vector<const CUserDefinedVariable*>& used)
+                             const std::vector<const CVariableBase*>& used)
 {
     const CCodeTrigger* trigger = instruction.GetTrigger();
     xml.StartElement("Trigger");
@@ -341,13 +324,20 @@ std::string CApplicationDocument::WriteDataFile() const
 
 std::string WriteFragment(const CApplicationDocument& document, const SFragmentContent& content)
 {
-    std::vector<const CUserDefinedVariable*> used;
+    std::vector<const CVariableBase*> used;
+    const auto add = [&used](const CCodeBase& node) {
+        for (const CVariableBase* variable : VariablesUsedBy(node, true)) {
+            if (std::find(used.begin(), used.end(), variable) == used.end()) {
+                used.push_back(variable);
+            }
+        }
+    };
     if (content.instruction != nullptr) {
-        CollectVariables(*content.instruction, used);
+        add(*content.instruction);
     }
     for (const CCodeTrigger* trigger : content.triggers) {
         for (std::size_t b = 0; b < trigger->GetBlockCount(); ++b) {
-            CollectVariables(*trigger->GetBlock(b), used);
+            add(*trigger->GetBlock(b));
         }
     }
     const CState empty;
@@ -365,7 +355,7 @@ std::string WriteFragment(const CApplicationDocument& document, const SFragmentC
         for (const CCodeTrigger* trigger : content.triggers) {
             uses = uses || trigger->UsesModule(module);
         }
-        for (const CUserDefinedVariable* variable : used) {
+        for (const CVariableBase* variable : used) {
             uses = uses || variable->UsesModule(module);
         }
         if (uses) {

@@ -2,6 +2,9 @@
 
 #include "code/CodeTrigger.h"
 #include "code/Instructions.h"
+#include "code/Variables.h"
+
+#include <algorithm>
 
 namespace bram {
 
@@ -25,7 +28,31 @@ void WalkBlock(const CCodeBase& block, std::vector<std::size_t>& path, const std
     }
 }
 
+void CollectVariables(const CCodeBase& node, bool inside, std::vector<const CVariableBase*>& used)
+{
+    for (std::size_t p = 0; p < node.GetParameterCount(); ++p) {
+        const CCodeBase* value = node.GetParameter(p)->GetValue();
+        if (const auto* variable = dynamic_cast<const CVariableBase*>(value)) {
+            if (std::find(used.begin(), used.end(), variable) == used.end()) {
+                used.push_back(variable);
+            }
+        } else if (value != nullptr && value->GetCodeType() == CodeTypeCall) {
+            CollectVariables(*value, false, used);
+        }
+    }
+    for (std::size_t c = 0; inside && c < node.GetChildCount(); ++c) {
+        CollectVariables(*node.GetChild(c), true, used);
+    }
+}
+
 } // namespace
+
+std::vector<const CVariableBase*> VariablesUsedBy(const CCodeBase& node, bool inside)
+{
+    std::vector<const CVariableBase*> used;
+    CollectVariables(node, inside, used);
+    return used;
+}
 
 void ForEachInstruction(const CCodeTrigger& trigger, const InstructionVisitor& visit)
 {

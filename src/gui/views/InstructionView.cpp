@@ -8,6 +8,8 @@
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "document/DocumentEdits.h"
+#include "document/EditPlaces.h"
+#include "document/NodeWalk.h"
 #include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
 #include "records/BlockInfo.h"
@@ -35,11 +37,6 @@ namespace {
 
 constexpr char kInstructionMime[] = "application/x-brambleton-instruction";
 
-bool IsInstruction(const CCodeBase* node)
-{
-    return node != nullptr && (node->GetCodeType() & CodeTypeInstructionMask) != 0;
-}
-
 // The name of the first parameter without a value, looking into nested
 // calls; empty when the node is complete.
 std::string MissingParameter(const CCodeBase& node)
@@ -58,24 +55,6 @@ std::string MissingParameter(const CCodeBase& node)
         return info != nullptr ? info->GetLocalizedName() : std::string("?");
     }
     return {};
-}
-
-void CollectVariables(const CCodeBase& node, std::vector<const CVariableBase*>& variables)
-{
-    for (std::size_t i = 0; i < node.GetParameterCount(); ++i) {
-        const CParameter* parameter = node.GetParameter(i);
-        const CCodeBase* value = parameter != nullptr ? parameter->GetValue() : nullptr;
-        if (value == nullptr) {
-            continue;
-        }
-        if (const auto* variable = dynamic_cast<const CVariableBase*>(value)) {
-            if (std::find(variables.begin(), variables.end(), variable) == variables.end()) {
-                variables.push_back(variable);
-            }
-        } else if (value->GetCodeType() == CodeTypeCall) {
-            CollectVariables(*value, variables);
-        }
-    }
 }
 
 // What items look like, taken from the style once per build.
@@ -404,7 +383,7 @@ std::vector<const CVariableBase*> CInstructionView::UsedVariables() const
 {
     std::vector<const CVariableBase*> variables;
     if (const CCodeBase* node = CurrentNode(); IsInstruction(node)) {
-        CollectVariables(*node, variables);
+        variables = VariablesUsedBy(*node, false);
     }
     if (variables.size() > kMaxUsageItems) {
         variables.resize(kMaxUsageItems);
