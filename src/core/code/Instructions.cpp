@@ -489,8 +489,9 @@ bool CParameter::Accepts(const CCodeBase* value) const
         return true;
     }
     if (const CParameter* reference = GetReference()) {
+        // Without a value in the source there is no type to take.
         const CCodeBase* source = reference->GetValue();
-        return source == nullptr || value->GetType() == source->GetType();
+        return source != nullptr && value->GetType() == source->GetType();
     }
     const CTypeInfo* type = CCodeBase::GetType();
     if (type == nullptr || value->GetType() == type) {
@@ -515,8 +516,8 @@ void CParameter::SetValue(CCodeBase* value)
     m_value = value;
     if (value != nullptr) {
         value->SetParent(this);
-        EmptyMisfitDependents(value->GetType());
     }
+    EmptyMisfitDependents(value != nullptr ? value->GetType() : nullptr);
 }
 
 void CParameter::EmptyMisfitDependents(const CTypeInfo* type)
@@ -529,10 +530,11 @@ void CParameter::EmptyMisfitDependents(const CTypeInfo* type)
     for (std::size_t i = 0; i < count; ++i) {
         CParameter* other = instruction->GetParameter(i);
         const CParameterInfo* info = other->GetParameterInfo();
-        // A dependent whose source is emptied keeps its value: the source may
-        // get a value of the same type again (a dialog putting it back).
+        // An emptied source takes every dependent's value with it: a file
+        // cannot name the type of a value whose source is empty. A source
+        // only taken out (TakeValue) keeps them for a dialog to put back.
         if (other == this || info == nullptr || !info->IsReference() || other->m_value == nullptr ||
-            other->GetReference() != this || other->m_value->GetType() == type) {
+            other->GetReference() != this || (type != nullptr && other->m_value->GetType() == type)) {
             continue;
         }
         other->SetEnabled(false);

@@ -177,19 +177,21 @@ public:
 
     CCodeBase* GetValue() const { return m_value; }
     // Stores the value (owned unless a constant or variable) and releases the
-    // old one. A value of another type than before empties the reference
-    // parameters of the instruction that refer here and no longer fit, and
-    // disables the instruction, as deleting a variable does.
+    // old one. A value of another type than before, or none, empties the
+    // reference parameters of the instruction that refer here and no longer
+    // fit, and disables the instruction, as deleting a variable does.
     void SetValue(CCodeBase* value);
     // A module constant; constants are shared, never changed through a parameter.
     void SetConstant(const CConstant* constant);
-    // Takes the value out without releasing it; the parameter is left empty.
+    // Takes the value out without releasing it; the parameter is left empty
+    // and its reference parameters keep their values, for the value to come back.
     CHeldValue TakeValue();
     // Puts a held value back when it still fits (a variable that still
     // exists, of the type the parameter takes now); otherwise the parameter
     // is left empty. The value the parameter held is released either way.
     bool PutValue(CHeldValue held);
-    // Whether the value may be stored here, by type (null always may).
+    // Whether the value may be stored here, by type (null always may; a
+    // reference parameter takes nothing else while its source is empty).
     bool Accepts(const CCodeBase* value) const;
     int GetChoiceIndex() const { return m_choiceIndex; }
     void SetChoiceIndex(int index);

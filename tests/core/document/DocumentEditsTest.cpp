@@ -197,6 +197,32 @@ TEST_F(DocumentEdits, FlagsAndTextsRecordOneStepEach)
     EXPECT_EQ(GetFieldText(m_document, ETextField::Comment), State().GetPreamble());
 }
 
+// valid.bdf sets "count" to a call and compares it with a number; both
+// values take their type from "count". Losing it (deleted or retyped, as the
+// variables dialog does once it keeps the change) must take them along: a file
+// cannot name the type of a value whose variable is gone.
+TEST_F(DocumentEdits, AVariableLostByItsUsersTakesTheValuesTypedByItAlong)
+{
+    const std::pair<const char*, void (*)(CState&, const CTypeInfo*)> losses[] = {
+        {"deleted", [](CState& state, const CTypeInfo*) { state.GetGlobals().clear(); }},
+        {"retyped", [](CState& state, const CTypeInfo* text) { state.GetGlobal(0)->SetType(text); }},
+    };
+    for (const auto& [name, lose] : losses) {
+        SCOPED_TRACE(name);
+        m_document.DeleteContents();
+        m_document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+        lose(*BeginEditVariables(m_document, false), Type("string"));
+        EndEditVariables(m_document, true);
+        const CCodeBase* actions = State().GetTrigger(0)->GetBlock(1);
+        const CCodeBase* set = actions->GetChild(2);
+        const CCodeBase* compare = actions->GetChild(3)->GetParameter(0)->GetValue();
+        EXPECT_EQ(set->GetParameter(1)->GetValue(), nullptr);
+        EXPECT_EQ(compare->GetParameter(2)->GetValue(), nullptr);
+        EXPECT_FALSE(set->IsEnabled());
+        EXPECT_TRUE(ReadsBackTheSame(m_document));
+    }
+}
+
 TEST_F(DocumentEdits, TheVariablesDialogStepIsTakenBackWhenCancelled)
 {
     int updates = 0;

@@ -38,6 +38,26 @@ const std::string& DocumentTest::ValidFile()
     return file;
 }
 
+::testing::AssertionResult DocumentTest::ReadsBackTheSame(const CApplicationDocument& document)
+{
+    const std::string written = document.WriteDataFile();
+    CApplicationDocument reread;
+    reread.NewDocument();
+    std::string again;
+    try {
+        reread.ReadDataFileFromMemory(written, "written.bdf");
+        again = reread.WriteDataFile();
+    } catch (const CDocumentException& e) {
+        reread.DeleteContents();
+        return ::testing::AssertionFailure() << "not read back: " << e.GetErrorMessage() << "\n" << written;
+    }
+    reread.DeleteContents();
+    if (again != written) {
+        return ::testing::AssertionFailure() << "read back differently:\n" << written << "\nbecame\n" << again;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 CScopedSettings::CScopedSettings(const std::string& iniText) : m_previous(GetApplication())
 {
     WriteFile(m_dir / "settings.ini", iniText);

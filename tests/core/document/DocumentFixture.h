@@ -27,6 +27,9 @@ protected:
     // calls, a structure, a constant, literals, an enumerated and a reference
     // parameter.
     static const std::string& ValidFile();
+    // Whether the document's data file reads into a new document that writes
+    // the same bytes back.
+    static ::testing::AssertionResult ReadsBackTheSame(const CApplicationDocument& document);
 
     std::string m_log;
     CApplicationDocument m_document;

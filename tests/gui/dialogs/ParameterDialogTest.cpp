@@ -207,6 +207,15 @@ TEST_F(ParameterDialogTest, CancelPutsBackWhatTheParameterHeldWhateverHappenedMe
     source->reject();
     EXPECT_EQ(set->GetParameter(0)->GetValue(), lives);
     EXPECT_EQ(set->GetParameter(1)->GetText(), "2.00");
+
+    // The source deleted meanwhile: nothing gives the value a type, so it goes too.
+    auto deletingSource = Open(set->GetParameter(0));
+    deletingSource->variables = [this] { State()->GetGlobals().erase(State()->GetGlobals().begin()); };
+    deletingSource->AddVariableButton(false)->click();
+    EXPECT_EQ(set->GetParameter(1)->GetValue(), nullptr);
+    deletingSource->reject();
+    EXPECT_EQ(set->GetParameter(0)->GetValue(), nullptr);
+    EXPECT_EQ(set->GetParameter(1)->GetValue(), nullptr);
 }
 
 TEST_F(ParameterDialogTest, BrokenDefinitionsAndValuesGoToTheAssertionRoutine)
