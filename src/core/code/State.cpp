@@ -1,5 +1,6 @@
 #include "code/State.h"
 
+#include "category/CategorySystem.h"
 #include "code/Records.h"
 #include "code/Values.h"
 #include "generation/GenerationSettings.h"
@@ -183,6 +184,32 @@ std::string CState::GetCode(int level) const
         return script; // nothing to wrap: no copy of the whole script
     }
     return ConvertString(script, scriptType);
+}
+
+bool IsVariableNameTaken(const CState& state, const CCodeTrigger* trigger, std::string_view name,
+                         const CUserDefinedVariable* self)
+{
+    const std::string normalized = NormalizedName(name);
+    const auto takenIn = [&](const std::vector<std::unique_ptr<CUserDefinedVariable>>& list) {
+        for (const auto& variable : list) {
+            if (variable.get() != self && NormalizedName(variable->GetName()) == normalized) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (takenIn(state.GetGlobals())) {
+        return true;
+    }
+    if (trigger != nullptr) {
+        return takenIn(trigger->GetLocals());
+    }
+    for (std::size_t i = 0; i < state.GetTriggerCount(); ++i) {
+        if (takenIn(state.GetTrigger(i)->GetLocals())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace bram

@@ -7,6 +7,7 @@
 #include "code/CodeTrigger.h"
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace bram {
@@ -68,5 +69,15 @@ private:
     // The size of the last script, so the next one grows its buffer once.
     mutable std::size_t m_codeSizeHint = 0;
 };
+
+// Whether a user-defined variable may not take the name, compared as
+// identifiers (two names alike would declare one script variable twice): for
+// a local of `trigger`, a global or another of its locals has it; for a
+// global (trigger null), another global or a local of any trigger. A data
+// file names variables and is read locals first, so a local named like a
+// global would take over the global's users. `self` (the variable renamed)
+// does not count.
+bool IsVariableNameTaken(const CState& state, const CCodeTrigger* trigger, std::string_view name,
+                         const CUserDefinedVariable* self = nullptr);
 
 } // namespace bram

@@ -24,6 +24,15 @@ std::vector<CParameter*> CVariableBase::GetUsers() const
     return users;
 }
 
+std::size_t CVariableBase::GetPlacedUserCount() const
+{
+    std::size_t count = 0;
+    for (const CParameter* p = m_firstUser; p != nullptr; p = p->m_nextUser) {
+        count += p->GetTrigger() != nullptr ? 1 : 0;
+    }
+    return count;
+}
+
 void CVariableBase::SetParent(CCodeBase* parent)
 {
     BRAMBLETON_ASSERT(parent != nullptr && parent->GetCodeType() == CodeTypeParameter);

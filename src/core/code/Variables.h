@@ -41,6 +41,9 @@ public:
     // The referencing parameters, in the order they started to reference it.
     std::vector<CParameter*> GetUsers() const;
     std::size_t GetUserCount() const { return m_userCount; }
+    // The users that lie in a trigger: not those of an instruction a dialog
+    // works on, which is no part of the document until it is confirmed.
+    std::size_t GetPlacedUserCount() const;
 
 protected:
     // Empties every referencing parameter and disables its instruction, and

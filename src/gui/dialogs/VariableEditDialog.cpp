@@ -3,7 +3,7 @@
 #include "gui/app/UserPrompts.h"
 
 #include "category/CategorySystem.h"
-#include "code/Variables.h"
+#include "code/State.h"
 #include "log/Assertion.h"
 #include "modules/Module.h"
 #include "records/TypeInfo.h"
@@ -19,10 +19,12 @@
 
 namespace bram::gui {
 
-CVariableEditDialog::CVariableEditDialog(CUserDefinedVariable* variable, const VariableList& list, QWidget* parent)
+CVariableEditDialog::CVariableEditDialog(CUserDefinedVariable* variable, const CState& state,
+                                         const CCodeTrigger* localsOf, QWidget* parent)
     : QDialog(parent),
       m_variable(variable),
-      m_list(list),
+      m_state(state),
+      m_localsOf(localsOf),
       m_typeChoices(SelectableTypes()),
       m_name(new QLineEdit(this)),
       m_types(new QComboBox(this))
@@ -100,13 +102,9 @@ void CVariableEditDialog::accept()
     const CTypeInfo* type = m_typeChoices[static_cast<std::size_t>(typeIndex)];
     const bool keepsType = m_variable != nullptr && m_variable->GetType() == type;
     const bool unchanged = keepsType && m_variable->GetName() == name;
-    if (!unchanged) {
-        for (const auto& other : m_list) {
-            if (other.get() != m_variable && NormalizedName(other->GetName()) == normalized) {
-                Refuse("VariableEditDialog/VariableAlreadyExist", m_name);
-                return;
-            }
-        }
+    if (!unchanged && IsVariableNameTaken(m_state, m_localsOf, name, m_variable)) {
+        Refuse("VariableEditDialog/VariableAlreadyExist", m_name);
+        return;
     }
     if (keepsType) {
         m_created.reset();

@@ -1,6 +1,6 @@
 #pragma once
-// Asks for one variable's name and type and checks them against the list
-// the variable belongs to.
+// Asks for one variable's name and type and checks the name against the
+// variables it must not clash with (IsVariableNameTaken).
 
 #include <QDialog>
 
@@ -12,6 +12,8 @@ class QComboBox;
 class QLineEdit;
 
 namespace bram {
+class CCodeTrigger;
+class CState;
 class CTypeInfo;
 class CUserDefinedVariable;
 } // namespace bram
@@ -21,10 +23,10 @@ namespace bram::gui {
 class CVariableEditDialog : public QDialog {
     Q_OBJECT
 public:
-    using VariableList = std::vector<std::unique_ptr<CUserDefinedVariable>>;
-
-    // variable: the one to change, or null for a new one.
-    CVariableEditDialog(CUserDefinedVariable* variable, const VariableList& list, QWidget* parent = nullptr);
+    // variable: the one to change, or null for a new one; localsOf: the
+    // trigger whose local it is, null for a global.
+    CVariableEditDialog(CUserDefinedVariable* variable, const CState& state, const CCodeTrigger* localsOf,
+                        QWidget* parent = nullptr);
     ~CVariableEditDialog() override;
 
     // After OK: the variable opened for, or a new one (new variable, or the
@@ -42,7 +44,8 @@ private:
     bool Refuse(const char* key, QWidget* focus);
 
     CUserDefinedVariable* m_variable;
-    const VariableList& m_list;
+    const CState& m_state;
+    const CCodeTrigger* m_localsOf;
     std::vector<const CTypeInfo*> m_typeChoices;
     std::unique_ptr<CUserDefinedVariable> m_created;
     CUserDefinedVariable* m_result = nullptr;

@@ -88,13 +88,18 @@ private:
 };
 
 CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
-    : QDialog(parent), m_variables(&m_noList), m_list(new QTreeWidget(this)), m_actions(this, "VariablesDialog")
+    : QDialog(parent),
+      m_state(state),
+      m_variables(&m_noList),
+      m_list(new QTreeWidget(this)),
+      m_actions(this, "VariablesDialog")
 {
     BRAMBLETON_ASSERT(state != nullptr);
     if (state != nullptr) {
         if (!local) {
             m_variables = &state->GetGlobals();
         } else if (CCodeTrigger* trigger = state->GetCurrentTrigger()) {
+            m_trigger = trigger;
             m_variables = &trigger->GetLocals();
         } else {
             BRAMBLETON_ASSERT(false);
@@ -175,7 +180,8 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
     connect(m_list, &QWidget::customContextMenuRequested, this, [this, menu](const QPoint& at) {
         m_actions.ContextMenu(menu, this)->exec(m_list->viewport()->mapToGlobal(at));
     });
-    Refresh(-1);
+    // A row is selected from the start, so that Delete and Modify act at once.
+    Refresh(0);
 }
 
 CVariablesDialog::~CVariablesDialog() = default;
@@ -223,7 +229,7 @@ void CVariablesDialog::Refresh(int selectRow)
         item->setText(0, ToQ(variable->GetName()));
         const CTypeInfo* type = variable->GetType();
         item->setText(1, type != nullptr ? ToQ(type->GetLocalizedName()) : QString());
-        item->setText(2, QString::number(variable->GetUserCount()));
+        item->setText(2, QString::number(variable->GetPlacedUserCount()));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setFlags(item->flags() | Qt::ItemIsEditable);
     }
@@ -236,9 +242,17 @@ void CVariablesDialog::Refresh(int selectRow)
 
 void CVariablesDialog::UpdateMenu() { m_actions.Update(); }
 
+bool CVariablesDialog::IsNameTaken(const std::string& name, const CUserDefinedVariable* self) const
+{
+    return m_state != nullptr && IsVariableNameTaken(*m_state, m_trigger, name, self);
+}
+
 void CVariablesDialog::OnNew()
 {
-    CVariableEditDialog dialog(nullptr, *m_variables, this);
+    if (m_state == nullptr || m_variables == &m_noList) {
+        return;
+    }
+    CVariableEditDialog dialog(nullptr, *m_state, m_trigger, this);
     if (RunEditDialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -261,7 +275,7 @@ void CVariablesDialog::OnChange()
     }
     CUserDefinedVariable* variable = (*m_variables)[static_cast<std::size_t>(row)].get();
     const std::string oldName = variable->GetName();
-    CVariableEditDialog dialog(variable, *m_variables, this);
+    CVariableEditDialog dialog(variable, *m_state, m_trigger, this);
     if (RunEditDialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -291,14 +305,7 @@ void CVariablesDialog::OnRenameInPlace(int row, const QString& text)
     }
     CUserDefinedVariable* variable = (*m_variables)[static_cast<std::size_t>(row)].get();
     const std::string name = text.toStdString();
-    const std::string normalized = NormalizedName(name);
-    bool free = !normalized.empty() && name != variable->GetName();
-    for (const auto& other : *m_variables) {
-        if (free && other.get() != variable && NormalizedName(other->GetName()) == normalized) {
-            free = false;
-        }
-    }
-    if (free) {
+    if (!NormalizedName(name).empty() && name != variable->GetName() && !IsNameTaken(name, variable)) {
         auto step = std::make_unique<Step>(Step::Kind::Rename, "History/VariablesDialog_RenameVariable");
         step->renamed = variable;
         step->oldName = variable->GetName();
@@ -326,7 +333,8 @@ void CVariablesDialog::OnItemChanged(QTreeWidgetItem* item, int column)
 
 bool CVariablesDialog::MayDetach(const CUserDefinedVariable& variable)
 {
-    const std::size_t users = variable.GetUserCount();
+    // A working copy of a dialog loses its value too, but the question is about the document.
+    const std::size_t users = variable.GetPlacedUserCount();
     if (users == 0) {
         return true;
     }
@@ -380,17 +388,7 @@ void CVariablesDialog::OnPaste()
         UserPrompts().Beep();
         return;
     }
-    // Names are compared as identifiers: two names that normalize alike
-    // would declare the same script variable twice.
-    const auto taken = [this](const std::string& name) {
-        const std::string normalized = NormalizedName(name);
-        for (const auto& other : *m_variables) {
-            if (NormalizedName(other->GetName()) == normalized) {
-                return true;
-            }
-        }
-        return false;
-    };
+    const auto taken = [this](const std::string& name) { return IsNameTaken(name, nullptr); };
     const std::string name = FirstFreeName(m_clipboard->GetName(), taken);
     auto step = std::make_unique<Step>(Step::Kind::Add, "History/VariablesDialog_Paste");
     step->position = m_variables->size();

@@ -20,6 +20,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace bram {
+class CCodeTrigger;
 class CState;
 class CUserDefinedVariable;
 } // namespace bram
@@ -80,7 +81,12 @@ private:
     void OnItemChanged(QTreeWidgetItem* item, int column);
     // Whether the variable may lose its users: unused, or the user says yes.
     bool MayDetach(const CUserDefinedVariable& variable);
+    // IsVariableNameTaken for the list shown.
+    bool IsNameTaken(const std::string& name, const CUserDefinedVariable* self) const;
 
+    CState* m_state;
+    // The trigger whose locals are shown; null for the globals.
+    CCodeTrigger* m_trigger = nullptr;
     VariableList* m_variables;
     VariableList m_noList;
     // Its own history over the list: no snapshots, each step undoes itself.

@@ -111,6 +111,33 @@ TEST_F(VariablesTest, DeletingAGlobalEmptiesParametersOfAllTriggers)
     }
 }
 
+// A data file names variables and is read locals first: a local named like
+// a global would take over the global's users.
+TEST_F(VariablesTest, ALocalNeverSharesItsNameWithAGlobal)
+{
+    CState state;
+    CCodeTrigger* one = AddTrigger(state, "one");
+    CCodeTrigger* two = AddTrigger(state, "two");
+    state.GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("Greeting", Type("string")));
+    one->GetLocals().push_back(std::make_unique<CUserDefinedVariable>("Name", Type("string")));
+    const CUserDefinedVariable* greeting = state.GetGlobal(0);
+    const CUserDefinedVariable* name = one->GetLocal(0);
+    const struct {
+        const CCodeTrigger* localOf;
+        const char* name;
+        const CUserDefinedVariable* self;
+        bool taken;
+    } cases[] = {
+        {one, "Greeting", nullptr, true},  {two, "Greeting?", nullptr, true},      {nullptr, "Name", nullptr, true},
+        {nullptr, "Name!", nullptr, true}, {one, "Name", nullptr, true},           {two, "Name", nullptr, false},
+        {one, "Name", name, false},        {nullptr, "Greeting", greeting, false}, {one, "Count", nullptr, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsVariableNameTaken(state, c.localOf, c.name, c.self), c.taken)
+            << c.name << (c.localOf == nullptr ? " as a global" : " as a local of " + c.localOf->GetName());
+    }
+}
+
 TEST_F(VariablesTest, TriggerVariablesPrintTriggerOrFunctionName)
 {
     CState state;

@@ -73,7 +73,7 @@ TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
         prompts.boxes.clear();
         CUserDefinedVariable* opened = c.Has("opened") ? Globals()[std::stoul(c["opened"])].get() : nullptr;
         const std::string before = opened != nullptr ? opened->GetName() : std::string();
-        CVariableEditDialog dialog(opened, Globals());
+        CVariableEditDialog dialog(opened, *document.GetState(), nullptr);
         const int result = Fill(dialog, {QString::fromStdString(c["name"]), QString::fromStdString(c["type"])});
         if (!c.Has("refusal")) {
             EXPECT_EQ(result, QDialog::Accepted);
@@ -95,13 +95,14 @@ TEST_F(VariablesDialogTest, EditDialogRefusesBadNamesInOrder)
 
 TEST_F(VariablesDialogTest, EditDialogOffersOnlyDeclarableTypes)
 {
-    CVariableEditDialog dialog(nullptr, Globals());
+    CVariableEditDialog dialog(nullptr, *document.GetState(), nullptr);
     // No trigger, function, variable or creation-less type.
     EXPECT_EQ(test::Items(dialog.TypeList()), (QStringList{"Truth value", "Number", "Text"}));
     EXPECT_EQ(dialog.TypeList()->currentIndex(), 0);
     EXPECT_TRUE(dialog.NameField()->text().isEmpty());
     // An existing variable shows its type.
-    EXPECT_EQ(CVariableEditDialog(Globals()[1].get(), Globals()).TypeList()->currentText(), QStringLiteral("Text"));
+    EXPECT_EQ(CVariableEditDialog(Globals()[1].get(), *document.GetState(), nullptr).TypeList()->currentText(),
+              QStringLiteral("Text"));
 }
 
 TEST_F(VariablesDialogTest, TypeChangeReplacesTheObjectNameChangeKeepsIt)
@@ -131,7 +132,7 @@ TEST_F(VariablesDialogTest, MenuStatesFollowSelectionClipboardAndSteps)
         return test::EnabledStates([&dialog](const char* name) { return dialog.Action(QLatin1String(name)); },
                                    {"Undo", "Redo", "Cut", "Copy", "Paste"});
     };
-    EXPECT_EQ(enabled(), "00000");
+    EXPECT_EQ(enabled(), "00110") << "the first row is selected";
     // Nothing to undo, redo or paste: a beep each, nothing changed.
     dialog.OnUndo();
     dialog.OnRedo();
@@ -232,18 +233,59 @@ TEST_F(VariablesDialogTest, LocalsAreTheCurrentTriggersList)
 {
     CCodeTrigger* trigger = test::AddCurrentTrigger(document, "Tick");
     CDrivenVariablesDialog dialog(document.GetState(), true);
-    dialog.answers = {{"Count", "Number"}};
+    dialog.answers = {{"Ticks", "Number"}};
     EXPECT_EQ(dialog.List()->topLevelItemCount(), 0);
     dialog.OnNew();
     ASSERT_EQ(trigger->GetLocalCount(), 1u);
-    EXPECT_EQ(trigger->GetLocal(0)->GetName(), "Count");
+    EXPECT_EQ(trigger->GetLocal(0)->GetName(), "Ticks");
     EXPECT_EQ(Globals().size(), 2u);
+}
+
+TEST_F(VariablesDialogTest, TheFirstRowIsSelectedSoDeleteAndModifyActAtOnce)
+{
+    CDrivenVariablesDialog dialog(document.GetState(), false);
+    dialog.answers = {{"Lives", "Number"}};
+    dialog.Action(QStringLiteral("Change"))->trigger();
+    dialog.Action(QStringLiteral("Delete"))->trigger();
+    EXPECT_EQ(dialog.shownNames, std::vector<QString>{"Count"});
+    EXPECT_EQ(Rows(dialog), QStringList{"Player Name|Text"});
+}
+
+// The data file names variables and is read locals first: a local named like
+// a global would take over the global's users once the file is opened again.
+TEST_F(VariablesDialogTest, LocalsAndGlobalsNeverShareAName)
+{
+    CCodeTrigger* trigger = test::AddCurrentTrigger(document, "Tick");
+    trigger->GetLocals().push_back(std::make_unique<CUserDefinedVariable>("Name", TypeNamed("Text")));
+    CDrivenVariablesDialog locals(document.GetState(), true);
+    locals.answers = {{"Count", "Number"}, {"Player_Name", "Text"}, {"Count", "Text"}};
+    locals.OnNew();
+    locals.OnNew();
+    locals.OnChange();
+    locals.OnRenameInPlace(0, QStringLiteral("Count"));
+    EXPECT_EQ(Rows(locals), QStringList{"Name|Text"});
+
+    CDrivenVariablesDialog globals(document.GetState(), false);
+    globals.answers = {{"Name", "Number"}, {"Name!", "Number"}};
+    globals.OnNew();
+    globals.OnChange();
+    globals.OnRenameInPlace(1, QStringLiteral("Name"));
+    EXPECT_EQ(GlobalNames(), (std::vector<std::string>{"Count", "Player Name"}));
+    EXPECT_TRUE(locals.UndoStepNames().empty());
+    EXPECT_TRUE(globals.UndoStepNames().empty());
+    ASSERT_EQ(prompts.boxes.size(), 5u);
+    for (const auto& box : prompts.boxes) {
+        EXPECT_EQ(box.text, gui::Localized("VariableEditDialog/VariableAlreadyExist"));
+    }
 }
 
 // Countdown: Count is used by ten parameters (in Tick and Bye), Greeting by two (in Hello).
 TEST_F(VariablesDialogTest, UsedVariablesShowTheirUsersAndAskBeforeLosingThem)
 {
     ASSERT_TRUE(document.OpenDocument(started.workspace / "samples/Countdown.bdf"));
+    // An instruction dialog's working copy is no use in the document.
+    const CCodeBase* set = document.GetState()->GetTrigger(1)->GetNodeFromPath(std::vector<std::size_t>{2, 0});
+    const std::unique_ptr<CCodeBase> working(set->Clone());
     CDrivenVariablesDialog dialog(document.GetState(), false);
     EXPECT_EQ(test::Rows(dialog.List(), {2}), (QStringList{"10", "2"})) << "use counts";
     EXPECT_FALSE(dialog.Action(QStringLiteral("FindUsages"))->isVisible()) << "only the main window shows usages";
@@ -274,7 +316,6 @@ TEST_F(VariablesDialogTest, UsedVariablesShowTheirUsersAndAskBeforeLosingThem)
     dialog.OnRedo();
     EXPECT_EQ(prompts.boxes.size(), 4u);
     dialog.accept();
-    const CCodeBase* set = document.GetState()->GetTrigger(1)->GetNodeFromPath(std::vector<std::size_t>{2, 0});
     EXPECT_FALSE(set->IsEnabled());
     EXPECT_FALSE(set->IsComplete());
 }
