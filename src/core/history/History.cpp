@@ -43,19 +43,29 @@ void CHistory::SetState(std::unique_ptr<CState> state)
     m_state = state.release();
 }
 
-void CHistory::DropRedo()
+void CHistory::DropRedoSteps(std::vector<CCodeHistoryObject>& steps)
 {
     // Newest first: what a newer step keeps may sit in what an older one keeps.
-    while (!m_redo.empty()) {
-        delete m_redo.back().GetStateAfter();
-        m_redo.pop_back();
+    while (!steps.empty()) {
+        delete steps.back().GetStateAfter();
+        steps.pop_back();
     }
+}
+
+void CHistory::DropSetAside()
+{
+    DropRedoSteps(m_setAside);
+    m_hasSetAside = false;
 }
 
 void CHistory::Record(std::string name, std::unique_ptr<CHistoryParam> param)
 {
     CState* copy = m_state != nullptr ? m_state->Clone().release() : nullptr;
-    DropRedo();
+    DropSetAside();
+    m_setAside = std::move(m_redo);
+    m_redo.clear();
+    m_hasSetAside = true;
+    m_setAsideSavedPoint = m_savedPoint;
     // Only a saved point beyond the current depth lies on the redo branch
     // being dropped; at the current depth it stays one undo away.
     if (static_cast<int>(m_undo.size()) < m_savedPoint) {
@@ -71,6 +81,7 @@ void CHistory::Undo()
     if (!CanUndo()) {
         return;
     }
+    DropSetAside();
     CCodeHistoryObject& step = m_undo.back();
     BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
     m_state = step.GetStateBefore();
@@ -85,6 +96,7 @@ void CHistory::Redo()
     if (!CanRedo()) {
         return;
     }
+    DropSetAside();
     CCodeHistoryObject& step = m_redo.back();
     BRAMBLETON_ASSERT(step.GetStateBefore() == m_state);
     m_state = step.GetStateAfter();
@@ -109,7 +121,17 @@ void CHistory::RemoveLast()
     step.Undo();
     delete m_state;
     m_state = step.GetStateBefore();
+    // Saved with the step in place: no depth equals the file now.
+    if (m_savedPoint == static_cast<int>(m_undo.size())) {
+        m_savedPoint = -1;
+    }
     m_undo.pop_back();
+    if (m_hasSetAside) {
+        m_redo = std::move(m_setAside);
+        m_setAside.clear();
+        m_hasSetAside = false;
+        m_savedPoint = m_setAsideSavedPoint;
+    }
 }
 
 void CHistory::RenameLast(std::string name)
@@ -122,6 +144,7 @@ void CHistory::RenameLast(std::string name)
         return;
     }
     BRAMBLETON_ASSERT(m_undo.back().GetStateAfter() == m_state);
+    DropSetAside();
     m_undo.back().SetName(std::move(name));
 }
 
@@ -147,6 +170,7 @@ void CHistory::Clear()
         m_undo.pop_back();
     }
     DropRedo();
+    DropSetAside();
     delete m_state;
     m_state = nullptr;
 }

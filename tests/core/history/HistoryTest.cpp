@@ -1,5 +1,6 @@
 // The undo history: snapshots, the saved marker, who destroys what, and
-// random category and trigger edits undone and redone to the byte.
+// random category, trigger, variable and instruction edits undone and redone
+// to the byte, each file read back to the same bytes.
 
 #include "../document/DocumentFixture.h"
 
@@ -7,6 +8,7 @@
 #include "history/History.h"
 
 #include <array>
+#include <functional>
 #include <random>
 
 namespace bram::test {
@@ -107,13 +109,53 @@ TEST(HistoryWithoutState, StepsAreTheirParameterAndDieWithIt)
     history.Redo();
     EXPECT_EQ(history.GetState(), nullptr);
     EXPECT_EQ(history.GetUndoNames(), std::vector<std::string>{"first"});
-    // Recording drops the redo branch; removing the last step takes it back first.
+    // Recording sets the redo branch aside; removing the last step takes it
+    // back first and puts the branch back.
     history.Record("third", std::make_unique<Probe>(c));
-    EXPECT_EQ(b, "u~");
+    EXPECT_EQ(b, "u");
+    EXPECT_FALSE(history.CanRedo());
     history.RemoveLast();
     EXPECT_EQ(c, "u~");
+    EXPECT_EQ(history.GetRedoName(), "second");
+    history.Record("fourth");
+    history.Record("fifth");
+    EXPECT_EQ(b, "u~") << "dropped once a step stays";
     history.Clear();
     EXPECT_EQ(a, "ur~");
+}
+
+TEST_F(History, AStepTakenBackLeavesTheRedoBranchAndTheSavedPointAsTheyWere)
+{
+    CTempDir dir;
+    m_document.AddHistoryStep("History/Text_Input");
+    m_document.AddHistoryStep("History/Text_Paste");
+    ASSERT_TRUE(m_document.SaveDocument(dir / "doc.bdf"));
+    m_document.Undo();
+    m_document.Undo();
+    CState* current = m_document.GetState();
+    // A refused edit or a cancelled dialog: recorded, then taken back.
+    for (int i = 0; i < 2; ++i) {
+        m_document.AddHistoryStep("History/Variables_VariablesChanged");
+        EXPECT_EQ(m_document.GetRedoCount(), 0u);
+        m_document.RemoveLastHistoryStep();
+        EXPECT_EQ(m_document.GetState(), current);
+        EXPECT_EQ(m_document.GetRedoName(), "History/Text_Input");
+    }
+    m_document.Redo();
+    m_document.Redo();
+    EXPECT_FALSE(m_document.IsModified()) << "the saved point lies on the branch again";
+
+    // Saved with the step in place, no depth equals the file once it is taken back.
+    m_document.AddHistoryStep("History/Text_Delete");
+    ASSERT_TRUE(m_document.SaveDocument(dir / "doc.bdf"));
+    m_document.RemoveLastHistoryStep();
+    EXPECT_EQ(m_document.GetSavedHistoryPoint(), -1);
+    // A step kept (renamed) drops what it set aside.
+    m_document.Undo();
+    m_document.AddHistoryStep("History/InstructionView_NewInstruction");
+    m_document.RenameLastHistoryStep("History/Variables_VariablesChanged");
+    m_document.RemoveLastHistoryStep();
+    EXPECT_FALSE(m_document.CanRedo());
 }
 
 TEST_F(History, AViewIsNotToldOfItsOwnChange)
@@ -154,14 +196,28 @@ TEST_F(History, UndoAfterDeletingAnEarlierCategoryUsesNoStaleCategory)
     EXPECT_EQ(m_document.GetState()->GetTriggerCount(), 1u);
 }
 
-// Random category and trigger edits as the categories and comment views make
-// them; after each the data file is kept, and undo and redo must give back
-// every one of them byte for byte, also after redo branches were dropped.
+// What the random edits make instructions and variables of.
+struct Language {
+    const CTypeInfo* number;
+    const CTypeInfo* text;
+    // set(<variable>, <a value of its type>), enabled.
+    std::function<CCall*(CUserDefinedVariable*)> makeSet;
+};
+
+// Random edits as the categories, comment and instruction views and the
+// variables and instruction dialogs make them; after each the data file is
+// kept, and undo and redo must give back every one of them byte for byte,
+// also after redo branches were dropped. Variable names clash on purpose.
 class RandomEdits {
 public:
-    RandomEdits(CApplicationDocument& document, unsigned seed) : m_document(document), m_random(seed) {}
+    RandomEdits(CApplicationDocument& document, Language language, unsigned seed)
+        : m_document(document), m_language(std::move(language)), m_random(seed)
+    {
+    }
 
-    static constexpr unsigned kKinds = 10;
+    static constexpr unsigned kKinds = 15;
+    // Records a step and takes it back: never takes effect.
+    static constexpr unsigned kCancelledDialog = 14;
 
     bool Step()
     {
@@ -186,18 +242,94 @@ private:
         case 0: return CreateCategory(m_document) != nullptr;
         case 1: return CreateTrigger(m_document, category) != nullptr;
         case 2: return Pick(3) == 0 && DeleteCategory(m_document, category);
-        case 3: return DeleteTrigger(m_document, entry);
+        case 3: return Pick(2) == 0 && DeleteTrigger(m_document, entry);
         case 4: return RenameCategory(m_document, category, name);
         case 5: return RenameTrigger(m_document, entry, name + " !");
         case 6: return DropTriggerOnCategory(m_document, entry, category);
         case 7: return DropTriggerOnTrigger(m_document, entry, RandomEntry());
         case 8: return entry != nullptr && SetTriggerEnabled(m_document, entry->GetId(), Pick(2) == 0);
-        default: {
+        case 9: {
             SelectTrigger(m_document, entry);
             const bool changes = GetFieldText(m_document, ETextField::Comment) != name;
             return SetFieldText(m_document, ETextField::Comment, name, "Input") && changes;
         }
+        case 10:
+            return EditVariables(entry, [this](CState& state, CState::GlobalList& list, CCodeTrigger* localsOf) {
+                // Added as the variables dialog adds: refused under a name taken.
+                static const char* const names[] = {"x", "y", "x!"};
+                const std::string added = names[Pick(3)];
+                if (IsVariableNameTaken(state, localsOf, added)) {
+                    return false;
+                }
+                list.push_back(std::make_unique<CUserDefinedVariable>(added, RandomVariableType()));
+                return true;
+            });
+        case 11:
+        case 12:
+            return EditVariables(entry, [this, kind](CState&, CState::GlobalList& list, CCodeTrigger*) {
+                if (list.empty()) {
+                    return false;
+                }
+                const std::size_t index = Pick(list.size());
+                auto& variable = list[index];
+                if (kind == 11) {
+                    list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+                    return true;
+                }
+                // A new type replaces the variable, as the dialog does.
+                const CTypeInfo* type = variable->GetType() == m_language.number ? m_language.text : m_language.number;
+                variable = std::make_unique<CUserDefinedVariable>(variable->GetName(), type);
+                return true;
+            });
+        case 13: return NewSet(entry);
+        default: {
+            SelectTrigger(m_document, entry);
+            if (!BeginNewInstruction(m_document, 1)) {
+                return false;
+            }
+            CancelInstructionDialog(m_document, false);
+            return false;
         }
+        }
+    }
+
+    const CTypeInfo* RandomVariableType() { return Pick(2) == 0 ? m_language.number : m_language.text; }
+
+    // The variables dialog on the globals, or on the locals of the entry's
+    // trigger; cancelled when the edit is refused.
+    template <typename Edit>
+    bool EditVariables(const CTriggerEntry* entry, Edit edit)
+    {
+        const bool locals = entry != nullptr && Pick(2) == 0;
+        SelectTrigger(m_document, entry);
+        CState* state = BeginEditVariables(m_document, locals);
+        if (state == nullptr) {
+            return false;
+        }
+        CCodeTrigger* trigger = locals ? state->GetCurrentTrigger() : nullptr;
+        const bool done = edit(*state, locals ? trigger->GetLocals() : state->GetGlobals(), trigger);
+        EndEditVariables(m_document, done);
+        return done;
+    }
+
+    // The instruction dialog's new set of a local or global, placed in the actions.
+    bool NewSet(const CTriggerEntry* entry)
+    {
+        SelectTrigger(m_document, entry);
+        const CState* before = m_document.GetState();
+        const CCodeTrigger* trigger = before != nullptr ? before->GetCurrentTrigger() : nullptr;
+        if (trigger == nullptr || trigger->GetLocalCount() + before->GetGlobalCount() == 0 ||
+            !BeginNewInstruction(m_document, 1)) {
+            return false;
+        }
+        // The step made a new state: the variable is taken from it.
+        CState* state = m_document.GetState();
+        CCodeTrigger* current = state->GetCurrentTrigger();
+        const std::size_t index = Pick(current->GetLocalCount() + state->GetGlobalCount());
+        CUserDefinedVariable* variable = index < current->GetLocalCount()
+                                             ? current->GetLocal(index)
+                                             : state->GetGlobal(index - current->GetLocalCount());
+        return PlaceNewInstruction(m_document, 1, std::unique_ptr<CCodeBase>(m_language.makeSet(variable)));
     }
 
     CCategory* RandomCategory()
@@ -215,31 +347,48 @@ private:
     }
 
     CApplicationDocument& m_document;
+    Language m_language;
     std::mt19937 m_random;
     std::array<unsigned, kKinds> m_done{};
 };
 
 TEST_F(History, RandomEditsUndoAndRedoToTheSameFileAtEveryDepth)
 {
-    RandomEdits edits(m_document, 20240611);
+    const Language language{
+        Type("number"), Type("string"), [this](CUserDefinedVariable* variable) {
+            const bool number = variable->GetType() == Type("number");
+            return NewCallOf("set", {variable, number ? static_cast<CCodeBase*>(NewNumber(1)) : NewString("s")});
+        }};
+    RandomEdits edits(m_document, language, 20240611);
     std::vector<std::string> files{m_document.WriteDataFile()};
-    for (int round = 0; round < 2000; ++round) {
+    unsigned refusedWithRedo = 0;
+    for (int round = 0; round < 3000; ++round) {
         if (edits.Pick(10) == 0) {
-            // Go back a little; the next edit drops the redo branch.
+            // Go back a little; the next edit that takes effect drops the redo branch.
             for (unsigned n = edits.Pick(4); n > 0 && m_document.CanUndo(); --n) {
                 m_document.Undo();
                 files.pop_back();
                 ASSERT_EQ(m_document.WriteDataFile(), files.back()) << "undo in round " << round;
             }
         }
+        const std::size_t redo = m_document.GetRedoCount();
         if (edits.Step()) {
             files.push_back(m_document.WriteDataFile());
+            ASSERT_TRUE(ReadsBackTheSame(m_document)) << "round " << round;
+        } else {
+            // A refused edit or a cancelled dialog changes nothing, the redo branch included.
+            ASSERT_EQ(m_document.GetRedoCount(), redo) << "round " << round;
+            ASSERT_EQ(m_document.WriteDataFile(), files.back()) << "round " << round;
+            refusedWithRedo += redo > 0 ? 1 : 0;
         }
         ASSERT_EQ(m_document.GetUndoCount() + 1, files.size()) << "every edit records one step; round " << round;
     }
     for (unsigned kind = 0; kind < RandomEdits::kKinds; ++kind) {
-        EXPECT_GE(edits.Done()[kind], 10u) << "edit kind " << kind << " hardly ever took effect";
+        if (kind != RandomEdits::kCancelledDialog) {
+            EXPECT_GE(edits.Done()[kind], 10u) << "edit kind " << kind << " hardly ever took effect";
+        }
     }
+    EXPECT_GE(refusedWithRedo, 20u);
     for (std::size_t depth = files.size() - 1; depth > 0; --depth) {
         m_document.Undo();
         ASSERT_EQ(m_document.WriteDataFile(), files[depth - 1]) << "undo to depth " << depth - 1;
