@@ -3,6 +3,8 @@
 #include "CliRun.h"
 #include "TestDataFiles.h"
 
+#include <filesystem>
+#include <sys/stat.h>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -56,6 +58,21 @@ TEST(DocumentCommands, FailuresPrintTheReadersMessage)
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_TRUE(unwritable.err.starts_with(dir / "no/such/folder/x.bdf: Could not create a temporary file"))
         << unwritable.err;
+}
+
+// Output goes through a temporary file renamed over the target: a FIFO there
+// would be replaced by it (as root a link to /dev/null replaced /dev/null).
+TEST(DocumentCommands, OutputOntoAFifoIsRefused)
+{
+    test::CTempDir dir;
+    const std::string fifo = dir / "out";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* command : {"generate", "resave"}) {
+        const auto result = Cli(std::string(command) + " '" + kCountdown + "' -o '" + fifo + "'");
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_EQ(result.err, fifo + ": Not a regular file.\n") << command;
+        EXPECT_TRUE(std::filesystem::is_fifo(fifo)) << command;
+    }
 }
 
 // Showcase with an empty parameter, a disabled trigger that others name and

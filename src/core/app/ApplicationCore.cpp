@@ -13,6 +13,7 @@
 #include "settings/UserData.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <dirent.h>
 #include <malloc.h>
 #include <sys/stat.h>
@@ -214,6 +215,11 @@ void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingPr
     const CUserDataResult user = LoadUserData(*this, m_programFolder);
     m_userDataFolder = user.folder;
     m_userSettingsFile = user.userSettingsFile;
+    if (!user.problem.empty()) {
+        // Not fatal: the editor keeps its recent files in its own settings then.
+        LogPrintf("%s\n", user.problem.c_str());
+        std::fprintf(stderr, "%s\n", user.problem.c_str());
+    }
     progress.FinishTask();
 
     progress.SelectTask(n - 1);

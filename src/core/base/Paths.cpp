@@ -3,7 +3,9 @@
 #include "base/Text.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -208,10 +210,13 @@ namespace {
 // A descriptor of the regular file at path (its status in st), or -1; for a
 // file that is not regular the reason goes to *reason. Without O_NONBLOCK
 // opening a FIFO waits for a writer, maybe forever.
-int OpenRegularFile(std::string_view path, struct stat& st, std::string* reason)
+int OpenRegularFile(int folder, std::string_view path, int flags, struct stat& st, std::string* reason)
 {
-    const int fd = ::open(ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(folder, ToDiskPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
     if (fd < 0) {
+        if (errno == ELOOP && (flags & O_NOFOLLOW) != 0 && reason != nullptr) {
+            *reason = "The file is a symbolic link.";
+        }
         return -1;
     }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -224,15 +229,9 @@ int OpenRegularFile(std::string_view path, struct stat& st, std::string* reason)
     return fd;
 }
 
-} // namespace
-
-std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason)
+// Reads the rest of the file and closes the descriptor.
+std::optional<std::string> ReadFromDescriptor(int fd, const struct stat& st)
 {
-    struct stat st {};
-    const int fd = OpenRegularFile(path, st, reason);
-    if (fd < 0) {
-        return std::nullopt;
-    }
     std::string data;
     data.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
@@ -254,10 +253,26 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::string* rea
     return data;
 }
 
+} // namespace
+
+std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason)
+{
+    struct stat st {};
+    const int fd = OpenRegularFile(AT_FDCWD, path, 0, st, reason);
+    return fd < 0 ? std::nullopt : ReadFromDescriptor(fd, st);
+}
+
+std::optional<std::string> ReadWholeFileAt(int folder, std::string_view name, std::string* reason)
+{
+    struct stat st {};
+    const int fd = OpenRegularFile(folder, name, O_NOFOLLOW, st, reason);
+    return fd < 0 ? std::nullopt : ReadFromDescriptor(fd, st);
+}
+
 std::optional<CFileText> CFileText::Read(std::string_view path, std::string* reason)
 {
     struct stat st {};
-    const int fd = OpenRegularFile(path, st, reason);
+    const int fd = OpenRegularFile(AT_FDCWD, path, 0, st, reason);
     if (fd < 0) {
         return std::nullopt;
     }
@@ -342,6 +357,26 @@ std::optional<std::string> SaveTarget(std::string target)
     return std::nullopt;
 }
 
+// ".NAME.tmp", to which mkstemp adds six characters. A name too long to
+// take that keeps its start and gets a hash of the whole name instead of the
+// rest, so the temporary name fits the system's limit too.
+std::string TempPrefix(std::string_view name)
+{
+    constexpr std::size_t kRoom = NAME_MAX - 1 - kTempInfix.size() - 6;
+    if (name.size() <= kRoom) {
+        return "." + std::string(name) + std::string(kTempInfix);
+    }
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : name) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    }
+    std::size_t keep = kRoom - 9; // "~" and eight hex digits
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+        --keep; // not inside a UTF-8 sequence
+    }
+    return "." + std::string(name.substr(0, keep)) + StringPrintf("~%08x", hash) + std::string(kTempInfix);
+}
+
 bool IsTempSuffix(std::string_view suffix)
 {
     if (suffix.size() != 6) {
@@ -421,10 +456,15 @@ std::string WriteFileAtomically(std::string_view path, const std::function<void(
         return std::string("Could not follow the symbolic link: ") + std::strerror(ELOOP);
     }
     const std::string& target = *resolved;
+    // Renaming over a FIFO or a device would replace the node itself (as root
+    // even /dev/null), not write to it.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        return "Not a regular file.";
+    }
     const auto slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-    const std::string prefix =
-        "." + (slash == std::string::npos ? target : target.substr(slash + 1)) + std::string(kTempInfix);
+    const std::string prefix = TempPrefix(slash == std::string::npos ? target : target.substr(slash + 1));
     RemoveStaleTempFiles(folder, prefix);
 
     const CSaveSignalGuard signals;

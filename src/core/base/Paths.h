@@ -55,6 +55,10 @@ int OpenPrivateFolder(std::string_view path, std::string& problem);
 // regular file (a FIFO, a device, a folder) is refused before anything is
 // read, with "Not a regular file." in `reason` when it is given.
 std::optional<std::string> ReadWholeFile(std::string_view path, std::string* reason = nullptr);
+// The same for the file `name` in the folder of the descriptor (as from
+// OpenPrivateFolder), never through a symbolic link: a link is refused with
+// "The file is a symbolic link." in `reason`.
+std::optional<std::string> ReadWholeFileAt(int folder, std::string_view name, std::string* reason = nullptr);
 
 // A whole file in memory of its own (read as ReadWholeFile reads), whose
 // pages a reader gives back once it is done with them, so that a big file
@@ -85,7 +89,10 @@ private:
 // text on success, else the reason.
 // - A symbolic link is followed: its target gets the new content and the
 //   link stays, as editors do.
-// - The temporary file is ".NAME.tmpXXXXXX"; a failed save removes it, and
+// - A target that is there but no regular file (a FIFO, a device, a folder)
+//   is refused with "Not a regular file."
+// - The temporary file is ".NAME.tmpXXXXXX" (a name too long for that keeps
+//   its start and a hash of the rest); a failed save removes it, and
 //   Ctrl+C or a termination request during the save waits until it is done.
 //   Temporary files of that pattern left by a killed save are removed by
 //   the next save of the same file.

@@ -121,6 +121,7 @@ CApplicationDocument::~CApplicationDocument()
 void CApplicationDocument::SetPath(const std::string& path)
 {
     m_pathName = path;
+    m_pathConfirmed = true;
     m_title = path.empty() ? GetLocalizedString("MainFrame/Untitled") : FileNamePart(path);
 }
 
@@ -160,12 +161,22 @@ void CApplicationDocument::NewDocument()
 
 bool CApplicationDocument::OpenDocument(const std::string& path, std::string* error)
 {
+    return Open([this, &path] { ReadDataFile(path); }, path, error);
+}
+
+bool CApplicationDocument::OpenDocumentData(std::string_view data, const std::string& path, std::string* error)
+{
+    return Open([this, data, &path] { ReadDataFileFromMemory(data, path); }, path, error);
+}
+
+bool CApplicationDocument::Open(const std::function<void()>& read, const std::string& path, std::string* error)
+{
     // What the operation logged is on disk when it returns.
     const CLogFlushAtEnd flush;
     DeleteContents();
     ResetState();
     try {
-        ReadDataFile(path);
+        read();
     } catch (const CException& e) {
         LogWrite("Loading failed.\n");
         if (error != nullptr) {
@@ -261,9 +272,10 @@ bool CApplicationDocument::GenerateScript(const std::string& path, std::string* 
 
 void CApplicationDocument::ResetState() { m_history.SetState(std::make_unique<CState>()); }
 
-void CApplicationDocument::SetRecoveredPath(const std::string& path)
+void CApplicationDocument::SetRecoveredPath(const std::string& path, bool confirmed)
 {
     SetPath(path);
+    m_pathConfirmed = confirmed || path.empty();
     m_history.MarkUnsaved();
     m_modified = true;
 }

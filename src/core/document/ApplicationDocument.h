@@ -79,6 +79,8 @@ public:
     // Empties the document and reads the file. On failure: "Loading failed.\n"
     // in the log, a new empty state, false (and the reason in *error).
     bool OpenDocument(const std::string& path, std::string* error = nullptr);
+    // The same with the file's bytes already read; path names the file.
+    bool OpenDocumentData(std::string_view data, const std::string& path, std::string* error = nullptr);
     // Writes the data file atomically. On failure: "Saving failed.\n" in the
     // log, the old file untouched, false (and the reason in *error).
     bool SaveDocument(const std::string& path, std::string* error = nullptr);
@@ -92,7 +94,11 @@ public:
     void SetModifiedFlag(bool modified = true) { m_modified = modified; }
     // After opening a recovery file: the document stands for the file at
     // path again (empty: untitled) and differs from it, whatever is undone.
-    void SetRecoveredPath(const std::string& path);
+    // Unless confirmed (the user opened that file), the path came from the
+    // recovery file alone, and the first save asks where to save.
+    void SetRecoveredPath(const std::string& path, bool confirmed = true);
+    // False while the path waits for that first "save as".
+    bool IsPathConfirmed() const { return m_pathConfirmed; }
 
     // ---- the data file ----------------------------------------------------
     // Fill the (empty) document from a data file; throw CDocumentException
@@ -173,6 +179,7 @@ private:
     friend class CDataFileReader;
 
     void SetPath(const std::string& path);
+    bool Open(const std::function<void()>& read, const std::string& path, std::string* error);
     // A fresh empty state as the current one.
     void ResetState();
     // The document equals its file now.
@@ -184,6 +191,7 @@ private:
     CHistory m_history;
     bool m_modified = false;
     std::string m_pathName;
+    bool m_pathConfirmed = true;
     std::string m_title;
 
     std::string m_encodingName;

@@ -2,10 +2,12 @@
 
 #include "base/Paths.h"
 #include "document/ApplicationDocument.h"
+#include "log/Log.h"
 #include "settings/ApplicationBase.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,9 +25,9 @@ constexpr char kOrigin[] = ".origin";
 std::string LockName(const std::string& pid) { return "editor-" + pid + ".lock"; }
 
 // True when an editor still holds the lock of that process id.
-bool EditorRuns(const std::string& folder, const std::string& pid)
+bool EditorRuns(int folder, const std::string& pid)
 {
-    const int fd = ::open((folder + LockName(pid)).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::openat(folder, LockName(pid).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
         return false;
     }
@@ -46,8 +48,9 @@ bool Later(const timespec& a, const timespec& b)
 }
 
 // The document's file name without folders and without characters a file
-// name should not hold.
-std::string Stem(const std::string& documentPath)
+// name should not hold, cut to `room` bytes so the recovery names fit the
+// system's limit.
+std::string Stem(const std::string& documentPath, std::size_t room)
 {
     std::string name = documentPath.empty() ? std::string("Untitled") : FileNamePart(documentPath);
     if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) {
@@ -55,7 +58,20 @@ std::string Stem(const std::string& documentPath)
     }
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '/' || c == '\\' || c == '\0'; }, '_');
+    if (name.size() > room) {
+        while (room > 0 && (static_cast<unsigned char>(name[room]) & 0xC0) == 0x80) {
+            --room; // not inside a UTF-8 sequence
+        }
+        name.resize(room);
+    }
     return name;
+}
+
+// What an origin file may name: nothing (an untitled document) or an
+// absolute path, as the editor writes them.
+bool IsOrigin(const std::string& origin)
+{
+    return origin.empty() || (origin.front() == '/' && origin.find('\0') == std::string::npos);
 }
 
 } // namespace
@@ -77,23 +93,65 @@ CRecoveryStore::~CRecoveryStore()
 {
     if (m_lock >= 0) {
         ::close(m_lock);
-        ::unlink((m_folder + LockName(std::to_string(::getpid()))).c_str());
+        ::unlinkat(m_dir, LockName(std::to_string(::getpid())).c_str(), 0);
+    }
+    if (m_dir >= 0) {
+        ::close(m_dir);
     }
 }
 
-bool CRecoveryStore::Prepare()
+bool CRecoveryStore::OpenFolder(bool create, std::string& problem)
+{
+    problem.clear();
+    if (m_dir >= 0) {
+        return true;
+    }
+    if (create) {
+        PrepareFoldersForPath(m_folder);
+    }
+    const int fd = OpenPrivateFolder(m_folder, problem);
+    if (fd < 0) {
+        if (!problem.empty()) {
+            problem = "The recovery folder " + m_folder + " is not used: " + problem + ".";
+        } else if (create) {
+            problem = "Could not create the recovery folder " + m_folder + ".";
+        }
+        return false;
+    }
+    // The checks follow a link to a folder; this one must be the folder itself.
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(fd, &opened) != 0 || ::lstat(m_folder.substr(0, m_folder.size() - 1).c_str(), &named) != 0 ||
+        !S_ISDIR(named.st_mode) || opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
+        ::close(fd);
+        problem = "The recovery folder " + m_folder + " is not used: it is a symbolic link.";
+        return false;
+    }
+    m_dir = fd;
+    return true;
+}
+
+bool CRecoveryStore::Prepare(std::string& problem)
 {
     if (m_lock >= 0) {
         return true;
     }
-    ::mkdir(m_folder.c_str(), 0700);
-    const std::string lock = m_folder + LockName(std::to_string(::getpid()));
-    m_lock = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (!OpenFolder(true, problem)) {
+        return false;
+    }
+    m_lock =
+        ::openat(m_dir, LockName(std::to_string(::getpid())).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lock >= 0 && ::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(m_lock);
         m_lock = -1;
+        errno = error;
     }
-    return m_lock >= 0;
+    if (m_lock < 0) {
+        problem = "Could not use the recovery folder " + m_folder + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 std::string CRecoveryStore::OwnStem() const { return std::to_string(::getpid()) + "-"; }
@@ -106,8 +164,8 @@ bool CRecoveryStore::Write(const CApplicationDocument& document, std::string* er
         }
         return false;
     };
-    if (!Prepare()) {
-        return fail("Could not use the recovery folder " + m_folder + ": " + std::strerror(errno));
+    if (std::string problem; !Prepare(problem)) {
+        return fail(problem);
     }
     std::string data;
     try {
@@ -115,7 +173,9 @@ bool CRecoveryStore::Write(const CApplicationDocument& document, std::string* er
     } catch (const CException& e) {
         return fail(e.GetErrorMessage());
     }
-    const std::string base = m_folder + OwnStem() + Stem(document.GetPathName());
+    const std::string own = OwnStem();
+    const std::string base =
+        m_folder + own + Stem(document.GetPathName(), NAME_MAX - own.size() - std::strlen(kOrigin));
     // The origin first: a data file without it would not be offered.
     std::string reason = WriteFileAtomically(base + kOrigin, document.GetPathName());
     if (reason.empty()) {
@@ -140,11 +200,21 @@ void CRecoveryStore::Remove()
     }
 }
 
-std::vector<CRecoveryStore::SRecoverable> CRecoveryStore::FindRecoverable() const
+std::vector<CRecoveryStore::SRecoverable> CRecoveryStore::FindRecoverable()
 {
     std::vector<SRecoverable> found;
-    DIR* dir = ::opendir(m_folder.c_str());
+    if (std::string problem; !OpenFolder(false, problem)) {
+        if (!problem.empty()) {
+            LogPrintf("%s\n", problem.c_str());
+        }
+        return found;
+    }
+    const int listing = ::openat(m_dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listing < 0 ? nullptr : ::fdopendir(listing);
     if (dir == nullptr) {
+        if (listing >= 0) {
+            ::close(listing);
+        }
         return found;
     }
     while (const dirent* entry = ::readdir(dir)) {
@@ -155,17 +225,18 @@ std::vector<CRecoveryStore::SRecoverable> CRecoveryStore::FindRecoverable() cons
             continue;
         }
         const std::string pid = name.substr(0, dash);
-        if (pid == std::to_string(::getpid()) || EditorRuns(m_folder, pid)) {
+        if (pid == std::to_string(::getpid()) || EditorRuns(m_dir, pid)) {
             continue;
         }
-        const std::string base = m_folder + name.substr(0, name.size() - std::strlen(kData));
-        const auto origin = ReadWholeFile(base + kOrigin);
-        if (!origin) {
+        const std::string stem = name.substr(0, name.size() - std::strlen(kData));
+        const auto origin = ReadWholeFileAt(m_dir, stem + kOrigin);
+        struct stat data {};
+        if (!origin || !IsOrigin(*origin) || ::fstatat(m_dir, name.c_str(), &data, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(data.st_mode)) {
             continue;
         }
-        const timespec written = ModifiedAt(base + kData);
-        if (origin->empty() || Later(written, ModifiedAt(*origin))) {
-            found.push_back({base + kData, *origin, written.tv_sec});
+        if (origin->empty() || Later(data.st_mtim, ModifiedAt(*origin))) {
+            found.push_back({m_folder + name, *origin, data.st_mtim.tv_sec});
         }
     }
     ::closedir(dir);
@@ -173,12 +244,31 @@ std::vector<CRecoveryStore::SRecoverable> CRecoveryStore::FindRecoverable() cons
     return found;
 }
 
-bool CRecoveryStore::Restore(CApplicationDocument& document, const SRecoverable& recoverable, std::string* error)
+bool CRecoveryStore::Restore(CApplicationDocument& document, const SRecoverable& recoverable, bool pathConfirmed,
+                             std::string* error)
 {
-    if (!document.OpenDocument(recoverable.file, error)) {
+    std::string reason;
+    if (!OpenFolder(false, reason)) {
+        if (error != nullptr) {
+            *error = reason.empty() ? "The recovery folder " + m_folder + " is gone." : reason;
+        }
         return false;
     }
-    document.SetRecoveredPath(recoverable.documentPath);
+    reason = "File could not be read.";
+    const auto data = ReadWholeFileAt(m_dir, FileNamePart(recoverable.file), &reason);
+    if (!data) {
+        if (error != nullptr) {
+            *error = "Could not load file " + recoverable.file + ": " + reason;
+        }
+        return false;
+    }
+    // Loaded on its own first: a file that does not load (broken, or of a
+    // module that is not installed) must not cost the open document.
+    if (!CApplicationDocument().OpenDocumentData(*data, recoverable.file, error) ||
+        !document.OpenDocumentData(*data, recoverable.file, error)) {
+        return false;
+    }
+    document.SetRecoveredPath(recoverable.documentPath, pathConfirmed);
     return true;
 }
 

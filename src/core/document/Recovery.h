@@ -8,6 +8,10 @@
 // names its recovery files "<pid>-<document>.bdf", with the document's path
 // in "<pid>-<document>.origin" beside it; a recovery file whose editor still
 // holds its lock belongs to that editor and is never offered to another.
+//
+// The folder is used only when no other user could change what is in it (the
+// checks of the log folder) and it is no symbolic link; files in it are read
+// without following links.
 
 #include <ctime>
 #include <string>
@@ -43,20 +47,29 @@ public:
         std::time_t written = 0;
     };
     // Recovery files of editors that no longer run and that are newer than
-    // their document (every one of an untitled document), newest first.
-    std::vector<SRecoverable> FindRecoverable() const;
-    // Opens the recovery file as the document at its original path, modified.
-    bool Restore(CApplicationDocument& document, const SRecoverable& recoverable, std::string* error = nullptr);
+    // their document (every one of an untitled document), newest first. One
+    // whose origin is no absolute path is not offered.
+    std::vector<SRecoverable> FindRecoverable();
+    // Opens the recovery file as the document at its original path, modified;
+    // pathConfirmed: the user asked for that document, else its first save
+    // asks where to. A file that does not load leaves the document as it was
+    // and gives false with the reason.
+    bool Restore(CApplicationDocument& document, const SRecoverable& recoverable, bool pathConfirmed,
+                 std::string* error = nullptr);
     // Deletes a recovery file the user declined (or restored).
     static void Discard(const SRecoverable& recoverable);
 
     const std::string& GetFolder() const { return m_folder; }
 
 private:
-    bool Prepare();
+    // Opens the folder (made first when create is set) after its checks;
+    // false with the reason in problem, or with none when it is not there.
+    bool OpenFolder(bool create, std::string& problem);
+    bool Prepare(std::string& problem);
     std::string OwnStem() const;
 
     std::string m_folder;
+    int m_dir = -1; // the checked folder (O_PATH)
     int m_lock = -1;
     std::string m_written; // this editor's current recovery file, if any
 };

@@ -6,6 +6,7 @@
 #include "settings/IniFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace bram {
@@ -22,6 +23,17 @@ CUserDataResult LoadUserData(CApplicationBase& settings, const std::string& work
         return result;
     }
     result.userSettingsFile = result.folder + ToDiskPath(iniName);
+    // Something there that is no regular file, also after its links (a FIFO
+    // would block every open, a dangling link would get its target made), is
+    // left alone and not used.
+    struct stat st {};
+    if (::lstat(result.userSettingsFile.c_str(), &st) == 0 &&
+        (::stat(result.userSettingsFile.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) {
+        result.problem =
+            "The user settings file " + result.userSettingsFile + " is not used: it is not a regular file.";
+        result.userSettingsFile.clear();
+        return result;
+    }
 
     const std::string copyName = settings.GetSettingString("User", "CopyINIFile", "");
     if (!copyName.empty()) {
@@ -41,7 +53,9 @@ CUserDataResult LoadUserData(CApplicationBase& settings, const std::string& work
         }
     }
     if (!FileExists(result.userSettingsFile)) {
-        const int fd = ::open(result.userSettingsFile.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        // Only a new file: nothing that appeared meanwhile is opened.
+        const int fd = ::open(result.userSettingsFile.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
         if (fd >= 0) {
             ::close(fd);
         }

@@ -3,11 +3,10 @@
 #include "gui/app/UserPrompts.h"
 
 #include "document/ApplicationDocument.h"
-#include "localization/Localization.h"
 #include "log/Log.h"
 
 #include <QDateTime>
-#include <QFileInfo>
+#include <QDir>
 #include <QLocale>
 
 namespace bram::gui {
@@ -38,25 +37,35 @@ bool CAutosave::OfferRecovery(QWidget* parent, const QString& documentPath)
         if (!documentPath.isEmpty() && ToQ(found.documentPath) != documentPath) {
             continue;
         }
-        const QString name = found.documentPath.empty() ? ToQ(GetLocalizedString("MainFrame/Untitled"))
-                                                        : QFileInfo(ToQ(found.documentPath)).fileName();
+        // The whole path: the recovery file alone names it, and a save goes there.
+        const QString name = found.documentPath.empty() ? Localized("MainFrame/Untitled")
+                                                        : QDir::toNativeSeparators(ToQ(found.documentPath));
         const QDateTime when = QDateTime::fromSecsSinceEpoch(found.written);
         const QString time = when.date() == QDate::currentDate() ? when.toString(QStringLiteral("HH:mm"))
                                                                  : QLocale().toString(when, QLocale::ShortFormat);
-        const QString question = ToQ(FillPlaceholders(GetLocalizedString("MainFrame/RestoreRecovery"),
-                                                      {name.toStdString(), time.toStdString()}));
-        const auto answer =
-            UserPrompts().MessageBox(parent, QMessageBox::Question, ToQ(GetLocalizedString("MainFrame/Title")),
-                                     question, QMessageBox::Yes | QMessageBox::No, {});
-        std::string error;
-        const bool restored = answer == QMessageBox::Yes && m_store.Restore(m_document, found, &error);
-        CRecoveryStore::Discard(found);
-        if (restored) {
-            m_document.UpdateAllViews();
-            // The restored state lives on in this editor's own recovery file.
-            Tick();
+        const QString question = Localized("MainFrame/RestoreRecovery", {name, time});
+        const auto answer = UserPrompts().MessageBox(parent, QMessageBox::Question, Localized("MainFrame/Title"),
+                                                     question, QMessageBox::Yes | QMessageBox::No, {});
+        if (answer != QMessageBox::Yes) {
+            CRecoveryStore::Discard(found);
+            return false;
         }
-        return restored;
+        // Another document than the one asked for goes nowhere without "save as".
+        const bool asked = !documentPath.isEmpty();
+        std::string error;
+        if (!m_store.Restore(m_document, found, asked, &error)) {
+            // Kept for another try (a module installed, say); the document stays.
+            UserPrompts().MessageBox(
+                parent, QMessageBox::Critical, Localized("MainFrame/Title"), Localized("MainFrame/RecoveryFailed"),
+                QMessageBox::Ok,
+                Localized("MainFrame/FailureDetails", {QDir::toNativeSeparators(ToQ(found.file)), ToQ(error)}));
+            return false;
+        }
+        CRecoveryStore::Discard(found);
+        m_document.UpdateAllViews();
+        // The restored state lives on in this editor's own recovery file.
+        Tick();
+        return true;
     }
     return false;
 }

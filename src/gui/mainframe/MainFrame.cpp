@@ -479,7 +479,7 @@ bool CMainFrame::DoSave(const QString& path)
 
 bool CMainFrame::OnFileSave()
 {
-    if (m_document.GetPathName().empty()) {
+    if (m_document.GetPathName().empty() || !m_document.IsPathConfirmed()) {
         return OnFileSaveAs();
     }
     return DoSave(ToQ(m_document.GetPathName()));

@@ -11,6 +11,8 @@
 
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -343,6 +345,47 @@ TEST_F(DocumentFiles, SavingOntoASymbolicLinkWritesItsTarget)
     ASSERT_TRUE(m_document.SaveDocument(dir / "links/doc.bdf"));
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "links/doc.bdf"));
     EXPECT_EQ(ReadFile(dir / "real/doc.bdf"), m_document.WriteDataFile());
+}
+
+// A save goes through a temporary file renamed over the target, so onto a
+// FIFO or a device it would replace the node; such a target is refused.
+TEST_F(DocumentFiles, ASaveOntoSomethingThatIsNoRegularFileIsRefused)
+{
+    CTempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("fifo", dir / "link");
+    // Making a device node needs root; without it that case is left out.
+    const bool device = ::mknod((dir / "null").c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0;
+    for (const char* name : {"fifo", "link", "null"}) {
+        if (std::string(name) == "null" && !device) {
+            continue;
+        }
+        std::string error;
+        EXPECT_FALSE(m_document.SaveDocument(dir / name, &error)) << name;
+        EXPECT_EQ(error, "Not a regular file.") << name;
+    }
+    struct stat st {};
+    EXPECT_TRUE(::stat((dir / "fifo").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(!device || (::stat((dir / "null").c_str(), &st) == 0 && S_ISCHR(st.st_mode)));
+    EXPECT_EQ(FileNames(dir.Path()).size(), device ? 3u : 2u) << "a temporary file was left behind";
+}
+
+// The temporary name is longer than the file's; a name at the system's
+// limit is saved all the same, and saved again over what it left.
+TEST_F(DocumentFiles, AFileWhoseNameIsAtTheLimitIsSaved)
+{
+    CTempDir dir;
+    std::string umlauts;
+    for (int i = 0; i < 125; ++i) {
+        umlauts += "\xC3\xA4";
+    }
+    for (const std::string& name : {std::string(251, 'x') + ".bdf", umlauts + ".bdf"}) {
+        std::string error;
+        ASSERT_TRUE(m_document.SaveDocument(dir / name, &error)) << error;
+        ASSERT_TRUE(m_document.SaveDocument(dir / name, &error)) << error;
+        EXPECT_EQ(ReadFile(dir / name), m_document.WriteDataFile());
+    }
+    EXPECT_EQ(FileNames(dir.Path()).size(), 2u);
 }
 
 using DocumentQueries = DocumentTest;

@@ -8,9 +8,11 @@
 #include "settings/UserData.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace bram {
 namespace {
@@ -205,6 +207,32 @@ TEST_F(UserDataTest, TemplateIsCopiedOnlyWhenNewer)
         }
         Load();
         EXPECT_EQ(test::ReadFile(UserIni()), c["copied"] == "1" ? c["template"] : c["user"]) << c.name;
+    }
+}
+
+// Opening a FIFO for writing waits for a reader (start-up hung), and a
+// dangling link had its target made: something there that is no regular file
+// is left as it is and not used, with the reason.
+TEST_F(UserDataTest, ASettingsFileThatIsNoRegularFileIsLeftAloneAndNotUsed)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(m_dir / "user/data");
+    WriteFile(m_dir / "template.ini", "[INIFile]\nVersion=2\n");
+    for (const bool fifo : {true, false}) {
+        for (const char* copy : {"", "CopyINIFile=template.ini\n"}) {
+            fs::remove(UserIni());
+            ASSERT_EQ(fifo ? ::mkfifo(UserIni().c_str(), 0600) : ::symlink("target.ini", UserIni().c_str()), 0);
+            WriteIni(copy);
+            ::alarm(30); // a hang ends the tests instead of stopping them
+            const CUserDataResult result = Load();
+            ::alarm(0);
+            const std::string what = std::string(fifo ? "fifo " : "link ") + copy;
+            EXPECT_TRUE(result.userSettingsFile.empty()) << what;
+            EXPECT_EQ(result.problem, "The user settings file " + UserIni() + " is not used: it is not a regular file.")
+                << what;
+            EXPECT_EQ(fifo ? fs::is_fifo(UserIni()) : fs::is_symlink(UserIni()), true) << what;
+            EXPECT_FALSE(fs::exists(m_dir / "user/data/target.ini")) << what;
+        }
     }
 }
 

@@ -28,6 +28,12 @@ struct AutosaveTest : test::DocumentTest {
         return frame;
     }
     std::string Folder() const { return started.workspace / "recovery"; }
+    // A recovery file as an editor that is gone left it.
+    void Plant(const std::string& stem, std::string_view data, const std::string& origin) const
+    {
+        test::WriteFile(Folder() + "/" + stem + ".bdf", data);
+        test::WriteFile(Folder() + "/" + stem + ".origin", origin);
+    }
     std::size_t RecoveryFiles() const
     {
         std::size_t count = 0;
@@ -72,6 +78,50 @@ TEST_F(AutosaveTest, AnotherEditorsLeftoverWorkIsOfferedAndRestored)
         << prompts.boxes[0].text.toStdString();
     EXPECT_EQ(document.WriteDataFile(), expected);
     EXPECT_FALSE(frame->OfferRecovery({})) << "offered once: restored or declined, it is gone";
+}
+
+// A recovery file that does not load is not lost, and neither is the
+// document the editor was asked to open.
+TEST_F(AutosaveTest, ARestoreThatFailsIsShownAndKeepsTheFileAndTheOpenDocument)
+{
+    const auto frame = AutosavedFrame();
+    const QString showcase = Path("samples/Showcase.bdf");
+    ASSERT_TRUE(frame->OpenFile(showcase));
+    const std::string before = document.WriteDataFile();
+    Plant("99999999-Showcase", "<broken", showcase.toStdString());
+    prompts.boxAnswers.push_back(QMessageBox::Yes);
+    EXPECT_FALSE(frame->OfferRecovery(showcase));
+    ASSERT_EQ(prompts.boxes.size(), 2u);
+    EXPECT_EQ(prompts.boxes[1].text,
+              QStringLiteral("The unsaved changes could not be restored. The recovery file is kept."));
+    EXPECT_TRUE(prompts.boxes[1].informative.contains(QStringLiteral("99999999-Showcase.bdf")))
+        << prompts.boxes[1].informative.toStdString();
+    EXPECT_EQ(document.GetPathName(), showcase.toStdString());
+    EXPECT_EQ(document.WriteDataFile(), before);
+    EXPECT_TRUE(fs::exists(Folder() + "/99999999-Showcase.bdf"));
+}
+
+// Any path may stand in a recovery file: the question shows it whole, and
+// the first save asks where to instead of overwriting it.
+TEST_F(AutosaveTest, ARecoveredDocumentNotAskedForIsSavedAsFirst)
+{
+    const std::string other = started.workspace / "other.bdf";
+    test::WriteFile(other, "keep");
+    AddGlobalStep("Unsaved");
+    const std::string data = document.WriteDataFile();
+    document.NewDocument();
+    Plant("99999999-other", data, other);
+
+    const auto frame = AutosavedFrame();
+    prompts.boxAnswers.push_back(QMessageBox::Yes);
+    ASSERT_TRUE(frame->OfferRecovery({}));
+    EXPECT_TRUE(prompts.boxes[0].text.contains(QString::fromStdString(other))) << prompts.boxes[0].text.toStdString();
+    EXPECT_FALSE(frame->OnFileSave()) << "the file dialog was cancelled";
+    EXPECT_EQ(prompts.defaultNames, QStringList{QString::fromStdString(other)});
+    EXPECT_EQ(test::ReadFile(other), "keep");
+    prompts.fileAnswers.push_back(QString::fromStdString(other));
+    ASSERT_TRUE(frame->OnFileSave());
+    EXPECT_EQ(test::ReadFile(other), data);
 }
 
 TEST_F(AutosaveTest, DocksAreRememberedAndGeneratingWithErrorsIsAskedAbout)
