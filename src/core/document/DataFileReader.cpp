@@ -767,12 +767,17 @@ void CDataFileReader::ReadParameter(const Node& element, CParameter& parameter)
         return;
     }
     const CTypeInfo* type = parameter.GetType();
-    // In a fragment the parameter it depends on may have been left empty.
-    if (type == nullptr && m_fragment != nullptr) {
-        return;
-    }
+    // The parameter it takes its type from is empty: in a fragment it may have
+    // been left empty, and earlier versions saved files with a value here after
+    // its variable was deleted. The value stays empty and the instruction
+    // disabled, as the editor now leaves it.
     if (type == nullptr) {
-        Fail(StringPrintf("Parameter which current parameter %s references to not set.", parameterName.c_str()));
+        if (m_fragment == nullptr) {
+            Warn(StringPrintf("Warning: The value of parameter %s, instruction %s was left empty: the parameter it "
+                              "depends on is not set.\n",
+                              parameterName.c_str(), instructionName.c_str()));
+        }
+        return;
     }
     CCodeBase* value = nullptr;
     switch (Integer(element, kTypeAttribute)) {

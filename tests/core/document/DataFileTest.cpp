@@ -143,6 +143,28 @@ TEST_F(DataFileReader, ErrorsOfBrokenFilesAreLoggedAndStopTheLoad)
     }
 }
 
+// Earlier versions saved a "set" whose variable was deleted with its value
+// still there: the file opens with the value empty and the instruction
+// disabled, and what it writes then reads back the same.
+TEST_F(DataFileReader, AValueWhoseTypeGivingParameterIsEmptyIsLeftEmpty)
+{
+    const std::string file = Replaced(
+        ValidFile(),
+        R"(<Parameter values="0" ref="0" empty="0" type="32" triggervar="0"><Type><Name>variable</Name><Module>lang</Module></Type><Name><![CDATA[count]]></Name></Parameter>)",
+        R"(<Parameter values="0" ref="0" empty="1"/>)");
+    ASSERT_NO_THROW(m_document.ReadDataFileFromMemory(file, "old.bdf"));
+    EXPECT_NE(m_log.find("Warning: The value of parameter value, instruction set was left empty"), std::string::npos)
+        << m_log;
+    const CCodeBase* set = m_document.GetState()->GetTrigger(0)->GetBlock(1)->GetChild(2);
+    EXPECT_EQ(set->GetParameter(1)->GetValue(), nullptr);
+    EXPECT_FALSE(set->IsEnabled());
+    const std::string written = m_document.WriteDataFile();
+    CApplicationDocument again;
+    again.NewDocument();
+    again.ReadDataFileFromMemory(written, "again.bdf");
+    EXPECT_EQ(again.WriteDataFile(), written);
+}
+
 TEST_F(DataFileReader, Version10FilesNameDefinitionsWithoutModules)
 {
     std::string file = ValidFile();
