@@ -371,11 +371,26 @@ private:
         explicit DepthGuard(CDataFileReader& r) : reader(r)
         {
             if (++reader.m_depth > kMaxDepth) {
-                reader.Fail("Instructions are nested too deeply.");
+                const bool pasted =
+                    reader.m_fragment != nullptr && reader.m_fragment->kind == EFragmentKind::Instruction;
+                reader.Fail(pasted ? StringPrintf("Instructions would be nested too deeply here (more than %d levels).",
+                                                  kMaxDepth)
+                                   : std::string("Instructions are nested too deeply."));
             }
         }
         ~DepthGuard() { --reader.m_depth; }
     };
+    // The depth the reader counts at a node of the state: its blocks and
+    // parameters up to the root block.
+    static int NestingOf(const CCodeBase& node)
+    {
+        int depth = 0;
+        for (const CCodeBase* walk = &node; walk != nullptr; walk = walk->GetParent()) {
+            const unsigned type = walk->GetCodeType();
+            depth += type == CodeTypeBlock || type == CodeTypeParameter ? 1 : 0;
+        }
+        return depth;
+    }
 };
 
 Node CDataFileReader::Load(std::string_view data)
@@ -1061,6 +1076,9 @@ void CDataFileReader::ReadInstructionFragment(const Node& root)
         throw CFragmentPlaceException("The instruction belongs in a block of another type.");
     }
     const NodeGuard holder(target.GetBlockInfo()->CreateCode());
+    // The fragment's block stands for the target, so its nesting counts on
+    // from the target's: the file it is saved in must read back.
+    m_depth = NestingOf(target) - 1;
     ReadBlock(block, *static_cast<CBlock*>(holder.get()));
     if (holder->GetChildCount() != 1) {
         Fail("Exactly one instruction expected in 'Block'->'Data'.");
