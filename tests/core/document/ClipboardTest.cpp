@@ -251,5 +251,35 @@ TEST_F(Clipboard, InstructionsAreNotPastedDeeperThanTheReaderAccepts)
     EXPECT_EQ(PasteChecked(m_document, fragment, {.node = blockAt(250)}).result, EPasteResult::Pasted);
 }
 
+// A pasted local never takes a global's name, nor a pasted global a local's:
+// each gets a free name, and the pasted parameters use it.
+TEST_F(Clipboard, PastedVariablesDoNotTakeTheNamesOfLocalsAndGlobals)
+{
+    CCodeTrigger* first = Trigger(m_document, "First");
+    CCodeBase* print = first->GetBlock(1)->GetChild(0);
+    print->GetParameter(0)->SetValue(first->GetLocals().front().get());
+    std::string instruction = CopyInstruction(m_document, print).value().fragment;
+    ReplaceAll(instruction, "<![CDATA[word]]>", "<![CDATA[count]]>");
+    ASSERT_EQ(PasteChecked(m_document, instruction, {.node = Trigger(m_document, "Second")->GetBlock(1)}).result,
+              EPasteResult::Pasted);
+    const CCodeTrigger* second = Trigger(m_document, "Second");
+    ASSERT_EQ(second->GetLocals().size(), 1u);
+    EXPECT_EQ(second->GetLocals().front()->GetName(), "count_2");
+    EXPECT_EQ(second->GetBlock(1)->GetChild(0)->GetParameter(0)->GetValue(), second->GetLocals().front().get());
+
+    // Into a document where a trigger has a local "count" and "word" is a global.
+    AddDocumentTrigger(m_target, "Other", "Host")
+        ->GetLocals()
+        .push_back(std::make_unique<CUserDefinedVariable>("count", Type("number")));
+    m_target.GetState()->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("word", Type("string")));
+    CCategory* other = m_target.GetCategorySystem().FindCategory("Other");
+    ASSERT_EQ(PasteChecked(m_target, Fragment("First"), {.category = other}).result, EPasteResult::Pasted);
+    const CState& state = *m_target.GetState();
+    EXPECT_EQ(Global(state, 1), "count_2:number");
+    const CCodeTrigger* pasted = Trigger(m_target, "First");
+    EXPECT_EQ(pasted->GetLocals().front()->GetName(), "word_2");
+    EXPECT_EQ(pasted->GetBlock(1)->GetChild(2)->GetParameter(0)->GetValue(), state.GetGlobal(1));
+}
+
 } // namespace
 } // namespace bram::test
