@@ -1,8 +1,8 @@
 // Cut, copy and paste through fragments: names made unique, variables
 // reused, created or renamed, trigger variables resolved or left empty,
-// wrong places and broken fragments refused without a change, one step each.
-// Every paste that succeeds leaves a document that saves and reads back to
-// the same bytes.
+// wrong places and broken fragments refused without a change, one step each,
+// a cut and paste of triggers a move. Every paste that succeeds leaves a
+// document that saves and reads back to the same bytes.
 
 #include "DocumentFixture.h"
 
@@ -10,6 +10,8 @@
 #include "code/Instructions.h"
 #include "document/Clipboard.h"
 #include "document/DocumentEdits.h"
+
+#include <functional>
 
 namespace bram::test {
 namespace {
@@ -66,6 +68,10 @@ protected:
         }
         return outcome;
     }
+
+    // The enable(Second) instruction of First, and its trigger parameter.
+    const CCodeBase* Enable() const { return Trigger(m_document, "First")->GetBlock(1)->GetChild(1); }
+    const CCodeBase* EnabledTrigger() const { return Enable()->GetParameter(0)->GetValue(); }
 
     CApplicationDocument m_target;
 };
@@ -279,6 +285,102 @@ TEST_F(Clipboard, PastedVariablesDoNotTakeTheNamesOfLocalsAndGlobals)
     const CCodeTrigger* pasted = Trigger(m_target, "First");
     EXPECT_EQ(pasted->GetLocals().front()->GetName(), "word_2");
     EXPECT_EQ(pasted->GetBlock(1)->GetChild(2)->GetParameter(0)->GetValue(), state.GetGlobal(1));
+}
+
+// Cut and paste of a trigger is a move: a parameter that referred to it refers
+// to the pasted one, as after a drag, within the paste's one step; a second
+// paste is a copy.
+TEST_F(Clipboard, CutAndPasteOfATriggerMovesTheReferencesToIt)
+{
+    const std::string original = m_document.WriteDataFile();
+    const std::string fragment = CutTrigger(m_document, Entry(m_document, "Second")).value().fragment;
+    EXPECT_EQ(EnabledTrigger(), nullptr);
+    EXPECT_FALSE(Enable()->IsEnabled());
+    const std::string cut = m_document.WriteDataFile();
+
+    ASSERT_EQ(PasteChecked(m_document, fragment, {.category = Main()}).result, EPasteResult::Pasted);
+    EXPECT_EQ(m_document.WriteDataFile(), original) << "as if it had never left";
+    EXPECT_EQ(m_document.GetUndoName(), "History/Clipboard_Paste");
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), cut);
+    m_document.Redo();
+    EXPECT_EQ(m_document.WriteDataFile(), original);
+
+    ASSERT_EQ(PasteChecked(m_document, fragment, {.category = Main()}).result, EPasteResult::Pasted);
+    EXPECT_NE(Trigger(m_document, "Second_2"), nullptr);
+    ASSERT_NE(EnabledTrigger(), nullptr);
+    EXPECT_EQ(EnabledTrigger()->GetText(), "Second") << "a second paste is a copy";
+}
+
+// Only while the cut holds and the parameter is still as the cut left it.
+TEST_F(Clipboard, CutAndPasteMovesOnlyWhileTheCutHolds)
+{
+    const struct {
+        const char* name;
+        // Between the cut and the paste.
+        std::function<void(CApplicationDocument&)> meanwhile;
+        bool moved;
+    } cases[] = {
+        {"nothing", [](CApplicationDocument&) {}, true},
+        {"cut undone and redone",
+         [](CApplicationDocument& document) {
+             document.Undo();
+             document.Redo();
+         },
+         true},
+        {"cut undone", [](CApplicationDocument& document) { document.Undo(); }, false},
+        {"parameter given another trigger",
+         [this](CApplicationDocument& document) {
+             document.AddHistoryStep("History/Test");
+             const CState& state = *document.GetState();
+             CParameter* parameter = Trigger(document, "First")->GetBlock(1)->GetChild(1)->GetParameter(0);
+             for (std::size_t i = 0; i < state.GetTriggerVariableCount(); ++i) {
+                 if (parameter->Accepts(state.GetTriggerVariable(i))) {
+                     parameter->SetValue(state.GetTriggerVariable(i));
+                 }
+             }
+             ASSERT_NE(parameter->GetValue(), nullptr);
+         },
+         false},
+        {"instruction deleted", [this](CApplicationDocument& document) { DeleteInstruction(document, Enable()); },
+         false},
+        {"document opened anew",
+         [](CApplicationDocument& document) {
+             document.DeleteContents();
+             document.NewDocument();
+             document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+             DeleteTrigger(document, document.GetCategorySystem().FindTrigger("Second").entry);
+         },
+         false},
+    };
+    for (const auto& test : cases) {
+        m_document.DeleteContents();
+        m_document.NewDocument();
+        m_document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+        const std::string fragment = CutTrigger(m_document, Entry(m_document, "Second")).value().fragment;
+        test.meanwhile(m_document);
+        ASSERT_EQ(PasteChecked(m_document, fragment, {.category = Main()}).result, EPasteResult::Pasted) << test.name;
+        const CCodeTrigger* pasted =
+            m_document.GetState()->FindTrigger(Main()->GetTrigger(Main()->GetTriggerCount() - 1)->GetId());
+        const CCodeBase* enable = Trigger(m_document, "First")->GetBlock(1)->GetChild(1);
+        const CCodeBase* value = enable->GetParameter(0)->GetValue();
+        const bool refers =
+            enable->GetDefinition()->GetName() == "enable" && value != nullptr && value->GetTrigger() == pasted;
+        EXPECT_EQ(refers && enable->IsEnabled(), test.moved) << test.name;
+    }
+}
+
+// A category's triggers move as well; references among them come with the fragment.
+TEST_F(Clipboard, CutAndPasteOfACategoryMovesTheReferencesToItsTriggers)
+{
+    m_document.GetCategorySystem().AddCategory("Other");
+    CCategory* other = m_document.GetCategorySystem().FindCategory("Other");
+    ASSERT_TRUE(MoveTrigger(m_document, Entry(m_document, "First"), other, 0));
+    const std::string fragment = CutCategory(m_document, Main()).value().fragment;
+    ASSERT_EQ(PasteChecked(m_document, fragment, {}).result, EPasteResult::Pasted);
+    ASSERT_NE(EnabledTrigger(), nullptr);
+    EXPECT_EQ(EnabledTrigger()->GetTrigger(), Trigger(m_document, "Second"));
+    EXPECT_TRUE(Enable()->IsEnabled());
 }
 
 } // namespace
