@@ -3,6 +3,7 @@
 #include "base/Paths.h"
 #include "base/Text.h"
 #include "code/State.h"
+#include "document/Clipboard.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 #include "log/Log.h"
@@ -125,8 +126,12 @@ void CApplicationDocument::SetPath(const std::string& path)
     m_title = path.empty() ? GetLocalizedString("MainFrame/Untitled") : FileNamePart(path);
 }
 
+void CApplicationDocument::SetCutMove(std::unique_ptr<SCutMove> move) { m_cutMove = std::move(move); }
+
 void CApplicationDocument::DeleteContents()
 {
+    // Ids and paths of the old contents would name things in the new.
+    m_cutMove.reset();
     ClearHistory();
     if (m_categories.GetCategoryCount() > 0) {
         m_categories.Clear();

@@ -42,6 +42,7 @@
 namespace bram {
 
 class CState;
+struct SCutMove;
 class CCodeTrigger;
 class CParameter;
 class CCodeBase;
@@ -150,6 +151,12 @@ public:
     int GetSavedHistoryPoint() const { return m_history.GetSavedPoint(); }
     const CHistory& GetHistory() const { return m_history; }
 
+    // ---- clipboard (Clipboard.h) ----------------------------------------------
+    // What the last cut of triggers keeps for a paste that moves them; null
+    // when there is none. Emptied with the contents.
+    const SCutMove* GetCutMove() const { return m_cutMove.get(); }
+    void SetCutMove(std::unique_ptr<SCutMove> move);
+
     // ---- views ---------------------------------------------------------------
     using UpdateListener = std::function<void()>;
     // owner: the view the listener belongs to (any address that names it),
@@ -190,6 +197,7 @@ private:
     CCategorySystem m_categories;
     CHistory m_history;
     bool m_modified = false;
+    std::unique_ptr<SCutMove> m_cutMove;
     std::string m_pathName;
     bool m_pathConfirmed = true;
     std::string m_title;

@@ -3,6 +3,7 @@
 #include "base/Text.h"
 #include "category/CategorySystem.h"
 #include "code/Instructions.h"
+#include "code/Records.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "document/DocumentEdits.h"
@@ -10,6 +11,8 @@
 #include "document/Fragment.h"
 #include "history/CategoryParam.h"
 #include "history/TriggerParam.h"
+
+#include <algorithm>
 
 namespace bram {
 
@@ -67,6 +70,148 @@ void AddEntries(CCategorySystem& categories, CCategory* category, const SFragmen
     }
 }
 
+int IndexOfParameter(const CCodeBase& instruction, const CCodeBase* parameter)
+{
+    for (std::size_t i = 0; i < instruction.GetParameterCount(); ++i) {
+        if (instruction.GetParameter(i) == parameter) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool IsParameter(const CCodeBase* node) { return node != nullptr && node->GetCodeType() == CodeTypeParameter; }
+
+// Where a parameter of a placed instruction lies; none elsewhere.
+std::optional<SCutReference> ReferenceOf(const CApplicationDocument& document, const CParameter& parameter)
+{
+    SCutReference reference;
+    const CCodeBase* instruction = parameter.GetParent();
+    if (instruction == nullptr || instruction->GetDefinition() == nullptr) {
+        return std::nullopt;
+    }
+    reference.holder = instruction->GetDefinition()->GetName();
+    const CCodeBase* child = &parameter;
+    for (;;) {
+        const int index = IndexOfParameter(*instruction, child);
+        if (index < 0) {
+            return std::nullopt;
+        }
+        reference.parameters.push_back(static_cast<std::size_t>(index));
+        if (!IsParameter(instruction->GetParent())) {
+            break;
+        }
+        child = instruction->GetParent();
+        instruction = child->GetParent();
+        if (instruction == nullptr) {
+            return std::nullopt;
+        }
+    }
+    std::optional<SNodePlace> place =
+        IsPlacedInstruction(instruction) ? PlaceOfNode(document, instruction) : std::nullopt;
+    if (!place) {
+        return std::nullopt;
+    }
+    std::reverse(reference.parameters.begin(), reference.parameters.end());
+    reference.trigger = place->trigger;
+    reference.path = std::move(place->path);
+    reference.enabled = instruction->IsEnabled();
+    return reference;
+}
+
+// Before the cut: what the paste that moves the triggers needs.
+std::unique_ptr<SCutMove> CutMoveOf(const CApplicationDocument& document,
+                                    const std::vector<const CCodeTrigger*>& triggers, std::string fragment)
+{
+    auto move = std::make_unique<SCutMove>();
+    move->fragment = std::move(fragment);
+    for (const CCodeTrigger* trigger : triggers) {
+        move->cutTriggers.push_back(trigger->GetId());
+    }
+    const CState& state = *document.GetState();
+    for (std::size_t v = 0; v < state.GetTriggerVariableCount(); ++v) {
+        const CTriggerVariable* variable = state.GetTriggerVariable(v);
+        const auto cut = std::find(triggers.begin(), triggers.end(), variable->GetTrigger());
+        if (cut == triggers.end()) {
+            continue;
+        }
+        for (const CParameter* parameter : variable->GetUsers()) {
+            std::optional<SCutReference> reference = ReferenceOf(document, *parameter);
+            // One inside the cut triggers comes with the fragment.
+            if (!reference || std::ranges::find(move->cutTriggers, reference->trigger) != move->cutTriggers.end()) {
+                continue;
+            }
+            reference->cutTrigger = static_cast<std::size_t>(cut - triggers.begin());
+            reference->type = variable->GetType()->GetName();
+            move->references.push_back(std::move(*reference));
+        }
+    }
+    return move;
+}
+
+// The parameter a reference names, when it is still there as the cut left it: empty, of the same instruction.
+CParameter* ParameterAt(const CState& state, const SCutReference& reference)
+{
+    const CCodeTrigger* trigger = state.FindTrigger(reference.trigger);
+    CCodeBase* holder = trigger != nullptr ? trigger->GetNodeFromPath(reference.path) : nullptr;
+    if (!IsPlacedInstruction(holder)) {
+        return nullptr;
+    }
+    CParameter* parameter = nullptr;
+    for (const std::size_t index : reference.parameters) {
+        if (parameter != nullptr) {
+            holder = parameter->GetValue();
+            if (holder == nullptr || holder->GetCodeType() != CodeTypeCall) {
+                return nullptr;
+            }
+        }
+        if (index >= holder->GetParameterCount()) {
+            return nullptr;
+        }
+        parameter = holder->GetParameter(index);
+    }
+    if (parameter == nullptr || parameter->GetValue() != nullptr || parameter->IsEnumerated() ||
+        holder->GetDefinition() == nullptr || holder->GetDefinition()->GetName() != reference.holder) {
+        return nullptr;
+    }
+    return parameter;
+}
+
+// A paste of the last cut's fragment while its cut holds: the parameters the
+// cut emptied refer to the pasted triggers, within the paste's step.
+void MoveReferences(CApplicationDocument& document, const SCutMove& move, const SFragmentRead& read)
+{
+    CState& state = *document.GetState();
+    // The trigger variables of the pasted triggers, by the fragment's order.
+    std::vector<std::vector<CTriggerVariable*>> pasted(read.triggers.size());
+    for (std::size_t v = 0; v < state.GetTriggerVariableCount(); ++v) {
+        CTriggerVariable* variable = state.GetTriggerVariable(v);
+        for (std::size_t i = 0; i < read.triggers.size(); ++i) {
+            if (variable->GetTrigger()->GetId() == read.triggers[i].second) {
+                pasted[i].push_back(variable);
+            }
+        }
+    }
+    for (const SCutReference& reference : move.references) {
+        CParameter* parameter = ParameterAt(state, reference);
+        if (parameter == nullptr || reference.cutTrigger >= pasted.size()) {
+            continue;
+        }
+        const auto& variables = pasted[reference.cutTrigger];
+        const auto variable = std::ranges::find_if(variables, [&](const CTriggerVariable* candidate) {
+            return candidate->GetType()->GetName() == reference.type && parameter->Accepts(candidate);
+        });
+        if (variable == variables.end()) {
+            continue;
+        }
+        parameter->SetValue(*variable);
+        if (reference.enabled) {
+            // Enabled again only once complete.
+            state.FindTrigger(reference.trigger)->GetNodeFromPath(reference.path)->SetEnabled(true);
+        }
+    }
+}
+
 } // namespace
 
 std::optional<SClipboardContent> CopyTrigger(const CApplicationDocument& document, const CTriggerEntry* entry)
@@ -108,6 +253,7 @@ std::optional<SClipboardContent> CutTrigger(CApplicationDocument& document, CTri
 {
     std::optional<SClipboardContent> content = CopyTrigger(document, entry);
     if (content) {
+        document.SetCutMove(CutMoveOf(document, {document.GetState()->FindTrigger(entry->GetId())}, content->fragment));
         DeleteTrigger(document, entry, kCutStep);
     }
     return content;
@@ -117,6 +263,13 @@ std::optional<SClipboardContent> CutCategory(CApplicationDocument& document, CCa
 {
     std::optional<SClipboardContent> content = CopyCategory(document, category);
     if (content) {
+        std::vector<const CCodeTrigger*> triggers;
+        for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
+            if (const CCodeTrigger* trigger = document.GetState()->FindTrigger(category->GetTrigger(i)->GetId())) {
+                triggers.push_back(trigger);
+            }
+        }
+        document.SetCutMove(CutMoveOf(document, triggers, content->fragment));
         DeleteCategory(document, category, kCutStep);
     }
     return content;
@@ -126,6 +279,7 @@ std::optional<SClipboardContent> CutInstruction(CApplicationDocument& document, 
 {
     std::optional<SClipboardContent> content = CopyInstruction(document, node);
     if (content) {
+        document.SetCutMove(nullptr);
         DeleteInstruction(document, node, kCutStep);
     }
     return content;
@@ -158,6 +312,16 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
         TriggerAt(document, place->block)->SetCurrentNode(node);
     } else {
         AddEntries(categories, category, read, changes);
+        const SCutMove* move = document.GetCutMove();
+        if (move != nullptr && move->fragment == fragment) {
+            const CState& state = *document.GetState();
+            const bool cutHolds = std::ranges::none_of(
+                move->cutTriggers, [&state](std::uint32_t id) { return state.FindTrigger(id) != nullptr; });
+            if (cutHolds) {
+                MoveReferences(document, *move, read);
+            }
+            document.SetCutMove(nullptr); // a second paste is a copy
+        }
     }
     return {EPasteResult::Pasted, {}};
 }

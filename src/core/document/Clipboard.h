@@ -8,11 +8,18 @@
 // reason, and the document is left as it was. Names are made unique with the
 // "_2", "_3" rule; variables are matched by name and type (see Fragment.h).
 // Each paste and cut is one step: "History/Clipboard_Paste", "History/Clipboard_Cut".
+//
+// A cut of triggers followed by a paste of that fragment into the same
+// document is a move: parameters of other triggers that referred to the cut
+// triggers, and are still empty then, refer to the pasted ones, as after a
+// drag. Only the first such paste moves; a second one is a copy.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bram {
 
@@ -59,6 +66,34 @@ struct SPasteOutcome {
 struct SPasteTarget {
     CCategory* category = nullptr;
     const CCodeBase* node = nullptr;
+};
+
+// What a cut of triggers keeps for the paste that moves them, held by the
+// document: each parameter of another trigger that referred to a cut one,
+// named by what survives history steps (trigger id, node path, parameter
+// indexes), never by pointer.
+struct SCutReference {
+    // The referring trigger and the path of its placed instruction.
+    std::uint32_t trigger = 0;
+    std::vector<std::size_t> path;
+    // Parameter indexes from the placed instruction down through the calls
+    // given to its parameters; the last names the parameter.
+    std::vector<std::size_t> parameters;
+    // The definition of the instruction or call that holds the parameter.
+    std::string holder;
+    // The cut trigger, as its index among the fragment's, and the type of
+    // its trigger variable the parameter held.
+    std::size_t cutTrigger = 0;
+    std::string type;
+    // The placed instruction was enabled before the cut emptied the parameter.
+    bool enabled = false;
+};
+
+struct SCutMove {
+    std::string fragment;
+    // The cut triggers' ids: while one is back (the cut undone) a paste is a copy.
+    std::vector<std::uint32_t> cutTriggers;
+    std::vector<SCutReference> references;
 };
 
 // A pasted instruction becomes the current node; pasted triggers are the last

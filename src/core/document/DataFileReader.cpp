@@ -20,6 +20,7 @@
 #include <climits>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -182,20 +183,28 @@ const T* FindOwn(const std::vector<const T*>& list, std::string_view name, const
     return nullptr;
 }
 
+using VariableList = std::vector<std::unique_ptr<CUserDefinedVariable>>;
+
+bool HasIdentifier(const VariableList& list, const std::string& normalized)
+{
+    return std::any_of(list.begin(), list.end(),
+                       [&](const auto& variable) { return NormalizedName(variable->GetName()) == normalized; });
+}
+
 // A pasted variable: one of the same name and type is reused; otherwise it is
-// added, under a free name when the name is taken (compared as identifiers).
-CUserDefinedVariable* ReconcileVariable(std::vector<std::unique_ptr<CUserDefinedVariable>>& list,
-                                        const std::string& name, const CTypeInfo* type)
+// added, under a free name when the name is taken (compared as identifiers)
+// in the list or by `takenElsewhere` (given the identifier).
+CUserDefinedVariable* ReconcileVariable(VariableList& list, const std::string& name, const CTypeInfo* type,
+                                        const std::function<bool(const std::string&)>& takenElsewhere)
 {
     for (const auto& variable : list) {
         if (variable->GetName() == name && variable->GetType() == type) {
             return variable.get();
         }
     }
-    const auto taken = [&list](const std::string& candidate) {
+    const auto taken = [&](const std::string& candidate) {
         const std::string normalized = NormalizedName(candidate);
-        return std::any_of(list.begin(), list.end(),
-                           [&](const auto& variable) { return NormalizedName(variable->GetName()) == normalized; });
+        return HasIdentifier(list, normalized) || takenElsewhere(normalized);
     };
     list.push_back(std::make_unique<CUserDefinedVariable>(FirstFreeName(name, taken), type));
     return list.back().get();
@@ -289,6 +298,11 @@ private:
     void ReadModules(const Node& root);
     void ReadInstructionFragment(const Node& root);
     CUserDefinedVariable* FindVariable(const std::string& name);
+    // Whether a local of any trigger of the state has the identifier.
+    bool IsLocalIdentifier(const std::string& identifier);
+    // A local of a pasted trigger, under a free name when a global or an
+    // earlier local has its identifier.
+    void AddFragmentLocal(CCodeTrigger& trigger, const std::string& name, const CTypeInfo* type);
     void ReadGlobals(const Node& root);
     const CTypeInfo* ReadVariableType(const Node& variable, bool local);
     void ReadTriggers(const Node& root);
@@ -360,7 +374,10 @@ private:
     const SFragmentTarget* m_target = nullptr;
     SFragmentRead* m_fragment = nullptr;
     std::unordered_map<std::string, CUserDefinedVariable*> m_fragmentGlobals;
+    // Written name -> local of the trigger being read (or the one an instruction goes into).
     std::unordered_map<std::string, CUserDefinedVariable*> m_fragmentLocals;
+    // The identifiers of the state's locals, gathered once when a pasted global needs them.
+    std::optional<std::unordered_set<std::string>> m_localIdentifiers;
     std::unordered_set<std::string> m_chosenNames;
     // Nesting of blocks and values; a limit keeps hostile files from
     // exhausting the stack here and in every later walk of the tree.
@@ -371,11 +388,26 @@ private:
         explicit DepthGuard(CDataFileReader& r) : reader(r)
         {
             if (++reader.m_depth > kMaxDepth) {
-                reader.Fail("Instructions are nested too deeply.");
+                const bool pasted =
+                    reader.m_fragment != nullptr && reader.m_fragment->kind == EFragmentKind::Instruction;
+                reader.Fail(pasted ? StringPrintf("Instructions would be nested too deeply here (more than %d levels).",
+                                                  kMaxDepth)
+                                   : std::string("Instructions are nested too deeply."));
             }
         }
         ~DepthGuard() { --reader.m_depth; }
     };
+    // The depth the reader counts at a node of the state: its blocks and
+    // parameters up to the root block.
+    static int NestingOf(const CCodeBase& node)
+    {
+        int depth = 0;
+        for (const CCodeBase* walk = &node; walk != nullptr; walk = walk->GetParent()) {
+            const unsigned type = walk->GetCodeType();
+            depth += type == CodeTypeBlock || type == CodeTypeParameter ? 1 : 0;
+        }
+        return depth;
+    }
 };
 
 Node CDataFileReader::Load(std::string_view data)
@@ -493,7 +525,11 @@ void CDataFileReader::ReadGlobals(const Node& root)
                 if (m_fragmentGlobals.contains(name)) {
                     Fail(StringPrintf("Variable %s already read.", name.c_str()));
                 }
-                m_fragmentGlobals.emplace(name, ReconcileVariable(m_state.GetGlobals(), name, type));
+                // Nor the name of a local: the local would hide it.
+                m_fragmentGlobals.emplace(
+                    name, ReconcileVariable(m_state.GetGlobals(), name, type, [this](const std::string& identifier) {
+                        return IsLocalIdentifier(identifier);
+                    }));
                 continue;
             }
             for (const auto& global : m_state.GetGlobals()) {
@@ -584,6 +620,7 @@ void CDataFileReader::ReadTriggerBody(const Node& element, CCodeTrigger& trigger
     }
 
     LogWrite("Reading locals.\n");
+    m_fragmentLocals.clear();
     const Node variables = element.Child(kVariables);
     if (variables.IsNull()) {
         Warn("Warning: Element 'Variables' is missing; could not read variables.\n");
@@ -596,6 +633,10 @@ void CDataFileReader::ReadTriggerBody(const Node& element, CCodeTrigger& trigger
                 nameElement, "Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
             if (name.empty()) {
                 Fail("Text in 'Data'->'TriggerData'->'Trigger'->'Variables'->'Variable'->'Name' expected.");
+            }
+            if (m_fragment != nullptr) {
+                AddFragmentLocal(trigger, name, type);
+                continue;
             }
             for (const auto& local : trigger.GetLocals()) {
                 if (local->GetName() == name) {
@@ -863,7 +904,7 @@ CCodeBase* CDataFileReader::ReadVariableValue(const Node& element, const CTypeIn
 // The local of the trigger being read, else the global, by the name written.
 CUserDefinedVariable* CDataFileReader::FindVariable(const std::string& name)
 {
-    if (m_fragment != nullptr && m_fragment->kind == EFragmentKind::Instruction) {
+    if (m_fragment != nullptr) {
         const auto it = m_fragmentLocals.find(name);
         if (it != m_fragmentLocals.end()) {
             return it->second;
@@ -885,6 +926,33 @@ CUserDefinedVariable* CDataFileReader::FindVariable(const std::string& name)
         }
     }
     return nullptr;
+}
+
+bool CDataFileReader::IsLocalIdentifier(const std::string& identifier)
+{
+    if (!m_localIdentifiers) {
+        m_localIdentifiers.emplace();
+        for (std::size_t i = 0; i < m_state.GetTriggerCount(); ++i) {
+            for (const auto& local : m_state.GetTrigger(i)->GetLocals()) {
+                m_localIdentifiers->insert(NormalizedName(local->GetName()));
+            }
+        }
+    }
+    return m_localIdentifiers->contains(identifier);
+}
+
+void CDataFileReader::AddFragmentLocal(CCodeTrigger& trigger, const std::string& name, const CTypeInfo* type)
+{
+    if (m_fragmentLocals.contains(name)) {
+        Fail(StringPrintf("Local '%s' multiple times defined.", name.c_str()));
+    }
+    VariableList& locals = trigger.GetLocals();
+    const std::string chosen = FirstFreeName(name, [&](const std::string& candidate) {
+        const std::string identifier = NormalizedName(candidate);
+        return HasIdentifier(locals, identifier) || HasIdentifier(m_state.GetGlobals(), identifier);
+    });
+    locals.push_back(std::make_unique<CUserDefinedVariable>(chosen, type));
+    m_fragmentLocals.emplace(name, locals.back().get());
 }
 
 CCodeBase* CDataFileReader::ReadConstantValue(const Node& element, const CTypeInfo* type)
@@ -1048,7 +1116,11 @@ void CDataFileReader::ReadInstructionFragment(const Node& root)
             if (name.empty() || m_fragmentLocals.contains(name)) {
                 Fail(StringPrintf("Local '%s' multiple times defined.", name.c_str()));
             }
-            m_fragmentLocals.emplace(name, ReconcileVariable(m_trigger->GetLocals(), name, type));
+            // Not under the name of a global, which it would hide.
+            m_fragmentLocals.emplace(
+                name, ReconcileVariable(m_trigger->GetLocals(), name, type, [this](const std::string& identifier) {
+                    return HasIdentifier(m_state.GetGlobals(), identifier);
+                }));
         }
     }
     const Node block =
@@ -1066,6 +1138,9 @@ void CDataFileReader::ReadInstructionFragment(const Node& root)
         throw CFragmentPlaceException("The instruction belongs in a block of another type.");
     }
     const NodeGuard holder(target.GetBlockInfo()->CreateCode());
+    // The fragment's block stands for the target, so its nesting counts on
+    // from the target's: the file it is saved in must read back.
+    m_depth = NestingOf(target) - 1;
     ReadBlock(block, *static_cast<CBlock*>(holder.get()));
     if (holder->GetChildCount() != 1) {
         Fail("Exactly one instruction expected in 'Block'->'Data'.");

@@ -1,11 +1,17 @@
 // Cut, copy and paste through fragments: names made unique, variables
 // reused, created or renamed, trigger variables resolved or left empty,
-// wrong places and broken fragments refused without a change, one step each.
+// wrong places and broken fragments refused without a change, one step each,
+// a cut and paste of triggers a move. Every paste that succeeds leaves a
+// document that saves and reads back to the same bytes.
 
 #include "DocumentFixture.h"
 
 #include "base/Text.h"
+#include "code/Instructions.h"
 #include "document/Clipboard.h"
+#include "document/DocumentEdits.h"
+
+#include <functional>
 
 namespace bram::test {
 namespace {
@@ -47,6 +53,26 @@ protected:
         return state.GetGlobal(index)->GetName() + ":" + state.GetGlobal(index)->GetType()->GetName();
     }
 
+    // A paste that succeeds must leave what the reader reads back.
+    static SPasteOutcome PasteChecked(CApplicationDocument& document, std::string_view fragment,
+                                      const SPasteTarget& target)
+    {
+        const SPasteOutcome outcome = Paste(document, fragment, target);
+        if (outcome.result == EPasteResult::Pasted) {
+            const std::string written = document.WriteDataFile();
+            CApplicationDocument again;
+            again.NewDocument();
+            EXPECT_NO_THROW(again.ReadDataFileFromMemory(written, "pasted.bdf"));
+            EXPECT_EQ(again.WriteDataFile(), written);
+            again.DeleteContents();
+        }
+        return outcome;
+    }
+
+    // The enable(Second) instruction of First, and its trigger parameter.
+    const CCodeBase* Enable() const { return Trigger(m_document, "First")->GetBlock(1)->GetChild(1); }
+    const CCodeBase* EnabledTrigger() const { return Enable()->GetParameter(0)->GetValue(); }
+
     CApplicationDocument m_target;
 };
 
@@ -54,7 +80,7 @@ protected:
 TEST_F(Clipboard, TriggerPastedIntoItsOwnDocumentIsACopyUnderAFreeName)
 {
     const std::string before = m_document.WriteDataFile();
-    ASSERT_EQ(Paste(m_document, Fragment("First"), {.category = Main()}).result, EPasteResult::Pasted);
+    ASSERT_EQ(PasteChecked(m_document, Fragment("First"), {.category = Main()}).result, EPasteResult::Pasted);
     const CState& state = *m_document.GetState();
     const CCodeTrigger* copy = Trigger(m_document, "First_2");
     ASSERT_NE(copy, nullptr);
@@ -79,7 +105,7 @@ TEST_F(Clipboard, VariablesAreCreatedOrRenamedAndMissingTriggersLeaveParametersE
 {
     m_target.GetCategorySystem().AddCategory("Other");
     CCategory* other = m_target.GetCategorySystem().FindCategory("Other");
-    ASSERT_EQ(Paste(m_target, Fragment("First"), {.category = other}).result, EPasteResult::Pasted);
+    ASSERT_EQ(PasteChecked(m_target, Fragment("First"), {.category = other}).result, EPasteResult::Pasted);
     const CState& state = *m_target.GetState();
     EXPECT_EQ(Global(state, 0), "count:number");
     const CCodeTrigger* first = Trigger(m_target, "First");
@@ -88,21 +114,23 @@ TEST_F(Clipboard, VariablesAreCreatedOrRenamedAndMissingTriggersLeaveParametersE
     EXPECT_FALSE(enable->IsEnabled());
     EXPECT_TRUE(first->GetBlock(1)->GetChild(2)->IsEnabled());
 
-    // A second paste with "count" now a text: a new number variable, used by the copy.
-    state.GetGlobal(0)->SetType(Type("string"));
-    ASSERT_EQ(Paste(m_target, Fragment("First"), {.category = other}).result, EPasteResult::Pasted);
+    // A second paste with "count" now a text (and no longer used): a new
+    // number variable, used by the copy.
+    ASSERT_TRUE(DeleteTrigger(m_target, Entry(m_target, "First")));
+    m_target.GetState()->GetGlobal(0)->SetType(Type("string"));
+    ASSERT_EQ(PasteChecked(m_target, Fragment("First"), {.category = other}).result, EPasteResult::Pasted);
     const CState& now = *m_target.GetState();
     EXPECT_EQ(Global(now, 1), "count_2:number");
     ASSERT_EQ(now.GetGlobalCount(), 2u);
     EXPECT_EQ(now.GetGlobal(1)->GetUserCount(), 2u);
-    EXPECT_EQ(Trigger(m_target, "First_2")->GetBlock(1)->GetChild(2)->GetParameter(0)->GetValue(), now.GetGlobal(1));
+    EXPECT_EQ(Trigger(m_target, "First")->GetBlock(1)->GetChild(2)->GetParameter(0)->GetValue(), now.GetGlobal(1));
 }
 
 // A category comes whole; its triggers refer to each other's copies.
 TEST_F(Clipboard, CategoryPastedWithItsTriggersIsOneStep)
 {
     const std::string fragment = CopyCategory(m_document, Main()).value().fragment;
-    ASSERT_EQ(Paste(m_document, fragment, {}).result, EPasteResult::Pasted);
+    ASSERT_EQ(PasteChecked(m_document, fragment, {}).result, EPasteResult::Pasted);
     const CCategory* copy = m_document.GetCategorySystem().FindCategory("Main_2");
     ASSERT_NE(copy, nullptr);
     ASSERT_EQ(copy->GetTriggerCount(), 2u);
@@ -126,7 +154,7 @@ TEST_F(Clipboard, InstructionsGoAfterTheSelectionOrIntoTheBlock)
     const std::string fragment = CopyInstruction(m_document, print).value().fragment;
 
     CCodeTrigger* second = Trigger(m_document, "Second");
-    ASSERT_EQ(Paste(m_document, fragment, {.node = second->GetBlock(1)}).result, EPasteResult::Pasted);
+    ASSERT_EQ(PasteChecked(m_document, fragment, {.node = second->GetBlock(1)}).result, EPasteResult::Pasted);
     second = Trigger(m_document, "Second");
     ASSERT_EQ(second->GetBlock(1)->GetChildCount(), 1u);
     ASSERT_EQ(second->GetLocals().size(), 1u);
@@ -134,7 +162,8 @@ TEST_F(Clipboard, InstructionsGoAfterTheSelectionOrIntoTheBlock)
     EXPECT_EQ(second->GetCurrentNode(), second->GetBlock(1)->GetChild(0));
 
     first = Trigger(m_document, "First");
-    ASSERT_EQ(Paste(m_document, fragment, {.node = first->GetBlock(1)->GetChild(0)}).result, EPasteResult::Pasted);
+    ASSERT_EQ(PasteChecked(m_document, fragment, {.node = first->GetBlock(1)->GetChild(0)}).result,
+              EPasteResult::Pasted);
     first = Trigger(m_document, "First");
     EXPECT_EQ(first->GetBlock(1)->GetChildCount(), 5u);
     EXPECT_EQ(first->GetLocals().size(), 1u);
@@ -170,7 +199,7 @@ TEST_F(Clipboard, WrongPlacesAndBrokenFragmentsChangeNothing)
     };
     const std::string before = m_document.WriteDataFile();
     for (const auto& test : cases) {
-        const SPasteOutcome outcome = Paste(m_document, test.fragment, test.target);
+        const SPasteOutcome outcome = PasteChecked(m_document, test.fragment, test.target);
         EXPECT_EQ(outcome.result, test.result) << test.reason;
         EXPECT_NE(outcome.reason.find(test.reason), std::string::npos) << outcome.reason;
     }
@@ -193,8 +222,165 @@ TEST_F(Clipboard, CutIsOneStepThatUndoTakesBack)
     m_document.Undo();
     EXPECT_EQ(m_document.WriteDataFile(), before);
 
-    ASSERT_EQ(Paste(m_document, trigger->fragment, {.category = Main()}).result, EPasteResult::Pasted);
+    ASSERT_EQ(PasteChecked(m_document, trigger->fragment, {.category = Main()}).result, EPasteResult::Pasted);
     EXPECT_NE(Trigger(m_document, "First_2"), nullptr);
+}
+
+// The reader's nesting limit counts from the root block of the file the
+// paste lands in, not from the fragment's own root.
+TEST_F(Clipboard, InstructionsAreNotPastedDeeperThanTheReaderAccepts)
+{
+    // 250 nested "if"s: the innermost one's parameter lies 251 deep.
+    CCodeBase* block = Trigger(m_document, "Second")->GetBlock(1);
+    for (int i = 0; i < 250; ++i) {
+        CStructure* structure = NewStructure("if");
+        block->AddChild(structure);
+        block = structure->GetChild(0);
+    }
+    const CCodeBase* outer = Trigger(m_document, "Second")->GetBlock(1)->GetChild(0);
+    const std::string fragment = CopyInstruction(m_document, outer).value().fragment;
+    // The block `depth` deep: the root block is 1, each "then" one more.
+    const auto blockAt = [this](int depth) {
+        const CCodeBase* node = Trigger(m_document, "Second")->GetBlock(1);
+        for (int i = 1; i < depth; ++i) {
+            node = node->GetChild(0)->GetChild(0);
+        }
+        return node;
+    };
+    const std::string before = m_document.WriteDataFile();
+    const SPasteOutcome deep = PasteChecked(m_document, fragment, {.node = blockAt(251)});
+    EXPECT_EQ(deep.result, EPasteResult::Refused);
+    EXPECT_NE(deep.reason.find("nested too deeply"), std::string::npos) << deep.reason;
+    EXPECT_EQ(m_document.WriteDataFile(), before);
+    EXPECT_FALSE(m_document.CanUndo());
+
+    EXPECT_EQ(PasteChecked(m_document, fragment, {.node = blockAt(250)}).result, EPasteResult::Pasted);
+}
+
+// A pasted local never takes a global's name, nor a pasted global a local's:
+// each gets a free name, and the pasted parameters use it.
+TEST_F(Clipboard, PastedVariablesDoNotTakeTheNamesOfLocalsAndGlobals)
+{
+    CCodeTrigger* first = Trigger(m_document, "First");
+    CCodeBase* print = first->GetBlock(1)->GetChild(0);
+    print->GetParameter(0)->SetValue(first->GetLocals().front().get());
+    std::string instruction = CopyInstruction(m_document, print).value().fragment;
+    ReplaceAll(instruction, "<![CDATA[word]]>", "<![CDATA[count]]>");
+    ASSERT_EQ(PasteChecked(m_document, instruction, {.node = Trigger(m_document, "Second")->GetBlock(1)}).result,
+              EPasteResult::Pasted);
+    const CCodeTrigger* second = Trigger(m_document, "Second");
+    ASSERT_EQ(second->GetLocals().size(), 1u);
+    EXPECT_EQ(second->GetLocals().front()->GetName(), "count_2");
+    EXPECT_EQ(second->GetBlock(1)->GetChild(0)->GetParameter(0)->GetValue(), second->GetLocals().front().get());
+
+    // Into a document where a trigger has a local "count" and "word" is a global.
+    AddDocumentTrigger(m_target, "Other", "Host")
+        ->GetLocals()
+        .push_back(std::make_unique<CUserDefinedVariable>("count", Type("number")));
+    m_target.GetState()->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("word", Type("string")));
+    CCategory* other = m_target.GetCategorySystem().FindCategory("Other");
+    ASSERT_EQ(PasteChecked(m_target, Fragment("First"), {.category = other}).result, EPasteResult::Pasted);
+    const CState& state = *m_target.GetState();
+    EXPECT_EQ(Global(state, 1), "count_2:number");
+    const CCodeTrigger* pasted = Trigger(m_target, "First");
+    EXPECT_EQ(pasted->GetLocals().front()->GetName(), "word_2");
+    EXPECT_EQ(pasted->GetBlock(1)->GetChild(2)->GetParameter(0)->GetValue(), state.GetGlobal(1));
+}
+
+// Cut and paste of a trigger is a move: a parameter that referred to it refers
+// to the pasted one, as after a drag, within the paste's one step; a second
+// paste is a copy.
+TEST_F(Clipboard, CutAndPasteOfATriggerMovesTheReferencesToIt)
+{
+    const std::string original = m_document.WriteDataFile();
+    const std::string fragment = CutTrigger(m_document, Entry(m_document, "Second")).value().fragment;
+    EXPECT_EQ(EnabledTrigger(), nullptr);
+    EXPECT_FALSE(Enable()->IsEnabled());
+    const std::string cut = m_document.WriteDataFile();
+
+    ASSERT_EQ(PasteChecked(m_document, fragment, {.category = Main()}).result, EPasteResult::Pasted);
+    EXPECT_EQ(m_document.WriteDataFile(), original) << "as if it had never left";
+    EXPECT_EQ(m_document.GetUndoName(), "History/Clipboard_Paste");
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), cut);
+    m_document.Redo();
+    EXPECT_EQ(m_document.WriteDataFile(), original);
+
+    ASSERT_EQ(PasteChecked(m_document, fragment, {.category = Main()}).result, EPasteResult::Pasted);
+    EXPECT_NE(Trigger(m_document, "Second_2"), nullptr);
+    ASSERT_NE(EnabledTrigger(), nullptr);
+    EXPECT_EQ(EnabledTrigger()->GetText(), "Second") << "a second paste is a copy";
+}
+
+// Only while the cut holds and the parameter is still as the cut left it.
+TEST_F(Clipboard, CutAndPasteMovesOnlyWhileTheCutHolds)
+{
+    const struct {
+        const char* name;
+        // Between the cut and the paste.
+        std::function<void(CApplicationDocument&)> meanwhile;
+        bool moved;
+    } cases[] = {
+        {"nothing", [](CApplicationDocument&) {}, true},
+        {"cut undone and redone",
+         [](CApplicationDocument& document) {
+             document.Undo();
+             document.Redo();
+         },
+         true},
+        {"cut undone", [](CApplicationDocument& document) { document.Undo(); }, false},
+        {"parameter given another trigger",
+         [this](CApplicationDocument& document) {
+             document.AddHistoryStep("History/Test");
+             const CState& state = *document.GetState();
+             CParameter* parameter = Trigger(document, "First")->GetBlock(1)->GetChild(1)->GetParameter(0);
+             for (std::size_t i = 0; i < state.GetTriggerVariableCount(); ++i) {
+                 if (parameter->Accepts(state.GetTriggerVariable(i))) {
+                     parameter->SetValue(state.GetTriggerVariable(i));
+                 }
+             }
+             ASSERT_NE(parameter->GetValue(), nullptr);
+         },
+         false},
+        {"instruction deleted", [this](CApplicationDocument& document) { DeleteInstruction(document, Enable()); },
+         false},
+        {"document opened anew",
+         [](CApplicationDocument& document) {
+             document.DeleteContents();
+             document.NewDocument();
+             document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+             DeleteTrigger(document, document.GetCategorySystem().FindTrigger("Second").entry);
+         },
+         false},
+    };
+    for (const auto& test : cases) {
+        m_document.DeleteContents();
+        m_document.NewDocument();
+        m_document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+        const std::string fragment = CutTrigger(m_document, Entry(m_document, "Second")).value().fragment;
+        test.meanwhile(m_document);
+        ASSERT_EQ(PasteChecked(m_document, fragment, {.category = Main()}).result, EPasteResult::Pasted) << test.name;
+        const CCodeTrigger* pasted =
+            m_document.GetState()->FindTrigger(Main()->GetTrigger(Main()->GetTriggerCount() - 1)->GetId());
+        const CCodeBase* enable = Trigger(m_document, "First")->GetBlock(1)->GetChild(1);
+        const CCodeBase* value = enable->GetParameter(0)->GetValue();
+        const bool refers =
+            enable->GetDefinition()->GetName() == "enable" && value != nullptr && value->GetTrigger() == pasted;
+        EXPECT_EQ(refers && enable->IsEnabled(), test.moved) << test.name;
+    }
+}
+
+// A category's triggers move as well; references among them come with the fragment.
+TEST_F(Clipboard, CutAndPasteOfACategoryMovesTheReferencesToItsTriggers)
+{
+    m_document.GetCategorySystem().AddCategory("Other");
+    CCategory* other = m_document.GetCategorySystem().FindCategory("Other");
+    ASSERT_TRUE(MoveTrigger(m_document, Entry(m_document, "First"), other, 0));
+    const std::string fragment = CutCategory(m_document, Main()).value().fragment;
+    ASSERT_EQ(PasteChecked(m_document, fragment, {}).result, EPasteResult::Pasted);
+    ASSERT_NE(EnabledTrigger(), nullptr);
+    EXPECT_EQ(EnabledTrigger()->GetTrigger(), Trigger(m_document, "Second"));
+    EXPECT_TRUE(Enable()->IsEnabled());
 }
 
 } // namespace
