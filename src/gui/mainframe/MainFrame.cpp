@@ -227,8 +227,10 @@ void CMainFrame::BuildPanes()
     setCentralWidget(m_outer);
     // What cut, copy and paste can do changes with the focus, the selection
     // and the clipboard, none of which is an edit of the document.
+    // The menu bar takes the focus while it is worked from the keyboard (Alt,
+    // Alt+E); the commands still act on what had it before.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (now != nullptr && now->window() == this) {
+        if (now != nullptr && now->window() == this && now != menuBar() && !menuBar()->isAncestorOf(now)) {
             m_lastFocus = now;
             UpdateCommandUI();
         }

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -143,6 +144,45 @@ TEST_F(MainFrameTest, ClipboardCommandsGoToTheFocusedTreeOrTextBox)
     EXPECT_FALSE(QApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("application/x-brambleton-fragment")));
     EXPECT_TRUE(document.GetState()->GetCurrentTrigger()->GetComment().empty());
     EXPECT_EQ(document.GetUndoName(), "History/Text_Cut");
+    QApplication::clipboard()->clear();
+}
+
+// Alt+E gives the menu bar the focus; the Edit menu still offers the
+// clipboard commands of the view or text box that had it, and they act there.
+TEST_F(MainFrameTest, EditMenuOpenedFromTheKeyboardActsOnWhatHadTheFocus)
+{
+    const auto frame = MakeFrame();
+    test::AddCurrentTrigger(document, "Tick");
+    document.UpdateAllViews();
+    ASSERT_TRUE(test::ShowActive(*frame));
+    auto* box = frame->CommentPane()->findChild<QPlainTextEdit*>();
+    const struct {
+        QWidget* focus;
+        const char* format;
+    } cases[] = {
+        {frame->CategoriesPane(), "application/x-brambleton-fragment"},
+        {box, "text/plain"},
+    };
+    for (const auto& [focus, format] : cases) {
+        SCOPED_TRACE(format);
+        QApplication::clipboard()->clear();
+        focus->setFocus();
+        if (focus == box) {
+            QTest::keyClicks(box, QStringLiteral("hello"));
+            box->selectAll();
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::AltModifier);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(frame->Action(QStringLiteral("Cut"))->isEnabled());
+        EXPECT_TRUE(frame->Action(QStringLiteral("Copy"))->isEnabled());
+        QTest::keyClick(menu, Qt::Key_C);
+        const QMimeData* copied = QApplication::clipboard()->mimeData();
+        EXPECT_TRUE(copied != nullptr && copied->hasFormat(QLatin1String(format)));
+        menu->close();
+        // The offscreen platform gives the activation back to no one after a popup.
+        QApplication::setActiveWindow(frame.get());
+    }
     QApplication::clipboard()->clear();
 }
 
