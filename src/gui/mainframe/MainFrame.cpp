@@ -387,8 +387,11 @@ void CMainFrame::ShowFailure(const char* key, bool error, const QString& path, c
 
 void CMainFrame::ShowStatus(const QString& text) { statusBar()->showMessage(text, kStatusMilliseconds); }
 
+void CMainFrame::EndEditing() { m_categories->CommitLabelEdit(); }
+
 bool CMainFrame::SaveModified()
 {
+    EndEditing();
     if (!m_document.IsModified()) {
         return true;
     }
@@ -416,6 +419,7 @@ bool CMainFrame::OnFileNew()
 
 bool CMainFrame::OnFileOpen()
 {
+    EndEditing();
     const std::optional<QString> path = UserPrompts().GetOpenFileName(this, m_template.Filter());
     if (!path) {
         return false;
@@ -465,6 +469,7 @@ bool CMainFrame::OnOpenRecentFile(int index)
 
 bool CMainFrame::DoSave(const QString& path)
 {
+    EndEditing();
     std::string error;
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (!m_document.SaveDocument(absolute.toStdString(), &error)) {
@@ -518,6 +523,7 @@ QString CMainFrame::ProposedScriptPath() const
 
 void CMainFrame::OnGenerateScript()
 {
+    EndEditing();
     if (m_document.GetState() != nullptr) {
         if (const std::size_t errors = CountErrors(FindProblems(*m_document.GetState())); errors > 0) {
             const QString question = Localized("MainFrame/GenerateWithErrors", {QString::number(errors)});

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -25,8 +26,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <filesystem>
+#include <functional>
 
 namespace bram {
 namespace {
@@ -184,6 +187,47 @@ TEST_F(MainFrameTest, EditMenuOpenedFromTheKeyboardActsOnWhatHadTheFocus)
         QApplication::setActiveWindow(frame.get());
     }
     QApplication::clipboard()->clear();
+}
+
+// A label being typed is part of the document when the window closes or
+// replaces it: the rename is committed, so the save question comes.
+TEST_F(MainFrameTest, ARenameBeingTypedIsCommittedBeforeTheDocumentIsLeft)
+{
+    const auto frame = MakeFrame();
+    ASSERT_TRUE(test::ShowActive(*frame));
+    auto* view = qobject_cast<QTreeWidget*>(frame->CategoriesPane());
+    ASSERT_NE(view, nullptr);
+    const QString sample = Path("samples/Countdown.bdf");
+    const struct {
+        QString name;
+        std::function<void(QWidget* editor)> leave;
+    } cases[] = {
+        {"Quitting", [](QWidget* editor) { QTest::keyClick(editor, Qt::Key_Q, Qt::ControlModifier); }},
+        {"Renewing", [](QWidget* editor) { QTest::keyClick(editor, Qt::Key_N, Qt::ControlModifier); }},
+        {"Opening",
+         [this, &sample](QWidget* editor) {
+             prompts.fileAnswers = {sample};
+             QTest::keyClick(editor, Qt::Key_O, Qt::ControlModifier);
+         }},
+        {"Closing", [&frame](QWidget*) { frame->close(); }},
+    };
+    for (const auto& [name, leave] : cases) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(frame->OpenFile(sample));
+        view->setCurrentItem(view->findItems(QStringLiteral("Tick"), Qt::MatchExactly | Qt::MatchRecursive).value(0));
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F2);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, name);
+        const std::size_t asked = prompts.boxes.size();
+        prompts.boxAnswers = {QMessageBox::Cancel};
+        leave(editor);
+        EXPECT_EQ(prompts.boxes.size(), asked + 1);
+        EXPECT_TRUE(document.GetCategorySystem().HasTrigger(name.toStdString()));
+        EXPECT_TRUE(frame->isVisible());
+    }
 }
 
 TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
