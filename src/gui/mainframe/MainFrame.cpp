@@ -395,8 +395,7 @@ bool CMainFrame::SaveModified()
     if (!m_document.IsModified()) {
         return true;
     }
-    // The framework's own question; the string tables have no text for it.
-    const QString text = QStringLiteral("Save changes to %1?").arg(ToQ(m_document.GetTitle()));
+    const QString text = Localized("MainFrame/SaveChanges", {ToQ(m_document.GetTitle())});
     switch (UserPrompts().MessageBox(this, QMessageBox::Warning, MessageTitle(), text,
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QString())) {
     case QMessageBox::Yes: return OnFileSave();

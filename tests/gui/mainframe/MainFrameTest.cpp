@@ -36,15 +36,42 @@ namespace {
 
 using MainFrameTest = test::DocumentTest;
 
-TEST_F(MainFrameTest, EveryMenuItemHasItsLabelInEachLanguageOrShowsItsKey)
+// Items of one menu (or one menu bar) that share a mnemonic, and items
+// that name keys in their label besides the keys Qt names for them.
+QStringList MisreadItems(const QList<QAction*>& items)
 {
-    for (const char* language : {"en", "de", "xx"}) {
+    QStringList misread;
+    QList<QKeySequence> mnemonics;
+    for (const QAction* item : items) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(item->text());
+        if (item->text().contains(QLatin1Char('\t')) || (!mnemonic.isEmpty() && mnemonics.contains(mnemonic))) {
+            misread << item->text();
+        }
+        mnemonics << mnemonic;
+    }
+    return misread;
+}
+
+TEST_F(MainFrameTest, EveryMenuItemAndQuestionIsInTheTablesLanguageOrShowsItsKey)
+{
+    const struct {
+        const char* language;
+        QString saveQuestion;
+    } cases[] = {
+        {"en", QStringLiteral("Save changes to Untitled?")},
+        {"de", QStringLiteral("\u00c4nderungen an Unbenannt speichern?")},
+        {"xx", QStringLiteral("SaveChanges")},
+    };
+    for (const auto& [language, saveQuestion] : cases) {
         SCOPED_TRACE(language);
         SetLanguage(language);
+        document.NewDocument();
         const auto frame = MakeFrame();
         QList<QAction*> items = frame->menuBar()->actions();
+        EXPECT_EQ(MisreadItems(items), QStringList());
         for (const QAction* top : frame->menuBar()->actions()) {
             items << top->menu()->actions();
+            EXPECT_EQ(MisreadItems(top->menu()->actions()), QStringList());
         }
         for (const QAction* item : items) {
             if (item->isSeparator() || item->objectName().startsWith(QStringLiteral("Recent"))) {
@@ -55,6 +82,30 @@ TEST_F(MainFrameTest, EveryMenuItemHasItsLabelInEachLanguageOrShowsItsKey)
                 << item->text().toStdString();
         }
         EXPECT_TRUE(frame->windowTitle().startsWith(language == std::string("xx") ? "Title - " : "Brambleton - "));
+        gui::CVariablesDialog variables(document.GetState(), false, frame.get());
+        for (const QAction* top : variables.findChild<QMenuBar*>()->actions()) {
+            EXPECT_EQ(MisreadItems(top->menu()->actions()), QStringList());
+        }
+
+        AddGlobalStep("Lives");
+        prompts.boxAnswers = {QMessageBox::Cancel};
+        EXPECT_FALSE(frame->OnFileNew());
+        ASSERT_FALSE(prompts.boxes.empty());
+        EXPECT_EQ(prompts.boxes.back().text, saveQuestion);
+    }
+    SetLanguage("en");
+}
+
+// The preamble has one name in each language, wherever a text mentions it.
+TEST_F(MainFrameTest, EachLanguageNamesThePreambleOneWay)
+{
+    for (const char* language : {"en", "de"}) {
+        SCOPED_TRACE(language);
+        SetLanguage(language);
+        const QString name = gui::Localized("Find/Place_Preamble");
+        for (const char* key : {"CommentView/PreambleDescription", "InstructionView/HeaderDescription"}) {
+            EXPECT_TRUE(gui::Localized(key).contains(name, Qt::CaseInsensitive)) << key;
+        }
     }
     SetLanguage("en");
 }
