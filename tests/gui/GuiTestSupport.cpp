@@ -6,6 +6,8 @@
 #include "records/CodeInfoBase.h"
 #include "records/TypeInfo.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
 #include <QTest>
@@ -150,6 +152,18 @@ bool ShowActive(QWidget& window)
     window.show();
     QApplication::setActiveWindow(&window);
     return QTest::qWaitForWindowActive(&window);
+}
+
+bool AccessibleToggle(QWidget* control)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+    QAccessibleActionInterface* actions = accessible != nullptr ? accessible->actionInterface() : nullptr;
+    const QString toggle = QAccessibleActionInterface::toggleAction();
+    if (actions == nullptr || !actions->actionNames().contains(toggle)) {
+        return false;
+    }
+    actions->doAction(toggle);
+    return true;
 }
 
 std::unique_ptr<CDrivenFrame> DocumentTest::MakeFrame()

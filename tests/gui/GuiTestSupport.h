@@ -144,6 +144,10 @@ QStringList Rows(const QTreeWidget* tree, std::initializer_list<int> columns);
 std::string EnabledStates(const std::function<const QAction*(const char*)>& action,
                           std::initializer_list<const char*> names);
 
+// What a screen reader does to a check box or radio button: its toggle
+// action, no click. False when the control offers none.
+[[nodiscard]] bool AccessibleToggle(QWidget* control);
+
 // Shows the window and makes it active, so that keys and clicks reach it.
 [[nodiscard]] bool ShowActive(QWidget& window);
 

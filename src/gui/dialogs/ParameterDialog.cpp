@@ -22,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <limits>
@@ -261,7 +262,12 @@ void CParameterDialog::BuildRows(const Rows& rows)
             radio->setObjectName(QLatin1String(id));
         }
     }
-    connect(m_sources, &QButtonGroup::idClicked, this, [this](int id) { OnSourceClicked(static_cast<ESource>(id)); });
+    // The state change, not the click: keys and accessibility tools check a source too.
+    connect(m_sources, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked && !m_filling) {
+            OnSourceChosen(static_cast<ESource>(id));
+        }
+    });
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
@@ -302,8 +308,15 @@ void CParameterDialog::BuildLiteral(QGridLayout* grid, int row)
         boolLayout->addWidget(m_false);
         boolLayout->addStretch();
         grid->addWidget(m_boolGroup, row, 1);
-        connect(m_true, &QRadioButton::clicked, this, edited);
-        connect(m_false, &QRadioButton::clicked, this, edited);
+        // A change from anywhere, or a click on the value already shown, chooses it.
+        for (QRadioButton* value : {m_true, m_false}) {
+            connect(value, &QRadioButton::clicked, this, edited);
+            connect(value, &QRadioButton::toggled, this, [edited](bool checked) {
+                if (checked) {
+                    edited();
+                }
+            });
+        }
     } else if ((realType & RealTypeNumber) != 0) {
         m_number = new CNumberSpinBox(this);
         m_number->setObjectName(QStringLiteral("33333"));
@@ -459,6 +472,8 @@ void CParameterDialog::FillLiteral()
 
 void CParameterDialog::CheckSource(int source)
 {
+    // Showing the source is no choice of one.
+    const QSignalBlocker blocker(m_sources);
     if (QAbstractButton* radio = m_sources->button(source)) {
         radio->setChecked(true);
         return;
@@ -500,7 +515,7 @@ void CParameterDialog::OnListChosen(ESource source)
     UpdateOk();
 }
 
-void CParameterDialog::OnSourceClicked(ESource source)
+void CParameterDialog::OnSourceChosen(ESource source)
 {
     QComboBox* list = source == SourceConstant      ? m_constants
                       : source == SourceVariable    ? m_variables

@@ -104,7 +104,7 @@ private:
     void FillLiteral();
     void CheckSource(int source);
     void OnListChosen(ESource source);
-    void OnSourceClicked(ESource source);
+    void OnSourceChosen(ESource source);
     CCall* ShownCall() const;
     void ShowCall();
     bool IsChoiceComplete() const;

@@ -24,7 +24,13 @@ QAction* CActionTable::Add(CActionEntry entry)
     BRAMBLETON_ASSERT(!entry.name.isEmpty() && FindItem(entry.name) == nullptr);
     auto* action = new QAction(m_owner);
     action->setObjectName(entry.name);
-    const QString label = entry.textKey != nullptr ? Label(entry.textKey) : QString();
+    QString label = entry.textKey != nullptr ? Label(entry.textKey) : QString();
+    // A table may write a key after a tab ("&New\tCtrl+N"). The menu names
+    // the action's own keys, in the words of Qt's translation; a second,
+    // literal naming would mix languages and may name a key the action lacks.
+    if (const qsizetype tab = label.indexOf(QLatin1Char('\t')); tab >= 0) {
+        label.truncate(tab);
+    }
     action->setText(label);
     action->setShortcuts(entry.keys);
     action->setShortcutContext(entry.keyContext);

@@ -227,8 +227,10 @@ void CMainFrame::BuildPanes()
     setCentralWidget(m_outer);
     // What cut, copy and paste can do changes with the focus, the selection
     // and the clipboard, none of which is an edit of the document.
+    // The menu bar takes the focus while it is worked from the keyboard (Alt,
+    // Alt+E); the commands still act on what had it before.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (now != nullptr && now->window() == this) {
+        if (now != nullptr && now->window() == this && now != menuBar() && !menuBar()->isAncestorOf(now)) {
             m_lastFocus = now;
             UpdateCommandUI();
         }
@@ -385,13 +387,15 @@ void CMainFrame::ShowFailure(const char* key, bool error, const QString& path, c
 
 void CMainFrame::ShowStatus(const QString& text) { statusBar()->showMessage(text, kStatusMilliseconds); }
 
+void CMainFrame::EndEditing() { m_categories->CommitLabelEdit(); }
+
 bool CMainFrame::SaveModified()
 {
+    EndEditing();
     if (!m_document.IsModified()) {
         return true;
     }
-    // The framework's own question; the string tables have no text for it.
-    const QString text = QStringLiteral("Save changes to %1?").arg(ToQ(m_document.GetTitle()));
+    const QString text = Localized("MainFrame/SaveChanges", {ToQ(m_document.GetTitle())});
     switch (UserPrompts().MessageBox(this, QMessageBox::Warning, MessageTitle(), text,
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QString())) {
     case QMessageBox::Yes: return OnFileSave();
@@ -414,6 +418,7 @@ bool CMainFrame::OnFileNew()
 
 bool CMainFrame::OnFileOpen()
 {
+    EndEditing();
     const std::optional<QString> path = UserPrompts().GetOpenFileName(this, m_template.Filter());
     if (!path) {
         return false;
@@ -463,6 +468,7 @@ bool CMainFrame::OnOpenRecentFile(int index)
 
 bool CMainFrame::DoSave(const QString& path)
 {
+    EndEditing();
     std::string error;
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (!m_document.SaveDocument(absolute.toStdString(), &error)) {
@@ -516,6 +522,7 @@ QString CMainFrame::ProposedScriptPath() const
 
 void CMainFrame::OnGenerateScript()
 {
+    EndEditing();
     if (m_document.GetState() != nullptr) {
         if (const std::size_t errors = CountErrors(FindProblems(*m_document.GetState())); errors > 0) {
             const QString question = Localized("MainFrame/GenerateWithErrors", {QString::number(errors)});

@@ -134,6 +134,9 @@ public:
     // text in its text box; a beep when the target is gone.
     void GoToMatch(const bram::SMatch& match, std::size_t length);
 
+    // Ends what is being typed into a view (a label edit) as an edit of the
+    // document, before the document is saved, closed or replaced.
+    void EndEditing();
     // Asks to save unsaved changes; false when the user cancels (or saving fails).
     bool SaveModified();
     // Title, undo and redo texts, enable states; also run when a menu opens.

@@ -516,6 +516,18 @@ bool CCategoriesView::edit(const QModelIndex& index, EditTrigger trigger, QEvent
     return QTreeWidget::edit(index, trigger, event);
 }
 
+void CCategoriesView::CommitLabelEdit()
+{
+    if (state() != EditingState) {
+        return;
+    }
+    // Labels are edited on the current item only.
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 void CCategoriesView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {

@@ -69,6 +69,9 @@ public:
     void OnCut();
     void OnCopy();
     void OnPaste();
+    // Ends a label edit as Return would, so that a window closing or saving
+    // sees the rename; nothing while no label is being edited.
+    void CommitLabelEdit();
     // Opens the context menu for the selected item (the keyboard's way).
     void OpenContextMenu();
 

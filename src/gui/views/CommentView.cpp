@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace bram::gui {
@@ -49,8 +50,9 @@ CCommentView::CCommentView(CApplicationDocument& document, QWidget* parent)
     layout->addWidget(m_description);
     layout->addWidget(m_text, 1);
 
-    connect(m_enabled, &QCheckBox::clicked, this, [this] { OnFlagClicked(false); });
-    connect(m_enabledAtBeginning, &QCheckBox::clicked, this, [this] { OnFlagClicked(true); });
+    // The state change, not the click: keys and accessibility tools toggle the boxes too.
+    connect(m_enabled, &QCheckBox::toggled, this, [this](bool checked) { OnFlagToggled(false, checked); });
+    connect(m_enabledAtBeginning, &QCheckBox::toggled, this, [this](bool checked) { OnFlagToggled(true, checked); });
     // The Edit menu names the new step, and the views show the change.
     connect(m_text, &CTextStepEdit::StepRecorded, this, [this] { m_document.UpdateAllViews(this); });
     m_listener = m_document.AddUpdateListener(this, [this] { OnUpdate(); });
@@ -71,24 +73,26 @@ void CCommentView::OnUpdate()
     m_enabled->setVisible(trigger != nullptr);
     m_enabledAtBeginning->setVisible(trigger != nullptr);
     if (trigger != nullptr) {
+        // Showing the model is no edit of it.
+        const QSignalBlocker blockEnabled(m_enabled);
+        const QSignalBlocker blockAtBeginning(m_enabledAtBeginning);
         m_enabled->setChecked(trigger->IsEnabled());
         m_enabledAtBeginning->setChecked(trigger->IsEnabledAtBeginning());
     }
 }
 
-void CCommentView::OnFlagClicked(bool atBeginning)
+void CCommentView::OnFlagToggled(bool atBeginning, bool checked)
 {
     const CState* state = m_document.GetState();
     const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
     if (trigger != nullptr) {
         const std::uint32_t id = trigger->GetId();
-        if (atBeginning) {
-            SetTriggerEnabledAtBeginning(m_document, id, !trigger->IsEnabledAtBeginning());
-        } else {
-            SetTriggerEnabled(m_document, id, !trigger->IsEnabled());
+        const bool changed = atBeginning ? SetTriggerEnabledAtBeginning(m_document, id, checked)
+                                         : SetTriggerEnabled(m_document, id, checked);
+        if (changed) {
+            // The categories view greys a disabled trigger.
+            m_document.UpdateAllViews(this);
         }
-        // The categories view greys a disabled trigger.
-        m_document.UpdateAllViews(this);
     }
     // The boxes show the model, not their own idea of the click.
     OnUpdate();

@@ -2,8 +2,8 @@
 // The comment pane: with a current trigger it edits that trigger's comment
 // and shows two check boxes for its enabled and enabled-at-beginning flags;
 // without one it edits the document's preamble, which the script begins
-// with. Typing becomes undo steps by the rules of CTextStepEdit; each check
-// box click is one step.
+// with. Typing becomes undo steps by the rules of CTextStepEdit; each change
+// of a check box (click, key or accessibility action) is one step.
 
 #include <QWidget>
 
@@ -37,7 +37,7 @@ public:
     CTextStepEdit* TextBox() const { return m_text; }
 
 private:
-    void OnFlagClicked(bool atBeginning);
+    void OnFlagToggled(bool atBeginning, bool checked);
 
     CApplicationDocument& m_document;
     QCheckBox* m_enabled;

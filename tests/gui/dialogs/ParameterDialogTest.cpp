@@ -140,6 +140,28 @@ TEST_F(ParameterDialogTest, WithoutVariablesTheRowWaitsForANewGlobal)
     EXPECT_EQ(x->GetText(), "Lives");
 }
 
+// A screen reader toggles radio buttons without a click; the choice is the same.
+TEST_F(ParameterDialogTest, RadioButtonsChooseWhenToggledWithoutAClick)
+{
+    CParameter* condition = New("If")->GetParameter(0);
+    auto truth = Open(condition);
+    ASSERT_TRUE(AccessibleToggle(truth->FalseRadio()));
+    EXPECT_TRUE(truth->SourceRadio(CParameterDialog::SourceLiteral)->isChecked());
+    ASSERT_TRUE(truth->OkButton()->isEnabled());
+    truth->accept();
+    const auto* value = dynamic_cast<const CBoolValue*>(condition->GetValue());
+    ASSERT_NE(value, nullptr);
+    EXPECT_FALSE(value->GetValue());
+
+    CParameter* x = New("Negate")->GetParameter(0);
+    auto number = Open(x);
+    ASSERT_TRUE(AccessibleToggle(number->SourceRadio(CParameterDialog::SourceConstant)));
+    ASSERT_TRUE(number->OkButton()->isEnabled());
+    number->accept();
+    EXPECT_EQ(x->GetText(), "infinity");
+    EXPECT_EQ(prompts.beeps, 0);
+}
+
 TEST_F(ParameterDialogTest, ACallShowsEllipsesForEmptyParametersAndOkWaitsForThem)
 {
     CParameter* x = New("Negate")->GetParameter(0);

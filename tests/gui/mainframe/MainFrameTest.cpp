@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -24,23 +26,52 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <filesystem>
+#include <functional>
 
 namespace bram {
 namespace {
 
 using MainFrameTest = test::DocumentTest;
 
-TEST_F(MainFrameTest, EveryMenuItemHasItsLabelInEachLanguageOrShowsItsKey)
+// Items of one menu (or one menu bar) that share a mnemonic, and items
+// that name keys in their label besides the keys Qt names for them.
+QStringList MisreadItems(const QList<QAction*>& items)
 {
-    for (const char* language : {"en", "de", "xx"}) {
+    QStringList misread;
+    QList<QKeySequence> mnemonics;
+    for (const QAction* item : items) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(item->text());
+        if (item->text().contains(QLatin1Char('\t')) || (!mnemonic.isEmpty() && mnemonics.contains(mnemonic))) {
+            misread << item->text();
+        }
+        mnemonics << mnemonic;
+    }
+    return misread;
+}
+
+TEST_F(MainFrameTest, EveryMenuItemAndQuestionIsInTheTablesLanguageOrShowsItsKey)
+{
+    const struct {
+        const char* language;
+        QString saveQuestion;
+    } cases[] = {
+        {"en", QStringLiteral("Save changes to Untitled?")},
+        {"de", QStringLiteral("\u00c4nderungen an Unbenannt speichern?")},
+        {"xx", QStringLiteral("SaveChanges")},
+    };
+    for (const auto& [language, saveQuestion] : cases) {
         SCOPED_TRACE(language);
         SetLanguage(language);
+        document.NewDocument();
         const auto frame = MakeFrame();
         QList<QAction*> items = frame->menuBar()->actions();
+        EXPECT_EQ(MisreadItems(items), QStringList());
         for (const QAction* top : frame->menuBar()->actions()) {
             items << top->menu()->actions();
+            EXPECT_EQ(MisreadItems(top->menu()->actions()), QStringList());
         }
         for (const QAction* item : items) {
             if (item->isSeparator() || item->objectName().startsWith(QStringLiteral("Recent"))) {
@@ -51,6 +82,30 @@ TEST_F(MainFrameTest, EveryMenuItemHasItsLabelInEachLanguageOrShowsItsKey)
                 << item->text().toStdString();
         }
         EXPECT_TRUE(frame->windowTitle().startsWith(language == std::string("xx") ? "Title - " : "Brambleton - "));
+        gui::CVariablesDialog variables(document.GetState(), false, frame.get());
+        for (const QAction* top : variables.findChild<QMenuBar*>()->actions()) {
+            EXPECT_EQ(MisreadItems(top->menu()->actions()), QStringList());
+        }
+
+        AddGlobalStep("Lives");
+        prompts.boxAnswers = {QMessageBox::Cancel};
+        EXPECT_FALSE(frame->OnFileNew());
+        ASSERT_FALSE(prompts.boxes.empty());
+        EXPECT_EQ(prompts.boxes.back().text, saveQuestion);
+    }
+    SetLanguage("en");
+}
+
+// The preamble has one name in each language, wherever a text mentions it.
+TEST_F(MainFrameTest, EachLanguageNamesThePreambleOneWay)
+{
+    for (const char* language : {"en", "de"}) {
+        SCOPED_TRACE(language);
+        SetLanguage(language);
+        const QString name = gui::Localized("Find/Place_Preamble");
+        for (const char* key : {"CommentView/PreambleDescription", "InstructionView/HeaderDescription"}) {
+            EXPECT_TRUE(gui::Localized(key).contains(name, Qt::CaseInsensitive)) << key;
+        }
     }
     SetLanguage("en");
 }
@@ -144,6 +199,86 @@ TEST_F(MainFrameTest, ClipboardCommandsGoToTheFocusedTreeOrTextBox)
     EXPECT_TRUE(document.GetState()->GetCurrentTrigger()->GetComment().empty());
     EXPECT_EQ(document.GetUndoName(), "History/Text_Cut");
     QApplication::clipboard()->clear();
+}
+
+// Alt+E gives the menu bar the focus; the Edit menu still offers the
+// clipboard commands of the view or text box that had it, and they act there.
+TEST_F(MainFrameTest, EditMenuOpenedFromTheKeyboardActsOnWhatHadTheFocus)
+{
+    const auto frame = MakeFrame();
+    test::AddCurrentTrigger(document, "Tick");
+    document.UpdateAllViews();
+    ASSERT_TRUE(test::ShowActive(*frame));
+    auto* box = frame->CommentPane()->findChild<QPlainTextEdit*>();
+    const struct {
+        QWidget* focus;
+        const char* format;
+    } cases[] = {
+        {frame->CategoriesPane(), "application/x-brambleton-fragment"},
+        {box, "text/plain"},
+    };
+    for (const auto& [focus, format] : cases) {
+        SCOPED_TRACE(format);
+        QApplication::clipboard()->clear();
+        focus->setFocus();
+        if (focus == box) {
+            QTest::keyClicks(box, QStringLiteral("hello"));
+            box->selectAll();
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::AltModifier);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        EXPECT_TRUE(frame->Action(QStringLiteral("Cut"))->isEnabled());
+        EXPECT_TRUE(frame->Action(QStringLiteral("Copy"))->isEnabled());
+        QTest::keyClick(menu, Qt::Key_C);
+        const QMimeData* copied = QApplication::clipboard()->mimeData();
+        EXPECT_TRUE(copied != nullptr && copied->hasFormat(QLatin1String(format)));
+        menu->close();
+        // The offscreen platform gives the activation back to no one after a popup.
+        QApplication::setActiveWindow(frame.get());
+    }
+    QApplication::clipboard()->clear();
+}
+
+// A label being typed is part of the document when the window closes or
+// replaces it: the rename is committed, so the save question comes.
+TEST_F(MainFrameTest, ARenameBeingTypedIsCommittedBeforeTheDocumentIsLeft)
+{
+    const auto frame = MakeFrame();
+    ASSERT_TRUE(test::ShowActive(*frame));
+    auto* view = qobject_cast<QTreeWidget*>(frame->CategoriesPane());
+    ASSERT_NE(view, nullptr);
+    const QString sample = Path("samples/Countdown.bdf");
+    const struct {
+        QString name;
+        std::function<void(QWidget* editor)> leave;
+    } cases[] = {
+        {"Quitting", [](QWidget* editor) { QTest::keyClick(editor, Qt::Key_Q, Qt::ControlModifier); }},
+        {"Renewing", [](QWidget* editor) { QTest::keyClick(editor, Qt::Key_N, Qt::ControlModifier); }},
+        {"Opening",
+         [this, &sample](QWidget* editor) {
+             prompts.fileAnswers = {sample};
+             QTest::keyClick(editor, Qt::Key_O, Qt::ControlModifier);
+         }},
+        {"Closing", [&frame](QWidget*) { frame->close(); }},
+    };
+    for (const auto& [name, leave] : cases) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(frame->OpenFile(sample));
+        view->setCurrentItem(view->findItems(QStringLiteral("Tick"), Qt::MatchExactly | Qt::MatchRecursive).value(0));
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F2);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, name);
+        const std::size_t asked = prompts.boxes.size();
+        prompts.boxAnswers = {QMessageBox::Cancel};
+        leave(editor);
+        EXPECT_EQ(prompts.boxes.size(), asked + 1);
+        EXPECT_TRUE(document.GetCategorySystem().HasTrigger(name.toStdString()));
+        EXPECT_TRUE(frame->isVisible());
+    }
 }
 
 TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)

@@ -57,18 +57,27 @@ TEST_F(CommentViewTest, TheSelectionDecidesWhatTheViewEditsAndLoadingRecordsNoth
 }
 
 // Their undo: DocumentEdits.FlagsAndTextsRecordOneStepEach.
-TEST_F(CommentViewTest, EachCheckBoxClickIsOneStep)
+TEST_F(CommentViewTest, EachCheckBoxChangeIsOneStepByMouseOrAccessibilityAction)
 {
     Countdown("Hello");
     QTest::mouseClick(comment->EnabledBox(), Qt::LeftButton);
-    QTest::mouseClick(comment->EnabledAtBeginningBox(), Qt::LeftButton);
+    ASSERT_TRUE(AccessibleToggle(comment->EnabledAtBeginningBox()));
     const CCodeTrigger* hello = document.GetState()->GetCurrentTrigger();
     EXPECT_FALSE(hello->IsEnabled());
     EXPECT_FALSE(hello->IsEnabledAtBeginning());
     EXPECT_FALSE(comment->EnabledBox()->isChecked());
     EXPECT_NE(Item("Hello")->foreground(0).style(), Qt::NoBrush);
-    EXPECT_EQ(UndoNames(), (std::vector<std::string>{"History/Trigger_EnabledChanged",
-                                                     "History/Trigger_EnabledAtBeginningChanged"}));
+    const std::vector<std::string> steps{"History/Trigger_EnabledChanged", "History/Trigger_EnabledAtBeginningChanged"};
+    EXPECT_EQ(UndoNames(), steps);
+
+    // Showing another trigger's flags, or the undone ones, is no step.
+    Select("Tick");
+    EXPECT_TRUE(comment->EnabledBox()->isChecked());
+    Select("Hello");
+    document.OnEditUndo();
+    EXPECT_TRUE(document.GetState()->GetCurrentTrigger()->IsEnabledAtBeginning());
+    EXPECT_TRUE(comment->EnabledAtBeginningBox()->isChecked());
+    EXPECT_EQ(UndoNames(), std::vector<std::string>{steps[0]});
 }
 
 TEST_F(CommentViewTest, ATypingRunIsOneStepAndEveryBackspaceReturnOrPasteIsOne)
