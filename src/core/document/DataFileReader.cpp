@@ -947,10 +947,8 @@ void CDataFileReader::AddFragmentLocal(CCodeTrigger& trigger, const std::string&
         Fail(StringPrintf("Local '%s' multiple times defined.", name.c_str()));
     }
     VariableList& locals = trigger.GetLocals();
-    const std::string chosen = FirstFreeName(name, [&](const std::string& candidate) {
-        const std::string identifier = NormalizedName(candidate);
-        return HasIdentifier(locals, identifier) || HasIdentifier(m_state.GetGlobals(), identifier);
-    });
+    const std::string chosen = FirstFreeName(
+        name, [&](const std::string& candidate) { return IsVariableNameTaken(m_state, &trigger, candidate, nullptr); });
     locals.push_back(std::make_unique<CUserDefinedVariable>(chosen, type));
     m_fragmentLocals.emplace(name, locals.back().get());
 }
