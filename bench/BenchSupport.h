@@ -1,66 +1,96 @@
 #pragma once
 // What the benchmarks share: the sample workspace started as the programs
-// start it, the reporter that keeps median CPU times, and the summary that
-// prints each ratio against its target.
+// start it, the reporter that keeps the CPU times of the repetitions, and the
+// summary that prints each ratio against its target. Each benchmark's main
+// calls PrepareProcess first, as the programs' start-up does, so that both
+// sides of a ratio run with the allocator settings of the program.
 
 #include "app/ApplicationCore.h"
 #include "progress/LoadingProgress.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <malloc.h>
 #include <map>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace bram::bench {
 
-// Both sides of a ratio run with memory the process keeps once it has it:
-// no large block goes back to the system, so no iteration pays the kernel
-// for fresh pages and no result depends on what ran before it.
-inline void KeepFreedMemory()
+// Keeps the fastest and the slowest repetition beside the median, so that
+// the summary shows how far they spread: ->Repetitions(n)->Apply(WithSpread).
+inline void WithSpread(benchmark::internal::Benchmark* b)
 {
-    ::mallopt(M_MMAP_MAX, 0);
-    ::mallopt(M_TRIM_THRESHOLD, INT_MAX);
+    b->ComputeStatistics("min", [](const std::vector<double>& v) {
+         return *std::min_element(v.begin(), v.end());
+     })->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); });
 }
 
-// Keeps the median CPU time of each benchmark (CPU time stays comparable on
-// a machine shared with other work) for the summary.
+// The CPU times of a benchmark's repetitions (CPU time stays comparable on a
+// machine shared with other work): median, fastest and slowest.
+struct STimes {
+    double median = 0;
+    double min = 0;
+    double max = 0;
+};
+
+// Keeps the CPU times of each benchmark for the summary.
 class CRatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                milliseconds[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            if (run.run_type != Run::RT_Aggregate) {
+                continue;
+            }
+            const std::string& args = run.run_name.args;
+            STimes& times = milliseconds[run.run_name.function_name + (args.empty() ? "" : "/" + args)];
+            if (run.aggregate_name == "median") {
+                times.median = run.GetAdjustedCPUTime();
+            } else if (run.aggregate_name == "min") {
+                times.min = run.GetAdjustedCPUTime();
+            } else if (run.aggregate_name == "max") {
+                times.max = run.GetAdjustedCPUTime();
             }
         }
     }
-    std::map<std::string, double> milliseconds;
+    std::map<std::string, STimes> milliseconds;
 };
 
-// Prints "what: ours ms against theirs ms ...: ratio, limit L" lines and
-// remembers whether every ratio kept its limit; a missing measurement fails.
+// Prints "what: ours ms against theirs ms ...: ratio, limit L" lines with
+// the spread of the repetitions and remembers whether every ratio kept its
+// limit; a missing measurement fails.
 class CTargets {
 public:
-    explicit CTargets(std::map<std::string, double>& milliseconds) : m_ms(milliseconds) { std::printf("\n"); }
+    explicit CTargets(std::map<std::string, STimes>& milliseconds) : m_ms(milliseconds)
+    {
+        double load = 0;
+        if (::getloadavg(&load, 1) == 1) {
+            std::printf("\nload average %.2f\n", load);
+        } else {
+            std::printf("\n");
+        }
+    }
 
     void Ratio(const char* what, const char* ours, const char* theirs, double limit, double scale = 1.0)
     {
-        const double a = m_ms[ours] * scale;
-        const double b = m_ms[theirs];
-        if (!(a > 0 && b > 0)) {
+        const STimes a = m_ms[ours];
+        const STimes b = m_ms[theirs];
+        if (!(a.median > 0 && b.median > 0)) {
             std::printf("%s: not measured\n", what);
             m_ok = false;
             return;
         }
-        const double ratio = a / b;
-        std::printf("%s: %.2f ms against %.2f ms (median CPU time): %.2f times, limit %.2f%s\n", what, a, b, ratio,
-                    limit, ratio <= limit ? "" : "  MISSED");
+        const double ratio = a.median * scale / b.median;
+        std::printf("%s: %.2f ms against %.2f ms (median CPU time; repeats %.2f-%.2f against %.2f-%.2f ms): %.2f "
+                    "times (%.2f-%.2f), limit %.2f%s\n",
+                    what, a.median * scale, b.median, a.min * scale, a.max * scale, b.min, b.max, ratio,
+                    b.max > 0 ? a.min * scale / b.max : 0.0, b.min > 0 ? a.max * scale / b.min : 0.0, limit,
+                    ratio <= limit ? "" : "  MISSED");
         m_ok = m_ok && ratio <= limit;
     }
     // For figures that are not times.
@@ -72,7 +102,7 @@ public:
     bool Ok() const { return m_ok; }
 
 private:
-    std::map<std::string, double>& m_ms;
+    std::map<std::string, STimes>& m_ms;
     bool m_ok = true;
 };
 

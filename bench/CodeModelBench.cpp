@@ -87,17 +87,17 @@ void BM_MemoryPerInstruction(benchmark::State& state)
     state.counters["bytes_per_instruction"] = g_copyBytes / static_cast<double>(f.instructions);
 }
 
-BENCHMARK(BM_StateClone)->Unit(benchmark::kMillisecond)->Repetitions(5);
-BENCHMARK(BM_PugixmlDomCopy)->Unit(benchmark::kMillisecond)->Repetitions(5);
-BENCHMARK(BM_StateGetCode)->Unit(benchmark::kMillisecond)->Repetitions(5);
-BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_StateClone)->Unit(benchmark::kMillisecond)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_PugixmlDomCopy)->Unit(benchmark::kMillisecond)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_StateGetCode)->Unit(benchmark::kMillisecond)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Repetitions(5)->Apply(bench::WithSpread);
 BENCHMARK(BM_MemoryPerInstruction)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bench::KeepFreedMemory();
+    PrepareProcess();
     benchmark::Initialize(&argc, argv);
     bench::CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

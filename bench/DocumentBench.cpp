@@ -2,18 +2,25 @@
 // the sample workspace, read, written and turned into a script. Reading is
 // set against pugixml parsing the same bytes, writing and generating against
 // pugixml saving the same file, in the same run; both sides free what they
-// made inside the timing.
+// made inside the timing. Pasting a category of 40,000 triggers is set
+// against ten pastes of 4,000, and finding a long text in a long comment
+// against finding one letter there.
 
 #include "category/CategorySystem.h"
+#include "code/CodeTrigger.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "document/Clipboard.h"
+#include "document/Search.h"
 
 #include "SampleDocument.h"
 
 #include <benchmark/benchmark.h>
+#include <map>
 #include <memory>
 #include <pugixml.hpp>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -105,6 +112,66 @@ void BM_CopyPasteTrigger(benchmark::State& state)
     }
 }
 
+// A category of that many empty triggers, copied to the clipboard.
+const std::string& CategoryFragment(int triggers)
+{
+    static std::map<int, std::string> fragments;
+    std::string& fragment = fragments[triggers];
+    if (fragment.empty()) {
+        Data(); // the modules
+        CApplicationDocument document;
+        document.NewDocument();
+        CCategorySystem& categories = document.GetCategorySystem();
+        CCategory* category = categories.AddCategory("Pasted");
+        for (int i = 0; i < triggers; ++i) {
+            const std::uint32_t id = document.GetState()->NewTriggerId();
+            category->AddTrigger("Trigger " + std::to_string(i), id);
+            document.GetState()->AddTrigger(std::make_unique<CCodeTrigger>(id, &categories));
+        }
+        fragment = CopyCategory(document, category)->fragment;
+    }
+    return fragment;
+}
+
+// Paste a category into a new document (its step copies an empty state).
+void BM_PasteCategory(benchmark::State& state)
+{
+    const int triggers = static_cast<int>(state.range(0));
+    const std::string& fragment = CategoryFragment(triggers);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto document = std::make_unique<CApplicationDocument>();
+        document->NewDocument();
+        state.ResumeTiming();
+        const SPasteOutcome outcome = Paste(*document, fragment, {});
+        if (outcome.result != EPasteResult::Pasted ||
+            document->GetCategorySystem().GetCategory(0)->GetTriggerCount() != static_cast<std::size_t>(triggers)) {
+            state.SkipWithError("the category was not pasted");
+        }
+        state.PauseTiming();
+        document.reset();
+        state.ResumeTiming();
+    }
+}
+
+// A needle of 100 KB that matches everywhere but at its end, in a comment of
+// 16 MiB: a search that starts over at each place reads the needle there.
+// Set against a needle of one letter, found nowhere either: the same text
+// folded and read once, so only the length of the needle differs.
+void BM_FindInComment(benchmark::State& state)
+{
+    constexpr std::size_t kCommentBytes = 16u << 20;
+    CState text;
+    text.AddTrigger(std::make_unique<CCodeTrigger>(1, nullptr))->SetComment(std::string(kCommentBytes, 'a'));
+    const std::string needle = std::string(static_cast<std::size_t>(state.range(0)) - 1, 'A') + "b";
+    for (auto _ : state) {
+        const std::vector<SMatch> matches = FindInState(text, needle, {});
+        if (!matches.empty()) {
+            state.SkipWithError("found what is not there");
+        }
+    }
+}
+
 void BM_CloneState(benchmark::State& state)
 {
     Fixture& f = Data();
@@ -117,19 +184,33 @@ void BM_CloneState(benchmark::State& state)
     }
 }
 
-BENCHMARK(BM_ReadDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
-BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
-BENCHMARK(BM_WriteDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
-BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
-BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5);
-BENCHMARK(BM_CopyPasteTrigger)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5);
-BENCHMARK(BM_CloneState)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5);
+BENCHMARK(BM_ReadDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_WriteDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_CopyPasteTrigger)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_CloneState)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_PasteCategory)
+    ->Arg(4000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Apply(bench::WithSpread);
+BENCHMARK(BM_FindInComment)
+    ->Arg(1)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->Apply(bench::WithSpread);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bench::KeepFreedMemory();
+    PrepareProcess();
     benchmark::Initialize(&argc, argv);
     bench::CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -139,6 +220,14 @@ int main(int argc, char** argv)
     targets.Ratio("generating against saving", "BM_GenerateScript", "BM_PugixmlSave", 1);
     // A paste is an edit: one state copy for its step and little more.
     targets.Ratio("copy and paste of a trigger against a state copy", "BM_CopyPasteTrigger", "BM_CloneState", 1.5);
+    // Ten times the triggers: ten times the time, and at most as much again
+    // for a working set that no longer fits the caches (a quadratic paste
+    // takes ten times).
+    targets.Ratio("pasting 40,000 triggers against 10 x 4,000", "BM_PasteCategory/40000", "BM_PasteCategory/4000", 2,
+                  0.1);
+    // One pass over the text, however long the needle.
+    targets.Ratio("finding 100 KB in a comment of 16 MiB against finding one letter", "BM_FindInComment/100000",
+                  "BM_FindInComment/1", 1.5);
     g_fixture.reset();
     benchmark::Shutdown();
     return targets.Ok() ? 0 : 1;

@@ -146,14 +146,22 @@ void LoadAllModules(benchmark::State& state)
     state.counters["declarations"] = static_cast<double>(declarations);
 }
 
-BENCHMARK(ParseWithPugixml)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(LoadAllModules)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(ParseWithPugixml)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Apply(bench::WithSpread);
+BENCHMARK(LoadAllModules)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Apply(bench::WithSpread);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bench::KeepFreedMemory();
+    PrepareProcess();
     benchmark::Initialize(&argc, argv);
     bench::CRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

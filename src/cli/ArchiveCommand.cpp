@@ -299,25 +299,6 @@ int Pack(const CCliContext& context, const CCliCommand& command, const std::vect
     return kExitOk;
 }
 
-// A name as shown: control characters (C0, DEL and C1) become escapes, so
-// that a name can neither forge lines nor send terminal controls.
-std::string Printable(const std::string& name)
-{
-    std::string out;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || c == 0x7F) {
-            out += StringPrintf("\\x%02X", c);
-        } else if (c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0 &&
-                   static_cast<unsigned char>(name[i + 1]) >= 0x80) {
-            out += StringPrintf("\\u%04X", static_cast<unsigned char>(name[++i]));
-        } else {
-            out += name[i];
-        }
-    }
-    return out;
-}
-
 // The place of a node below the destination, or none when the name could
 // lead anywhere else.
 std::optional<fs::path> PlaceBelow(const fs::path& destination, const std::string& name)

@@ -22,8 +22,9 @@ int RunCheck(const CCliContext& context, const std::vector<std::string>& args)
         RunWithDocument(context, arguments, [&](CApplicationDocument& document, const std::string&, std::string&) {
             const std::vector<SProblem> problems = FindProblems(*document.GetState());
             for (const SProblem& p : problems) {
-                std::printf("%s\t%s\t%s\t%s\n", std::string(ProblemLevelName(p.level)).c_str(), p.trigger.c_str(),
-                            p.place.c_str(), DescribeProblem(p).c_str());
+                std::printf("%s\t%s\t%s\t%s\n", std::string(ProblemLevelName(p.level)).c_str(),
+                            Printable(p.trigger).c_str(), Printable(p.place).c_str(),
+                            Printable(DescribeProblem(p)).c_str());
             }
             errors = CountErrors(problems);
             return true;

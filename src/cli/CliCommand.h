@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bram::cli {
@@ -35,5 +36,10 @@ int UsageError(const CCliCommand& command, const std::string& problem);
 
 // An argument path taken from the caller's working folder.
 std::string ArgumentPath(const CCliContext& context, const std::string& path);
+
+// A name or text as printed: control characters (C0, DEL and C1) become
+// escapes, so that it can neither forge lines or fields nor send terminal
+// controls.
+std::string Printable(std::string_view text);
 
 } // namespace bram::cli

@@ -46,7 +46,8 @@ int RunFind(const CCliContext& context, const std::vector<std::string>& args)
     const int status =
         RunWithDocument(context, arguments, [&](CApplicationDocument& document, const std::string&, std::string&) {
             for (const SMatch& match : FindInState(*document.GetState(), positional[1], options)) {
-                std::printf("%s\t%s\t%s\n", match.trigger.c_str(), MatchPlaceText(match).c_str(), match.text.c_str());
+                std::printf("%s\t%s\t%s\n", Printable(match.trigger).c_str(), Printable(MatchPlaceText(match)).c_str(),
+                            Printable(match.text).c_str());
                 ++found;
             }
             return true;

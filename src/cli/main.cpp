@@ -4,6 +4,7 @@
 #include "Version.h"
 #include "app/ApplicationCore.h"
 #include "base/Paths.h"
+#include "base/Text.h"
 #include "log/CrashHandler.h"
 
 #include <cstdio>
@@ -38,6 +39,24 @@ int UsageError(const CCliCommand& command, const std::string& problem)
 std::string ArgumentPath(const CCliContext& context, const std::string& path)
 {
     return ResolveFrom(context.invocation, path);
+}
+
+std::string Printable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += StringPrintf("\\x%02X", c);
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+            out += StringPrintf("\\u%04X", static_cast<unsigned char>(text[++i]));
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 } // namespace bram::cli

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <tuple>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,31 @@ TEST(DocumentCommands, FindListsEveryPlaceThatHoldsTheText)
     EXPECT_EQ(Cli("find '" + showcase + "' 'The sample'").out, "\tpreamble\tThe sample program.\n");
     EXPECT_EQ(Cli("find '" + showcase + "' nowhere-to-be-found").status, 1);
     EXPECT_EQ(Cli("find '" + showcase + "'").status, 2);
+}
+
+// Texts and names come out with their control characters escaped, as the
+// archive listing shows names: a text can neither add lines or fields nor
+// send the terminal a control sequence.
+TEST(DocumentCommands, FindAndCheckEscapeControlCharacters)
+{
+    test::CTempDir dir;
+    std::string data = ShowcaseWithProblems();
+    for (const auto& [from, to] :
+         {std::pair<std::string, std::string>{"Waits for the event \"later\".", "Waits\tfor\x01\n\x1B[2J\xC2\x9B\x7F"
+                                                                                "later"},
+          std::pair<std::string, std::string>{"[CDATA[Unused]]", "[CDATA[Un\x1Bused]]"}}) {
+        const std::size_t at = data.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        data.replace(at, from.size(), to);
+    }
+    test::WriteFile(dir / "controls.bdf", data);
+    const auto find = Cli("find '" + (dir / "controls.bdf") + "' waits");
+    EXPECT_EQ(find.out, "Late\tcomment\tWaits\\x09for\\x01\n") << "the line of the match";
+    const auto later = Cli("find '" + (dir / "controls.bdf") + "' '[2J'");
+    EXPECT_EQ(later.out, "Late\tcomment\t\\x1B[2J\\u009B\\x7Flater\n");
+    const auto check = Cli("check '" + (dir / "controls.bdf") + "'");
+    EXPECT_NE(check.out.find("note\t\t\tNo instruction uses the global variable Un\\x1Bused.\n"), std::string::npos)
+        << check.out;
 }
 
 } // namespace

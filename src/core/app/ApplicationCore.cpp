@@ -13,6 +13,7 @@
 #include "settings/UserData.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <dirent.h>
 #include <malloc.h>
@@ -29,7 +30,18 @@ CApplicationCore::~CApplicationCore()
     }
 }
 
-std::vector<std::string> CApplicationCore::ListModuleFiles(const std::string& modulesFolder)
+void PrepareProcess()
+{
+    // A document is some millions of small objects. With glibc's fast bins
+    // freeing them (closing a document, an undo step dropped, the end)
+    // keeps merging the bins again; without them freeing a document of 5,000
+    // triggers takes half the time, and allocating is as fast.
+    ::mallopt(M_MXFAST, 0);
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
+std::vector<std::string> CApplicationCore::ListModuleFiles(const std::string& modulesFolder,
+                                                           std::vector<std::string>* skipped)
 {
     std::vector<std::string> names;
     DIR* dir = ::opendir(ToDiskPath(modulesFolder).c_str());
@@ -38,13 +50,19 @@ std::vector<std::string> CApplicationCore::ListModuleFiles(const std::string& mo
     }
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name.size() > 5 && EqualsNoCase(std::string_view(name).substr(name.size() - 5), ".modl") &&
-            FileExists(modulesFolder + name)) {
-            names.push_back(name);
+        if (name.size() > 5 && EqualsNoCase(std::string_view(name).substr(name.size() - 5), ".modl")) {
+            if (FileExists(modulesFolder + name)) {
+                names.push_back(name);
+            } else if (skipped != nullptr) {
+                skipped->push_back(name);
+            }
         }
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
+    if (skipped != nullptr) {
+        std::sort(skipped->begin(), skipped->end());
+    }
     return names;
 }
 
@@ -115,8 +133,12 @@ void CApplicationCore::LoadMainData(CLoadingProgress& progress)
         // Modules are created from their archive paths, so a file name with
         // several dots opens the file it names.
         std::vector<std::string> archives;
-        for (const std::string& name : ListModuleFiles(m_modulesFolder)) {
+        std::vector<std::string> skipped;
+        for (const std::string& name : ListModuleFiles(m_modulesFolder, &skipped)) {
             archives.push_back(m_modulesFolder + name);
+        }
+        for (const std::string& name : skipped) {
+            LogPrintf("Skipping %s%s: it is not a regular file.\n", m_modulesFolder.c_str(), name.c_str());
         }
         LoadModules(archives, &progress);
         progress.SetStageText(GetLocalizedString("Loading/LoadMainData"));
@@ -229,11 +251,7 @@ void CApplicationCore::StartUpSteps(const std::string& workingFolder, CLoadingPr
 bool CApplicationCore::InitInstance(const std::string& workingFolder, CLoadingProgress& progress,
                                     const CStartupOptions& options)
 {
-    // A document is some millions of small objects. With glibc's fast bins
-    // freeing them (closing a document, an undo step dropped, the end)
-    // keeps merging the bins again; without them freeing a document of 5,000
-    // triggers takes half the time, and allocating is as fast.
-    ::mallopt(M_MXFAST, 0);
+    PrepareProcess();
     const CLogFlushAtEnd flush;
     m_exited = false;
     m_problems.clear();

@@ -16,6 +16,12 @@
 
 namespace bram {
 
+// What start-up sets for the whole process before anything else (the
+// benchmarks set it too, so that they measure the program as it runs): the
+// allocator's settings, and a write beyond the file size limit failing with
+// EFBIG instead of SIGXFSZ ending the program.
+void PrepareProcess();
+
 struct CStartupOptions {
     // Modules and generation settings; off for commands that need neither.
     bool loadMainData = true;
@@ -53,8 +59,10 @@ public:
     static void ReleaseMainData();
 
     // The ".modl" files of the modules folder, sorted by name so that
-    // start-up does the same on every file system.
-    static std::vector<std::string> ListModuleFiles(const std::string& modulesFolder);
+    // start-up does the same on every file system. Names that are no regular
+    // file (a folder, a pipe, a broken link) go to `skipped` when given.
+    static std::vector<std::string> ListModuleFiles(const std::string& modulesFolder,
+                                                    std::vector<std::string>* skipped = nullptr);
 
 private:
     void StartUpSteps(const std::string& workingFolder, CLoadingProgress& progress, const CStartupOptions& options);

@@ -108,11 +108,23 @@ public:
     {
     }
 
+    // The body's checksum comes last: for a plain archive it is combined from
+    // the checksums of the entries and the directory, which are computed
+    // anyway, so that each byte is read once. A failure on the way is
+    // reported as a damaged body when the body is damaged, as the first
+    // check would have.
     void Read()
     {
         ReadHeader();
-        ReadDirectory();
-        BuildTree();
+        try {
+            ReadSections();
+            ReadDirectory();
+            BuildTree();
+        } catch (const CModuleException&) {
+            CheckBody({});
+            throw;
+        }
+        CheckBody(std::move(m_checkedSpans));
     }
 
 private:
@@ -148,14 +160,56 @@ private:
         if (!Next(value) || m_size < kHeaderSize || value != m_size - kHeaderSize) {
             Fail("Invalid data length (modl)");
         }
-        std::uint32_t checksum = 0;
-        NextOrFail(checksum, "Invalid data length (modl)");
+        NextOrFail(m_bodyChecksum, "Invalid data length (modl)");
         m_bodySize = m_size - kHeaderSize;
         m_body = m_data + kHeaderSize;
+    }
+
+    // A part of the body whose checksum is known.
+    struct SSpan {
+        std::size_t offset = 0;
+        std::size_t size = 0;
+        std::uint32_t checksum = 0;
+    };
+
+    void NoteSpan(const std::uint8_t* bytes, std::size_t size, std::uint32_t checksum)
+    {
+        if (size > 0) {
+            m_checkedSpans.push_back({static_cast<std::size_t>(bytes - m_body), size, checksum});
+        }
+    }
+
+    // Checks the body against its stored checksum: the known spans (in any
+    // order, overlaps ignored) are combined, every byte between them is read.
+    void CheckBody(std::vector<SSpan> spans) const
+    {
         const CModuleCompression& codec = m_archive.ChecksumCodec();
-        if (!ChecksumMatches(codec.Checksum(m_body, static_cast<std::uint32_t>(m_bodySize), 0), checksum)) {
+        std::sort(spans.begin(), spans.end(), [](const SSpan& a, const SSpan& b) { return a.offset < b.offset; });
+        std::uint32_t checksum = 0;
+        std::size_t done = 0;
+        auto readUpTo = [&](std::size_t end) {
+            if (end > done) {
+                checksum = codec.Checksum(m_body + done, static_cast<std::uint32_t>(end - done), checksum);
+                done = end;
+            }
+        };
+        for (const SSpan& span : spans) {
+            if (span.offset < done) {
+                continue;
+            }
+            readUpTo(span.offset);
+            checksum = codec.CombineChecksums(checksum, span.checksum, span.size);
+            done = span.offset + span.size;
+        }
+        readUpTo(m_bodySize);
+        if (!ChecksumMatches(checksum, m_bodyChecksum)) {
             Fail("Checksum error (modl)");
         }
+    }
+
+    void ReadSections()
+    {
+        std::uint32_t value = 0;
         if (!Next(value) || value != kMagicFile) {
             Fail("File header expected (file)");
         }
@@ -185,9 +239,11 @@ private:
             }
             m_directory = m_data + m_pos;
             m_directorySize = size;
-            if (!ChecksumMatches(m_archive.ChecksumCodec().Checksum(m_directory, size, 0), checksum)) {
+            const std::uint32_t computed = m_archive.ChecksumCodec().Checksum(m_directory, size, 0);
+            if (!ChecksumMatches(computed, checksum)) {
                 Fail("Checksum error.");
             }
+            NoteSpan(m_directory, size, computed);
         } else {
             const CModuleCompression* codec = m_archive.GetCodec(compression);
             if (codec == nullptr) {
@@ -344,9 +400,11 @@ private:
             if (kind == kNoCompression) {
                 const std::uint8_t* bytes = BodyRange(offset, size);
                 CountUnpacked(size);
-                if (!ChecksumMatches(m_archive.ChecksumCodec().Checksum(bytes, size, 0), checksum)) {
+                const std::uint32_t computed = m_archive.ChecksumCodec().Checksum(bytes, size, 0);
+                if (!ChecksumMatches(computed, checksum)) {
                     Fail("Checksum error.");
                 }
+                NoteSpan(bytes, size, computed);
                 data = std::make_unique_for_overwrite<std::uint8_t[]>(size);
                 if (size != 0) {
                     std::memcpy(data.get(), bytes, size);
@@ -403,6 +461,8 @@ private:
     std::size_t m_directorySize = 0;
     std::unique_ptr<std::uint8_t[]> m_unpackedDirectory;
     std::vector<std::uint32_t> m_entries;
+    std::uint32_t m_bodyChecksum = 0;
+    std::vector<SSpan> m_checkedSpans;
     std::uint64_t m_unpackedBudget = 0;
     std::uint64_t m_unpackedTotal = 0;
 };

@@ -20,6 +20,10 @@ public:
 
     // Running checksum; archives always start from 0.
     virtual std::uint32_t Checksum(const void* data, std::uint32_t length, std::uint32_t initial) const = 0;
+    // The checksum of two pieces one after the other, from the checksums of
+    // each (started from 0) and the length of the second.
+    virtual std::uint32_t CombineChecksums(std::uint32_t first, std::uint32_t second,
+                                           std::uint64_t secondLength) const = 0;
     // destinationLength goes in as the buffer size and comes out as the number
     // of bytes written. Both throw CModuleException on failure.
     virtual void Uncompress(void* destination, std::uint32_t& destinationLength, const void* source,

@@ -13,6 +13,12 @@ std::uint32_t CZLibCompression::Checksum(const void* data, std::uint32_t length,
     return static_cast<std::uint32_t>(::crc32(initial, static_cast<const Bytef*>(data), length));
 }
 
+std::uint32_t CZLibCompression::CombineChecksums(std::uint32_t first, std::uint32_t second,
+                                                 std::uint64_t secondLength) const
+{
+    return static_cast<std::uint32_t>(::crc32_combine(first, second, static_cast<z_off_t>(secondLength)));
+}
+
 namespace {
 
 // zlib's compress and uncompress share one calling convention.

@@ -11,6 +11,8 @@ public:
     CZLibCompression();
 
     std::uint32_t Checksum(const void* data, std::uint32_t length, std::uint32_t initial) const override;
+    std::uint32_t CombineChecksums(std::uint32_t first, std::uint32_t second,
+                                   std::uint64_t secondLength) const override;
     void Uncompress(void* destination, std::uint32_t& destinationLength, const void* source,
                     std::uint32_t sourceLength) const override;
     void Compress(void* destination, std::uint32_t& destinationLength, const void* source,

@@ -356,28 +356,30 @@ long ParseLeadingInteger(std::string_view text)
     return static_cast<long>(value);
 }
 
-double ParseLeadingDouble(std::string_view text)
+namespace {
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// The leading number of `rest` as the C library reads it: decimal, or
+// hexadecimal after "0x" (with a binary exponent after "p"); `number` is
+// the part read, without the prefix.
+std::from_chars_result ParseLeadingNumber(std::string_view rest, double& value, bool& hex, std::string_view& number)
 {
-    bool negative = false;
-    const std::string_view rest = SkipBlanksAndPlus(text, negative);
-    double value = 0.0;
-    if (rest.empty() || rest.front() == '-' || rest.front() == '+') {
-        return 0.0;
-    }
-    const auto result = std::from_chars(rest.data(), rest.data() + rest.size(), value);
-    if (result.ec == std::errc::invalid_argument) {
-        return 0.0;
-    }
-    return negative ? -value : value;
+    hex = rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
+          (IsHexDigit(rest[2]) || (rest[2] == '.' && rest.size() > 3 && IsHexDigit(rest[3])));
+    const char* first = rest.data() + (hex ? 2 : 0);
+    const auto result = std::from_chars(first, rest.data() + rest.size(), value,
+                                        hex ? std::chars_format::hex : std::chars_format::general);
+    number = std::string_view(first, static_cast<std::size_t>(result.ptr - first));
+    return result;
 }
 
-namespace {
-// For a decimal number out of the double range: whether it is too large
-// rather than too small, from the place of its first significant digit and
-// its exponent.
-bool BeyondLargest(std::string_view number)
+// For a number out of the double range: whether it is too large rather than
+// too small, from the place of its first significant digit and its exponent
+// (decimal, or binary for a hexadecimal number).
+bool BeyondLargest(std::string_view number, bool hex)
 {
-    const auto e = number.find_first_of("eE");
+    const auto e = number.find_first_of(hex ? "pP" : "eE");
     const std::string_view mantissa = number.substr(0, e);
     long long exponent = 0;
     if (e != std::string_view::npos) {
@@ -390,15 +392,36 @@ bool BeyondLargest(std::string_view number)
     }
     const auto point = mantissa.find('.');
     const long long whole = static_cast<long long>(point == std::string_view::npos ? mantissa.size() : point);
-    const auto first = mantissa.find_first_of("123456789");
+    const auto first = mantissa.find_first_of(hex ? "123456789abcdefABCDEF" : "123456789");
     if (first == std::string_view::npos) {
         return false;
     }
     const long long place = static_cast<long long>(first) < whole ? whole - static_cast<long long>(first) - 1
                                                                   : whole - static_cast<long long>(first);
-    return place + exponent > 0;
+    return (hex ? place * 4 : place) + exponent > 0;
 }
+
 } // namespace
+
+double ParseLeadingDouble(std::string_view text)
+{
+    bool negative = false;
+    const std::string_view rest = SkipBlanksAndPlus(text, negative);
+    if (rest.empty() || rest.front() == '-' || rest.front() == '+') {
+        return 0.0;
+    }
+    double value = 0.0;
+    bool hex = false;
+    std::string_view number;
+    const auto result = ParseLeadingNumber(rest, value, hex, number);
+    if (result.ec == std::errc::invalid_argument) {
+        return 0.0;
+    }
+    if (result.ec == std::errc::result_out_of_range) {
+        value = BeyondLargest(number, hex) ? HUGE_VAL : 0.0;
+    }
+    return negative ? -value : value;
+}
 
 bool ParseLeadingFiniteDouble(std::string_view text, double& value)
 {
@@ -409,12 +432,14 @@ bool ParseLeadingFiniteDouble(std::string_view text, double& value)
         return true;
     }
     double parsed = 0.0;
-    const auto result = std::from_chars(rest.data(), rest.data() + rest.size(), parsed);
+    bool hex = false;
+    std::string_view number;
+    const auto result = ParseLeadingNumber(rest, parsed, hex, number);
     if (result.ec == std::errc::invalid_argument) {
         return true;
     }
     if (result.ec == std::errc::result_out_of_range) {
-        return !BeyondLargest(std::string_view(rest.data(), static_cast<std::size_t>(result.ptr - rest.data())));
+        return !BeyondLargest(number, hex);
     }
     if (!std::isfinite(parsed)) {
         return false;

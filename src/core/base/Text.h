@@ -42,8 +42,10 @@ std::size_t ReplaceAll(std::string& text, std::string_view from, std::string_vie
 // The leading decimal number of a text, as the C library reads it: blanks,
 // an optional sign, digits (clamped to the 32-bit range); no number gives 0.
 long ParseLeadingInteger(std::string_view text);
-// The leading decimal floating-point number, independent of the locale; no
-// number gives 0.0.
+// The leading floating-point number as the C library reads it, independent
+// of the locale: decimal, or hexadecimal after "0x" ("0x1.8p3" is 12); no
+// number gives 0.0, a number beyond the double range infinity, one too small
+// for it 0.0.
 double ParseLeadingDouble(std::string_view text);
 // The same, but false when the leading number is no finite double: "nan",
 // "inf" or a number too large for the double range. A number too small for

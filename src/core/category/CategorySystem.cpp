@@ -138,8 +138,9 @@ CTriggerEntry* CCategory::AddTrigger(std::unique_ptr<CTriggerEntry> entry)
         return nullptr;
     }
     m_triggers.push_back(std::move(entry));
-    m_system->InvalidateIndex();
-    EntriesChanged();
+    if (m_inSystem) {
+        m_system->EntryAdded(*m_triggers.back());
+    }
     return m_triggers.back().get();
 }
 
@@ -150,9 +151,11 @@ CTriggerEntry* CCategory::InsertTrigger(std::unique_ptr<CTriggerEntry> entry, st
         return nullptr;
     }
     index = std::min(index, m_triggers.size());
-    m_system->InvalidateIndex();
-    EntriesChanged();
-    return m_triggers.insert(m_triggers.begin() + static_cast<long>(index), std::move(entry))->get();
+    CTriggerEntry* inserted = m_triggers.insert(m_triggers.begin() + static_cast<long>(index), std::move(entry))->get();
+    if (m_inSystem) {
+        m_system->EntryAdded(*inserted);
+    }
+    return inserted;
 }
 
 std::unique_ptr<CTriggerEntry> CCategory::RemoveTrigger(const CTriggerEntry* entry, bool destroy)
@@ -163,8 +166,9 @@ std::unique_ptr<CTriggerEntry> CCategory::RemoveTrigger(const CTriggerEntry* ent
     }
     std::unique_ptr<CTriggerEntry> removed = std::move(m_triggers[static_cast<std::size_t>(index)]);
     m_triggers.erase(m_triggers.begin() + index);
-    m_system->InvalidateIndex();
-    EntriesChanged();
+    if (m_inSystem) {
+        m_system->EntryRemoved(*removed);
+    }
     if (destroy) {
         return nullptr;
     }
@@ -172,13 +176,6 @@ std::unique_ptr<CTriggerEntry> CCategory::RemoveTrigger(const CTriggerEntry* ent
 }
 
 void CCategory::DestroyTrigger(const CTriggerEntry* entry) { (void)RemoveTrigger(entry, true); }
-
-void CCategory::EntriesChanged() const
-{
-    if (m_inSystem) {
-        m_system->InvalidateNames();
-    }
-}
 
 int CCategory::IndexOf(const CTriggerEntry* entry) const { return IndexIn(m_triggers, entry); }
 
@@ -255,7 +252,11 @@ std::unique_ptr<CCategory> CCategorySystem::RemoveCategory(const CCategory* cate
     m_categories.erase(m_categories.begin() + index);
     removed->m_inSystem = false;
     InvalidateIndex();
-    InvalidateNames();
+    if (m_namesValid) {
+        for (const auto& entry : removed->m_triggers) {
+            CountName(entry->GetName(), -1);
+        }
+    }
     if (destroy) {
         return nullptr;
     }
@@ -300,7 +301,7 @@ bool CCategorySystem::HasEntryName(std::string_view normalized) const
         m_names.clear();
         for (const auto& category : m_categories) {
             for (const auto& entry : category->m_triggers) {
-                m_names.insert(entry->GetName());
+                CountName(entry->GetName(), 1);
             }
         }
         m_namesValid = true;
@@ -308,18 +309,60 @@ bool CCategorySystem::HasEntryName(std::string_view normalized) const
     return m_names.find(normalized) != m_names.end();
 }
 
+void CCategorySystem::CountName(const std::string& name, int change) const
+{
+    auto it = m_names.find(name);
+    if (change > 0) {
+        if (it == m_names.end()) {
+            m_names.emplace(name, 1);
+        } else {
+            ++it->second;
+        }
+    } else if (it != m_names.end() && --it->second == 0) {
+        m_names.erase(it);
+    }
+}
+
+void CCategorySystem::EntryAdded(const CTriggerEntry& entry)
+{
+    if (m_namesValid) {
+        CountName(entry.GetName(), 1);
+    }
+    // A new id is the first of its kind wherever it stands; otherwise which
+    // entry comes first in display order is worked out again when asked.
+    if (m_indexValid && !m_index.emplace(entry.GetId(), &entry).second) {
+        InvalidateIndex();
+    }
+}
+
+void CCategorySystem::EntryRemoved(const CTriggerEntry& entry)
+{
+    if (m_namesValid) {
+        CountName(entry.GetName(), -1);
+    }
+    if (m_indexValid) {
+        const auto it = m_index.find(entry.GetId());
+        if (it != m_index.end() && it->second == &entry) {
+            InvalidateIndex(); // another entry of the same id may stand in
+        }
+    }
+}
+
 void CCategorySystem::Adopt(CCategory& category)
 {
     category.m_inSystem = true;
-    InvalidateIndex();
-    InvalidateNames();
+    for (const auto& entry : category.m_triggers) {
+        EntryAdded(*entry);
+    }
 }
 
 void CCategorySystem::Clear()
 {
     m_categories.clear();
-    InvalidateIndex();
-    InvalidateNames();
+    m_index.clear();
+    m_indexValid = true;
+    m_names.clear();
+    m_namesValid = true;
 }
 
 const CTriggerEntry* CCategorySystem::FindEntry(std::uint32_t id) const

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace bram {
@@ -68,8 +67,6 @@ public:
 
 private:
     friend class CCategorySystem;
-    // The system's own categories tell it when their entries change.
-    void EntriesChanged() const;
 
     CCategorySystem* m_system;
     std::vector<std::unique_ptr<CTriggerEntry>> m_triggers;
@@ -120,22 +117,29 @@ public:
     void InvalidateNames() { m_namesValid = false; }
 
 private:
+    friend class CCategory;
     const CTriggerEntry* FindEntry(std::uint32_t id) const;
     bool HasEntryName(std::string_view normalized) const;
     void Adopt(CCategory& category);
+    // The indexes follow an entry that joins or leaves one of the system's
+    // categories instead of being rebuilt, so adding many entries stays linear.
+    void EntryAdded(const CTriggerEntry& entry);
+    void EntryRemoved(const CTriggerEntry& entry);
+    void CountName(const std::string& name, int change) const;
 
     std::vector<std::unique_ptr<CCategory>> m_categories;
     // Trigger id -> its first entry in display order. Names are asked for
     // every trigger whenever a script is printed, so they are not searched.
     mutable std::unordered_map<std::uint32_t, const CTriggerEntry*> m_index;
     mutable bool m_indexValid = false;
-    // The entry names of every category, so that a new name is checked at
-    // once and reading a file of many triggers stays linear.
+    // The entry names of every category with how many entries bear each (a
+    // category taken out and put back may bring a name twice), so that a new
+    // name is checked at once and reading a file of many triggers stays linear.
     struct SNameHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
     };
-    mutable std::unordered_set<std::string, SNameHash, std::equal_to<>> m_names;
+    mutable std::unordered_map<std::string, std::size_t, SNameHash, std::equal_to<>> m_names;
     mutable bool m_namesValid = false;
 };
 

@@ -26,12 +26,15 @@ CCodeTrigger* CState::GetTrigger(std::size_t index) const
 
 CCodeTrigger* CState::FindTrigger(std::uint32_t id) const
 {
-    for (const auto& trigger : m_triggers) {
-        if (trigger->GetId() == id) {
-            return trigger.get();
+    if (!m_indexValid) {
+        m_index.clear();
+        for (const auto& trigger : m_triggers) {
+            m_index.emplace(trigger->GetId(), trigger.get()); // the first of an id stays
         }
+        m_indexValid = true;
     }
-    return nullptr;
+    const auto it = m_index.find(id);
+    return it == m_index.end() ? nullptr : it->second;
 }
 
 int CState::IndexOfTrigger(const CCodeTrigger* trigger) const
@@ -56,6 +59,9 @@ CCodeTrigger* CState::AddTrigger(std::unique_ptr<CCodeTrigger> trigger)
         }
     }
     m_triggers.push_back(std::move(trigger));
+    if (m_indexValid) {
+        m_index.emplace(m_triggers.back()->GetId(), m_triggers.back().get());
+    }
     return m_triggers.back().get();
 }
 
@@ -73,6 +79,10 @@ void CState::DeleteTrigger(std::size_t index)
     }
     if (m_currentTriggerId >= 0 && static_cast<std::uint32_t>(m_currentTriggerId) == trigger->GetId()) {
         m_currentTriggerId = -1;
+    }
+    if (const auto it = m_index.find(trigger->GetId()); it != m_index.end() && it->second == trigger) {
+        m_indexValid = false; // a later trigger of the same id may stand in
+        m_index.erase(it);
     }
     m_triggers.erase(m_triggers.begin() + static_cast<long>(index));
 }

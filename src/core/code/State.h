@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace bram {
@@ -68,6 +69,10 @@ private:
     std::string m_header;
     // The size of the last script, so the next one grows its buffer once.
     mutable std::size_t m_codeSizeHint = 0;
+    // Trigger id -> the first trigger of that id, built when first asked for:
+    // copying a category asks for each of its triggers.
+    mutable std::unordered_map<std::uint32_t, CCodeTrigger*> m_index;
+    mutable bool m_indexValid = false;
 };
 
 // Whether a user-defined variable may not take the name, compared as

@@ -18,11 +18,25 @@ bool IsWordByte(char c)
     return u >= 0x80 || c == '_' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// Knuth-Morris-Pratt: every occurrence in one pass over the text, so a long
+// needle in a long text (or a whole word tried at many places) stays linear.
 class CMatcher {
 public:
     CMatcher(std::string_view needle, const SSearchOptions& options)
-        : m_options(options), m_needle(options.caseSensitive ? std::string(needle) : ToLowerUnicode(needle))
+        : m_options(options),
+          m_needle(options.caseSensitive ? std::string(needle) : ToLowerUnicode(needle)),
+          m_border(m_needle.size(), 0)
     {
+        // m_border[i]: the longest proper prefix of needle[0..i] that also ends there.
+        for (std::size_t i = 1, k = 0; i < m_needle.size(); ++i) {
+            while (k > 0 && m_needle[i] != m_needle[k]) {
+                k = m_border[k - 1];
+            }
+            if (m_needle[i] == m_needle[k]) {
+                ++k;
+            }
+            m_border[i] = k;
+        }
     }
 
     // Where the needle first stands in the text, or npos. Folding keeps
@@ -34,11 +48,22 @@ public:
         }
         const std::string folded = m_options.caseSensitive ? std::string() : ToLowerUnicode(text);
         const std::string_view hay = m_options.caseSensitive ? text : std::string_view(folded);
-        for (std::size_t at = hay.find(m_needle); at != std::string_view::npos; at = hay.find(m_needle, at + 1)) {
-            const std::size_t end = at + m_needle.size();
-            if (!m_options.wholeWord ||
-                ((at == 0 || !IsWordByte(hay[at - 1])) && (end == hay.size() || !IsWordByte(hay[end])))) {
-                return at;
+        const std::size_t n = m_needle.size();
+        for (std::size_t i = 0, k = 0; i < hay.size(); ++i) {
+            while (k > 0 && hay[i] != m_needle[k]) {
+                k = m_border[k - 1];
+            }
+            if (hay[i] == m_needle[k]) {
+                ++k;
+            }
+            if (k == n) {
+                const std::size_t at = i + 1 - n;
+                const std::size_t end = i + 1;
+                if (!m_options.wholeWord ||
+                    ((at == 0 || !IsWordByte(hay[at - 1])) && (end == hay.size() || !IsWordByte(hay[end])))) {
+                    return at;
+                }
+                k = m_border[k - 1];
             }
         }
         return std::string_view::npos;
@@ -47,6 +72,7 @@ public:
 private:
     SSearchOptions m_options;
     std::string m_needle;
+    std::vector<std::size_t> m_border;
 };
 
 // The line of a longer text that holds the offset.

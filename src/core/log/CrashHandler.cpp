@@ -14,6 +14,7 @@
 #include <cstring>
 #include <cxxabi.h>
 #include <exception>
+#include <new>
 #include <sys/wait.h>
 #include <typeinfo>
 #include <unistd.h>
@@ -203,12 +204,30 @@ void OnFatalSignal(int signal, siginfo_t* info, void* raw)
     FinishReport(FatalErrorText(name), signal);
 }
 
+// The name of what ended the program through the terminate handler: an
+// allocation that failed says so, anything else is unknown.
+const char* TerminateName()
+{
+    if (abi::__cxa_current_exception_type() == nullptr) {
+        return "EXCEPTION_UNKNOWN";
+    }
+    try {
+        throw;
+    } catch (const std::bad_array_new_length&) {
+        return "EXCEPTION_UNKNOWN"; // a size computed wrong, not memory running out
+    } catch (const std::bad_alloc&) {
+        return "EXCEPTION_OUT_OF_MEMORY";
+    } catch (...) {
+        return "EXCEPTION_UNKNOWN";
+    }
+}
+
 [[gnu::noinline, noreturn]] void OnTerminate()
 {
     BeginReport(SIGABRT);
     ucontext_t context{};
     ::getcontext(&context);
-    const char* name = "EXCEPTION_UNKNOWN";
+    const char* name = TerminateName();
     CDiagnostics& diagnostics = CDiagnostics::Instance();
     diagnostics.Write(StringPrintf("An %s occured", name));
     std::vector<CStackFrame> frames = CaptureCallStack(1);

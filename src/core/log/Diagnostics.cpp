@@ -111,6 +111,7 @@ void CDiagnostics::SetUp(const std::string& logPath, const std::string& dumpPref
     std::string logProblem;
     std::string dumpProblem;
     m_fd = OpenLogFile(logPath, logProblem);
+    m_logPath = logPath;
     m_dumpFolder = dumpPrefix.empty() ? -1 : OpenPrivateFolder(dumpPrefix, dumpProblem);
     TellRefusal(logProblem, dumpProblem);
     m_dumpPrefix = dumpPrefix;
@@ -214,7 +215,7 @@ void CDiagnostics::WriteBytes(std::string_view bytes)
     }
     if (m_unbuffered || bytes.size() > kBufferSize) {
         Flush();
-        WriteFully(m_fd, bytes);
+        WriteOrStop(bytes);
         return;
     }
     if (m_buffered + bytes.size() > kBufferSize) {
@@ -231,9 +232,27 @@ void CDiagnostics::Flush()
     const std::size_t size = m_buffered;
     std::atomic_signal_fence(std::memory_order_acquire);
     if (m_fd >= 0 && size > 0) {
-        WriteFully(m_fd, std::string_view(m_buffer, size));
+        WriteOrStop(std::string_view(m_buffer, size));
     }
     m_buffered = 0;
+}
+
+void CDiagnostics::WriteOrStop(std::string_view bytes)
+{
+    if (m_fd < 0 || WriteFully(m_fd, bytes)) {
+        return;
+    }
+    // A full disk or the file size limit: the log ends here, and says so
+    // where the user can see it. Only write(): this may run in a signal handler.
+    const int error = errno;
+    ::close(m_fd);
+    m_fd = -1;
+    const char* reason = ::strerrordesc_np(error);
+    WriteFully(STDERR_FILENO, "Logging stopped: writing the log file ");
+    WriteFully(STDERR_FILENO, m_logPath);
+    WriteFully(STDERR_FILENO, " failed: ");
+    WriteFully(STDERR_FILENO, reason != nullptr ? reason : "unknown error");
+    WriteFully(STDERR_FILENO, ".\n");
 }
 
 void CDiagnostics::WriteUnbuffered()

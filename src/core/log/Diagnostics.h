@@ -78,6 +78,8 @@ private:
     CDiagnostics() = default;
     void WriteToFile(std::string_view text);
     void WriteBytes(std::string_view bytes);
+    // Writes to the log file; a failed write closes it with a line on standard error.
+    void WriteOrStop(std::string_view bytes);
 
     static constexpr std::size_t kBufferSize = 64 * 1024;
     // Filled before m_buffered grows, so that a signal handler flushing it
@@ -88,6 +90,7 @@ private:
     int m_fd = -1;
     int m_dumpFolder = -1; // opened at set-up, so a crash needs no path look-up
     bool m_setUp = false;
+    std::string m_logPath;
     std::string m_dumpPrefix;
     bool m_printAssertions = false;
     Observer m_observer;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace bram {
 namespace {
@@ -33,6 +34,9 @@ protected:
 
 TEST_F(MainDataTest, LoadsModulesAndSettingsAndReleasesThemAtShutDown)
 {
+    // Names of modules that are no file are passed over, and the log says so.
+    ASSERT_EQ(::mkfifo((m_dir / "Modules/pipe.modl").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((m_dir / "Modules/folder.modl").c_str(), 0700), 0);
     CApplicationCore app;
     CLoadingProgress progress;
     ASSERT_TRUE(app.InitInstance(m_dir.Path(), progress));
@@ -60,6 +64,12 @@ TEST_F(MainDataTest, LoadsModulesAndSettingsAndReleasesThemAtShutDown)
     EXPECT_EQ(order, "Loading module base.\nLoading module flow.\nReading data of module base.\n"
                      "Reading data of module flow.\n")
         << "found sorted by name, read in turn, then sorted by priority";
+    const std::string text = test::ReadLog(m_dir / "Log.log");
+    for (const char* name : {"folder.modl", "pipe.modl"}) {
+        EXPECT_NE(text.find("Skipping " + m_dir.Path() + "Modules/" + name + ": it is not a regular file.\n"),
+                  std::string::npos)
+            << text;
+    }
 }
 
 TEST_F(MainDataTest, FailuresAreLoggedAndReleaseTheModules)

@@ -6,6 +6,7 @@
 #include "RawArchive.h"
 #include "TestSupport.h"
 #include "archive/ModuleArchive.h"
+#include "archive/ZLibCompression.h"
 #include "base/Exceptions.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,31 @@ TEST(BrokenArchiveTest, FailsWithItsMessage)
     for (const test::ExpectedCase& c : test::ExpectedCases("archive/broken.txt")) {
         EXPECT_EQ(OpenError(test::DataFile("archive/broken/" + c.input + ".modl")), c.expected) << c.input;
     }
+}
+
+// The body's checksum is combined from those of the entries it checks anyway:
+// any changed byte is still a damaged body, also an entry's content changed
+// together with the entry's own checksum.
+TEST(BrokenArchiveTest, EveryChangedBodyByteIsADamagedBody)
+{
+    for (const std::uint32_t kind : {1u, 2u}) {
+        const std::string image = Image(SmallArchive(kind));
+        for (std::size_t i = 20; i < image.size(); ++i) {
+            std::string changed = image;
+            changed[i] = static_cast<char>(changed[i] ^ 0x40);
+            EXPECT_EQ(OpenError(changed), "Checksum error (modl)") << "kind " << kind << ", byte " << i;
+        }
+    }
+    std::string image = Image(SmallArchive(1));
+    const CZLibCompression zlib;
+    auto u32 = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+    const std::size_t content = image.find("<a/>");
+    const std::size_t checksum = image.find(u32(zlib.Checksum("<a/>", 4, 0)));
+    ASSERT_NE(content, std::string::npos);
+    ASSERT_NE(checksum, std::string::npos);
+    image.replace(content, 4, "<b/>");
+    image.replace(checksum, 4, u32(zlib.Checksum("<b/>", 4, 0)));
+    EXPECT_EQ(OpenError(image), "Checksum error (modl)");
 }
 
 TEST(ArchiveOpenTest, FileSystemFailures)

@@ -123,5 +123,32 @@ TEST(CategorySystemTest, LookupsByIdAndIndexAndNoSystem)
     EXPECT_THROW(CTriggerEntry("x", 1, nullptr), CInvalidArgException);
 }
 
+// The indexes follow each entry that comes and goes while they are in use:
+// an entry of a known id put in front takes over its name, one taken away
+// hands it back, and a name two entries bear stays taken until both are gone.
+TEST(CategorySystemTest, IndexesFollowEntriesWhileInUse)
+{
+    CCategorySystem system;
+    CCategory* a = system.AddCategory("A");
+    a->AddTrigger("later", 7);
+    EXPECT_EQ(system.GetTriggerName(7), "later");
+    CTriggerEntry* front = a->InsertTrigger(std::make_unique<CTriggerEntry>("front", 7, &system), 0);
+    a->AddTrigger("other", 8);
+    EXPECT_EQ(system.GetTriggerName(7), "front");
+    EXPECT_EQ(system.GetTriggerName(8), "other");
+    a->DestroyTrigger(front);
+    EXPECT_EQ(system.GetTriggerName(7), "later");
+
+    std::unique_ptr<CCategory> out = system.RemoveCategory(a, false);
+    EXPECT_EQ(system.GetTriggerName(7), "");
+    CCategory* b = system.AddCategory("B");
+    CTriggerEntry* twin = b->AddTrigger("later", 9);
+    system.AddCategory(std::move(out));
+    EXPECT_EQ(system.GetTriggerName(7), "later");
+    b->DestroyTrigger(twin);
+    EXPECT_TRUE(system.HasTrigger("later"));
+    EXPECT_THROW(b->AddTrigger("later", 10), CNotSupportedException);
+}
+
 } // namespace
 } // namespace bram

@@ -145,15 +145,20 @@ TEST_F(StateTest, TriggerIdsAreNeverReusedAndDeletionCleansUp)
     EXPECT_EQ(enable->GetCode(0), "enable(trg_b)");
     state.SetCurrentTrigger(static_cast<int>(b->GetId()));
     EXPECT_EQ(state.GetCurrentTrigger(), b);
+    const std::uint32_t bId = b->GetId();
 
     m_main->DestroyTrigger(m_main->GetTrigger(1));
     state.DeleteTrigger(1);
     EXPECT_EQ(state.GetCurrentTriggerId(), -1);
     EXPECT_EQ(state.GetCurrentTrigger(), nullptr);
+    EXPECT_EQ(state.FindTrigger(bId), nullptr);
+    EXPECT_EQ(state.FindTrigger(c->GetId()), c);
     EXPECT_EQ(state.GetTriggerVariableCount(), 4u);
     EXPECT_EQ(enable->GetParameter(0)->GetValue(), nullptr);
     EXPECT_FALSE(enable->IsEnabled());
     EXPECT_EQ(state.NewTriggerId(), 3u);
+    CCodeTrigger* d = AddTrigger(state, "d");
+    EXPECT_EQ(state.FindTrigger(d->GetId()), d) << "found also when added after a search";
 }
 
 TEST_F(StateTest, CloneStaysUsableAfterTheSourceIsGone)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <new>
 #include <regex>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -67,6 +68,10 @@ volatile int g_keepGoing = 1;
 // the test framework would catch it further up.
 [[gnu::noinline]] void CrashWithUncaughtException() noexcept { ThrowSomething(); }
 
+// What a failed allocation throws; the report says the memory ran out.
+[[gnu::noinline]] void RunOutOfMemory() { throw std::bad_alloc(); }
+[[gnu::noinline]] void CrashWithOutOfMemory() noexcept { RunOutOfMemory(); }
+
 [[gnu::noinline]] void CrashWithPureVirtualCall() { CPureDerived object; }
 
 [[gnu::noinline]] int CrashWithStackOverflow(int depth)
@@ -93,6 +98,8 @@ const CCrashCase kCrashes[] = {
     {"AccessFault", &CrashWithAccessFault, SIGSEGV, "EXCEPTION_ACCESS_VIOLATION", "CrashWithAccessFault", true},
     {"UncaughtException", &CrashWithUncaughtException, SIGABRT, "EXCEPTION_UNKNOWN", "CrashWithUncaughtException",
      false, "ThrowSomething"},
+    {"OutOfMemory", &CrashWithOutOfMemory, SIGABRT, "EXCEPTION_OUT_OF_MEMORY", "CrashWithOutOfMemory", false,
+     "RunOutOfMemory"},
     {"PureVirtualCall", &CrashWithPureVirtualCall, SIGABRT, "EXCEPTION_PURE_VIRTUAL_FUNCTION_CALL",
      "CrashWithPureVirtualCall", false, "CallRunOf"},
     {"StackOverflow", [] { CrashWithStackOverflow(0); }, SIGSEGV, "EXCEPTION_STACK_OVERFLOW", "CrashWithStackOverflow",

@@ -4,6 +4,7 @@
 #include "MiniDumpReader.h"
 #include "TestSupport.h"
 
+#include "app/ApplicationCore.h"
 #include "base/Text.h"
 #include "log/Assertion.h"
 #include "log/Diagnostics.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +88,28 @@ TEST_F(LogTest, LinesReachTheFileTogetherAndAllOfThemAtTheEnd)
         },
         ::testing::ExitedWithCode(3), "");
     EXPECT_TRUE(test::ReadLog(m_log).ends_with("Written just before exit.\n"));
+}
+
+// A log that reaches the file size limit (or a full disk) stops with a line
+// on standard error; the program goes on and ends normally.
+TEST_F(LogTest, AWriteBeyondTheFileSizeLimitStopsTheLogNotTheProgram)
+{
+    EXPECT_EXIT(
+        {
+            PrepareProcess();
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = 64 * 1024;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            CDiagnostics::Instance().SetUp(m_log, m_dir / "Dump", false);
+            for (int i = 0; i < 10000; ++i) {
+                LogPrintf("Line %d of a long log.\n", i);
+            }
+            CDiagnostics::Instance().TearDown();
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3),
+        "^Logging stopped: writing the log file .*Log\\.log failed: File too large\\.\n$");
+    EXPECT_EQ(test::ReadFile(m_log).size(), 64u * 1024);
 }
 
 TEST_F(LogTest, AssertionWithoutLoggingLeavesNoTraceAndGoesOn)

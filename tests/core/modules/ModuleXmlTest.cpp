@@ -14,7 +14,9 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <tuple>
+#include <utility>
 
 namespace bram {
 namespace {
@@ -132,6 +134,23 @@ TEST_F(ModuleXmlTest, AcceptedDeclarationsKeepTheirValues)
     EXPECT_EQ(GetAllConstants().size(), 1u);
     EXPECT_EQ((std::vector<const CCodeInfoBase*>(GetAllInstructions())),
               (std::vector<const CCodeInfoBase*>{structure, call}));
+}
+
+// MinValue is read as the C library reads a number: hexadecimal too, and
+// one beyond the double range as the infinity it overflows to.
+TEST_F(ModuleXmlTest, MinValueReadsEveryFormOfNumber)
+{
+    const std::string accepted = test::DataFile("modules/accepted.xml");
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const auto& [text, value] :
+         {std::pair{"0x1.8p3", 12.0}, std::pair{" -0X10g", -16.0}, std::pair{"0x1p99999", inf},
+          std::pair{"-1e999", -inf}, std::pair{"0x1p-99999", 0.0}, std::pair{"0x", 0.0}}) {
+        std::string xml = accepted;
+        xml.replace(xml.find("-2.5e1x"), 7, text);
+        ReleaseAllModules();
+        const CModule* m = CreateModuleFromXml("M", xml);
+        EXPECT_EQ(m->GetCalls()[0]->GetParameter(1)->GetMinValue(), value) << text;
+    }
 }
 
 TEST_F(ModuleXmlTest, MalformedXmlLogsTheParserReason)
