@@ -432,6 +432,7 @@ void CVariablesDialog::OnFindUsages()
 
 void CVariablesDialog::accept()
 {
+    m_changed = m_history.CanUndo();
     m_history.Clear();
     QDialog::accept();
 }

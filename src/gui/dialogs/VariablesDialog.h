@@ -48,6 +48,9 @@ public:
     // variable's name in UsagesRequested for the caller to show.
     void EnableFindUsages();
     const std::string& UsagesRequested() const { return m_usagesOf; }
+    // After OK: whether the variables differ from what the dialog was opened on
+    // (steps undone inside the dialog do not count).
+    bool Changed() const { return m_changed; }
 
     // Commands; they work on the selected row where they need one.
     void OnNew();
@@ -91,6 +94,7 @@ private:
     VariableList m_noList;
     // Its own history over the list: no snapshots, each step undoes itself.
     CHistory m_history;
+    bool m_changed = false;
     std::unique_ptr<CUserDefinedVariable> m_clipboard;
     QTreeWidget* m_list;
     CActionTable m_actions;

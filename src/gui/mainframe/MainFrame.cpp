@@ -580,10 +580,13 @@ void CMainFrame::OnEditVariables(int command)
     CVariablesDialog dialog(state, local, this);
     dialog.EnableFindUsages();
     const bool accepted = RunDialog(dialog) == QDialog::Accepted;
-    EndEditVariables(m_document, accepted);
-    if (!accepted) {
+    // OK without a change records nothing, so the redo steps stay.
+    const bool changed = accepted && dialog.Changed();
+    EndEditVariables(m_document, changed);
+    if (!changed) {
         UpdateCommandUI();
-    } else if (!dialog.UsagesRequested().empty()) {
+    }
+    if (accepted && !dialog.UsagesRequested().empty()) {
         // By name in the document's state: the dialog and what it held are gone.
         ShowUsages(local, dialog.UsagesRequested());
     }

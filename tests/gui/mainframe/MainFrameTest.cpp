@@ -311,23 +311,35 @@ TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
     EXPECT_EQ(enabled(), "11010");
 }
 
+// Cancelled, or OK without a change, it records nothing and the waiting redo
+// step stays; OK after a rename is one step.
 TEST_F(MainFrameTest, VariablesCommandIsOneStepOrNone)
 {
     AddGlobalStep("Count");
+    AddGlobalStep("Spare");
+    document.OnEditUndo();
     const std::size_t steps = document.GetUndoCount();
     const auto frame = MakeFrame();
-    for (const bool accepted : {false, true}) {
-        frame->answer = [accepted](QDialog& dialog) {
+    struct SCase {
+        bool rename;
+        bool accepted;
+    };
+    for (const SCase c : {SCase{true, false}, SCase{false, true}, SCase{true, true}}) {
+        frame->answer = [c](QDialog& dialog) {
             auto& variables = dynamic_cast<gui::CVariablesDialog&>(dialog);
-            variables.OnRenameInPlace(0, QStringLiteral("Lives"));
-            accepted ? variables.accept() : variables.reject();
+            if (c.rename) {
+                variables.OnRenameInPlace(0, QStringLiteral("Lives"));
+            }
+            c.accepted ? variables.accept() : variables.reject();
             return variables.result();
         };
         frame->Action(QStringLiteral("EditGlobals"))->trigger();
-        EXPECT_EQ(GlobalNames(), (std::vector<std::string>{accepted ? "Lives" : "Count"}));
-        EXPECT_EQ(document.GetUndoCount(), steps + (accepted ? 1 : 0));
+        const bool changed = c.rename && c.accepted;
+        EXPECT_EQ(GlobalNames(), (std::vector<std::string>{changed ? "Lives" : "Count"}));
+        EXPECT_EQ(document.GetUndoCount(), steps + (changed ? 1 : 0));
+        EXPECT_EQ(document.GetRedoCount(), changed ? 0u : 1u);
     }
-    EXPECT_EQ(frame->dialogs, 2);
+    EXPECT_EQ(frame->dialogs, 3);
 }
 
 TEST_F(MainFrameTest, SaveNewOpenRoundTrip)
