@@ -224,8 +224,13 @@ std::vector<CRecoveryStore::SRecoverable> CRecoveryStore::FindRecoverable()
             !std::all_of(name.begin(), name.begin() + static_cast<long>(dash), ::isdigit)) {
             continue;
         }
+        // Under this editor's process id, a file it did not write was left by
+        // an earlier editor with the same id (ids are reused, and each new
+        // process namespace starts them again); the lock it holds is its own.
         const std::string pid = name.substr(0, dash);
-        if (pid == std::to_string(::getpid()) || EditorRuns(m_dir, pid)) {
+        const bool ownId = pid == std::to_string(::getpid());
+        if (ownId ? m_folder + name == m_written + kData || (m_lock < 0 && EditorRuns(m_dir, pid))
+                  : EditorRuns(m_dir, pid)) {
             continue;
         }
         const std::string stem = name.substr(0, name.size() - std::strlen(kData));

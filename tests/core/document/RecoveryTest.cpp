@@ -144,6 +144,24 @@ TEST_F(RecoveryTest, ALinkOrAnOriginThatIsNoAbsolutePathIsNotOffered)
     EXPECT_EQ(OfferedNames(store), std::vector<std::string>{"11-Fine.bdf"});
 }
 
+// Process ids are reused (each new process namespace starts them again): a
+// file an earlier editor left under this editor's id is offered, the one this
+// editor writes is not.
+TEST_F(RecoveryTest, AFileLeftUnderThisEditorsProcessIdIsOfferedButNotItsOwn)
+{
+    test::CTempDir dir;
+    const std::string folder = dir / "recovery";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    const std::string left = std::to_string(::getpid()) + "-Left";
+    Plant(folder, left, ValidFile(), "");
+
+    CRecoveryStore store(folder);
+    EXPECT_EQ(OfferedNames(store), std::vector<std::string>{left + ".bdf"});
+    ASSERT_TRUE(store.Write(m_document));
+    EXPECT_EQ(test::FileNames(folder).size(), 5u) << "its own file, origin and lock beside the left ones";
+    EXPECT_EQ(OfferedNames(store), std::vector<std::string>{left + ".bdf"});
+}
+
 // A recovery file that does not load (broken, or of a module that is not
 // there) costs neither the open document nor the file itself.
 TEST_F(RecoveryTest, AFileThatDoesNotLoadLeavesTheDocumentAndTheFile)
