@@ -21,6 +21,7 @@ namespace {
 
 constexpr char kData[] = ".bdf";
 constexpr char kOrigin[] = ".origin";
+constexpr std::size_t kSuffixRoom = 11; // "~" and a number
 
 std::string LockName(const std::string& pid) { return "editor-" + pid + ".lock"; }
 
@@ -174,8 +175,20 @@ bool CRecoveryStore::Write(const CApplicationDocument& document, std::string* er
         return fail(e.GetErrorMessage());
     }
     const std::string own = OwnStem();
-    const std::string base =
-        m_folder + own + Stem(document.GetPathName(), NAME_MAX - own.size() - std::strlen(kOrigin));
+    // Room for "~N": a file of this name that this editor did not write was
+    // left by an earlier editor with the same process id and is never overwritten.
+    const std::string stem =
+        own + Stem(document.GetPathName(), NAME_MAX - own.size() - std::strlen(kOrigin) - kSuffixRoom);
+    const auto taken = [this](const std::string& name) {
+        struct stat st {};
+        return ::fstatat(m_dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    };
+    std::string candidate = stem;
+    for (unsigned n = 2; m_folder + candidate != m_written && (taken(candidate + kData) || taken(candidate + kOrigin));
+         ++n) {
+        candidate = stem + "~" + std::to_string(n);
+    }
+    const std::string base = m_folder + candidate;
     // The origin first: a data file without it would not be offered.
     std::string reason = WriteFileAtomically(base + kOrigin, document.GetPathName());
     if (reason.empty()) {

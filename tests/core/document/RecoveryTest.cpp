@@ -145,21 +145,24 @@ TEST_F(RecoveryTest, ALinkOrAnOriginThatIsNoAbsolutePathIsNotOffered)
 }
 
 // Process ids are reused (each new process namespace starts them again): a
-// file an earlier editor left under this editor's id is offered, the one this
-// editor writes is not.
+// file an earlier editor left under this editor's id, even under the name this
+// editor would write, is offered and kept; the one this editor writes is not offered.
 TEST_F(RecoveryTest, AFileLeftUnderThisEditorsProcessIdIsOfferedButNotItsOwn)
 {
     test::CTempDir dir;
     const std::string folder = dir / "recovery";
     ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-    const std::string left = std::to_string(::getpid()) + "-Left";
+    const std::string left = std::to_string(::getpid()) + "-Untitled";
     Plant(folder, left, ValidFile(), "");
 
     CRecoveryStore store(folder);
     EXPECT_EQ(OfferedNames(store), std::vector<std::string>{left + ".bdf"});
-    ASSERT_TRUE(store.Write(m_document));
+    for (int write = 0; write < 2; ++write) {
+        ASSERT_TRUE(store.Write(m_document));
+    }
     EXPECT_EQ(test::FileNames(folder).size(), 5u) << "its own file, origin and lock beside the left ones";
     EXPECT_EQ(OfferedNames(store), std::vector<std::string>{left + ".bdf"});
+    EXPECT_EQ(test::ReadFile(folder + "/" + left + ".bdf"), ValidFile());
 }
 
 // A recovery file that does not load (broken, or of a module that is not
