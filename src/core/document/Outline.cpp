@@ -9,7 +9,7 @@
 #include "code/Values.h"
 #include "code/Variables.h"
 #include "document/ApplicationDocument.h"
-#include "document/Search.h"
+#include "document/NodeWalk.h"
 #include "modules/Module.h"
 
 namespace bram {
@@ -291,13 +291,24 @@ SOutline MakeOutline(const CApplicationDocument& document)
             outline.modules.push_back(GetModule(i)->GetName());
         }
     }
+    std::unordered_map<const CVariableBase*, std::size_t> globalIndex;
     for (const auto& global : state.GetGlobals()) {
-        SOutlineGlobal g{
-            .name = global->GetName(), .type = TypeText(global->GetType()), .uses = {}, .source = global.get()};
-        for (const SMatch& use : FindUsages(state, *global)) {
-            g.uses.push_back(use.trigger + " " + use.place);
-        }
-        outline.globals.push_back(std::move(g));
+        globalIndex.emplace(global.get(), outline.globals.size());
+        outline.globals.push_back(
+            {.name = global->GetName(), .type = TypeText(global->GetType()), .uses = {}, .source = global.get()});
+    }
+    // The uses of all globals in one walk over the instructions.
+    for (std::size_t i = 0; i < state.GetTriggerCount() && !globalIndex.empty(); ++i) {
+        const CCodeTrigger& trigger = *state.GetTrigger(i);
+        ForEachInstruction(trigger,
+                           [&](const CCodeBase& node, const std::vector<std::size_t>&, const std::string& place) {
+                               for (const CVariableBase* variable : VariablesUsedBy(node, false)) {
+                                   const auto it = globalIndex.find(variable);
+                                   if (it != globalIndex.end()) {
+                                       outline.globals[it->second].uses.push_back(trigger.GetName() + " " + place);
+                                   }
+                               }
+                           });
     }
     const CCategorySystem& categories = document.GetCategorySystem();
     for (std::size_t i = 0; i < categories.GetCategoryCount(); ++i) {
