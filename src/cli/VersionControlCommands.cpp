@@ -11,6 +11,7 @@
 #include "document/Outline.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace bram::cli {
@@ -21,10 +22,18 @@ namespace {
 // a diff tool for a failure too.
 class CDocuments {
 public:
-    bool Read(const std::vector<std::string>& paths, int* exitCode)
+    // With emptyFirst, an empty first file is an empty document: git hands
+    // the merge driver one as the base of two files added on both sides.
+    bool Read(const std::vector<std::string>& paths, int* exitCode, bool emptyFirst = false)
     {
         for (const std::string& path : paths) {
             auto document = std::make_unique<CApplicationDocument>();
+            std::error_code ec;
+            if (emptyFirst && m_documents.empty() && std::filesystem::is_regular_file(path, ec) &&
+                std::filesystem::file_size(path, ec) == 0 && !ec) {
+                m_documents.push_back(std::move(document));
+                continue;
+            }
             document->NewDocument();
             std::string error;
             if (!document->OpenDocument(path, &error)) {
@@ -55,8 +64,8 @@ bool Positional(const CCliCommand& command, const CCliContext& context, const st
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (output != nullptr && args[i] == "-o") {
-            if (i + 1 >= args.size()) {
-                *exitCode = UsageError(command, "-o needs a file name");
+            if (i + 1 >= args.size() || !output->empty()) {
+                *exitCode = UsageError(command, i + 1 >= args.size() ? "-o needs a file name" : "-o given twice");
                 return false;
             }
             *output = ArgumentPath(context, args[++i]);
@@ -128,7 +137,7 @@ int RunMerge(const CCliContext& context, const std::vector<std::string>& args)
         return kExitUsage;
     }
     CDocuments documents;
-    if (!documents.Read(paths, &exitCode)) {
+    if (!documents.Read(paths, &exitCode, true)) {
         return exitCode;
     }
     const SMergeResult merged = MergeDocuments(documents[0], documents[1], documents[2]);

@@ -65,6 +65,28 @@ TEST(VersionControlCommands, DiffExitsByWhetherTheDocumentsDiffer)
     }
 }
 
+TEST(VersionControlCommands, MergeRefusesInputsThatDoNotReadAndTakesAnEmptyBase)
+{
+    test::CTempDir dir;
+    test::WriteFile(dir / "out.bdf", "previous");
+    test::WriteFile(dir / "empty.bdf", "");
+    const std::string unloaded = test::DataPath("cli/UnloadedModule.bdf");
+    const std::string show = test::Quoted(kShowcase);
+    for (const auto& [inputs, message] :
+         {std::pair{show + " " + show + " " + test::Quoted(unloaded), unloaded + ": The module gone wasn't loaded.\n"},
+          std::pair{show + " " + test::Quoted(dir / "empty.bdf") + " " + show, dir / "empty.bdf: "}}) {
+        const auto failed = Cli("merge " + inputs + " -o " + test::Quoted(dir / "out.bdf"));
+        EXPECT_EQ(failed.status, 2) << inputs;
+        EXPECT_TRUE(failed.err.starts_with(message)) << failed.err;
+        EXPECT_EQ(test::ReadFile(dir / "out.bdf"), "previous");
+    }
+    // Added on both sides alike: no conflict.
+    const auto added = Cli("merge " + test::Quoted(dir / "empty.bdf") + " " + show + " " + show + " -o " +
+                           test::Quoted(dir / "out.bdf"));
+    EXPECT_EQ(added.status, 0) << added.out << added.err;
+    EXPECT_EQ(test::ReadFile(dir / "out.bdf"), test::ReadFile(kShowcase));
+}
+
 TEST(VersionControlCommands, MergesAsTheGitMergeDriver)
 {
     test::CTempDir dir;

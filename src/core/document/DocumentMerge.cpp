@@ -117,10 +117,18 @@ std::vector<std::string> AllNames(const std::vector<std::string>& a, const std::
     return all;
 }
 
+// A trigger's body and its category merge apart: a move on one side and an
+// edit on the other do not conflict.
 Version TriggerVersion(const SOutline& outline, const std::string& name)
 {
     const SOutlineTrigger* trigger = outline.FindTrigger(name);
-    return trigger != nullptr ? Version(trigger->category + "\n" + trigger->body) : std::nullopt;
+    return trigger != nullptr ? Version(trigger->body) : std::nullopt;
+}
+
+Version CategoryOfTrigger(const SOutline& outline, const std::string& name)
+{
+    const SOutlineTrigger* trigger = outline.FindTrigger(name);
+    return trigger != nullptr ? Version(trigger->category) : std::nullopt;
 }
 
 Version GlobalVersion(const std::unordered_map<std::string, const SOutlineGlobal*>& globals, const std::string& name)
@@ -202,7 +210,6 @@ private:
 
     void DecideTriggers()
     {
-        // Triggers: each with its body and category.
         for (const std::string& name : AllNames(m_baseNames, m_ourNames, m_theirNames)) {
             const Version vb = TriggerVersion(m_base, name);
             const Version vo = TriggerVersion(m_ours, name);
@@ -210,12 +217,25 @@ private:
             const ETake take = Decide(vb, vo, vt);
             const SOutlineTrigger* chosen =
                 take == ETake::Theirs ? m_theirs.FindTrigger(name) : m_ours.FindTrigger(name);
-            if (chosen != nullptr) {
-                m_triggers.emplace(name, SMergedTrigger{chosen, chosen->category});
-            }
             if (take == ETake::Conflict) {
                 m_conflicting.push_back(name);
             }
+            if (chosen == nullptr) {
+                continue;
+            }
+            std::string category = chosen->category;
+            // Kept on both sides: the category is a change of its own.
+            const Version cb = CategoryOfTrigger(m_base, name);
+            const Version co = CategoryOfTrigger(m_ours, name);
+            const Version ct = CategoryOfTrigger(m_theirs, name);
+            if (cb && co && ct) {
+                const ETake move = Decide(cb, co, ct);
+                category = move == ETake::Theirs ? *ct : *co;
+                if (move == ETake::Conflict) {
+                    m_result.conflicts.push_back({"trigger", name, "moved to different categories; ours kept"});
+                }
+            }
+            m_triggers.emplace(name, SMergedTrigger{chosen, std::move(category)});
         }
     }
 

@@ -240,6 +240,10 @@ TEST_F(VersionControl, MergeTakesOneSidedChangesAndMarksConflicts)
     const Edit addTrigger = [](CApplicationDocument& d) {
         CreateTrigger(d, d.GetCategorySystem().AddCategory("Other"));
     };
+    const Edit move = [](CApplicationDocument& d) {
+        MoveTrigger(d, d.GetCategorySystem().FindTrigger("Second").entry, d.GetCategorySystem().AddCategory("Other"),
+                    0);
+    };
     const Edit removeInstruction = [](CApplicationDocument& d) { Actions(d, "First")->DeleteChild(0); };
     struct SCase {
         const char* name;
@@ -252,6 +256,7 @@ TEST_F(VersionControl, MergeTakesOneSidedChangesAndMarksConflicts)
         {"global and preamble", addGlobal, preamble, {}},
         {"new trigger and instruction", addTrigger, removeInstruction, {}},
         {"the same on both sides", comment, comment, {}},
+        {"a move and an edit of one trigger", move, disable, {}},
         {"one trigger changed differently", comment, otherComment, {"trigger First"}},
         {"one global added differently", addGlobal, addStringGlobal, {"global extra"}},
     };
