@@ -257,6 +257,18 @@ void DiffCategories(std::vector<SDocumentChange>& out, const SOutline& before, c
     }
 }
 
+// The category's new name when the changes so far rename it.
+const std::string& RenamedCategory(const std::vector<SDocumentChange>& changes, const std::string& name)
+{
+    for (const SDocumentChange& change : changes) {
+        if (change.subject == EChangeSubject::Category && change.what == "renamed" && change.oldLines.front() == name) {
+            return change.name;
+        }
+    }
+    return name;
+}
+
+// A trigger in a renamed category has not moved.
 void DiffTriggers(std::vector<SDocumentChange>& out, const SOutline& before, const SOutline& after)
 {
     // Triggers: by name; a removed and an added one with the same body are a rename.
@@ -290,7 +302,7 @@ void DiffTriggers(std::vector<SDocumentChange>& out, const SOutline& before, con
                 continue;
             }
         }
-        if (old->category != trigger.category) {
+        if (RenamedCategory(out, old->category) != trigger.category) {
             out.push_back({.subject = EChangeSubject::Trigger,
                            .what = "moved",
                            .name = trigger.name,

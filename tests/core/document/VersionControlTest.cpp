@@ -208,6 +208,12 @@ TEST_F(VersionControl, DiffNamesEachChangeWithItsPlace)
              MoveTrigger(d, d.GetCategorySystem().FindTrigger("Second").entry, other, 0);
          },
          {"added Other ", "moved Second "}},
+        {"category renamed",
+         [](CApplicationDocument& d) { RenameCategory(d, d.GetCategorySystem().FindCategory("Main"), "Renamed"); },
+         {"renamed Renamed "}},
+        {"local removed",
+         [](CApplicationDocument& d) { Trigger(d, "First")->GetLocals().clear(); },
+         {"local removed First "}},
         {"preamble", [](CApplicationDocument& d) { d.GetState()->SetPreamble("-- top"); }, {"changed  "}},
     };
     const SOutline before = MakeOutline(Read(data));
