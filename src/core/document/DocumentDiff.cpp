@@ -92,6 +92,55 @@ void DiffText(std::vector<SDocumentChange>& out, EChangeSubject subject, const s
     }
 }
 
+// An instruction is the same where its context, text and values are.
+void DiffInstructions(std::vector<SDocumentChange>& out, const SOutlineTrigger& before, const SOutlineTrigger& after)
+{
+    const auto keys = [](const SOutlineTrigger& trigger) {
+        std::vector<std::string> result;
+        result.reserve(trigger.instructions.size());
+        for (const SOutlineInstruction& line : trigger.instructions) {
+            result.push_back(line.context + "\n" + line.text + "\n" + line.value);
+        }
+        return result;
+    };
+    const std::vector<std::string> oldKeys = keys(before);
+    const std::vector<std::string> newKeys = keys(after);
+    if (oldKeys == newKeys) {
+        return;
+    }
+    WalkEdits(SequenceEdits(oldKeys, newKeys), [&](const char* what, std::size_t b, std::size_t a) {
+        const SOutlineInstruction* o = b != std::size_t(-1) ? &before.instructions[b] : nullptr;
+        const SOutlineInstruction* n = a != std::size_t(-1) ? &after.instructions[a] : nullptr;
+        std::vector<std::string> oldLines;
+        std::vector<std::string> newLines;
+        if (o != nullptr) {
+            oldLines = {o->text, "= " + o->value};
+        }
+        if (n != nullptr) {
+            newLines = {n->text, "= " + n->value};
+        }
+        // Where only the values differ, the texts say nothing new.
+        if (o != nullptr && n != nullptr && o->text == n->text) {
+            oldLines.erase(oldLines.begin());
+            newLines.erase(newLines.begin());
+        } else if (o != nullptr && n != nullptr && o->value == n->value) {
+            oldLines.pop_back();
+            newLines.pop_back();
+        }
+        std::string place = n != nullptr ? n->place : o->place;
+        if (o != nullptr && n != nullptr && o->place != n->place) {
+            place = o->place + " -> " + n->place;
+        }
+        out.push_back({.subject = EChangeSubject::TriggerContent,
+                       .what = what,
+                       .name = after.name,
+                       .place = std::move(place),
+                       .oldLines = std::move(oldLines),
+                       .newLines = std::move(newLines),
+                       .path = n != nullptr ? n->path : std::vector<std::size_t>()});
+    });
+}
+
 void DiffTrigger(std::vector<SDocumentChange>& out, const SOutlineTrigger& before, const SOutlineTrigger& after)
 {
     const auto add = [&](const std::string& what, const std::string& place, std::vector<std::string> oldLines,
@@ -119,44 +168,7 @@ void DiffTrigger(std::vector<SDocumentChange>& out, const SOutlineTrigger& befor
     if (before.blocks != after.blocks) {
         add("blocks", {}, before.blocks, after.blocks);
     }
-    // An instruction is the same where its context, text and values are.
-    const auto keys = [](const SOutlineTrigger& trigger) {
-        std::vector<std::string> result;
-        result.reserve(trigger.instructions.size());
-        for (const SOutlineInstruction& line : trigger.instructions) {
-            result.push_back(line.context + "\n" + line.text + "\n" + line.value);
-        }
-        return result;
-    };
-    const std::vector<std::string> oldKeys = keys(before);
-    const std::vector<std::string> newKeys = keys(after);
-    if (oldKeys != newKeys) {
-        WalkEdits(SequenceEdits(oldKeys, newKeys), [&](const char* what, std::size_t b, std::size_t a) {
-            const SOutlineInstruction* o = b != std::size_t(-1) ? &before.instructions[b] : nullptr;
-            const SOutlineInstruction* n = a != std::size_t(-1) ? &after.instructions[a] : nullptr;
-            std::vector<std::string> oldLines;
-            std::vector<std::string> newLines;
-            if (o != nullptr) {
-                oldLines = {o->text, "= " + o->value};
-            }
-            if (n != nullptr) {
-                newLines = {n->text, "= " + n->value};
-            }
-            // Where only the values differ, the texts say nothing new.
-            if (o != nullptr && n != nullptr && o->text == n->text) {
-                oldLines.erase(oldLines.begin());
-                newLines.erase(newLines.begin());
-            } else if (o != nullptr && n != nullptr && o->value == n->value) {
-                oldLines.pop_back();
-                newLines.pop_back();
-            }
-            std::string place = n != nullptr ? n->place : o->place;
-            if (o != nullptr && n != nullptr && o->place != n->place) {
-                place = o->place + " -> " + n->place;
-            }
-            add(what, place, std::move(oldLines), std::move(newLines));
-        });
-    }
+    DiffInstructions(out, before, after);
     // Whatever else the body holds (the blocks of a structure): the trigger changed.
     if (out.size() == first && before.body != after.body) {
         add("changed", {}, {}, {});

@@ -21,6 +21,8 @@ struct SDocumentChange {
     std::string place; // an instruction's place in the new document (the old one when removed)
     std::vector<std::string> oldLines{};
     std::vector<std::string> newLines{};
+    // The instruction's node path in the new document (empty when removed).
+    std::vector<std::size_t> path{};
 };
 
 // Empty exactly when the two outlines are the same.

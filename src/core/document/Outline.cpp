@@ -175,11 +175,14 @@ std::string ContextOf(const std::string& place)
 }
 
 // Every instruction of the block, then each of its blocks with their own.
-void AppendBlock(SOutlineTrigger& out, const CCodeBase& block, const std::string& place, const std::string& indent)
+void AppendBlock(SOutlineTrigger& out, const CCodeBase& block, const std::string& place, const std::string& indent,
+                 std::vector<std::size_t>& path)
 {
     for (std::size_t i = 0; i < block.GetChildCount(); ++i) {
         const CCodeBase& node = *block.GetChild(i);
+        path.push_back(i);
         SOutlineInstruction line;
+        line.path = path;
         line.place = place + "/" + std::to_string(i + 1);
         line.context = ContextOf(line.place);
         line.text = (node.IsEnabled() ? "" : "[disabled] ") + OutlineEscaped(node.GetText(), false);
@@ -192,8 +195,11 @@ void AppendBlock(SOutlineTrigger& out, const CCodeBase& block, const std::string
         for (std::size_t b = 0; b < node.GetChildCount(); ++b) {
             const CCodeBase& inner = *node.GetChild(b);
             out.body += indent + "  block " + BlockText(inner) + "\n";
-            AppendBlock(out, inner, here + "/" + inner.GetText(), indent + "    ");
+            path.push_back(b);
+            AppendBlock(out, inner, here + "/" + inner.GetText(), indent + "    ", path);
+            path.pop_back();
         }
+        path.pop_back();
     }
 }
 
@@ -228,7 +234,8 @@ SOutlineTrigger TriggerOutline(const CCodeTrigger& trigger, const CCategorySyste
         const CCodeBase& block = *trigger.GetBlock(b);
         out.blocks.push_back(BlockText(block));
         body += "block " + out.blocks.back() + "\n";
-        AppendBlock(out, block, block.GetText(), "  ");
+        std::vector<std::size_t> path{b};
+        AppendBlock(out, block, block.GetText(), "  ", path);
     }
     return out;
 }

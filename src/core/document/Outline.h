@@ -19,10 +19,11 @@ class CCodeTrigger;
 class CUserDefinedVariable;
 
 struct SOutlineInstruction {
-    std::string place;   // "Actions/2/Then/1"
-    std::string context; // the place without positions, "Actions/Then"
-    std::string text;    // "[disabled] " and the display text
-    std::string value;   // the definition and every parameter's full value
+    std::string place;               // "Actions/2/Then/1"
+    std::string context;             // the place without positions, "Actions/Then"
+    std::string text;                // "[disabled] " and the display text
+    std::string value;               // the definition and every parameter's full value
+    std::vector<std::size_t> path{}; // CCodeTrigger::GetNodePath
 };
 
 struct SOutlineTrigger {
