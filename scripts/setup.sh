@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpugixml-dev libdw-dev libbackward-cpp-dev
   qt6-base-dev fonts-dejavu-core
-  clang clang-format clang-tidy lua5.4 xvfb xauth
+  clang clang-format clang-tidy lua5.4 xvfb xauth libdtl-dev
 )
 missing=()
 for p in "${packages[@]}"; do

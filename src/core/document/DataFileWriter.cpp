@@ -4,6 +4,7 @@
 // the bytes the XML document once saved, so no tree of it is built.
 
 #include "document/ApplicationDocument.h"
+#include "document/DataFileAssembly.h"
 #include "document/Fragment.h"
 #include "document/NodeWalk.h"
 
@@ -189,20 +190,22 @@ void WriteBlock(CXmlWriter& xml, const CCodeBase& block, const CCodeBase* only)
     xml.EndElement();
 }
 
-void WriteTrigger(CXmlWriter& xml, const CCodeTrigger& trigger)
+// With `as`, under another name, perhaps disabled and with another comment.
+void WriteTrigger(CXmlWriter& xml, const CCodeTrigger& trigger, const SAssembledTrigger* as = nullptr)
 {
     xml.StartElement("Trigger");
-    xml.Attribute("enabled", Flag(trigger.IsEnabled()));
+    xml.Attribute("enabled", Flag(trigger.IsEnabled() && (as == nullptr || !as->disable)));
     xml.Attribute("enabledatbeginning", Flag(trigger.IsEnabledAtBeginning()));
     xml.Attribute("bcode", Flag(trigger.IsCode()));
-    xml.CDataElement("Name", trigger.GetName());
+    xml.CDataElement("Name", as != nullptr && !as->name.empty() ? as->name : trigger.GetName());
     if (trigger.IsCode()) {
         xml.CDataElement("Code", trigger.GetCodeText());
     }
     // Not in the older format, which lost the user's comment; written only
     // when there is one, so files without comments stay as they were.
-    if (!trigger.GetComment().empty()) {
-        xml.CDataElement("Comment", trigger.GetComment());
+    const std::string& comment = as != nullptr && as->replaceComment ? as->comment : trigger.GetComment();
+    if (!comment.empty()) {
+        xml.CDataElement("Comment", comment);
     }
     WriteVariables(xml, trigger.GetLocals());
     xml.StartElement("Blocks");
@@ -384,6 +387,60 @@ std::string WriteFragment(const CApplicationDocument& document, const SFragmentC
         xml.EndElement();
     }
     xml.EndElement();
+    xml.EndElement();
+    return out;
+}
+
+std::string WriteAssembledDataFile(const SAssembledDocument& document)
+{
+    std::string out;
+    CXmlWriter xml(out);
+    xml.Declaration();
+    xml.StartElement("Data");
+    xml.Attribute("version", "1.1");
+    xml.StartElement("NeededModules");
+    for (unsigned i = 0; i < GetModuleCount(); ++i) {
+        const CModule* module = GetModule(i);
+        bool uses = false;
+        for (const CUserDefinedVariable* global : document.globals) {
+            uses = uses || global->UsesModule(module);
+        }
+        for (const SAssembledTrigger& trigger : document.triggers) {
+            uses = uses || trigger.trigger->UsesModule(module);
+        }
+        if (uses) {
+            xml.TextElement("NeededModule", module->GetName());
+        }
+    }
+    xml.EndElement();
+    xml.StartElement("Variables");
+    for (const CUserDefinedVariable* global : document.globals) {
+        WriteVariable(xml, *global);
+    }
+    xml.EndElement();
+    xml.StartElement("TriggerData");
+    for (const SAssembledTrigger& trigger : document.triggers) {
+        WriteTrigger(xml, *trigger.trigger, &trigger);
+    }
+    xml.EndElement();
+    xml.StartElement("Categorization");
+    for (const auto& [name, triggers] : document.categories) {
+        xml.StartElement("Category");
+        xml.CDataElement("Name", name);
+        xml.StartElement("Triggers");
+        for (const std::string& trigger : triggers) {
+            xml.CDataElement("Trigger", trigger);
+        }
+        xml.EndElement();
+        xml.EndElement();
+    }
+    xml.EndElement();
+    if (!document.preamble.empty()) {
+        xml.CDataElement("Preamble", document.preamble);
+    }
+    if (!document.header.empty()) {
+        xml.CDataElement("Header", document.header);
+    }
     xml.EndElement();
     return out;
 }

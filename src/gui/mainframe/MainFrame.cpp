@@ -106,6 +106,11 @@ void CMainFrame::BuildActions()
          .textKey = "Menu/FileMenu/SaveAs",
          .keys = {key(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
          .handler = [this] { OnFileSaveAs(); }},
+        {.name = "CompareWith", .textKey = "Menu/FileMenu/CompareWith", .handler = [this] { OnCompareWith(false); }},
+        {.name = "CompareWithSaved",
+         .textKey = "Menu/FileMenu/CompareWithSaved",
+         .handler = [this] { OnCompareWith(true); },
+         .enabled = [this] { return !m_document.GetPathName().empty(); }},
         {.name = "GenerateScript",
          .command = ID_GENERATE_SCRIPT,
          .textKey = "Menu/FileMenu/GenerateScript",
@@ -200,8 +205,8 @@ void CMainFrame::BuildMenus()
 {
     const QList<QMenu*> menus = {
         m_actions.AddMenu(menuBar(), "Menu/FileMenuName",
-                          {"New", "Open", "Save", "SaveAs", "-", "GenerateScript", "-", "LastFile", "Recent1",
-                           "Recent2", "Recent3", "Recent4", "-", "Quit"}),
+                          {"New", "Open", "Save", "SaveAs", "-", "CompareWith", "CompareWithSaved", "-",
+                           "GenerateScript", "-", "LastFile", "Recent1", "Recent2", "Recent3", "Recent4", "-", "Quit"}),
         m_actions.AddMenu(menuBar(), "Menu/EditMenuName",
                           {"Undo", "Redo", "-", "Cut", "Copy", "Paste", "-", "Find", "FindNext", "FindPrevious", "-",
                            "EditGlobals", "EditLocals", "-", "ToCode"}),

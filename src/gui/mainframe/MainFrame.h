@@ -27,11 +27,13 @@ class CApplicationDocument;
 class CVariableBase;
 struct SMatch;
 struct SProblem;
+struct SDocumentChange;
 } // namespace bram
 
 namespace bram::gui {
 
 class CAutosave;
+class CChangesView;
 class CCategoriesView;
 class CFindView;
 class CInstructionView;
@@ -119,6 +121,15 @@ public:
     QDockWidget* ProblemsDock() const { return m_problemsDock; }
     // Selects the problem's trigger and instruction.
     void GoToProblem(const bram::SProblem& problem);
+    // File > Compare with...: the changes from the data file (or, with an
+    // empty path, the saved version of the document) to the open document in
+    // the changes dock; false when the file does not read (a failure box says why).
+    QDockWidget* ChangesDock() const { return m_changesDock; }
+    CChangesView* ChangesView() const { return m_changesView; }
+    bool CompareWith(const QString& path);
+    void OnCompareWith(bool saved);
+    // Selects the change's trigger and instruction; a beep when they are gone.
+    void GoToChange(const bram::SDocumentChange& change);
 
     // The find bar over the panes, hidden until Find; Escape in it hides it again.
     QDockWidget* FindDock() const { return m_findDock; }
@@ -200,6 +211,8 @@ private:
     CActionTable m_actions;
     QDockWidget* m_previewDock = nullptr;
     QDockWidget* m_problemsDock = nullptr;
+    QDockWidget* m_changesDock = nullptr;
+    CChangesView* m_changesView = nullptr;
     QDockWidget* m_findDock = nullptr;
     CFindView* m_findView = nullptr;
     // Where the focus goes back to when the find bar is hidden.

@@ -6,6 +6,7 @@
 #include "gui/app/UserPrompts.h"
 #include "gui/mainframe/Autosave.h"
 #include "gui/mainframe/RecentFileList.h"
+#include "gui/views/ChangesView.h"
 #include "gui/views/InstructionView.h"
 #include "gui/views/ProblemsView.h"
 #include "gui/views/ScriptPreview.h"
@@ -45,6 +46,11 @@ void CMainFrame::BuildDocks()
     auto* problems = new CProblemsView(m_document);
     m_problemsDock = dock("ProblemsDock", "Problems", problems, Qt::BottomDockWidgetArea);
     connect(problems, &CProblemsView::ProblemActivated, this, &CMainFrame::GoToProblem);
+    // Shown by File > Compare with..., not remembered.
+    m_changesView = new CChangesView;
+    m_changesDock = dock("ChangesDock", "Changes", m_changesView, Qt::BottomDockWidgetArea);
+    m_changesDock->hide();
+    connect(m_changesView, &CChangesView::ChangeActivated, this, &CMainFrame::GoToChange);
 
     const auto toggle = [](QDockWidget* widget) { return [widget] { widget->setVisible(!widget->isVisible()); }; };
     const auto shown = [](QDockWidget* widget) { return [widget] { return widget->isVisible(); }; };
