@@ -57,10 +57,23 @@ void CXmlWriter::CData(std::string_view text)
     CloseStartTag();
     text = UpToNul(text);
     m_out += "<![CDATA[";
-    for (std::size_t end = text.find("]]>"); end != std::string_view::npos; end = text.find("]]>")) {
-        m_out.append(text.substr(0, end + 2));
-        m_out += "]]><![CDATA[";
-        text.remove_prefix(end + 2);
+    // A reader turns a carriage return inside CDATA into a line feed; as a
+    // character reference between two sections it reads back as itself.
+    for (std::size_t end = text.find_first_of("]\r"); end != std::string_view::npos;
+         end = text.find_first_of("]\r", end)) {
+        if (text[end] == '\r') {
+            m_out.append(text.substr(0, end));
+            m_out += "]]>&#13;<![CDATA[";
+            text.remove_prefix(end + 1);
+            end = 0;
+        } else if (text.substr(end).starts_with("]]>")) {
+            m_out.append(text.substr(0, end + 2));
+            m_out += "]]><![CDATA[";
+            text.remove_prefix(end + 2);
+            end = 0;
+        } else {
+            ++end;
+        }
     }
     m_out += text;
     m_out += "]]>";

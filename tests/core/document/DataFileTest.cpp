@@ -113,6 +113,22 @@ TEST_F(DataFileRoundTrip, ReadWriteGivesTheSameBytesAndTheSameScript)
     EXPECT_EQ(m_log.find("Warning"), std::string::npos) << m_log;
 }
 
+// A reader turns carriage returns in CDATA into line feeds; texts that hold
+// them (read from character references or pasted) still read back as written.
+TEST_F(DataFileRoundTrip, CarriageReturnsInTextsReadBackAsThemselves)
+{
+    const std::string text = "a\r\nb\rc]]>\r";
+    AddDocumentTrigger(m_document, "Main", "T")->SetComment(text);
+    m_document.GetState()->SetPreamble(text);
+    const std::string written = m_document.WriteDataFile();
+    CApplicationDocument again;
+    again.NewDocument();
+    again.ReadDataFileFromMemory(written, "again.bdf");
+    EXPECT_EQ(again.GetState()->GetTrigger(0)->GetComment(), text);
+    EXPECT_EQ(again.GetState()->GetPreamble(), text);
+    EXPECT_EQ(again.WriteDataFile(), written);
+}
+
 // ---- reader ------------------------------------------------------------------------
 
 using DataFileReader = DocumentTest;
