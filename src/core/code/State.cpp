@@ -2,6 +2,7 @@
 
 #include "category/CategorySystem.h"
 #include "code/Records.h"
+#include "code/ScriptLineMap.h"
 #include "code/Values.h"
 #include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
@@ -167,7 +168,7 @@ std::unique_ptr<CState> CState::Clone() const
     return copy;
 }
 
-std::string CState::GetCode(int level) const
+std::string CState::GetCode(int level, CCodeWriter* writer) const
 {
     const CGenerationSettings& settings = CGenerationSettings::Instance();
     std::string script;
@@ -185,7 +186,7 @@ std::string CState::GetCode(int level) const
         script += '\n';
     }
     for (const auto& trigger : m_triggers) {
-        trigger->AppendCode(script, level);
+        trigger->AppendCode(script, level, writer);
         script += '\n';
     }
     m_codeSizeHint = script.size() + script.size() / 8;
@@ -193,7 +194,11 @@ std::string CState::GetCode(int level) const
     if (scriptType == nullptr || scriptType->GetReplacements().empty()) {
         return script; // nothing to wrap: no copy of the whole script
     }
-    return ConvertString(script, scriptType);
+    std::string converted = ConvertString(script, scriptType);
+    if (writer != nullptr) {
+        writer->Finish(script, converted);
+    }
+    return converted;
 }
 
 bool IsVariableNameTaken(const CState& state, const CCodeTrigger* trigger, std::string_view name,

@@ -57,7 +57,9 @@ public:
     bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CState> Clone() const;
     // The whole script text.
-    std::string GetCode(int level) const;
+    std::string GetCode(int level) const { return GetCode(level, nullptr); }
+    // With a writer: records where each line came from (and writes trace statements).
+    std::string GetCode(int level, CCodeWriter* writer) const;
 
 private:
     std::vector<std::unique_ptr<CCodeTrigger>> m_triggers;
