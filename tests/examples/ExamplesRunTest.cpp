@@ -1,6 +1,10 @@
-// Where the lines of the samples' scripts came from: the generator's line
-// map against what each instruction writes by itself.
+// Where the lines of the samples' scripts came from (the generator's line
+// map against what each instruction writes by itself), and running them
+// with `brambleton-cli run`: output, errors mapped to instructions, the
+// time limit and the trace.
 
+#include "CliRun.h"
+#include "TestDataFiles.h"
 #include "TestSupport.h"
 #include "app/ApplicationCore.h"
 #include "base/Text.h"
@@ -114,7 +118,74 @@ TEST_F(ExamplesLineMap, EveryInstructionOwnsTheLinesItWrote)
                 });
         }
         EXPECT_GT(checked, 10u);
+
+        // Trace statements only in a run with trace; the map stays the same.
+        EXPECT_EQ(document.GenerateScriptData().find("bram.Trace(\"trg_"), std::string::npos);
+        CScriptLineMap traced;
+        std::size_t offset = 0;
+        const std::string withTrace = document.GenerateScriptData(&traced, &offset, true);
+        EXPECT_NE(withTrace.find("bram.Trace(\"trg_"), std::string::npos);
+        EXPECT_EQ(traced.GetInstructions().size(), map.GetInstructions().size());
     }
+}
+
+std::string RunArguments(const std::string& arguments, const std::string& workspace = BRAMBLETON_EXAMPLES_DIR)
+{
+    return "--workdir " + test::Quoted(workspace) + " run " + arguments;
+}
+
+TEST(ExamplesRunCli, OutputPassesThroughAndErrorsNameTheirInstruction)
+{
+    const auto countdown =
+        test::RunCli(RunArguments(test::Quoted(std::string(BRAMBLETON_EXAMPLES_DIR) + "/samples/Countdown.bdf")));
+    EXPECT_EQ(countdown.status, 0) << countdown.err;
+    EXPECT_EQ(countdown.out, test::DataFile("examples/Countdown.out"));
+    EXPECT_EQ(countdown.err, "");
+
+    // The third of three actions fails; two identical ones come before it.
+    const auto failing = test::RunCli(RunArguments(test::Quoted(test::DataPath("examples/Failing.bdf"))));
+    EXPECT_EQ(failing.status, 1);
+    EXPECT_EQ(failing.out, "fine\nbefore\nbefore\n");
+    EXPECT_TRUE(failing.err.starts_with("Boom\tActions/3\tattempt to concatenate a nil value (global 'v_Unset')\n"))
+        << failing.err;
+}
+
+TEST(ExamplesRunCli, ARunawayScriptIsEndedWithItsChildrenAtTheTimeout)
+{
+    const auto result =
+        test::RunCli(RunArguments(test::Quoted(test::DataPath("examples/Forever.bdf")) + " --timeout 1"));
+    EXPECT_EQ(result.status, 124) << result.err;
+    EXPECT_NE(result.err.find("stopped after 1 seconds"), std::string::npos) << result.err;
+    // The script started "sleep 1234.5" in the background before it looped.
+    EXPECT_EQ(test::RunCommand("pgrep -f 'sleep 1234[.]5'").out, "");
+}
+
+TEST(ExamplesRunCli, TraceCountsWhatRan)
+{
+    const auto result = test::RunCli(
+        RunArguments(test::Quoted(std::string(BRAMBLETON_EXAMPLES_DIR) + "/samples/Countdown.bdf") + " --trace"));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, test::DataFile("examples/Countdown.out")) << "the trace is not in the output";
+    // Tick runs three times; its last action only once; Done's disabled actions never.
+    for (const char* line : {"1\tHello\t\n", "3\tHello\tActions/3/repeat/1\n", "3\tTick\t\n", "3\tTick\tActions/1\n",
+                             "1\tTick\tActions/3/then/2\n", "1\tDone\tActions/1\n"}) {
+        EXPECT_NE(result.err.find(line), std::string::npos) << line << result.err;
+    }
+    EXPECT_EQ(result.err.find("Done\tActions/2"), std::string::npos) << result.err;
+}
+
+TEST(ExamplesRunCli, AWorkspaceWithoutRunSettingsSaysWhy)
+{
+    test::CTempDir dir;
+    const std::string workspace = dir / "workspace";
+    fs::copy(BRAMBLETON_EXAMPLES_DIR, workspace, fs::copy_options::recursive);
+    std::string ini = test::ReadFile(workspace + "/brambleton.ini");
+    ReplaceAll(ini, "[Run]", "[NotRun]");
+    test::WriteFile(workspace + "/brambleton.ini", ini);
+    const auto result = test::RunCli(RunArguments(test::Quoted(workspace + "/samples/Countdown.bdf"), workspace));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("no [Run] section"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
 }
 
 } // namespace

@@ -196,18 +196,25 @@ void CBlock::AppendChild(std::string& out, int level, CCodeWriter& writer, std::
 {
     const CCodeBase* child = m_children[index];
     writer.PushIndex(index);
-    if (traced && child->IsEnabled()) {
+    const std::size_t before = out.size();
+    if (traced) {
         AppendTabs(out, level);
         writer.AppendTrace(out, false);
         out += '\n';
     }
+    const std::size_t start = out.size();
     const std::size_t entry = writer.BeginInstruction(out);
     if (child->GetCodeType() == CodeTypeStructure) {
         static_cast<const CStructure*>(child)->AppendCode(out, level, &writer);
     } else {
         child->AppendCode(out, level);
     }
+    const bool wrote = out.size() != start;
     writer.EndInstruction(out, entry);
+    if (traced && !wrote) {
+        // A disabled instruction does not run: no trace for it.
+        writer.Truncate(out, before);
+    }
     writer.PopIndex();
 }
 

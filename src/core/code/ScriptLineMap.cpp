@@ -52,6 +52,13 @@ CScriptLineMap::SPlace CScriptLineMap::PlaceOfLine(std::size_t line) const
     return place;
 }
 
+void CScriptLineMap::Reserve(std::size_t triggers, std::size_t instructions, std::size_t pathLength)
+{
+    m_triggers.reserve(triggers);
+    m_instructions.reserve(instructions);
+    m_paths.reserve(pathLength);
+}
+
 void CScriptLineMap::Clear()
 {
     m_triggers.clear();
@@ -64,6 +71,28 @@ void CScriptLineMap::Clear()
 CCodeWriter::CCodeWriter(CScriptLineMap* lines, const std::string* traceStatement, const CTypeInfo* traceType)
     : m_lines(lines), m_traceStatement(traceStatement), m_traceType(traceType)
 {
+    if (traceStatement == nullptr) {
+        return;
+    }
+    const std::string names[] = {FormatParameterPlaceholder(0), FormatParameterPlaceholder(1)};
+    std::string_view rest = *traceStatement;
+    for (;;) {
+        std::size_t at = std::string_view::npos;
+        int which = -1;
+        for (int i = 0; i < 2; ++i) {
+            const std::size_t found = rest.find(names[i]);
+            if (found < at) {
+                at = found;
+                which = i;
+            }
+        }
+        if (which < 0) {
+            m_tracePieces.emplace_back(std::string(rest), -1);
+            break;
+        }
+        m_tracePieces.emplace_back(std::string(rest.substr(0, at)), which);
+        rest.remove_prefix(at + names[which].size());
+    }
 }
 
 std::size_t CCodeWriter::LineAt(const std::string& out)
@@ -98,8 +127,10 @@ std::size_t CCodeWriter::BeginInstruction(const std::string& out)
         return 0;
     }
     CScriptLineMap& map = *m_lines;
-    map.m_instructions.push_back(
-        {map.m_triggers.size() - 1, map.m_paths.size(), m_path.size(), LineAt(out), static_cast<std::size_t>(0)});
+    map.m_instructions.push_back({static_cast<std::uint32_t>(map.m_triggers.size() - 1),
+                                  static_cast<std::uint32_t>(map.m_paths.size()),
+                                  static_cast<std::uint32_t>(m_path.size()), static_cast<std::uint32_t>(LineAt(out)),
+                                  static_cast<std::size_t>(0)});
     map.m_paths.insert(map.m_paths.end(), m_path.begin(), m_path.end());
     // Remember where it started, in bytes, until EndInstruction.
     map.m_instructions.back().count = out.size();
@@ -131,17 +162,38 @@ bool CCodeWriter::TakeEntry()
 
 void CCodeWriter::AppendTrace(std::string& out, bool entry) const
 {
-    std::string path;
-    if (!entry) {
-        // The root block's index is part of the place: "2/0/1/0".
-        for (std::size_t i = 0; i < m_path.size(); ++i) {
-            if (i > 0) {
-                path += '/';
+    for (const auto& [literal, which] : m_tracePieces) {
+        out += literal;
+        if (which == 0) {
+            out += m_scriptName;
+        } else if (which == 1 && !entry) {
+            // The root block's index is part of the place: "2/0/1/0".
+            char digits[16];
+            for (std::size_t i = 0; i < m_path.size(); ++i) {
+                if (i > 0) {
+                    out += '/';
+                }
+                std::uint32_t value = m_path[i];
+                char* const end = digits + sizeof digits;
+                char* p = end;
+                do {
+                    *--p = static_cast<char>('0' + value % 10);
+                    value /= 10;
+                } while (value != 0);
+                out.append(p, end);
             }
-            path += std::to_string(m_path[i]);
         }
     }
-    out += FillPlaceholders(*m_traceStatement, {m_scriptName, path});
+}
+
+void CCodeWriter::Truncate(std::string& out, std::size_t size)
+{
+    if (m_counted > size) {
+        m_line -= static_cast<std::size_t>(
+            std::count(out.begin() + static_cast<long>(size), out.begin() + static_cast<long>(m_counted), '\n'));
+        m_counted = size;
+    }
+    out.resize(size);
 }
 
 void CCodeWriter::Finish(const std::string& before, const std::string& after)

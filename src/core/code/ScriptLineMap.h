@@ -24,12 +24,15 @@ public:
         std::size_t first = 0;
         std::size_t count = 0;
     };
+    // Small: a large document has hundreds of thousands.
     struct SInstruction {
-        std::size_t trigger = 0; // index into the triggers
-        std::size_t pathStart = 0;
-        std::size_t pathLength = 0;
-        std::size_t first = 0;
-        std::size_t count = 0; // 0: the instruction wrote nothing (disabled)
+        std::uint32_t trigger = 0; // index into the triggers
+        std::uint32_t pathStart = 0;
+        std::uint32_t pathLength = 0;
+        std::uint32_t first = 0;
+        // 0: the instruction wrote nothing (disabled); while it is written,
+        // where it starts (bytes).
+        std::size_t count = 0;
     };
     // Where a line came from; found false for lines outside every trigger.
     struct SPlace {
@@ -53,6 +56,9 @@ public:
     SPlace PlaceOfLine(std::size_t line) const;
     bool IsEmpty() const { return m_triggers.empty(); }
     void Clear();
+    // Room for a map of that many triggers and instructions (as the last one had).
+    void Reserve(std::size_t triggers, std::size_t instructions, std::size_t pathLength);
+    std::size_t GetPathLength() const { return m_paths.size(); }
 
 private:
     friend class CCodeWriter;
@@ -72,7 +78,14 @@ public:
     CCodeWriter(CScriptLineMap* lines, const std::string* traceStatement, const CTypeInfo* traceType);
 
     bool IsTracing() const { return m_traceStatement != nullptr; }
+    CScriptLineMap* GetLines() const { return m_lines; }
 
+    // The script's first line starts at the end of `out`.
+    void StartAt(const std::string& out)
+    {
+        m_counted = out.size();
+        m_line = 0;
+    }
     // Called by the generator around a trigger and each instruction of a block.
     void BeginTrigger(const std::string& out, std::uint32_t id, const std::string& scriptName);
     void EndTrigger(const std::string& out);
@@ -88,6 +101,9 @@ public:
     bool TakeEntry();
     // The trace statement for the current path (empty path: the trigger's entry).
     void AppendTrace(std::string& out, bool entry) const;
+    // Takes back what was written after `size` (a trace statement before an
+    // instruction that wrote nothing).
+    void Truncate(std::string& out, std::size_t size);
 
     // After the whole text is written: a line map that no longer matches the
     // text (the script type's conversion changed its lines) is emptied.
@@ -99,6 +115,9 @@ private:
     CScriptLineMap* m_lines;
     const std::string* m_traceStatement;
     const CTypeInfo* m_traceType;
+    // The trace statement split once: literal text, then which placeholder
+    // follows it (0 the script name, 1 the place, -1 none).
+    std::vector<std::pair<std::string, int>> m_tracePieces;
     std::vector<std::uint32_t> m_path;
     std::string m_scriptName;
     bool m_entryPending = false;
