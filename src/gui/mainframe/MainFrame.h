@@ -35,6 +35,7 @@ class CAutosave;
 class CCategoriesView;
 class CFindView;
 class CInstructionView;
+class COutputView;
 class CRecentFileList;
 class IInstructionChooser;
 
@@ -119,6 +120,11 @@ public:
     QDockWidget* ProblemsDock() const { return m_problemsDock; }
     // Selects the problem's trigger and instruction.
     void GoToProblem(const bram::SProblem& problem);
+    // The trigger and the instruction at that path (empty: the trigger alone).
+    void GoToPlace(std::uint32_t triggerId, const std::vector<std::size_t>& path);
+    // Edit/Run and Edit/Run with trace; false when nothing started.
+    bool OnRun(bool trace);
+    COutputView* OutputView() const { return m_output; }
 
     // The find bar over the panes, hidden until Find; Escape in it hides it again.
     QDockWidget* FindDock() const { return m_findDock; }
@@ -201,6 +207,8 @@ private:
     QDockWidget* m_previewDock = nullptr;
     QDockWidget* m_problemsDock = nullptr;
     QDockWidget* m_findDock = nullptr;
+    QDockWidget* m_outputDock = nullptr;
+    COutputView* m_output = nullptr;
     CFindView* m_findView = nullptr;
     // Where the focus goes back to when the find bar is hidden.
     QPointer<QWidget> m_focusBeforeFind;
