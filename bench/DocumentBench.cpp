@@ -8,6 +8,7 @@
 
 #include "category/CategorySystem.h"
 #include "code/CodeTrigger.h"
+#include "code/ScriptLineMap.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "document/Clipboard.h"
@@ -94,6 +95,26 @@ void BM_GenerateScript(benchmark::State& state)
     }
     state.counters["script_bytes"] = static_cast<double>(bytes);
 }
+
+// What a run generates: the script with its line map (arg 1: and the trace
+// statements); arg 0 of BM_GenerateTraced is the trace alone, without a map.
+void GenerateForRun(benchmark::State& state, bool map, bool trace)
+{
+    Fixture& f = Data();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        CScriptLineMap lines;
+        std::size_t offset = 0;
+        const std::string script = f.document->GenerateScriptData(map ? &lines : nullptr, &offset, trace);
+        bytes = script.size();
+        benchmark::DoNotOptimize(script.data());
+        benchmark::DoNotOptimize(lines.GetInstructions().data());
+    }
+    state.counters["script_bytes"] = static_cast<double>(bytes);
+}
+
+void BM_GenerateTraced(benchmark::State& state) { GenerateForRun(state, false, true); }
+void BM_GenerateForRun(benchmark::State& state) { GenerateForRun(state, true, state.range(0) != 0); }
 
 // Copy a trigger and paste it beside itself (a step: one copy of the state,
 // as every edit; taken back untimed, so the document stays the same size).
@@ -189,6 +210,14 @@ BENCHMARK(BM_PugixmlParse)->Unit(benchmark::kMillisecond)->Iterations(3)->Repeti
 BENCHMARK(BM_WriteDataFile)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
 BENCHMARK(BM_PugixmlSave)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
 BENCHMARK(BM_GenerateScript)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_GenerateTraced)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->Apply(bench::WithSpread);
+BENCHMARK(BM_GenerateForRun)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(5)
+    ->Apply(bench::WithSpread);
 BENCHMARK(BM_CopyPasteTrigger)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5)->Apply(bench::WithSpread);
 BENCHMARK(BM_CloneState)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(5)->Apply(bench::WithSpread);
 BENCHMARK(BM_PasteCategory)
@@ -218,6 +247,11 @@ int main(int argc, char** argv)
     targets.Ratio("reading against parsing", "BM_ReadDataFile", "BM_PugixmlParse", 3);
     targets.Ratio("writing against saving", "BM_WriteDataFile", "BM_PugixmlSave", 3);
     targets.Ratio("generating against saving", "BM_GenerateScript", "BM_PugixmlSave", 1);
+    // Trace statements before each instruction: with trace against without,
+    // for Generate Script's generation and for a run's (which keeps the line map).
+    targets.Ratio("generating with trace against without", "BM_GenerateTraced", "BM_GenerateScript", 1.3);
+    targets.Ratio("generating a run with trace against without", "BM_GenerateForRun/1", "BM_GenerateForRun/0", 1.3);
+    targets.Ratio("generating with the line map against without", "BM_GenerateForRun/0", "BM_GenerateScript", 1.3);
     // A paste is an edit: one state copy for its step and little more.
     targets.Ratio("copy and paste of a trigger against a state copy", "BM_CopyPasteTrigger", "BM_CloneState", 1.5);
     // Ten times the triggers: ten times the time, and at most as much again

@@ -2,6 +2,7 @@
 
 #include "category/CategorySystem.h"
 #include "code/Records.h"
+#include "code/ScriptLineMap.h"
 #include "code/Values.h"
 #include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
@@ -251,18 +252,33 @@ std::unique_ptr<CCodeTrigger> CCodeTrigger::Clone() const
     return copy;
 }
 
-std::string CCodeTrigger::GetCode(int level) const
+std::string CCodeTrigger::GetCode(int level) const { return GetCode(level, nullptr); }
+
+std::string CCodeTrigger::GetCode(int level, CCodeWriter* writer) const
 {
     std::string out;
-    AppendCode(out, level);
+    AppendCode(out, level, writer);
     return out;
 }
 
-void CCodeTrigger::AppendCode(std::string& out, int level) const
+void CCodeTrigger::AppendCode(std::string& out, int level, CCodeWriter* writer) const
 {
     if (!m_enabled) {
         return;
     }
+    if (writer != nullptr) {
+        writer->BeginTrigger(out, m_id, GetTriggerName());
+    }
+    struct EndTrigger {
+        CCodeWriter* writer;
+        const std::string& out;
+        ~EndTrigger()
+        {
+            if (writer != nullptr) {
+                writer->EndTrigger(out);
+            }
+        }
+    } endTrigger{writer, out};
     if (m_isCode) {
         // The stored text is what the trigger printed when it was converted:
         // it already starts with the comment and the two definition lines.
@@ -296,7 +312,13 @@ void CCodeTrigger::AppendCode(std::string& out, int level) const
                 out += '\n';
             }
         }
-        m_blocks[b]->AppendCode(out, level);
+        if (writer != nullptr) {
+            writer->PushIndex(b);
+            m_blocks[b]->AppendCode(out, level, writer);
+            writer->PopIndex();
+        } else {
+            m_blocks[b]->AppendCode(out, level);
+        }
         out += '\n';
     }
     if (!m_enabledAtBeginning) {

@@ -18,6 +18,7 @@ namespace bram {
 
 class CCategorySystem;
 class CBlockInfo;
+class CCodeWriter;
 
 class CCodeTrigger {
 public:
@@ -71,7 +72,9 @@ public:
     bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CCodeTrigger> Clone() const;
     std::string GetCode(int level) const;
-    void AppendCode(std::string& out, int level) const;
+    // With a writer: records the lines of the trigger and its instructions.
+    std::string GetCode(int level, CCodeWriter* writer) const;
+    void AppendCode(std::string& out, int level, CCodeWriter* writer = nullptr) const;
 
 private:
     std::uint32_t m_id;

@@ -3,6 +3,7 @@
 #include "code/CodeTrigger.h"
 #include "code/Constant.h"
 #include "code/Records.h"
+#include "code/ScriptLineMap.h"
 #include "code/Variables.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
@@ -139,7 +140,7 @@ std::string CBlock::GetText() const
     return m_definition != nullptr ? m_definition->GetLocalizedName() : std::string();
 }
 
-void CBlock::AppendCode(std::string& out, int level) const
+void CBlock::AppendCode(std::string& out, int level, CCodeWriter* writer) const
 {
     if (!IsEnabled()) {
         return;
@@ -158,6 +159,13 @@ void CBlock::AppendCode(std::string& out, int level) const
     } else if (!end.empty()) {
         ++level;
     }
+    const bool traced = writer != nullptr && writer->TracesBlock(GetType());
+    // The trigger's entry: the start of its first traced root block.
+    if (traced && GetParent() == nullptr && writer->TakeEntry()) {
+        AppendTabs(out, level);
+        writer->AppendTrace(out, true);
+        out += '\n';
+    }
     if (m_children.empty()) {
         AppendTabs(out, level);
         out += info->GetStandardValue();
@@ -170,7 +178,11 @@ void CBlock::AppendCode(std::string& out, int level) const
                 out += separator;
                 out += '\n';
             }
-            m_children[i]->AppendCode(out, level);
+            if (writer != nullptr) {
+                AppendChild(out, level, *writer, i, traced);
+            } else {
+                m_children[i]->AppendCode(out, level);
+            }
             out += '\n';
         }
     }
@@ -178,6 +190,32 @@ void CBlock::AppendCode(std::string& out, int level) const
         AppendTabs(out, level - 1);
         out += ReplacePlaceholders(end);
     }
+}
+
+void CBlock::AppendChild(std::string& out, int level, CCodeWriter& writer, std::size_t index, bool traced) const
+{
+    const CCodeBase* child = m_children[index];
+    writer.PushIndex(index);
+    const std::size_t before = out.size();
+    if (traced) {
+        AppendTabs(out, level);
+        writer.AppendTrace(out, false);
+        out += '\n';
+    }
+    const std::size_t start = out.size();
+    const std::size_t entry = writer.BeginInstruction(out);
+    if (child->GetCodeType() == CodeTypeStructure) {
+        static_cast<const CStructure*>(child)->AppendCode(out, level, &writer);
+    } else {
+        child->AppendCode(out, level);
+    }
+    const bool wrote = out.size() != start;
+    writer.EndInstruction(out, entry);
+    if (traced && !wrote) {
+        // A disabled instruction does not run: no trace for it.
+        writer.Truncate(out, before);
+    }
+    writer.PopIndex();
 }
 
 CCodeBase* CBlock::Clone() const
@@ -389,7 +427,7 @@ bool CStructure::IsEnabled() const { return IsComplete() && m_enabled; }
 
 void CStructure::SetEnabled(bool enabled) { m_enabled = EnableIfComplete(enabled); }
 
-void CStructure::AppendCode(std::string& out, int level) const
+void CStructure::AppendCode(std::string& out, int level, CCodeWriter* writer) const
 {
     if (!IsEnabled() || m_definition == nullptr) {
         return;
@@ -400,8 +438,14 @@ void CStructure::AppendCode(std::string& out, int level) const
         AppendFilledTemplate(out, HasTriggerPlaceholders(raw) ? ReplacePlaceholders(raw) : raw);
         out += '\n';
     }
-    for (const CBlock* block : m_blocks) {
-        block->AppendCode(out, level);
+    for (std::size_t j = 0; j < m_blocks.size(); ++j) {
+        if (writer != nullptr) {
+            writer->PushIndex(j);
+            m_blocks[j]->AppendCode(out, level, writer);
+            writer->PopIndex();
+        } else {
+            m_blocks[j]->AppendCode(out, level);
+        }
     }
 }
 

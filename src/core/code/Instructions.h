@@ -17,6 +17,7 @@ class CStructureInfo;
 class CParameterInfo;
 class CVariableBase;
 class CConstant;
+class CCodeWriter;
 
 class CBlock : public CCodeBase {
 public:
@@ -24,7 +25,9 @@ public:
     ~CBlock() override;
 
     std::string GetCode(int level) const override { return CodeByAppending(level); }
-    void AppendCode(std::string& out, int level) const override;
+    void AppendCode(std::string& out, int level) const override { AppendCode(out, level, nullptr); }
+    // With a writer: records each instruction's lines and writes trace statements.
+    void AppendCode(std::string& out, int level, CCodeWriter* writer) const;
     std::string GetText() const override;
     CCodeBase* Clone() const override;
     CCodeBase* GetChild(std::size_t index) const override;
@@ -49,6 +52,7 @@ public:
 
 private:
     bool AcceptsChild(const CCodeBase* child) const;
+    void AppendChild(std::string& out, int level, CCodeWriter& writer, std::size_t index, bool traced) const;
 
     std::vector<CCodeBase*> m_children;
     CCodeTrigger* m_trigger = nullptr;
@@ -106,7 +110,8 @@ public:
     ~CStructure() override;
 
     std::string GetCode(int level) const override { return CodeByAppending(level); }
-    void AppendCode(std::string& out, int level) const override;
+    void AppendCode(std::string& out, int level) const override { AppendCode(out, level, nullptr); }
+    void AppendCode(std::string& out, int level, CCodeWriter* writer) const;
     std::string GetText() const override { return InstructionText(); }
     CCodeBase* Clone() const override;
     CCodeBase* GetChild(std::size_t index) const override;

@@ -2,6 +2,7 @@
 
 #include "category/CategorySystem.h"
 #include "code/Records.h"
+#include "code/ScriptLineMap.h"
 #include "code/Values.h"
 #include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
@@ -167,11 +168,30 @@ std::unique_ptr<CState> CState::Clone() const
     return copy;
 }
 
-std::string CState::GetCode(int level) const
+std::string CState::GetCode(int level, CCodeWriter* writer) const
+{
+    std::string script;
+    AppendCode(script, level, writer);
+    return script;
+}
+
+void CState::AppendCode(std::string& out, int level, CCodeWriter* writer) const
 {
     const CGenerationSettings& settings = CGenerationSettings::Instance();
-    std::string script;
-    script.reserve(m_codeSizeHint);
+    const CTypeInfo* scriptType = settings.GetScriptType();
+    const bool wrapped = scriptType != nullptr && !scriptType->GetReplacements().empty();
+    // Without a wrapping type the script goes straight into the output.
+    std::string separate;
+    std::string& script = wrapped ? separate : out;
+    const std::size_t start = script.size();
+    script.reserve(start + m_codeSizeHint);
+    CScriptLineMap* const lines = writer != nullptr ? writer->GetLines() : nullptr;
+    if (writer != nullptr) {
+        writer->StartAt(script);
+    }
+    if (lines != nullptr) {
+        lines->Reserve(m_triggers.size(), m_mapInstructionHint, m_mapPathHint);
+    }
     AppendConvertedString(script, m_preamble, settings.GetCommentType());
     script += '\n';
     script += m_header;
@@ -185,15 +205,23 @@ std::string CState::GetCode(int level) const
         script += '\n';
     }
     for (const auto& trigger : m_triggers) {
-        trigger->AppendCode(script, level);
+        trigger->AppendCode(script, level, writer);
         script += '\n';
     }
-    m_codeSizeHint = script.size() + script.size() / 8;
-    const CTypeInfo* scriptType = settings.GetScriptType();
-    if (scriptType == nullptr || scriptType->GetReplacements().empty()) {
-        return script; // nothing to wrap: no copy of the whole script
+    const std::size_t size = script.size() - start;
+    m_codeSizeHint = size + size / 8;
+    if (lines != nullptr) {
+        m_mapInstructionHint = lines->GetInstructions().size();
+        m_mapPathHint = lines->GetPathLength();
     }
-    return ConvertString(script, scriptType);
+    if (!wrapped) {
+        return;
+    }
+    std::string converted = ConvertString(script, scriptType);
+    if (writer != nullptr) {
+        writer->Finish(script, converted);
+    }
+    out += converted;
 }
 
 bool IsVariableNameTaken(const CState& state, const CCodeTrigger* trigger, std::string_view name,

@@ -57,7 +57,11 @@ public:
     bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CState> Clone() const;
     // The whole script text.
-    std::string GetCode(int level) const;
+    std::string GetCode(int level) const { return GetCode(level, nullptr); }
+    // With a writer: records where each line came from (and writes trace statements).
+    std::string GetCode(int level, CCodeWriter* writer) const;
+    // The same appended to `out`.
+    void AppendCode(std::string& out, int level, CCodeWriter* writer = nullptr) const;
 
 private:
     std::vector<std::unique_ptr<CCodeTrigger>> m_triggers;
@@ -69,6 +73,9 @@ private:
     std::string m_header;
     // The size of the last script, so the next one grows its buffer once.
     mutable std::size_t m_codeSizeHint = 0;
+    // The same for the line map: instructions and path entries.
+    mutable std::size_t m_mapInstructionHint = 0;
+    mutable std::size_t m_mapPathHint = 0;
     // Trigger id -> the first trigger of that id, built when first asked for:
     // copying a category asks for each of its triggers.
     mutable std::unordered_map<std::uint32_t, CCodeTrigger*> m_index;

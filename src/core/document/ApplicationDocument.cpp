@@ -2,8 +2,10 @@
 
 #include "base/Paths.h"
 #include "base/Text.h"
+#include "code/ScriptLineMap.h"
 #include "code/State.h"
 #include "document/Clipboard.h"
+#include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 #include "log/Log.h"
@@ -226,7 +228,23 @@ bool CApplicationDocument::SaveDocument(const std::string& path, std::string* er
 
 // ---- script generation --------------------------------------------------------------
 
-std::string CApplicationDocument::GenerateScriptData() const
+namespace {
+
+std::size_t LineBreaks(std::string_view bytes, EScriptEncoding encoding)
+{
+    if (encoding != EScriptEncoding::Unicode) {
+        return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    }
+    std::size_t count = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        count += bytes[i] == '\n' && bytes[i + 1] == '\0' ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
+std::string CApplicationDocument::GenerateScriptData(CScriptLineMap* lines, std::size_t* lineOffset, bool trace) const
 {
     std::string out;
     if (m_useBom) {
@@ -238,11 +256,20 @@ std::string CApplicationDocument::GenerateScriptData() const
             out += module->GetScriptData(j);
         }
     }
-    if (const CState* state = GetState(); state != nullptr) {
-        out += EncodeScriptText(state->GetCode(m_startLevel), m_encoding);
+    if (lineOffset != nullptr) {
+        *lineOffset = LineBreaks(out, m_encoding);
+    }
+    const CGenerationSettings& settings = CGenerationSettings::Instance();
+    const bool traced = trace && settings.HasTrace();
+    CCodeWriter writer(lines, traced ? &settings.GetTraceStatement() : nullptr, settings.GetTraceType());
+    CCodeWriter* const recording = lines != nullptr || traced ? &writer : nullptr;
+    CState empty;
+    const CState* state = GetState() != nullptr ? GetState() : &empty;
+    if (m_encoding == EScriptEncoding::Utf8) {
+        // UTF-8 goes out as it is: written straight after the module scripts.
+        state->AppendCode(out, m_startLevel, recording);
     } else {
-        CState empty;
-        out += EncodeScriptText(empty.GetCode(m_startLevel), m_encoding);
+        out += EncodeScriptText(state->GetCode(m_startLevel, recording), m_encoding);
     }
     return out;
 }

@@ -47,6 +47,7 @@ class CCodeTrigger;
 class CParameter;
 class CCodeBase;
 class CXmlNode;
+class CScriptLineMap;
 
 // The document failure: reading or writing the data file stopped. The
 // message (also in the log) tells why.
@@ -114,7 +115,11 @@ public:
     // ---- script generation -----------------------------------------------
     // Byte order mark, module scripts unchanged, then the state's script in
     // the configured encoding. Throws CModuleException for a missing module script.
-    std::string GenerateScriptData() const;
+    std::string GenerateScriptData() const { return GenerateScriptData(nullptr, nullptr, false); }
+    // The same recording where each line of the state's text came from, with
+    // *lineOffset the lines in front of it (the module scripts); with trace,
+    // the generation settings' trace statements are written too.
+    std::string GenerateScriptData(CScriptLineMap* lines, std::size_t* lineOffset, bool trace) const;
     // Writes GenerateScriptData() atomically to the path; false after a
     // failure, which is logged (and its message put in *error).
     bool GenerateScript(const std::string& path, std::string* error = nullptr) const;

@@ -5,7 +5,6 @@
 #include "code/State.h"
 #include "code/Variables.h"
 #include "document/ApplicationDocument.h"
-#include "document/NodeWalk.h"
 #include "generation/GenerationSettings.h"
 
 #include <algorithm>
@@ -35,35 +34,24 @@ std::pair<std::string, std::string> Marks(const CTypeInfo& type)
     return marks;
 }
 
-// The lines of a text without their indentation; no empty last line.
-std::vector<std::string> TrimmedLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::size_t first = text.find_first_not_of(" \t", start);
-        lines.push_back(first < end ? text.substr(first, end - first) : std::string());
-        start = end + 1;
-    }
-    while (!lines.empty() && lines.back().empty()) {
-        lines.pop_back();
-    }
-    return lines;
-}
-
 } // namespace
 
-std::string PreviewText(const CApplicationDocument& document)
+std::string PreviewText(const CApplicationDocument& document) { return PreviewScript(document).text; }
+
+SPreview PreviewScript(const CApplicationDocument& document)
 {
+    SPreview preview;
     const CState* state = document.GetState();
     if (state == nullptr) {
-        return {};
+        return preview;
     }
+    CCodeWriter writer(&preview.lines, nullptr, nullptr);
     if (const CCodeTrigger* trigger = state->GetCurrentTrigger()) {
-        return trigger->GetCode(document.GetStartLevel());
+        preview.text = trigger->GetCode(document.GetStartLevel(), &writer);
+    } else {
+        preview.text = state->GetCode(document.GetStartLevel(), &writer);
     }
-    return state->GetCode(document.GetStartLevel());
+    return preview;
 }
 
 SHighlightWords HighlightWords(const CState& state)
@@ -99,28 +87,11 @@ SHighlightWords HighlightWords(const CState& state)
     return words;
 }
 
-std::pair<std::size_t, std::size_t> PreviewLinesOf(const std::string& previewText, const CCodeTrigger& trigger,
+std::pair<std::size_t, std::size_t> PreviewLinesOf(const CScriptLineMap& lines, const CCodeTrigger& trigger,
                                                    const CCodeBase& node)
 {
-    const std::vector<std::string> own = TrimmedLines(node.GetCode(0));
-    if (own.empty()) {
-        return {0, 0};
-    }
-    std::size_t twinsBefore = 0;
-    bool reached = false;
-    ForEachInstruction(trigger, [&](const CCodeBase& other, const std::vector<std::size_t>&, const std::string&) {
-        reached = reached || &other == &node;
-        if (!reached && TrimmedLines(other.GetCode(0)) == own) {
-            ++twinsBefore;
-        }
-    });
-    const std::vector<std::string> lines = TrimmedLines(previewText);
-    for (std::size_t i = 0; i + own.size() <= lines.size(); ++i) {
-        if (std::equal(own.begin(), own.end(), lines.begin() + static_cast<long>(i)) && twinsBefore-- == 0) {
-            return {i, own.size()};
-        }
-    }
-    return {0, 0};
+    const std::vector<std::size_t> path = trigger.GetNodePath(&node);
+    return path.empty() ? std::pair<std::size_t, std::size_t>{0, 0} : lines.LinesOf(trigger.GetId(), path);
 }
 
 } // namespace bram

@@ -4,6 +4,8 @@
 // of the target language that the highlighter picks out, taken from the
 // modules and the generation settings rather than built in.
 
+#include "code/ScriptLineMap.h"
+
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -20,6 +22,13 @@ class CState;
 // module scripts, which the user does not edit).
 std::string PreviewText(const CApplicationDocument& document);
 
+// The same text with where each of its lines came from, in one generation.
+struct SPreview {
+    std::string text;
+    CScriptLineMap lines;
+};
+SPreview PreviewScript(const CApplicationDocument& document);
+
 struct SHighlightWords {
     // What starts a comment line ("--"), from the comment type.
     std::string commentPrefix;
@@ -32,11 +41,9 @@ struct SHighlightWords {
 };
 SHighlightWords HighlightWords(const CState& state);
 
-// The lines (first, count) of a trigger's preview text that the node wrote;
-// count 0 when it wrote none. Found by the node's own lines, indentation
-// aside; of instructions with the same lines, the n-th in tree order owns
-// the n-th place.
-std::pair<std::size_t, std::size_t> PreviewLinesOf(const std::string& previewText, const CCodeTrigger& trigger,
+// The lines (first, count) of the preview that the node wrote, as the
+// generator recorded them; count 0 when it wrote none.
+std::pair<std::size_t, std::size_t> PreviewLinesOf(const CScriptLineMap& lines, const CCodeTrigger& trigger,
                                                    const CCodeBase& node);
 
 } // namespace bram

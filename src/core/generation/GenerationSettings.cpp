@@ -42,6 +42,12 @@ void CGenerationSettings::SetScriptType(const CTypeInfo* type)
     m_scriptType = type;
 }
 
+void CGenerationSettings::SetTrace(std::string statement, const CTypeInfo* type)
+{
+    m_traceStatement = std::move(statement);
+    m_traceType = type;
+}
+
 void CGenerationSettings::Clear() { *this = CGenerationSettings(); }
 
 void VerifyLoading(bool condition, const std::string& message)
@@ -156,9 +162,20 @@ void LoadFunctionDefinition(const std::string& dataFolder, CLoadingProgress& pro
     }
     VerifyLoading(!blocks.empty(), "A function block is needed.");
 
+    // Optional: how a run with trace reports what ran, and in the blocks of which type.
+    std::string traceStatement;
+    const CTypeInfo* traceType = nullptr;
+    if (const CXmlNode trace = root.Child("TraceStatement"); !trace.IsNull()) {
+        traceStatement = trace.FindText().value_or(std::string());
+        VerifyLoading(!traceStatement.empty(), "Text in 'FunctionDefinition'->'TraceStatement' expected.");
+        traceType = FindTypeByName(RequiredDefinition(root, "TraceType"));
+        VerifyLoading(traceType != nullptr, "Invalid type name in 'FunctionDefinition'->'TraceType'.");
+    }
+
     CGenerationSettings& settings = CGenerationSettings::Instance();
     settings.SetTriggerDefinitions(definitions);
     settings.SetFunctionBlocks(std::move(blocks));
+    settings.SetTrace(std::move(traceStatement), traceType);
     progress.FinishTask();
 }
 

@@ -59,6 +59,14 @@ public:
     void SetVariablePrefix(std::string prefix) { m_variablePrefix = std::move(prefix); }
     const std::string& GetVariablePrefix() const { return m_variablePrefix; }
 
+    // Written only into scripts run with trace: before each instruction of
+    // the blocks of the trace type and at each trigger's entry, with the
+    // trigger's script name and the instruction's place filled in.
+    void SetTrace(std::string statement, const CTypeInfo* type);
+    bool HasTrace() const { return m_traceType != nullptr && !m_traceStatement.empty(); }
+    const std::string& GetTraceStatement() const { return m_traceStatement; }
+    const CTypeInfo* GetTraceType() const { return m_traceType; }
+
     void Clear();
 
 private:
@@ -72,6 +80,8 @@ private:
     const CTypeInfo* m_scriptType = nullptr;
     std::string m_globalDeclaration;
     std::string m_variablePrefix;
+    std::string m_traceStatement;
+    const CTypeInfo* m_traceType = nullptr;
 };
 
 // Logs "Loading Verification failed." and the message, then raises the

@@ -9,6 +9,7 @@
 #include "gui/views/CategoriesView.h"
 #include "gui/views/CommentView.h"
 #include "gui/views/InstructionView.h"
+#include "gui/views/OutputView.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
@@ -414,6 +415,7 @@ bool CMainFrame::OnFileNew()
     if (!SaveModified()) {
         return false;
     }
+    m_output->Stop();
     m_document.NewDocument();
     DiscardRecovery();
     m_document.UpdateAllViews();
@@ -437,6 +439,7 @@ bool CMainFrame::OnFileOpen()
 bool CMainFrame::OpenFile(const QString& path)
 {
     std::string error;
+    m_output->Stop();
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const bool opened = m_document.OpenDocument(absolute.toStdString(), &error);
     if (opened) {
@@ -621,6 +624,7 @@ void CMainFrame::OnNextPane(bool forward)
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (SaveModified()) {
+        m_output->Stop();
         m_recent->Save();
         SaveWindowState();
         SaveDockState();

@@ -37,6 +37,7 @@ class CChangesView;
 class CCategoriesView;
 class CFindView;
 class CInstructionView;
+class COutputView;
 class CRecentFileList;
 class IInstructionChooser;
 
@@ -130,6 +131,11 @@ public:
     void OnCompareWith(bool saved);
     // Selects the change's trigger and instruction; a beep when they are gone.
     void GoToChange(const bram::SDocumentChange& change);
+    // The trigger and the instruction at that path (empty: the trigger alone).
+    void GoToPlace(std::uint32_t triggerId, const std::vector<std::size_t>& path);
+    // Edit/Run and Edit/Run with trace; false when nothing started.
+    bool OnRun(bool trace);
+    COutputView* OutputView() const { return m_output; }
 
     // The find bar over the panes, hidden until Find; Escape in it hides it again.
     QDockWidget* FindDock() const { return m_findDock; }
@@ -214,6 +220,8 @@ private:
     QDockWidget* m_changesDock = nullptr;
     CChangesView* m_changesView = nullptr;
     QDockWidget* m_findDock = nullptr;
+    QDockWidget* m_outputDock = nullptr;
+    COutputView* m_output = nullptr;
     CFindView* m_findView = nullptr;
     // Where the focus goes back to when the find bar is hidden.
     QPointer<QWidget> m_focusBeforeFind;

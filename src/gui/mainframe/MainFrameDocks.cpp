@@ -8,6 +8,7 @@
 #include "gui/mainframe/RecentFileList.h"
 #include "gui/views/ChangesView.h"
 #include "gui/views/InstructionView.h"
+#include "gui/views/OutputView.h"
 #include "gui/views/ProblemsView.h"
 #include "gui/views/ScriptPreview.h"
 
@@ -51,6 +52,30 @@ void CMainFrame::BuildDocks()
     m_changesDock = dock("ChangesDock", "Changes", m_changesView, Qt::BottomDockWidgetArea);
     m_changesDock->hide();
     connect(m_changesView, &CChangesView::ChangeActivated, this, &CMainFrame::GoToChange);
+    m_output = new COutputView(m_document);
+    m_outputDock = dock("OutputDock", "Output", m_output, Qt::BottomDockWidgetArea);
+    m_outputDock->setVisible(false);
+    connect(m_output, &COutputView::PlaceActivated, this, &CMainFrame::GoToPlace);
+    connect(m_output, &COutputView::RunningChanged, this, &CMainFrame::UpdateCommandUI);
+    // Without a [Run] section there is nothing to run with.
+    const auto canRun = [this] { return COutputView::CanRun() && !m_output->IsRunning(); };
+    m_actions.Add({.name = "Run",
+                   .textKey = "Menu/EditMenu/Run",
+                   .keys = {QKeySequence(Qt::Key_F5)},
+                   .handler = [this] { OnRun(false); },
+                   .enabled = canRun});
+    m_actions.Add({.name = "RunWithTrace",
+                   .textKey = "Menu/EditMenu/RunWithTrace",
+                   .keys = {QKeySequence(Qt::SHIFT | Qt::Key_F5)},
+                   .handler = [this] { OnRun(true); },
+                   .enabled = canRun});
+    m_actions.Add({.name = "StopRun",
+                   .textKey = "Menu/EditMenu/StopRun",
+                   .handler = [this] { m_output->Stop(); },
+                   .enabled = [this] { return m_output->IsRunning(); }});
+    if (const QList<QAction*> menus = menuBar()->actions(); menus.size() >= 2 && menus.at(1)->menu() != nullptr) {
+        m_actions.Fill(menus.at(1)->menu(), {"-", "Run", "RunWithTrace", "StopRun"});
+    }
 
     const auto toggle = [](QDockWidget* widget) { return [widget] { widget->setVisible(!widget->isVisible()); }; };
     const auto shown = [](QDockWidget* widget) { return [widget] { return widget->isVisible(); }; };
@@ -94,6 +119,25 @@ void CMainFrame::GoToProblem(const SProblem& problem)
         }
     }
     m_document.UpdateAllViews();
+}
+
+void CMainFrame::GoToPlace(std::uint32_t triggerId, const std::vector<std::size_t>& path)
+{
+    if (m_document.GetState() == nullptr || m_document.GetState()->FindTrigger(triggerId) == nullptr) {
+        return;
+    }
+    SelectTriggerById(triggerId);
+    if (CCodeTrigger* trigger = m_document.GetState()->GetCurrentTrigger()) {
+        trigger->SetCurrentNode(path.empty() ? nullptr : trigger->GetNodeFromPath(path));
+    }
+    m_document.UpdateAllViews();
+}
+
+bool CMainFrame::OnRun(bool trace)
+{
+    EndEditing();
+    m_outputDock->setVisible(true);
+    return m_output->Start(trace);
 }
 
 void CMainFrame::SelectTriggerById(std::uint32_t id)

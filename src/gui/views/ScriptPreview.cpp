@@ -102,7 +102,9 @@ void CScriptPreview::Refresh()
     if (m_stale) {
         return;
     }
-    const QString text = ToQ(PreviewText(m_document));
+    SPreview preview = PreviewScript(m_document);
+    const QString text = ToQ(preview.text);
+    m_lines = std::move(preview.lines);
     if (m_document.GetState() != nullptr) {
         // Recolouring a long script costs: only when the words changed.
         if (SHighlightWords words = HighlightWords(*m_document.GetState()); words != m_words) {
@@ -147,7 +149,7 @@ void CScriptPreview::MarkCurrentInstruction()
     const CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
     const CCodeBase* node = trigger != nullptr ? trigger->GetCurrentNode() : nullptr;
     if (node != nullptr && !trigger->IsRootBlock(node) && node->GetCodeType() != CodeTypeBlock) {
-        const auto [first, count] = PreviewLinesOf(toPlainText().toStdString(), *trigger, *node);
+        const auto [first, count] = PreviewLinesOf(m_lines, *trigger, *node);
         if (count > 0) {
             QTextCursor cursor(document()->findBlockByNumber(static_cast<int>(first)));
             cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(count) - 1);

@@ -57,6 +57,8 @@ private:
     CApplicationDocument& m_document;
     CScriptHighlighter* m_highlighter;
     SHighlightWords m_words;
+    // Where each line of the shown text came from, from the same generation.
+    CScriptLineMap m_lines;
     bool m_stale = true;
     int m_listener = 0;
 };

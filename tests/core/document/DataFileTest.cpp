@@ -466,9 +466,10 @@ TEST_F(DocumentPreview, TextOfTheCurrentTriggerOrTheScriptAndTheLanguagesWords)
     CCodeTrigger& first = *state.GetTrigger(0);
     CCodeBase* actions = first.GetBlock(1);
     actions->InsertChild(actions->GetChild(0)->Clone(), 2);
-    const std::string preview = first.GetCode(0);
-    const auto one = PreviewLinesOf(preview, first, *actions->GetChild(0));
-    const auto twin = PreviewLinesOf(preview, first, *actions->GetChild(2));
+    state.SetCurrentTrigger(first.GetId());
+    const SPreview preview = PreviewScript(m_document);
+    const auto one = PreviewLinesOf(preview.lines, first, *actions->GetChild(0));
+    const auto twin = PreviewLinesOf(preview.lines, first, *actions->GetChild(2));
     EXPECT_EQ(one.second, 1u);
     // After the instruction between them and the two separator lines of this language.
     EXPECT_EQ(twin, std::make_pair(one.first + 4, std::size_t{1}));

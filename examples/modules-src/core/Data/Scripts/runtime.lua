@@ -100,6 +100,19 @@ do
 		return false
 	end
 
+	-- Runs with trace: one line per traced place (the trigger's script name, a
+	-- tab and the place) to the stream the editor names, not to the output.
+	local traceStream = nil
+	function bram.Trace(trigger, place)
+		if traceStream == nil then
+			local name = os.getenv("BRAMBLETON_TRACE")
+			traceStream = name and io.open(name, "w") or false
+		end
+		if traceStream then
+			traceStream:write(trigger, "\t", place, "\n")
+		end
+	end
+
 	function bram.Enable(trigger) trigger.enabled = true end
 	function bram.Disable(trigger) trigger.enabled = false end
 	function bram.IsEnabled(trigger) return trigger.enabled end

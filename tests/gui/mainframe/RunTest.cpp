@@ -1,0 +1,89 @@
+// Edit/Run: the Output dock shows what the script prints, an error names its
+// instruction and goes there, and Stop ends the script and its children.
+
+#include "gui/mainframe/MainFrame.h"
+#include "gui/views/OutputView.h"
+
+#include "GuiTestSupport.h"
+#include "TestDataFiles.h"
+#include "code/State.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QThread>
+
+namespace bram {
+namespace {
+
+class RunTest : public test::DocumentTest {
+protected:
+    void Open(const std::string& name)
+    {
+        ASSERT_TRUE(document.OpenDocument(test::DataPath(name)));
+        frame = MakeFrame();
+        output = frame->OutputView();
+    }
+    // Until the run ends, at most 20 seconds.
+    void WaitForTheEnd() const
+    {
+        for (int i = 0; i < 2000 && output->IsRunning(); ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(10);
+        }
+        QCoreApplication::processEvents();
+    }
+
+    std::unique_ptr<test::CDrivenFrame> frame;
+    gui::COutputView* output = nullptr;
+};
+
+TEST_F(RunTest, OutputIsShownAndAnErrorGoesToItsInstruction)
+{
+    Open("examples/Failing.bdf");
+    QAction* run = frame->Action(QStringLiteral("Run"));
+    frame->UpdateCommandUI();
+    ASSERT_TRUE(run->isEnabled());
+    EXPECT_EQ(run->shortcut(), QKeySequence(Qt::Key_F5));
+    run->trigger();
+    EXPECT_FALSE(run->isEnabled()) << "one run at a time";
+    WaitForTheEnd();
+    EXPECT_FALSE(frame->findChild<QDockWidget*>(QStringLiteral("OutputDock"))->isHidden()) << "the dock is shown";
+    EXPECT_TRUE(output->Text()->toPlainText().startsWith(QStringLiteral("fine\nbefore\nbefore\n")));
+    EXPECT_TRUE(output->Status()->text().startsWith(QStringLiteral("Exit code 1 after")))
+        << output->Status()->text().toStdString();
+    ASSERT_GE(output->Places()->count(), 1);
+    QListWidgetItem* first = output->Places()->item(0);
+    EXPECT_TRUE(first->text().startsWith(QStringLiteral("Boom, Actions/3: attempt to concatenate")))
+        << first->text().toStdString();
+
+    emit output->Places()->itemActivated(first);
+    const CCodeTrigger* current = document.GetState()->GetCurrentTrigger();
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->GetName(), "Boom");
+    EXPECT_EQ(current->GetCurrentNode(), current->GetNodeFromPath(std::vector<std::size_t>{2, 2}));
+}
+
+TEST_F(RunTest, StopEndsTheScriptAndWhatItStarted)
+{
+    Open("examples/Forever.bdf");
+    ASSERT_TRUE(frame->OnRun(false));
+    for (int i = 0; i < 30; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    frame->UpdateCommandUI();
+    QAction* stop = frame->Action(QStringLiteral("StopRun"));
+    ASSERT_TRUE(stop->isEnabled());
+    stop->trigger();
+    EXPECT_FALSE(output->IsRunning());
+    EXPECT_TRUE(output->Status()->text().startsWith(QStringLiteral("Exit code 137")))
+        << output->Status()->text().toStdString();
+    EXPECT_EQ(test::RunCommand("pgrep -f 'sleep 1234[.]5'").out, "");
+}
+
+} // namespace
+} // namespace bram
