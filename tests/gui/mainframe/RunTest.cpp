@@ -6,6 +6,7 @@
 
 #include "GuiTestSupport.h"
 #include "TestDataFiles.h"
+#include "base/Text.h"
 #include "code/State.h"
 
 #include <QAction>
@@ -21,9 +22,9 @@ namespace {
 
 class RunTest : public test::DocumentTest {
 protected:
-    void Open(const std::string& name)
+    void Open(const std::string& path)
     {
-        ASSERT_TRUE(document.OpenDocument(test::DataPath(name)));
+        ASSERT_TRUE(document.OpenDocument(path));
         frame = MakeFrame();
         output = frame->OutputView();
     }
@@ -43,7 +44,7 @@ protected:
 
 TEST_F(RunTest, OutputIsShownAndAnErrorGoesToItsInstruction)
 {
-    Open("examples/Failing.bdf");
+    Open(test::DataPath("examples/Failing.bdf"));
     QAction* run = frame->Action(QStringLiteral("Run"));
     frame->UpdateCommandUI();
     ASSERT_TRUE(run->isEnabled());
@@ -69,7 +70,12 @@ TEST_F(RunTest, OutputIsShownAndAnErrorGoesToItsInstruction)
 
 TEST_F(RunTest, StopEndsTheScriptAndWhatItStarted)
 {
-    Open("examples/Forever.bdf");
+    // Its own sleep, apart from the command-line test's that may run meanwhile.
+    test::CTempDir dir;
+    std::string script = test::DataFile("examples/Forever.bdf");
+    ASSERT_EQ(ReplaceAll(script, "sleep 1234.5", "sleep 1234.6"), 1u);
+    test::WriteFile(dir / "Forever.bdf", script);
+    Open(dir / "Forever.bdf");
     ASSERT_TRUE(frame->OnRun(false));
     for (int i = 0; i < 30; ++i) {
         QCoreApplication::processEvents();
@@ -82,7 +88,7 @@ TEST_F(RunTest, StopEndsTheScriptAndWhatItStarted)
     EXPECT_FALSE(output->IsRunning());
     EXPECT_TRUE(output->Status()->text().startsWith(QStringLiteral("Exit code 137")))
         << output->Status()->text().toStdString();
-    EXPECT_EQ(test::RunCommand("pgrep -f 'sleep 1234[.]5'").out, "");
+    EXPECT_EQ(test::RunCommand("pgrep -f 'sleep 1234[.]6'").out, "");
 }
 
 } // namespace
