@@ -157,7 +157,7 @@ TEST(ExamplesRunCli, ARunawayScriptIsEndedWithItsChildrenAtTheTimeout)
     EXPECT_EQ(result.status, 124) << result.err;
     EXPECT_NE(result.err.find("stopped after 1 seconds"), std::string::npos) << result.err;
     // The script started "sleep 1234.5" in the background before it looped.
-    EXPECT_EQ(test::RunCommand("pgrep -f 'sleep 1234[.]5'").out, "");
+    EXPECT_EQ(test::ProcessesLeft("sleep 1234[.]5"), "");
 }
 
 TEST(ExamplesRunCli, TraceCountsWhatRan)

@@ -146,4 +146,17 @@ CommandResult RunCommand(const std::string& command)
     return result;
 }
 
+std::string ProcessesLeft(const std::string& pattern)
+{
+    std::string left;
+    for (int i = 0; i < 50; ++i) {
+        left = RunCommand("pgrep -af '" + pattern + "'").out;
+        if (left.empty()) {
+            break;
+        }
+        ::usleep(100000);
+    }
+    return left;
+}
+
 } // namespace bram::test

@@ -72,5 +72,8 @@ struct CommandResult {
     std::string err;
 };
 CommandResult RunCommand(const std::string& command);
+// The command lines of processes that match `pattern` (pgrep -f) once a few
+// seconds have passed or none is left: a killed process takes a moment to go.
+std::string ProcessesLeft(const std::string& pattern);
 
 } // namespace bram::test

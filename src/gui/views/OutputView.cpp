@@ -90,10 +90,15 @@ bool COutputView::Start(bool trace)
 
 void COutputView::Stop()
 {
-    if (m_child != nullptr && m_child->IsRunning()) {
-        m_child->Stop();
-        PollChild();
+    if (m_child == nullptr) {
+        return;
     }
+    m_child->Stop();
+    // What the script's group held open closes as the kill lands: the run
+    // has ended when Stop returns, with the last output taken.
+    for (int i = 0; i < 40 && Poll(std::chrono::milliseconds(50)); ++i) {
+    }
+    Finish();
 }
 
 void COutputView::PollChild()
@@ -105,10 +110,14 @@ void COutputView::PollChild()
         m_timedOut = true;
         m_child->Stop();
     }
-    const auto take = [this](CChildProcess::EStream stream, std::string_view data) { Take(stream, data); };
-    if (!m_child->Poll(std::chrono::milliseconds(0), take)) {
+    if (!Poll(std::chrono::milliseconds(0))) {
         Finish();
     }
+}
+
+bool COutputView::Poll(std::chrono::milliseconds wait)
+{
+    return m_child->Poll(wait, [this](CChildProcess::EStream stream, std::string_view data) { Take(stream, data); });
 }
 
 void COutputView::Take(CChildProcess::EStream stream, std::string_view data)

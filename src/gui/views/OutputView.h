@@ -53,6 +53,8 @@ signals:
 
 private:
     void PollChild();
+    // Takes what the child wrote; false once it has ended and its streams are closed.
+    bool Poll(std::chrono::milliseconds wait);
     void Take(CChildProcess::EStream stream, std::string_view data);
     void AddErrorLine(const std::string& line);
     void Finish();

@@ -88,7 +88,7 @@ TEST_F(RunTest, StopEndsTheScriptAndWhatItStarted)
     EXPECT_FALSE(output->IsRunning());
     EXPECT_TRUE(output->Status()->text().startsWith(QStringLiteral("Exit code 137")))
         << output->Status()->text().toStdString();
-    EXPECT_EQ(test::RunCommand("pgrep -f 'sleep 1234[.]6'").out, "");
+    EXPECT_EQ(test::ProcessesLeft("sleep 1234[.]6"), "");
 }
 
 } // namespace
