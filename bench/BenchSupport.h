@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -138,5 +139,19 @@ private:
     std::string m_folder;
     CApplicationCore m_app;
 };
+
+// A ratio benchmark's main: the program's start-up settings, the runs, then
+// `check` sets the targets (and frees what the runs kept) for the summary.
+inline int RunWithTargets(int argc, char** argv, const std::function<void(CTargets&)>& check)
+{
+    PrepareProcess();
+    benchmark::Initialize(&argc, argv);
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    CTargets targets(reporter.milliseconds);
+    check(targets);
+    benchmark::Shutdown();
+    return targets.Ok() ? 0 : 1;
+}
 
 } // namespace bram::bench

@@ -97,21 +97,16 @@ BENCHMARK(BM_MemoryPerInstruction)->Unit(benchmark::kMillisecond)->Iterations(1)
 
 int main(int argc, char** argv)
 {
-    PrepareProcess();
-    benchmark::Initialize(&argc, argv);
-    bench::CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    bench::CTargets targets(reporter.milliseconds);
-    targets.Ratio("state copy against DOM copy", "BM_StateClone", "BM_PugixmlDomCopy", 1);
-    targets.Ratio("GetCode against saving", "BM_StateGetCode", "BM_PugixmlSave", 1);
-    if (g_fixture) {
-        const double perInstruction = g_copyBytes / static_cast<double>(g_fixture->instructions);
-        std::printf("state copy: %.0f bytes per instruction, %.2f per byte of the data file\n", perInstruction,
-                    g_copyBytes / static_cast<double>(g_fixture->file.size()));
-        targets.Value("heap of a state copy against the data file",
-                      g_copyBytes / static_cast<double>(g_fixture->file.size()), 1, "times");
-    }
-    g_fixture.reset();
-    benchmark::Shutdown();
-    return targets.Ok() ? 0 : 1;
+    return bench::RunWithTargets(argc, argv, [](bench::CTargets& targets) {
+        targets.Ratio("state copy against DOM copy", "BM_StateClone", "BM_PugixmlDomCopy", 1);
+        targets.Ratio("GetCode against saving", "BM_StateGetCode", "BM_PugixmlSave", 1);
+        if (g_fixture) {
+            const double perInstruction = g_copyBytes / static_cast<double>(g_fixture->instructions);
+            std::printf("state copy: %.0f bytes per instruction, %.2f per byte of the data file\n", perInstruction,
+                        g_copyBytes / static_cast<double>(g_fixture->file.size()));
+            targets.Value("heap of a state copy against the data file",
+                          g_copyBytes / static_cast<double>(g_fixture->file.size()), 1, "times");
+        }
+        g_fixture.reset();
+    });
 }

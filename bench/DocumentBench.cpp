@@ -239,30 +239,25 @@ BENCHMARK(BM_FindInComment)
 
 int main(int argc, char** argv)
 {
-    PrepareProcess();
-    benchmark::Initialize(&argc, argv);
-    bench::CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    bench::CTargets targets(reporter.milliseconds);
-    targets.Ratio("reading against parsing", "BM_ReadDataFile", "BM_PugixmlParse", 3);
-    targets.Ratio("writing against saving", "BM_WriteDataFile", "BM_PugixmlSave", 3);
-    targets.Ratio("generating against saving", "BM_GenerateScript", "BM_PugixmlSave", 1);
-    // Trace statements before each instruction: with trace against without,
-    // for Generate Script's generation and for a run's (which keeps the line map).
-    targets.Ratio("generating with trace against without", "BM_GenerateTraced", "BM_GenerateScript", 1.3);
-    targets.Ratio("generating a run with trace against without", "BM_GenerateForRun/1", "BM_GenerateForRun/0", 1.3);
-    targets.Ratio("generating with the line map against without", "BM_GenerateForRun/0", "BM_GenerateScript", 1.3);
-    // A paste is an edit: one state copy for its step and little more.
-    targets.Ratio("copy and paste of a trigger against a state copy", "BM_CopyPasteTrigger", "BM_CloneState", 1.5);
-    // Ten times the triggers: ten times the time, and at most as much again
-    // for a working set that no longer fits the caches (a quadratic paste
-    // takes ten times).
-    targets.Ratio("pasting 40,000 triggers against 10 x 4,000", "BM_PasteCategory/40000", "BM_PasteCategory/4000", 2,
-                  0.1);
-    // One pass over the text, however long the needle.
-    targets.Ratio("finding 100 KB in a comment of 16 MiB against finding one letter", "BM_FindInComment/100000",
-                  "BM_FindInComment/1", 1.5);
-    g_fixture.reset();
-    benchmark::Shutdown();
-    return targets.Ok() ? 0 : 1;
+    return bench::RunWithTargets(argc, argv, [](bench::CTargets& targets) {
+        targets.Ratio("reading against parsing", "BM_ReadDataFile", "BM_PugixmlParse", 3);
+        targets.Ratio("writing against saving", "BM_WriteDataFile", "BM_PugixmlSave", 3);
+        targets.Ratio("generating against saving", "BM_GenerateScript", "BM_PugixmlSave", 1);
+        // Trace statements before each instruction: with trace against without,
+        // for Generate Script's generation and for a run's (which keeps the line map).
+        targets.Ratio("generating with trace against without", "BM_GenerateTraced", "BM_GenerateScript", 1.3);
+        targets.Ratio("generating a run with trace against without", "BM_GenerateForRun/1", "BM_GenerateForRun/0", 1.3);
+        targets.Ratio("generating with the line map against without", "BM_GenerateForRun/0", "BM_GenerateScript", 1.3);
+        // A paste is an edit: one state copy for its step and little more.
+        targets.Ratio("copy and paste of a trigger against a state copy", "BM_CopyPasteTrigger", "BM_CloneState", 1.5);
+        // Ten times the triggers: ten times the time, and at most as much again
+        // for a working set that no longer fits the caches (a quadratic paste
+        // takes ten times).
+        targets.Ratio("pasting 40,000 triggers against 10 x 4,000", "BM_PasteCategory/40000", "BM_PasteCategory/4000",
+                      2, 0.1);
+        // One pass over the text, however long the needle.
+        targets.Ratio("finding 100 KB in a comment of 16 MiB against finding one letter", "BM_FindInComment/100000",
+                      "BM_FindInComment/1", 1.5);
+        g_fixture.reset();
+    });
 }

@@ -161,12 +161,7 @@ BENCHMARK(LoadAllModules)
 
 int main(int argc, char** argv)
 {
-    PrepareProcess();
-    benchmark::Initialize(&argc, argv);
-    bench::CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    bench::CTargets targets(reporter.milliseconds);
-    targets.Ratio("loading against parsing", "LoadAllModules", "ParseWithPugixml", 3);
-    benchmark::Shutdown();
-    return targets.Ok() ? 0 : 1;
+    return bench::RunWithTargets(argc, argv, [](bench::CTargets& targets) {
+        targets.Ratio("loading against parsing", "LoadAllModules", "ParseWithPugixml", 3);
+    });
 }

@@ -128,17 +128,12 @@ BENCHMARK(BM_Merge)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5
 
 int main(int argc, char** argv)
 {
-    PrepareProcess();
-    benchmark::Initialize(&argc, argv);
-    bench::CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    bench::CTargets targets(reporter.milliseconds);
-    targets.Ratio("outlining two documents against reading them", "BM_Outline", "BM_ReadDocuments/2", 3);
-    targets.Ratio("comparing two documents against reading them", "BM_Diff", "BM_ReadDocuments/2", 3);
-    // The merge reads its result back, so that it always opens.
-    targets.Ratio("merging two documents with their base against reading the three", "BM_Merge", "BM_ReadDocuments/3",
-                  3);
-    g_documents.reset();
-    benchmark::Shutdown();
-    return targets.Ok() ? 0 : 1;
+    return bench::RunWithTargets(argc, argv, [](bench::CTargets& targets) {
+        targets.Ratio("outlining two documents against reading them", "BM_Outline", "BM_ReadDocuments/2", 3);
+        targets.Ratio("comparing two documents against reading them", "BM_Diff", "BM_ReadDocuments/2", 3);
+        // The merge reads its result back, so that it always opens.
+        targets.Ratio("merging two documents with their base against reading the three", "BM_Merge",
+                      "BM_ReadDocuments/3", 3);
+        g_documents.reset();
+    });
 }
