@@ -6,6 +6,7 @@
 #include "gui/app/UserPrompts.h"
 #include "gui/mainframe/Autosave.h"
 #include "gui/mainframe/RecentFileList.h"
+#include "gui/views/CategoriesView.h"
 #include "gui/views/ChangesView.h"
 #include "gui/views/InstructionView.h"
 #include "gui/views/OutputView.h"
@@ -57,6 +58,12 @@ void CMainFrame::BuildDocks()
     m_outputDock->setVisible(false);
     connect(m_output, &COutputView::PlaceActivated, this, &CMainFrame::GoToPlace);
     connect(m_output, &COutputView::RunningChanged, this, &CMainFrame::UpdateCommandUI);
+    m_categories->SetRunCounts(&m_output->Counts());
+    m_instructions->SetRunCounts(&m_output->Counts());
+    connect(m_output, &COutputView::CountsChanged, this, [this] {
+        m_categories->OnUpdate();
+        m_instructions->OnUpdate();
+    });
     // Without a [Run] section there is nothing to run with.
     const auto canRun = [this] { return COutputView::CanRun() && !m_output->IsRunning(); };
     m_actions.Add({.name = "Run",

@@ -2,6 +2,7 @@
 
 #include "gui/app/UserPrompts.h"
 #include "gui/views/ClipboardTransfer.h"
+#include "gui/views/RunCounts.h"
 
 #include "category/CategorySystem.h"
 #include "code/State.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDrag>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -52,7 +54,11 @@ CCategoriesView::CCategoriesView(CApplicationDocument& document, QWidget* parent
     setObjectName(QStringLiteral("CategoriesView"));
     setAccessibleName(Localized("CatView/PaneName"));
     setHeaderHidden(true);
-    setColumnCount(1);
+    // The label, and the run count (empty without one).
+    setColumnCount(2);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     // One line per item: the view need not measure thousands of rows.
     setUniformRowHeights(true);
     setSelectionMode(SingleSelection);
@@ -284,6 +290,7 @@ void CCategoriesView::RefreshFlags()
         triggers.emplace(state->GetTrigger(i)->GetId(), state->GetTrigger(i));
     }
     const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
+    const bool counted = m_counts != nullptr && m_counts->IsFor(state);
     const bool filling = m_filling;
     m_filling = true;
     for (const auto& [entry, item] : m_itemOfEntry) {
@@ -291,6 +298,11 @@ void CCategoriesView::RefreshFlags()
         const bool disabled = found != triggers.end() && !found->second->IsEnabled();
         if (disabled != (item->foreground(0).style() != Qt::NoBrush)) {
             item->setForeground(0, disabled ? grey : QBrush());
+        }
+        const std::uint64_t count = counted ? m_counts->OfTrigger(entry->GetId()) : 0;
+        if (const QString label = counted ? CRunCounts::Label(count) : QString(); item->text(1) != label) {
+            item->setText(1, label);
+            item->setForeground(1, counted && count == 0 ? grey : QBrush());
         }
     }
     m_filling = filling;
@@ -511,6 +523,11 @@ bool CCategoriesView::edit(const QModelIndex& index, EditTrigger trigger, QEvent
         if ((locked && (trigger == SelectedClicked || trigger == DoubleClicked)) ||
             KindOf(itemFromIndex(index)) == EItemKind::Root) {
             return false;
+        }
+        // The count column is no label: a request there edits the label.
+        if (index.column() != 0) {
+            setCurrentIndex(index.siblingAtColumn(0));
+            return QTreeWidget::edit(index.siblingAtColumn(0), trigger, event);
         }
     }
     return QTreeWidget::edit(index, trigger, event);

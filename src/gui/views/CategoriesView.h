@@ -11,6 +11,9 @@
 // place (greying disabled triggers, the selection), so selecting a trigger
 // or typing elsewhere does not rebuild thousands of items.
 //
+// After a run with trace, a second column says how often each trigger ran
+// (greyed "never ran" for none), refreshed with the flags.
+//
 // Labels: F2 or a click on the selected item edits one; within 750 ms of the
 // click that selected the item, a click does not (it was meant as a second
 // selecting click, not a rename).
@@ -30,6 +33,8 @@ class CTriggerEntry;
 } // namespace bram
 
 namespace bram::gui {
+
+class CRunCounts;
 
 class CCategoriesView : public QTreeWidget {
     Q_OBJECT
@@ -57,6 +62,8 @@ public:
     void OnUpdate();
     // The root's label: the document's title.
     void UpdateRootLabel();
+    // The counts shown beside the triggers (the caller keeps them); null: none.
+    void SetRunCounts(const CRunCounts* counts) { m_counts = counts; }
 
     // The commands of the context menu, on the selected item.
     void OnNewCategory();
@@ -112,7 +119,7 @@ private:
     void BuildActions();
     bool ShapeMatches() const;
     void Rebuild();
-    // Greys disabled triggers.
+    // Greys disabled triggers and shows the run counts.
     void RefreshFlags();
     // Selects the item, makes its trigger (or none) current and tells the other views.
     void SelectItem(QTreeWidgetItem* item);
@@ -137,6 +144,7 @@ private:
     bool m_dragging = false;
     QTreeWidgetItem* m_dropTarget = nullptr;
     int m_listener = 0;
+    const CRunCounts* m_counts = nullptr;
 };
 
 } // namespace bram::gui

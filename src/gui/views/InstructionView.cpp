@@ -3,6 +3,7 @@
 #include "gui/app/UserPrompts.h"
 #include "gui/views/ClipboardTransfer.h"
 #include "gui/views/InstructionChooser.h"
+#include "gui/views/RunCounts.h"
 #include "gui/views/TextStepEdit.h"
 
 #include "code/State.h"
@@ -21,6 +22,7 @@
 #include <QDrag>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -93,6 +95,24 @@ QTreeWidgetItem* NewItem(const CCodeBase& node, bool rootBlock, const Look& look
         item->addChild(NewItem(*node.GetChild(i), false, look));
     }
     return item;
+}
+
+// The run counts beside the items of `node` and what it holds; `path` is the node's.
+void ShowCounts(QTreeWidgetItem& item, const CCodeBase& node, std::uint32_t triggerId, std::vector<std::size_t>& path,
+                const CRunCounts& counts, const QBrush& grey)
+{
+    if (counts.IsTraced(node)) {
+        const std::uint64_t count = counts.OfInstruction(triggerId, path);
+        item.setText(1, CRunCounts::Label(count));
+        if (count == 0) {
+            item.setForeground(1, grey);
+        }
+    }
+    for (std::size_t i = 0; node.IsContainer() && i < node.GetChildCount(); ++i) {
+        path.push_back(i);
+        ShowCounts(*item.child(static_cast<int>(i)), *node.GetChild(i), triggerId, path, counts, grey);
+        path.pop_back();
+    }
 }
 
 // The tree as the code model walks it to find the selected item's node.
@@ -228,6 +248,11 @@ CInstructionView::CInstructionView(CApplicationDocument& document, QWidget* pare
     m_tree->setObjectName(QString::number(ID_TREE));
     m_text->setObjectName(QString::number(ID_TEXT));
     m_tree->setHeaderHidden(true);
+    // The label, and the run count (empty without one).
+    m_tree->setColumnCount(2);
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_tree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_tree->setUniformRowHeights(true);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -504,8 +529,15 @@ void CInstructionView::Rebuild(const CCodeTrigger& trigger)
     top->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     // The trigger's icon, as in the categories view; the rows take the first one's height.
     top->setIcon(0, look.instruction);
+    const bool counted = m_counts != nullptr && m_counts->IsFor(m_document.GetState());
+    std::vector<std::size_t> path;
     for (std::size_t b = 0; b < trigger.GetBlockCount(); ++b) {
-        top->addChild(NewItem(*trigger.GetBlock(b), true, look));
+        QTreeWidgetItem* block = NewItem(*trigger.GetBlock(b), true, look);
+        top->addChild(block);
+        if (counted) {
+            path.assign(1, b);
+            ShowCounts(*block, *trigger.GetBlock(b), trigger.GetId(), path, *m_counts, look.disabled);
+        }
     }
     m_tree->addTopLevelItem(top);
     m_tree->expandAll();

@@ -12,6 +12,8 @@
 // current state. Each label is the node's display text; disabled
 // instructions are greyed, incomplete ones marked with the name of the
 // parameter that has no value, blocks shown as folders (root blocks bold).
+// After a run with trace, a second column says how often each traced
+// instruction ran (greyed "never ran" for none).
 //
 // New and edit ask the instruction chooser; without one they do nothing.
 
@@ -34,6 +36,7 @@ class CVariableBase;
 
 namespace bram::gui {
 
+class CRunCounts;
 class CTextStepEdit;
 class IInstructionChooser;
 
@@ -61,6 +64,8 @@ public:
     // The chooser New and edit ask (the caller keeps it); null: they do
     // nothing and the New items are greyed.
     void SetInstructionChooser(IInstructionChooser* chooser);
+    // The counts shown beside the instructions (the caller keeps them); null: none.
+    void SetRunCounts(const CRunCounts* counts) { m_counts = counts; }
 
 signals:
     // The user selected another item; the state's current node follows it.
@@ -138,6 +143,7 @@ private:
     bool m_dragging = false;
     QTreeWidgetItem* m_dropTarget = nullptr;
     int m_listener = 0;
+    const CRunCounts* m_counts = nullptr;
 };
 
 } // namespace bram::gui

@@ -45,15 +45,31 @@ COutputView::COutputView(CApplicationDocument& document, QWidget* parent) : QWid
     connect(m_timer, &QTimer::timeout, this, &COutputView::PollChild);
     connect(m_stop, &QPushButton::clicked, this, &COutputView::Stop);
     connect(m_places, &QListWidget::itemActivated, this, &COutputView::Activate);
+    // Any edit makes another state current: the counts no longer fit it.
+    m_listener = m_document.AddUpdateListener(this, [this] {
+        if (!m_counts.IsFor(m_document.GetState())) {
+            m_counts.Clear();
+        }
+    });
 }
 
-COutputView::~COutputView() = default;
+COutputView::~COutputView() { m_document.RemoveUpdateListener(m_listener); }
+
+void COutputView::ClearCounts()
+{
+    const bool shown = m_counts.IsFor(m_document.GetState());
+    m_counts.Clear();
+    if (shown) {
+        emit CountsChanged();
+    }
+}
 
 bool COutputView::CanRun() { return !ReadRunSettings().command.empty(); }
 
 bool COutputView::Start(bool trace)
 {
     Stop();
+    ClearCounts();
     m_text->clear();
     m_places->clear();
     m_placeOfRow.clear();
@@ -69,6 +85,7 @@ bool COutputView::Start(bool trace)
     }
     m_mapper = std::make_unique<CRunErrorMapper>(settings.errorLine, m_files->GetLines(), m_files->GetLineOffset());
     m_trace = trace ? std::make_unique<CTraceCollector>() : nullptr;
+    m_runState = m_document.GetState();
     std::vector<std::pair<std::string, std::string>> environment;
     if (trace) {
         environment.emplace_back(kTraceVariable, m_files->GetTracePath());
@@ -185,11 +202,18 @@ void COutputView::Finish()
                               ToQ(place.place));
             m_placeOfRow.emplace_back(place.known ? place.triggerId : UINT32_MAX, place.path);
         }
+        // Edited meanwhile: the places no longer fit the state.
+        if (m_document.GetState() == m_runState) {
+            m_counts.Set(*m_trace, *m_document.GetState());
+        }
     }
     m_stop->setEnabled(false);
     m_child.reset();
     m_files.reset();
     emit RunningChanged();
+    if (m_counts.IsFor(m_document.GetState())) {
+        emit CountsChanged();
+    }
 }
 
 void COutputView::Activate(QListWidgetItem* item)

@@ -5,6 +5,8 @@
 // time, and lists the errors that name an instruction and, with trace, the
 // last places that ran; activating a row asks the main window to go there.
 
+#include "gui/views/RunCounts.h"
+
 #include "base/ChildProcess.h"
 #include "document/ScriptRun.h"
 
@@ -24,7 +26,8 @@ class QTimer;
 
 namespace bram {
 class CApplicationDocument;
-}
+class CState;
+} // namespace bram
 
 namespace bram::gui {
 
@@ -46,10 +49,14 @@ public:
     QLabel* Status() const { return m_status; }
     // Trace counts of the last run by trigger id and place (empty: the trigger's entry).
     const CTraceCollector* Trace() const { return m_trace.get(); }
+    // How often each trigger and instruction ran in the last run with trace.
+    const CRunCounts& Counts() const { return m_counts; }
+    void ClearCounts();
 
 signals:
     void PlaceActivated(std::uint32_t triggerId, const std::vector<std::size_t>& path);
     void RunningChanged();
+    void CountsChanged();
 
 private:
     void PollChild();
@@ -73,6 +80,10 @@ private:
     std::unique_ptr<CRunErrorMapper> m_mapper;
     std::unique_ptr<CChildProcess> m_child;
     std::unique_ptr<CTraceCollector> m_trace;
+    CRunCounts m_counts;
+    // The state the run was generated from.
+    const CState* m_runState = nullptr;
+    int m_listener = 0;
     std::string m_errorLine;
     std::vector<std::pair<std::uint32_t, std::vector<std::size_t>>> m_placeOfRow;
 };

@@ -1,7 +1,10 @@
 // Edit/Run: the Output dock shows what the script prints, an error names its
-// instruction and goes there, and Stop ends the script and its children.
+// instruction and goes there, Stop ends the script and its children, and a
+// run with trace counts how often each trigger and instruction ran.
 
 #include "gui/mainframe/MainFrame.h"
+#include "gui/views/CategoriesView.h"
+#include "gui/views/InstructionView.h"
 #include "gui/views/OutputView.h"
 
 #include "GuiTestSupport.h"
@@ -16,6 +19,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QThread>
+#include <QTreeWidget>
 
 namespace bram {
 namespace {
@@ -89,6 +93,37 @@ TEST_F(RunTest, StopEndsTheScriptAndWhatItStarted)
     EXPECT_TRUE(output->Status()->text().startsWith(QStringLiteral("Exit code 137")))
         << output->Status()->text().toStdString();
     EXPECT_EQ(test::ProcessesLeft("sleep 1234[.]6"), "");
+}
+
+TEST_F(RunTest, TraceCountsShowBesideTriggersAndInstructionsUntilAnEdit)
+{
+    Open(started.workspace / "samples/Countdown.bdf");
+    ASSERT_TRUE(frame->OnRun(true));
+    WaitForTheEnd();
+    auto* categories = frame->findChild<gui::CCategoriesView*>();
+    const auto item = [categories](const char* name) {
+        return categories->findItems(QString::fromLatin1(name), Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    };
+    ASSERT_NE(item("Tick"), nullptr);
+    EXPECT_EQ(item("Tick")->text(1), QStringLiteral("×3"));
+    EXPECT_EQ(item("Hello")->text(1), QStringLiteral("×1"));
+    EXPECT_EQ(item("Unused")->text(1), QStringLiteral("never ran"));
+
+    categories->setCurrentItem(item("Tick"));
+    const QTreeWidget* tree = frame->findChild<gui::CInstructionView*>()->Tree();
+    const QTreeWidgetItem* top = tree->topLevelItem(0);
+    ASSERT_NE(top, nullptr);
+    ASSERT_EQ(top->childCount(), 3);
+    const QTreeWidgetItem* actions = top->child(2);
+    ASSERT_EQ(actions->childCount(), 3);
+    EXPECT_EQ(actions->child(0)->text(1), QStringLiteral("×3"));
+    EXPECT_EQ(actions->child(2)->child(0)->child(0)->text(1), QStringLiteral("×1")) << "inside the If";
+    EXPECT_EQ(actions->text(1), QString()) << "blocks are not counted";
+    EXPECT_EQ(top->child(0)->child(0)->text(1), QString()) << "events are not traced";
+
+    AddGlobalStep("Other");
+    EXPECT_EQ(item("Tick")->text(1), QString()) << "an edit clears the counts";
+    EXPECT_EQ(tree->topLevelItem(0)->child(2)->child(0)->text(1), QString());
 }
 
 } // namespace
