@@ -312,13 +312,7 @@ void CCodeTrigger::AppendCode(std::string& out, int level, CCodeWriter* writer) 
                 out += '\n';
             }
         }
-        if (writer != nullptr) {
-            writer->PushIndex(b);
-            m_blocks[b]->AppendCode(out, level, writer);
-            writer->PopIndex();
-        } else {
-            m_blocks[b]->AppendCode(out, level);
-        }
+        m_blocks[b]->AppendCodeAt(b, out, level, writer);
         out += '\n';
     }
     if (!m_enabledAtBeginning) {

@@ -140,6 +140,17 @@ std::string CBlock::GetText() const
     return m_definition != nullptr ? m_definition->GetLocalizedName() : std::string();
 }
 
+void CBlock::AppendCodeAt(std::size_t index, std::string& out, int level, CCodeWriter* writer) const
+{
+    if (writer == nullptr) {
+        AppendCode(out, level, nullptr);
+        return;
+    }
+    writer->PushIndex(index);
+    AppendCode(out, level, writer);
+    writer->PopIndex();
+}
+
 void CBlock::AppendCode(std::string& out, int level, CCodeWriter* writer) const
 {
     if (!IsEnabled()) {
@@ -439,13 +450,7 @@ void CStructure::AppendCode(std::string& out, int level, CCodeWriter* writer) co
         out += '\n';
     }
     for (std::size_t j = 0; j < m_blocks.size(); ++j) {
-        if (writer != nullptr) {
-            writer->PushIndex(j);
-            m_blocks[j]->AppendCode(out, level, writer);
-            writer->PopIndex();
-        } else {
-            m_blocks[j]->AppendCode(out, level);
-        }
+        m_blocks[j]->AppendCodeAt(j, out, level, writer);
     }
 }
 

@@ -28,6 +28,8 @@ public:
     void AppendCode(std::string& out, int level) const override { AppendCode(out, level, nullptr); }
     // With a writer: records each instruction's lines and writes trace statements.
     void AppendCode(std::string& out, int level, CCodeWriter* writer) const;
+    // As the index-th block of its trigger or structure: the writer's path follows.
+    void AppendCodeAt(std::size_t index, std::string& out, int level, CCodeWriter* writer) const;
     std::string GetText() const override;
     CCodeBase* Clone() const override;
     CCodeBase* GetChild(std::size_t index) const override;
