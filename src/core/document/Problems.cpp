@@ -129,6 +129,7 @@ std::string DescribeProblem(const SProblem& problem)
     case EProblemKind::DisabledTrigger:
         return "A parameter names the trigger " + problem.subject + ", which is disabled.";
     case EProblemKind::UnusedGlobal: return "No instruction uses the global variable " + problem.subject + ".";
+    case EProblemKind::RunError: return "The last run failed here: " + problem.subject;
     }
     return {};
 }

@@ -20,6 +20,7 @@ enum class EProblemKind {
     MissingTrigger,      // error: a parameter names a trigger the document no longer has
     DisabledTrigger,     // warning: a parameter names a disabled trigger
     UnusedGlobal,        // note: no parameter uses the global variable
+    RunError,            // error: the last run failed here (subject: the script's message)
 };
 
 struct SProblem {

@@ -416,7 +416,7 @@ bool CMainFrame::OnFileNew()
         return false;
     }
     m_output->Stop();
-    m_output->ClearCounts();
+    m_output->ClearResults();
     m_document.NewDocument();
     DiscardRecovery();
     m_document.UpdateAllViews();
@@ -441,7 +441,7 @@ bool CMainFrame::OpenFile(const QString& path)
 {
     std::string error;
     m_output->Stop();
-    m_output->ClearCounts();
+    m_output->ClearResults();
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const bool opened = m_document.OpenDocument(absolute.toStdString(), &error);
     if (opened) {

@@ -60,6 +60,8 @@ void CMainFrame::BuildDocks()
     connect(m_output, &COutputView::RunningChanged, this, &CMainFrame::UpdateCommandUI);
     m_categories->SetRunCounts(&m_output->Counts());
     m_instructions->SetRunCounts(&m_output->Counts());
+    connect(m_output, &COutputView::RunErrorsChanged, problems,
+            [this, problems] { problems->SetRunErrors(m_output->RunErrors()); });
     connect(m_output, &COutputView::CountsChanged, this, [this] {
         m_categories->OnUpdate();
         m_instructions->OnUpdate();

@@ -55,12 +55,16 @@ COutputView::COutputView(CApplicationDocument& document, QWidget* parent) : QWid
 
 COutputView::~COutputView() { m_document.RemoveUpdateListener(m_listener); }
 
-void COutputView::ClearCounts()
+void COutputView::ClearResults()
 {
     const bool shown = m_counts.IsFor(m_document.GetState());
     m_counts.Clear();
     if (shown) {
         emit CountsChanged();
+    }
+    if (!m_runErrors.empty()) {
+        m_runErrors.clear();
+        emit RunErrorsChanged();
     }
 }
 
@@ -69,7 +73,7 @@ bool COutputView::CanRun() { return !ReadRunSettings().command.empty(); }
 bool COutputView::Start(bool trace)
 {
     Stop();
-    ClearCounts();
+    ClearResults();
     m_text->clear();
     m_places->clear();
     m_placeOfRow.clear();
@@ -172,6 +176,15 @@ void COutputView::AddErrorLine(const std::string& line)
     }
     m_places->addItem(place + QStringLiteral(": ") + ToQ(mapped->message));
     m_placeOfRow.emplace_back(mapped->where.triggerId, mapped->where.path);
+    m_runErrors.push_back({.level = EProblemLevel::Error,
+                           .kind = EProblemKind::RunError,
+                           .hasTrigger = mapped->where.known,
+                           .triggerId = mapped->where.triggerId,
+                           .trigger = mapped->where.trigger,
+                           .path = mapped->where.path,
+                           .place = mapped->where.place,
+                           .subject = mapped->message});
+    emit RunErrorsChanged();
 }
 
 void COutputView::Finish()

@@ -8,6 +8,7 @@
 #include "gui/views/RunCounts.h"
 
 #include "base/ChildProcess.h"
+#include "document/Problems.h"
 #include "document/ScriptRun.h"
 
 #include <QElapsedTimer>
@@ -51,12 +52,16 @@ public:
     const CTraceCollector* Trace() const { return m_trace.get(); }
     // How often each trigger and instruction ran in the last run with trace.
     const CRunCounts& Counts() const { return m_counts; }
-    void ClearCounts();
+    // Forgets the last run's counts and errors (a new or opened document).
+    void ClearResults();
+    // The errors of the last run that name a place of the document.
+    const std::vector<SProblem>& RunErrors() const { return m_runErrors; }
 
 signals:
     void PlaceActivated(std::uint32_t triggerId, const std::vector<std::size_t>& path);
     void RunningChanged();
     void CountsChanged();
+    void RunErrorsChanged();
 
 private:
     void PollChild();
@@ -81,6 +86,7 @@ private:
     std::unique_ptr<CChildProcess> m_child;
     std::unique_ptr<CTraceCollector> m_trace;
     CRunCounts m_counts;
+    std::vector<SProblem> m_runErrors;
     // The state the run was generated from.
     const CState* m_runState = nullptr;
     int m_listener = 0;

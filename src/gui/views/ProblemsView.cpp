@@ -19,6 +19,7 @@ const char* MessageKey(EProblemKind kind)
     case EProblemKind::MissingTrigger: return "Problems/MissingTrigger";
     case EProblemKind::DisabledTrigger: return "Problems/DisabledTrigger";
     case EProblemKind::UnusedGlobal: return "Problems/UnusedGlobal";
+    case EProblemKind::RunError: return "Problems/RunError";
     }
     return "";
 }
@@ -72,9 +73,20 @@ QString CProblemsView::Message(const SProblem& problem)
     return ToQ(FillPlaceholders(GetLocalizedString(MessageKey(problem.kind)), {problem.subject}));
 }
 
+void CProblemsView::SetRunErrors(std::vector<SProblem> errors)
+{
+    m_runErrors = std::move(errors);
+    Refresh();
+}
+
 void CProblemsView::Refresh()
 {
-    m_problems = m_document.GetState() != nullptr ? FindProblems(*m_document.GetState()) : std::vector<SProblem>();
+    // The last run's errors first: they are what the user just saw fail.
+    m_problems = m_runErrors;
+    if (m_document.GetState() != nullptr) {
+        const std::vector<SProblem> found = FindProblems(*m_document.GetState());
+        m_problems.insert(m_problems.end(), found.begin(), found.end());
+    }
     clear();
     QList<QTreeWidgetItem*> items;
     for (const SProblem& problem : m_problems) {

@@ -22,6 +22,8 @@ public:
     ~CProblemsView() override;
 
     void Refresh();
+    // Errors of the last run, listed first until the next run replaces them.
+    void SetRunErrors(std::vector<SProblem> errors);
     const std::vector<SProblem>& Problems() const { return m_problems; }
     // The localized message of a problem.
     static QString Message(const SProblem& problem);
@@ -33,6 +35,7 @@ signals:
 private:
     CApplicationDocument& m_document;
     std::vector<SProblem> m_problems;
+    std::vector<SProblem> m_runErrors;
     int m_listener = 0;
 };
 

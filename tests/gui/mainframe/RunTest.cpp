@@ -6,6 +6,7 @@
 #include "gui/views/CategoriesView.h"
 #include "gui/views/InstructionView.h"
 #include "gui/views/OutputView.h"
+#include "gui/views/ProblemsView.h"
 
 #include "GuiTestSupport.h"
 #include "TestDataFiles.h"
@@ -70,6 +71,35 @@ TEST_F(RunTest, OutputIsShownAndAnErrorGoesToItsInstruction)
     ASSERT_NE(current, nullptr);
     EXPECT_EQ(current->GetName(), "Boom");
     EXPECT_EQ(current->GetCurrentNode(), current->GetNodeFromPath(std::vector<std::size_t>{2, 2}));
+
+    // The problems list holds the error first, until the next run.
+    auto* problems = frame->findChild<gui::CProblemsView*>();
+    ASSERT_FALSE(problems->Problems().empty());
+    EXPECT_EQ(problems->Problems().front().kind, EProblemKind::RunError);
+    EXPECT_TRUE(problems->topLevelItem(0)->text(3).startsWith(QStringLiteral("The last run failed here: attempt to")))
+        << problems->topLevelItem(0)->text(3).toStdString();
+    document.GetState()->SetCurrentTrigger(static_cast<int>(document.GetState()->GetTrigger(0)->GetId()));
+    emit problems->itemActivated(problems->topLevelItem(0), 0);
+    EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetName(), "Boom");
+    AddGlobalStep("Other");
+    EXPECT_EQ(problems->Problems().front().kind, EProblemKind::RunError) << "an edit keeps them";
+    frame->OnFileNew();
+    EXPECT_TRUE(problems->Problems().empty() || problems->Problems().front().kind != EProblemKind::RunError)
+        << "a new document forgets them";
+}
+
+TEST_F(RunTest, AWorkspaceWithoutARunSectionCannotRun)
+{
+    const std::string iniPath = started.workspace / "brambleton.ini";
+    std::string ini = test::ReadFile(iniPath);
+    ASSERT_EQ(ReplaceAll(ini, "[Run]", "[NotRun]"), 1u);
+    test::WriteFile(iniPath, ini);
+    Open(started.workspace / "samples/Countdown.bdf");
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->Action(QStringLiteral("Run"))->isEnabled());
+    EXPECT_FALSE(frame->Action(QStringLiteral("RunWithTrace"))->isEnabled());
+    EXPECT_FALSE(frame->OnRun(false));
+    EXPECT_FALSE(output->IsRunning());
 }
 
 TEST_F(RunTest, StopEndsTheScriptAndWhatItStarted)
