@@ -96,7 +96,11 @@ void CMainFrame::BuildDocks()
                    .textKey = "Menu/ViewMenu/Problems",
                    .handler = toggle(m_problemsDock),
                    .checked = shown(m_problemsDock)});
-    QMenu* view = m_actions.AddMenu(menuBar(), "Menu/ViewMenuName", {"Preview", "Problems"});
+    m_actions.Add({.name = "Output",
+                   .textKey = "Menu/ViewMenu/Output",
+                   .handler = toggle(m_outputDock),
+                   .checked = shown(m_outputDock)});
+    QMenu* view = m_actions.AddMenu(menuBar(), "Menu/ViewMenuName", {"Preview", "Problems", "Output"});
     connect(view, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     // Before Help, as desktop programs order their menus.
     const QList<QAction*> bar = menuBar()->actions();
