@@ -49,7 +49,10 @@ protected:
 
 TEST_F(RunTest, OutputIsShownAndAnErrorGoesToItsInstruction)
 {
-    Open(test::DataPath("examples/Failing.bdf"));
+    // A copy: the new document below may save the edited one.
+    test::CTempDir dir;
+    test::WriteFile(dir / "Failing.bdf", test::DataFile("examples/Failing.bdf"));
+    Open(dir / "Failing.bdf");
     QAction* run = frame->Action(QStringLiteral("Run"));
     frame->UpdateCommandUI();
     ASSERT_TRUE(run->isEnabled());
