@@ -252,6 +252,99 @@ std::unique_ptr<CCodeTrigger> CCodeTrigger::Clone() const
     return copy;
 }
 
+namespace {
+
+// Every parameter of the node's subtree, values' calls included.
+template <typename Visit>
+void ForEachParameter(CCodeBase* node, const Visit& visit)
+{
+    for (std::size_t i = 0; i < node->GetParameterCount(); ++i) {
+        CParameter* parameter = node->GetParameter(i);
+        if (parameter == nullptr) {
+            continue;
+        }
+        visit(*parameter);
+        CCodeBase* value = parameter->GetValue();
+        if (value != nullptr && (value->GetCodeType() & (CodeTypeVariable | CodeTypeConstant)) == 0) {
+            ForEachParameter(value, visit);
+        }
+    }
+    for (std::size_t i = 0; i < node->GetChildCount(); ++i) {
+        ForEachParameter(node->GetChild(i), visit);
+    }
+}
+
+std::size_t NodeSize(const CCodeBase* node)
+{
+    // A node with its vectors and links; a literal's text counts apart.
+    std::size_t size = 160 + node->GetParameterCount() * 96;
+    for (std::size_t i = 0; i < node->GetParameterCount(); ++i) {
+        const CCodeBase* value = node->GetParameter(i)->GetValue();
+        if (value != nullptr && (value->GetCodeType() & (CodeTypeVariable | CodeTypeConstant)) == 0) {
+            size += NodeSize(value);
+        }
+    }
+    for (std::size_t i = 0; i < node->GetChildCount(); ++i) {
+        size += NodeSize(node->GetChild(i));
+    }
+    return size;
+}
+
+} // namespace
+
+void CCodeTrigger::DetachVariables()
+{
+    for (CBlock* block : m_blocks) {
+        ForEachParameter(block, [](CParameter& parameter) { parameter.LeaveVariableUsers(); });
+    }
+}
+
+void CCodeTrigger::AttachVariables()
+{
+    for (CBlock* block : m_blocks) {
+        ForEachParameter(block, [](CParameter& parameter) { parameter.JoinVariableUsers(); });
+    }
+}
+
+void CCodeTrigger::DestroyDetached(std::unique_ptr<CCodeTrigger> trigger)
+{
+    if (trigger == nullptr) {
+        return;
+    }
+    for (CBlock* block : trigger->m_blocks) {
+        ForEachParameter(block, [](CParameter& parameter) { parameter.ForgetVariable(); });
+    }
+    trigger.reset();
+}
+
+void CCodeTrigger::SwapContents(CCodeTrigger& other)
+{
+    BRAMBLETON_ASSERT(other.m_id == m_id);
+    std::swap(m_blocks, other.m_blocks);
+    std::swap(m_code, other.m_code);
+    std::swap(m_isCode, other.m_isCode);
+    std::swap(m_currentNode, other.m_currentNode);
+    std::swap(m_enabled, other.m_enabled);
+    std::swap(m_enabledAtBeginning, other.m_enabledAtBeginning);
+    std::swap(m_comment, other.m_comment);
+    std::swap(m_locals, other.m_locals);
+    for (CBlock* block : m_blocks) {
+        block->SetTrigger(this);
+    }
+    for (CBlock* block : other.m_blocks) {
+        block->SetTrigger(&other);
+    }
+}
+
+std::size_t CCodeTrigger::EstimateSize() const
+{
+    std::size_t size = sizeof(CCodeTrigger) + m_comment.capacity() + m_code.capacity() + m_locals.size() * 128;
+    for (const CBlock* block : m_blocks) {
+        size += NodeSize(block);
+    }
+    return size;
+}
+
 std::string CCodeTrigger::GetCode(int level) const { return GetCode(level, nullptr); }
 
 std::string CCodeTrigger::GetCode(int level, CCodeWriter* writer) const

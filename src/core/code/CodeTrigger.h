@@ -71,6 +71,22 @@ public:
 
     bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CCodeTrigger> Clone() const;
+
+    // What the undo history keeps of a trigger is a detached copy: its
+    // parameters hold their variables (the state's and its own locals) but
+    // are on no users list, so the document's variables never count them.
+    // Detach and Attach take every parameter off and back onto those lists;
+    // a detached copy is destroyed with DestroyDetached, which touches no
+    // variable (a global it names may be gone by then).
+    void DetachVariables();
+    void AttachVariables();
+    static void DestroyDetached(std::unique_ptr<CCodeTrigger> trigger);
+    // Exchanges everything but the id with a trigger of the same id: blocks,
+    // locals, code, flags, comment and current node. The object stays, so
+    // the trigger variables and views that point at it stay valid.
+    void SwapContents(CCodeTrigger& other);
+    // About how many bytes the trigger holds, for the history's budget.
+    std::size_t EstimateSize() const;
     std::string GetCode(int level) const;
     // With a writer: records the lines of the trigger and its instructions.
     std::string GetCode(int level, CCodeWriter* writer) const;

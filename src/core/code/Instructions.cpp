@@ -563,10 +563,45 @@ void CParameter::SetValue(CCodeBase* value)
         m_value->Release(this); // a variable drops this parameter from its users while we still hold it
     }
     m_value = value;
+    m_leftUsers = false;
     if (value != nullptr) {
         value->SetParent(this);
     }
     EmptyMisfitDependents(value != nullptr ? value->GetType() : nullptr);
+}
+
+namespace {
+
+CVariableBase* AsVariable(CCodeBase* value)
+{
+    return value != nullptr && value->GetCodeType() == CodeTypeVariable ? static_cast<CVariableBase*>(value) : nullptr;
+}
+
+} // namespace
+
+void CParameter::LeaveVariableUsers()
+{
+    if (CVariableBase* variable = AsVariable(m_value)) {
+        variable->RemoveParent(this);
+        m_leftUsers = true;
+    }
+}
+
+void CParameter::JoinVariableUsers()
+{
+    if (m_leftUsers) {
+        m_leftUsers = false;
+        m_value->SetParent(this);
+    }
+}
+
+void CParameter::ForgetVariable()
+{
+    if (m_leftUsers) {
+        m_leftUsers = false;
+        m_value = nullptr;
+        m_prevUser = m_nextUser = nullptr;
+    }
 }
 
 void CParameter::EmptyMisfitDependents(const CTypeInfo* type)

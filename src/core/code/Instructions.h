@@ -210,6 +210,14 @@ public:
     CParameter* GetReference() const;
     const CParameterInfo* GetParameterInfo() const;
 
+    // For a trigger kept in the undo history: leaves (and rejoins) the users
+    // list of the variable it holds, keeping the variable.
+    void LeaveVariableUsers();
+    void JoinVariableUsers();
+    // Drops the variable without telling it (it may be gone): only for a
+    // parameter that left its users list.
+    void ForgetVariable();
+
 private:
     friend class CVariableBase;
 
@@ -220,6 +228,9 @@ private:
     CParameter* m_prevUser = nullptr;
     CParameter* m_nextUser = nullptr;
     int m_choiceIndex = -1;
+    // The value is a variable whose users list this parameter left: it may
+    // be gone by the time the parameter is, so it is not to be touched then.
+    bool m_leftUsers = false;
 };
 
 } // namespace bram

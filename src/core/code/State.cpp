@@ -168,6 +168,56 @@ std::unique_ptr<CState> CState::Clone() const
     return copy;
 }
 
+CState::STakenTrigger CState::TakeLastTrigger()
+{
+    STakenTrigger taken;
+    BRAMBLETON_ASSERT(!m_triggers.empty());
+    if (m_triggers.empty()) {
+        return taken;
+    }
+    CCodeTrigger* trigger = m_triggers.back().get();
+    // Its trigger variables were appended with it, so they are the last ones.
+    std::size_t first = m_triggerVariables.size();
+    while (first > 0 && m_triggerVariables[first - 1]->GetTrigger() == trigger) {
+        --first;
+    }
+    for (std::size_t j = first; j < m_triggerVariables.size(); ++j) {
+        taken.variables.push_back(std::move(m_triggerVariables[j]));
+    }
+    m_triggerVariables.resize(first);
+    if (const auto it = m_index.find(trigger->GetId()); it != m_index.end() && it->second == trigger) {
+        m_indexValid = false;
+        m_index.erase(it);
+    }
+    trigger->DetachVariables();
+    taken.trigger = std::move(m_triggers.back());
+    m_triggers.pop_back();
+    return taken;
+}
+
+void CState::PutBackTrigger(STakenTrigger taken)
+{
+    if (taken.trigger == nullptr) {
+        return;
+    }
+    taken.trigger->AttachVariables();
+    m_triggers.push_back(std::move(taken.trigger));
+    for (auto& variable : taken.variables) {
+        m_triggerVariables.push_back(std::move(variable));
+    }
+    m_indexValid = false;
+}
+
+std::size_t CState::EstimateSize() const
+{
+    std::size_t size = sizeof(CState) + m_preamble.capacity() + m_header.capacity() +
+                       (m_globals.size() + m_triggerVariables.size()) * 128;
+    for (const auto& trigger : m_triggers) {
+        size += trigger->EstimateSize();
+    }
+    return size;
+}
+
 std::string CState::GetCode(int level, CCodeWriter* writer) const
 {
     std::string script;

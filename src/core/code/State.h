@@ -56,6 +56,24 @@ public:
 
     bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CState> Clone() const;
+
+    // The last trigger with its trigger variables, taken out (detached) and
+    // put back as it was: the undo of adding it and its redo.
+    struct STakenTrigger {
+        std::unique_ptr<CCodeTrigger> trigger;
+        std::vector<std::unique_ptr<CTriggerVariable>> variables;
+    };
+    STakenTrigger TakeLastTrigger();
+    void PutBackTrigger(STakenTrigger taken);
+    // Sets the current trigger and the next id as a snapshot held them.
+    void RestoreMarks(int currentTriggerId, std::uint32_t nextTriggerId)
+    {
+        m_currentTriggerId = currentTriggerId;
+        m_nextTriggerId = nextTriggerId;
+    }
+    // About how many bytes the state holds, for the history's budget.
+    std::size_t EstimateSize() const;
+
     // The whole script text.
     std::string GetCode(int level) const { return GetCode(level, nullptr); }
     // With a writer: records where each line came from (and writes trace statements).

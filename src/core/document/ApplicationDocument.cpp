@@ -112,6 +112,8 @@ CApplicationDocument::CApplicationDocument()
             }
         }
     }
+    // A long session on a big document must not end out of memory.
+    m_history.SetMemoryBudget(std::size_t{SettingInt("User", "UndoMemoryMiB", 1024)} << 20);
     m_title = GetLocalizedString("MainFrame/Untitled");
 }
 
@@ -326,6 +328,16 @@ void CApplicationDocument::AddHistoryStep(const std::string& name, std::unique_p
         ResetState();
     }
     m_history.Record(name, std::move(param));
+    m_modified = true;
+}
+
+void CApplicationDocument::AddHistoryStep(const std::string& name, const SStepScope& scope,
+                                          std::unique_ptr<CHistoryParam> param)
+{
+    if (m_history.GetState() == nullptr) {
+        ResetState();
+    }
+    m_history.RecordScoped(name, scope, std::move(param));
     m_modified = true;
 }
 

@@ -17,7 +17,8 @@
 //   through the edits of DocumentEdits.h, each of which records its step:
 //   AddHistoryStep(key) makes a fresh copy the current state, which the
 //   edit then changes (so nothing found before the step may be changed
-//   after it).
+//   after it); AddHistoryStep(key, scope) keeps only what the scope names
+//   and leaves the state, its triggers and nodes in place.
 // - Views register AddUpdateListener(view, callback); UpdateAllViews(view)
 //   calls every listener but the view's own, UpdateAllViews() every one.
 //   OnEditUndo()/OnEditRedo() undo or redo and then update all views;
@@ -135,6 +136,11 @@ public:
     void AddHistoryStep(const std::string& name);
     // With a parameter that undoes and redoes what the state does not hold.
     void AddHistoryStep(const std::string& name, std::unique_ptr<CHistoryParam> param);
+    // The edit then changes no more of the state than the scope names.
+    void AddHistoryStep(const std::string& name, const SStepScope& scope,
+                        std::unique_ptr<CHistoryParam> param = nullptr);
+    // The estimated bytes the undo history keeps.
+    std::size_t GetHistoryMemory() const { return m_history.GetMemoryUsed(); }
     bool CanUndo() const { return m_history.CanUndo(); }
     bool CanRedo() const { return m_history.CanRedo(); }
     void Undo();

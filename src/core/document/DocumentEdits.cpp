@@ -24,7 +24,7 @@ bool SetTriggerFlag(CApplicationDocument& document, std::uint32_t triggerId, boo
     if (trigger == nullptr || (trigger->*get)() == value) {
         return false;
     }
-    document.AddHistoryStep(stepName);
+    document.AddHistoryStep(stepName, SStepScope{.triggers = {triggerId}});
     (document.GetState()->FindTrigger(triggerId)->*set)(value);
     return true;
 }
@@ -40,7 +40,7 @@ bool ConvertCurrentTriggerToCode(CApplicationDocument& document)
     if (trigger == nullptr || trigger->IsCode()) {
         return false;
     }
-    document.AddHistoryStep("History/Trigger_ToCode");
+    document.AddHistoryStep("History/Trigger_ToCode", SStepScope{.triggers = {trigger->GetId()}});
     CCodeTrigger* current = document.GetState()->GetCurrentTrigger();
     current->ConvertToCode(current->GetCode(0));
     document.UpdateAllViews();
@@ -94,7 +94,8 @@ CCategory* CreateCategory(CApplicationDocument& document)
 {
     CCategorySystem& categories = document.GetCategorySystem();
     CCategory* category = categories.AddCategory(NewCategoryName(categories));
-    document.AddHistoryStep("History/CatView_CreateCategory", CCategoryParam::Created(categories, category));
+    document.AddHistoryStep("History/CatView_CreateCategory", SStepScope{},
+                            CCategoryParam::Created(categories, category));
     return category;
 }
 
@@ -107,7 +108,8 @@ CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category
     }
     const std::uint32_t id = state->NewTriggerId();
     CTriggerEntry* entry = category->AddTrigger(NewTriggerName(categories), id);
-    document.AddHistoryStep("History/CatView_CreateTrigger", CTriggerParam::Created(category, entry));
+    document.AddHistoryStep("History/CatView_CreateTrigger", SStepScope{.addsTrigger = true},
+                            CTriggerParam::Created(category, entry));
     document.GetState()->AddTrigger(std::make_unique<CCodeTrigger>(id, &categories));
     return entry;
 }
@@ -150,7 +152,7 @@ bool RenameCategory(CApplicationDocument& document, CCategory* category, std::st
     }
     std::string oldName = category->GetName();
     category->SetName(name);
-    document.AddHistoryStep("History/CatView_RenameCategory",
+    document.AddHistoryStep("History/CatView_RenameCategory", SStepScope{},
                             CCategoryParam::Renamed(categories, category, std::move(oldName)));
     return true;
 }
@@ -165,7 +167,7 @@ bool RenameTrigger(CApplicationDocument& document, CTriggerEntry* entry, std::st
     }
     std::string oldName = entry->GetName();
     entry->SetName(normalized);
-    document.AddHistoryStep("History/CatView_RenameTrigger",
+    document.AddHistoryStep("History/CatView_RenameTrigger", SStepScope{},
                             CTriggerParam::Renamed(place->category, entry, std::move(oldName)));
     return true;
 }
@@ -179,7 +181,7 @@ bool MoveTrigger(CApplicationDocument& document, CTriggerEntry* entry, CCategory
     }
     index = std::min(index, destination->GetTriggerCount());
     destination->InsertTrigger(source->category->RemoveTrigger(entry, false), index);
-    document.AddHistoryStep("History/CatView_DragDropTrigger",
+    document.AddHistoryStep("History/CatView_DragDropTrigger", SStepScope{},
                             CTriggerParam::Moved(entry, source->category, source->index, destination, index));
     return true;
 }
@@ -256,8 +258,15 @@ bool SetFieldText(CApplicationDocument& document, ETextField field, std::string 
         if (stepKind.empty() && (!history.CanUndo() || history.IsAtSavedPoint())) {
             stepKind = "Input";
         }
+        const CCodeTrigger* trigger = document.GetState()->GetCurrentTrigger();
+        const SStepScope scope =
+            trigger != nullptr ? SStepScope{.triggers = {trigger->GetId()}} : SStepScope{.texts = true};
+        // A run that goes on in a field the last step does not keep is a run of its own.
+        if (stepKind.empty() && !history.LastStepCovers(scope)) {
+            stepKind = "Input";
+        }
         if (!stepKind.empty()) {
-            document.AddHistoryStep("History/Text_" + std::string(stepKind));
+            document.AddHistoryStep("History/Text_" + std::string(stepKind), scope);
         }
     }
     CState* state = document.GetState();
@@ -291,7 +300,7 @@ bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node, co
     if (!place) {
         return false;
     }
-    document.AddHistoryStep(stepName);
+    document.AddHistoryStep(stepName, SStepScope{.triggers = {place->trigger}});
     CCodeTrigger* trigger = TriggerAt(document, *place);
     CCodeBase* copy = NodeAt(document, *place);
     trigger->SetCurrentNode(nullptr);
@@ -309,7 +318,7 @@ bool SetInstructionEnabled(CApplicationDocument& document, const CCodeBase* node
     if (!place || node->IsEnabled() == enabled || (enabled && !node->IsComplete())) {
         return false;
     }
-    document.AddHistoryStep("History/InstructionView_EnableInstruction");
+    document.AddHistoryStep("History/InstructionView_EnableInstruction", SStepScope{.triggers = {place->trigger}});
     NodeAt(document, *place)->SetEnabled(enabled);
     return true;
 }
@@ -356,7 +365,8 @@ bool DropInstruction(CApplicationDocument& document, const CCodeBase* dragged, c
     if (!draggedPlace || !parentPlace) {
         return false;
     }
-    document.AddHistoryStep("History/InstructionView_DragDropInstruction");
+    document.AddHistoryStep("History/InstructionView_DragDropInstruction",
+                            SStepScope{.triggers = {draggedPlace->trigger}});
     // Both found before anything moves: a move can change the path of the other.
     CCodeBase* node = NodeAt(document, *draggedPlace);
     CCodeBase* parent = NodeAt(document, *parentPlace);
@@ -373,6 +383,7 @@ bool BeginNewInstruction(CApplicationDocument& document, std::size_t rootBlock)
     if (trigger == nullptr || trigger->IsCode() || rootBlock >= trigger->GetBlockCount()) {
         return false;
     }
+    // Whole: the dialog may add, change or delete globals, which reach every trigger.
     document.AddHistoryStep("History/InstructionView_NewInstruction");
     return true;
 }

@@ -3,10 +3,12 @@
 // its named history step and changes the model; an edit that would change
 // nothing returns false (or null) and records nothing.
 //
-// After a step the current state is a fresh copy, so an edit finds its
+// After a whole step the current state is a fresh copy, so an edit finds its
 // trigger (by id) and its node (by node path) again in the copy instead of
-// keeping what it found before the step. Categories and trigger entries are
-// not part of the state: their pointers stay valid across steps.
+// keeping what it found before the step; a scoped step (most edits: those
+// of one trigger, the texts, the categories) leaves them in place.
+// Categories and trigger entries are not part of the state: their pointers
+// stay valid across steps.
 //
 // Telling the views is the caller's, so that a view can leave itself out
 // (UpdateAllViews(this)); only the main frame's commands, which no view

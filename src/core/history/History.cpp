@@ -3,9 +3,121 @@
 #include "code/State.h"
 #include "log/Assertion.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace bram {
+
+// The other side of a scoped step: before it while the step is done, after
+// it while undone.
+class CScopedChange {
+public:
+    CScopedChange(const CState& state, const SStepScope& scope)
+        : m_texts(scope.texts),
+          m_addsTrigger(scope.addsTrigger),
+          m_current(state.GetCurrentTriggerId()),
+          m_next(state.GetNextTriggerId())
+    {
+        for (const std::uint32_t id : scope.triggers) {
+            const CCodeTrigger* trigger = state.FindTrigger(id);
+            if (trigger == nullptr || Holds(id)) {
+                continue;
+            }
+            std::unique_ptr<CCodeTrigger> copy = trigger->Clone();
+            copy->DetachVariables();
+            m_triggers.push_back(std::move(copy));
+        }
+        if (m_texts) {
+            m_preamble = state.GetPreamble();
+            m_header = state.GetHeader();
+        }
+    }
+    CScopedChange(const CScopedChange&) = delete;
+    CScopedChange& operator=(const CScopedChange&) = delete;
+    ~CScopedChange()
+    {
+        for (auto& trigger : m_triggers) {
+            CCodeTrigger::DestroyDetached(std::move(trigger));
+        }
+        CCodeTrigger::DestroyDetached(std::move(m_taken.trigger));
+    }
+
+    void Undo(CState& state)
+    {
+        Exchange(state);
+        if (m_addsTrigger) {
+            m_taken = state.TakeLastTrigger();
+        }
+    }
+    void Redo(CState& state)
+    {
+        if (m_addsTrigger) {
+            state.PutBackTrigger(std::move(m_taken));
+            m_taken = {};
+        }
+        Exchange(state);
+    }
+
+    bool Covers(const SStepScope& scope) const
+    {
+        return (!scope.texts || m_texts) && !scope.addsTrigger &&
+               std::ranges::all_of(scope.triggers, [this](std::uint32_t id) { return Holds(id); });
+    }
+
+    std::size_t EstimateSize() const
+    {
+        std::size_t size = sizeof(*this) + m_preamble.capacity() + m_header.capacity();
+        for (const auto& trigger : m_triggers) {
+            size += trigger->EstimateSize();
+        }
+        return size;
+    }
+
+private:
+    bool Holds(std::uint32_t id) const
+    {
+        for (const auto& trigger : m_triggers) {
+            if (trigger->GetId() == id) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Exchange(CState& state)
+    {
+        for (auto& copy : m_triggers) {
+            CCodeTrigger* trigger = state.FindTrigger(copy->GetId());
+            BRAMBLETON_ASSERT(trigger != nullptr);
+            if (trigger == nullptr) {
+                continue;
+            }
+            trigger->DetachVariables();
+            trigger->SwapContents(*copy);
+            trigger->AttachVariables();
+        }
+        if (m_texts) {
+            std::string preamble = state.GetPreamble();
+            std::string header = state.GetHeader();
+            state.SetPreamble(std::exchange(m_preamble, std::move(preamble)));
+            state.SetHeader(std::exchange(m_header, std::move(header)));
+        }
+        const int current = state.GetCurrentTriggerId();
+        const std::uint32_t next = state.GetNextTriggerId();
+        state.RestoreMarks(m_current, m_next);
+        m_current = current;
+        m_next = next;
+    }
+
+    std::vector<std::unique_ptr<CCodeTrigger>> m_triggers;
+    bool m_texts;
+    bool m_addsTrigger;
+    std::string m_preamble;
+    std::string m_header;
+    int m_current;
+    std::uint32_t m_next;
+    CState::STakenTrigger m_taken;
+};
 
 CCodeHistoryObject::CCodeHistoryObject(std::string name, CState* before, CState* after,
                                        std::unique_ptr<CHistoryParam> param)
@@ -13,6 +125,18 @@ CCodeHistoryObject::CCodeHistoryObject(std::string name, CState* before, CState*
 {
 }
 
+CCodeHistoryObject::CCodeHistoryObject(std::string name, std::unique_ptr<CScopedChange> scoped,
+                                       std::unique_ptr<CHistoryParam> param)
+    : m_name(std::move(name)),
+      m_before(nullptr),
+      m_after(nullptr),
+      m_param(std::move(param)),
+      m_scoped(std::move(scoped))
+{
+}
+
+CCodeHistoryObject::CCodeHistoryObject(CCodeHistoryObject&&) noexcept = default;
+CCodeHistoryObject& CCodeHistoryObject::operator=(CCodeHistoryObject&&) noexcept = default;
 CCodeHistoryObject::~CCodeHistoryObject() = default;
 
 void CCodeHistoryObject::Undo()
@@ -47,6 +171,7 @@ void CHistory::DropRedoSteps(std::vector<CCodeHistoryObject>& steps)
 {
     // Newest first: what a newer step keeps may sit in what an older one keeps.
     while (!steps.empty()) {
+        m_used -= std::min(m_used, steps.back().GetSize());
         delete steps.back().GetStateAfter();
         steps.pop_back();
     }
@@ -58,9 +183,8 @@ void CHistory::DropSetAside()
     m_hasSetAside = false;
 }
 
-void CHistory::Record(std::string name, std::unique_ptr<CHistoryParam> param)
+void CHistory::PushStep(CCodeHistoryObject step)
 {
-    CState* copy = m_state != nullptr ? m_state->Clone().release() : nullptr;
     DropSetAside();
     m_setAside = std::move(m_redo);
     m_redo.clear();
@@ -71,8 +195,54 @@ void CHistory::Record(std::string name, std::unique_ptr<CHistoryParam> param)
     if (static_cast<int>(m_undo.size()) < m_savedPoint) {
         m_savedPoint = -1;
     }
-    m_undo.emplace_back(std::move(name), m_state, copy, std::move(param));
+    m_used += step.GetSize();
+    m_undo.push_back(std::move(step));
+    while (m_budget != 0 && m_used > m_budget && m_undo.size() > 1) {
+        DropOldest();
+    }
+}
+
+void CHistory::Record(std::string name, std::unique_ptr<CHistoryParam> param)
+{
+    CState* copy = m_state != nullptr ? m_state->Clone().release() : nullptr;
+    CCodeHistoryObject step(std::move(name), m_state, copy, std::move(param));
+    step.SetSize(m_state != nullptr ? m_state->EstimateSize() : 0);
     m_state = copy;
+    PushStep(std::move(step));
+}
+
+void CHistory::RecordScoped(std::string name, const SStepScope& scope, std::unique_ptr<CHistoryParam> param)
+{
+    if (m_state == nullptr) {
+        Record(std::move(name), std::move(param));
+        return;
+    }
+    auto scoped = std::make_unique<CScopedChange>(*m_state, scope);
+    const std::size_t size = scoped->EstimateSize();
+    CCodeHistoryObject step(std::move(name), std::move(scoped), std::move(param));
+    step.SetSize(size);
+    PushStep(std::move(step));
+}
+
+bool CHistory::LastStepCovers(const SStepScope& scope) const
+{
+    return !m_undo.empty() && (m_undo.back().GetScoped() == nullptr || m_undo.back().GetScoped()->Covers(scope));
+}
+
+void CHistory::DropOldest()
+{
+    CCodeHistoryObject& step = m_undo.front();
+    m_used -= std::min(m_used, step.GetSize());
+    delete step.GetStateBefore();
+    m_undo.erase(m_undo.begin());
+    // Depths shift by one; a saved point at the dropped bottom is gone for good.
+    const auto shift = [](int& point) {
+        if (point >= 0) {
+            --point;
+        }
+    };
+    shift(m_savedPoint);
+    shift(m_setAsideSavedPoint);
 }
 
 void CHistory::Undo()
@@ -83,8 +253,12 @@ void CHistory::Undo()
     }
     DropSetAside();
     CCodeHistoryObject& step = m_undo.back();
-    BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
-    m_state = step.GetStateBefore();
+    if (CScopedChange* scoped = step.GetScoped()) {
+        scoped->Undo(*m_state);
+    } else {
+        BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
+        m_state = step.GetStateBefore();
+    }
     step.Undo();
     m_redo.push_back(std::move(step));
     m_undo.pop_back();
@@ -98,8 +272,12 @@ void CHistory::Redo()
     }
     DropSetAside();
     CCodeHistoryObject& step = m_redo.back();
-    BRAMBLETON_ASSERT(step.GetStateBefore() == m_state);
-    m_state = step.GetStateAfter();
+    if (CScopedChange* scoped = step.GetScoped()) {
+        scoped->Redo(*m_state);
+    } else {
+        BRAMBLETON_ASSERT(step.GetStateBefore() == m_state);
+        m_state = step.GetStateAfter();
+    }
     step.Redo();
     m_undo.push_back(std::move(step));
     m_redo.pop_back();
@@ -115,16 +293,21 @@ void CHistory::RemoveLast()
         return;
     }
     CCodeHistoryObject& step = m_undo.back();
-    BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
     // Taken back with its change: the parameter's part too, so that what it
     // keeps is destroyed with it and what it put in place is gone.
     step.Undo();
-    delete m_state;
-    m_state = step.GetStateBefore();
+    if (CScopedChange* scoped = step.GetScoped()) {
+        scoped->Undo(*m_state);
+    } else {
+        BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
+        delete m_state;
+        m_state = step.GetStateBefore();
+    }
     // Saved with the step in place: no depth equals the file now.
     if (m_savedPoint == static_cast<int>(m_undo.size())) {
         m_savedPoint = -1;
     }
+    m_used -= std::min(m_used, step.GetSize());
     m_undo.pop_back();
     if (m_hasSetAside) {
         m_redo = std::move(m_setAside);
@@ -143,7 +326,7 @@ void CHistory::RenameLast(std::string name)
     if (m_undo.empty()) {
         return;
     }
-    BRAMBLETON_ASSERT(m_undo.back().GetStateAfter() == m_state);
+    BRAMBLETON_ASSERT(m_undo.back().GetScoped() != nullptr || m_undo.back().GetStateAfter() == m_state);
     DropSetAside();
     m_undo.back().SetName(std::move(name));
 }
@@ -169,6 +352,7 @@ void CHistory::Clear()
         delete m_undo.back().GetStateBefore();
         m_undo.pop_back();
     }
+    m_used = 0;
     DropRedo();
     DropSetAside();
     delete m_state;

@@ -1,12 +1,26 @@
 #pragma once
 // The undo history: two stacks of named steps and the saved marker.
 //
-// A history that holds a state keeps whole-state snapshots: recording a step
-// copies the current state, makes the copy current and keeps the old state
-// in the step; undo and redo switch between the kept snapshots. Ownership of
-// snapshots: the history owns the current state, every step on the undo
-// stack owns its state before, every step on the redo stack (or set aside
-// by Record) its state after, so each snapshot has exactly one owner.
+// A history that holds a state keeps snapshots of two kinds.
+//
+// A whole snapshot (Record): the current state is copied, the copy made
+// current and the old state kept in the step; undo and redo switch between
+// the kept states. The history owns the current state, every whole step on
+// the undo stack its state before, every one on the redo stack (or set aside
+// by Record) its state after, so each state has exactly one owner.
+//
+// A scoped snapshot (RecordScoped) costs what the edit changes: the step
+// names the triggers whose contents it changes (and whether the texts, or
+// appending a trigger), and keeps detached copies of just those; undo and
+// redo exchange contents between the current triggers and the copies, in
+// place. A copy names the variables of the state that is current whenever
+// the step is applied; undo and redo go strictly in order, and a whole step
+// above it puts back the very objects it replaced, so those are the objects
+// the copy names. (So a scoped step can never become a whole one later: its
+// state before would be a copy, with other objects than the steps below it
+// name.) An edit that may reach beyond one trigger records a whole step.
+//
+// The steps' sizes are estimated; past the budget the oldest are dropped.
 //
 // A step may in addition carry a parameter (CHistoryParam) that undoes and
 // redoes what the snapshots do not hold; the step owns it. A history without
@@ -16,6 +30,7 @@
 #include "history/HistoryParam.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +38,14 @@
 namespace bram {
 
 class CState;
+class CScopedChange;
+
+// What a scoped step changes in the state.
+struct SStepScope {
+    std::vector<std::uint32_t> triggers{}; // the contents of these triggers
+    bool texts = false;                    // the preamble and the header
+    bool addsTrigger = false;              // appends one trigger
+};
 
 // One recorded step. It moves between the stacks; destroying it destroys
 // its parameter, while the snapshots are destroyed by the stack that holds
@@ -30,8 +53,9 @@ class CState;
 class CCodeHistoryObject {
 public:
     CCodeHistoryObject(std::string name, CState* before, CState* after, std::unique_ptr<CHistoryParam> param);
-    CCodeHistoryObject(CCodeHistoryObject&&) noexcept = default;
-    CCodeHistoryObject& operator=(CCodeHistoryObject&&) noexcept = default;
+    CCodeHistoryObject(std::string name, std::unique_ptr<CScopedChange> scoped, std::unique_ptr<CHistoryParam> param);
+    CCodeHistoryObject(CCodeHistoryObject&&) noexcept;
+    CCodeHistoryObject& operator=(CCodeHistoryObject&&) noexcept;
     ~CCodeHistoryObject();
 
     const std::string& GetName() const { return m_name; }
@@ -40,6 +64,9 @@ public:
     CState* GetStateAfter() const { return m_after; }
     bool IsUndone() const { return m_undone; }
     CHistoryParam* GetParam() const { return m_param.get(); }
+    CScopedChange* GetScoped() const { return m_scoped.get(); }
+    std::size_t GetSize() const { return m_size; }
+    void SetSize(std::size_t size) { m_size = size; }
 
     // Mark undone / not undone and undo / redo the parameter, if any.
     void Undo();
@@ -50,6 +77,8 @@ private:
     CState* m_before;
     CState* m_after;
     std::unique_ptr<CHistoryParam> m_param;
+    std::unique_ptr<CScopedChange> m_scoped;
+    std::size_t m_size = 0;
     bool m_undone = false;
 };
 
@@ -71,6 +100,10 @@ public:
     // state. The redo steps set aside are dropped by whatever comes next but
     // RemoveLast, which brings them back.
     void Record(std::string name, std::unique_ptr<CHistoryParam> param = nullptr);
+    // The same keeping only what the scope names; the caller then changes no more than that.
+    void RecordScoped(std::string name, const SStepScope& scope, std::unique_ptr<CHistoryParam> param = nullptr);
+    // Whether the last step keeps what the scope names (a whole step keeps all).
+    bool LastStepCovers(const SStepScope& scope) const;
     bool CanUndo() const { return !m_undo.empty(); }
     bool CanRedo() const { return !m_redo.empty(); }
     void Undo();
@@ -93,6 +126,13 @@ public:
     // Destroys every step with its snapshot, and the current state.
     void Clear();
 
+    // ---- memory ----------------------------------------------------------------
+    // Past this many bytes (0: no limit) recording drops the oldest steps,
+    // always keeping the newest one.
+    void SetMemoryBudget(std::size_t bytes) { m_budget = bytes; }
+    // The estimated bytes the steps keep.
+    std::size_t GetMemoryUsed() const { return m_used; }
+
     // ---- the saved marker --------------------------------------------------------
     // The undo depth at which the model equals its file; -1 when that point
     // lay on a redo branch that recording dropped.
@@ -113,9 +153,11 @@ public:
 
 private:
     // Destroys redo steps with the snapshots they own.
-    static void DropRedoSteps(std::vector<CCodeHistoryObject>& steps);
+    void DropRedoSteps(std::vector<CCodeHistoryObject>& steps);
     void DropRedo() { DropRedoSteps(m_redo); }
     void DropSetAside();
+    void PushStep(CCodeHistoryObject step);
+    void DropOldest();
 
     CState* m_state = nullptr;
     std::vector<CCodeHistoryObject> m_undo;
@@ -127,6 +169,8 @@ private:
     std::vector<CCodeHistoryObject> m_setAside;
     bool m_hasSetAside = false;
     int m_setAsideSavedPoint = -1;
+    std::size_t m_budget = 0;
+    std::size_t m_used = 0;
 };
 
 } // namespace bram

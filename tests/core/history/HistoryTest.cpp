@@ -4,17 +4,71 @@
 
 #include "../document/DocumentFixture.h"
 
+#include "document/Clipboard.h"
 #include "document/DocumentEdits.h"
 #include "history/History.h"
 
 #include <array>
 #include <functional>
+#include <map>
 #include <random>
 
 namespace bram::test {
 namespace {
 
 using History = DocumentTest;
+
+// Every variable lists exactly the parameters of the state's triggers that
+// hold it: what undo and redo put back must rejoin those lists.
+::testing::AssertionResult UsersListsMatch(const CState& state)
+{
+    std::map<const CCodeBase*, std::size_t> held;
+    const std::function<void(const CCodeBase*)> walk = [&](const CCodeBase* node) {
+        for (std::size_t i = 0; i < node->GetParameterCount(); ++i) {
+            const CCodeBase* value = node->GetParameter(i)->GetValue();
+            if (value != nullptr && value->GetCodeType() == CodeTypeVariable) {
+                ++held[value];
+            } else if (value != nullptr && value->GetCodeType() != CodeTypeConstant) {
+                walk(value);
+            }
+        }
+        for (std::size_t i = 0; i < node->GetChildCount(); ++i) {
+            walk(node->GetChild(i));
+        }
+    };
+    std::vector<const CVariableBase*> variables;
+    for (std::size_t t = 0; t < state.GetTriggerCount(); ++t) {
+        const CCodeTrigger* trigger = state.GetTrigger(t);
+        for (std::size_t b = 0; b < trigger->GetBlockCount(); ++b) {
+            walk(trigger->GetBlock(b));
+        }
+        for (const auto& local : trigger->GetLocals()) {
+            variables.push_back(local.get());
+        }
+    }
+    for (const auto& global : state.GetGlobals()) {
+        variables.push_back(global.get());
+    }
+    for (std::size_t v = 0; v < state.GetTriggerVariableCount(); ++v) {
+        variables.push_back(state.GetTriggerVariable(v));
+    }
+    std::size_t listed = 0;
+    for (const CVariableBase* variable : variables) {
+        listed += held[variable];
+        if (variable->GetUserCount() != held[variable]) {
+            return ::testing::AssertionFailure() << variable->GetText() << " lists " << variable->GetUserCount()
+                                                 << " users, " << held[variable] << " hold it";
+        }
+    }
+    std::size_t holding = 0;
+    for (const auto& [variable, count] : held) {
+        holding += count;
+    }
+    if (listed != holding) {
+        return ::testing::AssertionFailure() << holding - listed << " parameters hold a variable of no list";
+    }
+    return ::testing::AssertionSuccess();
+}
 
 TEST_F(History, RecordingCopiesTheStateAndUndoRedoSwitchBetweenSnapshots)
 {
@@ -202,6 +256,8 @@ struct Language {
     const CTypeInfo* text;
     // set(<variable>, <a value of its type>), enabled.
     std::function<CCall*(CUserDefinedVariable*)> makeSet;
+    // An empty if, for instructions to be dropped into.
+    std::function<CCodeBase*()> makeIf;
 };
 
 // Random edits as the categories, comment and instruction views and the
@@ -215,7 +271,7 @@ public:
     {
     }
 
-    static constexpr unsigned kKinds = 15;
+    static constexpr unsigned kKinds = 21;
     // Records a step and takes it back: never takes effect.
     static constexpr unsigned kCancelledDialog = 14;
 
@@ -282,6 +338,29 @@ private:
                 return true;
             });
         case 13: return NewSet(entry);
+        case 15: return NewSetOfANewGlobal(entry);
+        case 16: {
+            const CCodeBase* node = RandomInstruction(entry);
+            return node != nullptr &&
+                   (Pick(2) == 0 ? DeleteInstruction(m_document, node) : CutInstruction(m_document, node).has_value());
+        }
+        case 17: {
+            // Most instructions wait for values (disabled for good); look a little.
+            for (int tries = 0; tries < 8; ++tries) {
+                const CCodeBase* node = RandomInstruction(tries == 0 ? entry : RandomEntry());
+                if (node != nullptr && (node->IsEnabled() || node->IsComplete())) {
+                    return SetInstructionEnabled(m_document, node, !node->IsEnabled());
+                }
+            }
+            return false;
+        }
+        case 18: {
+            const CCodeBase* dragged = RandomInstruction(entry);
+            const CCodeBase* target = Pick(3) == 0 ? RandomBlock(entry) : RandomInstruction(entry);
+            return DropInstruction(m_document, dragged, target);
+        }
+        case 19: return PasteSomething(entry);
+        case 20: return TypeARun(entry, name);
         default: {
             SelectTrigger(m_document, entry);
             if (!BeginNewInstruction(m_document, 1)) {
@@ -291,6 +370,101 @@ private:
             return false;
         }
         }
+    }
+
+    // The dialog's variables dialog adds a global (it may also be cancelled,
+    // the step then kept for the variable) and a set of it is placed.
+    bool NewSetOfANewGlobal(const CTriggerEntry* entry)
+    {
+        SelectTrigger(m_document, entry);
+        if (!BeginNewInstruction(m_document, Pick(2))) {
+            return false;
+        }
+        CState* state = m_document.GetState();
+        const std::string name = "g" + std::to_string(Pick(5));
+        if (IsVariableNameTaken(*state, nullptr, name)) {
+            CancelInstructionDialog(m_document, false);
+            return false;
+        }
+        state->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>(name, RandomVariableType()));
+        if (Pick(3) == 0) {
+            CancelInstructionDialog(m_document, true);
+            return true;
+        }
+        return PlaceNewInstruction(m_document, 1,
+                                   std::unique_ptr<CCodeBase>(m_language.makeSet(state->GetGlobals().back().get())));
+    }
+
+    // A copied or cut instruction or trigger pasted onto a node or a category;
+    // an if now and then, as a fragment of its own, to drop into.
+    bool PasteSomething(const CTriggerEntry* entry)
+    {
+        SelectTrigger(m_document, entry);
+        const CCodeBase* node = RandomInstruction(entry);
+        if (Pick(3) == 0 && entry != nullptr) {
+            if (auto copied = CopyTrigger(m_document, entry)) {
+                m_fragment = copied->fragment;
+            }
+        } else if (node != nullptr && Pick(2) == 0) {
+            if (auto copied = CopyInstruction(m_document, node)) {
+                m_fragment = copied->fragment;
+            }
+        } else if (entry != nullptr) {
+            const CCodeTrigger* trigger = m_document.GetState()->GetCurrentTrigger();
+            if (trigger == nullptr || trigger->IsCode() || !BeginNewInstruction(m_document, 1)) {
+                return false;
+            }
+            return PlaceNewInstruction(m_document, 1, std::unique_ptr<CCodeBase>(m_language.makeIf()));
+        }
+        if (m_fragment.empty()) {
+            return false;
+        }
+        const CCodeBase* target = Pick(2) == 0 ? RandomBlock(entry) : node;
+        return Paste(m_document, m_fragment, {.category = RandomCategory(), .node = target}).result ==
+               EPasteResult::Pasted;
+    }
+
+    // A run of typing in a comment or the preamble (no trigger), the header or
+    // a trigger's code: its first key records the step, the others join it.
+    bool TypeARun(const CTriggerEntry* entry, const std::string& text)
+    {
+        SelectTrigger(m_document, entry);
+        const ETextField field = Pick(4) == 0 ? ETextField::Code : ETextField::Comment;
+        const std::string typed = text + "+" + std::to_string(Pick(1000));
+        if (!HasTextField(m_document, field) || GetFieldText(m_document, field) == typed) {
+            return false;
+        }
+        SetFieldText(m_document, field, typed, "Input");
+        return SetFieldText(m_document, field, typed + "!", "");
+    }
+
+    // Any placed instruction of the entry's trigger, nested ones included.
+    const CCodeBase* RandomInstruction(const CTriggerEntry* entry)
+    {
+        std::vector<const CCodeBase*> nodes = NodesOf(entry, true);
+        return nodes.empty() ? nullptr : nodes[Pick(nodes.size())];
+    }
+    const CCodeBase* RandomBlock(const CTriggerEntry* entry)
+    {
+        std::vector<const CCodeBase*> nodes = NodesOf(entry, false);
+        return nodes.empty() ? nullptr : nodes[Pick(nodes.size())];
+    }
+    std::vector<const CCodeBase*> NodesOf(const CTriggerEntry* entry, bool instructions) const
+    {
+        std::vector<const CCodeBase*> nodes;
+        const CCodeTrigger* trigger = entry != nullptr ? m_document.GetState()->FindTrigger(entry->GetId()) : nullptr;
+        const std::function<void(const CCodeBase*)> walk = [&](const CCodeBase* node) {
+            if ((node->GetCodeType() == CodeTypeBlock) != instructions) {
+                nodes.push_back(node);
+            }
+            for (std::size_t i = 0; i < node->GetChildCount(); ++i) {
+                walk(node->GetChild(i));
+            }
+        };
+        for (std::size_t b = 0; trigger != nullptr && b < trigger->GetBlockCount(); ++b) {
+            walk(trigger->GetBlock(b));
+        }
+        return nodes;
     }
 
     const CTypeInfo* RandomVariableType() { return Pick(2) == 0 ? m_language.number : m_language.text; }
@@ -350,15 +524,18 @@ private:
     Language m_language;
     std::mt19937 m_random;
     std::array<unsigned, kKinds> m_done{};
+    std::string m_fragment;
 };
 
 TEST_F(History, RandomEditsUndoAndRedoToTheSameFileAtEveryDepth)
 {
     const Language language{
-        Type("number"), Type("string"), [this](CUserDefinedVariable* variable) {
+        Type("number"), Type("string"),
+        [this](CUserDefinedVariable* variable) {
             const bool number = variable->GetType() == Type("number");
             return NewCallOf("set", {variable, number ? static_cast<CCodeBase*>(NewNumber(1)) : NewString("s")});
-        }};
+        },
+        [this] { return NewStructure("if"); }};
     RandomEdits edits(m_document, language, 20240611);
     std::vector<std::string> files{m_document.WriteDataFile()};
     unsigned refusedWithRedo = 0;
@@ -369,12 +546,14 @@ TEST_F(History, RandomEditsUndoAndRedoToTheSameFileAtEveryDepth)
                 m_document.Undo();
                 files.pop_back();
                 ASSERT_EQ(m_document.WriteDataFile(), files.back()) << "undo in round " << round;
+                ASSERT_TRUE(UsersListsMatch(*m_document.GetState())) << "undo in round " << round;
             }
         }
         const std::size_t redo = m_document.GetRedoCount();
         if (edits.Step()) {
             files.push_back(m_document.WriteDataFile());
             ASSERT_TRUE(ReadsBackTheSame(m_document)) << "round " << round;
+            ASSERT_TRUE(UsersListsMatch(*m_document.GetState())) << "round " << round;
         } else {
             // A refused edit or a cancelled dialog changes nothing, the redo branch included.
             ASSERT_EQ(m_document.GetRedoCount(), redo) << "round " << round;
@@ -392,11 +571,13 @@ TEST_F(History, RandomEditsUndoAndRedoToTheSameFileAtEveryDepth)
     for (std::size_t depth = files.size() - 1; depth > 0; --depth) {
         m_document.Undo();
         ASSERT_EQ(m_document.WriteDataFile(), files[depth - 1]) << "undo to depth " << depth - 1;
+        ASSERT_TRUE(UsersListsMatch(*m_document.GetState())) << "undo to depth " << depth - 1;
     }
     EXPECT_FALSE(m_document.IsModified());
     for (std::size_t depth = 1; depth < files.size(); ++depth) {
         m_document.Redo();
         ASSERT_EQ(m_document.WriteDataFile(), files[depth]) << "redo to depth " << depth;
+        ASSERT_TRUE(UsersListsMatch(*m_document.GetState())) << "redo to depth " << depth;
     }
 }
 
