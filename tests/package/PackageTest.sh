@@ -34,11 +34,13 @@ done
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 workspace="$root/usr/share/brambleton/examples"
-expected=(usr/bin/brambleton-cli usr/share/applications/brambleton.desktop usr/share/mime/packages/brambleton.xml
-    usr/share/icons/hicolor/scalable/apps/brambleton.svg usr/share/brambleton/examples/brambleton.ini
+expected=(usr/bin/brambleton-cli usr/share/brambleton/examples/brambleton.ini
     usr/share/brambleton/examples/Modules/core.modl usr/share/brambleton/examples/samples/Countdown.bdf
     usr/share/brambleton/examples/Localization/de/MainFrame.xml)
-[ "$with_editor" = 1 ] && expected+=(usr/bin/brambleton)
+if [ "$with_editor" = 1 ]; then
+    expected+=(usr/bin/brambleton usr/share/applications/brambleton.desktop usr/share/mime/packages/brambleton.xml
+        usr/share/icons/hicolor/scalable/apps/brambleton.svg)
+fi
 for file in "${expected[@]}"; do
     [ -f "$root/$file" ] || fail "the package lacks /$file"
 done
