@@ -5,7 +5,7 @@ packages=(
   build-essential cmake pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpugixml-dev libdw-dev libbackward-cpp-dev
-  qt6-base-dev fonts-dejavu-core
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-core dpkg-dev
   clang clang-format clang-tidy lua5.4 xvfb xauth libdtl-dev
 )
 missing=()

@@ -6,6 +6,7 @@
 
 #include "document/ApplicationDocument.h"
 #include "document/Recovery.h"
+#include "localization/Localization.h"
 #include "log/Assertion.h"
 #include "log/CrashHandler.h"
 #include "log/Diagnostics.h"
@@ -52,6 +53,10 @@ bool CApplication::InitInstance(const QString& workingFolder, const QStringList&
     });
     bool started = m_core.InitInstance(workingFolder.toStdString(), m_loadingBox->Progress());
     if (started) {
+        // Before any window: Qt translates its texts when a widget is made.
+        const std::string& language = GetLanguage();
+        const bool translated = m_qtTranslations.Install(QString::fromStdString(language));
+        LogPrintf("Qt's own texts are in %s.\n", translated ? language.c_str() : "English");
         try {
             CreateMainWindow();
         } catch (...) {
@@ -96,6 +101,7 @@ void CApplication::ExitInstance()
     m_frame.reset();
     m_document.reset();
     m_loadingBox.reset();
+    m_qtTranslations.Remove();
     m_core.ExitInstance();
     SetAssertionQuestionHook(nullptr);
 }

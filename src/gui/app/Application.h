@@ -4,6 +4,8 @@
 // The widget-free steps are the core's (CApplicationCore); this class adds
 // the windows and the "Fatal Error" box.
 
+#include "gui/app/QtTranslations.h"
+
 #include "app/ApplicationCore.h"
 
 #include <QString>
@@ -55,6 +57,7 @@ private:
     void CreateMainWindow();
 
     CApplicationCore m_core;
+    CQtTranslations m_qtTranslations;
     std::unique_ptr<CLoadingBox> m_loadingBox;
     std::unique_ptr<CApplicationDocument> m_document;
     std::unique_ptr<CMainFrame> m_frame;
