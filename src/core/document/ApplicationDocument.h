@@ -139,8 +139,10 @@ public:
     // The edit then changes no more of the state than the scope names.
     void AddHistoryStep(const std::string& name, const SStepScope& scope,
                         std::unique_ptr<CHistoryParam> param = nullptr);
-    // The estimated bytes the undo history keeps.
+    // The estimated bytes the undo history keeps, and how many it may keep
+    // before the oldest steps go (the user setting User/UndoMemoryMiB).
     std::size_t GetHistoryMemory() const { return m_history.GetMemoryUsed(); }
+    void SetHistoryBudget(std::size_t bytes) { m_history.SetMemoryBudget(bytes); }
     bool CanUndo() const { return m_history.CanUndo(); }
     bool CanRedo() const { return m_history.CanRedo(); }
     void Undo();

@@ -120,6 +120,45 @@ TEST_F(History, TheSavedMarkerDecidesTheModifiedFlag)
     EXPECT_TRUE(m_document.IsModified());
 }
 
+TEST_F(History, PastTheBudgetTheOldestStepsGoAndASavedPointWithThem)
+{
+    const std::uint32_t id = AddDocumentTrigger(m_document, "Main", "T")->GetId();
+    std::vector<std::string> files{m_document.WriteDataFile()};
+    const auto click = [&] {
+        const CCodeTrigger* trigger = m_document.GetState()->FindTrigger(id);
+        ASSERT_TRUE(SetTriggerEnabled(m_document, id, !trigger->IsEnabled()));
+        files.push_back(m_document.WriteDataFile());
+    };
+    click();
+    const std::size_t step = m_document.GetHistoryMemory();
+    ASSERT_GT(step, 0u);
+    m_document.SetHistoryBudget(3 * step + step / 2);
+    m_document.MarkSaved();
+    for (int i = 0; i < 4; ++i) {
+        click();
+    }
+    EXPECT_EQ(m_document.GetUndoCount(), 3u) << "the newest steps within the budget";
+    EXPECT_LE(m_document.GetHistoryMemory(), 3 * step + step / 2);
+    while (m_document.CanUndo()) {
+        m_document.Undo();
+    }
+    EXPECT_EQ(m_document.WriteDataFile(), files[2]);
+    EXPECT_TRUE(m_document.IsModified()) << "the saved point went with the dropped steps";
+
+    // A saved point that stays is still found after steps below it go.
+    for (int i = 0; i < 3; ++i) {
+        m_document.Redo();
+    }
+    m_document.MarkSaved();
+    click();
+    click();
+    EXPECT_EQ(m_document.GetUndoCount(), 3u);
+    m_document.Undo();
+    m_document.Undo();
+    EXPECT_FALSE(m_document.IsModified());
+    EXPECT_EQ(m_document.WriteDataFile(), files[5]);
+}
+
 TEST_F(History, RemoveAndRenameTheLastStepOnlyWithoutRedo)
 {
     CState* before = m_document.GetState();
