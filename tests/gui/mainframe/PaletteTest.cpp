@@ -167,6 +167,15 @@ TEST_F(PaletteTest, GoToSelectsTheTriggerOrOpensTheVariablesDialogOnTheGlobal)
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(0), QStringLiteral("Greeting"));
 
+    // A category is selected in the tree, with no trigger current.
+    Key(Qt::CTRL | Qt::Key_K);
+    QTest::keyClicks(palette->Field(), QStringLiteral("clock"));
+    Key(Qt::Key_Return);
+    item = dynamic_cast<QTreeWidget&>(*frame->CategoriesPane()).currentItem();
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(0), QStringLiteral("Clock"));
+    EXPECT_EQ(Current(), nullptr);
+
     // Arrows choose; a global opens the variables dialog on it.
     std::string selected;
     frame->answer = [&selected](QDialog& dialog) {
