@@ -1,6 +1,7 @@
 #include "gui/mainframe/MainFrame.h"
 
 #include "gui/app/UserPrompts.h"
+#include "gui/controls/Palette.h"
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/InstructionDialog.h"
 #include "gui/dialogs/VariablesDialog.h"
@@ -84,7 +85,12 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
     BuildPalettes();
     m_chooser = std::make_unique<CFrameChooser>([this](QDialog& dialog) { return RunDialog(dialog); });
     SetInstructionChooser(m_chooser.get());
-    m_listener = m_document.AddUpdateListener([this] { UpdateCommandUI(); });
+    m_listener = m_document.AddUpdateListener([this] {
+        // What a palette lists may be gone.
+        m_insertPalette->Close();
+        m_goToPalette->Close();
+        UpdateCommandUI();
+    });
     UpdateCommandUI();
     RestoreWindowState();
 }

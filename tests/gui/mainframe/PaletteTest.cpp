@@ -192,6 +192,13 @@ TEST_F(PaletteTest, GoToSelectsTheTriggerOrOpensTheVariablesDialogOnTheGlobal)
     Key(Qt::Key_Down);
     Key(Qt::Key_Return);
     EXPECT_EQ(selected, "Count");
+
+    // A change of the document closes the palette: what it lists may be gone.
+    ASSERT_TRUE(test::ShowActive(*frame));
+    Key(Qt::CTRL | Qt::Key_K);
+    ASSERT_TRUE(palette->isVisible());
+    document.UpdateAllViews();
+    EXPECT_FALSE(palette->isVisible());
 }
 
 TEST(PaletteLanguageTest, InstructionsAreFoundByTheirGermanWordsWithOrWithoutUmlauts)
