@@ -94,6 +94,20 @@ public:
                     ratio <= limit ? "" : "  MISSED");
         m_ok = m_ok && ratio <= limit;
     }
+    // A time against a fixed limit in milliseconds (scale: the share of one
+    // iteration the limit is for, 1/n when an iteration does n of it).
+    void Time(const char* what, const char* name, double limitMs, double scale = 1.0)
+    {
+        const STimes t = m_ms[name];
+        if (!(t.median > 0)) {
+            std::printf("%s: not measured\n", what);
+            m_ok = false;
+            return;
+        }
+        std::printf("%s: %.3f ms (median CPU time; repeats %.3f-%.3f ms), limit %.2f ms%s\n", what, t.median * scale,
+                    t.min * scale, t.max * scale, limitMs, t.median * scale <= limitMs ? "" : "  MISSED");
+        m_ok = m_ok && t.median * scale <= limitMs;
+    }
     // For figures that are not times.
     void Value(const char* what, double value, double limit, const char* unit)
     {

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace bram::gui {
@@ -235,6 +236,28 @@ void CInstructionDialog::OnLinkClicked(std::uint32_t index)
     Refresh();
 }
 
+bool CInstructionDialog::AskFirstMissingParameter()
+{
+    for (std::size_t i = 0; m_instruction && i < m_instruction->GetParameterCount(); ++i) {
+        const CParameter* parameter = m_instruction->GetParameter(i);
+        if (parameter != nullptr && !parameter->HasValue() && CanEditParameter(parameter)) {
+            OnLinkClicked(static_cast<std::uint32_t>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+void CInstructionDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_askOnShow) {
+        m_askOnShow = false;
+        // After the dialog is on screen, so the parameter dialog opens over it.
+        QTimer::singleShot(0, this, [this] { AskFirstMissingParameter(); });
+    }
+}
+
 void CInstructionDialog::accept()
 {
     if (!m_ok->isEnabled()) {
@@ -256,6 +279,19 @@ IInstructionChooser::Result CInstructionDialogChooser::Choose(CState& state, con
                                                               const CCodeBase* existing, QWidget* parent)
 {
     CInstructionDialog dialog(&state, blockType, existing, parent);
+    return Ask(dialog);
+}
+
+IInstructionChooser::Result CInstructionDialogChooser::ChoosePicked(CState& state, const CTypeInfo* blockType,
+                                                                    const CCodeBase& picked, QWidget* parent)
+{
+    CInstructionDialog dialog(&state, blockType, &picked, parent);
+    dialog.AskFirstMissingParameterOnShow();
+    return Ask(dialog);
+}
+
+IInstructionChooser::Result CInstructionDialogChooser::Ask(CInstructionDialog& dialog)
+{
     Result result;
     if (Run(dialog) == QDialog::Accepted) {
         result.instruction = dialog.TakeInstruction();

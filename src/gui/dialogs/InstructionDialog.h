@@ -52,11 +52,17 @@ public:
 
     // A parameter link of the sentence.
     void OnLinkClicked(std::uint32_t index);
+    // Opens the dialog of the first parameter without a value, as its link
+    // would; false when there is none to open.
+    bool AskFirstMissingParameter();
+    // Does so once the dialog shows (an instruction picked by name).
+    void AskFirstMissingParameterOnShow() { m_askOnShow = true; }
 
     void accept() override;
     void reject() override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     // Tests make and answer the parameter dialogs here.
     virtual std::unique_ptr<CParameterDialog> MakeParameterDialog(CParameter* parameter);
     virtual int RunParameterDialog(CParameterDialog& dialog);
@@ -76,6 +82,7 @@ private:
     std::unique_ptr<CCodeBase> m_instruction;
     bool m_variablesChanged = false;
     bool m_refreshing = false;
+    bool m_askOnShow = false;
 
     QComboBox* m_categories;
     QLineEdit* m_search;
@@ -88,10 +95,14 @@ private:
 class CInstructionDialogChooser : public IInstructionChooser {
 public:
     Result Choose(CState& state, const CTypeInfo* blockType, const CCodeBase* existing, QWidget* parent) override;
+    Result ChoosePicked(CState& state, const CTypeInfo* blockType, const CCodeBase& picked, QWidget* parent) override;
 
 protected:
     // Runs the dialog modally; tests answer it here.
     virtual int Run(CInstructionDialog& dialog);
+
+private:
+    Result Ask(CInstructionDialog& dialog);
 };
 
 } // namespace bram::gui

@@ -1,6 +1,7 @@
 #include "gui/mainframe/MainFrame.h"
 
 #include "gui/app/UserPrompts.h"
+#include "gui/controls/Palette.h"
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/InstructionDialog.h"
 #include "gui/dialogs/VariablesDialog.h"
@@ -33,8 +34,25 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTreeWidget>
 
 namespace bram::gui {
+
+namespace {
+
+// The instruction dialog runs as the frame's other dialogs do.
+class CFrameChooser : public CInstructionDialogChooser {
+public:
+    explicit CFrameChooser(std::function<int(QDialog&)> run) : m_run(std::move(run)) {}
+
+protected:
+    int Run(CInstructionDialog& dialog) override { return m_run(dialog); }
+
+private:
+    std::function<int(QDialog&)> m_run;
+};
+
+} // namespace
 
 QString CApplicationDocTemplate::Filter() const { return FileFilter(m_name, m_extension); }
 
@@ -64,9 +82,15 @@ CMainFrame::CMainFrame(CApplicationDocument& document, const QString& userSettin
     BuildMenus();
     BuildPanes();
     BuildDocks();
-    m_chooser = std::make_unique<CInstructionDialogChooser>();
+    BuildPalettes();
+    m_chooser = std::make_unique<CFrameChooser>([this](QDialog& dialog) { return RunDialog(dialog); });
     SetInstructionChooser(m_chooser.get());
-    m_listener = m_document.AddUpdateListener([this] { UpdateCommandUI(); });
+    m_listener = m_document.AddUpdateListener([this] {
+        // What a palette lists may be gone.
+        m_insertPalette->Close();
+        m_goToPalette->Close();
+        UpdateCommandUI();
+    });
     UpdateCommandUI();
     RestoreWindowState();
 }
@@ -166,6 +190,16 @@ void CMainFrame::BuildActions()
          .textKey = "Menu/EditMenu/FindNext",
          .keys = {key(Qt::Key_F3)},
          .handler = [this] { OnFindNext(true); }},
+        {.name = "GoTo",
+         .textKey = "Menu/EditMenu/GoTo",
+         .keys = {key(Qt::CTRL | Qt::Key_K)},
+         .handler = [this] { OnGoTo(); },
+         .enabled = [this] { return m_document.GetState() != nullptr; }},
+        {.name = "InsertByName",
+         .textKey = "Menu/EditMenu/InsertByName",
+         .keys = {key(Qt::CTRL | Qt::Key_Space)},
+         .handler = [this] { OnInsertByName(); },
+         .enabled = [trigger] { return trigger() != nullptr && !trigger()->IsCode(); }},
         {.name = "FindPrevious",
          .textKey = "Menu/EditMenu/FindPrevious",
          .keys = {key(Qt::SHIFT | Qt::Key_F3)},
@@ -209,8 +243,8 @@ void CMainFrame::BuildMenus()
                           {"New", "Open", "Save", "SaveAs", "-", "CompareWith", "CompareWithSaved", "-",
                            "GenerateScript", "-", "LastFile", "Recent1", "Recent2", "Recent3", "Recent4", "-", "Quit"}),
         m_actions.AddMenu(menuBar(), "Menu/EditMenuName",
-                          {"Undo", "Redo", "-", "Cut", "Copy", "Paste", "-", "Find", "FindNext", "FindPrevious", "-",
-                           "EditGlobals", "EditLocals", "-", "ToCode"}),
+                          {"Undo", "Redo", "-", "Cut", "Copy", "Paste", "-", "Find", "FindNext", "FindPrevious", "GoTo",
+                           "-", "InsertByName", "EditGlobals", "EditLocals", "-", "ToCode"}),
         m_actions.AddMenu(menuBar(), "Menu/HelpMenuName", {"About"}),
     };
     for (QMenu* menu : menus) {
@@ -580,7 +614,7 @@ void CMainFrame::OnEditRedo()
     UpdateCommandUI();
 }
 
-void CMainFrame::OnEditVariables(int command)
+void CMainFrame::OnEditVariables(int command, const std::string& selected)
 {
     const bool local = command == ID_EDIT_LOCALS;
     CState* state = BeginEditVariables(m_document, local);
@@ -589,6 +623,11 @@ void CMainFrame::OnEditVariables(int command)
     }
     CVariablesDialog dialog(state, local, this);
     dialog.EnableFindUsages();
+    for (int row = 0; !selected.empty() && row < dialog.List()->topLevelItemCount(); ++row) {
+        if (dialog.List()->topLevelItem(row)->text(0) == ToQ(selected)) {
+            dialog.List()->setCurrentItem(dialog.List()->topLevelItem(row));
+        }
+    }
     const bool accepted = RunDialog(dialog) == QDialog::Accepted;
     // OK without a change records nothing, so the redo steps stay.
     const bool changed = accepted && dialog.Changed();

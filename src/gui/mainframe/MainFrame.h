@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QDialog;
@@ -24,6 +25,7 @@ class QSplitter;
 
 namespace bram {
 class CApplicationDocument;
+class CCodeInfoBase;
 class CVariableBase;
 struct SMatch;
 struct SProblem;
@@ -34,6 +36,7 @@ namespace bram::gui {
 
 class CAutosave;
 class CChangesView;
+class CPalette;
 class CCategoriesView;
 class CFindView;
 class CInstructionView;
@@ -107,7 +110,18 @@ public:
     // "Cut", "Copy" or "Paste" on the focused text box, or on the selection
     // of the focused categories or instruction tree.
     void OnEditClipboard(const QString& command);
-    void OnEditVariables(int command);
+    // `selected`: the name of the variable the dialog opens on.
+    void OnEditVariables(int command, const std::string& selected = {});
+    // Edit/Insert instruction by name (Ctrl+Space, or a letter typed on an
+    // instruction or block): the palette of the instructions the current
+    // trigger's root blocks take, over the instruction tree; the one chosen
+    // is placed as New places it, its dialog open. `typed`: the text so far.
+    void OnInsertByName(const QString& typed = {});
+    // Edit/Go to (Ctrl+K): the palette of the triggers, categories and
+    // globals; the one chosen is selected (a global: the variables dialog on it).
+    void OnGoTo();
+    CPalette* InsertPalette() const { return m_insertPalette; }
+    CPalette* GoToPalette() const { return m_goToPalette; }
     void OnToCode();
     void OnAbout();
     void OnNextPane(bool forward);
@@ -184,6 +198,8 @@ private:
     void BuildPanes();
     void BuildDocks();
     void BuildFindBar();
+    void BuildPalettes();
+    void GoTo(int entry);
     void ShowFindBar();
     void HideFindBar();
     // Makes the trigger the current one, as selecting it in the categories view does.
@@ -228,6 +244,16 @@ private:
     std::unique_ptr<CAutosave> m_autosave;
     // The instruction dialog, as the instruction view asks for instructions.
     std::unique_ptr<IInstructionChooser> m_chooser;
+    CPalette* m_insertPalette = nullptr;
+    CPalette* m_goToPalette = nullptr;
+    // What the palettes' entries stand for, in their order.
+    std::vector<const CCodeInfoBase*> m_insertChoices;
+    struct SGoToChoice {
+        enum class EKind { Trigger, Category, Global } kind;
+        std::uint32_t id;
+        std::string name;
+    };
+    std::vector<SGoToChoice> m_goToChoices;
     // Per document path, the folder its last script went to.
     QHash<QString, QString> m_scriptFolders;
     int m_listener = 0;

@@ -29,6 +29,12 @@ public:
     // already recorded as a step). existing: the instruction being edited, or
     // null for a new one; the chooser works on a copy and never changes it.
     virtual Result Choose(CState& state, const CTypeInfo* blockType, const CCodeBase* existing, QWidget* parent) = 0;
+    // A new instruction the user has picked already (by name): the chooser
+    // opens on it, asking first for a parameter that has no value.
+    virtual Result ChoosePicked(CState& state, const CTypeInfo* blockType, const CCodeBase& picked, QWidget* parent)
+    {
+        return Choose(state, blockType, &picked, parent);
+    }
 };
 
 } // namespace bram::gui

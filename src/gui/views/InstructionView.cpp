@@ -14,6 +14,7 @@
 #include "generation/GenerationSettings.h"
 #include "localization/Localization.h"
 #include "records/BlockInfo.h"
+#include "records/CodeInfoBase.h"
 #include "records/ParameterInfo.h"
 
 #include <QAction>
@@ -612,14 +613,37 @@ void CInstructionView::OnEnable()
     }
 }
 
-void CInstructionView::OnNew(std::size_t rootBlock)
+void CInstructionView::OnNew(std::size_t rootBlock) { NewInstruction(rootBlock, nullptr); }
+
+void CInstructionView::OnNewPicked(const CCodeInfoBase& definition)
+{
+    const CCodeTrigger* trigger = CurrentTrigger();
+    const CCodeBase* held = CurrentNode();
+    while (held != nullptr && held->GetParent() != nullptr) {
+        held = held->GetParent();
+    }
+    std::size_t block = m_newCount;
+    for (std::size_t i = 0; trigger != nullptr && i < std::min(m_newCount, trigger->GetBlockCount()); ++i) {
+        if (trigger->GetBlock(i)->GetType() == definition.GetType() &&
+            (block == m_newCount || trigger->GetBlock(i) == held)) {
+            block = i;
+        }
+    }
+    if (block < m_newCount) {
+        NewInstruction(block, &definition);
+    }
+}
+
+void CInstructionView::NewInstruction(std::size_t rootBlock, const CCodeInfoBase* picked)
 {
     if (m_chooser == nullptr || !BeginNewInstruction(m_document, rootBlock)) {
         return;
     }
     // The step made a new current state: the trigger is found again in it.
     const CTypeInfo* type = CurrentTrigger()->GetBlock(rootBlock)->GetType();
-    IInstructionChooser::Result result = m_chooser->Choose(*m_document.GetState(), type, nullptr, this);
+    const std::unique_ptr<CCodeBase> pick(picked != nullptr ? picked->CreateCode() : nullptr);
+    IInstructionChooser::Result result = pick ? m_chooser->ChoosePicked(*m_document.GetState(), type, *pick, this)
+                                              : m_chooser->Choose(*m_document.GetState(), type, nullptr, this);
     const bool variablesChanged = result.variablesChanged;
     if (!result.instruction || !PlaceNewInstruction(m_document, rootBlock, std::move(result.instruction))) {
         CancelInstructionDialog(m_document, variablesChanged);

@@ -30,6 +30,7 @@ class QTreeWidgetItem;
 namespace bram {
 class CApplicationDocument;
 class CCodeBase;
+class CCodeInfoBase;
 class CCodeTrigger;
 class CVariableBase;
 } // namespace bram
@@ -95,6 +96,9 @@ public:
     void OnCopy();
     void OnPaste();
     void OnNew(std::size_t rootBlock);
+    // New with the instruction picked already (by name): for the root block
+    // of its type, the one holding the selection first.
+    void OnNewPicked(const CCodeInfoBase& definition);
     void OnEdit();
     // New for the root block that holds the selection.
     void OnInsert();
@@ -124,6 +128,8 @@ private:
     void BuildNewActions();
     void BuildUsageActions();
     void Rebuild(const CCodeTrigger& trigger);
+    // New for the root block; `picked`: the instruction the chooser opens on.
+    void NewInstruction(std::size_t rootBlock, const CCodeInfoBase* picked);
     // Rebuilds and tells the other views, after an edit of this view.
     void Changed();
     void ShowText(bool text);

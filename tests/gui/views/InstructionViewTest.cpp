@@ -109,6 +109,39 @@ TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
     EXPECT_EQ(UndoNames().size(), 3u);
 }
 
+// Picked by name: the root block of the instruction's type, placed by New's rules.
+TEST_F(InstructionViewTest, APickedInstructionGoesToTheRootBlockOfItsTypeAsNewPlacesIt)
+{
+    Countdown("Hello");
+    const int nested = At({2, 2, 0})->childCount();
+    const int actions = At({2})->childCount();
+    struct SCase {
+        std::vector<int> selected;
+        const char* picked;
+        std::vector<std::size_t> placed;
+    };
+    const SCase cases[] = {
+        {{2, 2, 0}, "Print", {2, 2, 0, static_cast<std::size_t>(nested)}},
+        {{2, 0}, "Print", {2, 1}},
+        {{0, 0}, "Print", {2, static_cast<std::size_t>(actions) + 1}},
+        {{2, 0}, "ScriptEnds", {0, 1}},
+    };
+    for (const SCase& c : cases) {
+        SelectNode({});
+        Tree()->setCurrentItem(At(c.selected));
+        chooser.answers = {c.picked};
+        instructions->OnNewPicked(*Definition(c.picked));
+        const CCodeTrigger* trigger = document.GetState()->GetCurrentTrigger();
+        EXPECT_EQ(trigger->GetNodePath(trigger->GetCurrentNode()), c.placed) << c.picked;
+        EXPECT_EQ(trigger->GetCurrentNode()->GetDefinition()->GetName(), c.picked);
+    }
+    // The chooser opens on the picked instruction, of its block's type.
+    ASSERT_EQ(chooser.asked.size(), 4u);
+    EXPECT_EQ(chooser.asked[0].substr(0, 13), "Action:Print ") << chooser.asked[0];
+    EXPECT_EQ(chooser.asked[3], "Event:Script ends");
+    EXPECT_EQ(UndoNames(), (std::vector<std::string>(4, "History/InstructionView_NewInstruction")));
+}
+
 TEST_F(InstructionViewTest, EditingAsksForTheInstructionOrTheStructureOfABlock)
 {
     Countdown("Hello");
