@@ -292,8 +292,19 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
     const std::optional<SInsertPlace> place = InsertPlace(document, target.node);
     auto list = std::make_unique<CParamList>();
     CParamList& changes = *list;
-    // Recorded first: the fragment is read into the step's fresh state.
-    document.AddHistoryStep(kPasteStep, std::move(list));
+    // Recorded first. A paste appends triggers and globals, adds locals and
+    // an instruction to the block's trigger, and a move points parameters of
+    // the triggers that referred to the cut ones at the pasted ones.
+    SStepScope scope{.appends = true};
+    if (place) {
+        scope.triggers.push_back(place->block.trigger);
+    }
+    if (const SCutMove* move = document.GetCutMove()) {
+        for (const SCutReference& reference : move->references) {
+            scope.triggers.push_back(reference.trigger);
+        }
+    }
+    document.AddHistoryStep(kPasteStep, scope, std::move(list));
     CBlock* block = place ? static_cast<CBlock*>(NodeAt(document, place->block)) : nullptr;
     SFragmentRead read;
     try {

@@ -108,7 +108,7 @@ CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category
     }
     const std::uint32_t id = state->NewTriggerId();
     CTriggerEntry* entry = category->AddTrigger(NewTriggerName(categories), id);
-    document.AddHistoryStep("History/CatView_CreateTrigger", SStepScope{.addsTrigger = true},
+    document.AddHistoryStep("History/CatView_CreateTrigger", SStepScope{.appends = true},
                             CTriggerParam::Created(category, entry));
     document.GetState()->AddTrigger(std::make_unique<CCodeTrigger>(id, &categories));
     return entry;

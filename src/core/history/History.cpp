@@ -12,19 +12,25 @@ namespace bram {
 // it while undone.
 class CScopedChange {
 public:
-    CScopedChange(const CState& state, const SStepScope& scope)
+    CScopedChange(CState& state, const SStepScope& scope)
         : m_texts(scope.texts),
-          m_addsTrigger(scope.addsTrigger),
+          m_appends(scope.appends),
+          m_triggerCount(state.GetTriggerCount()),
+          m_globalCount(state.GetGlobalCount()),
           m_current(state.GetCurrentTriggerId()),
           m_next(state.GetNextTriggerId())
     {
         for (const std::uint32_t id : scope.triggers) {
-            const CCodeTrigger* trigger = state.FindTrigger(id);
+            CCodeTrigger* trigger = state.FindTrigger(id);
             if (trigger == nullptr || Holds(id)) {
                 continue;
             }
+            // The trigger goes on with a copy and the step keeps the nodes
+            // themselves: what was found before the step is there again
+            // after undo, as with a whole snapshot.
             std::unique_ptr<CCodeTrigger> copy = trigger->Clone();
-            copy->DetachVariables();
+            trigger->DetachVariables();
+            trigger->SwapContents(*copy);
             m_triggers.push_back(std::move(copy));
         }
         if (m_texts) {
@@ -39,28 +45,44 @@ public:
         for (auto& trigger : m_triggers) {
             CCodeTrigger::DestroyDetached(std::move(trigger));
         }
-        CCodeTrigger::DestroyDetached(std::move(m_taken.trigger));
+        for (auto& taken : m_takenTriggers) {
+            CCodeTrigger::DestroyDetached(std::move(taken.trigger));
+        }
     }
 
     void Undo(CState& state)
     {
         Exchange(state);
-        if (m_addsTrigger) {
-            m_taken = state.TakeLastTrigger();
+        if (!m_appends) {
+            return;
         }
+        // Last first, each with its trigger variables; then the globals,
+        // which only what was taken used.
+        while (state.GetTriggerCount() > m_triggerCount) {
+            m_takenTriggers.push_back(state.TakeLastTrigger());
+        }
+        auto& globals = state.GetGlobals();
+        for (std::size_t i = m_globalCount; i < globals.size(); ++i) {
+            m_takenGlobals.push_back(std::move(globals[i]));
+        }
+        globals.resize(std::min(globals.size(), m_globalCount));
     }
     void Redo(CState& state)
     {
-        if (m_addsTrigger) {
-            state.PutBackTrigger(std::move(m_taken));
-            m_taken = {};
+        for (auto& global : m_takenGlobals) {
+            state.GetGlobals().push_back(std::move(global));
         }
+        m_takenGlobals.clear();
+        for (auto taken = m_takenTriggers.rbegin(); taken != m_takenTriggers.rend(); ++taken) {
+            state.PutBackTrigger(std::move(*taken));
+        }
+        m_takenTriggers.clear();
         Exchange(state);
     }
 
     bool Covers(const SStepScope& scope) const
     {
-        return (!scope.texts || m_texts) && !scope.addsTrigger &&
+        return (!scope.texts || m_texts) && !scope.appends &&
                std::ranges::all_of(scope.triggers, [this](std::uint32_t id) { return Holds(id); });
     }
 
@@ -111,12 +133,15 @@ private:
 
     std::vector<std::unique_ptr<CCodeTrigger>> m_triggers;
     bool m_texts;
-    bool m_addsTrigger;
+    bool m_appends;
+    std::size_t m_triggerCount;
+    std::size_t m_globalCount;
     std::string m_preamble;
     std::string m_header;
     int m_current;
     std::uint32_t m_next;
-    CState::STakenTrigger m_taken;
+    std::vector<CState::STakenTrigger> m_takenTriggers; // last first
+    std::vector<std::unique_ptr<CUserDefinedVariable>> m_takenGlobals;
 };
 
 CCodeHistoryObject::CCodeHistoryObject(std::string name, CState* before, CState* after,

@@ -11,9 +11,10 @@
 //
 // A scoped snapshot (RecordScoped) costs what the edit changes: the step
 // names the triggers whose contents it changes (and whether the texts, or
-// appending a trigger), and keeps detached copies of just those; undo and
-// redo exchange contents between the current triggers and the copies, in
-// place. A copy names the variables of the state that is current whenever
+// appending triggers and globals). Those triggers go on with copies of
+// their contents while the step keeps the originals, detached; undo and
+// redo exchange contents between the current triggers and the step's, in
+// place, so after undo the nodes found before the step are there again. A copy names the variables of the state that is current whenever
 // the step is applied; undo and redo go strictly in order, and a whole step
 // above it puts back the very objects it replaced, so those are the objects
 // the copy names. (So a scoped step can never become a whole one later: its
@@ -44,7 +45,9 @@ class CScopedChange;
 struct SStepScope {
     std::vector<std::uint32_t> triggers{}; // the contents of these triggers
     bool texts = false;                    // the preamble and the header
-    bool addsTrigger = false;              // appends one trigger
+    // Appends triggers and globals (a new trigger, a paste): undo takes
+    // whatever lies beyond the counts of before, and redo puts it back.
+    bool appends = false;
 };
 
 // One recorded step. It moves between the stacks; destroying it destroys

@@ -133,7 +133,8 @@ TEST_F(History, PastTheBudgetTheOldestStepsGoAndASavedPointWithThem)
     const std::size_t step = m_document.GetHistoryMemory();
     ASSERT_GT(step, 0u);
     m_document.SetHistoryBudget(3 * step + step / 2);
-    m_document.MarkSaved();
+    CTempDir dir;
+    ASSERT_TRUE(m_document.SaveDocument(dir / "doc.bdf"));
     for (int i = 0; i < 4; ++i) {
         click();
     }
@@ -149,7 +150,7 @@ TEST_F(History, PastTheBudgetTheOldestStepsGoAndASavedPointWithThem)
     for (int i = 0; i < 3; ++i) {
         m_document.Redo();
     }
-    m_document.MarkSaved();
+    ASSERT_TRUE(m_document.SaveDocument(dir / "doc.bdf"));
     click();
     click();
     EXPECT_EQ(m_document.GetUndoCount(), 3u);
