@@ -185,8 +185,8 @@ CState::STakenTrigger CState::TakeLastTrigger()
         taken.variables.push_back(std::move(m_triggerVariables[j]));
     }
     m_triggerVariables.resize(first);
+    // The last trigger: no later one of its id can stand in for it.
     if (const auto it = m_index.find(trigger->GetId()); it != m_index.end() && it->second == trigger) {
-        m_indexValid = false;
         m_index.erase(it);
     }
     trigger->DetachVariables();
@@ -205,7 +205,9 @@ void CState::PutBackTrigger(STakenTrigger taken)
     for (auto& variable : taken.variables) {
         m_triggerVariables.push_back(std::move(variable));
     }
-    m_indexValid = false;
+    if (m_indexValid) {
+        m_index.emplace(m_triggers.back()->GetId(), m_triggers.back().get());
+    }
 }
 
 std::size_t CState::EstimateSize() const

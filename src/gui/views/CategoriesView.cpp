@@ -3,6 +3,7 @@
 #include "gui/app/UserPrompts.h"
 #include "gui/views/ClipboardTransfer.h"
 #include "gui/views/RunCounts.h"
+#include "gui/views/ViewIcons.h"
 
 #include "category/CategorySystem.h"
 #include "code/State.h"
@@ -19,6 +20,7 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace bram::gui {
 
@@ -203,7 +205,7 @@ void CCategoriesView::OnUpdate()
     if (ShapeMatches()) {
         RefreshFlags();
     } else {
-        Rebuild();
+        Sync();
     }
     UpdateRootLabel();
     ShowSelection(keptCategory);
@@ -245,10 +247,10 @@ void CCategoriesView::Rebuild()
 
     auto* root = NewItem(m_document.GetTitle(), EItemKind::Root, 0, 0);
     root->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    root->setIcon(0, style()->standardIcon(QStyle::SP_DirHomeIcon));
+    root->setIcon(0, StandardIcon(QStyle::SP_DirHomeIcon));
     addTopLevelItem(root);
-    const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
-    const QIcon file = style()->standardIcon(QStyle::SP_FileIcon);
+    const QIcon folder = StandardIcon(QStyle::SP_DirIcon);
+    const QIcon file = StandardIcon(QStyle::SP_FileIcon);
     const CCategorySystem& categories = m_document.GetCategorySystem();
     QList<QTreeWidgetItem*> categoryItems;
     for (std::size_t i = 0; i < categories.GetCategoryCount(); ++i) {
@@ -282,20 +284,117 @@ void CCategoriesView::Rebuild()
     m_filling = false;
 }
 
+void CCategoriesView::Sync()
+{
+    if (!SyncEntries()) {
+        Rebuild();
+        return;
+    }
+    RefreshFlags();
+}
+
+bool CCategoriesView::SyncEntries()
+{
+    const CCategorySystem& categories = m_document.GetCategorySystem();
+    if (RootItem() == nullptr || categories.GetCategoryCount() != m_shape.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < m_shape.size(); ++i) {
+        if (categories.GetCategory(i) != m_shape[i].category || m_shape[i].category->GetName() != m_shape[i].name) {
+            return false;
+        }
+    }
+    const bool filling = m_filling;
+    m_filling = true;
+    const QIcon file = StandardIcon(QStyle::SP_FileIcon);
+    for (std::size_t i = 0; i < m_shape.size(); ++i) {
+        const CCategory* category = m_shape[i].category;
+        Shape& shape = m_shape[i];
+        bool same = category->GetTriggerCount() == shape.entries.size();
+        for (std::size_t j = 0; same && j < shape.entries.size(); ++j) {
+            same = category->GetTrigger(j) == shape.entries[j].first &&
+                   category->GetTrigger(j)->GetName() == shape.entries[j].second;
+        }
+        if (same) {
+            continue;
+        }
+        QTreeWidgetItem* parent = m_categoryItems[i];
+        std::unordered_set<const CTriggerEntry*> kept;
+        for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
+            kept.insert(category->GetTrigger(j));
+        }
+        // Gone, or renamed (taken out to go back in its sorted place).
+        std::vector<QTreeWidgetItem*> renamed;
+        for (const auto& [entry, name] : shape.entries) {
+            const auto found = m_itemOfEntry.find(entry);
+            if (found == m_itemOfEntry.end() || found->second->parent() != parent) {
+                continue;
+            }
+            QTreeWidgetItem* item = found->second;
+            if (!kept.contains(entry)) {
+                if (m_dropTarget == item) {
+                    m_dropTarget = nullptr;
+                }
+                m_itemOfEntry.erase(found);
+                delete item;
+            } else if (entry->GetName() != name) {
+                parent->removeChild(item);
+                item->setText(0, ToQ(entry->GetName()));
+                renamed.push_back(item);
+            }
+        }
+        const auto insertSorted = [parent](QTreeWidgetItem* item) {
+            int low = 0;
+            int high = parent->childCount();
+            while (low < high) {
+                const int middle = (low + high) / 2;
+                if (DisplayLess(item, parent->child(middle))) {
+                    high = middle;
+                } else {
+                    low = middle + 1;
+                }
+            }
+            parent->insertChild(low, item);
+        };
+        for (QTreeWidgetItem* item : renamed) {
+            insertSorted(item);
+        }
+        shape.entries.clear();
+        for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
+            const CTriggerEntry* entry = category->GetTrigger(j);
+            QTreeWidgetItem*& item = m_itemOfEntry[entry];
+            if (item != nullptr && item->parent() != parent) {
+                // Moved here from another category: that one drops it as gone.
+                item->parent()->removeChild(item);
+                delete item;
+                item = nullptr;
+            }
+            if (item == nullptr) {
+                item = NewItem(entry->GetName(), EItemKind::Trigger, i, j);
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled |
+                               Qt::ItemIsDropEnabled);
+                item->setIcon(0, file);
+                insertSorted(item);
+            } else if (item->data(0, kEntryRole).toULongLong() != j) {
+                item->setData(0, kEntryRole, static_cast<qulonglong>(j));
+            }
+            shape.entries.emplace_back(entry, entry->GetName());
+        }
+    }
+    m_filling = filling;
+    return true;
+}
+
 void CCategoriesView::RefreshFlags()
 {
     const CState* state = m_document.GetState();
-    std::unordered_map<std::uint32_t, const CCodeTrigger*> triggers;
-    for (std::size_t i = 0; state != nullptr && i < state->GetTriggerCount(); ++i) {
-        triggers.emplace(state->GetTrigger(i)->GetId(), state->GetTrigger(i));
-    }
     const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
     const bool counted = m_counts != nullptr && m_counts->IsFor(state);
     const bool filling = m_filling;
     m_filling = true;
     for (const auto& [entry, item] : m_itemOfEntry) {
-        const auto found = triggers.find(entry->GetId());
-        const bool disabled = found != triggers.end() && !found->second->IsEnabled();
+        const CCodeTrigger* trigger = state != nullptr ? state->FindTrigger(entry->GetId()) : nullptr;
+        const bool disabled = trigger != nullptr && !trigger->IsEnabled();
         if (disabled != (item->foreground(0).style() != Qt::NoBrush)) {
             item->setForeground(0, disabled ? grey : QBrush());
         }
@@ -393,7 +492,7 @@ void CCategoriesView::OnNewTrigger()
     if (entry == nullptr) {
         return;
     }
-    Rebuild();
+    Sync();
     QTreeWidgetItem* item = ItemOf(entry);
     SelectItem(item);
     if (item != nullptr) {
@@ -411,7 +510,7 @@ void CCategoriesView::OnDelete()
         deleted = DeleteTrigger(m_document, EntryOf(item));
     }
     if (deleted) {
-        Rebuild();
+        Sync();
         ShowSelection(nullptr);
         m_actions.Update();
         m_document.UpdateAllViews(this);
@@ -603,7 +702,7 @@ bool CCategoriesView::DropOn(const QTreeWidgetItem* target)
                            ? DropTriggerOnCategory(m_document, dragged, CategoryOf(target))
                            : DropTriggerOnTrigger(m_document, dragged, EntryOf(target));
     if (moved) {
-        Rebuild();
+        Sync();
         SelectItem(ItemOf(dragged));
     }
     return moved;

@@ -119,6 +119,11 @@ private:
     void BuildActions();
     bool ShapeMatches() const;
     void Rebuild();
+    // Brings the tree to the categories: only the trigger items of
+    // categories whose entries changed when the categories are the same,
+    // else a rebuild.
+    void Sync();
+    bool SyncEntries();
     // Greys disabled triggers and shows the run counts.
     void RefreshFlags();
     // Selects the item, makes its trigger (or none) current and tells the other views.

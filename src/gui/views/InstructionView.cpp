@@ -5,6 +5,7 @@
 #include "gui/views/InstructionChooser.h"
 #include "gui/views/RunCounts.h"
 #include "gui/views/TextStepEdit.h"
+#include "gui/views/ViewIcons.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
@@ -522,8 +523,8 @@ void CInstructionView::Rebuild(const CCodeTrigger& trigger)
     m_tree->setUpdatesEnabled(false);
     m_tree->clear();
     m_dropTarget = nullptr;
-    Look look{style()->standardIcon(QStyle::SP_DirIcon), style()->standardIcon(QStyle::SP_FileIcon),
-              style()->standardIcon(QStyle::SP_MessageBoxWarning), m_tree->font(),
+    Look look{StandardIcon(QStyle::SP_DirIcon), StandardIcon(QStyle::SP_FileIcon),
+              StandardIcon(QStyle::SP_MessageBoxWarning), m_tree->font(),
               palette().brush(QPalette::Disabled, QPalette::Text)};
     look.rootFont.setBold(true);
     auto* top = new QTreeWidgetItem(QStringList(ToQ(trigger.GetName())));

@@ -1,12 +1,14 @@
 #include "gui/views/ProblemsView.h"
 
 #include "gui/app/UserPrompts.h"
+#include "gui/views/ViewIcons.h"
 
 #include "document/ApplicationDocument.h"
 #include "localization/Localization.h"
 
 #include <QHeaderView>
 #include <QStyle>
+#include <QTimer>
 
 namespace bram::gui {
 
@@ -62,8 +64,29 @@ CProblemsView::CProblemsView(CApplicationDocument& document, QWidget* parent)
             emit ProblemActivated(m_problems[static_cast<std::size_t>(index)]);
         }
     });
-    m_listener = m_document.AddUpdateListener(this, [this] { Refresh(); });
+    m_pending = new QTimer(this);
+    m_pending->setSingleShot(true);
+    m_pending->setInterval(150);
+    connect(m_pending, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            Refresh();
+        }
+    });
+    m_listener = m_document.AddUpdateListener(this, [this] {
+        m_stale = true;
+        if (isVisible()) {
+            m_pending->start();
+        }
+    });
     Refresh();
+}
+
+void CProblemsView::showEvent(QShowEvent* event)
+{
+    QTreeWidget::showEvent(event);
+    if (m_stale) {
+        Refresh();
+    }
 }
 
 CProblemsView::~CProblemsView() { m_document.RemoveUpdateListener(m_listener); }
@@ -81,6 +104,8 @@ void CProblemsView::SetRunErrors(std::vector<SProblem> errors)
 
 void CProblemsView::Refresh()
 {
+    m_stale = false;
+    m_pending->stop();
     // The last run's errors first: they are what the user just saw fail.
     m_problems = m_runErrors;
     if (m_document.GetState() != nullptr) {
@@ -92,7 +117,7 @@ void CProblemsView::Refresh()
     for (const SProblem& problem : m_problems) {
         auto* item = new QTreeWidgetItem({ToQ(GetLocalizedString(LevelKey(problem.level))), ToQ(problem.trigger),
                                           ToQ(problem.place), Message(problem)});
-        item->setIcon(0, style()->standardIcon(LevelIcon(problem.level)));
+        item->setIcon(0, StandardIcon(LevelIcon(problem.level)));
         items << item;
     }
     addTopLevelItems(items);

@@ -13,6 +13,8 @@ namespace bram {
 class CApplicationDocument;
 }
 
+class QTimer;
+
 namespace bram::gui {
 
 class CProblemsView : public QTreeWidget {
@@ -21,6 +23,7 @@ public:
     explicit CProblemsView(CApplicationDocument& document, QWidget* parent = nullptr);
     ~CProblemsView() override;
 
+    // Finds the problems now (it walks the whole document).
     void Refresh();
     // Errors of the last run, listed first until the next run replaces them.
     void SetRunErrors(std::vector<SProblem> errors);
@@ -37,6 +40,12 @@ private:
     std::vector<SProblem> m_problems;
     std::vector<SProblem> m_runErrors;
     int m_listener = 0;
+    // Edits ask for a refresh; it runs once they pause, and only while shown.
+    QTimer* m_pending = nullptr;
+    bool m_stale = false;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 } // namespace bram::gui

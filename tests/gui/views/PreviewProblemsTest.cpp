@@ -1,5 +1,5 @@
 // The script preview and the problems list follow the document: each edit and
-// each undo shows the state's code and its problems at once.
+// each undo shows the state's code at once, and its problems once edits pause.
 
 #include "GuiTestSupport.h"
 
@@ -10,6 +10,7 @@
 #include "code/Instructions.h"
 #include "code/State.h"
 
+#include <QTest>
 #include <QTextBlock>
 
 namespace bram {
@@ -86,13 +87,15 @@ TEST_F(PreviewProblemsTest, HighlightingFollowsTheLanguageAndTheDocument)
     EXPECT_FALSE(formatAt(1, 2).isValid()) << "plain code keeps the plain colour";
 }
 
-TEST_F(PreviewProblemsTest, ProblemsAppearWhenMadeAndGoWhenUndone)
+TEST_F(PreviewProblemsTest, ProblemsAppearOnceEditsPauseAndGoWhenUndone)
 {
     gui::CProblemsView problems(document);
+    problems.show();
     EXPECT_EQ(problems.topLevelItemCount(), 0);
 
     AddGlobalStep("Spare");
-    ASSERT_EQ(problems.topLevelItemCount(), 1);
+    EXPECT_EQ(problems.topLevelItemCount(), 0) << "not while the edits go on";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return problems.topLevelItemCount() == 1; }, 2000));
     EXPECT_EQ(problems.topLevelItem(0)->text(3), QStringLiteral("No instruction uses the global variable Spare."));
 
     int activated = 0;
@@ -101,7 +104,12 @@ TEST_F(PreviewProblemsTest, ProblemsAppearWhenMadeAndGoWhenUndone)
     emit problems.itemActivated(problems.topLevelItem(0), 0);
     EXPECT_EQ(activated, 1);
 
+    // Hidden, it looks only when shown again.
+    problems.hide();
     document.OnEditUndo();
+    QTest::qWait(300);
+    EXPECT_EQ(problems.topLevelItemCount(), 1);
+    problems.show();
     EXPECT_EQ(problems.topLevelItemCount(), 0);
 }
 
