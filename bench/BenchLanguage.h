@@ -132,20 +132,4 @@ inline std::size_t FillLargeState(const CModule& m, CState& state, CCategory& ca
     return instructions;
 }
 
-// Keeps the median CPU time of each benchmark (CPU time stays comparable on
-// a machine shared with other work) for a summary line.
-class CRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                milliseconds[run.run_name.function_name] = run.GetAdjustedCPUTime();
-            }
-        }
-    }
-    std::map<std::string, double> milliseconds;
-};
-
 } // namespace bram::bench

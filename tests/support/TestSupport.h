@@ -51,6 +51,8 @@ private:
 // Writes a file, creating its folders.
 void WriteFile(const std::string& path, std::string_view data);
 std::string ReadFile(const std::string& path);
+// The process's resident memory now (VmRSS), -1 when unknown.
+long ResidentKiB();
 // The names of a folder's entries, sorted.
 std::vector<std::string> FileNames(const std::string& folder);
 
