@@ -4,9 +4,17 @@
 // three times it) and, for `generate`, against the process with the document
 // loaded (at most the file size more). Sizes in triggers as arguments,
 // 5,000 by default.
+//
+// Then what undo steps keep on a document of 2,000 triggers: a flag click
+// or a rename at most 64 KiB by the history's own count, an instruction
+// edit at most twice what its trigger holds (counted, and resident against
+// copies of the trigger), and 1,000 flag clicks at most 64 MiB resident.
 
+#include "category/CategorySystem.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
+#include "document/DocumentEdits.h"
+#include "document/EditPlaces.h"
 
 #include "BenchSupport.h"
 #include "SampleDataFile.h"
@@ -15,7 +23,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <malloc.h>
+#include <map>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -27,6 +38,8 @@ namespace {
 using namespace bram;
 
 double MiB(double kib) { return kib / 1024.0; }
+
+std::map<std::string, bench::STimes> g_none;
 
 // Resident KiB of this process now.
 long ResidentKiB()
@@ -96,6 +109,103 @@ long ResidentWithDocument(const std::string& path)
     return kib;
 }
 
+struct SUndoMemory {
+    double clickBytes = -1;     // history's count per flag click
+    double renameBytes = -1;    // per rename
+    double editBytes = -1;      // per instruction edit
+    double triggerBytes = -1;   // the edited trigger's own count
+    double editResident = -1;   // resident KiB per instruction edit
+    double copyResident = -1;   // resident KiB per copy of the trigger
+    double clicksResident = -1; // resident KiB that 1,000 flag clicks add
+};
+
+// Measured in a process of its own.
+SUndoMemory UndoMemory(const std::string& path)
+{
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return {};
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        SUndoMemory m;
+        {
+            bench::CSampleWorkspace workspace;
+            CApplicationDocument document;
+            document.NewDocument();
+            if (document.OpenDocument(path)) {
+                const CState& state = *document.GetState();
+                // Per step recorded; -1 when none was.
+                const auto perStep = [&](int steps, const std::function<void(int)>& edit) {
+                    const std::size_t before = document.GetHistoryMemory();
+                    const std::size_t count = document.GetUndoCount();
+                    for (int i = 0; i < steps; ++i) {
+                        edit(i);
+                    }
+                    const std::size_t recorded = document.GetUndoCount() - count;
+                    return recorded == 0 ? -1.0
+                                         : static_cast<double>(document.GetHistoryMemory() - before) /
+                                               static_cast<double>(recorded);
+                };
+                const auto click = [&](int i) {
+                    const CCodeTrigger* trigger =
+                        state.GetTrigger(static_cast<std::size_t>(i * 7) % state.GetTriggerCount());
+                    SetTriggerEnabled(document, trigger->GetId(), !trigger->IsEnabled());
+                };
+                m.clickBytes = perStep(100, click);
+                CCategory* category = document.GetCategorySystem().GetCategory(0);
+                m.renameBytes = perStep(100, [&](int i) {
+                    RenameTrigger(document, category->GetTrigger(0), "Renamed_" + std::to_string(i));
+                });
+                // An instruction of trigger 5 switched off and on.
+                const std::uint32_t id = state.GetTrigger(5)->GetId();
+                const auto toggle = [&](int) {
+                    const CBlock* actions = state.FindTrigger(id)->GetBlock(2);
+                    for (std::size_t i = 0; i < actions->GetChildCount(); ++i) {
+                        const CCodeBase* node = actions->GetChild(i);
+                        if (node->IsComplete()) {
+                            SetInstructionEnabled(document, node, !node->IsEnabled());
+                            return;
+                        }
+                    }
+                };
+                m.triggerBytes = static_cast<double>(state.FindTrigger(id)->EstimateSize());
+                m.editBytes = perStep(100, toggle);
+                ::malloc_trim(0);
+                long kib = ResidentKiB();
+                for (int i = 0; i < 200; ++i) {
+                    toggle(i);
+                }
+                m.editResident = static_cast<double>(ResidentKiB() - kib) / 200;
+                std::vector<std::unique_ptr<CCodeTrigger>> copies;
+                kib = ResidentKiB();
+                for (int i = 0; i < 200; ++i) {
+                    copies.push_back(state.FindTrigger(id)->Clone());
+                }
+                m.copyResident = static_cast<double>(ResidentKiB() - kib) / 200;
+                copies.clear();
+                ::malloc_trim(0);
+                kib = ResidentKiB();
+                for (int i = 0; i < 1000; ++i) {
+                    click(i);
+                }
+                m.clicksResident = static_cast<double>(ResidentKiB() - kib);
+            }
+        }
+        (void)!::write(fds[1], &m, sizeof m);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    SUndoMemory m;
+    if (::read(fds[0], &m, sizeof m) != sizeof m) {
+        m = {};
+    }
+    ::close(fds[0]);
+    ::waitpid(child, nullptr, 0);
+    return m;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -146,6 +256,27 @@ int main(int argc, char** argv)
         }
         ok = ok && kept;
         std::remove(file.c_str());
+    }
+    {
+        const std::string file = folder + "/undo.bdf";
+        std::FILE* out = std::fopen(file.c_str(), "wb");
+        if (out == nullptr) {
+            return 2;
+        }
+        test::WriteSampleDataFile(2000,
+                                  [out](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), out); });
+        std::fclose(out);
+        const SUndoMemory m = UndoMemory(file);
+        bench::CTargets targets(g_none);
+        targets.Value("undo memory of a flag click (history's count)", m.clickBytes / 1024, 64, "KiB");
+        targets.Value("undo memory of a rename (history's count)", m.renameBytes / 1024, 64, "KiB");
+        targets.Value("undo memory of an instruction edit against its trigger's (history's count)",
+                      m.editBytes / m.triggerBytes, 2, "times");
+        targets.Value("resident memory of an instruction edit against a copy of its trigger",
+                      m.editResident / std::max(m.copyResident, 1.0), 2, "times");
+        targets.Value("resident memory that 1,000 flag clicks on 2,000 triggers add", m.clicksResident / 1024, 64,
+                      "MiB");
+        ok = ok && targets.Ok() && m.clickBytes >= 0 && m.renameBytes >= 0 && m.editBytes >= 0;
     }
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
