@@ -144,19 +144,15 @@ private:
     std::vector<std::unique_ptr<CUserDefinedVariable>> m_takenGlobals;
 };
 
-CCodeHistoryObject::CCodeHistoryObject(std::string name, CState* before, CState* after,
+CCodeHistoryObject::CCodeHistoryObject(std::string name, std::unique_ptr<CState> kept,
                                        std::unique_ptr<CHistoryParam> param)
-    : m_name(std::move(name)), m_before(before), m_after(after), m_param(std::move(param))
+    : m_name(std::move(name)), m_kept(std::move(kept)), m_param(std::move(param))
 {
 }
 
 CCodeHistoryObject::CCodeHistoryObject(std::string name, std::unique_ptr<CScopedChange> scoped,
                                        std::unique_ptr<CHistoryParam> param)
-    : m_name(std::move(name)),
-      m_before(nullptr),
-      m_after(nullptr),
-      m_param(std::move(param)),
-      m_scoped(std::move(scoped))
+    : m_name(std::move(name)), m_param(std::move(param)), m_scoped(std::move(scoped))
 {
 }
 
@@ -186,18 +182,13 @@ CHistory::CHistory() = default;
 
 CHistory::~CHistory() { Clear(); }
 
-void CHistory::SetState(std::unique_ptr<CState> state)
-{
-    delete m_state;
-    m_state = state.release();
-}
+void CHistory::SetState(std::unique_ptr<CState> state) { m_state = std::move(state); }
 
 void CHistory::DropRedoSteps(std::vector<CCodeHistoryObject>& steps)
 {
     // Newest first: what a newer step keeps may sit in what an older one keeps.
     while (!steps.empty()) {
         m_used -= std::min(m_used, steps.back().GetSize());
-        delete steps.back().GetStateAfter();
         steps.pop_back();
     }
 }
@@ -229,10 +220,11 @@ void CHistory::PushStep(CCodeHistoryObject step)
 
 void CHistory::Record(std::string name, std::unique_ptr<CHistoryParam> param)
 {
-    CState* copy = m_state != nullptr ? m_state->Clone().release() : nullptr;
-    CCodeHistoryObject step(std::move(name), m_state, copy, std::move(param));
-    step.SetSize(m_state != nullptr ? m_state->EstimateSize() : 0);
-    m_state = copy;
+    std::unique_ptr<CState> copy = m_state != nullptr ? m_state->Clone() : nullptr;
+    const std::size_t size = m_state != nullptr ? m_state->EstimateSize() : 0;
+    CCodeHistoryObject step(std::move(name), std::move(m_state), std::move(param));
+    step.SetSize(size);
+    m_state = std::move(copy);
     PushStep(std::move(step));
 }
 
@@ -258,7 +250,6 @@ void CHistory::DropOldest()
 {
     CCodeHistoryObject& step = m_undo.front();
     m_used -= std::min(m_used, step.GetSize());
-    delete step.GetStateBefore();
     m_undo.erase(m_undo.begin());
     // Depths shift by one; a saved point at the dropped bottom is gone for good.
     const auto shift = [](int& point) {
@@ -281,8 +272,7 @@ void CHistory::Undo()
     if (CScopedChange* scoped = step.GetScoped()) {
         scoped->Undo(*m_state);
     } else {
-        BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
-        m_state = step.GetStateBefore();
+        std::swap(step.Kept(), m_state);
     }
     step.Undo();
     m_redo.push_back(std::move(step));
@@ -300,8 +290,7 @@ void CHistory::Redo()
     if (CScopedChange* scoped = step.GetScoped()) {
         scoped->Redo(*m_state);
     } else {
-        BRAMBLETON_ASSERT(step.GetStateBefore() == m_state);
-        m_state = step.GetStateAfter();
+        std::swap(step.Kept(), m_state);
     }
     step.Redo();
     m_undo.push_back(std::move(step));
@@ -324,9 +313,7 @@ void CHistory::RemoveLast()
     if (CScopedChange* scoped = step.GetScoped()) {
         scoped->Undo(*m_state);
     } else {
-        BRAMBLETON_ASSERT(step.GetStateAfter() == m_state);
-        delete m_state;
-        m_state = step.GetStateBefore();
+        m_state = std::move(step.Kept());
     }
     // Saved with the step in place: no depth equals the file now.
     if (m_savedPoint == static_cast<int>(m_undo.size())) {
@@ -351,7 +338,6 @@ void CHistory::RenameLast(std::string name)
     if (m_undo.empty()) {
         return;
     }
-    BRAMBLETON_ASSERT(m_undo.back().GetScoped() != nullptr || m_undo.back().GetStateAfter() == m_state);
     DropSetAside();
     m_undo.back().SetName(std::move(name));
 }
@@ -374,14 +360,12 @@ void CHistory::Clear()
 {
     // Newest first, as in DropRedo.
     while (!m_undo.empty()) {
-        delete m_undo.back().GetStateBefore();
         m_undo.pop_back();
     }
     m_used = 0;
     DropRedo();
     DropSetAside();
-    delete m_state;
-    m_state = nullptr;
+    m_state.reset();
 }
 
 } // namespace bram

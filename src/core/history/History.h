@@ -4,10 +4,10 @@
 // A history that holds a state keeps snapshots of two kinds.
 //
 // A whole snapshot (Record): the current state is copied, the copy made
-// current and the old state kept in the step; undo and redo switch between
-// the kept states. The history owns the current state, every whole step on
-// the undo stack its state before, every one on the redo stack (or set aside
-// by Record) its state after, so each state has exactly one owner.
+// current and the old state kept in the step; undo and redo exchange the
+// current state with the one the step keeps. The history owns the current
+// state, a whole step on the undo stack its state before, one on the redo
+// stack (or set aside by Record) its state after.
 //
 // A scoped snapshot (RecordScoped) costs what the edit changes: the step
 // names the triggers whose contents it changes (and whether the texts, or
@@ -50,12 +50,11 @@ struct SStepScope {
     bool appends = false;
 };
 
-// One recorded step. It moves between the stacks; destroying it destroys
-// its parameter, while the snapshots are destroyed by the stack that holds
-// the step (see above).
+// One recorded step: it keeps the other side of its change (a whole state
+// or a scoped change) and its parameter, and moves between the stacks.
 class CCodeHistoryObject {
 public:
-    CCodeHistoryObject(std::string name, CState* before, CState* after, std::unique_ptr<CHistoryParam> param);
+    CCodeHistoryObject(std::string name, std::unique_ptr<CState> kept, std::unique_ptr<CHistoryParam> param);
     CCodeHistoryObject(std::string name, std::unique_ptr<CScopedChange> scoped, std::unique_ptr<CHistoryParam> param);
     CCodeHistoryObject(CCodeHistoryObject&&) noexcept;
     CCodeHistoryObject& operator=(CCodeHistoryObject&&) noexcept;
@@ -63,8 +62,8 @@ public:
 
     const std::string& GetName() const { return m_name; }
     void SetName(std::string name) { m_name = std::move(name); }
-    CState* GetStateBefore() const { return m_before; }
-    CState* GetStateAfter() const { return m_after; }
+    // A whole step's state: before it on the undo stack, after it on the redo stack.
+    std::unique_ptr<CState>& Kept() { return m_kept; }
     bool IsUndone() const { return m_undone; }
     CHistoryParam* GetParam() const { return m_param.get(); }
     CScopedChange* GetScoped() const { return m_scoped.get(); }
@@ -77,8 +76,7 @@ public:
 
 private:
     std::string m_name;
-    CState* m_before;
-    CState* m_after;
+    std::unique_ptr<CState> m_kept;
     std::unique_ptr<CHistoryParam> m_param;
     std::unique_ptr<CScopedChange> m_scoped;
     std::size_t m_size = 0;
@@ -93,7 +91,7 @@ public:
     CHistory& operator=(const CHistory&) = delete;
 
     // ---- the current state (snapshot histories) -----------------------------
-    CState* GetState() const { return m_state; }
+    CState* GetState() const { return m_state.get(); }
     // Replaces the current state (destroying the old one); the steps stay.
     void SetState(std::unique_ptr<CState> state);
 
@@ -155,14 +153,14 @@ public:
     bool IsAtSavedPoint() const { return m_savedPoint == static_cast<int>(m_undo.size()); }
 
 private:
-    // Destroys redo steps with the snapshots they own.
+    // Destroys redo steps, newest first.
     void DropRedoSteps(std::vector<CCodeHistoryObject>& steps);
     void DropRedo() { DropRedoSteps(m_redo); }
     void DropSetAside();
     void PushStep(CCodeHistoryObject step);
     void DropOldest();
 
-    CState* m_state = nullptr;
+    std::unique_ptr<CState> m_state;
     std::vector<CCodeHistoryObject> m_undo;
     std::vector<CCodeHistoryObject> m_redo;
     int m_savedPoint = 0;
