@@ -148,6 +148,8 @@ public:
     // The trigger and the instruction at that path (empty: the trigger alone).
     void GoToPlace(std::uint32_t triggerId, const std::vector<std::size_t>& path);
     // Edit/Run and Edit/Run with trace; false when nothing started.
+    // Collapse all / expand all on the focused tree.
+    void FoldFocusedTree(bool expand);
     bool OnRun(bool trace);
     COutputView* OutputView() const { return m_output; }
 

@@ -23,6 +23,7 @@
 #include <QDockWidget>
 #include <QMenuBar>
 #include <QSettings>
+#include <QTreeWidget>
 
 namespace bram::gui {
 
@@ -100,7 +101,19 @@ void CMainFrame::BuildDocks()
                    .textKey = "Menu/ViewMenu/Output",
                    .handler = toggle(m_outputDock),
                    .checked = shown(m_outputDock)});
-    QMenu* view = m_actions.AddMenu(menuBar(), "Menu/ViewMenuName", {"Preview", "Problems", "Output"});
+    // On the focused tree; Shift+minus is the underscore on many layouts, plus needs Shift on others.
+    m_actions.Add({.name = "CollapseAll",
+                   .textKey = "Menu/ViewMenu/CollapseAll",
+                   .keys = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Minus),
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Underscore)},
+                   .handler = [this] { FoldFocusedTree(false); }});
+    m_actions.Add({.name = "ExpandAll",
+                   .textKey = "Menu/ViewMenu/ExpandAll",
+                   .keys = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Plus),
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal)},
+                   .handler = [this] { FoldFocusedTree(true); }});
+    QMenu* view = m_actions.AddMenu(menuBar(), "Menu/ViewMenuName",
+                                    {"Preview", "Problems", "Output", "-", "CollapseAll", "ExpandAll"});
     connect(view, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     // Before Help, as desktop programs order their menus.
     const QList<QAction*> bar = menuBar()->actions();
@@ -111,6 +124,24 @@ void CMainFrame::BuildDocks()
     m_previewDock->setVisible(settings->value(kPreviewKey, false).toBool());
     m_problemsDock->setVisible(settings->value(kProblemsKey, false).toBool());
     BuildFindBar();
+}
+
+void CMainFrame::FoldFocusedTree(bool expand)
+{
+    // The instruction tree when it has the focus, else the categories; the
+    // top item stays open so that the next level shows.
+    QTreeWidget* tree = m_instructions->Tree();
+    if (!tree->hasFocus()) {
+        tree = m_categories;
+    }
+    if (expand) {
+        tree->expandAll();
+    } else {
+        tree->collapseAll();
+        if (QTreeWidgetItem* top = tree->topLevelItem(0)) {
+            top->setExpanded(true);
+        }
+    }
 }
 
 void CMainFrame::SaveDockState() const

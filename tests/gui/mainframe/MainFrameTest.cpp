@@ -6,6 +6,7 @@
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/VariablesDialog.h"
 #include "gui/mainframe/RecentFileList.h"
+#include "gui/views/InstructionView.h"
 
 #include "GuiTestSupport.h"
 #include "base/Paths.h"
@@ -169,6 +170,46 @@ TEST_F(MainFrameTest, KeysReachTheirCommandsAndNoKeyIsShared)
     QTest::keyClick(pane, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(frame->isVisible());
     EXPECT_EQ(prompts.boxes.size(), 1u);
+}
+
+// Collapse all and expand all act on the focused tree, from the View menu or
+// the keys (also as the underscore and equals signs the keys give with Shift).
+TEST_F(MainFrameTest, CollapseAndExpandAllActOnTheFocusedTree)
+{
+    const auto frame = MakeFrame();
+    ASSERT_TRUE(frame->OpenFile(Path("samples/Showcase.bdf")));
+    ASSERT_TRUE(test::ShowActive(*frame));
+    auto* categories = static_cast<QTreeWidget*>(frame->CategoriesPane());
+    const QTreeWidgetItem* root = categories->topLevelItem(0);
+    ASSERT_GT(root->childCount(), 0);
+    const auto openCategories = [root] {
+        int open = 0;
+        for (int i = 0; i < root->childCount(); ++i) {
+            open += root->child(i)->isExpanded() ? 1 : 0;
+        }
+        return open;
+    };
+    categories->setCurrentItem(root->child(0)->child(0));
+    categories->setFocus();
+    QTest::keyClick(categories, Qt::Key_Underscore, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(openCategories(), 0);
+    EXPECT_TRUE(root->isExpanded()) << "the categories stay in sight";
+    QTest::keyClick(categories, Qt::Key_Equal, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(openCategories(), root->childCount());
+
+    // In the instruction tree, from the menu: the trigger's blocks stay in sight.
+    categories->setCurrentItem(root->child(0)->child(0));
+    QTreeWidget* instructions = frame->findChild<gui::CInstructionView*>()->Tree();
+    instructions->setFocus();
+    frame->Action(QStringLiteral("CollapseAll"))->trigger();
+    const QTreeWidgetItem* top = instructions->topLevelItem(0);
+    EXPECT_TRUE(top->isExpanded());
+    for (int i = 0; i < top->childCount(); ++i) {
+        EXPECT_FALSE(top->child(i)->isExpanded());
+    }
+    EXPECT_EQ(openCategories(), root->childCount()) << "the other tree is left alone";
+    frame->Action(QStringLiteral("ExpandAll"))->trigger();
+    EXPECT_TRUE(top->child(0)->isExpanded());
 }
 
 // The Edit menu's clipboard commands go to what had the focus: the
