@@ -390,6 +390,8 @@ void CCategoriesView::RefreshFlags()
     const CState* state = m_document.GetState();
     const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
     const bool counted = m_counts != nullptr && m_counts->IsFor(state);
+    const bool labels = counted || m_countsShown;
+    m_countsShown = counted;
     const bool filling = m_filling;
     m_filling = true;
     for (const auto& [entry, item] : m_itemOfEntry) {
@@ -397,6 +399,9 @@ void CCategoriesView::RefreshFlags()
         const bool disabled = trigger != nullptr && !trigger->IsEnabled();
         if (disabled != (item->foreground(0).style() != Qt::NoBrush)) {
             item->setForeground(0, disabled ? grey : QBrush());
+        }
+        if (!labels) {
+            continue;
         }
         const std::uint64_t count = counted ? m_counts->OfTrigger(entry->GetId()) : 0;
         if (const QString label = counted ? CRunCounts::Label(count) : QString(); item->text(1) != label) {
@@ -438,7 +443,11 @@ void CCategoriesView::ShowSelection(const CCategory* keptCategory)
     }
     if (SelectedItem() != target) {
         m_filling = true;
-        clearSelection();
+        // One item at most is selected: making the target current replaces
+        // it, and clearing first would have the view measure the old one.
+        if (target == nullptr) {
+            clearSelection();
+        }
         setCurrentItem(target);
         m_filling = false;
     }

@@ -150,6 +150,8 @@ private:
     QTreeWidgetItem* m_dropTarget = nullptr;
     int m_listener = 0;
     const CRunCounts* m_counts = nullptr;
+    // Whether the items show run counts now: without, there is nothing to clear.
+    bool m_countsShown = false;
 };
 
 } // namespace bram::gui
