@@ -48,6 +48,22 @@ QTreeWidgetItem* NewItem(const std::string& label, CCategoriesView::EItemKind ki
     return item;
 }
 
+// In the place the display order gives it among the parent's sorted children.
+void InsertSorted(QTreeWidgetItem& parent, QTreeWidgetItem* item)
+{
+    int low = 0;
+    int high = parent.childCount();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (DisplayLess(item, parent.child(middle))) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    parent.insertChild(low, item);
+}
+
 } // namespace
 
 CCategoriesView::CCategoriesView(CApplicationDocument& document, QWidget* parent)
@@ -306,83 +322,75 @@ bool CCategoriesView::SyncEntries()
     }
     const bool filling = m_filling;
     m_filling = true;
-    const QIcon file = StandardIcon(QStyle::SP_FileIcon);
     for (std::size_t i = 0; i < m_shape.size(); ++i) {
         const CCategory* category = m_shape[i].category;
-        Shape& shape = m_shape[i];
+        const Shape& shape = m_shape[i];
         bool same = category->GetTriggerCount() == shape.entries.size();
         for (std::size_t j = 0; same && j < shape.entries.size(); ++j) {
             same = category->GetTrigger(j) == shape.entries[j].first &&
                    category->GetTrigger(j)->GetName() == shape.entries[j].second;
         }
-        if (same) {
-            continue;
-        }
-        QTreeWidgetItem* parent = m_categoryItems[i];
-        std::unordered_set<const CTriggerEntry*> kept;
-        for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
-            kept.insert(category->GetTrigger(j));
-        }
-        // Gone, or renamed (taken out to go back in its sorted place).
-        std::vector<QTreeWidgetItem*> renamed;
-        for (const auto& [entry, name] : shape.entries) {
-            const auto found = m_itemOfEntry.find(entry);
-            if (found == m_itemOfEntry.end() || found->second->parent() != parent) {
-                continue;
-            }
-            QTreeWidgetItem* item = found->second;
-            if (!kept.contains(entry)) {
-                if (m_dropTarget == item) {
-                    m_dropTarget = nullptr;
-                }
-                m_itemOfEntry.erase(found);
-                delete item;
-            } else if (entry->GetName() != name) {
-                parent->removeChild(item);
-                item->setText(0, ToQ(entry->GetName()));
-                renamed.push_back(item);
-            }
-        }
-        const auto insertSorted = [parent](QTreeWidgetItem* item) {
-            int low = 0;
-            int high = parent->childCount();
-            while (low < high) {
-                const int middle = (low + high) / 2;
-                if (DisplayLess(item, parent->child(middle))) {
-                    high = middle;
-                } else {
-                    low = middle + 1;
-                }
-            }
-            parent->insertChild(low, item);
-        };
-        for (QTreeWidgetItem* item : renamed) {
-            insertSorted(item);
-        }
-        shape.entries.clear();
-        for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
-            const CTriggerEntry* entry = category->GetTrigger(j);
-            QTreeWidgetItem*& item = m_itemOfEntry[entry];
-            if (item != nullptr && item->parent() != parent) {
-                // Moved here from another category: that one drops it as gone.
-                item->parent()->removeChild(item);
-                delete item;
-                item = nullptr;
-            }
-            if (item == nullptr) {
-                item = NewItem(entry->GetName(), EItemKind::Trigger, i, j);
-                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled |
-                               Qt::ItemIsDropEnabled);
-                item->setIcon(0, file);
-                insertSorted(item);
-            } else if (item->data(0, kEntryRole).toULongLong() != j) {
-                item->setData(0, kEntryRole, static_cast<qulonglong>(j));
-            }
-            shape.entries.emplace_back(entry, entry->GetName());
+        if (!same) {
+            SyncCategory(i);
         }
     }
     m_filling = filling;
     return true;
+}
+
+void CCategoriesView::SyncCategory(std::size_t index)
+{
+    const CCategory* category = m_shape[index].category;
+    Shape& shape = m_shape[index];
+    QTreeWidgetItem* parent = m_categoryItems[index];
+    std::unordered_set<const CTriggerEntry*> kept;
+    for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
+        kept.insert(category->GetTrigger(j));
+    }
+    // Gone, or renamed (taken out to go back in its sorted place).
+    std::vector<QTreeWidgetItem*> renamed;
+    for (const auto& [entry, name] : shape.entries) {
+        const auto found = m_itemOfEntry.find(entry);
+        if (found == m_itemOfEntry.end() || found->second->parent() != parent) {
+            continue;
+        }
+        QTreeWidgetItem* item = found->second;
+        if (!kept.contains(entry)) {
+            if (m_dropTarget == item) {
+                m_dropTarget = nullptr;
+            }
+            m_itemOfEntry.erase(found);
+            delete item;
+        } else if (entry->GetName() != name) {
+            parent->removeChild(item);
+            item->setText(0, ToQ(entry->GetName()));
+            renamed.push_back(item);
+        }
+    }
+    for (QTreeWidgetItem* item : renamed) {
+        InsertSorted(*parent, item);
+    }
+    shape.entries.clear();
+    for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
+        const CTriggerEntry* entry = category->GetTrigger(j);
+        QTreeWidgetItem*& item = m_itemOfEntry[entry];
+        if (item != nullptr && item->parent() != parent) {
+            // Moved here from another category: that one drops it as gone.
+            item->parent()->removeChild(item);
+            delete item;
+            item = nullptr;
+        }
+        if (item == nullptr) {
+            item = NewItem(entry->GetName(), EItemKind::Trigger, index, j);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled |
+                           Qt::ItemIsDropEnabled);
+            item->setIcon(0, StandardIcon(QStyle::SP_FileIcon));
+            InsertSorted(*parent, item);
+        } else if (item->data(0, kEntryRole).toULongLong() != j) {
+            item->setData(0, kEntryRole, static_cast<qulonglong>(j));
+        }
+        shape.entries.emplace_back(entry, entry->GetName());
+    }
 }
 
 void CCategoriesView::RefreshFlags()

@@ -124,6 +124,7 @@ private:
     // else a rebuild.
     void Sync();
     bool SyncEntries();
+    void SyncCategory(std::size_t index);
     // Greys disabled triggers and shows the run counts.
     void RefreshFlags();
     // Selects the item, makes its trigger (or none) current and tells the other views.

@@ -9,12 +9,16 @@
 #include "ViewsFixture.h"
 #include "category/CategorySystem.h"
 #include "code/State.h"
+#include "document/DocumentEdits.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTest>
+
+#include <functional>
+#include <random>
 
 namespace bram::test {
 namespace {
@@ -31,6 +35,58 @@ protected:
     }
     bool Editing() const { return LabelEditor(categories) != nullptr; }
 };
+
+// After any mix of edits, undo and redo, the tree the view keeps up to date
+// is the one a view built afresh shows: labels, order, what each item
+// names (the roles the commands read) and the greyed disabled triggers.
+TEST_F(CategoriesViewTest, AfterAnyEditsTheTreeIsTheOneBuiltAfresh)
+{
+    Countdown();
+    const std::function<void(const QTreeWidgetItem*, QStringList&)> dump = [&](const QTreeWidgetItem* item,
+                                                                               QStringList& out) {
+        QStringList roles;
+        for (int role = Qt::UserRole; role < Qt::UserRole + 8; ++role) {
+            roles << item->data(0, role).toString();
+        }
+        out << item->text(0) + "|" + item->text(1) + "|" + roles.join(',') + "|" +
+                   QString::number(item->foreground(0).style() != Qt::NoBrush);
+        for (int i = 0; i < item->childCount(); ++i) {
+            dump(item->child(i), out);
+        }
+    };
+    const auto rows = [&](const QTreeWidget& tree) {
+        QStringList out;
+        dump(tree.topLevelItem(0), out);
+        return out;
+    };
+    std::mt19937 random(7);
+    const auto pick = [&random](std::size_t n) { return n == 0 ? 0 : random() % n; };
+    const auto entry = [&]() -> CTriggerEntry* {
+        CCategorySystem& all = document.GetCategorySystem();
+        CCategory* category = all.GetCategory(pick(all.GetCategoryCount()));
+        return category->GetTriggerCount() == 0 ? nullptr : category->GetTrigger(pick(category->GetTriggerCount()));
+    };
+    for (int round = 0; round < 300; ++round) {
+        CCategorySystem& all = document.GetCategorySystem();
+        CCategory* category = all.GetCategory(pick(all.GetCategoryCount()));
+        switch (pick(7)) {
+        case 0: CreateTrigger(document, category); break;
+        case 1: RenameTrigger(document, entry(), "R" + std::to_string(pick(40))); break;
+        case 2: MoveTrigger(document, entry(), category, pick(4)); break;
+        case 3:
+            if (CTriggerEntry* e = entry()) {
+                SetTriggerEnabled(document, e->GetId(), pick(2) == 0);
+            }
+            break;
+        case 4: DeleteTrigger(document, entry()); break;
+        case 5: document.Undo(); break;
+        default: document.Redo(); break;
+        }
+        document.UpdateAllViews();
+        CCategoriesView fresh(document);
+        ASSERT_EQ(rows(*categories), rows(fresh)) << "round " << round;
+    }
+}
 
 // The names themselves are the core's (DocumentEdits.NewNamesAreTheFirstFreeNumberedLocalizedNames).
 TEST_F(CategoriesViewTest, NewItemsOpenTheirLabelAndTriggersGoIntoTheSelectedCategory)
