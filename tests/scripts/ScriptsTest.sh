@@ -43,10 +43,43 @@ LintFailureStillRunsTheTests() {
 CASES
 }
 
+# check-layers.sh on a copy of the sources with one include added.
+LayerCheckNamesAnUpwardInclude() {
+    local file include expected rc out
+    while read -r file include expected; do
+        rm -rf "$tmp/src"
+        cp -r "$root/src" "$tmp/src"
+        [ "$file" = "-" ] || echo "#include \"$include\"" >>"$tmp/src/$file"
+        rc=0
+        out=$("$root/scripts/check-layers.sh" "$tmp/src" 2>&1) || rc=$?
+        if [ "$expected" = ok ]; then
+            [ "$rc" -eq 0 ] || fail "$file including $include was refused: $out"
+        elif [ "$rc" -eq 0 ]; then
+            fail "$file including $include passed"
+        elif ! grep -qF "src/$file:" <<<"$out" || ! grep -qF "\"$include\"" <<<"$out"; then
+            fail "$file including $include: the message names neither: $out"
+        fi
+    done <<'CASES'
+- - ok
+gui/views/CommentView.cpp gui/mainframe/MainFrame.h refused
+gui/dialogs/AboutDialog.cpp gui/mainframe/MainFrame.h refused
+gui/controls/Palette.cpp gui/views/InstructionView.h refused
+gui/controls/Palette.cpp gui/dialogs/AboutDialog.h refused
+gui/views/CommentView.cpp gui/dialogs/AboutDialog.h refused
+gui/mainframe/MainFrame.h gui/app/Application.h refused
+gui/views/CommentView.cpp gui/nowhere/Thing.h refused
+core/base/Text.cpp document/DocumentEdits.h refused
+core/document/Search.cpp gui/views/CommentView.h refused
+gui/dialogs/AboutDialog.cpp gui/views/InstructionChooser.h ok
+gui/app/Application.cpp gui/dialogs/AboutDialog.h ok
+CASES
+}
+
 case "${1:-}" in
 LintFailureStillRunsTheTests) LintFailureStillRunsTheTests ;;
+LayerCheckNamesAnUpwardInclude) LayerCheckNamesAnUpwardInclude ;;
 *)
-    echo "usage: ScriptsTest.sh LintFailureStillRunsTheTests"
+    echo "usage: ScriptsTest.sh LintFailureStillRunsTheTests|LayerCheckNamesAnUpwardInclude"
     exit 2
     ;;
 esac

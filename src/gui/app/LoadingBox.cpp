@@ -1,7 +1,7 @@
 #include "gui/app/LoadingBox.h"
 
-#include "gui/app/UserPrompts.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,7 +1,7 @@
 #include "gui/dialogs/AboutDialog.h"
 
-#include "gui/app/UserPrompts.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 
 #include "Version.h"
 #include "base/Paths.h"

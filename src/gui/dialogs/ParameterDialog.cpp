@@ -1,7 +1,7 @@
 #include "gui/dialogs/ParameterDialog.h"
 
-#include "gui/app/UserPrompts.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/controls/HyperlinkCtrl.h"
 #include "gui/controls/NumberEdit.h"
 #include "gui/dialogs/VariablesDialog.h"

@@ -1,7 +1,7 @@
 #include "gui/dialogs/VariableEditDialog.h"
 
-#include "gui/app/UserPrompts.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 
 #include "category/CategorySystem.h"
 #include "code/State.h"

@@ -1,9 +1,9 @@
 #include "gui/dialogs/VariablesDialog.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/Actions.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/dialogs/VariableEditDialog.h"
-#include "gui/mainframe/Actions.h"
 
 #include "base/Text.h"
 #include "category/CategorySystem.h"

@@ -6,7 +6,7 @@
 // or retyping a used variable empties the parameters that use it: the
 // dialog asks first.
 
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
 #include "history/History.h"
 
 #include <QDialog>

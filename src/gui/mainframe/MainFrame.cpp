@@ -1,7 +1,7 @@
 #include "gui/mainframe/MainFrame.h"
 
-#include "gui/app/UserPrompts.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/controls/Palette.h"
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/InstructionDialog.h"

@@ -5,8 +5,8 @@
 //
 // The three views fill the panes; F6 and Shift+F6 move between them.
 
+#include "gui/common/Actions.h"
 #include "gui/common/ControlIds.h"
-#include "gui/mainframe/Actions.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -4,7 +4,7 @@
 
 #include "gui/mainframe/MainFrame.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/CategoriesView.h"
 #include "gui/views/InstructionView.h"
 #include "gui/views/TextStepEdit.h"

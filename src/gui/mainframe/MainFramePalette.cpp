@@ -1,8 +1,8 @@
 // The palettes of the main window: insert an instruction by name over the
 // instruction tree, and go to a trigger, category or global by name.
 
-#include "gui/app/UserPrompts.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/controls/Palette.h"
 #include "gui/mainframe/MainFrame.h"
 #include "gui/views/CategoriesView.h"

@@ -18,7 +18,7 @@
 // click that selected the item, a click does not (it was meant as a second
 // selecting click, not a rename).
 
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
 
 #include <QElapsedTimer>
 #include <QTreeWidget>

@@ -1,7 +1,7 @@
 #include "gui/views/CommentView.h"
 
-#include "gui/app/UserPrompts.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/TextStepEdit.h"
 
 #include "code/State.h"

@@ -1,7 +1,7 @@
 #include "gui/views/InstructionView.h"
 
-#include "gui/app/UserPrompts.h"
 #include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/ClipboardTransfer.h"
 #include "gui/views/InstructionChooser.h"
 #include "gui/views/RunCounts.h"

@@ -17,7 +17,7 @@
 //
 // New and edit ask the instruction chooser; without one they do nothing.
 
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
 
 #include "localization/Localization.h"
 #include "log/Assertion.h"
