@@ -19,7 +19,7 @@ if ! git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror 2>/tmp/b
 fi
 rm -f /tmp/brambleton-format.$$
 
-# 2. Layers of the core: a subsystem includes only itself and the layers below it.
+# 2. Layers of the core and of the editor: a folder includes only itself and the layers below it.
 "$root/scripts/check-layers.sh" || status=1
 
 # 3. clang-tidy on the sources (headers through them).

@@ -2,7 +2,7 @@
 // Helpers of the editor tests: prompts answered by the test, a copy of the
 // sample workspace with the core started in it.
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/mainframe/MainFrame.h"
 
 #include "TestSupport.h"

@@ -1,7 +1,7 @@
 #include "gui/app/Application.h"
 
 #include "gui/app/LoadingBox.h"
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/mainframe/MainFrame.h"
 
 #include "document/ApplicationDocument.h"

@@ -1,6 +1,7 @@
 #include "gui/app/LoadingBox.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -16,9 +17,9 @@ CLoadingBox::CLoadingBox(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Loading..."));
     setModal(false);
-    m_stage->setObjectName(QStringLiteral("1037"));
-    m_detail->setObjectName(QStringLiteral("1038"));
-    m_bar->setObjectName(QStringLiteral("1036"));
+    m_stage->setObjectName(ControlName(EControl::LoadingStage));
+    m_detail->setObjectName(ControlName(EControl::LoadingDetail));
+    m_bar->setObjectName(ControlName(EControl::LoadingBar));
     m_stage->setTextFormat(Qt::PlainText);
     m_detail->setTextFormat(Qt::PlainText);
     m_bar->setRange(0, CLoadingProgress::kBarRange);

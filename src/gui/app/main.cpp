@@ -9,7 +9,7 @@
 
 #include "gui/app/Application.h"
 #include "gui/app/CommandLine.h"
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/mainframe/MainFrame.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "gui/controls/NumberEdit.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 
 #include "log/Assertion.h"
 

@@ -1,6 +1,6 @@
 #include "gui/controls/Palette.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 
 #include <QApplication>
 #include <QKeyEvent>

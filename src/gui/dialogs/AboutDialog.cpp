@@ -1,6 +1,7 @@
 #include "gui/dialogs/AboutDialog.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 
 #include "Version.h"
 #include "base/Paths.h"
@@ -19,9 +20,9 @@ CAboutDialog::CAboutDialog(const QString& folder, QWidget* parent)
 {
     setWindowTitle(Localized("AboutBox/Title"));
     auto* product = new QLabel(QStringLiteral("Brambleton (brambleton)"), this);
-    m_version->setObjectName(QStringLiteral("1034"));
-    m_license->setObjectName(QStringLiteral("1041"));
-    m_thanks->setObjectName(QStringLiteral("1033"));
+    m_version->setObjectName(ControlName(EControl::AboutVersion));
+    m_license->setObjectName(ControlName(EControl::AboutLicense));
+    m_thanks->setObjectName(ControlName(EControl::AboutThanks));
     m_thanks->setTextFormat(Qt::PlainText);
     m_thanks->setWordWrap(true);
     m_license->setReadOnly(true);

@@ -1,6 +1,7 @@
 #include "gui/dialogs/InstructionDialog.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/controls/HyperlinkCtrl.h"
 #include "gui/dialogs/ParameterDialog.h"
 
@@ -80,10 +81,10 @@ void CInstructionDialog::BuildControls()
 {
     setWindowTitle(Localized("InstructionDialog/New") +
                    (m_blockType != nullptr ? ToQ(m_blockType->GetLocalizedName()) : QString()));
-    m_categories->setObjectName(QStringLiteral("1004"));
-    m_search->setObjectName(QStringLiteral("1005"));
-    m_list->setObjectName(QStringLiteral("1002"));
-    m_description->setObjectName(QStringLiteral("37923"));
+    m_categories->setObjectName(ControlName(EControl::InstructionCategories));
+    m_search->setObjectName(ControlName(EControl::InstructionSearch));
+    m_list->setObjectName(ControlName(EControl::InstructionList));
+    m_description->setObjectName(ControlName(EControl::InstructionDescription));
     for (QComboBox* combo : {m_categories, m_list}) {
         combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         combo->setMinimumContentsLength(32);

@@ -1,6 +1,7 @@
 #include "gui/dialogs/ParameterDialog.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/controls/HyperlinkCtrl.h"
 #include "gui/controls/NumberEdit.h"
 #include "gui/dialogs/VariablesDialog.h"
@@ -193,12 +194,12 @@ CParameterDialog::Rows CParameterDialog::ChooseRows() const
     return rows;
 }
 
-QComboBox* CParameterDialog::AddListRow(QGridLayout* grid, ESource source, const char* radioKey, const char* id)
+QComboBox* CParameterDialog::AddListRow(QGridLayout* grid, ESource source, const char* radioKey, EControl id)
 {
     auto* radio = new QRadioButton(Localized(radioKey), this);
     m_sources->addButton(radio, source);
     auto* combo = new QComboBox(this);
-    combo->setObjectName(QLatin1String(id));
+    combo->setObjectName(ControlName(id));
     combo->setAccessibleName(radio->text());
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     combo->setMinimumContentsLength(24);
@@ -213,23 +214,27 @@ void CParameterDialog::BuildRows(const Rows& rows)
 {
     static constexpr struct {
         ESource source;
-        const char* id;
-    } radioIds[] = {
-        {SourceConstant, "1009"}, {SourceVariable, "1011"}, {SourceInstruction, "1013"}, {SourceLiteral, "1017"}};
+        EControl id;
+    } radioIds[] = {{SourceConstant, EControl::ParameterConstantRadio},
+                    {SourceVariable, EControl::ParameterVariableRadio},
+                    {SourceInstruction, EControl::ParameterCallRadio},
+                    {SourceLiteral, EControl::ParameterValueRadio}};
     auto* grid = new QGridLayout;
     grid->setColumnStretch(1, 1);
     if (m_enumerated) {
-        m_constants = AddListRow(grid, SourceLiteral, "ParameterDialog/ValueRadio", "1010");
+        m_constants = AddListRow(grid, SourceLiteral, "ParameterDialog/ValueRadio", EControl::ParameterConstantList);
     }
     if (rows.constant) {
-        m_constants = AddListRow(grid, SourceConstant, "ParameterDialog/ConstantRadio", "1010");
+        m_constants =
+            AddListRow(grid, SourceConstant, "ParameterDialog/ConstantRadio", EControl::ParameterConstantList);
     }
     if (rows.variable) {
-        m_variables = AddListRow(grid, SourceVariable, "ParameterDialog/VariableRadio", "1012");
+        m_variables =
+            AddListRow(grid, SourceVariable, "ParameterDialog/VariableRadio", EControl::ParameterVariableList);
         m_addGlobal = new QPushButton(Localized("ParameterDialog/AddGlobalButton"), this);
         m_addLocal = new QPushButton(Localized("ParameterDialog/AddLocalButton"), this);
-        m_addGlobal->setObjectName(QStringLiteral("1019"));
-        m_addLocal->setObjectName(QStringLiteral("1020"));
+        m_addGlobal->setObjectName(ControlName(EControl::ParameterAddGlobal));
+        m_addLocal->setObjectName(ControlName(EControl::ParameterAddLocal));
         m_addGlobal->setAutoDefault(false);
         m_addLocal->setAutoDefault(false);
         // Locals belong to the current trigger.
@@ -243,12 +248,12 @@ void CParameterDialog::BuildRows(const Rows& rows)
         connect(m_addLocal, &QPushButton::clicked, this, [this] { OnAddVariable(true); });
     }
     if (rows.instruction) {
-        m_calls = AddListRow(grid, SourceInstruction, "ParameterDialog/InstructionRadio", "1002");
+        m_calls = AddListRow(grid, SourceInstruction, "ParameterDialog/InstructionRadio", EControl::ParameterCallList);
         m_callGroup = new QGroupBox(this);
-        m_callGroup->setObjectName(QStringLiteral("1003"));
+        m_callGroup->setObjectName(ControlName(EControl::ParameterCallGroup));
         m_callGroup->setAccessibleName(SourceRadio(SourceInstruction)->text());
         m_callText = new CHyperlinkCtrl(m_callGroup);
-        m_callText->setObjectName(QStringLiteral("33337"));
+        m_callText->setObjectName(ControlName(EControl::ParameterCallText));
         auto* groupLayout = new QVBoxLayout(m_callGroup);
         groupLayout->addWidget(m_callText);
         grid->addWidget(m_callGroup, grid->rowCount(), 1);
@@ -259,7 +264,7 @@ void CParameterDialog::BuildRows(const Rows& rows)
     }
     for (const auto& [source, id] : radioIds) {
         if (QRadioButton* radio = SourceRadio(source)) {
-            radio->setObjectName(QLatin1String(id));
+            radio->setObjectName(ControlName(id));
         }
     }
     // The state change, not the click: keys and accessibility tools check a source too.
@@ -296,12 +301,12 @@ void CParameterDialog::BuildLiteral(QGridLayout* grid, int row)
     };
     if ((realType & RealTypeBoolean) != 0) {
         m_boolGroup = new QGroupBox(this);
-        m_boolGroup->setObjectName(QStringLiteral("33336"));
+        m_boolGroup->setObjectName(ControlName(EControl::ParameterBoolGroup));
         m_boolGroup->setAccessibleName(radio->text());
         m_true = new QRadioButton(Localized("ParameterDialog/TrueName"), m_boolGroup);
         m_false = new QRadioButton(Localized("ParameterDialog/FalseName"), m_boolGroup);
-        m_true->setObjectName(QStringLiteral("33334"));
-        m_false->setObjectName(QStringLiteral("33335"));
+        m_true->setObjectName(ControlName(EControl::ParameterTrue));
+        m_false->setObjectName(ControlName(EControl::ParameterFalse));
         m_true->setChecked(true);
         auto* boolLayout = new QHBoxLayout(m_boolGroup);
         boolLayout->addWidget(m_true);
@@ -319,8 +324,8 @@ void CParameterDialog::BuildLiteral(QGridLayout* grid, int row)
         }
     } else if ((realType & RealTypeNumber) != 0) {
         m_number = new CNumberSpinBox(this);
-        m_number->setObjectName(QStringLiteral("33333"));
-        m_number->Edit()->setObjectName(QStringLiteral("33332"));
+        m_number->setObjectName(ControlName(EControl::ParameterNumber));
+        m_number->Edit()->setObjectName(ControlName(EControl::ParameterNumberEdit));
         m_number->setAccessibleName(radio->text());
         m_number->Edit()->SetDecimals(2);
         const CParameterInfo* info = m_parameter->GetParameterInfo();
@@ -331,7 +336,7 @@ void CParameterDialog::BuildLiteral(QGridLayout* grid, int row)
         connect(m_number->Edit(), &QLineEdit::textChanged, this, edited);
     } else {
         m_text = new QPlainTextEdit(this);
-        m_text->setObjectName(QStringLiteral("1016"));
+        m_text->setObjectName(ControlName(EControl::ParameterText));
         m_text->setAccessibleName(radio->text());
         // Tab moves on; Return starts a new line.
         m_text->setTabChangesFocus(true);

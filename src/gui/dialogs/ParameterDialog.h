@@ -6,6 +6,8 @@
 // call. Cancel puts back exactly what the parameter held when the dialog
 // opened, even when nested dialogs or the variables dialog changed things.
 
+#include "gui/common/ControlIds.h"
+
 #include "code/Instructions.h"
 
 #include <QDialog>
@@ -95,7 +97,7 @@ private:
     Rows ChooseRows() const;
     void SaveForCancel();
     void BuildRows(const Rows& rows);
-    QComboBox* AddListRow(QGridLayout* grid, ESource source, const char* radioKey, const char* id);
+    QComboBox* AddListRow(QGridLayout* grid, ESource source, const char* radioKey, EControl id);
     void BuildLiteral(QGridLayout* grid, int row);
     void FillLists();
     void FillConstants();

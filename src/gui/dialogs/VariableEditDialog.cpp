@@ -1,6 +1,7 @@
 #include "gui/dialogs/VariableEditDialog.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 
 #include "category/CategorySystem.h"
 #include "code/State.h"
@@ -30,13 +31,13 @@ CVariableEditDialog::CVariableEditDialog(CUserDefinedVariable* variable, const C
       m_types(new QComboBox(this))
 {
     setWindowTitle(Localized("VariableEditDialog/Title"));
-    m_name->setObjectName(QStringLiteral("1025"));
-    m_types->setObjectName(QStringLiteral("1027"));
+    m_name->setObjectName(ControlName(EControl::VariableName));
+    m_types->setObjectName(ControlName(EControl::VariableType));
     auto* nameLabel = new QLabel(Localized("VariableEditDialog/VariableNameLabel"), this);
-    nameLabel->setObjectName(QStringLiteral("1026"));
+    nameLabel->setObjectName(ControlName(EControl::VariableNameLabel));
     nameLabel->setBuddy(m_name);
     auto* typeLabel = new QLabel(Localized("VariableEditDialog/VariableTypeLabel"), this);
-    typeLabel->setObjectName(QStringLiteral("1028"));
+    typeLabel->setObjectName(ControlName(EControl::VariableTypeLabel));
     typeLabel->setBuddy(m_types);
 
     for (const CTypeInfo* type : m_typeChoices) {

@@ -1,8 +1,9 @@
 #include "gui/dialogs/VariablesDialog.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/Actions.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/dialogs/VariableEditDialog.h"
-#include "gui/mainframe/Actions.h"
 
 #include "base/Text.h"
 #include "category/CategorySystem.h"
@@ -107,7 +108,7 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
     }
     setWindowTitle(Localized("VariablesDialog/Title"));
 
-    m_list->setObjectName(QStringLiteral("1023"));
+    m_list->setObjectName(ControlName(EControl::VariablesList));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
@@ -143,10 +144,13 @@ CVariablesDialog::CVariablesDialog(CState* state, bool local, QWidget* parent)
          .keys = {QKeySequence(QKeySequence::Paste)},
          .handler = [this] { OnPaste(); },
          .enabled = [this] { return m_clipboard != nullptr; }},
-        {.name = "New", .command = ID_NEW, .textKey = "Menu_Edit_New", .handler = [this] { OnNew(); }},
-        {.name = "Change", .command = ID_CHANGE, .textKey = "Menu_Edit_Mod", .handler = [this] { OnChange(); }},
+        {.name = "New", .command = ECommand::VariableNew, .textKey = "Menu_Edit_New", .handler = [this] { OnNew(); }},
+        {.name = "Change",
+         .command = ECommand::VariableChange,
+         .textKey = "Menu_Edit_Mod",
+         .handler = [this] { OnChange(); }},
         {.name = "Delete",
-         .command = ID_DELETE,
+         .command = ECommand::VariableDelete,
          .textKey = "Menu_Edit_Del",
          .keys = {QKeySequence(QKeySequence::Delete)},
          .handler = [this] { OnDelete(); }},

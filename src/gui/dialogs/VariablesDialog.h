@@ -6,7 +6,7 @@
 // or retyping a used variable empties the parameters that use it: the
 // dialog asks first.
 
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
 #include "history/History.h"
 
 #include <QDialog>
@@ -33,13 +33,12 @@ class CVariablesDialog : public QDialog {
     Q_OBJECT
 public:
     using VariableList = std::vector<std::unique_ptr<CUserDefinedVariable>>;
-    enum : int { ID_NEW = 13449, ID_DELETE = 13450, ID_CHANGE = 13451 };
 
     CVariablesDialog(CState* state, bool local, QWidget* parent = nullptr);
     ~CVariablesDialog() override;
 
     QTreeWidget* List() const { return m_list; }
-    // Menu actions by name ("Undo", "Paste", "New") or command id ("13449").
+    // Menu actions by name ("Undo", "Paste", "New") or command id (ECommand) written out.
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
     // The step names of the undo list, oldest first.
     std::vector<std::string> UndoStepNames() const;

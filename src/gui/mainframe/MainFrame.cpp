@@ -1,6 +1,7 @@
 #include "gui/mainframe/MainFrame.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/controls/Palette.h"
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/InstructionDialog.h"
@@ -137,7 +138,7 @@ void CMainFrame::BuildActions()
          .handler = [this] { OnCompareWith(true); },
          .enabled = [this] { return !m_document.GetPathName().empty(); }},
         {.name = "GenerateScript",
-         .command = ID_GENERATE_SCRIPT,
+         .command = ECommand::GenerateScript,
          .textKey = "Menu/FileMenu/GenerateScript",
          .keys = {key(Qt::CTRL | Qt::Key_B)},
          .handler = [this] { OnGenerateScript(); }},
@@ -169,18 +170,18 @@ void CMainFrame::BuildActions()
         {.name = "Cut",
          .textKey = "Menu/EditMenu/Cut",
          .keys = {key(Qt::CTRL | Qt::Key_X), key(Qt::SHIFT | Qt::Key_Delete)},
-         .handler = [this] { OnEditClipboard("Cut"); },
-         .enabled = [this] { return ClipboardTarget("Cut"); }},
+         .handler = [this] { OnEditClipboard(EClipboardCommand::Cut); },
+         .enabled = [this] { return ClipboardTarget(EClipboardCommand::Cut); }},
         {.name = "Copy",
          .textKey = "Menu/EditMenu/Copy",
          .keys = {key(Qt::CTRL | Qt::Key_C), key(Qt::CTRL | Qt::Key_Insert)},
-         .handler = [this] { OnEditClipboard("Copy"); },
-         .enabled = [this] { return ClipboardTarget("Copy"); }},
+         .handler = [this] { OnEditClipboard(EClipboardCommand::Copy); },
+         .enabled = [this] { return ClipboardTarget(EClipboardCommand::Copy); }},
         {.name = "Paste",
          .textKey = "Menu/EditMenu/Paste",
          .keys = {key(Qt::CTRL | Qt::Key_V), key(Qt::SHIFT | Qt::Key_Insert)},
-         .handler = [this] { OnEditClipboard("Paste"); },
-         .enabled = [this] { return ClipboardTarget("Paste"); }},
+         .handler = [this] { OnEditClipboard(EClipboardCommand::Paste); },
+         .enabled = [this] { return ClipboardTarget(EClipboardCommand::Paste); }},
         {.name = "Find",
          .textKey = "Menu/EditMenu/Find",
          .keys = {key(Qt::CTRL | Qt::Key_F)},
@@ -205,17 +206,17 @@ void CMainFrame::BuildActions()
          .keys = {key(Qt::SHIFT | Qt::Key_F3)},
          .handler = [this] { OnFindNext(false); }},
         {.name = "EditGlobals",
-         .command = ID_EDIT_GLOBALS,
+         .command = ECommand::EditGlobals,
          .textKey = "Menu/EditMenu/EditGlobals",
-         .handler = [this] { OnEditVariables(ID_EDIT_GLOBALS); },
+         .handler = [this] { OnEditVariables(ECommand::EditGlobals); },
          .enabled = [this] { return m_document.GetState() != nullptr; }},
         {.name = "EditLocals",
-         .command = ID_EDIT_LOCALS,
+         .command = ECommand::EditLocals,
          .textKey = "Menu/EditMenu/EditLocals",
-         .handler = [this] { OnEditVariables(ID_EDIT_LOCALS); },
+         .handler = [this] { OnEditVariables(ECommand::EditLocals); },
          .enabled = [trigger] { return trigger() != nullptr; }},
         {.name = "ToCode",
-         .command = ID_TO_CODE,
+         .command = ECommand::ToCode,
          .textKey = "Menu/EditMenu/ToCode",
          .handler = [this] { OnToCode(); },
          .enabled = [trigger] { return trigger() != nullptr && !trigger()->IsCode(); }},
@@ -614,9 +615,9 @@ void CMainFrame::OnEditRedo()
     UpdateCommandUI();
 }
 
-void CMainFrame::OnEditVariables(int command, const std::string& selected)
+void CMainFrame::OnEditVariables(ECommand command, const std::string& selected)
 {
-    const bool local = command == ID_EDIT_LOCALS;
+    const bool local = command == ECommand::EditLocals;
     CState* state = BeginEditVariables(m_document, local);
     if (state == nullptr) {
         return;

@@ -5,7 +5,8 @@
 //
 // The three views fill the panes; F6 and Shift+F6 move between them.
 
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
+#include "gui/common/ControlIds.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -70,19 +71,15 @@ public:
     static inline const QString kMaximizedKey = QStringLiteral("Window/Maximized");
     static inline const QString kOuterKey = QStringLiteral("Window/OuterSplitter");
     static inline const QString kInnerKey = QStringLiteral("Window/InnerSplitter");
-    enum : int {
-        ID_GENERATE_SCRIPT = 62004,
-        ID_EDIT_GLOBALS = 62005,
-        ID_EDIT_LOCALS = 62006,
-        ID_TO_CODE = 62007,
-    };
+    // The Edit menu's clipboard commands; a view's table names its actions alike.
+    enum class EClipboardCommand { Cut, Copy, Paste };
 
     // userSettingsFile holds the recent-file list; workingFolder holds "license.txt".
     CMainFrame(CApplicationDocument& document, const QString& userSettingsFile, const QString& workingFolder,
                QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Actions by name ("New", "GenerateScript", "EditGlobals") or command id ("62004").
+    // Actions by name ("New", "GenerateScript", "EditGlobals") or command id (ECommand) written out.
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
     const CActionTable& Actions() const { return m_actions; }
     CRecentFileList& RecentFiles() { return *m_recent; }
@@ -107,11 +104,11 @@ public:
     void OnGenerateScript();
     void OnEditUndo();
     void OnEditRedo();
-    // "Cut", "Copy" or "Paste" on the focused text box, or on the selection
+    // Cut, copy or paste on the focused text box, or on the selection
     // of the focused categories or instruction tree.
-    void OnEditClipboard(const QString& command);
+    void OnEditClipboard(EClipboardCommand command);
     // `selected`: the name of the variable the dialog opens on.
-    void OnEditVariables(int command, const std::string& selected = {});
+    void OnEditVariables(ECommand command, const std::string& selected = {});
     // Edit/Insert instruction by name (Ctrl+Space, or a letter typed on an
     // instruction or block): the palette of the instructions the current
     // trigger's root blocks take, over the instruction tree; the one chosen
@@ -193,7 +190,7 @@ private:
     static QList<int> ReadSizes(const QSettings& settings, const QString& key);
     void BuildActions();
     // Whether the widget that last had the focus takes the clipboard command now.
-    bool ClipboardTarget(const QString& command) const;
+    bool ClipboardTarget(EClipboardCommand command) const;
     // The action table of the view that last had the focus, if it is one with a selection to copy.
     const CActionTable* FocusedViewActions() const;
     void BuildMenus();

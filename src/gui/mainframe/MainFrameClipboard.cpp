@@ -4,7 +4,7 @@
 
 #include "gui/mainframe/MainFrame.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/CategoriesView.h"
 #include "gui/views/InstructionView.h"
 #include "gui/views/TextStepEdit.h"
@@ -15,6 +15,21 @@
 #include <QTreeWidget>
 
 namespace bram::gui {
+
+namespace {
+
+// The focused view's action for the command.
+QString ActionName(CMainFrame::EClipboardCommand command)
+{
+    switch (command) {
+    case CMainFrame::EClipboardCommand::Cut: return QStringLiteral("Cut");
+    case CMainFrame::EClipboardCommand::Copy: return QStringLiteral("Copy");
+    case CMainFrame::EClipboardCommand::Paste: return QStringLiteral("Paste");
+    }
+    return {};
+}
+
+} // namespace
 
 const CActionTable* CMainFrame::FocusedViewActions() const
 {
@@ -27,34 +42,34 @@ const CActionTable* CMainFrame::FocusedViewActions() const
     return nullptr;
 }
 
-bool CMainFrame::ClipboardTarget(const QString& command) const
+bool CMainFrame::ClipboardTarget(EClipboardCommand command) const
 {
     // A text box's selection changes as the user works; its commands are
     // offered while it can be edited (copy always) and do nothing without one.
     if (const auto* text = qobject_cast<const QPlainTextEdit*>(m_lastFocus.data())) {
-        return command == QLatin1String("Copy") || (!text->isReadOnly() && text->isEnabled());
+        return command == EClipboardCommand::Copy || (!text->isReadOnly() && text->isEnabled());
     }
     if (const auto* line = qobject_cast<const QLineEdit*>(m_lastFocus.data())) {
-        return command == QLatin1String("Copy") || (!line->isReadOnly() && line->isEnabled());
+        return command == EClipboardCommand::Copy || (!line->isReadOnly() && line->isEnabled());
     }
     const CActionTable* actions = FocusedViewActions();
     if (actions == nullptr) {
         return false;
     }
     actions->Update();
-    return actions->Find(command)->isEnabled();
+    return actions->Find(ActionName(command))->isEnabled();
 }
 
-void CMainFrame::OnEditClipboard(const QString& command)
+void CMainFrame::OnEditClipboard(EClipboardCommand command)
 {
     if (!ClipboardTarget(command)) {
         UserPrompts().Beep();
         return;
     }
     if (auto* text = qobject_cast<QPlainTextEdit*>(m_lastFocus.data())) {
-        if (command == QLatin1String("Copy")) {
+        if (command == EClipboardCommand::Copy) {
             text->copy();
-        } else if (command == QLatin1String("Paste")) {
+        } else if (command == EClipboardCommand::Paste) {
             text->paste();
         } else if (auto* box = qobject_cast<CTextStepEdit*>(text)) {
             box->CutSelection();
@@ -62,15 +77,15 @@ void CMainFrame::OnEditClipboard(const QString& command)
             text->cut();
         }
     } else if (auto* line = qobject_cast<QLineEdit*>(m_lastFocus.data())) {
-        if (command == QLatin1String("Copy")) {
+        if (command == EClipboardCommand::Copy) {
             line->copy();
-        } else if (command == QLatin1String("Paste")) {
+        } else if (command == EClipboardCommand::Paste) {
             line->paste();
         } else {
             line->cut();
         }
     } else {
-        FocusedViewActions()->Find(command)->trigger();
+        FocusedViewActions()->Find(ActionName(command))->trigger();
     }
     UpdateCommandUI();
 }

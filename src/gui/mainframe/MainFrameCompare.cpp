@@ -3,7 +3,7 @@
 
 #include "gui/mainframe/MainFrame.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/ChangesView.h"
 
 #include "category/CategorySystem.h"

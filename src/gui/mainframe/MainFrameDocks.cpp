@@ -3,7 +3,7 @@
 
 #include "gui/mainframe/MainFrame.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/mainframe/Autosave.h"
 #include "gui/mainframe/RecentFileList.h"
 #include "gui/views/CategoriesView.h"

@@ -1,7 +1,8 @@
 // The palettes of the main window: insert an instruction by name over the
 // instruction tree, and go to a trigger, category or global by name.
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/controls/Palette.h"
 #include "gui/mainframe/MainFrame.h"
 #include "gui/views/CategoriesView.h"
@@ -140,7 +141,7 @@ void CMainFrame::GoTo(int entry)
             UserPrompts().Beep();
         }
         break;
-    case SGoToChoice::EKind::Global: OnEditVariables(ID_EDIT_GLOBALS, choice.name); break;
+    case SGoToChoice::EKind::Global: OnEditVariables(ECommand::EditGlobals, choice.name); break;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "gui/views/CategoriesView.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/ClipboardTransfer.h"
 #include "gui/views/RunCounts.h"
 #include "gui/views/ViewIcons.h"
@@ -114,18 +115,18 @@ void CCategoriesView::BuildActions()
     };
     const CActionEntry entries[] = {
         {.name = "NewCategory",
-         .command = ID_NEW_CATEGORY,
+         .command = ECommand::CategoryNewCategory,
          .textKey = "ContextNewCategory",
          .handler = [this] { OnNewCategory(); }},
         {.name = "NewTrigger",
-         .command = ID_NEW_TRIGGER,
+         .command = ECommand::CategoryNewTrigger,
          .textKey = "ContextNewTrigger",
          .keys = {QKeySequence(Qt::Key_Insert)},
          .keyContext = Qt::WidgetShortcut,
          .handler = [this] { OnNewTrigger(); },
          .enabled = categoryOrTrigger},
         {.name = "Delete",
-         .command = ID_DELETE,
+         .command = ECommand::CategoryDelete,
          .textKey = "ContextDelete",
          .keys = {QKeySequence(Qt::Key_Delete)},
          .keyContext = Qt::WidgetShortcut,
@@ -139,13 +140,13 @@ void CCategoriesView::BuildActions()
          .handler = [this] { OnPaste(); },
          .enabled = [] { return HasFragmentOnClipboard(); }},
         {.name = "Enable",
-         .command = ID_ENABLE,
+         .command = ECommand::CategoryEnable,
          .textKey = "ContextEnable",
          .handler = [this] { OnEnable(false); },
          .enabled = [trigger] { return trigger() != nullptr; },
          .checked = [trigger] { return trigger() != nullptr && trigger()->IsEnabled(); }},
         {.name = "EnableAtBeginning",
-         .command = ID_ENABLE_AT_BEGINNING,
+         .command = ECommand::CategoryEnableAtBeginning,
          .textKey = "ContextEnableAtBeginning",
          .handler = [this] { OnEnable(true); },
          .enabled = [trigger] { return trigger() != nullptr; },

@@ -18,7 +18,7 @@
 // click that selected the item, a click does not (it was meant as a second
 // selecting click, not a rename).
 
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
 
 #include <QElapsedTimer>
 #include <QTreeWidget>
@@ -39,20 +39,13 @@ class CRunCounts;
 class CCategoriesView : public QTreeWidget {
     Q_OBJECT
 public:
-    enum : int {
-        ID_NEW_CATEGORY = 130,
-        ID_NEW_TRIGGER = 131,
-        ID_DELETE = 132,
-        ID_ENABLE = 133,
-        ID_ENABLE_AT_BEGINNING = 134,
-    };
     enum class EItemKind { None, Root, Category, Trigger };
     static constexpr int kLabelEditLockoutMs = 750;
 
     explicit CCategoriesView(CApplicationDocument& document, QWidget* parent = nullptr);
     ~CCategoriesView() override;
 
-    // Context menu actions by name ("NewTrigger") or command id ("131").
+    // Context menu actions by name ("NewTrigger") or command id (ECommand) written out.
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
     const CActionTable& Actions() const { return m_actions; }
     static QStringList ContextMenuNames();

@@ -1,6 +1,6 @@
 #include "gui/views/ClipboardTransfer.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,7 @@
 #include "gui/views/CommentView.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/TextStepEdit.h"
 
 #include "code/State.h"
@@ -25,9 +26,9 @@ CCommentView::CCommentView(CApplicationDocument& document, QWidget* parent)
       m_text(new CTextStepEdit(document, ETextField::Comment, kMaxTextLength, this))
 {
     setObjectName(QStringLiteral("CommentView"));
-    m_enabled->setObjectName(QString::number(ID_ENABLED));
-    m_enabledAtBeginning->setObjectName(QString::number(ID_ENABLED_AT_BEGINNING));
-    m_text->setObjectName(QString::number(ID_TEXT));
+    m_enabled->setObjectName(ControlName(EControl::CommentEnabled));
+    m_enabledAtBeginning->setObjectName(ControlName(EControl::CommentEnabledAtBeginning));
+    m_text->setObjectName(ControlName(EControl::CommentText));
     for (QCheckBox* box : {m_enabled, m_enabledAtBeginning}) {
         box->setAccessibleName(box->text());
         // The text box stays in place when the boxes are hidden.

@@ -21,8 +21,6 @@ class CTextStepEdit;
 class CCommentView : public QWidget {
     Q_OBJECT
 public:
-    // Control ids, also the objectNames of the controls.
-    enum : int { ID_TEXT = 9119, ID_ENABLED = 9120, ID_ENABLED_AT_BEGINNING = 9121 };
     static constexpr int kMaxTextLength = 131072;
 
     explicit CCommentView(CApplicationDocument& document, QWidget* parent = nullptr);

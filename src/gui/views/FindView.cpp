@@ -1,6 +1,6 @@
 #include "gui/views/FindView.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"

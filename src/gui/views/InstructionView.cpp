@@ -1,6 +1,7 @@
 #include "gui/views/InstructionView.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/ControlIds.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/ClipboardTransfer.h"
 #include "gui/views/InstructionChooser.h"
 #include "gui/views/RunCounts.h"
@@ -247,8 +248,8 @@ CInstructionView::CInstructionView(CApplicationDocument& document, QWidget* pare
       m_actions(m_tree, "InstructionView")
 {
     setObjectName(QStringLiteral("InstructionView"));
-    m_tree->setObjectName(QString::number(ID_TREE));
-    m_text->setObjectName(QString::number(ID_TEXT));
+    m_tree->setObjectName(ControlName(EControl::InstructionTree));
+    m_text->setObjectName(ControlName(EControl::InstructionText));
     m_tree->setHeaderHidden(true);
     // The label, and the run count (empty without one).
     m_tree->setColumnCount(2);
@@ -302,29 +303,29 @@ void CInstructionView::BuildActions()
     const CActionEntry entries[] = {
         // Their keys are the main frame's, which hands them to the focused view.
         {.name = "Cut",
-         .command = ID_CUT,
+         .command = ECommand::InstructionCut,
          .textKey = "InstructionsList_Menu_Cut",
          .handler = [this] { OnCut(); },
          .enabled = instruction},
         {.name = "Copy",
-         .command = ID_COPY,
+         .command = ECommand::InstructionCopy,
          .textKey = "InstructionsList_Menu_Copy",
          .handler = [this] { OnCopy(); },
          .enabled = instruction},
         {.name = "Paste",
-         .command = ID_PASTE,
+         .command = ECommand::InstructionPaste,
          .textKey = "InstructionsList_Menu_Paste",
          .handler = [this] { OnPaste(); },
          .enabled = [this] { return CurrentNode() != nullptr && HasFragmentOnClipboard(); }},
         {.name = "Delete",
-         .command = ID_DELETE,
+         .command = ECommand::InstructionDelete,
          .textKey = "InstructionsList_Menu_Del",
          .keys = widgetKeys({Qt::Key_Delete}),
          .keyContext = Qt::WidgetShortcut,
          .handler = [this] { OnDelete(); },
          .enabled = instruction},
         {.name = "Enable",
-         .command = ID_ENABLE,
+         .command = ECommand::InstructionEnable,
          .textKey = "InstructionsList_Menu_EnableInstruction",
          .handler = [this] { OnEnable(); },
          .enabled = [this, instruction] { return instruction() && CurrentNode()->IsComplete(); },
@@ -370,7 +371,7 @@ void CInstructionView::BuildNewActions()
     };
     for (std::size_t i = 0; i < m_newCount; ++i) {
         QAction* action = m_actions.Add({.name = QStringLiteral("New%1").arg(i),
-                                         .command = ID_NEW_FIRST + static_cast<int>(i),
+                                         .command = InstructionNewCommand(i),
                                          .textKey = "InstructionsList_Menu_New",
                                          .handler = [this, i] { OnNew(i); },
                                          .enabled = [canAdd, i] { return canAdd(i); }});

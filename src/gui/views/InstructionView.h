@@ -17,7 +17,7 @@
 //
 // New and edit ask the instruction chooser; without one they do nothing.
 
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
 
 #include <QWidget>
 
@@ -44,16 +44,6 @@ class IInstructionChooser;
 class CInstructionView : public QWidget {
     Q_OBJECT
 public:
-    enum : int {
-        ID_TREE = 9029,
-        ID_TEXT = 9030,
-        ID_CUT = 57635,
-        ID_COPY = 57634,
-        ID_PASTE = 57637,
-        ID_DELETE = 18264,
-        ID_ENABLE = 18265,
-        ID_NEW_FIRST = 18266,
-    };
     static constexpr int kMaxNewItems = 22;
     static constexpr int kMaxTextLength = 4194304;
     // Find usages entries of one instruction's menu, one per variable it uses.
@@ -78,7 +68,7 @@ public:
     // Shows the state as it is now: the tree of the current trigger, or the text box.
     void OnUpdate();
 
-    // Context menu actions by name ("Delete", "New0", "Enable") or command id ("18264").
+    // Context menu actions by name ("Delete", "New0", "Enable") or command id (ECommand) written out.
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
     const CActionTable& Actions() const { return m_actions; }
     QStringList ContextMenuNames() const;

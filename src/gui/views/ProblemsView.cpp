@@ -1,6 +1,6 @@
 #include "gui/views/ProblemsView.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 #include "gui/views/ViewIcons.h"
 
 #include "document/ApplicationDocument.h"

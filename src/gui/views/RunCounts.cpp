@@ -1,6 +1,6 @@
 #include "gui/views/RunCounts.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 
 #include "code/CodeBase.h"
 #include "document/ScriptRun.h"

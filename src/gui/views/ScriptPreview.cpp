@@ -1,6 +1,6 @@
 #include "gui/views/ScriptPreview.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 
 #include "code/CodeTrigger.h"
 #include "code/State.h"

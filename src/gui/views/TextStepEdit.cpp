@@ -1,6 +1,6 @@
 #include "gui/views/TextStepEdit.h"
 
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 
 #include "document/ApplicationDocument.h"
 

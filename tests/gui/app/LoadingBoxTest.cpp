@@ -2,6 +2,7 @@
 // has its own tests in the core).
 
 #include "gui/app/LoadingBox.h"
+#include "gui/common/ControlIds.h"
 
 #include "GuiTestSupport.h"
 
@@ -23,7 +24,7 @@ TEST(LoadingBoxTest, BarAndTextLinesFollowTheModel)
     progress.AddFileTask(dir / "small");
     progress.AddFileTask(dir / "large");
     box.show();
-    const auto* bar = box.findChild<QProgressBar*>(QStringLiteral("1036"));
+    const auto* bar = box.findChild<QProgressBar*>(gui::ControlName(gui::EControl::LoadingBar));
     ASSERT_NE(bar, nullptr);
     progress.SelectTask(dir / "small");
     progress.FinishTask();
@@ -32,9 +33,10 @@ TEST(LoadingBoxTest, BarAndTextLinesFollowTheModel)
 
     progress.SetStageText("Initialization...");
     progress.SetDetailText("<b>Setup</b> & more");
-    EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("1037"))->text(), QStringLiteral("Initialization..."));
+    EXPECT_EQ(box.findChild<QLabel*>(gui::ControlName(gui::EControl::LoadingStage))->text(),
+              QStringLiteral("Initialization..."));
     // Shown as it is, never as markup.
-    const QLabel* detail = box.findChild<QLabel*>(QStringLiteral("1038"));
+    const QLabel* detail = box.findChild<QLabel*>(gui::ControlName(gui::EControl::LoadingDetail));
     EXPECT_EQ(detail->text(), QStringLiteral("<b>Setup</b> & more"));
     EXPECT_EQ(detail->textFormat(), Qt::PlainText);
 }

@@ -1,6 +1,7 @@
 // The about box: its texts, version line and licence decoding.
 
 #include "gui/dialogs/AboutDialog.h"
+#include "gui/common/ControlIds.h"
 
 #include "GuiTestSupport.h"
 #include "TestDataFiles.h"
@@ -49,7 +50,7 @@ TEST_F(AboutBoxTest, ShowsTitleVersionLicenceAndThanks)
     EXPECT_EQ(box.ThanksText(), QStringLiteral("Thanks, all."));
     EXPECT_EQ(box.LicenseText(), QStringLiteral("Licence \u00E9t\u00E9"));
     EXPECT_EQ(box.VersionLine(), QStringLiteral("Version ") + QStringLiteral(BRAMBLETON_VERSION_STRING));
-    EXPECT_TRUE(box.findChild<QPlainTextEdit*>(QStringLiteral("1041"))->isReadOnly());
+    EXPECT_TRUE(box.findChild<QPlainTextEdit*>(gui::ControlName(gui::EControl::AboutLicense))->isReadOnly());
 }
 
 TEST_F(AboutBoxTest, LongLicenceLinesWrapAndTheBoxResizes)
@@ -57,7 +58,7 @@ TEST_F(AboutBoxTest, LongLicenceLinesWrapAndTheBoxResizes)
     test::WriteFile(dir / "license.txt", std::string(40, ' ') + std::string(3000, 'x') + " end");
     CAboutDialog box(QString::fromStdString(dir.Path()));
     box.show();
-    const auto* licence = box.findChild<QPlainTextEdit*>(QStringLiteral("1041"));
+    const auto* licence = box.findChild<QPlainTextEdit*>(gui::ControlName(gui::EControl::AboutLicense));
     // No horizontal scrolling, even for a line without blanks.
     EXPECT_EQ(licence->horizontalScrollBar()->maximum(), 0);
     EXPECT_GT(licence->verticalScrollBar()->maximum(), 0);

@@ -6,6 +6,7 @@
 #include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/VariablesDialog.h"
 #include "gui/mainframe/RecentFileList.h"
+#include "gui/views/CategoriesView.h"
 #include "gui/views/InstructionView.h"
 
 #include "GuiTestSupport.h"
@@ -350,6 +351,46 @@ TEST_F(MainFrameTest, LocalsAndToCodeNeedACurrentTriggerAndUndoTextsNameTheStep)
     action("Redo")->trigger();
     EXPECT_TRUE(document.GetState()->GetCurrentTrigger()->IsCode());
     EXPECT_EQ(enabled(), "11010");
+}
+
+// A command id finds the action its name does, also written out as a number.
+TEST_F(MainFrameTest, CommandIdsFindTheirActions)
+{
+    const auto frame = MakeFrame();
+    const gui::CActionTable& categories = frame->findChild<gui::CCategoriesView*>()->Actions();
+    const gui::CActionTable& instructions = frame->findChild<gui::CInstructionView*>()->Actions();
+    using gui::ECommand;
+    const struct {
+        const gui::CActionTable& table;
+        ECommand command;
+        const char* name;
+    } cases[] = {
+        {frame->Actions(), ECommand::GenerateScript, "GenerateScript"},
+        {frame->Actions(), ECommand::EditGlobals, "EditGlobals"},
+        {frame->Actions(), ECommand::EditLocals, "EditLocals"},
+        {frame->Actions(), ECommand::ToCode, "ToCode"},
+        {categories, ECommand::CategoryNewCategory, "NewCategory"},
+        {categories, ECommand::CategoryNewTrigger, "NewTrigger"},
+        {categories, ECommand::CategoryDelete, "Delete"},
+        {categories, ECommand::CategoryEnable, "Enable"},
+        {categories, ECommand::CategoryEnableAtBeginning, "EnableAtBeginning"},
+        {instructions, ECommand::InstructionCut, "Cut"},
+        {instructions, ECommand::InstructionCopy, "Copy"},
+        {instructions, ECommand::InstructionPaste, "Paste"},
+        {instructions, ECommand::InstructionDelete, "Delete"},
+        {instructions, ECommand::InstructionEnable, "Enable"},
+        {instructions, gui::InstructionNewCommand(0), "New0"},
+        {instructions, gui::InstructionNewCommand(2), "New2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QAction* action = c.table.Find(c.command);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->objectName(), QLatin1String(c.name));
+        EXPECT_EQ(c.table.Find(QString::number(static_cast<int>(c.command))), action);
+    }
+    EXPECT_EQ(frame->Actions().Find(ECommand::None), nullptr);
+    EXPECT_EQ(frame->Actions().Find(ECommand::CategoryDelete), nullptr) << "each table knows only its own ids";
 }
 
 // Cancelled, or OK without a change, it records nothing and the waiting redo

@@ -1,4 +1,4 @@
-#include "gui/mainframe/Actions.h"
+#include "gui/common/Actions.h"
 
 #include "localization/Localization.h"
 #include "log/Assertion.h"
@@ -49,7 +49,7 @@ const CActionTable::CItem* CActionTable::FindItem(const QString& name) const
     bool isNumber = false;
     const int command = name.toInt(&isNumber);
     for (const CItem& item : m_items) {
-        if (item.entry.name == name || (isNumber && command != 0 && item.entry.command == command)) {
+        if (item.entry.name == name || (isNumber && command != 0 && static_cast<int>(item.entry.command) == command)) {
             return &item;
         }
     }
@@ -62,7 +62,10 @@ QAction* CActionTable::Find(const QString& name) const
     return item != nullptr ? item->action : nullptr;
 }
 
-QAction* CActionTable::Find(int command) const { return command != 0 ? Find(QString::number(command)) : nullptr; }
+QAction* CActionTable::Find(ECommand command) const
+{
+    return command != ECommand::None ? Find(QString::number(static_cast<int>(command))) : nullptr;
+}
 
 QList<QAction*> CActionTable::Actions() const
 {

@@ -1,4 +1,4 @@
-#include "gui/app/UserPrompts.h"
+#include "gui/common/UserPrompts.h"
 
 #include "localization/Localization.h"
 

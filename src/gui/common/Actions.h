@@ -7,6 +7,8 @@
 // text, and builds menu bars and context menus from lists of names. Views
 // keep a table of their own for their context menus and keys.
 
+#include "gui/common/ControlIds.h"
+
 #include <QKeySequence>
 #include <QList>
 #include <QString>
@@ -28,8 +30,8 @@ namespace bram::gui {
 struct CActionEntry {
     // The action's objectName: "New", "GenerateScript".
     QString name{};
-    // The program's command id (62004), or 0.
-    int command = 0;
+    // The program's command id, or none.
+    ECommand command = ECommand::None;
     // The key of the label in the table's string table; none for an action
     // whose owner sets its text (the recent files) or that has no menu item.
     const char* textKey = nullptr;
@@ -56,7 +58,7 @@ public:
     QAction* Add(CActionEntry entry);
     // By name, or by command id written as a number ("62004").
     QAction* Find(const QString& name) const;
-    QAction* Find(int command) const;
+    QAction* Find(ECommand command) const;
     QList<QAction*> Actions() const;
     // The localized text of a key of the table's group.
     QString Label(const char* key) const;
