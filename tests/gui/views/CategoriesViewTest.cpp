@@ -66,7 +66,7 @@ TEST_F(CategoriesViewTest, AfterAnyEditsTheTreeIsTheOneBuiltAfresh)
         CCategory* category = all.GetCategory(pick(all.GetCategoryCount()));
         return category->GetTriggerCount() == 0 ? nullptr : category->GetTrigger(pick(category->GetTriggerCount()));
     };
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 150; ++round) {
         CCategorySystem& all = document.GetCategorySystem();
         CCategory* category = all.GetCategory(pick(all.GetCategoryCount()));
         switch (pick(7)) {
