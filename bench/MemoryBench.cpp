@@ -14,9 +14,9 @@
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "document/DocumentEdits.h"
-#include "document/EditPlaces.h"
 
 #include "BenchSupport.h"
+#include "ProcessMemory.h"
 #include "SampleDataFile.h"
 
 #include <cstdio>
@@ -40,19 +40,6 @@ using namespace bram;
 double MiB(double kib) { return kib / 1024.0; }
 
 std::map<std::string, bench::STimes> g_none;
-
-// Resident KiB of this process now.
-long ResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return -1;
-}
 
 // Runs the tool; returns its peak resident KiB, or -1 when it failed.
 long PeakOfCommand(const std::vector<std::string>& arguments)
@@ -93,7 +80,7 @@ long ResidentWithDocument(const std::string& path)
             document.NewDocument();
             if (document.OpenDocument(path)) {
                 ::malloc_trim(0);
-                kib = ResidentKiB();
+                kib = test::ResidentKiB();
             }
         }
         (void)!::write(fds[1], &kib, sizeof kib);
@@ -173,24 +160,24 @@ SUndoMemory UndoMemory(const std::string& path)
                 m.triggerBytes = static_cast<double>(state.FindTrigger(id)->EstimateSize());
                 m.editBytes = perStep(100, toggle);
                 ::malloc_trim(0);
-                long kib = ResidentKiB();
+                long kib = test::ResidentKiB();
                 for (int i = 0; i < 200; ++i) {
                     toggle(i);
                 }
-                m.editResident = static_cast<double>(ResidentKiB() - kib) / 200;
+                m.editResident = static_cast<double>(test::ResidentKiB() - kib) / 200;
                 std::vector<std::unique_ptr<CCodeTrigger>> copies;
-                kib = ResidentKiB();
+                kib = test::ResidentKiB();
                 for (int i = 0; i < 200; ++i) {
                     copies.push_back(state.FindTrigger(id)->Clone());
                 }
-                m.copyResident = static_cast<double>(ResidentKiB() - kib) / 200;
+                m.copyResident = static_cast<double>(test::ResidentKiB() - kib) / 200;
                 copies.clear();
                 ::malloc_trim(0);
-                kib = ResidentKiB();
+                kib = test::ResidentKiB();
                 for (int i = 0; i < 1000; ++i) {
                     click(i);
                 }
-                m.clicksResident = static_cast<double>(ResidentKiB() - kib);
+                m.clicksResident = static_cast<double>(test::ResidentKiB() - kib);
             }
         }
         (void)!::write(fds[1], &m, sizeof m);

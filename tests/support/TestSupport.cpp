@@ -84,18 +84,6 @@ void WriteFile(const std::string& path, std::string_view data)
     }
 }
 
-long ResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return -1;
-}
-
 std::string ReadFile(const std::string& path)
 {
     auto data = ReadWholeFile(path);

@@ -51,8 +51,6 @@ private:
 // Writes a file, creating its folders.
 void WriteFile(const std::string& path, std::string_view data);
 std::string ReadFile(const std::string& path);
-// The process's resident memory now (VmRSS), -1 when unknown.
-long ResidentKiB();
 // The names of a folder's entries, sorted.
 std::vector<std::string> FileNames(const std::string& folder);
 

@@ -3,6 +3,7 @@
 // reports the one the reader has always reported first.
 
 #include "DataFileFuzzTarget.h"
+#include "ProcessMemory.h"
 #include "SampleDataFile.h"
 #include "TestSupport.h"
 
