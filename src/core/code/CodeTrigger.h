@@ -72,12 +72,12 @@ public:
     bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CCodeTrigger> Clone() const;
 
-    // What the undo history keeps of a trigger is a detached copy: its
-    // parameters hold their variables (the state's and its own locals) but
-    // are on no users list, so the document's variables never count them.
-    // Detach and Attach take every parameter off and back onto those lists;
-    // a detached copy is destroyed with DestroyDetached, which touches no
-    // variable (a global it names may be gone by then).
+    // What the undo history keeps of a trigger is detached: its parameters
+    // hold their variables (the state's and its own locals) but are on no
+    // users list, so the document's variables never count them. Detach and
+    // Attach take every parameter off and back onto those lists; a detached
+    // trigger is destroyed with DestroyDetached, which touches no variable
+    // (a global it names may be gone by then).
     void DetachVariables();
     void AttachVariables();
     static void DestroyDetached(std::unique_ptr<CCodeTrigger> trigger);

@@ -28,10 +28,10 @@ public:
             // The trigger goes on with a copy and the step keeps the nodes
             // themselves: what was found before the step is there again
             // after undo, as with a whole snapshot.
-            std::unique_ptr<CCodeTrigger> copy = trigger->Clone();
+            std::unique_ptr<CCodeTrigger> kept = trigger->Clone();
             trigger->DetachVariables();
-            trigger->SwapContents(*copy);
-            m_triggers.push_back(std::move(copy));
+            trigger->SwapContents(*kept); // now the originals
+            m_triggers.push_back(std::move(kept));
         }
         if (m_texts) {
             m_preamble = state.GetPreamble();
