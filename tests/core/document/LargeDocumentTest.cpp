@@ -80,7 +80,7 @@ TEST_F(SampleDocumentTest, FlagClicksKeepOnlyTheTriggersTheyChanged)
 {
     const std::string file = test::SampleDataFile(2000);
     ASSERT_EQ(ReadError(file), "");
-    const long before = test::ResidentKiB();
+    [[maybe_unused]] const long before = test::ResidentKiB();
     const CState& state = *m_document.GetState();
     std::size_t largest = 0;
     for (int click = 0; click < 1000; ++click) {
