@@ -251,18 +251,14 @@ bool SetFieldText(CApplicationDocument& document, ETextField field, std::string 
         return false;
     }
     if (text != GetFieldText(document, field)) {
-        // A run of typing joins the last step, but not one that is not there
-        // or that the file already holds: that change would be lost to undo
-        // or to the modified flag.
-        const CHistory& history = document.GetHistory();
-        if (stepKind.empty() && (!history.CanUndo() || history.IsAtSavedPoint())) {
-            stepKind = "Input";
-        }
         const CCodeTrigger* trigger = document.GetState()->GetCurrentTrigger();
         const SStepScope scope =
             trigger != nullptr ? SStepScope{.triggers = {trigger->GetId()}} : SStepScope{.texts = true};
-        // A run that goes on in a field the last step does not keep is a run of its own.
-        if (stepKind.empty() && !history.LastStepCovers(scope)) {
+        // A run of typing joins the last step, but not one that is not there,
+        // that the file already holds (the change would be lost to undo or to
+        // the modified flag) or that does not keep this field.
+        const CHistory& history = document.GetHistory();
+        if (stepKind.empty() && (history.IsAtSavedPoint() || !history.LastStepCovers(scope))) {
             stepKind = "Input";
         }
         if (!stepKind.empty()) {

@@ -219,37 +219,10 @@ void CCategoriesView::OnUpdate()
         const auto index = static_cast<std::size_t>(selected->data(0, kCategoryRole).toULongLong());
         keptCategory = index < m_shape.size() ? m_shape[index].category : nullptr;
     }
-    if (ShapeMatches()) {
-        RefreshFlags();
-    } else {
-        Sync();
-    }
+    Sync();
     UpdateRootLabel();
     ShowSelection(keptCategory);
     m_actions.Update();
-}
-
-bool CCategoriesView::ShapeMatches() const
-{
-    const CCategorySystem& categories = m_document.GetCategorySystem();
-    if (RootItem() == nullptr || categories.GetCategoryCount() != m_shape.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < m_shape.size(); ++i) {
-        const CCategory* category = categories.GetCategory(i);
-        const Shape& shape = m_shape[i];
-        if (category != shape.category || category->GetName() != shape.name ||
-            category->GetTriggerCount() != shape.entries.size()) {
-            return false;
-        }
-        for (std::size_t j = 0; j < shape.entries.size(); ++j) {
-            const CTriggerEntry* entry = category->GetTrigger(j);
-            if (entry != shape.entries[j].first || entry->GetName() != shape.entries[j].second) {
-                return false;
-            }
-        }
-    }
-    return true;
 }
 
 void CCategoriesView::Rebuild()

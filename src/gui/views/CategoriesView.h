@@ -110,7 +110,6 @@ private:
     };
 
     void BuildActions();
-    bool ShapeMatches() const;
     void Rebuild();
     // Brings the tree to the categories: only the trigger items of
     // categories whose entries changed when the categories are the same,
