@@ -134,6 +134,7 @@ void CApplicationDocument::SetCutMove(std::unique_ptr<SCutMove> move) { m_cutMov
 
 void CApplicationDocument::DeleteContents()
 {
+    NoteChange({EChangeKind::Document});
     // Ids and paths of the old contents would name things in the new.
     m_cutMove.reset();
     ClearHistory();
@@ -304,7 +305,11 @@ bool CApplicationDocument::GenerateScript(const std::string& path, std::string* 
 
 // ---- undo history --------------------------------------------------------------------
 
-void CApplicationDocument::ResetState() { m_history.SetState(std::make_unique<CState>()); }
+void CApplicationDocument::ResetState()
+{
+    m_history.SetState(std::make_unique<CState>());
+    NoteChange({EChangeKind::Document});
+}
 
 void CApplicationDocument::SetRecoveredPath(const std::string& path, bool confirmed)
 {
@@ -341,15 +346,46 @@ void CApplicationDocument::AddHistoryStep(const std::string& name, const SStepSc
     m_modified = true;
 }
 
+void CApplicationDocument::NoteTouch(const SStepTouch& touch)
+{
+    if (touch.whole) {
+        NoteChange({EChangeKind::Document});
+        return;
+    }
+    for (const std::uint32_t id : touch.triggers) {
+        NoteChange({EChangeKind::TriggerFlags, nullptr, id});
+        NoteChange({EChangeKind::Text, nullptr, id});
+        NoteChange({EChangeKind::Instructions, nullptr, id});
+    }
+    if (touch.texts) {
+        NoteChange({EChangeKind::Text});
+    }
+    if (touch.appends) {
+        NoteChange({EChangeKind::Variables});
+    }
+    if (touch.categoryList) {
+        NoteChange({EChangeKind::Categories});
+    }
+    for (const CCategory* category : touch.categories) {
+        NoteChange({EChangeKind::Entries, category});
+    }
+    // The step puts back the current trigger of its other side.
+    NoteChange({EChangeKind::Selection});
+}
+
 void CApplicationDocument::Undo()
 {
+    const SStepTouch touch = m_history.GetUndoTouch();
     m_history.Undo();
+    NoteTouch(touch);
     UpdateModifiedFromHistory();
 }
 
 void CApplicationDocument::Redo()
 {
+    const SStepTouch touch = m_history.GetRedoTouch();
     m_history.Redo();
+    NoteTouch(touch);
     UpdateModifiedFromHistory();
 }
 
@@ -374,7 +410,9 @@ void CApplicationDocument::RemoveLastHistoryStep()
     if (CanRedo()) {
         return;
     }
+    const SStepTouch touch = m_history.GetUndoTouch();
     m_history.RemoveLast();
+    NoteTouch(touch);
     UpdateModifiedFromHistory();
 }
 
@@ -385,7 +423,7 @@ void CApplicationDocument::RenameLastHistoryStep(const std::string& name) { m_hi
 int CApplicationDocument::AddUpdateListener(const void* owner, UpdateListener listener)
 {
     const int id = m_nextListenerId++;
-    m_listeners.push_back({id, owner, std::move(listener)});
+    m_listeners.push_back({id, owner, std::move(listener), nullptr});
     return id;
 }
 
@@ -394,12 +432,29 @@ void CApplicationDocument::RemoveUpdateListener(int id)
     std::erase_if(m_listeners, [id](const Listener& entry) { return entry.id == id; });
 }
 
-void CApplicationDocument::UpdateAllViews(const void* sender) const
+int CApplicationDocument::AddChangeListener(const void* owner, ChangeListener listener)
 {
+    const int id = m_nextListenerId++;
+    m_listeners.push_back({id, owner, nullptr, std::move(listener)});
+    return id;
+}
+
+void CApplicationDocument::UpdateAllViews(const void* sender)
+{
+    CChangeReport report;
+    std::swap(report, m_pending);
+    if (report.IsEmpty()) {
+        report.Add({EChangeKind::Document});
+    }
     // A copy: a listener may add or remove listeners.
     const auto listeners = m_listeners;
     for (const Listener& listener : listeners) {
-        if (listener.callback && (sender == nullptr || listener.owner != sender)) {
+        if (sender != nullptr && listener.owner == sender) {
+            continue;
+        }
+        if (listener.changeCallback) {
+            listener.changeCallback(report);
+        } else if (listener.callback) {
             listener.callback();
         }
     }

@@ -21,6 +21,8 @@
 //   and leaves the state, its triggers and nodes in place.
 // - Views register AddUpdateListener(view, callback); UpdateAllViews(view)
 //   calls every listener but the view's own, UpdateAllViews() every one.
+//   A view that updates only what changed registers AddChangeListener
+//   instead and gets the report of what the edits noted (DocumentChange.h).
 //   OnEditUndo()/OnEditRedo() undo or redo and then update all views;
 //   GetUndoName()/GetRedoName() give the localization key of the step for
 //   the Edit menu texts.
@@ -31,6 +33,7 @@
 
 #include "base/Exceptions.h"
 #include "category/CategorySystem.h"
+#include "document/DocumentChange.h"
 #include "history/History.h"
 
 #include <cstddef>
@@ -178,10 +181,18 @@ public:
     int AddUpdateListener(const void* owner, UpdateListener listener);
     int AddUpdateListener(UpdateListener listener) { return AddUpdateListener(nullptr, std::move(listener)); }
     void RemoveUpdateListener(int id);
+    using ChangeListener = std::function<void(const CChangeReport&)>;
+    int AddChangeListener(const void* owner, ChangeListener listener);
     // Every listener.
-    void UpdateAllViews() const { UpdateAllViews(nullptr); }
-    // Every listener but those of the sending view (null: every listener).
-    void UpdateAllViews(const void* sender) const;
+    void UpdateAllViews() { UpdateAllViews(nullptr); }
+    // Every listener but those of the sending view (null: every listener),
+    // with the changes noted since the last call (a Document change when
+    // none were), which are then forgotten.
+    void UpdateAllViews(const void* sender);
+    // An edit notes what it changed, for the next UpdateAllViews.
+    void NoteChange(SModelChange change) { m_pending.Add(change); }
+    void NoteChanges(const CChangeReport& report) { m_pending.Add(report); }
+    const CChangeReport& GetPendingChanges() const { return m_pending; }
 
     // ---- settings ------------------------------------------------------------
     EScriptEncoding GetScriptEncoding() const { return m_encoding; }
@@ -205,6 +216,8 @@ private:
     // The document equals its file now.
     void MarkSaved();
     void UpdateModifiedFromHistory() { m_modified = !m_history.IsAtSavedPoint(); }
+    // Notes what undoing or redoing a step touched.
+    void NoteTouch(const SStepTouch& touch);
 
     // The history is destroyed first: its steps name categories and entries of the system.
     CCategorySystem m_categories;
@@ -229,7 +242,9 @@ private:
         int id;
         const void* owner;
         UpdateListener callback;
+        ChangeListener changeCallback;
     };
+    CChangeReport m_pending;
     std::vector<Listener> m_listeners;
     int m_nextListenerId = 1;
 };

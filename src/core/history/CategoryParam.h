@@ -32,6 +32,7 @@ public:
 
     void Undo() override;
     void Redo() override;
+    void ListTouched(SStepTouch& touch) const override { touch.categoryList = true; }
 
     CCategory* GetCategory() const { return m_category; }
     bool OwnsCategory() const { return m_kept != nullptr; }

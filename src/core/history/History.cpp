@@ -86,6 +86,15 @@ public:
                std::ranges::all_of(scope.triggers, [this](std::uint32_t id) { return Holds(id); });
     }
 
+    void ListTouched(SStepTouch& touch) const
+    {
+        for (const auto& trigger : m_triggers) {
+            touch.triggers.push_back(trigger->GetId());
+        }
+        touch.texts = m_texts;
+        touch.appends = m_appends;
+    }
+
     std::size_t EstimateSize() const
     {
         std::size_t size = sizeof(*this) + m_preamble.capacity() + m_header.capacity();
@@ -159,6 +168,20 @@ CCodeHistoryObject::CCodeHistoryObject(std::string name, std::unique_ptr<CScoped
 CCodeHistoryObject::CCodeHistoryObject(CCodeHistoryObject&&) noexcept = default;
 CCodeHistoryObject& CCodeHistoryObject::operator=(CCodeHistoryObject&&) noexcept = default;
 CCodeHistoryObject::~CCodeHistoryObject() = default;
+
+SStepTouch CCodeHistoryObject::GetTouch() const
+{
+    SStepTouch touch;
+    if (m_scoped) {
+        m_scoped->ListTouched(touch);
+    } else {
+        touch.whole = m_kept != nullptr;
+    }
+    if (m_param) {
+        m_param->ListTouched(touch);
+    }
+    return touch;
+}
 
 void CCodeHistoryObject::Undo()
 {
@@ -245,6 +268,10 @@ bool CHistory::LastStepCovers(const SStepScope& scope) const
 {
     return !m_undo.empty() && (m_undo.back().GetScoped() == nullptr || m_undo.back().GetScoped()->Covers(scope));
 }
+
+SStepTouch CHistory::GetUndoTouch() const { return m_undo.empty() ? SStepTouch{} : m_undo.back().GetTouch(); }
+
+SStepTouch CHistory::GetRedoTouch() const { return m_redo.empty() ? SStepTouch{} : m_redo.back().GetTouch(); }
 
 void CHistory::DropOldest()
 {

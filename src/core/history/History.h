@@ -64,6 +64,8 @@ public:
     void SetName(std::string name) { m_name = std::move(name); }
     // A whole step's state: before it on the undo stack, after it on the redo stack.
     std::unique_ptr<CState>& Kept() { return m_kept; }
+    // What undoing or redoing it touches.
+    SStepTouch GetTouch() const;
     bool IsUndone() const { return m_undone; }
     CHistoryParam* GetParam() const { return m_param.get(); }
     CScopedChange* GetScoped() const { return m_scoped.get(); }
@@ -105,6 +107,9 @@ public:
     void RecordScoped(std::string name, const SStepScope& scope, std::unique_ptr<CHistoryParam> param = nullptr);
     // Whether the last step keeps what the scope names (a whole step keeps all).
     bool LastStepCovers(const SStepScope& scope) const;
+    // What Undo and Redo would touch now (nothing without such a step).
+    SStepTouch GetUndoTouch() const;
+    SStepTouch GetRedoTouch() const;
     bool CanUndo() const { return !m_undo.empty(); }
     bool CanRedo() const { return !m_redo.empty(); }
     void Undo();

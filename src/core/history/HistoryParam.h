@@ -4,10 +4,23 @@
 // parameter that undoes and redoes their change of it; the variables dialog's
 // steps, which take no snapshots, carry all of their change in one.
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace bram {
+
+class CCategory;
+
+// What undoing or redoing a step touches, for telling the views.
+struct SStepTouch {
+    bool whole = false;                   // anything in the state
+    std::vector<std::uint32_t> triggers;  // the contents of these triggers
+    bool texts = false;                   // the preamble and the header
+    bool appends = false;                 // triggers and globals beyond the counts of before
+    bool categoryList = false;            // categories added, removed or renamed
+    std::vector<const CCategory*> categories; // categories whose entries change
+};
 
 class CHistoryParam {
 public:
@@ -20,6 +33,8 @@ public:
     // before it (Redo).
     virtual void Undo() = 0;
     virtual void Redo() = 0;
+    // Adds what undo and redo of this change touch.
+    virtual void ListTouched(SStepTouch& /*touch*/) const {}
 };
 
 // The changes of a step that makes several (a paste of many triggers):
@@ -37,6 +52,12 @@ public:
     {
         for (const auto& param : m_params) {
             param->Redo();
+        }
+    }
+    void ListTouched(SStepTouch& touch) const override
+    {
+        for (const auto& param : m_params) {
+            param->ListTouched(touch);
         }
     }
 

@@ -40,6 +40,13 @@ public:
 
     void Undo() override;
     void Redo() override;
+    void ListTouched(SStepTouch& touch) const override
+    {
+        touch.categories.push_back(m_source);
+        if (m_destination != m_source) {
+            touch.categories.push_back(m_destination);
+        }
+    }
 
     CTriggerEntry* GetTrigger() const { return m_entry; }
     bool OwnsTrigger() const { return m_kept != nullptr; }

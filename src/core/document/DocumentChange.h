@@ -1,0 +1,79 @@
+#pragma once
+// What an edit changed, told to the views so that each updates only that.
+//
+// An edit notes its changes on the document as it makes them
+// (CApplicationDocument::NoteChange); the next UpdateAllViews hands what was
+// noted to the listeners as one report and starts a new one. Undo and redo
+// report what the step they reverse touched. A report that holds a Document
+// change (a new or opened document, a whole step undone, anything not noted
+// more precisely) means: anything may have changed.
+//
+// Categories and entries named by a change may be gone from the category
+// system already (a removal): a view compares their addresses, it does not
+// read them.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace bram {
+
+class CCategory;
+
+enum class EChangeKind {
+    Document,     // anything
+    Categories,   // categories added, removed or renamed
+    Entries,      // the triggers of `category`: added, removed, renamed, moved in or out
+    TriggerFlags, // the enabled flags of trigger `triggerId`
+    Text,         // a text of trigger `triggerId` (comment, code); of 0: the preamble and header
+    Instructions, // the instruction tree of trigger `triggerId`
+    Variables,    // globals or locals, and the parameters that use them
+    Selection,    // the current trigger, or its current node
+};
+
+struct SModelChange {
+    EChangeKind kind = EChangeKind::Document;
+    const CCategory* category = nullptr;
+    std::uint32_t triggerId = 0;
+
+    bool operator==(const SModelChange&) const = default;
+};
+
+class CChangeReport {
+public:
+    CChangeReport() = default;
+    explicit CChangeReport(SModelChange change) { Add(change); }
+
+    // Once each.
+    void Add(SModelChange change)
+    {
+        if (!Has(change)) {
+            m_changes.push_back(change);
+        }
+    }
+    void Add(const CChangeReport& other)
+    {
+        for (const SModelChange& change : other.m_changes) {
+            Add(change);
+        }
+    }
+    bool IsEmpty() const { return m_changes.empty(); }
+    void Clear() { m_changes.clear(); }
+    const std::vector<SModelChange>& Changes() const { return m_changes; }
+
+    // Anything may have changed.
+    bool IsEverything() const { return Has(EChangeKind::Document); }
+    bool Has(const SModelChange& change) const { return std::ranges::find(m_changes, change) != m_changes.end(); }
+    bool Has(EChangeKind kind) const
+    {
+        return std::ranges::any_of(m_changes, [kind](const SModelChange& c) { return c.kind == kind; });
+    }
+    // The change, or a Document change, which holds every other.
+    bool Covers(const SModelChange& change) const { return IsEverything() || Has(change); }
+    bool Covers(EChangeKind kind) const { return IsEverything() || Has(kind); }
+
+private:
+    std::vector<SModelChange> m_changes;
+};
+
+} // namespace bram
