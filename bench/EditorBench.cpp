@@ -175,14 +175,15 @@ void DragDrop(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
     editor.tree->setCurrentItem(TriggerItem(editor, 3));
-    QTreeWidget* tree = editor.instructions->Tree();
+    QTreeView* tree = editor.instructions->Tree();
+    const QAbstractItemModel& model = *tree->model();
     for (auto _ : state) {
         state.PauseTiming();
-        QTreeWidgetItem* block = tree->topLevelItem(0)->child(0);
-        tree->setCurrentItem(block->child(block->childCount() - 1));
+        const QModelIndex block = model.index(0, 0, model.index(0, 0));
+        tree->setCurrentIndex(model.index(model.rowCount(block) - 1, 0, block));
         Shown();
         state.ResumeTiming();
-        editor.instructions->DropOn(block->child(0));
+        editor.instructions->DropOn(model.index(0, 0, block));
         Shown();
         state.PauseTiming();
         TakeBack(editor);

@@ -20,7 +20,7 @@
 #include <QAction>
 #include <QRegularExpression>
 #include <QSplitter>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace bram::gui {
 
@@ -37,7 +37,7 @@ QString DescriptionWords(const std::string& description)
 
 void CMainFrame::BuildPalettes()
 {
-    QTreeWidget* tree = m_instructions->Tree();
+    QTreeView* tree = m_instructions->Tree();
     m_insertPalette = new CPalette(m_instructions, tree, "Palette/InsertField", "Palette/InsertList");
     m_goToPalette = new CPalette(this, m_outer, "Palette/GoToField", "Palette/GoToList");
     connect(m_insertPalette, &CPalette::Chosen, this, [this](int entry) {
@@ -49,8 +49,7 @@ void CMainFrame::BuildPalettes()
     OpenOnLetter(
         tree,
         [this, tree] {
-            return tree->currentItem() != nullptr && tree->currentItem()->parent() != nullptr &&
-                   Action(QStringLiteral("InsertByName"))->isEnabled();
+            return tree->currentIndex().parent().isValid() && Action(QStringLiteral("InsertByName"))->isEnabled();
         },
         [this](const QString& letter) { OnInsertByName(letter); });
 }

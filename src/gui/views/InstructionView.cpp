@@ -4,9 +4,8 @@
 #include "gui/common/UserPrompts.h"
 #include "gui/views/ClipboardTransfer.h"
 #include "gui/views/InstructionChooser.h"
-#include "gui/views/RunCounts.h"
+#include "gui/views/InstructionModel.h"
 #include "gui/views/TextStepEdit.h"
-#include "gui/views/ViewIcons.h"
 
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
@@ -17,7 +16,6 @@
 #include "localization/Localization.h"
 #include "records/BlockInfo.h"
 #include "records/CodeInfoBase.h"
-#include "records/ParameterInfo.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,132 +24,25 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QStyleOption>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 namespace bram::gui {
 
-namespace {
-
-constexpr char kInstructionMime[] = "application/x-brambleton-instruction";
-
-// The name of the first parameter without a value, looking into nested
-// calls; empty when the node is complete.
-std::string MissingParameter(const CCodeBase& node)
-{
-    for (std::size_t i = 0; i < node.GetParameterCount(); ++i) {
-        const CParameter* parameter = node.GetParameter(i);
-        if (parameter == nullptr || parameter->IsComplete()) {
-            continue;
-        }
-        if (const CCodeBase* value = parameter->GetValue()) {
-            if (std::string inner = MissingParameter(*value); !inner.empty()) {
-                return inner;
-            }
-        }
-        const CParameterInfo* info = parameter->GetParameterInfo();
-        return info != nullptr ? info->GetLocalizedName() : std::string("?");
-    }
-    return {};
-}
-
-// What items look like, taken from the style once per build.
-struct Look {
-    QIcon block;
-    QIcon instruction;
-    QIcon incomplete;
-    QFont rootFont;
-    QBrush disabled;
-};
-
-QTreeWidgetItem* NewItem(const CCodeBase& node, bool rootBlock, const Look& look)
-{
-    QString text = ToQ(node.GetText());
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    auto* item = new QTreeWidgetItem(QStringList(text));
-    if (node.GetCodeType() == CodeTypeBlock) {
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        item->setIcon(0, look.block);
-        if (rootBlock) {
-            item->setFont(0, look.rootFont);
-        }
-    } else {
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
-        const std::string missing = MissingParameter(node);
-        item->setIcon(0, missing.empty() ? look.instruction : look.incomplete);
-        if (!missing.empty()) {
-            item->setToolTip(0,
-                             ToQ(FillPlaceholders(GetLocalizedString("InstructionView/MissingParameter"), {missing})));
-        }
-    }
-    if (!node.IsEnabled()) {
-        item->setForeground(0, look.disabled);
-    }
-    for (std::size_t i = 0; node.IsContainer() && i < node.GetChildCount(); ++i) {
-        item->addChild(NewItem(*node.GetChild(i), false, look));
-    }
-    return item;
-}
-
-// The run counts beside the items of `node` and what it holds; `path` is the node's.
-void ShowCounts(QTreeWidgetItem& item, const CCodeBase& node, std::uint32_t triggerId, std::vector<std::size_t>& path,
-                const CRunCounts& counts, const QBrush& grey)
-{
-    if (counts.IsTraced(node)) {
-        const std::uint64_t count = counts.OfInstruction(triggerId, path);
-        item.setText(1, CRunCounts::Label(count));
-        if (count == 0) {
-            item.setForeground(1, grey);
-        }
-    }
-    for (std::size_t i = 0; node.IsContainer() && i < node.GetChildCount(); ++i) {
-        path.push_back(i);
-        ShowCounts(*item.child(static_cast<int>(i)), *node.GetChild(i), triggerId, path, counts, grey);
-        path.pop_back();
-    }
-}
-
-// The tree as the code model walks it to find the selected item's node.
-class CTreeItems : public IItemTree {
+// The tree control: menus, dragging and the drop highlight go to the view;
+// what a drag carries and where it may drop are the model's.
+class CInstructionView::CTree : public QTreeView {
 public:
-    explicit CTreeItems(const QTreeWidget& tree) : m_tree(tree) {}
-    Item GetTopItem() const override { return m_tree.topLevelItem(0); }
-    Item GetSelectedItem() const override
-    {
-        const QList<QTreeWidgetItem*> selected = m_tree.selectedItems();
-        return selected.isEmpty() ? nullptr : selected.first();
-    }
-    Item GetFirstChild(Item item) const override
-    {
-        const auto* treeItem = static_cast<const QTreeWidgetItem*>(item);
-        return treeItem->childCount() > 0 ? treeItem->child(0) : nullptr;
-    }
-    Item GetNextSibling(Item item) const override
-    {
-        const auto* treeItem = static_cast<const QTreeWidgetItem*>(item);
-        const QTreeWidgetItem* parent = treeItem->parent();
-        const int next = parent != nullptr ? parent->indexOfChild(const_cast<QTreeWidgetItem*>(treeItem)) + 1 : 0;
-        return parent != nullptr && next < parent->childCount() ? parent->child(next) : nullptr;
-    }
-
-private:
-    const QTreeWidget& m_tree;
-};
-
-} // namespace
-
-// The tree control: menus, dragging and the drop highlight go to the view.
-class CInstructionView::CTree : public QTreeWidget {
-public:
-    explicit CTree(CInstructionView& view) : QTreeWidget(&view), m_view(view) {}
-    using QTreeWidget::setState;
+    explicit CTree(CInstructionView& view) : QTreeView(&view), m_view(view) {}
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override
@@ -164,13 +55,11 @@ protected:
     }
     void startDrag(Qt::DropActions /*supportedActions*/) override
     {
-        const QTreeWidgetItem* item = currentItem();
-        if (!IsInstruction(m_view.CurrentNode()) || item == nullptr) {
+        QMimeData* data = m_view.m_model->mimeData({m_view.IndexOf(m_view.CurrentNode())});
+        if (data == nullptr) {
             return;
         }
         auto* drag = new QDrag(this);
-        auto* data = new QMimeData;
-        data->setData(QLatin1String(kInstructionMime), item->text(0).toUtf8());
         drag->setMimeData(data);
         m_view.m_dragging = true;
         drag->exec(Qt::MoveAction);
@@ -188,10 +77,11 @@ protected:
     }
     void dragMoveEvent(QDragMoveEvent* event) override
     {
-        QTreeWidgetItem* target = Ours(event) ? itemAt(event->position().toPoint()) : nullptr;
-        QTreeWidgetItem* highlight = m_view.CanDropOn(target) ? target : nullptr;
-        m_view.SetDropTarget(highlight);
-        if (highlight != nullptr) {
+        const QModelIndex target = Ours(event) ? Target(event) : QModelIndex();
+        const bool takes =
+            target.isValid() && m_view.m_model->canDropMimeData(event->mimeData(), Qt::MoveAction, -1, -1, target);
+        m_view.SetDropTarget(takes ? target : QModelIndex());
+        if (takes) {
             event->acceptProposedAction();
         } else {
             event->ignore();
@@ -204,7 +94,7 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* /*event*/) override { EndDrag(); }
     void dropEvent(QDropEvent* event) override
     {
-        const QTreeWidgetItem* target = itemAt(event->position().toPoint());
+        const QModelIndex target = Target(event);
         const bool ours = Ours(event);
         EndDrag();
         if (!ours) {
@@ -213,27 +103,32 @@ protected:
         }
         event->setDropAction(Qt::MoveAction);
         event->accept();
-        m_view.DropOn(target);
+        m_view.m_model->dropMimeData(event->mimeData(), Qt::MoveAction, -1, -1, target);
     }
     void paintEvent(QPaintEvent* event) override
     {
-        QTreeWidget::paintEvent(event);
-        if (m_view.m_dropTarget != nullptr) {
+        QTreeView::paintEvent(event);
+        if (m_view.m_dropTarget.isValid()) {
             QPainter painter(viewport());
             QStyleOption option;
             option.initFrom(this);
-            option.rect = visualItemRect(m_view.m_dropTarget);
+            const QModelIndex target = m_view.m_dropTarget;
+            option.rect = visualRect(target).united(visualRect(target.siblingAtColumn(1)));
             style()->drawPrimitive(QStyle::PE_IndicatorItemViewItemDrop, &option, &painter, this);
         }
     }
 
 private:
     bool Ours(const QDropEvent* event) const { return event->source() == this && m_view.m_dragging; }
+    QModelIndex Target(const QDropEvent* event) const
+    {
+        return indexAt(event->position().toPoint()).siblingAtColumn(0);
+    }
     void EndDrag()
     {
         stopAutoScroll();
         setState(NoState);
-        m_view.SetDropTarget(nullptr);
+        m_view.SetDropTarget({});
     }
 
     CInstructionView& m_view;
@@ -243,6 +138,7 @@ CInstructionView::CInstructionView(CApplicationDocument& document, QWidget* pare
     : QWidget(parent),
       m_document(document),
       m_description(new QLabel(this)),
+      m_model(new CInstructionModel(document, this)),
       m_tree(new CTree(*this)),
       m_text(new CTextStepEdit(document, ETextField::Code, kMaxTextLength, this)),
       m_actions(m_tree, "InstructionView")
@@ -250,14 +146,14 @@ CInstructionView::CInstructionView(CApplicationDocument& document, QWidget* pare
     setObjectName(QStringLiteral("InstructionView"));
     m_tree->setObjectName(ControlName(EControl::InstructionTree));
     m_text->setObjectName(ControlName(EControl::InstructionText));
+    m_tree->setModel(m_model);
     m_tree->setHeaderHidden(true);
     // The label, and the run count (empty without one).
-    m_tree->setColumnCount(2);
     m_tree->header()->setStretchLastSection(false);
     m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_tree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_tree->setUniformRowHeights(true);
-    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setExpandsOnDoubleClick(false);
     m_tree->setDragEnabled(true);
@@ -273,16 +169,33 @@ CInstructionView::CInstructionView(CApplicationDocument& document, QWidget* pare
     layout->addWidget(m_tree, 1);
     layout->addWidget(m_text, 1);
     BuildActions();
-    connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &CInstructionView::OnSelectionChanged);
-    connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this] { OnEdit(); });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CInstructionView::OnSelectionChanged);
+    connect(m_tree, &QTreeView::doubleClicked, this, [this] { OnEdit(); });
     connect(m_text, &CTextStepEdit::StepRecorded, this, [this] { m_document.UpdateAllViews(this); });
-    m_listener = m_document.AddUpdateListener(this, [this] { OnUpdate(); });
-    OnUpdate();
+    // New rows open, as every row of another trigger does; rows the user closed stay closed.
+    connect(m_model, &QAbstractItemModel::modelReset, m_tree, &QTreeView::expandAll);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex& parent, int first, int last) {
+        for (int row = first; row <= last; ++row) {
+            m_tree->expandRecursively(m_model->index(row, 0, parent));
+        }
+        // A block that was empty had nothing to close.
+        if (last - first + 1 == m_model->rowCount(parent)) {
+            m_tree->expand(parent);
+        }
+    });
+    connect(m_model, &CInstructionModel::Dropped, this, &CInstructionView::Changed);
+    // The model's own listener comes first: it has synced when Refresh runs.
+    m_listener = m_document.AddUpdateListener(this, [this] { Refresh(); });
+    m_tree->expandAll();
+    Refresh();
 }
 
 CInstructionView::~CInstructionView() { m_document.RemoveUpdateListener(m_listener); }
 
-QTreeWidget* CInstructionView::Tree() const { return m_tree; }
+QTreeView* CInstructionView::Tree() const { return m_tree; }
+
+void CInstructionView::SetRunCounts(const CRunCounts* counts) { m_model->SetRunCounts(counts); }
 
 void CInstructionView::SetInstructionChooser(IInstructionChooser* chooser)
 {
@@ -452,39 +365,45 @@ CCodeBase* CInstructionView::CurrentNode() const
     return trigger != nullptr && !trigger->IsCode() ? trigger->GetCurrentNode() : nullptr;
 }
 
-CCodeBase* CInstructionView::NodeOf(const QTreeWidgetItem* item) const
+CCodeBase* CInstructionView::NodeOf(const QModelIndex& index) const
 {
-    const CCodeTrigger* trigger = CurrentTrigger();
-    if (trigger == nullptr || trigger->IsCode() || item == nullptr || m_tree->isHidden()) {
-        return nullptr;
-    }
-    std::vector<std::size_t> path;
-    for (; item->parent() != nullptr; item = item->parent()) {
-        path.push_back(static_cast<std::size_t>(item->parent()->indexOfChild(const_cast<QTreeWidgetItem*>(item))));
-    }
-    if (item != m_tree->topLevelItem(0)) {
-        return nullptr;
-    }
-    std::reverse(path.begin(), path.end());
-    return trigger->GetNodeFromPath(path);
+    return m_tree->isHidden() ? nullptr : m_model->NodeOf(index);
 }
 
-QTreeWidgetItem* CInstructionView::ItemOf(const CCodeBase* node) const
+QModelIndex CInstructionView::IndexOf(const CCodeBase* node) const { return m_model->IndexOf(node); }
+
+QModelIndexList CInstructionView::SelectedIndexes() const
 {
-    const CCodeTrigger* trigger = CurrentTrigger();
-    QTreeWidgetItem* item = m_tree->topLevelItem(0);
-    const std::vector<std::size_t> path =
-        trigger != nullptr && node != nullptr ? trigger->GetNodePath(node) : std::vector<std::size_t>();
-    if (path.empty()) {
-        return nullptr;
+    QModelIndexList rows = m_tree->selectionModel()->selectedRows();
+    // Tree order: by the paths of the rows.
+    const auto path = [](QModelIndex index) {
+        std::vector<int> numbers;
+        for (; index.isValid(); index = index.parent()) {
+            numbers.push_back(index.row());
+        }
+        std::reverse(numbers.begin(), numbers.end());
+        return numbers;
+    };
+    std::sort(rows.begin(), rows.end(), [&](const QModelIndex& a, const QModelIndex& b) { return path(a) < path(b); });
+    return rows;
+}
+
+QModelIndex CInstructionView::SelectedIndex() const
+{
+    const QModelIndex current = m_tree->currentIndex().siblingAtColumn(0);
+    if (current.isValid() && m_tree->selectionModel()->isRowSelected(current.row(), current.parent())) {
+        return current;
     }
-    for (std::size_t i = 0; item != nullptr && i < path.size(); ++i) {
-        item = static_cast<int>(path[i]) < item->childCount() ? item->child(static_cast<int>(path[i])) : nullptr;
-    }
-    return item;
+    return SelectedIndexes().value(0);
 }
 
 void CInstructionView::OnUpdate()
+{
+    m_model->Sync();
+    Refresh();
+}
+
+void CInstructionView::Refresh()
 {
     const CCodeTrigger* trigger = CurrentTrigger();
     const char* description = trigger == nullptr  ? "InstructionView/HeaderDescription"
@@ -498,7 +417,7 @@ void CInstructionView::OnUpdate()
     if (text) {
         m_text->Load();
     } else {
-        Rebuild(*trigger);
+        ShowCurrentNode();
     }
     m_actions.Update();
 }
@@ -518,54 +437,37 @@ void CInstructionView::ShowText(bool text)
     }
 }
 
-void CInstructionView::Rebuild(const CCodeTrigger& trigger)
+void CInstructionView::ShowCurrentNode()
 {
+    const CCodeBase* node = CurrentNode();
+    if (m_model->NodeOf(SelectedIndex()) == node) {
+        return;
+    }
     m_filling = true;
-    m_tree->setUpdatesEnabled(false);
-    m_tree->clear();
-    m_dropTarget = nullptr;
-    Look look{StandardIcon(QStyle::SP_DirIcon), StandardIcon(QStyle::SP_FileIcon),
-              StandardIcon(QStyle::SP_MessageBoxWarning), m_tree->font(),
-              palette().brush(QPalette::Disabled, QPalette::Text)};
-    look.rootFont.setBold(true);
-    auto* top = new QTreeWidgetItem(QStringList(ToQ(trigger.GetName())));
-    top->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    // The trigger's icon, as in the categories view; the rows take the first one's height.
-    top->setIcon(0, look.instruction);
-    const bool counted = m_counts != nullptr && m_counts->IsFor(m_document.GetState());
-    std::vector<std::size_t> path;
-    for (std::size_t b = 0; b < trigger.GetBlockCount(); ++b) {
-        QTreeWidgetItem* block = NewItem(*trigger.GetBlock(b), true, look);
-        top->addChild(block);
-        if (counted) {
-            path.assign(1, b);
-            ShowCounts(*block, *trigger.GetBlock(b), trigger.GetId(), path, *m_counts, look.disabled);
-        }
+    if (const QModelIndex current = m_model->IndexOf(node); current.isValid()) {
+        m_tree->selectionModel()->setCurrentIndex(current,
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_tree->scrollTo(current);
+    } else {
+        m_tree->selectionModel()->clear();
     }
-    m_tree->addTopLevelItem(top);
-    m_tree->expandAll();
-    if (QTreeWidgetItem* current = ItemOf(trigger.GetCurrentNode())) {
-        m_tree->setCurrentItem(current);
-        m_tree->scrollToItem(current);
-    }
-    m_tree->setUpdatesEnabled(true);
     m_filling = false;
 }
 
 void CInstructionView::OnSelectionChanged()
 {
-    if (m_filling) {
+    if (m_filling || m_model->IsSyncing()) {
         return;
     }
-    SelectNodeFromView(m_document, CTreeItems(*m_tree));
+    m_model->SelectNodeOf(SelectedIndex());
     m_actions.Update();
     emit CurrentNodeChanged();
 }
 
 void CInstructionView::Changed()
 {
-    OnUpdate();
     m_document.UpdateAllViews(this);
+    Refresh();
 }
 
 // ---- commands -------------------------------------------------------------------------------
@@ -713,8 +615,8 @@ void CInstructionView::OnMove(bool up)
 
 void CInstructionView::OpenContextMenu()
 {
-    const QTreeWidgetItem* item = m_tree->currentItem();
-    const QPoint at = item != nullptr ? m_tree->visualItemRect(item).bottomLeft() : QPoint(0, 0);
+    const QModelIndex current = m_tree->currentIndex();
+    const QPoint at = current.isValid() ? m_tree->visualRect(current).bottomLeft() : QPoint(0, 0);
     ShowContextMenuAt(m_tree->viewport()->mapToGlobal(at));
 }
 
@@ -723,24 +625,22 @@ void CInstructionView::ShowContextMenuAt(const QPoint& globalPos)
     m_actions.ContextMenu(ContextMenuNames(), m_tree)->exec(globalPos);
 }
 
-bool CInstructionView::CanDropOn(const QTreeWidgetItem* target) const
+bool CInstructionView::CanDropOn(const QModelIndex& target) const
 {
-    return CanDropInstruction(CurrentNode(), NodeOf(target));
+    const std::unique_ptr<QMimeData> data(m_model->mimeData({IndexOf(CurrentNode())}));
+    return data != nullptr && m_model->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, target);
 }
 
-bool CInstructionView::DropOn(const QTreeWidgetItem* target)
+bool CInstructionView::DropOn(const QModelIndex& target)
 {
-    const bool moved = DropInstruction(m_document, CurrentNode(), NodeOf(target));
-    if (moved) {
-        Changed();
-    }
-    return moved;
+    const std::unique_ptr<QMimeData> data(m_model->mimeData({IndexOf(CurrentNode())}));
+    return data != nullptr && m_model->dropMimeData(data.get(), Qt::MoveAction, -1, -1, target);
 }
 
-void CInstructionView::SetDropTarget(QTreeWidgetItem* item)
+void CInstructionView::SetDropTarget(const QModelIndex& index)
 {
-    if (item != m_dropTarget) {
-        m_dropTarget = item;
+    if (index != m_dropTarget) {
+        m_dropTarget = index;
         m_tree->viewport()->update();
     }
 }

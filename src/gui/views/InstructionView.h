@@ -6,26 +6,25 @@
 // turned into code a text box with its code (typing becomes undo steps by
 // the rules of CTextStepEdit).
 //
-// Items stand for nodes by their place: an item's path of child indexes
-// under the top item is the node's path in the trigger, so any item (the
-// one under a drag, not only the selected one) finds its node in the
-// current state. Each label is the node's display text; disabled
-// instructions are greyed, incomplete ones marked with the name of the
-// parameter that has no value, blocks shown as folders (root blocks bold).
-// After a run with trace, a second column says how often each traced
-// instruction ran (greyed "never ran" for none).
+// The tree shows a CInstructionModel, which keeps its rows in line with
+// the current trigger from the document's change reports; the selection
+// follows the trigger's current node and back. Disabled instructions are
+// greyed, incomplete ones marked with the name of the parameter that has no
+// value, blocks shown as folders (root blocks bold). After a run with
+// trace, a second column says how often each traced instruction ran
+// (greyed "never ran" for none).
 //
 // New and edit ask the instruction chooser; without one they do nothing.
 
 #include "gui/common/Actions.h"
 
+#include <QPersistentModelIndex>
 #include <QWidget>
 
 #include <vector>
 
 class QLabel;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace bram {
 class CApplicationDocument;
@@ -37,6 +36,7 @@ class CVariableBase;
 
 namespace bram::gui {
 
+class CInstructionModel;
 class CRunCounts;
 class CTextStepEdit;
 class IInstructionChooser;
@@ -56,7 +56,7 @@ public:
     // nothing and the New items are greyed.
     void SetInstructionChooser(IInstructionChooser* chooser);
     // The counts shown beside the instructions (the caller keeps them); null: none.
-    void SetRunCounts(const CRunCounts* counts) { m_counts = counts; }
+    void SetRunCounts(const CRunCounts* counts);
 
 signals:
     // The user selected another item; the state's current node follows it.
@@ -96,17 +96,23 @@ public:
     void OnMove(bool up);
     void OpenContextMenu();
 
-    // Drag and drop of the current node: whether `target` takes it, and the drop.
-    bool CanDropOn(const QTreeWidgetItem* target) const;
-    bool DropOn(const QTreeWidgetItem* target);
-    const QTreeWidgetItem* DropTarget() const { return m_dropTarget; }
+    // Drag and drop of the current node: whether the row `target` takes it, and the drop.
+    bool CanDropOn(const QModelIndex& target) const;
+    bool DropOn(const QModelIndex& target);
+    QModelIndex DropTarget() const { return m_dropTarget; }
 
-    QTreeWidget* Tree() const;
+    QTreeView* Tree() const;
+    CInstructionModel* Model() const { return m_model; }
     CTextStepEdit* TextBox() const { return m_text; }
     QLabel* Description() const { return m_description; }
-    // The node an item stands for in the current state, and the item of a node.
-    CCodeBase* NodeOf(const QTreeWidgetItem* item) const;
-    QTreeWidgetItem* ItemOf(const CCodeBase* node) const;
+    // The node a row stands for in the current state, and the row of a node.
+    CCodeBase* NodeOf(const QModelIndex& index) const;
+    QModelIndex IndexOf(const CCodeBase* node) const;
+    // The selected rows (column 0), in the tree's order.
+    QModelIndexList SelectedIndexes() const;
+    // The one the trigger's current node follows: the current row when it is
+    // selected, else the first selected one.
+    QModelIndex SelectedIndex() const;
 
 private:
     class CTree;
@@ -117,19 +123,23 @@ private:
     void BuildActions();
     void BuildNewActions();
     void BuildUsageActions();
-    void Rebuild(const CCodeTrigger& trigger);
+    // Shows the state the model shows: the tree or the text box, and the selection.
+    void Refresh();
+    // Selects the row of the trigger's current node, unless the selection already stands for it.
+    void ShowCurrentNode();
     // New for the root block; `picked`: the instruction the chooser opens on.
     void NewInstruction(std::size_t rootBlock, const CCodeInfoBase* picked);
-    // Rebuilds and tells the other views, after an edit of this view.
+    // Tells the other views and the model, after an edit of this view, and shows the result.
     void Changed();
     void ShowText(bool text);
     void CopySelection(bool cut);
     void OnSelectionChanged();
     void ShowContextMenuAt(const QPoint& globalPos);
-    void SetDropTarget(QTreeWidgetItem* item);
+    void SetDropTarget(const QModelIndex& index);
 
     CApplicationDocument& m_document;
     QLabel* m_description;
+    CInstructionModel* m_model;
     CTree* m_tree;
     CTextStepEdit* m_text;
     CActionTable m_actions;
@@ -137,9 +147,8 @@ private:
     std::size_t m_newCount = 0;
     bool m_filling = false;
     bool m_dragging = false;
-    QTreeWidgetItem* m_dropTarget = nullptr;
+    QPersistentModelIndex m_dropTarget;
     int m_listener = 0;
-    const CRunCounts* m_counts = nullptr;
 };
 
 } // namespace bram::gui

@@ -114,7 +114,7 @@ TEST_F(FindTest, AResultSelectsItsTriggerAndInstructionOrItsTextAndAVanishedOneB
     const SMatch fire = find->Matches().front();
     emit find->Results()->itemActivated(find->Results()->topLevelItem(0), 0);
     EXPECT_EQ(Current()->GetCurrentNode(), Current()->GetNodeFromPath(fire.path));
-    EXPECT_TRUE(Instructions().Tree()->currentItem()->text(0).startsWith("Fire 'done'"));
+    EXPECT_TRUE(Instructions().Tree()->currentIndex().data().toString().startsWith("Fire 'done'"));
 
     // Without a trigger the header is in the instruction pane's text box.
     Search("maxsteps");

@@ -200,17 +200,18 @@ TEST_F(MainFrameTest, CollapseAndExpandAllActOnTheFocusedTree)
 
     // In the instruction tree, from the menu: the trigger's blocks stay in sight.
     categories->setCurrentItem(root->child(0)->child(0));
-    QTreeWidget* instructions = frame->findChild<gui::CInstructionView*>()->Tree();
+    QTreeView* instructions = frame->findChild<gui::CInstructionView*>()->Tree();
+    const QAbstractItemModel& rows = *instructions->model();
     instructions->setFocus();
     frame->Action(QStringLiteral("CollapseAll"))->trigger();
-    const QTreeWidgetItem* top = instructions->topLevelItem(0);
-    EXPECT_TRUE(top->isExpanded());
-    for (int i = 0; i < top->childCount(); ++i) {
-        EXPECT_FALSE(top->child(i)->isExpanded());
+    const QModelIndex top = rows.index(0, 0);
+    EXPECT_TRUE(instructions->isExpanded(top));
+    for (int i = 0; i < rows.rowCount(top); ++i) {
+        EXPECT_FALSE(instructions->isExpanded(rows.index(i, 0, top)));
     }
     EXPECT_EQ(openCategories(), root->childCount()) << "the other tree is left alone";
     frame->Action(QStringLiteral("ExpandAll"))->trigger();
-    EXPECT_TRUE(top->child(0)->isExpanded());
+    EXPECT_TRUE(instructions->isExpanded(rows.index(0, 0, top)));
 }
 
 // The Edit menu's clipboard commands go to what had the focus: the

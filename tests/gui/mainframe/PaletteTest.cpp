@@ -127,7 +127,7 @@ TEST_F(PaletteTest, EscapeOrALetterThatFindsNothingChangesNothing)
     SelectNode("Greeting", {2, 1});
     const std::string before = document.WriteDataFile();
     const std::size_t steps = document.GetUndoCount();
-    QTreeWidget* tree = Instructions().Tree();
+    QTreeView* tree = Instructions().Tree();
     tree->setFocus();
     // A letter typed on an instruction opens the palette with it.
     QTest::keyClicks(tree, QStringLiteral("p"));

@@ -143,20 +143,25 @@ TEST_F(RunTest, TraceCountsShowBesideTriggersAndInstructionsUntilAnEdit)
     EXPECT_EQ(item("Unused")->text(1), QStringLiteral("never ran"));
 
     categories->setCurrentItem(item("Tick"));
-    const QTreeWidget* tree = frame->findChild<gui::CInstructionView*>()->Tree();
-    const QTreeWidgetItem* top = tree->topLevelItem(0);
-    ASSERT_NE(top, nullptr);
-    ASSERT_EQ(top->childCount(), 3);
-    const QTreeWidgetItem* actions = top->child(2);
-    ASSERT_EQ(actions->childCount(), 3);
-    EXPECT_EQ(actions->child(0)->text(1), QStringLiteral("×3"));
-    EXPECT_EQ(actions->child(2)->child(0)->child(0)->text(1), QStringLiteral("×1")) << "inside the If";
-    EXPECT_EQ(actions->text(1), QString()) << "blocks are not counted";
-    EXPECT_EQ(top->child(0)->child(0)->text(1), QString()) << "events are not traced";
+    const QAbstractItemModel& rows = *frame->findChild<gui::CInstructionView*>()->Tree()->model();
+    // The count beside the row at a path under the trigger's row.
+    const auto count = [&rows](std::initializer_list<int> path) {
+        QModelIndex row = rows.index(0, 0);
+        for (const int i : path) {
+            row = rows.index(i, 0, row);
+        }
+        return row.siblingAtColumn(1).data().toString();
+    };
+    ASSERT_EQ(rows.rowCount(rows.index(0, 0)), 3);
+    ASSERT_EQ(rows.rowCount(rows.index(2, 0, rows.index(0, 0))), 3);
+    EXPECT_EQ(count({2, 0}), QStringLiteral("×3"));
+    EXPECT_EQ(count({2, 2, 0, 0}), QStringLiteral("×1")) << "inside the If";
+    EXPECT_EQ(count({2}), QString()) << "blocks are not counted";
+    EXPECT_EQ(count({0, 0}), QString()) << "events are not traced";
 
     AddGlobalStep("Other");
     EXPECT_EQ(item("Tick")->text(1), QString()) << "an edit clears the counts";
-    EXPECT_EQ(tree->topLevelItem(0)->child(2)->child(0)->text(1), QString());
+    EXPECT_EQ(count({2, 0}), QString());
 }
 
 } // namespace

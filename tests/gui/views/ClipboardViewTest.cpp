@@ -30,14 +30,6 @@ protected:
         const auto found = of.GetCategorySystem().FindTrigger(name);
         return found ? of.GetState()->FindTrigger(found.entry->GetId()) : nullptr;
     }
-    QTreeWidgetItem* Node(std::initializer_list<int> path) const
-    {
-        QTreeWidgetItem* item = instructions->Tree()->topLevelItem(0);
-        for (const int index : path) {
-            item = item->child(index);
-        }
-        return item;
-    }
 };
 
 TEST_F(ClipboardViewTest, ATriggerGoesIntoAnotherDocumentWithTheVariablesItUses)
@@ -65,21 +57,20 @@ TEST_F(ClipboardViewTest, ATriggerGoesIntoAnotherDocumentWithTheVariablesItUses)
 TEST_F(ClipboardViewTest, AnInstructionGoesOnlyWhereItsBlockTypeFits)
 {
     Countdown("Tick");
-    instructions->Tree()->setCurrentItem(Node({2, 0}));
+    SelectInstruction({2, 0});
     instructions->OnCopy();
     const std::string before = document.WriteDataFile();
-    instructions->Tree()->setCurrentItem(Node({1}));
+    SelectInstruction({1});
     instructions->OnPaste();
     EXPECT_EQ(prompts.beeps, 1);
     EXPECT_EQ(document.WriteDataFile(), before);
     EXPECT_FALSE(document.CanUndo());
 
-    instructions->Tree()->setCurrentItem(Node({2}));
-    const int count = Node({2})->childCount();
+    SelectInstruction({2});
+    const QStringList labels = InstructionChildren(InstructionRow({2}));
     instructions->OnPaste();
-    EXPECT_EQ(Node({2})->childCount(), count + 1);
-    EXPECT_EQ(instructions->Tree()->currentItem(), Node({2, count}));
-    EXPECT_EQ(Node({2, count})->text(0), Node({2, 0})->text(0));
+    EXPECT_EQ(InstructionChildren(InstructionRow({2})), labels + QStringList{labels[0]});
+    EXPECT_EQ(instructions->Tree()->currentIndex(), InstructionRow({2, static_cast<int>(labels.size())}));
 }
 
 TEST_F(ClipboardViewTest, ABrokenFragmentIsRefusedAndACutIsUndoneAndPastedBack)

@@ -18,10 +18,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <deque>
+#include <functional>
+#include <random>
 
 namespace bram::test {
 namespace {
@@ -53,26 +56,24 @@ class InstructionViewTest : public ViewsTest {
 protected:
     InstructionViewTest() { instructions->SetInstructionChooser(&chooser); }
 
-    QTreeWidget* Tree() const { return instructions->Tree(); }
-    // The item at a path of child indexes under the trigger's item.
-    QTreeWidgetItem* At(const std::vector<int>& path) const
-    {
-        QTreeWidgetItem* item = Tree()->topLevelItem(0);
-        for (const int index : path) {
-            item = item != nullptr ? item->child(index) : nullptr;
-        }
-        return item;
-    }
+    QTreeView* Tree() const { return instructions->Tree(); }
+    QModelIndex At(const std::vector<int>& path) const { return InstructionRow(path); }
+    int Count(const std::vector<int>& path) const { return Tree()->model()->rowCount(At(path)); }
+    static QString Label(const QModelIndex& row) { return row.data().toString(); }
     // The first words of each child's label.
     QStringList Labels(std::initializer_list<int> path) const
     {
         QStringList labels;
-        for (const QString& label : Children(At(path))) {
+        for (const QString& label : InstructionChildren(At(path))) {
             labels << label.section(QLatin1Char(' '), 0, 1);
         }
         return labels;
     }
-    void SelectNode(std::initializer_list<int> path) { Tree()->setCurrentItem(At(path)); }
+    void SelectNode(std::initializer_list<int> path) const { SelectInstruction(path); }
+    static Qt::BrushStyle Foreground(const QModelIndex& row)
+    {
+        return row.data(Qt::ForegroundRole).value<QBrush>().style();
+    }
     QAction* Action(const char* name) const { return instructions->Action(QLatin1String(name)); }
 
     CScriptedChooser chooser;
@@ -81,17 +82,17 @@ protected:
 TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
 {
     Countdown("Hello");
-    EXPECT_EQ(At({})->text(0), QStringLiteral("Hello"));
+    EXPECT_EQ(Label(At({})), QStringLiteral("Hello"));
     // After the selected instruction of that root block.
     SelectNode({0, 0});
     chooser.answers = {"ScriptEnds", "Print"};
     Action("New0")->trigger();
     EXPECT_EQ(Labels({0}), (QStringList{"Script starts", "Script ends"}));
-    EXPECT_EQ(Tree()->currentItem(), At({0, 1})) << "the new instruction is selected";
+    EXPECT_EQ(Tree()->currentIndex(), At({0, 1})) << "the new instruction is selected";
     // A root block selected, New for another one: at that one's end.
     SelectNode({1});
     Action("New2")->trigger();
-    EXPECT_EQ(At({2})->childCount(), 5);
+    EXPECT_EQ(Count({2}), 5);
     EXPECT_EQ(chooser.asked, (std::vector<std::string>{"Event", "Action"}));
     EXPECT_EQ(UndoNames(), (std::vector<std::string>(2, "History/InstructionView_NewInstruction")));
 
@@ -101,7 +102,7 @@ TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
     EXPECT_EQ(UndoNames().size(), 2u);
     Action("New2")->trigger();
     EXPECT_EQ(UndoNames().back(), "History/Variables_VariablesChanged");
-    EXPECT_EQ(At({2})->childCount(), 5);
+    EXPECT_EQ(Count({2}), 5);
     // Without a chooser nothing happens, and New is greyed.
     instructions->SetInstructionChooser(nullptr);
     EXPECT_FALSE(Action("New2")->isEnabled());
@@ -113,8 +114,8 @@ TEST_F(InstructionViewTest, NewInstructionsArePlacedByTheSelection)
 TEST_F(InstructionViewTest, APickedInstructionGoesToTheRootBlockOfItsTypeAsNewPlacesIt)
 {
     Countdown("Hello");
-    const int nested = At({2, 2, 0})->childCount();
-    const int actions = At({2})->childCount();
+    const int nested = Count({2, 2, 0});
+    const int actions = Count({2});
     struct SCase {
         std::vector<int> selected;
         const char* picked;
@@ -128,7 +129,7 @@ TEST_F(InstructionViewTest, APickedInstructionGoesToTheRootBlockOfItsTypeAsNewPl
     };
     for (const SCase& c : cases) {
         SelectNode({});
-        Tree()->setCurrentItem(At(c.selected));
+        SelectInstruction(c.selected);
         chooser.answers = {c.picked};
         instructions->OnNewPicked(*Definition(c.picked));
         const CCodeTrigger* trigger = document.GetState()->GetCurrentTrigger();
@@ -146,8 +147,8 @@ TEST_F(InstructionViewTest, EditingAsksForTheInstructionOrTheStructureOfABlock)
 {
     Countdown("Hello");
     // A double click is a click followed by the double-click event.
-    const auto doubleClick = [this](QTreeWidgetItem* item) {
-        const QPoint at = Tree()->visualItemRect(item).center();
+    const auto doubleClick = [this](const QModelIndex& row) {
+        const QPoint at = Tree()->visualRect(row).center();
         QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(Tree()->viewport(), Qt::LeftButton, {}, at);
     };
@@ -177,8 +178,8 @@ TEST_F(InstructionViewTest, DragsFollowThePlacementRulesAndRefuseItsOwnInsideAnd
     // Another type, the dragged structure itself, its block and what is inside it: refused.
     SelectNode({2, 3});
     for (const auto& path : {std::vector<int>{0}, {0, 0}, {2, 3}, {2, 3, 0}, {2, 3, 0, 0}}) {
-        QTreeWidgetItem* target = At(path);
-        EXPECT_FALSE(instructions->CanDropOn(target)) << target->text(0).toStdString();
+        const QModelIndex target = At(path);
+        EXPECT_FALSE(instructions->CanDropOn(target)) << Label(target).toStdString();
         EXPECT_FALSE(instructions->DropOn(target));
     }
     EXPECT_EQ(UndoNames(), (std::vector<std::string>{"History/InstructionView_DragDropInstruction"}));
@@ -198,7 +199,7 @@ TEST_F(InstructionViewTest, AltUpAndDownMoveWithinTheBlockAsOneStepEach)
     QTest::keyClick(Tree(), Qt::Key_Down, Qt::AltModifier);
     QTest::keyClick(Tree(), Qt::Key_Down, Qt::AltModifier);
     EXPECT_EQ(Labels({2}), (QStringList{before[0], before[2], before[3], before[1]}));
-    EXPECT_EQ(Tree()->currentItem(), At({2, 3}));
+    EXPECT_EQ(Tree()->currentIndex(), At({2, 3}));
     EXPECT_EQ(UndoNames().size(), 4u) << "a move at either end records nothing";
 }
 
@@ -208,21 +209,93 @@ TEST_F(InstructionViewTest, DeleteAndEnableAreUndoableAndOfferedOnlyForInstructi
     SelectNode({2, 2, 0});
     EXPECT_FALSE(Action("Delete")->isEnabled()) << "a structure's block";
     EXPECT_FALSE(Action("Enable")->isEnabled());
+    // Rows change where the edit is: another block the user closed stays closed.
+    Tree()->collapse(At({0}));
+    QSignalSpy resets(Tree()->model(), &QAbstractItemModel::modelReset);
     SelectNode({2, 2});
     Tree()->setFocus();
     QTest::keyClick(Tree(), Qt::Key_Delete);
-    EXPECT_EQ(At({2})->childCount(), 3);
+    EXPECT_EQ(Count({2}), 3);
     document.OnEditUndo();
-    ASSERT_EQ(At({2})->childCount(), 4);
-    EXPECT_EQ(At({2, 2, 0})->childCount(), 1) << "the structure comes back with what it held";
+    ASSERT_EQ(Count({2}), 4);
+    EXPECT_EQ(Count({2, 2, 0}), 1) << "the structure comes back with what it held";
+    EXPECT_TRUE(Tree()->isExpanded(At({2, 2, 0})));
+    EXPECT_FALSE(Tree()->isExpanded(At({0})));
+    EXPECT_EQ(resets.count(), 0);
 
     Select("Done");
     SelectNode({2, 1});
-    EXPECT_NE(At({2, 1})->foreground(0).style(), Qt::NoBrush) << "disabled: greyed";
+    EXPECT_NE(Foreground(At({2, 1})), Qt::NoBrush) << "disabled: greyed";
     Action("Enable")->trigger();
     EXPECT_TRUE(document.GetState()->GetCurrentTrigger()->GetCurrentNode()->IsEnabled());
-    EXPECT_EQ(At({2, 1})->foreground(0).style(), Qt::NoBrush);
+    EXPECT_EQ(Foreground(At({2, 1})), Qt::NoBrush);
     EXPECT_EQ(UndoNames().back(), "History/InstructionView_EnableInstruction");
+}
+
+// After any mix of deletes, enables, drags, undo and redo, the tree the
+// model keeps up to date is the one a view built afresh shows: labels,
+// greying, bold root blocks, marks, open rows and the selection.
+TEST_F(InstructionViewTest, AfterAnyEditsTheTreeIsTheOneBuiltAfresh)
+{
+    Countdown("Tick");
+    const auto rows = [](const gui::CInstructionView& view) {
+        const QTreeView& tree = *view.Tree();
+        const QAbstractItemModel& model = *tree.model();
+        QStringList out;
+        const std::function<void(const QModelIndex&)> dump = [&](const QModelIndex& row) {
+            out << row.data().toString() + "|" + row.data(Qt::ToolTipRole).toString() + "|" +
+                       QString::number(row.data(Qt::ForegroundRole).value<QBrush>().style()) +
+                       QString::number(row.data(Qt::FontRole).value<QFont>().bold()) +
+                       QString::number(tree.isExpanded(row) || model.rowCount(row) == 0) +
+                       QString::number(tree.selectionModel()->isSelected(row));
+            for (int i = 0; i < model.rowCount(row); ++i) {
+                dump(model.index(i, 0, row));
+            }
+        };
+        dump(model.index(0, 0));
+        return out;
+    };
+    std::mt19937 random(11);
+    const auto pick = [&random](std::size_t n) { return n == 0 ? 0 : random() % n; };
+    const auto node = [&]() -> const CCodeBase* {
+        std::vector<const CCodeBase*> nodes;
+        const std::function<void(const CCodeBase*)> walk = [&](const CCodeBase* at) {
+            nodes.push_back(at);
+            for (std::size_t i = 0; at->IsContainer() && i < at->GetChildCount(); ++i) {
+                walk(at->GetChild(i));
+            }
+        };
+        const CCodeTrigger* trigger = document.GetState()->GetCurrentTrigger();
+        for (std::size_t b = 0; b < trigger->GetBlockCount(); ++b) {
+            walk(trigger->GetBlock(b));
+        }
+        return nodes[pick(nodes.size())];
+    };
+    for (int round = 0; round < 120; ++round) {
+        switch (pick(6)) {
+        case 0: DeleteInstruction(document, node()); break;
+        case 1: SetInstructionEnabled(document, node(), pick(2) == 0); break;
+        case 2:
+        case 3: {
+            const CCodeBase* dragged = node();
+            DropInstruction(document, dragged, node());
+            break;
+        }
+        case 4:
+            if (document.CanUndo()) {
+                document.Undo();
+            }
+            break;
+        default:
+            if (document.CanRedo()) {
+                document.Redo();
+            }
+            break;
+        }
+        document.UpdateAllViews();
+        const gui::CInstructionView fresh(document);
+        ASSERT_EQ(rows(*instructions), rows(fresh)) << "round " << round;
+    }
 }
 
 TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
@@ -234,20 +307,22 @@ TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
         PopupMenu([this] { QTest::keyClick(Tree(), Qt::Key_Menu); }),
         (QStringList{"Cut+", "Copy+", "Paste-", "Delete+", "New0+", "New1+", "New2+", "Enable+x", "FindUsages0+"}));
     EXPECT_EQ(Tree()->accessibleName(), QStringLiteral("Instructions of the trigger:"));
-    EXPECT_TRUE(At({2})->font(0).bold()) << "root blocks stand out";
-    EXPECT_FALSE(At({2, 2, 0})->font(0).bold());
+    EXPECT_TRUE(At({2}).data(Qt::FontRole).value<QFont>().bold()) << "root blocks stand out";
+    EXPECT_FALSE(At({2, 2, 0}).data(Qt::FontRole).value<QFont>().bold());
 
     // An incomplete instruction (Insert: New in the selection's root block) is marked with its missing parameter.
     chooser.answers = {"Print"};
     QTest::keyClick(Tree(), Qt::Key_Insert);
     EXPECT_EQ(chooser.asked, (std::vector<std::string>{"Action"}));
-    EXPECT_EQ(Tree()->currentItem()->toolTip(0), QStringLiteral("A parameter has no value: text"));
-    EXPECT_TRUE(At({2, 0})->toolTip(0).isEmpty());
-    EXPECT_NE(Tree()->currentItem()->icon(0).cacheKey(), At({2, 0})->icon(0).cacheKey());
+    const auto icon = [](const QModelIndex& row) { return row.data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
+    EXPECT_EQ(Tree()->currentIndex().data(Qt::ToolTipRole).toString(),
+              QStringLiteral("A parameter has no value: text"));
+    EXPECT_TRUE(At({2, 0}).data(Qt::ToolTipRole).toString().isEmpty());
+    EXPECT_NE(icon(Tree()->currentIndex()), icon(At({2, 0})));
 
     // Renamed or deleted, the current trigger is shown as it is now.
     Rename(Item("Tick"), QStringLiteral("Tock"));
-    EXPECT_EQ(At({})->text(0), QStringLiteral("Tock"));
+    EXPECT_EQ(Label(At({})), QStringLiteral("Tock"));
     categories->OnDelete();
     EXPECT_TRUE(Tree()->isHidden());
     EXPECT_TRUE(instructions->Description()->text().startsWith(QStringLiteral("Script header")));

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace bram::test {
@@ -92,6 +93,30 @@ QStringList ViewsTest::Children(const QTreeWidgetItem* item)
         labels << item->child(i)->text(0);
     }
     return labels;
+}
+
+QModelIndex ViewsTest::InstructionRow(const std::vector<int>& path) const
+{
+    const QAbstractItemModel* model = instructions->Tree()->model();
+    QModelIndex row = model->index(0, 0);
+    for (const int index : path) {
+        row = model->index(index, 0, row);
+    }
+    return row;
+}
+
+QStringList ViewsTest::InstructionChildren(const QModelIndex& row)
+{
+    QStringList labels;
+    for (int i = 0; row.isValid() && i < row.model()->rowCount(row); ++i) {
+        labels << row.model()->index(i, 0, row).data().toString();
+    }
+    return labels;
+}
+
+void ViewsTest::SelectInstruction(const std::vector<int>& path) const
+{
+    instructions->Tree()->setCurrentIndex(InstructionRow(path));
 }
 
 QStringList ViewsTest::PopupMenu(const std::function<void()>& open)

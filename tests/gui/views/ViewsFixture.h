@@ -4,9 +4,11 @@
 
 #include "GuiTestSupport.h"
 
+#include <QModelIndex>
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 class QLineEdit;
 class QTreeWidget;
@@ -44,6 +46,13 @@ protected:
     // The actions of the popup menu that `open` shows, as "name+" (enabled)
     // or "name-" with "x" when checked; the menu is closed again.
     static QStringList PopupMenu(const std::function<void()>& open);
+
+    // The instruction tree's row at a path of child indexes under the trigger's row.
+    QModelIndex InstructionRow(const std::vector<int>& path) const;
+    // The labels of a row's children in the instruction tree.
+    static QStringList InstructionChildren(const QModelIndex& row);
+    // Makes the instruction tree's row at the path current and the one selected.
+    void SelectInstruction(const std::vector<int>& path) const;
 
     std::vector<std::string> UndoNames() const { return document.GetHistory().GetUndoNames(); }
     std::string Comment() const;
