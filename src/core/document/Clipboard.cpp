@@ -304,6 +304,7 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
             scope.triggers.push_back(reference.trigger);
         }
     }
+    const std::size_t globalsBefore = document.GetState() != nullptr ? document.GetState()->GetGlobalCount() : 0;
     document.AddHistoryStep(kPasteStep, scope, std::move(list));
     CBlock* block = place ? static_cast<CBlock*>(NodeAt(document, place->block)) : nullptr;
     SFragmentRead read;
@@ -321,8 +322,11 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
         CCodeBase* node = read.instruction.release();
         block->InsertChild(node, place->index);
         TriggerAt(document, place->block)->SetCurrentNode(node);
+        document.NoteChange({EChangeKind::Selection});
     } else {
         AddEntries(categories, category, read, changes);
+        document.NoteChange(read.kind == EFragmentKind::Category ? SModelChange{EChangeKind::Categories}
+                                                                 : SModelChange{EChangeKind::Entries, category});
         const SCutMove* move = document.GetCutMove();
         if (move != nullptr && move->fragment == fragment) {
             const CState& state = *document.GetState();
@@ -333,6 +337,9 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
             }
             document.SetCutMove(nullptr); // a second paste is a copy
         }
+    }
+    if (document.GetState()->GetGlobalCount() != globalsBefore) {
+        document.NoteChange({EChangeKind::Variables});
     }
     return {EPasteResult::Pasted, {}};
 }

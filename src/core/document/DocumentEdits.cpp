@@ -26,6 +26,7 @@ bool SetTriggerFlag(CApplicationDocument& document, std::uint32_t triggerId, boo
     }
     document.AddHistoryStep(stepName, SStepScope{.triggers = {triggerId}});
     (document.GetState()->FindTrigger(triggerId)->*set)(value);
+    document.NoteChange({EChangeKind::TriggerFlags, nullptr, triggerId});
     return true;
 }
 
@@ -43,6 +44,7 @@ bool ConvertCurrentTriggerToCode(CApplicationDocument& document)
     document.AddHistoryStep("History/Trigger_ToCode", SStepScope{.triggers = {trigger->GetId()}});
     CCodeTrigger* current = document.GetState()->GetCurrentTrigger();
     current->ConvertToCode(current->GetCode(0));
+    document.NoteChange({EChangeKind::Text, nullptr, current->GetId()});
     document.UpdateAllViews();
     return true;
 }
@@ -96,6 +98,7 @@ CCategory* CreateCategory(CApplicationDocument& document)
     CCategory* category = categories.AddCategory(NewCategoryName(categories));
     document.AddHistoryStep("History/CatView_CreateCategory", SStepScope{},
                             CCategoryParam::Created(categories, category));
+    document.NoteChange({EChangeKind::Categories});
     return category;
 }
 
@@ -111,6 +114,7 @@ CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category
     document.AddHistoryStep("History/CatView_CreateTrigger", SStepScope{.appends = true},
                             CTriggerParam::Created(category, entry));
     document.GetState()->AddTrigger(std::make_unique<CCodeTrigger>(id, &categories));
+    document.NoteChange({EChangeKind::Entries, category});
     return entry;
 }
 
@@ -154,6 +158,7 @@ bool RenameCategory(CApplicationDocument& document, CCategory* category, std::st
     category->SetName(name);
     document.AddHistoryStep("History/CatView_RenameCategory", SStepScope{},
                             CCategoryParam::Renamed(categories, category, std::move(oldName)));
+    document.NoteChange({EChangeKind::Categories});
     return true;
 }
 
@@ -169,6 +174,7 @@ bool RenameTrigger(CApplicationDocument& document, CTriggerEntry* entry, std::st
     entry->SetName(normalized);
     document.AddHistoryStep("History/CatView_RenameTrigger", SStepScope{},
                             CTriggerParam::Renamed(place->category, entry, std::move(oldName)));
+    document.NoteChange({EChangeKind::Entries, place->category});
     return true;
 }
 
@@ -183,6 +189,8 @@ bool MoveTrigger(CApplicationDocument& document, CTriggerEntry* entry, CCategory
     destination->InsertTrigger(source->category->RemoveTrigger(entry, false), index);
     document.AddHistoryStep("History/CatView_DragDropTrigger", SStepScope{},
                             CTriggerParam::Moved(entry, source->category, source->index, destination, index));
+    document.NoteChange({EChangeKind::Entries, source->category});
+    document.NoteChange({EChangeKind::Entries, destination});
     return true;
 }
 
@@ -204,7 +212,11 @@ void SelectTrigger(CApplicationDocument& document, const CTriggerEntry* entry)
         return;
     }
     const bool known = entry != nullptr && state->FindTrigger(entry->GetId()) != nullptr;
-    state->SetCurrentTrigger(known ? static_cast<int>(entry->GetId()) : -1);
+    const int current = known ? static_cast<int>(entry->GetId()) : -1;
+    if (current != state->GetCurrentTriggerId()) {
+        state->SetCurrentTrigger(current);
+        document.NoteChange({EChangeKind::Selection});
+    }
 }
 
 bool SetTriggerEnabled(CApplicationDocument& document, std::uint32_t triggerId, bool enabled)
@@ -267,6 +279,7 @@ bool SetFieldText(CApplicationDocument& document, ETextField field, std::string 
     }
     CState* state = document.GetState();
     CCodeTrigger* trigger = state->GetCurrentTrigger();
+    document.NoteChange({EChangeKind::Text, nullptr, trigger != nullptr ? trigger->GetId() : 0});
     if (field == ETextField::Comment && trigger != nullptr) {
         trigger->SetComment(std::move(text));
     } else if (field == ETextField::Comment) {
@@ -286,7 +299,11 @@ void SelectNodeFromView(CApplicationDocument& document, const IItemTree& tree)
     CState* state = document.GetState();
     CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
     if (trigger != nullptr && !trigger->IsCode()) {
+        const CCodeBase* before = trigger->GetCurrentNode();
         trigger->SetCurrentNodeFromView(tree);
+        if (trigger->GetCurrentNode() != before) {
+            document.NoteChange({EChangeKind::Selection});
+        }
     }
 }
 
@@ -301,6 +318,7 @@ bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node, co
     CCodeBase* copy = NodeAt(document, *place);
     trigger->SetCurrentNode(nullptr);
     copy->GetParent()->DeleteChild(place->path.back());
+    document.NoteChange({EChangeKind::Selection});
     return true;
 }
 
@@ -369,6 +387,7 @@ bool DropInstruction(CApplicationDocument& document, const CCodeBase* dragged, c
     node->GetParent()->DetachChild(from);
     parent->InsertChild(node, to);
     TriggerAt(document, *draggedPlace)->SetCurrentNode(node);
+    document.NoteChange({EChangeKind::Selection});
     return true;
 }
 

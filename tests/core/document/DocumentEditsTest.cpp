@@ -289,6 +289,7 @@ TEST_F(DocumentEdits, DroppedInstructionsFollowThePlacementRules)
 
     for (int i = 0; i < 3; ++i) {
         m_document.Undo();
+        m_document.UpdateAllViews();
     }
     EXPECT_EQ(Actions(), "a if(b) c");
 }
@@ -328,6 +329,72 @@ TEST_F(DocumentEdits, NewAndChangedInstructionsArePlacedByTheCurrentNode)
     CancelInstructionDialog(m_document, true);
     EXPECT_EQ(m_document.GetUndoName(), "History/Variables_VariablesChanged");
     EXPECT_EQ(m_document.GetUndoCount(), steps + 1);
+}
+
+// What each edit tells the views: exactly the changes a view must show, and
+// from undo and redo those of the step they reverse.
+TEST_F(DocumentEdits, EachEditReportsWhatItChanged)
+{
+    CCodeTrigger* trigger = MakeCurrentTrigger();
+    const std::uint32_t id = trigger->GetId();
+    CCategory* main = Categories().FindCategory("Main");
+    AddDocumentTrigger(m_document, "Other", "O");
+    CCategory* other = Categories().FindCategory("Other");
+    CTriggerEntry* entry = Categories().FindTrigger("T").entry;
+
+    std::vector<SModelChange> reported;
+    int reports = 0;
+    const int listener = m_document.AddChangeListener(nullptr, [&](const CChangeReport& report) {
+        reported = report.Changes();
+        ++reports;
+    });
+    m_document.UpdateAllViews();
+    using K = EChangeKind;
+    const auto expect = [&](const char* edit, const std::function<void()>& make,
+                            std::vector<SModelChange> changes) {
+        make();
+        m_document.UpdateAllViews();
+        const auto sorted = [](const std::vector<SModelChange>& list) {
+            std::vector<std::string> texts;
+            for (const SModelChange& c : list) {
+                texts.push_back(std::to_string(static_cast<int>(c.kind)) + " " +
+                                (c.category != nullptr ? c.category->GetName() : "-") + " " +
+                                std::to_string(c.triggerId));
+            }
+            std::ranges::sort(texts);
+            return texts;
+        };
+        EXPECT_EQ(sorted(reported), sorted(changes)) << edit;
+    };
+
+    expect("flag", [&] { SetTriggerEnabled(m_document, id, false); },
+           {{K::TriggerFlags, nullptr, id}, {K::Instructions, nullptr, id}});
+    expect("rename", [&] { RenameTrigger(m_document, entry, "Renamed"); }, {{K::Entries, main}});
+    expect("move", [&] { MoveTrigger(m_document, entry, other, 0); }, {{K::Entries, main}, {K::Entries, other}});
+    expect("new trigger", [&] { CreateTrigger(m_document, main); }, {{K::Entries, main}});
+    expect("new category", [&] { CreateCategory(m_document); }, {{K::Categories}});
+    expect("comment", [&] { SetFieldText(m_document, ETextField::Comment, "x", "Input"); },
+           {{K::Text, nullptr, id}, {K::Instructions, nullptr, id}});
+    expect("typing on", [&] { SetFieldText(m_document, ETextField::Comment, "xy", ""); }, {{K::Text, nullptr, id}});
+    expect("enable", [&] { SetInstructionEnabled(m_document, Action(0), false); }, {{K::Instructions, nullptr, id}});
+    expect("delete", [&] { DeleteInstruction(m_document, Action(0)); },
+           {{K::Instructions, nullptr, id}, {K::Selection}});
+    expect("undo delete", [&] { m_document.Undo(); },
+           {{K::TriggerFlags, nullptr, id}, {K::Text, nullptr, id}, {K::Instructions, nullptr, id}, {K::Selection}});
+    expect("select", [&] { SelectTrigger(m_document, nullptr); }, {{K::Selection}});
+    expect("select again", [&] { SelectTrigger(m_document, nullptr); }, {{K::Document}});
+    expect("preamble", [&] { SetFieldText(m_document, ETextField::Comment, "p", "Input"); }, {{K::Text}});
+    // Back to the move (past preamble, enable, comment, category and trigger): undo names both categories.
+    for (int i = 0; i < 5; ++i) {
+        m_document.Undo();
+        m_document.UpdateAllViews();
+    }
+    expect("undo move", [&] { m_document.Undo(); }, {{K::Entries, main}, {K::Entries, other}, {K::Selection}});
+    expect("delete trigger", [&] { DeleteTrigger(m_document, entry); }, {{K::Document}});
+    m_document.RemoveUpdateListener(listener);
+    const int before = reports;
+    m_document.UpdateAllViews();
+    EXPECT_EQ(reports, before) << "a removed listener hears nothing";
 }
 
 } // namespace
