@@ -29,8 +29,8 @@ enum class EChangeKind {
     // The instruction tree of trigger `triggerId`, or only its node objects:
     // every step that keeps a trigger puts copies of its nodes in their place.
     Instructions,
-    Variables,    // globals or locals, and the parameters that use them
-    Selection,    // the current trigger, or its current node
+    Variables, // globals or locals, and the parameters that use them
+    Selection, // the current trigger, or its current node
 };
 
 struct SModelChange {
