@@ -42,7 +42,7 @@ SStepName ParseStepName(std::string_view name)
 std::string LocalizedStepName(std::string_view name)
 {
     const SStepName parsed = ParseStepName(name);
-    const std::string text = GetLocalizedString(parsed.key);
+    std::string text = GetLocalizedString(parsed.key);
     if (parsed.count == 0) {
         return text;
     }
