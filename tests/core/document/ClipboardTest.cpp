@@ -183,6 +183,9 @@ TEST_F(Clipboard, WrongPlacesAndBrokenFragmentsChangeNothing)
     std::string unknownVariable = Fragment("First");
     ReplaceAll(unknownVariable, "<Name><![CDATA[count]]></Name></Variable>",
                "<Name><![CDATA[other]]></Name></Variable>");
+    std::string noInstruction = instruction;
+    noInstruction.replace(noInstruction.find("<SubElement"),
+                          noInstruction.rfind("</SubElement>") + 13 - noInstruction.find("<SubElement"), "");
     const CCodeBase* block = Trigger(m_document, "Second")->GetBlock(1);
     const struct {
         std::string fragment;
@@ -193,6 +196,7 @@ TEST_F(Clipboard, WrongPlacesAndBrokenFragmentsChangeNothing)
         {otherBlock, {.node = block}, EPasteResult::WrongPlace, "another type"},
         {instruction, {.category = Main()}, EPasteResult::WrongPlace, "does not fit"},
         {Fragment("First"), {.node = block}, EPasteResult::WrongPlace, "does not fit"},
+        {noInstruction, {.node = block}, EPasteResult::Refused, "An instruction expected"},
         {unknownModule, {.category = Main()}, EPasteResult::Refused, "elsewhere"},
         {unknownVariable, {.category = Main()}, EPasteResult::Refused, "Unknown variable 'count'"},
         {ValidFile(), {.category = Main()}, EPasteResult::Refused, "No triggers"},
