@@ -1140,12 +1140,14 @@ void CDataFileReader::ReadInstructionFragment(const Node& root)
     // from the target's: the file it is saved in must read back.
     m_depth = NestingOf(target) - 1;
     ReadBlock(block, *static_cast<CBlock*>(holder.get()));
-    if (holder->GetChildCount() != 1) {
-        Fail("Exactly one instruction expected in 'Block'->'Data'.");
+    if (holder->GetChildCount() == 0) {
+        Fail("An instruction expected in 'Block'->'Data'.");
     }
-    CCodeBase* instruction = holder->GetChild(0);
-    holder->DetachChild(0);
-    m_fragment->instruction = {instruction, [](CCodeBase* node) { node->Release(nullptr); }};
+    while (holder->GetChildCount() > 0) {
+        SFragmentRead::NodeHolder instruction{holder->GetChild(0), [](CCodeBase* node) { node->Release(nullptr); }};
+        holder->DetachChild(0);
+        m_fragment->instructions.push_back(std::move(instruction));
+    }
 }
 
 SFragmentRead ReadFragment(CApplicationDocument& document, std::string_view xml, const SFragmentTarget& target)
