@@ -119,17 +119,28 @@ const CCodeTrigger* CInstructionModel::ShownTrigger() const
 
 void CInstructionModel::OnChange(const CChangeReport& report)
 {
-    // Edits of other triggers leave these rows as they are.
+    // Edits of other triggers leave the rows as they are; those of the
+    // category system may rename the shown trigger.
     const CState* state = m_document.GetState();
     const CCodeTrigger* current = state != nullptr ? state->GetCurrentTrigger() : nullptr;
     const std::uint32_t currentId = current != nullptr ? current->GetId() : 0;
-    const bool elsewhere = std::ranges::all_of(report.Changes(), [&](const SModelChange& change) {
-        const bool ofTrigger = change.kind == EChangeKind::TriggerFlags || change.kind == EChangeKind::Text ||
-                               change.kind == EChangeKind::Instructions;
-        return ofTrigger && change.triggerId != currentId && change.triggerId != m_triggerId;
-    });
-    if (!elsewhere || report.IsEmpty()) {
+    bool rows = false;
+    for (const SModelChange& change : report.Changes()) {
+        switch (change.kind) {
+        case EChangeKind::Categories:
+        case EChangeKind::Entries: break;
+        case EChangeKind::TriggerFlags:
+        case EChangeKind::Text:
+        case EChangeKind::Instructions:
+            rows = rows || change.triggerId == currentId || change.triggerId == m_triggerId;
+            break;
+        default: rows = true; break;
+        }
+    }
+    if (rows) {
         Sync();
+    } else if (report.Covers(EChangeKind::Categories) || report.Covers(EChangeKind::Entries)) {
+        SyncName();
     }
 }
 
@@ -148,6 +159,7 @@ void CInstructionModel::Sync()
             m_triggerId = 0;
             if (trigger != nullptr) {
                 m_top = std::make_unique<SRow>();
+                m_top->key = trigger->GetName();
                 m_triggerId = trigger->GetId();
                 const std::vector<const CCodeBase*> blocks = BlocksOf(*trigger);
                 for (std::size_t b = 0; b < blocks.size(); ++b) {
@@ -157,19 +169,32 @@ void CInstructionModel::Sync()
             endResetModel();
         }
     } else {
+        SyncName();
+        SyncChildren(*m_top, BlocksOf(*trigger));
+    }
+    SyncCounts();
+    m_syncing = false;
+}
+
+void CInstructionModel::SyncName()
+{
+    if (const CCodeTrigger* trigger = ShownTrigger()) {
         if (std::string name = trigger->GetName(); name != m_top->key) {
             m_top->key = std::move(name);
             emit dataChanged(TopIndex(), TopIndex());
         }
-        SyncChildren(*m_top, BlocksOf(*trigger));
     }
+    SyncCounts();
+}
+
+void CInstructionModel::SyncCounts()
+{
     // Counts belong to the state that ran: any other one shows none.
-    const bool counted = m_counts != nullptr && m_counts->IsFor(state);
+    const bool counted = m_counts != nullptr && m_counts->IsFor(m_document.GetState());
     if (m_top && (counted || m_counted)) {
         EmitCountsChanged(*m_top);
     }
     m_counted = counted;
-    m_syncing = false;
 }
 
 std::unique_ptr<CInstructionModel::SRow> CInstructionModel::NewRow(const CCodeBase& node, SRow* parent,

@@ -9,7 +9,8 @@
 // outlives an edit, an undo or a new document. Sync() compares the shape
 // with the current trigger and tells the view what differs as row removals,
 // inserts and data changes; a change report from the document syncs it,
-// unless it names only other triggers. Another trigger (or none) resets it.
+// unless it names only other triggers or the category system (then only the
+// trigger's label is compared). Another trigger (or none) resets it.
 //
 // Dragging an instruction carries its path; a drop follows the core's
 // placement rules (CanDropInstruction, DropInstruction).
@@ -83,6 +84,9 @@ private:
     struct SRow;
 
     void OnChange(const CChangeReport& report);
+    // The trigger's label, and the counts column when counts come or go.
+    void SyncName();
+    void SyncCounts();
     const CCodeTrigger* ShownTrigger() const;
     SRow* RowOf(const QModelIndex& index) const;
     QModelIndex IndexOfRow(const SRow* row, int column = 0) const;
