@@ -213,8 +213,9 @@ std::unique_ptr<CInstructionModel::SRow> CInstructionModel::NewRow(const CCodeBa
 
 void CInstructionModel::SyncChildren(SRow& row, const std::vector<const CCodeBase*>& nodes)
 {
-    // The rows before and after the part that differs stay; that part is
-    // changed in place when it keeps its size, else removed and inserted anew.
+    // The rows before and after the part that differs stay; that part is a
+    // move of one row, or changed in place when it keeps its size, else
+    // removed and inserted anew.
     std::vector<std::string> keys;
     keys.reserve(nodes.size());
     for (const CCodeBase* node : nodes) {
@@ -236,12 +237,31 @@ void CInstructionModel::SyncChildren(SRow& row, const std::vector<const CCodeBas
     const QModelIndex parent = IndexOfRow(&row);
     const int first = static_cast<int>(head);
     std::size_t fresh = 0; // rows made anew, from `head` on
-    if (removed == added) {
+    // Whether `count` rows from `from` have the keys of the nodes from `to`.
+    const auto same = [&](std::size_t from, std::size_t to, std::size_t count) {
+        return std::equal(rows.begin() + static_cast<std::ptrdiff_t>(from),
+                          rows.begin() + static_cast<std::ptrdiff_t>(from + count),
+                          keys.begin() + static_cast<std::ptrdiff_t>(to),
+                          [](const std::unique_ptr<SRow>& row, const std::string& key) { return row->key == key; });
+    };
+    const int last = first + static_cast<int>(added) - 1;
+    if (removed == added && added >= 2 && same(head, head + added - 1, 1) && same(head + 1, head, added - 1)) {
+        // One row moved down within the block (a drag, Alt+Down): it keeps its rows and their state.
+        beginMoveRows(parent, first, first, parent, last + 1);
+        std::rotate(rows.begin() + first, rows.begin() + first + 1, rows.begin() + last + 1);
+        row.Renumber();
+        endMoveRows();
+    } else if (removed == added && added >= 2 && same(head + added - 1, head, 1) && same(head, head + 1, added - 1)) {
+        beginMoveRows(parent, last, last, parent, first);
+        std::rotate(rows.begin() + first, rows.begin() + last, rows.begin() + last + 1);
+        row.Renumber();
+        endMoveRows();
+    } else if (removed == added) {
         for (std::size_t i = head; i < head + added; ++i) {
             rows[i]->key = keys[i];
         }
         if (added > 0) {
-            emit dataChanged(index(first, 0, parent), index(first + static_cast<int>(added) - 1, 0, parent));
+            emit dataChanged(index(first, 0, parent), index(last, 0, parent));
         }
     } else {
         if (removed > 0) {

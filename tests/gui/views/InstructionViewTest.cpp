@@ -189,6 +189,7 @@ TEST_F(InstructionViewTest, AltUpAndDownMoveWithinTheBlockAsOneStepEach)
 {
     Countdown("Hello");
     const QStringList before = Labels({2});
+    QSignalSpy moves(Tree()->model(), &QAbstractItemModel::rowsMoved);
     SelectNode({2, 1});
     Tree()->setFocus();
     QTest::keyClick(Tree(), Qt::Key_Up, Qt::AltModifier);
@@ -201,6 +202,7 @@ TEST_F(InstructionViewTest, AltUpAndDownMoveWithinTheBlockAsOneStepEach)
     EXPECT_EQ(Labels({2}), (QStringList{before[0], before[2], before[3], before[1]}));
     EXPECT_EQ(Tree()->currentIndex(), At({2, 3}));
     EXPECT_EQ(UndoNames().size(), 4u) << "a move at either end records nothing";
+    EXPECT_EQ(moves.count(), 4) << "a row moves, the others stay";
 }
 
 TEST_F(InstructionViewTest, DeleteAndEnableAreUndoableAndOfferedOnlyForInstructions)
