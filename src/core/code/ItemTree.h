@@ -1,7 +1,7 @@
 #pragma once
 // A tree of view items, as the instruction view shows a trigger: one top
 // item whose children stand for the root blocks, and below an item of a
-// container node one child item per child node. The GUI's tree widget
+// container node one child item per child node. The GUI's instruction model
 // implements it; tests use a fake.
 
 namespace bram {

@@ -183,6 +183,12 @@ TEST_F(InstructionViewTest, DragsFollowThePlacementRulesAndRefuseItsOwnInsideAnd
         EXPECT_FALSE(instructions->DropOn(target));
     }
     EXPECT_EQ(UndoNames(), (std::vector<std::string>{"History/InstructionView_DragDropInstruction"}));
+
+    // Many selected: in the tree's order; the current node follows the current row.
+    SelectNode({2, 2});
+    Tree()->selectionModel()->setCurrentIndex(At({2, 0}), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(instructions->SelectedIndexes(), (QModelIndexList{At({2, 0}), At({2, 2})}));
+    EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetCurrentNode(), instructions->NodeOf(At({2, 0})));
 }
 
 TEST_F(InstructionViewTest, AltUpAndDownMoveWithinTheBlockAsOneStepEach)
