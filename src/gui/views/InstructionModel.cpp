@@ -139,9 +139,13 @@ void CInstructionModel::OnChange(const CChangeReport& report)
     }
     if (rows) {
         Sync();
-    } else if (report.Covers(EChangeKind::Categories) || report.Covers(EChangeKind::Entries)) {
+        return;
+    }
+    if (report.Covers(EChangeKind::Categories) || report.Covers(EChangeKind::Entries)) {
         SyncName();
     }
+    // Any edit makes a state the counts are not of.
+    SyncCounts();
 }
 
 void CInstructionModel::Sync()
@@ -184,7 +188,6 @@ void CInstructionModel::SyncName()
             emit dataChanged(TopIndex(), TopIndex());
         }
     }
-    SyncCounts();
 }
 
 void CInstructionModel::SyncCounts()
@@ -242,7 +245,7 @@ void CInstructionModel::SyncChildren(SRow& row, const std::vector<const CCodeBas
         return std::equal(rows.begin() + static_cast<std::ptrdiff_t>(from),
                           rows.begin() + static_cast<std::ptrdiff_t>(from + count),
                           keys.begin() + static_cast<std::ptrdiff_t>(to),
-                          [](const std::unique_ptr<SRow>& row, const std::string& key) { return row->key == key; });
+                          [](const std::unique_ptr<SRow>& kept, const std::string& key) { return kept->key == key; });
     };
     const int last = first + static_cast<int>(added) - 1;
     if (removed == added && added >= 2 && same(head, head + added - 1, 1) && same(head + 1, head, added - 1)) {
