@@ -130,7 +130,7 @@ void CMainFrame::FoldFocusedTree(bool expand)
 {
     // The instruction tree when it has the focus, else the categories; the
     // top item stays open so that the next level shows.
-    QTreeWidget* tree = m_instructions->Tree();
+    QTreeView* tree = m_instructions->Tree();
     if (!tree->hasFocus()) {
         tree = m_categories;
     }
@@ -138,9 +138,7 @@ void CMainFrame::FoldFocusedTree(bool expand)
         tree->expandAll();
     } else {
         tree->collapseAll();
-        if (QTreeWidgetItem* top = tree->topLevelItem(0)) {
-            top->setExpanded(true);
-        }
+        tree->expand(tree->model()->index(0, 0));
     }
 }
 

@@ -246,7 +246,7 @@ TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
     EXPECT_NE(Tree()->currentItem()->icon(0).cacheKey(), At({2, 0})->icon(0).cacheKey());
 
     // Renamed or deleted, the current trigger is shown as it is now.
-    Rename(Item("Tick"), QStringLiteral("Tock"));
+    RenameRow(CatRow("Tick"), QStringLiteral("Tock"));
     EXPECT_EQ(At({})->text(0), QStringLiteral("Tock"));
     categories->OnDelete();
     EXPECT_TRUE(Tree()->isHidden());

@@ -38,16 +38,17 @@ void ViewsTest::Countdown(const QString& selected)
     }
 }
 
-QTreeWidgetItem* ViewsTest::Item(const QString& label) const
+QModelIndex ViewsTest::CatRow(const QString& label) const
 {
-    return categories->findItems(label, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    const QAbstractItemModel* model = categories->model();
+    return model->match(model->index(0, 0), Qt::DisplayRole, label, 1, Qt::MatchExactly | Qt::MatchRecursive).value(0);
 }
 
 void ViewsTest::Select(const QString& label)
 {
-    QTreeWidgetItem* item = Item(label);
-    ASSERT_NE(item, nullptr) << label.toStdString();
-    categories->setCurrentItem(item);
+    const QModelIndex row = CatRow(label);
+    ASSERT_TRUE(row.isValid()) << label.toStdString();
+    categories->setCurrentIndex(row);
 }
 
 void ViewsTest::Click(QTreeWidget* tree, QTreeWidgetItem* item)
@@ -56,7 +57,13 @@ void ViewsTest::Click(QTreeWidget* tree, QTreeWidgetItem* item)
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
 }
 
-QLineEdit* ViewsTest::LabelEditor(const QTreeWidget* tree)
+void ViewsTest::ClickRow(const QModelIndex& row)
+{
+    ASSERT_TRUE(row.isValid());
+    QTest::mouseClick(categories->viewport(), Qt::LeftButton, {}, categories->visualRect(row).center());
+}
+
+QLineEdit* ViewsTest::LabelEditor(const QAbstractItemView* tree)
 {
     for (QLineEdit* editor : tree->findChildren<QLineEdit*>()) {
         if (!editor->isHidden()) { // closed editors are hidden, then deleted later
@@ -66,10 +73,10 @@ QLineEdit* ViewsTest::LabelEditor(const QTreeWidget* tree)
     return nullptr;
 }
 
-void ViewsTest::Rename(QTreeWidgetItem* item, const QString& text)
+void ViewsTest::RenameRow(const QModelIndex& row, const QString& text)
 {
-    ASSERT_NE(item, nullptr);
-    categories->editItem(item);
+    ASSERT_TRUE(row.isValid());
+    categories->edit(row);
     QLineEdit* editor = LabelEditor(categories);
     ASSERT_NE(editor, nullptr);
     editor->setText(text);
@@ -90,6 +97,15 @@ QStringList ViewsTest::Children(const QTreeWidgetItem* item)
     QStringList labels;
     for (int i = 0; item != nullptr && i < item->childCount(); ++i) {
         labels << item->child(i)->text(0);
+    }
+    return labels;
+}
+
+QStringList ViewsTest::CatChildren(const QModelIndex& row)
+{
+    QStringList labels;
+    for (int i = 0; row.isValid() && i < row.model()->rowCount(row); ++i) {
+        labels << row.model()->index(i, 0, row).data().toString();
     }
     return labels;
 }
