@@ -74,6 +74,8 @@ public:
     void SetGreyBrush(const QBrush& grey) { m_grey = grey; }
     // Shows the counts as they are now.
     void RefreshCounts();
+    // Whether the second column has counts (as of the last refresh).
+    bool CountsShown() const { return m_countsShown; }
     void RefreshRootLabel();
     // Brings the rows to the category system as the report says it changed.
     void Apply(const CChangeReport& report);

@@ -32,7 +32,10 @@ CCategoriesView::CCategoriesView(CApplicationDocument& document, QWidget* parent
     setModel(m_model);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // Fitted to the counts when they change: measuring the rows on every
+    // layout would cost more than the rest of an edit of a large document.
+    header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    setColumnHidden(1, true);
     // One line per row: the view need not measure thousands of rows.
     setUniformRowHeights(true);
     setSelectionMode(ExtendedSelection);
@@ -148,14 +151,27 @@ void CCategoriesView::OnUpdate()
 {
     m_model->RefreshCounts();
     m_model->RefreshRootLabel();
+    FitCountColumn();
     ShowSelection();
     m_actions.Update();
+}
+
+void CCategoriesView::FitCountColumn()
+{
+    const bool shown = m_model->CountsShown();
+    setColumnHidden(1, !shown);
+    if (shown) {
+        resizeColumnToContents(1);
+    }
 }
 
 void CCategoriesView::UpdateRootLabel() { m_model->RefreshRootLabel(); }
 
 void CCategoriesView::OnApplied()
 {
+    if (isColumnHidden(1) == m_model->CountsShown()) {
+        FitCountColumn();
+    }
     ShowSelection();
     m_actions.Update();
 }

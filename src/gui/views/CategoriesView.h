@@ -108,6 +108,8 @@ private:
     // Shows the current trigger selected (or keeps a selected category or the root).
     void ShowSelection();
     void OnApplied();
+    // Shows the count column, as wide as the counts, while there are counts.
+    void FitCountColumn();
     void OnSelectionChanged();
     void OnRowsInserted(const QModelIndex& parent, int first, int last);
     void ShowContextMenuAt(const QPoint& globalPos);

@@ -142,6 +142,7 @@ TEST_F(RunTest, TraceCountsShowBesideTriggersAndInstructionsUntilAnEdit)
     EXPECT_EQ(count("Tick"), QStringLiteral("×3"));
     EXPECT_EQ(count("Hello"), QStringLiteral("×1"));
     EXPECT_EQ(count("Unused"), QStringLiteral("never ran"));
+    EXPECT_FALSE(categories->isColumnHidden(1));
 
     categories->setCurrentIndex(item("Tick"));
     const QTreeWidget* tree = frame->findChild<gui::CInstructionView*>()->Tree();
@@ -157,6 +158,7 @@ TEST_F(RunTest, TraceCountsShowBesideTriggersAndInstructionsUntilAnEdit)
 
     AddGlobalStep("Other");
     EXPECT_EQ(count("Tick"), QString()) << "an edit clears the counts";
+    EXPECT_TRUE(categories->isColumnHidden(1));
     EXPECT_EQ(tree->topLevelItem(0)->child(2)->child(0)->text(1), QString());
 }
 
