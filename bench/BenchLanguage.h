@@ -89,14 +89,14 @@ inline std::size_t FillLargeState(const CModule& m, CState& state, CCategory& ca
     auto makeCall = [&](int i) -> CCodeBase* {
         CCall* call = nullptr;
         if (i % 3 == 0) {
-            call = static_cast<CCall*>(print->CreateCode());
+            call = static_cast<CCall*>(print->CreateCode().release());
             call->GetParameter(0)->SetValue(new CStringValue("line \"" + std::to_string(i) + "\"", string));
-            auto* sum = static_cast<CCall*>(add->CreateCode());
+            auto* sum = static_cast<CCall*>(add->CreateCode().release());
             sum->GetParameter(0)->SetValue(total);
             sum->GetParameter(1)->SetValue(pi);
             call->GetParameter(1)->SetValue(sum);
         } else {
-            call = static_cast<CCall*>(set->CreateCode());
+            call = static_cast<CCall*>(set->CreateCode().release());
             call->GetParameter(0)->SetValue(total);
             auto* n = new CNumberValue(number);
             n->SetValue(i * 0.5);
@@ -111,7 +111,7 @@ inline std::size_t FillLargeState(const CModule& m, CState& state, CCategory& ca
         category.AddTrigger("Trigger " + std::to_string(t), id);
         CCodeTrigger* trigger = state.AddTrigger(std::make_unique<CCodeTrigger>(id, categories));
         CBlock* block = trigger->GetBlock(0);
-        auto* whileNode = static_cast<CStructure*>(loop->CreateCode());
+        auto* whileNode = static_cast<CStructure*>(loop->CreateCode().release());
         whileNode->GetParameter(0)->SetValue(total);
         auto* limit = new CNumberValue(number);
         limit->SetValue(10);

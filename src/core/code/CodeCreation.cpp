@@ -6,29 +6,29 @@
 
 namespace bram {
 
-CCodeBase* CTypeInfo::CreateCode() const
+std::unique_ptr<CCodeBase> CTypeInfo::CreateCode() const
 {
     // A type is never placed in code.
     BRAMBLETON_ASSERT(false);
     return nullptr;
 }
 
-CCodeBase* CBlockInfo::CreateCode() const { return new CBlock(this); }
+std::unique_ptr<CCodeBase> CBlockInfo::CreateCode() const { return std::make_unique<CBlock>(this); }
 
-CCodeBase* CCallInfo::CreateCode() const { return new CCall(this); }
+std::unique_ptr<CCodeBase> CCallInfo::CreateCode() const { return std::make_unique<CCall>(this); }
 
-CCodeBase* CStructureInfo::CreateCode() const { return new CStructure(this); }
+std::unique_ptr<CCodeBase> CStructureInfo::CreateCode() const { return std::make_unique<CStructure>(this); }
 
-CCodeBase* CParameterInfo::CreateCode() const
+std::unique_ptr<CCodeBase> CParameterInfo::CreateCode() const
 {
     BRAMBLETON_ASSERT(!IsReference());
-    return new CParameter(this, nullptr);
+    return std::make_unique<CParameter>(this, nullptr);
 }
 
-CParameter* CParameterInfo::CreateReferenceCode(CParameter* referenced) const
+std::unique_ptr<CParameter> CParameterInfo::CreateReferenceCode(CParameter* referenced) const
 {
     BRAMBLETON_ASSERT(IsReference());
-    return new CParameter(this, referenced);
+    return std::make_unique<CParameter>(this, referenced);
 }
 
 } // namespace bram

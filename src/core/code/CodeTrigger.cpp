@@ -72,7 +72,7 @@ CCodeBase* ViewWalk(const IItemTree& tree, IItemTree::Item item, CCodeBase* node
 CCodeTrigger::CCodeTrigger(std::uint32_t id, CCategorySystem* categories) : m_id(id), m_categories(categories)
 {
     for (const CBlockInfo* info : Settings().GetFunctionBlocks()) {
-        auto* block = static_cast<CBlock*>(info->CreateCode());
+        auto* block = static_cast<CBlock*>(info->CreateCode().release());
         block->SetTrigger(this);
         m_blocks.push_back(block);
     }

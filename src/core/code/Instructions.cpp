@@ -232,7 +232,7 @@ void CBlock::AppendChild(std::string& out, int level, CCodeWriter& writer, std::
 CCodeBase* CBlock::Clone() const
 {
     BRAMBLETON_ASSERT(m_definition != nullptr);
-    auto* copy = static_cast<CBlock*>(m_definition->CreateCode());
+    auto* copy = static_cast<CBlock*>(m_definition->CreateCode().release());
     if (copy == nullptr) {
         return nullptr;
     }
@@ -269,9 +269,9 @@ void CInstruction::CreateParameters()
         if (info->IsReference()) {
             const std::size_t referenceTo = info->GetReferenceTo();
             BRAMBLETON_ASSERT(referenceTo < i);
-            parameter = info->CreateReferenceCode(referenceTo < i ? m_parameters[referenceTo] : nullptr);
+            parameter = info->CreateReferenceCode(referenceTo < i ? m_parameters[referenceTo] : nullptr).release();
         } else {
-            parameter = static_cast<CParameter*>(info->CreateCode());
+            parameter = static_cast<CParameter*>(info->CreateCode().release());
         }
         parameter->SetParent(this);
         m_parameters[i] = parameter;
@@ -398,7 +398,7 @@ void CCall::AppendCode(std::string& out, int level) const
 CCodeBase* CCall::Clone() const
 {
     BRAMBLETON_ASSERT(m_definition != nullptr);
-    auto* copy = static_cast<CCall*>(m_definition->CreateCode());
+    auto* copy = static_cast<CCall*>(m_definition->CreateCode().release());
     if (copy != nullptr) {
         CloneParametersInto(*copy);
     }
@@ -415,7 +415,7 @@ CStructure::CStructure(const CStructureInfo* definition) : CInstruction(definiti
     }
     const std::size_t count = definition->GetBlockCount();
     for (std::size_t j = 0; j < count; ++j) {
-        auto* block = static_cast<CBlock*>(definition->GetBlock(j)->CreateCode());
+        auto* block = static_cast<CBlock*>(definition->GetBlock(j)->CreateCode().release());
         block->SetParent(this);
         m_blocks.push_back(block);
     }
@@ -457,7 +457,7 @@ void CStructure::AppendCode(std::string& out, int level, CCodeWriter* writer) co
 CCodeBase* CStructure::Clone() const
 {
     BRAMBLETON_ASSERT(m_definition != nullptr);
-    auto* copy = static_cast<CStructure*>(m_definition->CreateCode());
+    auto* copy = static_cast<CStructure*>(m_definition->CreateCode().release());
     if (copy == nullptr) {
         return nullptr;
     }
@@ -775,7 +775,7 @@ CCodeBase* CParameter::Clone() const
 {
     const CParameterInfo* info = GetParameterInfo();
     BRAMBLETON_ASSERT(info != nullptr);
-    auto* copy = static_cast<CParameter*>(info->CreateCode());
+    auto* copy = static_cast<CParameter*>(info->CreateCode().release());
     if (info->GetType() != nullptr) {
         copy->SetValue(m_value != nullptr ? m_value->Clone() : nullptr);
     } else {
@@ -789,7 +789,7 @@ CParameter* CParameter::CloneWithReference(CParameter* newReference) const
 {
     BRAMBLETON_ASSERT(m_choiceIndex == -1);
     const CParameterInfo* info = GetParameterInfo();
-    CParameter* copy = info->CreateReferenceCode(newReference);
+    CParameter* copy = info->CreateReferenceCode(newReference).release();
     // The new reference already holds a clone of the same value, so the type check holds.
     copy->SetValue(m_value != nullptr ? m_value->Clone() : nullptr);
     copy->m_choiceIndex = m_choiceIndex;

@@ -333,6 +333,8 @@ void CApplicationDocument::AddHistoryStep(const std::string& name, std::unique_p
         ResetState();
     }
     m_history.Record(name, std::move(param));
+    // Every node and variable is another object now.
+    NoteChange({EChangeKind::Document});
     m_modified = true;
 }
 
@@ -343,6 +345,10 @@ void CApplicationDocument::AddHistoryStep(const std::string& name, const SStepSc
         ResetState();
     }
     m_history.RecordScoped(name, scope, std::move(param));
+    // The triggers kept go on with copies of their nodes.
+    for (const std::uint32_t id : scope.triggers) {
+        NoteChange({EChangeKind::Instructions, nullptr, id});
+    }
     m_modified = true;
 }
 

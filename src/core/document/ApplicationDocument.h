@@ -24,8 +24,8 @@
 //   A view that updates only what changed registers AddChangeListener
 //   instead and gets the report of what the edits noted (DocumentChange.h).
 //   OnEditUndo()/OnEditRedo() undo or redo and then update all views;
-//   GetUndoName()/GetRedoName() give the localization key of the step for
-//   the Edit menu texts.
+//   GetUndoName()/GetRedoName() give the name of the step for the Edit menu
+//   texts, which LocalizedStepName (history/StepName.h) turns into its text.
 // - Generate script: GenerateScript(path); false after a failure, logged as
 //   "Error while saving script. Error message: ...".
 //
@@ -156,7 +156,7 @@ public:
     // Takes back the last step (nothing while a step can be redone).
     void RemoveLastHistoryStep();
     void RenameLastHistoryStep(const std::string& name);
-    // Localization keys of the top steps, or empty texts.
+    // The names of the top steps (a localization key, perhaps with a count), or empty texts.
     std::string GetUndoName() const { return m_history.GetUndoName(); }
     std::string GetRedoName() const { return m_history.GetRedoName(); }
     // Destroys every step with its snapshot and the current state.

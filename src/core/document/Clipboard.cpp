@@ -27,8 +27,8 @@ SClipboardContent Content(const CApplicationDocument& document, const SFragmentC
     for (const CCodeTrigger* trigger : content.triggers) {
         code += trigger->GetCode(0);
     }
-    if (content.instruction != nullptr) {
-        code = content.instruction->GetCode(0);
+    for (const CCodeBase* instruction : content.instructions) {
+        code += instruction->GetCode(0);
     }
     return {WriteFragment(document, content), std::move(code)};
 }
@@ -212,6 +212,27 @@ void MoveReferences(CApplicationDocument& document, const SCutMove& move, const 
     }
 }
 
+// The triggers of the entries in the tree's order; none for no entries or one not the document's.
+std::optional<std::vector<const CCodeTrigger*>> TriggersOf(const CApplicationDocument& document,
+                                                           const std::vector<CTriggerEntry*>& entries)
+{
+    const CState* state = document.GetState();
+    const std::optional<std::vector<CTriggerEntry*>> ordered =
+        EntriesInTreeOrder(document.GetCategorySystem(), entries);
+    if (state == nullptr || !ordered || ordered->empty()) {
+        return std::nullopt;
+    }
+    std::vector<const CCodeTrigger*> triggers;
+    for (const CTriggerEntry* entry : *ordered) {
+        const CCodeTrigger* trigger = state->FindTrigger(entry->GetId());
+        if (trigger == nullptr) {
+            return std::nullopt;
+        }
+        triggers.push_back(trigger);
+    }
+    return triggers;
+}
+
 } // namespace
 
 std::optional<SClipboardContent> CopyTrigger(const CApplicationDocument& document, const CTriggerEntry* entry)
@@ -246,7 +267,28 @@ std::optional<SClipboardContent> CopyInstruction(const CApplicationDocument& doc
     if (!IsPlacedInstruction(node) || !PlaceOfNode(document, node)) {
         return std::nullopt;
     }
-    return Content(document, {.kind = EFragmentKind::Instruction, .instruction = node});
+    return Content(document, {.kind = EFragmentKind::Instruction, .instructions = {node}});
+}
+
+std::optional<SClipboardContent> CopyTriggers(const CApplicationDocument& document,
+                                              const std::vector<CTriggerEntry*>& entries)
+{
+    const std::optional<std::vector<const CCodeTrigger*>> triggers = TriggersOf(document, entries);
+    if (!triggers) {
+        return std::nullopt;
+    }
+    return Content(document, {.kind = EFragmentKind::Triggers, .triggers = *triggers});
+}
+
+std::optional<SClipboardContent> CopyInstructions(const CApplicationDocument& document,
+                                                  const std::vector<const CCodeBase*>& nodes)
+{
+    const std::optional<SInstructionSet> set = OutermostInstructions(document, nodes);
+    const auto sameType = [&set](const CCodeBase* node) { return node->GetType() == set->nodes.front()->GetType(); };
+    if (!set || !std::ranges::all_of(set->nodes, sameType)) {
+        return std::nullopt;
+    }
+    return Content(document, {.kind = EFragmentKind::Instruction, .instructions = set->nodes});
 }
 
 std::optional<SClipboardContent> CutTrigger(CApplicationDocument& document, CTriggerEntry* entry)
@@ -285,6 +327,30 @@ std::optional<SClipboardContent> CutInstruction(CApplicationDocument& document, 
     return content;
 }
 
+std::optional<SClipboardContent> CutTriggers(CApplicationDocument& document, const std::vector<CTriggerEntry*>& entries)
+{
+    const std::optional<std::vector<const CCodeTrigger*>> triggers = TriggersOf(document, entries);
+    if (!triggers) {
+        return std::nullopt;
+    }
+    std::optional<SClipboardContent> content =
+        Content(document, {.kind = EFragmentKind::Triggers, .triggers = *triggers});
+    document.SetCutMove(CutMoveOf(document, *triggers, content->fragment));
+    DeleteTriggers(document, entries, {kCutStep, "History/Clipboard_CutTriggers"});
+    return content;
+}
+
+std::optional<SClipboardContent> CutInstructions(CApplicationDocument& document,
+                                                 const std::vector<const CCodeBase*>& nodes)
+{
+    std::optional<SClipboardContent> content = CopyInstructions(document, nodes);
+    if (content) {
+        document.SetCutMove(nullptr);
+        DeleteInstructions(document, nodes, {kCutStep, "History/Clipboard_CutInstructions"});
+    }
+    return content;
+}
+
 SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, const SPasteTarget& target)
 {
     CCategorySystem& categories = document.GetCategorySystem();
@@ -304,6 +370,7 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
             scope.triggers.push_back(reference.trigger);
         }
     }
+    const std::size_t globalsBefore = document.GetState() != nullptr ? document.GetState()->GetGlobalCount() : 0;
     document.AddHistoryStep(kPasteStep, scope, std::move(list));
     CBlock* block = place ? static_cast<CBlock*>(NodeAt(document, place->block)) : nullptr;
     SFragmentRead read;
@@ -317,12 +384,21 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
         return {EPasteResult::Refused, e.what()};
     }
     if (read.kind == EFragmentKind::Instruction) {
-        // The block owns it from here (its type was checked while reading).
-        CCodeBase* node = read.instruction.release();
-        block->InsertChild(node, place->index);
+        // The block owns them from here (their type was checked while reading).
+        std::size_t index = place->index;
+        CCodeBase* node = nullptr;
+        for (SFragmentRead::NodeHolder& instruction : read.instructions) {
+            node = instruction.release();
+            block->InsertChild(node, index++);
+        }
         TriggerAt(document, place->block)->SetCurrentNode(node);
+        document.NoteChange({EChangeKind::Instructions, nullptr, place->block.trigger});
+        document.NoteChange({EChangeKind::Selection});
     } else {
         AddEntries(categories, category, read, changes);
+        document.NoteChange(category != nullptr && read.kind == EFragmentKind::Triggers
+                                ? SModelChange{EChangeKind::Entries, category}
+                                : SModelChange{EChangeKind::Categories});
         const SCutMove* move = document.GetCutMove();
         if (move != nullptr && move->fragment == fragment) {
             const CState& state = *document.GetState();
@@ -330,9 +406,15 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
                 move->cutTriggers, [&state](std::uint32_t id) { return state.FindTrigger(id) != nullptr; });
             if (cutHolds) {
                 MoveReferences(document, *move, read);
+                for (const SCutReference& reference : move->references) {
+                    document.NoteChange({EChangeKind::Instructions, nullptr, reference.trigger});
+                }
             }
             document.SetCutMove(nullptr); // a second paste is a copy
         }
+    }
+    if (document.GetState()->GetGlobalCount() != globalsBefore) {
+        document.NoteChange({EChangeKind::Variables});
     }
     return {EPasteResult::Pasted, {}};
 }

@@ -2,6 +2,7 @@
 // Cut, copy and paste of triggers, categories and instructions. What a copy
 // gives is put on the system clipboard by the editor: the fragment (data file
 // XML) under the private type, the script text of the selection as plain text.
+// A selection of many triggers or instructions is one fragment.
 //
 // A paste reads the fragment strictly, as a data file: a broken fragment or
 // one that needs a module the document has not loaded is refused with the
@@ -41,10 +42,26 @@ std::optional<SClipboardContent> CopyTrigger(const CApplicationDocument& documen
 std::optional<SClipboardContent> CopyCategory(const CApplicationDocument& document, const CCategory* category);
 std::optional<SClipboardContent> CopyInstruction(const CApplicationDocument& document, const CCodeBase* node);
 
+// Many: triggers in the tree's order (their fragment's order, which a paste
+// into a category keeps), none when an entry is not the document's; placed
+// instructions of one trigger and one block type in tree order, those inside
+// another given one going along with it, none otherwise. One item is the
+// copy of that item.
+std::optional<SClipboardContent> CopyTriggers(const CApplicationDocument& document,
+                                              const std::vector<CTriggerEntry*>& entries);
+std::optional<SClipboardContent> CopyInstructions(const CApplicationDocument& document,
+                                                  const std::vector<const CCodeBase*>& nodes);
+
 // The copy, then the deletion as the step "History/Clipboard_Cut".
 std::optional<SClipboardContent> CutTrigger(CApplicationDocument& document, CTriggerEntry* entry);
 std::optional<SClipboardContent> CutCategory(CApplicationDocument& document, CCategory* category);
 std::optional<SClipboardContent> CutInstruction(CApplicationDocument& document, const CCodeBase* node);
+// The copy of many, then their deletion as one step: "History/Clipboard_Cut"
+// for one, else "History/Clipboard_CutTriggers" / "History/Clipboard_CutInstructions" with the count.
+std::optional<SClipboardContent> CutTriggers(CApplicationDocument& document,
+                                             const std::vector<CTriggerEntry*>& entries);
+std::optional<SClipboardContent> CutInstructions(CApplicationDocument& document,
+                                                 const std::vector<const CCodeBase*>& nodes);
 
 enum class EPasteResult {
     Pasted,
@@ -61,8 +78,9 @@ struct SPasteOutcome {
 };
 
 // Where a paste goes: triggers into `category`; a category is added as a new
-// one wherever the selection is; an instruction right after `node` when it is
-// a placed instruction, at the end of `node` when it is a block.
+// one wherever the selection is; instructions right after `node` when it is
+// a placed instruction, at the end of `node` when it is a block, in the
+// fragment's order.
 struct SPasteTarget {
     CCategory* category = nullptr;
     const CCodeBase* node = nullptr;
@@ -96,8 +114,8 @@ struct SCutMove {
     std::vector<SCutReference> references;
 };
 
-// A pasted instruction becomes the current node; pasted triggers are the last
-// ones of their category.
+// The last pasted instruction becomes the current node; pasted triggers are
+// the last ones of their category.
 SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, const SPasteTarget& target);
 
 } // namespace bram

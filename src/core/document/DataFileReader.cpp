@@ -733,7 +733,7 @@ void CDataFileReader::ReadInstruction(const Node& sub, CBlock& block)
     const long codeType = Integer(sub, kTypeAttribute);
     const std::string_view name =
         RequireName(Require(sub, kName, "Element 'Block'->'Data'->'SubElement'->'Name' expected."), "Text expected.");
-    CCodeBase* instruction = ResolveInstruction(sub, name, codeType, block.GetType())->CreateCode();
+    CCodeBase* instruction = ResolveInstruction(sub, name, codeType, block.GetType())->CreateCode().release();
     block.AddChild(instruction);
 
     const Node parameters = Require(sub, kParameters, "Element 'Block'->'Data'->'SubElement'->'Parameters' expected.");
@@ -853,7 +853,7 @@ CCodeBase* CDataFileReader::ReadCallValue(const Node& element, const CTypeInfo* 
             Fail(StringPrintf("Unknown call %s of type %s.", std::string(name).c_str(), type->GetName().c_str()));
         }
     }
-    NodeGuard call(definition->CreateCode());
+    NodeGuard call(definition->CreateCode().release());
     const Node parameters = Require(element, kParameters, "Element 'Parameter'->'Parameters' expected.");
     if (parameters.CountChildren(kParameter) != call->GetParameterCount()) {
         Fail("Invalid number of parameters in 'Parameter'->'Parameters'.");
@@ -1135,17 +1135,19 @@ void CDataFileReader::ReadInstructionFragment(const Node& root)
         moduleName != (wanted->GetModule() != nullptr ? wanted->GetModule()->GetName() : std::string())) {
         throw CFragmentPlaceException("The instruction belongs in a block of another type.");
     }
-    const NodeGuard holder(target.GetBlockInfo()->CreateCode());
+    const NodeGuard holder(target.GetBlockInfo()->CreateCode().release());
     // The fragment's block stands for the target, so its nesting counts on
     // from the target's: the file it is saved in must read back.
     m_depth = NestingOf(target) - 1;
     ReadBlock(block, *static_cast<CBlock*>(holder.get()));
-    if (holder->GetChildCount() != 1) {
-        Fail("Exactly one instruction expected in 'Block'->'Data'.");
+    if (holder->GetChildCount() == 0) {
+        Fail("An instruction expected in 'Block'->'Data'.");
     }
-    CCodeBase* instruction = holder->GetChild(0);
-    holder->DetachChild(0);
-    m_fragment->instruction = {instruction, [](CCodeBase* node) { node->Release(nullptr); }};
+    while (holder->GetChildCount() > 0) {
+        SFragmentRead::NodeHolder instruction{holder->GetChild(0), [](CCodeBase* node) { node->Release(nullptr); }};
+        holder->DetachChild(0);
+        m_fragment->instructions.push_back(std::move(instruction));
+    }
 }
 
 SFragmentRead ReadFragment(CApplicationDocument& document, std::string_view xml, const SFragmentTarget& target)

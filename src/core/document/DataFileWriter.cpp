@@ -150,7 +150,7 @@ void WriteParameter(CXmlWriter& xml, const CParameter& parameter)
     xml.EndElement();
 }
 
-void WriteBlock(CXmlWriter& xml, const CCodeBase& block, const CCodeBase* only = nullptr);
+void WriteBlock(CXmlWriter& xml, const CCodeBase& block, const std::vector<const CCodeBase*>* only = nullptr);
 
 void WriteSubElement(CXmlWriter& xml, const CCodeBase& child)
 {
@@ -174,15 +174,19 @@ void WriteSubElement(CXmlWriter& xml, const CCodeBase& child)
     xml.EndElement();
 }
 
-// With `only`, the block holds that one of its instructions (a fragment).
-void WriteBlock(CXmlWriter& xml, const CCodeBase& block, const CCodeBase* only)
+// With `only`, the block holds those instructions instead of its own (a fragment).
+void WriteBlock(CXmlWriter& xml, const CCodeBase& block, const std::vector<const CCodeBase*>* only)
 {
     xml.StartElement("Block");
     WriteType(xml, block.GetType());
     WriteDefinitionName(xml, block.GetDefinition());
     xml.StartElement("Data");
-    for (std::size_t i = 0; i < block.GetChildCount(); ++i) {
-        if (only == nullptr || block.GetChild(i) == only) {
+    if (only != nullptr) {
+        for (const CCodeBase* instruction : *only) {
+            WriteSubElement(xml, *instruction);
+        }
+    } else {
+        for (std::size_t i = 0; i < block.GetChildCount(); ++i) {
             WriteSubElement(xml, *block.GetChild(i));
         }
     }
@@ -256,19 +260,19 @@ const char* FragmentKindName(EFragmentKind kind)
     return "";
 }
 
-// The instruction inside the trigger it came from: its locals and, for the
-// block type it needs, its block holding it alone.
-void WriteInstructionTrigger(CXmlWriter& xml, const CCodeBase& instruction,
+// The instructions inside the trigger they came from: its locals and, for
+// the block type they need, the first one's block holding them alone.
+void WriteInstructionTrigger(CXmlWriter& xml, const std::vector<const CCodeBase*>& instructions,
                              const std::vector<const CVariableBase*>& used)
 {
-    const CCodeTrigger* trigger = instruction.GetTrigger();
+    const CCodeTrigger* trigger = instructions.front()->GetTrigger();
     xml.StartElement("Trigger");
     xml.CDataElement("Name", trigger != nullptr ? trigger->GetName() : std::string());
     if (trigger != nullptr) {
         WriteUsedVariables(xml, trigger->GetLocals(), used);
     }
     xml.StartElement("Blocks");
-    WriteBlock(xml, *instruction.GetParent(), &instruction);
+    WriteBlock(xml, *instructions.front()->GetParent(), &instructions);
     xml.EndElement();
     xml.EndElement();
 }
@@ -335,8 +339,8 @@ std::string WriteFragment(const CApplicationDocument& document, const SFragmentC
             }
         }
     };
-    if (content.instruction != nullptr) {
-        add(*content.instruction);
+    for (const CCodeBase* instruction : content.instructions) {
+        add(*instruction);
     }
     for (const CCodeTrigger* trigger : content.triggers) {
         for (std::size_t b = 0; b < trigger->GetBlockCount(); ++b) {
@@ -354,7 +358,10 @@ std::string WriteFragment(const CApplicationDocument& document, const SFragmentC
     xml.StartElement("NeededModules");
     for (unsigned i = 0; i < GetModuleCount(); ++i) {
         const CModule* module = GetModule(i);
-        bool uses = content.instruction != nullptr && content.instruction->UsesModule(module);
+        bool uses = false;
+        for (const CCodeBase* instruction : content.instructions) {
+            uses = uses || instruction->UsesModule(module);
+        }
         for (const CCodeTrigger* trigger : content.triggers) {
             uses = uses || trigger->UsesModule(module);
         }
@@ -371,8 +378,8 @@ std::string WriteFragment(const CApplicationDocument& document, const SFragmentC
     for (const CCodeTrigger* trigger : content.triggers) {
         WriteTrigger(xml, *trigger);
     }
-    if (content.instruction != nullptr) {
-        WriteInstructionTrigger(xml, *content.instruction, used);
+    if (!content.instructions.empty()) {
+        WriteInstructionTrigger(xml, content.instructions, used);
     }
     xml.EndElement();
     xml.StartElement("Categorization");

@@ -26,9 +26,11 @@ enum class EChangeKind {
     Entries,      // the triggers of `category`: added, removed, renamed, moved in or out
     TriggerFlags, // the enabled flags of trigger `triggerId`
     Text,         // a text of trigger `triggerId` (comment, code); of 0: the preamble and header
-    Instructions, // the instruction tree of trigger `triggerId`
-    Variables,    // globals or locals, and the parameters that use them
-    Selection,    // the current trigger, or its current node
+    // The instruction tree of trigger `triggerId`, or only its node objects:
+    // every step that keeps a trigger puts copies of its nodes in their place.
+    Instructions,
+    Variables, // globals or locals, and the parameters that use them
+    Selection, // the current trigger, or its current node
 };
 
 struct SModelChange {

@@ -5,6 +5,7 @@
 #include "document/ApplicationDocument.h"
 #include "document/EditPlaces.h"
 #include "history/CategoryParam.h"
+#include "history/StepName.h"
 #include "history/TriggerParam.h"
 #include "localization/Localization.h"
 
@@ -26,6 +27,7 @@ bool SetTriggerFlag(CApplicationDocument& document, std::uint32_t triggerId, boo
     }
     document.AddHistoryStep(stepName, SStepScope{.triggers = {triggerId}});
     (document.GetState()->FindTrigger(triggerId)->*set)(value);
+    document.NoteChange({EChangeKind::TriggerFlags, nullptr, triggerId});
     return true;
 }
 
@@ -43,6 +45,7 @@ bool ConvertCurrentTriggerToCode(CApplicationDocument& document)
     document.AddHistoryStep("History/Trigger_ToCode", SStepScope{.triggers = {trigger->GetId()}});
     CCodeTrigger* current = document.GetState()->GetCurrentTrigger();
     current->ConvertToCode(current->GetCode(0));
+    document.NoteChange({EChangeKind::Text, nullptr, current->GetId()});
     document.UpdateAllViews();
     return true;
 }
@@ -96,6 +99,7 @@ CCategory* CreateCategory(CApplicationDocument& document)
     CCategory* category = categories.AddCategory(NewCategoryName(categories));
     document.AddHistoryStep("History/CatView_CreateCategory", SStepScope{},
                             CCategoryParam::Created(categories, category));
+    document.NoteChange({EChangeKind::Categories});
     return category;
 }
 
@@ -111,6 +115,7 @@ CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category
     document.AddHistoryStep("History/CatView_CreateTrigger", SStepScope{.appends = true},
                             CTriggerParam::Created(category, entry));
     document.GetState()->AddTrigger(std::make_unique<CCodeTrigger>(id, &categories));
+    document.NoteChange({EChangeKind::Entries, category});
     return entry;
 }
 
@@ -154,6 +159,7 @@ bool RenameCategory(CApplicationDocument& document, CCategory* category, std::st
     category->SetName(name);
     document.AddHistoryStep("History/CatView_RenameCategory", SStepScope{},
                             CCategoryParam::Renamed(categories, category, std::move(oldName)));
+    document.NoteChange({EChangeKind::Categories});
     return true;
 }
 
@@ -169,6 +175,7 @@ bool RenameTrigger(CApplicationDocument& document, CTriggerEntry* entry, std::st
     entry->SetName(normalized);
     document.AddHistoryStep("History/CatView_RenameTrigger", SStepScope{},
                             CTriggerParam::Renamed(place->category, entry, std::move(oldName)));
+    document.NoteChange({EChangeKind::Entries, place->category});
     return true;
 }
 
@@ -183,6 +190,8 @@ bool MoveTrigger(CApplicationDocument& document, CTriggerEntry* entry, CCategory
     destination->InsertTrigger(source->category->RemoveTrigger(entry, false), index);
     document.AddHistoryStep("History/CatView_DragDropTrigger", SStepScope{},
                             CTriggerParam::Moved(entry, source->category, source->index, destination, index));
+    document.NoteChange({EChangeKind::Entries, source->category});
+    document.NoteChange({EChangeKind::Entries, destination});
     return true;
 }
 
@@ -197,6 +206,120 @@ bool DropTriggerOnTrigger(CApplicationDocument& document, CTriggerEntry* dragged
     return target != dragged && place && MoveTrigger(document, dragged, place->category, place->index);
 }
 
+bool DeleteTriggers(CApplicationDocument& document, const std::vector<CTriggerEntry*>& entries, SStepKeys keys)
+{
+    CCategorySystem& categories = document.GetCategorySystem();
+    const CState* state = document.GetState();
+    const std::optional<std::vector<CTriggerEntry*>> ordered = EntriesInTreeOrder(categories, entries);
+    if (state == nullptr || !ordered || ordered->empty()) {
+        return false;
+    }
+    // Noted first: the entries and the triggers are gone after the step.
+    CChangeReport changes;
+    std::vector<std::uint32_t> ids;
+    for (const CTriggerEntry* entry : *ordered) {
+        changes.Add({EChangeKind::Entries, PlaceOfEntry(categories, entry)->category});
+        ids.push_back(entry->GetId());
+    }
+    const auto deleted = [&ids](std::uint32_t id) { return std::ranges::find(ids, id) != ids.end(); };
+    // Parameters of other triggers that refer to a deleted one are emptied.
+    for (std::size_t v = 0; v < state->GetTriggerVariableCount(); ++v) {
+        const CTriggerVariable* variable = state->GetTriggerVariable(v);
+        if (!deleted(variable->GetTrigger()->GetId())) {
+            continue;
+        }
+        for (const CParameter* parameter : variable->GetUsers()) {
+            const CCodeTrigger* user = parameter->GetTrigger();
+            if (user != nullptr && !deleted(user->GetId())) {
+                changes.Add({EChangeKind::Instructions, nullptr, user->GetId()});
+            }
+        }
+    }
+    if (state->GetCurrentTriggerId() >= 0 && deleted(static_cast<std::uint32_t>(state->GetCurrentTriggerId()))) {
+        changes.Add({EChangeKind::Selection});
+    }
+    if (ordered->size() == 1) {
+        DeleteTrigger(document, ordered->front(), keys.one);
+    } else {
+        auto list = std::make_unique<CParamList>();
+        for (CTriggerEntry* entry : *ordered) {
+            const std::optional<SEntryPlace> place = PlaceOfEntry(categories, entry);
+            list->Add(
+                CTriggerParam::Deleted(place->category, place->category->RemoveTrigger(entry, false), place->index));
+        }
+        document.AddHistoryStep(CountedStepName(keys.many, ids.size()), std::move(list));
+        for (const std::uint32_t id : ids) {
+            DeleteStateTrigger(*document.GetState(), id);
+        }
+    }
+    document.NoteChanges(changes);
+    return true;
+}
+
+bool MoveTriggers(CApplicationDocument& document, const std::vector<CTriggerEntry*>& entries, CCategory* destination)
+{
+    CCategorySystem& categories = document.GetCategorySystem();
+    const std::optional<std::vector<CTriggerEntry*>> ordered = EntriesInTreeOrder(categories, entries);
+    if (!ordered || !IsOurs(categories, destination)) {
+        return false;
+    }
+    std::vector<CTriggerEntry*> moving;
+    CChangeReport changes{{EChangeKind::Entries, destination}};
+    for (CTriggerEntry* entry : *ordered) {
+        const CCategory* source = PlaceOfEntry(categories, entry)->category;
+        if (source != destination) {
+            moving.push_back(entry);
+            changes.Add({EChangeKind::Entries, source});
+        }
+    }
+    if (moving.empty()) {
+        return false;
+    }
+    if (moving.size() == 1) {
+        MoveTrigger(document, moving.front(), destination, destination->GetTriggerCount());
+    } else {
+        auto list = std::make_unique<CParamList>();
+        for (CTriggerEntry* entry : moving) {
+            const SEntryPlace source = *PlaceOfEntry(categories, entry);
+            const std::size_t index = destination->GetTriggerCount();
+            destination->InsertTrigger(source.category->RemoveTrigger(entry, false), index);
+            list->Add(CTriggerParam::Moved(entry, source.category, source.index, destination, index));
+        }
+        document.AddHistoryStep(CountedStepName("History/CatView_DragDropTriggers", moving.size()), SStepScope{},
+                                std::move(list));
+    }
+    document.NoteChanges(changes);
+    return true;
+}
+
+bool SetTriggersEnabled(CApplicationDocument& document, const std::vector<std::uint32_t>& triggerIds, bool enabled)
+{
+    const CState* state = document.GetState();
+    std::vector<std::uint32_t> changed;
+    for (const std::uint32_t id : triggerIds) {
+        const CCodeTrigger* trigger = state != nullptr ? state->FindTrigger(id) : nullptr;
+        if (trigger != nullptr && trigger->IsEnabled() != enabled && std::ranges::find(changed, id) == changed.end()) {
+            changed.push_back(id);
+        }
+    }
+    if (changed.empty()) {
+        return false;
+    }
+    if (changed.size() == 1) {
+        SetTriggerEnabled(document, changed.front(), enabled);
+    } else {
+        document.AddHistoryStep(CountedStepName("History/Triggers_EnabledChanged", changed.size()),
+                                SStepScope{.triggers = changed});
+        for (const std::uint32_t id : changed) {
+            document.GetState()->FindTrigger(id)->SetEnabled(enabled);
+        }
+    }
+    for (const std::uint32_t id : changed) {
+        document.NoteChange({EChangeKind::TriggerFlags, nullptr, id});
+    }
+    return true;
+}
+
 void SelectTrigger(CApplicationDocument& document, const CTriggerEntry* entry)
 {
     CState* state = document.GetState();
@@ -204,7 +327,11 @@ void SelectTrigger(CApplicationDocument& document, const CTriggerEntry* entry)
         return;
     }
     const bool known = entry != nullptr && state->FindTrigger(entry->GetId()) != nullptr;
-    state->SetCurrentTrigger(known ? static_cast<int>(entry->GetId()) : -1);
+    const int current = known ? static_cast<int>(entry->GetId()) : -1;
+    if (current != state->GetCurrentTriggerId()) {
+        state->SetCurrentTrigger(current);
+        document.NoteChange({EChangeKind::Selection});
+    }
 }
 
 bool SetTriggerEnabled(CApplicationDocument& document, std::uint32_t triggerId, bool enabled)
@@ -267,6 +394,7 @@ bool SetFieldText(CApplicationDocument& document, ETextField field, std::string 
     }
     CState* state = document.GetState();
     CCodeTrigger* trigger = state->GetCurrentTrigger();
+    document.NoteChange({EChangeKind::Text, nullptr, trigger != nullptr ? trigger->GetId() : 0});
     if (field == ETextField::Comment && trigger != nullptr) {
         trigger->SetComment(std::move(text));
     } else if (field == ETextField::Comment) {
@@ -286,7 +414,11 @@ void SelectNodeFromView(CApplicationDocument& document, const IItemTree& tree)
     CState* state = document.GetState();
     CCodeTrigger* trigger = state != nullptr ? state->GetCurrentTrigger() : nullptr;
     if (trigger != nullptr && !trigger->IsCode()) {
+        const CCodeBase* before = trigger->GetCurrentNode();
         trigger->SetCurrentNodeFromView(tree);
+        if (trigger->GetCurrentNode() != before) {
+            document.NoteChange({EChangeKind::Selection});
+        }
     }
 }
 
@@ -301,6 +433,29 @@ bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node, co
     CCodeBase* copy = NodeAt(document, *place);
     trigger->SetCurrentNode(nullptr);
     copy->GetParent()->DeleteChild(place->path.back());
+    document.NoteChange({EChangeKind::Selection});
+    return true;
+}
+
+bool DeleteInstructions(CApplicationDocument& document, const std::vector<const CCodeBase*>& nodes, SStepKeys keys)
+{
+    const std::optional<SInstructionSet> set = OutermostInstructions(document, nodes);
+    if (!set) {
+        return false;
+    }
+    if (set->nodes.size() == 1) {
+        DeleteInstruction(document, set->nodes.front(), keys.one);
+    } else {
+        document.AddHistoryStep(CountedStepName(keys.many, set->nodes.size()), SStepScope{.triggers = {set->trigger}});
+        CCodeTrigger* trigger = document.GetState()->FindTrigger(set->trigger);
+        trigger->SetCurrentNode(nullptr);
+        // Last first: a deletion moves only what comes after it in the tree.
+        for (auto path = set->paths.rbegin(); path != set->paths.rend(); ++path) {
+            trigger->GetNodeFromPath(*path)->GetParent()->DeleteChild(path->back());
+        }
+    }
+    document.NoteChange({EChangeKind::Instructions, nullptr, set->trigger});
+    document.NoteChange({EChangeKind::Selection});
     return true;
 }
 
@@ -316,6 +471,45 @@ bool SetInstructionEnabled(CApplicationDocument& document, const CCodeBase* node
     }
     document.AddHistoryStep("History/InstructionView_EnableInstruction", SStepScope{.triggers = {place->trigger}});
     NodeAt(document, *place)->SetEnabled(enabled);
+    return true;
+}
+
+bool SetInstructionsEnabled(CApplicationDocument& document, const std::vector<const CCodeBase*>& nodes, bool enabled)
+{
+    std::vector<SNodePlace> changed;
+    SStepScope scope;
+    for (const CCodeBase* node : nodes) {
+        if (IsBlock(node) && IsInstruction(node->GetParent())) {
+            node = node->GetParent();
+        }
+        if (!IsPlacedInstruction(node) || node->IsEnabled() == enabled || (enabled && !node->IsComplete())) {
+            continue;
+        }
+        std::optional<SNodePlace> place = PlaceOfNode(document, node);
+        const auto same = [&place](const SNodePlace& other) {
+            return other.trigger == place->trigger && other.path == place->path;
+        };
+        if (!place || std::ranges::any_of(changed, same)) {
+            continue;
+        }
+        if (std::ranges::find(scope.triggers, place->trigger) == scope.triggers.end()) {
+            scope.triggers.push_back(place->trigger);
+        }
+        changed.push_back(std::move(*place));
+    }
+    if (changed.empty()) {
+        return false;
+    }
+    document.AddHistoryStep(changed.size() == 1
+                                ? std::string("History/InstructionView_EnableInstruction")
+                                : CountedStepName("History/InstructionView_EnableInstructions", changed.size()),
+                            scope);
+    for (const SNodePlace& place : changed) {
+        NodeAt(document, place)->SetEnabled(enabled);
+    }
+    for (const std::uint32_t id : scope.triggers) {
+        document.NoteChange({EChangeKind::Instructions, nullptr, id});
+    }
     return true;
 }
 
@@ -369,6 +563,57 @@ bool DropInstruction(CApplicationDocument& document, const CCodeBase* dragged, c
     node->GetParent()->DetachChild(from);
     parent->InsertChild(node, to);
     TriggerAt(document, *draggedPlace)->SetCurrentNode(node);
+    document.NoteChange({EChangeKind::Selection});
+    return true;
+}
+
+bool DropInstructions(CApplicationDocument& document, const std::vector<const CCodeBase*>& nodes,
+                      const CCodeBase* target)
+{
+    const std::optional<SInstructionSet> set = OutermostInstructions(document, nodes);
+    if (!set || !std::ranges::all_of(set->nodes,
+                                     [target](const CCodeBase* node) { return CanDropInstruction(node, target); })) {
+        return false;
+    }
+    if (set->nodes.size() == 1) {
+        if (!DropInstruction(document, set->nodes.front(), target)) {
+            return false;
+        }
+    } else {
+        const CCodeBase* parent = IsBlock(target) ? target : target->GetParent();
+        const std::size_t first = IsBlock(target) ? 0 : static_cast<std::size_t>(target->GetIndexInParent()) + 1;
+        bool inPlace = true;
+        for (std::size_t i = 0; i < set->nodes.size(); ++i) {
+            const CCodeBase* node = set->nodes[i];
+            inPlace = inPlace && node->GetParent() == parent &&
+                      static_cast<std::size_t>(node->GetIndexInParent()) == first + i;
+        }
+        const std::optional<SNodePlace> targetPlace = PlaceOfNode(document, target);
+        if (inPlace || !targetPlace) {
+            return false;
+        }
+        document.AddHistoryStep(CountedStepName("History/InstructionView_DragDropInstructions", set->nodes.size()),
+                                SStepScope{.triggers = {set->trigger}});
+        // All found before anything moves: a move changes the paths of others.
+        CCodeTrigger* trigger = document.GetState()->FindTrigger(set->trigger);
+        std::vector<CCodeBase*> moved;
+        for (const auto& path : set->paths) {
+            moved.push_back(trigger->GetNodeFromPath(path));
+        }
+        CCodeBase* anchor = trigger->GetNodeFromPath(targetPlace->path);
+        for (CCodeBase* node : moved) {
+            node->GetParent()->DetachChild(static_cast<std::size_t>(node->GetIndexInParent()));
+        }
+        // The anchor is none of them nor inside one: it stays where it is.
+        CCodeBase* into = IsBlock(anchor) ? anchor : anchor->GetParent();
+        std::size_t index = IsBlock(anchor) ? 0 : static_cast<std::size_t>(anchor->GetIndexInParent()) + 1;
+        for (CCodeBase* node : moved) {
+            into->InsertChild(node, index++);
+        }
+        trigger->SetCurrentNode(moved.back());
+    }
+    document.NoteChange({EChangeKind::Instructions, nullptr, set->trigger});
+    document.NoteChange({EChangeKind::Selection});
     return true;
 }
 

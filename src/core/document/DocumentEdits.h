@@ -12,13 +12,19 @@
 //
 // Telling the views is the caller's, so that a view can leave itself out
 // (UpdateAllViews(this)); only the main frame's commands, which no view
-// sends, update all views themselves.
+// sends, update all views themselves. The edits of many items note what they
+// changed (NoteChange) for that update.
+//
+// An edit of many items is one step. When it comes down to one item it is
+// that item's edit, under its step name; otherwise its step name carries the
+// count (CountedStepName, history/StepName.h): "... 7 instructions".
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bram {
 
@@ -29,6 +35,13 @@ class CCategorySystem;
 class CCodeBase;
 class CState;
 class CTriggerEntry;
+
+// The step names of an edit of one item and of many: a plain key, and a key
+// whose text takes the count as "![Parameter1]".
+struct SStepKeys {
+    const char* one;
+    const char* many;
+};
 
 // ---- main frame commands ------------------------------------------------------
 
@@ -79,6 +92,19 @@ bool MoveTrigger(CApplicationDocument& document, CTriggerEntry* entry, CCategory
 // happens within the trigger's own category (no reordering).
 bool DropTriggerOnCategory(CApplicationDocument& document, CTriggerEntry* dragged, CCategory* target);
 bool DropTriggerOnTrigger(CApplicationDocument& document, CTriggerEntry* dragged, const CTriggerEntry* target);
+// Many entries (a selection may hold entries of several categories): each
+// one step, refused as a whole (false, nothing recorded) when an entry is not
+// the document's; repeated entries count once.
+// The entries and their triggers ("History/CatView_DeleteTriggers" or the keys given).
+bool DeleteTriggers(CApplicationDocument& document, const std::vector<CTriggerEntry*>& entries,
+                    SStepKeys keys = {"History/CatView_DeleteTrigger", "History/CatView_DeleteTriggers"});
+// A drag onto a category: the entries of other categories go to its end in
+// the tree's order ("History/CatView_DragDropTriggers"); those in it stay.
+// False when none moves or the category is not the document's.
+bool MoveTriggers(CApplicationDocument& document, const std::vector<CTriggerEntry*>& entries, CCategory* destination);
+// "History/Triggers_EnabledChanged" for the triggers whose flag changes;
+// missing ones are skipped; false when none changes.
+bool SetTriggersEnabled(CApplicationDocument& document, const std::vector<std::uint32_t>& triggerIds, bool enabled);
 // The selection: the entry's trigger becomes the current one (none for null).
 // No step: the selection is not part of what undo brings back.
 void SelectTrigger(CApplicationDocument& document, const CTriggerEntry* entry);
@@ -117,9 +143,21 @@ void SelectNodeFromView(CApplicationDocument& document, const IItemTree& tree);
 // named); false for a block or a node of no trigger.
 bool DeleteInstruction(CApplicationDocument& document, const CCodeBase* node,
                        const char* stepName = "History/InstructionView_DeleteInstruction");
+// Many instructions of one trigger, those inside another given one going
+// along with it (they are not counted): one step
+// ("History/InstructionView_DeleteInstructions" or the keys given); refused
+// as a whole (false, nothing recorded) for a block, a node of no trigger or
+// nodes of different triggers. Clears the trigger's current node.
+bool DeleteInstructions(CApplicationDocument& document, const std::vector<const CCodeBase*>& nodes,
+                        SStepKeys keys = {"History/InstructionView_DeleteInstruction",
+                                          "History/InstructionView_DeleteInstructions"});
 // "History/InstructionView_EnableInstruction"; false for a root block, when
 // the flag has that value already, or to enable an incomplete instruction.
 bool SetInstructionEnabled(CApplicationDocument& document, const CCodeBase* node, bool enabled);
+// Many at once ("History/InstructionView_EnableInstructions"): those whose
+// flag would not change, root blocks and, to be enabled, incomplete ones are
+// skipped; false, nothing recorded, when none is left.
+bool SetInstructionsEnabled(CApplicationDocument& document, const std::vector<const CCodeBase*>& nodes, bool enabled);
 // Whether `dragged` may be dropped on `target`: an instruction onto a node of
 // the same type in the same trigger, other than itself and not inside itself.
 bool CanDropInstruction(const CCodeBase* dragged, const CCodeBase* target);
@@ -129,6 +167,15 @@ bool CanDropInstruction(const CCodeBase* dragged, const CCodeBase* target);
 // current node. "History/InstructionView_DragDropInstruction" only when
 // something moves.
 bool DropInstruction(CApplicationDocument& document, const CCodeBase* dragged, const CCodeBase* target);
+// Many instructions of one trigger, those inside another given one going
+// along with it: onto a block they become its first instructions, onto an
+// instruction they go right after it, in tree order; the last one becomes the
+// current node ("History/InstructionView_DragDropInstructions"). Refused as
+// a whole (false, nothing recorded) when any of them cannot be dropped there
+// (CanDropInstruction: of another block type among them), and false when
+// they lie there already.
+bool DropInstructions(CApplicationDocument& document, const std::vector<const CCodeBase*>& nodes,
+                      const CCodeBase* target);
 
 // The instruction dialog is bracketed by a step, recorded before it opens so
 // that the variables it creates are part of it:

@@ -4,6 +4,8 @@
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 
+#include <algorithm>
+
 namespace bram {
 
 std::optional<SEntryPlace> PlaceOfEntry(const CCategorySystem& categories, const CTriggerEntry* entry)
@@ -15,6 +17,27 @@ std::optional<SEntryPlace> PlaceOfEntry(const CCategorySystem& categories, const
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::vector<CTriggerEntry*>> EntriesInTreeOrder(const CCategorySystem& categories,
+                                                              const std::vector<CTriggerEntry*>& entries)
+{
+    std::vector<std::pair<std::pair<int, std::size_t>, CTriggerEntry*>> found;
+    for (CTriggerEntry* entry : entries) {
+        const std::optional<SEntryPlace> place = PlaceOfEntry(categories, entry);
+        if (!place) {
+            return std::nullopt;
+        }
+        found.push_back({{categories.IndexOf(place->category), place->index}, entry});
+    }
+    std::ranges::sort(found);
+    std::vector<CTriggerEntry*> ordered;
+    for (const auto& [place, entry] : found) {
+        if (ordered.empty() || ordered.back() != entry) {
+            ordered.push_back(entry);
+        }
+    }
+    return ordered;
 }
 
 bool IsOurs(const CCategorySystem& categories, const CCategory* category)
@@ -45,6 +68,35 @@ CCodeBase* NodeAt(const CApplicationDocument& document, const SNodePlace& place)
 {
     const CCodeTrigger* trigger = TriggerAt(document, place);
     return trigger != nullptr ? trigger->GetNodeFromPath(place.path) : nullptr;
+}
+
+std::optional<SInstructionSet> OutermostInstructions(const CApplicationDocument& document,
+                                                     const std::vector<const CCodeBase*>& nodes)
+{
+    std::vector<std::pair<std::vector<std::size_t>, const CCodeBase*>> found;
+    SInstructionSet set;
+    for (const CCodeBase* node : nodes) {
+        std::optional<SNodePlace> place = IsPlacedInstruction(node) ? PlaceOfNode(document, node) : std::nullopt;
+        if (!place || (!found.empty() && place->trigger != set.trigger)) {
+            return std::nullopt;
+        }
+        set.trigger = place->trigger;
+        found.emplace_back(std::move(place->path), node);
+    }
+    if (found.empty()) {
+        return std::nullopt;
+    }
+    // In tree order a node's ancestors come before it, and the last one kept
+    // is its nearest kept one.
+    std::ranges::sort(found, {}, [](const auto& item) -> const std::vector<std::size_t>& { return item.first; });
+    for (auto& [path, node] : found) {
+        if (!set.paths.empty() && std::ranges::mismatch(set.paths.back(), path).in1 == set.paths.back().end()) {
+            continue;
+        }
+        set.paths.push_back(std::move(path));
+        set.nodes.push_back(node);
+    }
+    return set;
 }
 
 bool IsInstruction(const CCodeBase* node)

@@ -24,6 +24,10 @@ struct SEntryPlace {
     std::size_t index = 0;
 };
 std::optional<SEntryPlace> PlaceOfEntry(const CCategorySystem& categories, const CTriggerEntry* entry);
+// The entries in the tree's order (by category, then place), each once;
+// none when one is not the system's.
+std::optional<std::vector<CTriggerEntry*>> EntriesInTreeOrder(const CCategorySystem& categories,
+                                                              const std::vector<CTriggerEntry*>& entries);
 // Whether the category belongs to the system.
 bool IsOurs(const CCategorySystem& categories, const CCategory* category);
 
@@ -36,6 +40,19 @@ struct SNodePlace {
 std::optional<SNodePlace> PlaceOfNode(const CApplicationDocument& document, const CCodeBase* node);
 CCodeTrigger* TriggerAt(const CApplicationDocument& document, const SNodePlace& place);
 CCodeBase* NodeAt(const CApplicationDocument& document, const SNodePlace& place);
+
+// Selected instructions of one trigger of the current state, in tree order,
+// each with its path; those inside another of them are left out (they go
+// along with it), and so are repeated ones.
+struct SInstructionSet {
+    std::uint32_t trigger = 0;
+    std::vector<const CCodeBase*> nodes;
+    std::vector<std::vector<std::size_t>> paths;
+};
+// None for no nodes, a node that is no placed instruction of the current
+// state, or nodes of different triggers.
+std::optional<SInstructionSet> OutermostInstructions(const CApplicationDocument& document,
+                                                     const std::vector<const CCodeBase*>& nodes);
 
 bool IsInstruction(const CCodeBase* node);
 bool IsBlock(const CCodeBase* node);

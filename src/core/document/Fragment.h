@@ -1,5 +1,5 @@
 #pragma once
-// The clipboard's fragment: triggers, a category or an instruction in the
+// The clipboard's fragment: triggers, a category or instructions in the
 // data file's own form, with the definitions of the variables they use.
 // Written by the data file writer and read back by its reader, so a fragment
 // from another editor is checked as strictly as a file.
@@ -25,8 +25,9 @@ struct SFragmentContent {
     // Triggers and Category: the triggers, in order; the category's name.
     std::vector<const CCodeTrigger*> triggers{};
     std::string categoryName{};
-    // Instruction: a placed instruction, with its subtree.
-    const CCodeBase* instruction = nullptr;
+    // Instruction: placed instructions of one trigger and one block type, in
+    // tree order, none inside another, each with its subtree.
+    std::vector<const CCodeBase*> instructions{};
 };
 
 // The fragment as XML.
@@ -52,8 +53,9 @@ struct SFragmentRead {
     // name its entry is to get; the category's name as written.
     std::vector<std::pair<std::string, std::uint32_t>> triggers;
     std::string categoryName;
-    // Instruction: the instruction read, not placed yet.
-    std::unique_ptr<CCodeBase, void (*)(CCodeBase*)> instruction{nullptr, nullptr};
+    // Instruction: the instructions read, in order, not placed yet.
+    using NodeHolder = std::unique_ptr<CCodeBase, void (*)(CCodeBase*)>;
+    std::vector<NodeHolder> instructions;
 };
 
 // Reads the fragment into the document's current state (the caller has

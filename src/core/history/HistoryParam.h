@@ -14,11 +14,11 @@ class CCategory;
 
 // What undoing or redoing a step touches, for telling the views.
 struct SStepTouch {
-    bool whole = false;                   // anything in the state
-    std::vector<std::uint32_t> triggers;  // the contents of these triggers
-    bool texts = false;                   // the preamble and the header
-    bool appends = false;                 // triggers and globals beyond the counts of before
-    bool categoryList = false;            // categories added, removed or renamed
+    bool whole = false;                       // anything in the state
+    std::vector<std::uint32_t> triggers;      // the contents of these triggers
+    bool texts = false;                       // the preamble and the header
+    bool appends = false;                     // triggers and globals beyond the counts of before
+    bool categoryList = false;                // categories added, removed or renamed
     std::vector<const CCategory*> categories; // categories whose entries change
 };
 

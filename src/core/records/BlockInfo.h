@@ -12,7 +12,7 @@ public:
     std::string GetLocalizedDescription() const override { return GetLocalizedName(); }
     std::string GetLocalizedShortDescription() const override { return GetLocalizedName(); }
     // A new CBlock node.
-    CCodeBase* CreateCode() const override;
+    std::unique_ptr<CCodeBase> CreateCode() const override;
     EDefinitionKind GetKind() const override { return EDefinitionKind::Block; }
 
     const std::string& GetStartInstruction() const { return m_startInstruction; }

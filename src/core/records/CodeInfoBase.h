@@ -4,6 +4,7 @@
 // to the record they were made from; the owning module keeps the record
 // alive until all modules are released at shut-down.
 
+#include <memory>
 #include <string>
 
 namespace bram {
@@ -30,8 +31,8 @@ public:
     // Kinds without parameters fail an internal check and answer null.
     virtual const CParameterInfo* GetParameter(unsigned index) const;
     virtual unsigned GetParameterCount() const { return 0; }
-    // A new code node made from this record; the caller owns it.
-    virtual CCodeBase* CreateCode() const = 0;
+    // A new code node made from this record.
+    virtual std::unique_ptr<CCodeBase> CreateCode() const = 0;
     virtual EDefinitionKind GetKind() const = 0;
 
     const std::string& GetName() const { return m_name; }

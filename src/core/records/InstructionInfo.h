@@ -38,7 +38,7 @@ public:
               std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
               CParameterList parameters, const CModuleBase* module);
     // A new CCall node.
-    CCodeBase* CreateCode() const override;
+    std::unique_ptr<CCodeBase> CreateCode() const override;
     EDefinitionKind GetKind() const override { return EDefinitionKind::Call; }
 };
 
@@ -48,7 +48,7 @@ public:
                    std::string shortDescription, std::string rawInstruction, const CTypeInfo* type,
                    CParameterList parameters, std::vector<const CBlockInfo*> blocks, const CModuleBase* module);
     // A new CStructure node.
-    CCodeBase* CreateCode() const override;
+    std::unique_ptr<CCodeBase> CreateCode() const override;
     EDefinitionKind GetKind() const override { return EDefinitionKind::Structure; }
 
     unsigned GetBlockCount() const { return static_cast<unsigned>(m_blocks.size()); }

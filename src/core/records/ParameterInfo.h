@@ -32,10 +32,10 @@ public:
     // The number of values of an enumerated parameter.
     unsigned GetParameterCount() const override;
     // A new CParameter node; not for a reference parameter.
-    CCodeBase* CreateCode() const override;
+    std::unique_ptr<CCodeBase> CreateCode() const override;
     EDefinitionKind GetKind() const override { return EDefinitionKind::Parameter; }
     // A reference parameter's node, typed by the node it refers to.
-    CParameter* CreateReferenceCode(CParameter* referenced) const;
+    std::unique_ptr<CParameter> CreateReferenceCode(CParameter* referenced) const;
 
     bool GetOnlyVariables() const { return m_onlyVariables; }
     double GetMinValue() const { return m_minValue; }

@@ -35,7 +35,7 @@ public:
     std::string GetLocalizedDescription() const override { return {}; }
     std::string GetLocalizedShortDescription() const override { return {}; }
     // A type is never placed in code: internal check, null.
-    CCodeBase* CreateCode() const override;
+    std::unique_ptr<CCodeBase> CreateCode() const override;
     EDefinitionKind GetKind() const override { return EDefinitionKind::Type; }
 
     std::uint32_t GetRealType() const { return m_realType; }

@@ -166,7 +166,7 @@ void CInstructionDialog::TakeSelection()
         m_instruction.reset();
     }
     if (!m_instruction && chosen != nullptr) {
-        m_instruction.reset(chosen->CreateCode());
+        m_instruction = chosen->CreateCode();
     }
 }
 

@@ -513,7 +513,7 @@ void CParameterDialog::OnListChosen(ESource source)
         const auto* definition = PointerOf<const CCodeInfoBase>(m_calls);
         const CCall* call = ShownCall();
         if (definition != nullptr && (call == nullptr || call->GetDefinition() != definition)) {
-            m_parameter->SetValue(definition->CreateCode());
+            m_parameter->SetValue(definition->CreateCode().release());
         }
         ShowCall();
     }

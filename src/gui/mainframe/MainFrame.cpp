@@ -17,6 +17,7 @@
 #include "document/ApplicationDocument.h"
 #include "document/DocumentEdits.h"
 #include "document/Problems.h"
+#include "history/StepName.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 
@@ -416,7 +417,7 @@ void CMainFrame::UpdateCommandUI()
 
 QString CMainFrame::StepText(const QString& label, bool can, const std::string& step)
 {
-    return can ? label + Localized("History/Menu_Filler") + ToQ(GetLocalizedString(step)) : label;
+    return can ? label + Localized("History/Menu_Filler") + ToQ(LocalizedStepName(step)) : label;
 }
 
 void CMainFrame::ShowFailure(const char* key, bool error, const QString& path, const std::string& reason)

@@ -15,6 +15,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace bram::gui {
 
 CCommentView::CCommentView(CApplicationDocument& document, QWidget* parent)
@@ -56,7 +58,16 @@ CCommentView::CCommentView(CApplicationDocument& document, QWidget* parent)
     connect(m_enabledAtBeginning, &QCheckBox::toggled, this, [this](bool checked) { OnFlagToggled(true, checked); });
     // The Edit menu names the new step, and the views show the change.
     connect(m_text, &CTextStepEdit::StepRecorded, this, [this] { m_document.UpdateAllViews(this); });
-    m_listener = m_document.AddUpdateListener(this, [this] { OnUpdate(); });
+    m_listener = m_document.AddChangeListener(this, [this](const CChangeReport& report) {
+        // Only the current trigger's texts and flags, or the preamble, show here.
+        const CState* state = m_document.GetState();
+        const int current = state != nullptr ? state->GetCurrentTriggerId() : -1;
+        const auto id = static_cast<std::uint32_t>(std::max(current, 0));
+        if (report.Covers(EChangeKind::Selection) || report.Has({EChangeKind::Text, nullptr, id}) ||
+            report.Has({EChangeKind::TriggerFlags, nullptr, id})) {
+            OnUpdate();
+        }
+    });
     OnUpdate();
 }
 

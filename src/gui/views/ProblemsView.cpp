@@ -72,7 +72,11 @@ CProblemsView::CProblemsView(CApplicationDocument& document, QWidget* parent)
             Refresh();
         }
     });
-    m_listener = m_document.AddUpdateListener(this, [this] {
+    m_listener = m_document.AddChangeListener(this, [this](const CChangeReport& report) {
+        // Selecting finds no new problem.
+        if (report.Changes().size() == 1 && report.Has(EChangeKind::Selection)) {
+            return;
+        }
         m_stale = true;
         if (isVisible()) {
             m_pending->start();

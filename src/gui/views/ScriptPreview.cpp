@@ -81,7 +81,14 @@ CScriptPreview::CScriptPreview(CApplicationDocument& document, QWidget* parent)
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_listener = m_document.AddUpdateListener(this, [this] { Refresh(); });
+    m_listener = m_document.AddChangeListener(this, [this](const CChangeReport& report) {
+        // Selecting changes no line of the script, only the one marked.
+        if (!m_stale && report.Changes().size() == 1 && report.Has(EChangeKind::Selection)) {
+            MarkCurrentInstruction();
+        } else {
+            Refresh();
+        }
+    });
     Refresh();
 }
 

@@ -42,10 +42,10 @@ protected:
     const CConstant* Constant(const std::string& name) const;
 
     // New nodes, owned by the caller until inserted.
-    CCall* NewCall(const std::string& name) const { return static_cast<CCall*>(Call(name)->CreateCode()); }
+    CCall* NewCall(const std::string& name) const { return static_cast<CCall*>(Call(name)->CreateCode().release()); }
     CStructure* NewStructure(const std::string& name) const
     {
-        return static_cast<CStructure*>(Structure(name)->CreateCode());
+        return static_cast<CStructure*>(Structure(name)->CreateCode().release());
     }
     CStringValue* NewString(const std::string& value) const { return new CStringValue(value, Type("string")); }
     CNumberValue* NewNumber(double value) const;

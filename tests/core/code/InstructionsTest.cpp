@@ -11,7 +11,7 @@ using InstructionsTest = CodeModelTest;
 TEST_F(InstructionsTest, MisusedNodesAreInternalErrorsAndDoNothing)
 {
     std::unique_ptr<CCall> add(NewCall("add"));
-    std::unique_ptr<CCodeBase> block(Block("actions")->CreateCode());
+    std::unique_ptr<CCodeBase> block = Block("actions")->CreateCode();
     EXPECT_EQ(add->GetChild(0), nullptr);
     EXPECT_EQ(block->GetParameter(0), nullptr);
     CNumberValue wrong(Type("string"));
@@ -21,11 +21,11 @@ TEST_F(InstructionsTest, MisusedNodesAreInternalErrorsAndDoNothing)
 
 TEST_F(InstructionsTest, BlockCodeFramesChildrenWithStartEndAndSeparators)
 {
-    std::unique_ptr<CBlock> events(static_cast<CBlock*>(Block("events")->CreateCode()));
+    std::unique_ptr<CBlock> events(static_cast<CBlock*>(Block("events")->CreateCode().release()));
     // Empty: start, standard value one level deeper, end without newline.
     EXPECT_EQ(events->GetCode(1), "\t-- events of ![TriggerName]\n\t\t-- none\n\t-- end");
 
-    std::unique_ptr<CBlock> actions(static_cast<CBlock*>(Block("actions")->CreateCode()));
+    std::unique_ptr<CBlock> actions(static_cast<CBlock*>(Block("actions")->CreateCode().release()));
     EXPECT_EQ(actions->GetCode(0), "-- nothing\n");
     actions->AddChild(NewPrint("a"));
     actions->AddChild(NewPrint("b"));
@@ -102,7 +102,7 @@ TEST_F(InstructionsTest, PlaceholdersOfTriggerAndParameters)
 
 TEST_F(InstructionsTest, MoveChildPutsTheChildAfterTheTarget)
 {
-    std::unique_ptr<CBlock> block(static_cast<CBlock*>(Block("actions")->CreateCode()));
+    std::unique_ptr<CBlock> block(static_cast<CBlock*>(Block("actions")->CreateCode().release()));
     for (const char* name : {"a", "b", "c", "d"}) {
         block->AddChild(NewPrint(name));
     }

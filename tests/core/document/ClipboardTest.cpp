@@ -10,6 +10,7 @@
 #include "code/Instructions.h"
 #include "document/Clipboard.h"
 #include "document/DocumentEdits.h"
+#include "history/StepName.h"
 
 #include <functional>
 
@@ -182,6 +183,9 @@ TEST_F(Clipboard, WrongPlacesAndBrokenFragmentsChangeNothing)
     std::string unknownVariable = Fragment("First");
     ReplaceAll(unknownVariable, "<Name><![CDATA[count]]></Name></Variable>",
                "<Name><![CDATA[other]]></Name></Variable>");
+    std::string noInstruction = instruction;
+    noInstruction.replace(noInstruction.find("<SubElement"),
+                          noInstruction.rfind("</SubElement>") + 13 - noInstruction.find("<SubElement"), "");
     const CCodeBase* block = Trigger(m_document, "Second")->GetBlock(1);
     const struct {
         std::string fragment;
@@ -192,6 +196,7 @@ TEST_F(Clipboard, WrongPlacesAndBrokenFragmentsChangeNothing)
         {otherBlock, {.node = block}, EPasteResult::WrongPlace, "another type"},
         {instruction, {.category = Main()}, EPasteResult::WrongPlace, "does not fit"},
         {Fragment("First"), {.node = block}, EPasteResult::WrongPlace, "does not fit"},
+        {noInstruction, {.node = block}, EPasteResult::Refused, "An instruction expected"},
         {unknownModule, {.category = Main()}, EPasteResult::Refused, "elsewhere"},
         {unknownVariable, {.category = Main()}, EPasteResult::Refused, "Unknown variable 'count'"},
         {ValidFile(), {.category = Main()}, EPasteResult::Refused, "No triggers"},
@@ -381,6 +386,60 @@ TEST_F(Clipboard, CutAndPasteOfACategoryMovesTheReferencesToItsTriggers)
     ASSERT_NE(EnabledTrigger(), nullptr);
     EXPECT_EQ(EnabledTrigger()->GetTrigger(), Trigger(m_document, "Second"));
     EXPECT_TRUE(Enable()->IsEnabled());
+}
+
+// Many instructions or triggers are one fragment in tree order, pasted in
+// that order; one alone is the copy of it; a cut of many is one step.
+TEST_F(Clipboard, ManyInstructionsAndTriggersAreOneFragmentInTreeOrder)
+{
+    const CCodeBase* actions = Trigger(m_document, "First")->GetBlock(1);
+    const CCodeBase* print = actions->GetChild(0);
+    const CCodeBase* set = actions->GetChild(2);
+    EXPECT_EQ(CopyInstructions(m_document, {print}).value().fragment,
+              CopyInstruction(m_document, print).value().fragment);
+    const auto copied = CopyInstructions(m_document, {set, print, set});
+    ASSERT_TRUE(copied.has_value());
+    EXPECT_EQ(copied->code, print->GetCode(0) + set->GetCode(0));
+    ASSERT_EQ(PasteChecked(m_document, copied->fragment, {.node = Trigger(m_document, "Second")->GetBlock(1)}).result,
+              EPasteResult::Pasted);
+    const CCodeTrigger* second = Trigger(m_document, "Second");
+    ASSERT_EQ(second->GetBlock(1)->GetChildCount(), 2u);
+    EXPECT_EQ(second->GetBlock(1)->GetChild(0)->GetCode(0) + second->GetBlock(1)->GetChild(1)->GetCode(0),
+              copied->code);
+    EXPECT_EQ(second->GetCurrentNode(), second->GetBlock(1)->GetChild(1)) << "the last pasted";
+    EXPECT_FALSE(CopyInstructions(m_document, {print, second->GetBlock(1)->GetChild(0)})) << "two triggers";
+    EXPECT_FALSE(CopyInstructions(m_document, {print, actions})) << "a block";
+
+    const std::string beforeCut = m_document.WriteDataFile();
+    ASSERT_TRUE(CutInstructions(m_document, {actions->GetChild(3), print, actions->GetChild(1)}).has_value());
+    EXPECT_EQ(m_document.GetUndoName(), CountedStepName("History/Clipboard_CutInstructions", 3));
+    EXPECT_EQ(Trigger(m_document, "First")->GetBlock(1)->GetChildCount(), 1u);
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), beforeCut);
+
+    // Triggers: the tree's order, whatever order the selection came in.
+    EXPECT_EQ(CopyTriggers(m_document, {Entry(m_document, "First")}).value().fragment, Fragment("First"));
+    const auto triggers = CopyTriggers(m_document, {Entry(m_document, "Second"), Entry(m_document, "First")});
+    ASSERT_TRUE(triggers.has_value());
+    CCategory* other = CreateCategory(m_document);
+    ASSERT_EQ(PasteChecked(m_document, triggers->fragment, {.category = other}).result, EPasteResult::Pasted);
+    ASSERT_EQ(other->GetTriggerCount(), 2u);
+    EXPECT_EQ(other->GetTrigger(0)->GetName() + " " + other->GetTrigger(1)->GetName(), "First_2 Second_2");
+    const CCodeBase* enable = Trigger(m_document, "First_2")->GetBlock(1)->GetChild(1);
+    EXPECT_EQ(enable->GetParameter(0)->GetValue()->GetText(), "Second_2");
+
+    const std::string beforeTriggerCut = m_document.WriteDataFile();
+    const auto cut = CutTriggers(m_document, {Entry(m_document, "Second"), Entry(m_document, "First")});
+    ASSERT_TRUE(cut.has_value());
+    EXPECT_EQ(cut->fragment, triggers->fragment);
+    EXPECT_EQ(m_document.GetUndoName(), CountedStepName("History/Clipboard_CutTriggers", 2));
+    EXPECT_EQ(Main()->GetTriggerCount(), 0u);
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), beforeTriggerCut);
+    m_document.Redo();
+    ASSERT_EQ(PasteChecked(m_document, cut->fragment, {.category = Main()}).result, EPasteResult::Pasted);
+    EXPECT_EQ(Main()->GetTrigger(0)->GetName() + " " + Main()->GetTrigger(1)->GetName(), "First Second");
+    EXPECT_FALSE(CopyTriggers(m_document, {Entry(m_document, "First"), nullptr}));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "DocumentFixture.h"
 
 #include "document/DocumentEdits.h"
+#include "history/StepName.h"
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 
@@ -57,6 +58,22 @@ protected:
         return trigger;
     }
     std::string Actions() { return Shape(State().GetCurrentTrigger()->GetBlock(1)); }
+    // The print of that text in the current trigger's actions, nested ones included.
+    const CCodeBase* Print(const std::string& text)
+    {
+        const CCodeBase* found = nullptr;
+        const auto walk = [&](const auto& self, const CCodeBase* node) -> void {
+            for (std::size_t i = 0; i < node->GetChildCount(); ++i) {
+                const CCodeBase* child = node->GetChild(i);
+                if (child->GetCodeType() == CodeTypeCall && Shape(child) == text) {
+                    found = child;
+                }
+                self(self, child);
+            }
+        };
+        walk(walk, State().GetCurrentTrigger()->GetBlock(1));
+        return found;
+    }
     CCodeBase* Action(std::size_t index) { return State().GetCurrentTrigger()->GetBlock(1)->GetChild(index); }
 };
 
@@ -289,6 +306,7 @@ TEST_F(DocumentEdits, DroppedInstructionsFollowThePlacementRules)
 
     for (int i = 0; i < 3; ++i) {
         m_document.Undo();
+        m_document.UpdateAllViews();
     }
     EXPECT_EQ(Actions(), "a if(b) c");
 }
@@ -328,6 +346,237 @@ TEST_F(DocumentEdits, NewAndChangedInstructionsArePlacedByTheCurrentNode)
     CancelInstructionDialog(m_document, true);
     EXPECT_EQ(m_document.GetUndoName(), "History/Variables_VariablesChanged");
     EXPECT_EQ(m_document.GetUndoCount(), steps + 1);
+}
+
+// What each edit tells the views: exactly the changes a view must show, and
+// from undo and redo those of the step they reverse.
+TEST_F(DocumentEdits, EachEditReportsWhatItChanged)
+{
+    CCodeTrigger* trigger = MakeCurrentTrigger();
+    const std::uint32_t id = trigger->GetId();
+    CCategory* main = Categories().FindCategory("Main");
+    AddDocumentTrigger(m_document, "Other", "O");
+    CCategory* other = Categories().FindCategory("Other");
+    CTriggerEntry* entry = Categories().FindTrigger("T").entry;
+
+    std::vector<SModelChange> reported;
+    int reports = 0;
+    const int listener = m_document.AddChangeListener(nullptr, [&](const CChangeReport& report) {
+        reported = report.Changes();
+        ++reports;
+    });
+    m_document.UpdateAllViews();
+    using K = EChangeKind;
+    const auto expect = [&](const char* edit, const std::function<void()>& make,
+                            std::vector<SModelChange> changes) {
+        make();
+        m_document.UpdateAllViews();
+        const auto sorted = [](const std::vector<SModelChange>& list) {
+            std::vector<std::string> texts;
+            for (const SModelChange& c : list) {
+                texts.push_back(std::to_string(static_cast<int>(c.kind)) + " " +
+                                (c.category != nullptr ? c.category->GetName() : "-") + " " +
+                                std::to_string(c.triggerId));
+            }
+            std::ranges::sort(texts);
+            return texts;
+        };
+        EXPECT_EQ(sorted(reported), sorted(changes)) << edit;
+    };
+
+    expect("flag", [&] { SetTriggerEnabled(m_document, id, false); },
+           {{K::TriggerFlags, nullptr, id}, {K::Instructions, nullptr, id}});
+    expect("rename", [&] { RenameTrigger(m_document, entry, "Renamed"); }, {{K::Entries, main}});
+    expect("move", [&] { MoveTrigger(m_document, entry, other, 0); }, {{K::Entries, main}, {K::Entries, other}});
+    expect("new trigger", [&] { CreateTrigger(m_document, main); }, {{K::Entries, main}});
+    expect("new category", [&] { CreateCategory(m_document); }, {{K::Categories}});
+    expect("comment", [&] { SetFieldText(m_document, ETextField::Comment, "x", "Input"); },
+           {{K::Text, nullptr, id}, {K::Instructions, nullptr, id}});
+    expect("typing on", [&] { SetFieldText(m_document, ETextField::Comment, "xy", ""); }, {{K::Text, nullptr, id}});
+    expect("enable", [&] { SetInstructionEnabled(m_document, Action(0), false); }, {{K::Instructions, nullptr, id}});
+    expect("delete", [&] { DeleteInstruction(m_document, Action(0)); },
+           {{K::Instructions, nullptr, id}, {K::Selection}});
+    expect("undo delete", [&] { m_document.Undo(); },
+           {{K::TriggerFlags, nullptr, id}, {K::Text, nullptr, id}, {K::Instructions, nullptr, id}, {K::Selection}});
+    expect("select", [&] { SelectTrigger(m_document, nullptr); }, {{K::Selection}});
+    expect("select again", [&] { SelectTrigger(m_document, nullptr); }, {{K::Document}});
+    expect("preamble", [&] { SetFieldText(m_document, ETextField::Comment, "p", "Input"); }, {{K::Text}});
+    // Back to the move (past preamble, enable, comment, category and trigger): undo names both categories.
+    for (int i = 0; i < 5; ++i) {
+        m_document.Undo();
+        m_document.UpdateAllViews();
+    }
+    expect("undo move", [&] { m_document.Undo(); }, {{K::Entries, main}, {K::Entries, other}, {K::Selection}});
+    expect("delete trigger", [&] { DeleteTrigger(m_document, entry); }, {{K::Document}});
+    m_document.RemoveUpdateListener(listener);
+    const int before = reports;
+    m_document.UpdateAllViews();
+    EXPECT_EQ(reports, before) << "a removed listener hears nothing";
+}
+
+// Many instructions: one step named with the count; one alone is that
+// instruction's own edit; undo gives the file back to the byte.
+TEST_F(DocumentEdits, ManyInstructionsAreDeletedAndEnabledInOneStep)
+{
+    CCodeTrigger* trigger = MakeCurrentTrigger();
+    const std::uint32_t id = trigger->GetId();
+    const std::string before = m_document.WriteDataFile();
+    const std::vector<const CCodeBase*> none;
+
+    // Refused as a whole: a block among them, nodes of two triggers, none.
+    CCodeTrigger* other = AddDocumentTrigger(m_document, "Main", "U");
+    other->GetBlock(1)->AddChild(NewPrint("u"));
+    EXPECT_FALSE(DeleteInstructions(m_document, {Action(0), trigger->GetBlock(1)}));
+    EXPECT_FALSE(DeleteInstructions(m_document, {Action(0), other->GetBlock(1)->GetChild(0)}));
+    EXPECT_FALSE(DeleteInstructions(m_document, none));
+    EXPECT_FALSE(m_document.CanUndo());
+    const std::string withOther = m_document.WriteDataFile();
+
+    // b lies in the if: it goes with it and is not counted.
+    trigger->SetCurrentNode(Action(2));
+    m_document.UpdateAllViews();
+    ASSERT_TRUE(DeleteInstructions(m_document, {Action(2), Print("b"), Action(1)}));
+    EXPECT_EQ(Actions(), "a");
+    EXPECT_EQ(m_document.GetUndoName(), CountedStepName("History/InstructionView_DeleteInstructions", 2));
+    EXPECT_EQ(trigger->GetCurrentNode(), nullptr);
+    EXPECT_TRUE(m_document.GetPendingChanges().Has({EChangeKind::Instructions, nullptr, id}));
+    EXPECT_TRUE(m_document.GetPendingChanges().Has(EChangeKind::Selection));
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), withOther);
+    ASSERT_TRUE(DeleteInstructions(m_document, {Print("b"), Print("b")}));
+    EXPECT_EQ(m_document.GetUndoName(), "History/InstructionView_DeleteInstruction") << "one is the single edit";
+    EXPECT_EQ(Actions(), "a if() c");
+    m_document.Undo();
+
+    // Enabled: the if waits for its condition and is skipped; disabled it already is.
+    ASSERT_TRUE(SetInstructionsEnabled(m_document, {Action(0), Action(1), Action(2)->GetParent(), Action(2)}, false));
+    EXPECT_EQ(m_document.GetUndoName(), CountedStepName("History/InstructionView_EnableInstructions", 2));
+    EXPECT_FALSE(Action(0)->IsEnabled());
+    EXPECT_FALSE(Action(2)->IsEnabled());
+    EXPECT_TRUE(m_document.GetPendingChanges().Has({EChangeKind::Instructions, nullptr, id}));
+    const std::size_t steps = m_document.GetUndoCount();
+    EXPECT_FALSE(SetInstructionsEnabled(m_document, {Action(0), Action(2)}, false));
+    EXPECT_FALSE(SetInstructionsEnabled(m_document, {Action(1)}, true));
+    EXPECT_EQ(m_document.GetUndoCount(), steps);
+    ASSERT_TRUE(SetInstructionsEnabled(m_document, {Action(1)->GetChild(0), Action(0), Action(1)}, true));
+    EXPECT_EQ(m_document.GetUndoName(), "History/InstructionView_EnableInstruction");
+    EXPECT_TRUE(Action(0)->IsEnabled());
+    while (m_document.CanUndo()) {
+        m_document.Undo();
+    }
+    EXPECT_EQ(m_document.WriteDataFile(), withOther);
+    EXPECT_NE(before, withOther);
+}
+
+TEST_F(DocumentEdits, ManyDroppedInstructionsGoAsARunInTreeOrder)
+{
+    CCodeTrigger* trigger = MakeCurrentTrigger();
+    trigger->GetBlock(1)->AddChild(NewPrint("d"));
+    const CCodeBase* elsewhere = AddDocumentTrigger(m_document, "Main", "U")->GetBlock(1);
+    const std::string before = m_document.WriteDataFile();
+
+    ASSERT_TRUE(DropInstructions(m_document, {Print("d"), Print("a")}, Print("b")));
+    EXPECT_EQ(Actions(), "if(b a d) c") << "right after the target, in tree order";
+    EXPECT_EQ(m_document.GetUndoName(), CountedStepName("History/InstructionView_DragDropInstructions", 2));
+    EXPECT_EQ(trigger->GetCurrentNode(), Print("d"));
+    ASSERT_TRUE(DropInstructions(m_document, {Print("c"), Print("b")}, Action(0)->GetChild(0)));
+    EXPECT_EQ(Actions(), "if(b c a d)") << "onto a block: its first instructions";
+
+    // Where they are already, or any of them cannot go there: nothing.
+    const std::size_t steps = m_document.GetUndoCount();
+    EXPECT_FALSE(DropInstructions(m_document, {Print("c"), Print("b")}, Action(0)->GetChild(0)));
+    EXPECT_FALSE(DropInstructions(m_document, {Print("a"), Print("d")}, Print("c")));
+    EXPECT_FALSE(DropInstructions(m_document, {Print("b"), Action(0)}, Print("c"))) << "the if into itself";
+    EXPECT_FALSE(DropInstructions(m_document, {Print("b"), Print("c")}, elsewhere)) << "another trigger";
+    EXPECT_EQ(m_document.GetUndoCount(), steps);
+    EXPECT_EQ(Actions(), "if(b c a d)");
+
+    ASSERT_TRUE(DropInstructions(m_document, {Print("a")}, Action(0)));
+    EXPECT_EQ(m_document.GetUndoName(), "History/InstructionView_DragDropInstruction");
+    EXPECT_EQ(Actions(), "if(b c d) a");
+    while (m_document.CanUndo()) {
+        m_document.Undo();
+    }
+    EXPECT_EQ(m_document.WriteDataFile(), before);
+}
+
+TEST_F(DocumentEdits, ManyTriggersAreEnabledMovedAndDeletedInOneStepEach)
+{
+    for (const char* name : {"a1", "a2", "a3"}) {
+        AddDocumentTrigger(m_document, "A", name);
+    }
+    AddDocumentTrigger(m_document, "B", "b1");
+    CCategory* a = Categories().FindCategory("A");
+    CCategory* b = Categories().FindCategory("B");
+    auto entry = [&](const char* name) { return Categories().FindTrigger(name).entry; };
+    auto id = [&](const char* name) { return entry(name)->GetId(); };
+    const std::string before = m_document.WriteDataFile();
+
+    ASSERT_TRUE(SetTriggersEnabled(m_document, {id("a1"), id("a3"), id("a1"), 999}, false));
+    EXPECT_EQ(m_document.GetUndoName(), CountedStepName("History/Triggers_EnabledChanged", 2));
+    EXPECT_FALSE(State().FindTrigger(id("a3"))->IsEnabled());
+    EXPECT_TRUE(m_document.GetPendingChanges().Has({EChangeKind::TriggerFlags, nullptr, id("a1")}));
+    EXPECT_FALSE(SetTriggersEnabled(m_document, {id("a1"), id("a3")}, false));
+
+    // Those of the category stay; the others go to its end in tree order.
+    m_document.UpdateAllViews();
+    ASSERT_TRUE(MoveTriggers(m_document, {entry("a3"), entry("b1"), entry("a1")}, b));
+    EXPECT_EQ(Names(b), "b1 a1 a3");
+    EXPECT_EQ(Names(a), "a2");
+    EXPECT_EQ(m_document.GetUndoName(), CountedStepName("History/CatView_DragDropTriggers", 2));
+    EXPECT_TRUE(m_document.GetPendingChanges().Has({EChangeKind::Entries, a}));
+    EXPECT_TRUE(m_document.GetPendingChanges().Has({EChangeKind::Entries, b}));
+    EXPECT_FALSE(MoveTriggers(m_document, {entry("a1"), entry("b1")}, b));
+
+    // Refused as a whole for an entry that is not the document's.
+    const std::size_t steps = m_document.GetUndoCount();
+    EXPECT_FALSE(DeleteTriggers(m_document, {entry("a1"), nullptr}));
+    EXPECT_EQ(m_document.GetUndoCount(), steps);
+    SelectTrigger(m_document, entry("a1"));
+    ASSERT_TRUE(DeleteTriggers(m_document, {entry("a3"), entry("a2"), entry("a1")}));
+    EXPECT_EQ(m_document.GetUndoName(), CountedStepName("History/CatView_DeleteTriggers", 3));
+    EXPECT_EQ(State().GetTriggerCount(), 1u);
+    EXPECT_EQ(State().GetCurrentTrigger(), nullptr);
+    EXPECT_TRUE(m_document.GetPendingChanges().Has(EChangeKind::Selection));
+    const std::string after = m_document.WriteDataFile();
+
+    m_document.Undo();
+    EXPECT_EQ(Names(b), "b1 a1 a3");
+    EXPECT_EQ(Names(a), "a2");
+    m_document.Redo();
+    EXPECT_EQ(m_document.WriteDataFile(), after);
+    while (m_document.CanUndo()) {
+        m_document.Undo();
+    }
+    EXPECT_EQ(m_document.WriteDataFile(), before);
+}
+
+// The Edit menu's text of a step: the key's text, the count filled in; names
+// without a well-formed count are plain keys.
+TEST_F(DocumentEdits, StepNamesCarryTheirCountIntoTheText)
+{
+    SetLocalizationPath(BRAMBLETON_EXAMPLES_SOURCE_DIR "/Localization");
+    const struct {
+        const char* language;
+        std::string name;
+        const char* text;
+    } cases[] = {
+        {"en", CountedStepName("History/InstructionView_DeleteInstructions", 7), "delete 7 instructions"},
+        {"en", "History/InstructionView_DeleteInstruction", "delete instruction"},
+        {"de", CountedStepName("History/CatView_DeleteTriggers", 12), "12 Auslöser löschen"},
+        {"de", CountedStepName("History/Clipboard_CutInstructions", 2), "2 Anweisungen ausschneiden"},
+        {"de", "History/Clipboard_Cut", "Ausschneiden"},
+    };
+    for (const auto& c : cases) {
+        SetLanguage(c.language);
+        EXPECT_EQ(LocalizedStepName(c.name), c.text) << c.name;
+    }
+    for (const char* plain : {"G/a#", "G/a#07", "G/a#1x", "G/a"}) {
+        EXPECT_EQ(ParseStepName(plain).key, plain);
+        EXPECT_EQ(ParseStepName(plain).count, 0u);
+    }
+    EXPECT_EQ(ParseStepName("G/a#b#30").key, "G/a#b");
+    EXPECT_EQ(ParseStepName("G/a#b#30").count, 30u);
 }
 
 } // namespace

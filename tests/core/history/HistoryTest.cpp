@@ -311,7 +311,7 @@ public:
     {
     }
 
-    static constexpr unsigned kKinds = 21;
+    static constexpr unsigned kKinds = 27;
     // Records a step and takes it back: never takes effect.
     static constexpr unsigned kCancelledDialog = 14;
 
@@ -395,12 +395,47 @@ private:
             return false;
         }
         case 18: {
-            const CCodeBase* dragged = RandomInstruction(entry);
-            const CCodeBase* target = Pick(3) == 0 ? RandomBlock(entry) : RandomInstruction(entry);
+            const CTriggerEntry* busy = EntryWithInstructions();
+            const CCodeBase* dragged = RandomInstruction(busy);
+            const CCodeBase* target = Pick(3) == 0 ? RandomBlock(busy) : RandomInstruction(busy);
             return DropInstruction(m_document, dragged, target);
         }
         case 19: return PasteSomething(entry);
         case 20: return TypeARun(entry, name);
+        // The edits of a selection of many, nested instructions and repeats included.
+        case 21: {
+            if (Pick(2) != 0) {
+                return false;
+            }
+            const std::vector<const CCodeBase*> nodes = Some(NodesOf(EntryWithInstructions(), true));
+            return Pick(2) == 0 ? DeleteInstructions(m_document, nodes)
+                                : CutInstructions(m_document, nodes).has_value();
+        }
+        case 22: {
+            // The flag the first one can change to: the others may be skipped.
+            const std::vector<const CCodeBase*> nodes = Some(NodesOf(EntryWithInstructions(), true));
+            const bool enabled = !nodes.empty() && !nodes.front()->IsEnabled();
+            return SetInstructionsEnabled(m_document, nodes, enabled);
+        }
+        case 23: {
+            const CTriggerEntry* busy = EntryWithInstructions();
+            const CCodeBase* target = Pick(2) == 0 ? RandomBlock(busy) : RandomInstruction(busy);
+            return DropInstructions(m_document, Some(NodesOf(busy, true)), target);
+        }
+        case 24:
+            if (Pick(3) != 0) {
+                return false;
+            }
+            return Pick(2) == 0 ? DeleteTriggers(m_document, Some(AllEntries()))
+                                : CutTriggers(m_document, Some(AllEntries())).has_value();
+        case 25: {
+            std::vector<std::uint32_t> ids;
+            for (const CTriggerEntry* selected : Some(AllEntries())) {
+                ids.push_back(selected->GetId());
+            }
+            return SetTriggersEnabled(m_document, ids, Pick(2) == 0);
+        }
+        case 26: return MoveTriggers(m_document, Some(AllEntries()), category);
         default: {
             SelectTrigger(m_document, entry);
             if (!BeginNewInstruction(m_document, 1)) {
@@ -442,11 +477,14 @@ private:
         SelectTrigger(m_document, entry);
         const CCodeBase* node = RandomInstruction(entry);
         if (Pick(3) == 0 && entry != nullptr) {
-            if (auto copied = CopyTrigger(m_document, entry)) {
+            auto copied = Pick(2) == 0 ? CopyTrigger(m_document, entry) : CopyTriggers(m_document, Some(AllEntries()));
+            if (copied) {
                 m_fragment = copied->fragment;
             }
         } else if (node != nullptr && Pick(2) == 0) {
-            if (auto copied = CopyInstruction(m_document, node)) {
+            auto copied = Pick(2) == 0 ? CopyInstruction(m_document, node)
+                                       : CopyInstructions(m_document, Some(NodesOf(entry, true)));
+            if (copied) {
                 m_fragment = copied->fragment;
             }
         } else if (entry != nullptr) {
@@ -505,6 +543,37 @@ private:
             walk(trigger->GetBlock(b));
         }
         return nodes;
+    }
+
+    // One to three of them, picked at random (a repeat now and then).
+    template <typename T>
+    std::vector<T> Some(const std::vector<T>& all)
+    {
+        std::vector<T> picked;
+        for (std::size_t n = all.empty() ? 0 : 1 + Pick(3); n > 0; --n) {
+            picked.push_back(all[Pick(all.size())]);
+        }
+        return picked;
+    }
+    // Most triggers hold no instructions: look a little for one that does.
+    const CTriggerEntry* EntryWithInstructions()
+    {
+        const CTriggerEntry* entry = nullptr;
+        for (int tries = 0; tries < 8 && NodesOf(entry, true).empty(); ++tries) {
+            entry = RandomEntry();
+        }
+        return entry;
+    }
+    std::vector<CTriggerEntry*> AllEntries() const
+    {
+        std::vector<CTriggerEntry*> entries;
+        const CCategorySystem& categories = m_document.GetCategorySystem();
+        for (std::size_t c = 0; c < categories.GetCategoryCount(); ++c) {
+            for (std::size_t i = 0; i < categories.GetCategory(c)->GetTriggerCount(); ++i) {
+                entries.push_back(categories.GetCategory(c)->GetTrigger(i));
+            }
+        }
+        return entries;
     }
 
     const CTypeInfo* RandomVariableType() { return Pick(2) == 0 ? m_language.number : m_language.text; }
@@ -579,7 +648,7 @@ TEST_F(History, RandomEditsUndoAndRedoToTheSameFileAtEveryDepth)
     RandomEdits edits(m_document, language, 20240611);
     std::vector<std::string> files{m_document.WriteDataFile()};
     unsigned refusedWithRedo = 0;
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 4000; ++round) {
         if (edits.Pick(10) == 0) {
             // Go back a little; the next edit that takes effect drops the redo branch.
             for (unsigned n = edits.Pick(4); n > 0 && m_document.CanUndo(); --n) {

@@ -245,7 +245,7 @@ TEST_F(ParameterDialogTest, BrokenDefinitionsAndValuesGoToTheAssertionRoutine)
     const unsigned before = GetAssertionFailureCount();
     // An enumerated parameter without values (the module loader refuses one; built here by hand).
     CParameterInfo empty("Broken", "Parameter", std::vector<CEnumValue>{}, nullptr);
-    std::unique_ptr<CParameter> parameter(static_cast<CParameter*>(empty.CreateCode()));
+    std::unique_ptr<CParameter> parameter(static_cast<CParameter*>(empty.CreateCode().release()));
     auto dialog = Open(parameter.get());
     EXPECT_EQ(dialog->ConstantList()->count(), 0);
     EXPECT_FALSE(dialog->OkButton()->isEnabled());

@@ -41,7 +41,7 @@ public:
         Result result;
         result.variablesChanged = answer == "+";
         if (!answer.empty() && !result.variablesChanged) {
-            result.instruction.reset(Definition(answer)->CreateCode());
+            result.instruction = Definition(answer)->CreateCode();
         }
         return result;
     }
