@@ -11,6 +11,7 @@
 #include "document/DocumentChange.h"
 #include "document/DocumentEdits.h"
 
+#include <QAnyStringView>
 #include <QMimeData>
 
 #include <algorithm>
@@ -447,7 +448,7 @@ void CCategoriesModel::SyncCategories()
     std::vector<SShown> shown;
     shown.reserve(system.GetCategoryCount());
     for (std::size_t i = 0; i < system.GetCategoryCount(); ++i) {
-        shown.push_back({system.GetCategory(i), ToQ(system.GetCategory(i)->GetName())});
+        shown.push_back({system.GetCategory(i), system.GetCategory(i)->GetName()});
     }
     SyncRows(m_categories, shown, RootIndex(), [&](std::size_t i) { return MakeNode(system.GetCategory(i)); });
 }
@@ -458,7 +459,7 @@ void CCategoriesModel::SyncEntries(SCategoryNode& node)
     std::vector<SShown> shown;
     shown.reserve(category->GetTriggerCount());
     for (std::size_t j = 0; j < category->GetTriggerCount(); ++j) {
-        shown.push_back({category->GetTrigger(j), ToQ(category->GetTrigger(j)->GetName())});
+        shown.push_back({category->GetTrigger(j), category->GetTrigger(j)->GetName()});
     }
     SyncRows(node.rows, shown, createIndex(node.row, 0, kCategoryId),
              [&](std::size_t j) { return MakeRow(category->GetTrigger(j)); });
@@ -536,21 +537,22 @@ void CCategoriesModel::SyncRows(std::vector<Row>& rows, const std::vector<SShown
     for (const Row& row : rows) {
         const std::size_t i = place.at(KeyOf(row));
         kept[i] = true;
-        if (LabelOf(row) != shown[i].label) {
+        // Compared as they are: most labels did not change, and need no conversion.
+        if (!QAnyStringView::equal(LabelOf(row), QUtf8StringView(shown[i].name))) {
             renamed.push_back(KeyOf(row));
         }
     }
     // One by one: the others stay in order by their labels.
     for (const void* key : renamed) {
-        MoveRenamed(rows, key, shown[place.at(key)].label, parent);
+        MoveRenamed(rows, key, QString::fromUtf8(shown[place.at(key)].name), parent);
     }
-    std::vector<std::size_t> added;
+    std::vector<std::pair<std::size_t, QString>> added;
     for (std::size_t i = 0; i < shown.size(); ++i) {
         if (!kept[i]) {
-            added.push_back(i);
+            added.emplace_back(i, QString::fromUtf8(shown[i].name));
         }
     }
-    InsertNew(rows, shown, std::move(added), parent, make);
+    InsertNew(rows, std::move(added), parent, make);
 }
 
 template <class Row>
@@ -614,23 +616,21 @@ void CCategoriesModel::MoveRenamed(std::vector<Row>& rows, const void* key, cons
 }
 
 template <class Row, class Make>
-void CCategoriesModel::InsertNew(std::vector<Row>& rows, const std::vector<SShown>& shown,
-                                 std::vector<std::size_t> added, const QModelIndex& parent, const Make& make)
+void CCategoriesModel::InsertNew(std::vector<Row>& rows, std::vector<std::pair<std::size_t, QString>> added,
+                                 const QModelIndex& parent, const Make& make)
 {
     // In display order; those that go before the same row go in together.
-    std::ranges::stable_sort(
-        added, [&shown](std::size_t a, std::size_t b) { return DisplayLess(shown[a].label, shown[b].label); });
+    std::ranges::stable_sort(added, [](const auto& a, const auto& b) { return DisplayLess(a.second, b.second); });
     for (std::size_t first = 0; first < added.size();) {
-        const std::size_t at = LowerBound(rows, shown[added[first]].label);
+        const std::size_t at = LowerBound(rows, added[first].second);
         std::size_t last = first + 1;
-        while (last < added.size() &&
-               (at == rows.size() || !DisplayLess(LabelOf(rows[at]), shown[added[last]].label))) {
+        while (last < added.size() && (at == rows.size() || !DisplayLess(LabelOf(rows[at]), added[last].second))) {
             ++last;
         }
         std::vector<Row> made;
         made.reserve(last - first);
         for (std::size_t k = first; k < last; ++k) {
-            made.push_back(make(added[k]));
+            made.push_back(make(added[k].first));
         }
         beginInsertRows(parent, static_cast<int>(at), static_cast<int>(at + made.size() - 1));
         rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(made.begin()),

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -119,7 +120,7 @@ private:
     // A category or entry as the category system has it now, in list order.
     struct SShown {
         const void* key;
-        QString label;
+        std::string_view name;
     };
     template <class Row, class Make>
     void SyncRows(std::vector<Row>& rows, const std::vector<SShown>& shown, const QModelIndex& parent,
@@ -130,7 +131,7 @@ private:
     template <class Row>
     void MoveRenamed(std::vector<Row>& rows, const void* key, const QString& label, const QModelIndex& parent);
     template <class Row, class Make>
-    void InsertNew(std::vector<Row>& rows, const std::vector<SShown>& shown, std::vector<std::size_t> added,
+    void InsertNew(std::vector<Row>& rows, std::vector<std::pair<std::size_t, QString>> added,
                    const QModelIndex& parent, const Make& make);
 
     CApplicationDocument& m_document;
