@@ -205,7 +205,11 @@ void CCategoriesView::ShowSelection()
         // A selected category or root stays (its row follows the changes).
         target = selected;
     }
-    if (selected != target || SelectedRows().size() > 1) {
+    // Rows the user selected besides stay selected while the target is among them.
+    const bool shown = target.isValid()
+                           ? selectionModel()->isSelected(target) && currentIndex().siblingAtColumn(0) == target
+                           : SelectedRows().isEmpty();
+    if (!shown) {
         ShowRow(target);
     }
     if (target.isValid()) {

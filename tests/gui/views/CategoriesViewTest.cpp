@@ -316,6 +316,12 @@ TEST_F(CategoriesViewTest, KeysReachEveryCommandAndTheMenuFollowsTheSelection)
     EXPECT_TRUE(Greyed(CatRow("Bye")));
     EXPECT_FALSE(comment->EnabledBox()->isChecked());
     EXPECT_EQ(UndoNames().back(), "History/Trigger_EnabledChanged");
+
+    // Shift+arrow selects more; the row reached is the current trigger.
+    Select("Tick");
+    QTest::keyClick(categories, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(categories->SelectedRows().size(), 2);
+    EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetName(), "Unused");
 }
 
 } // namespace
