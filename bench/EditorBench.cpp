@@ -118,10 +118,10 @@ void TakeBack(Editor& editor)
 // What the user waits for includes the layout and painting the action causes.
 void Shown() { QApplication::processEvents(); }
 
-QTreeWidgetItem* TriggerItem(const Editor& editor, int number)
+QModelIndex TriggerItem(const Editor& editor, int number)
 {
-    return editor.tree->findItems(QStringLiteral("Trigger_%1").arg(number), Qt::MatchExactly | Qt::MatchRecursive)
-        .value(0);
+    const std::string name = "Trigger_" + std::to_string(number);
+    return editor.tree->IndexOf(editor.document->GetCategorySystem().FindTrigger(name).entry);
 }
 
 void Open(benchmark::State& state, int triggers)
@@ -146,10 +146,10 @@ void Read(benchmark::State& state, int triggers)
 void Select(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    QTreeWidgetItem* items[] = {TriggerItem(editor, 1), TriggerItem(editor, triggers - 2)};
+    const int numbers[] = {1, triggers - 2};
     int i = 0;
     for (auto _ : state) {
-        editor.tree->setCurrentItem(items[i++ % 2]);
+        editor.tree->setCurrentIndex(TriggerItem(editor, numbers[i++ % 2]));
         Shown();
     }
 }
@@ -158,14 +158,13 @@ void Select(benchmark::State& state, int triggers)
 void SelectLong(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    QTreeWidgetItem* other = TriggerItem(editor, 1);
-    QTreeWidgetItem* lengthened = TriggerItem(editor, 0);
     for (auto _ : state) {
         state.PauseTiming();
-        editor.tree->setCurrentItem(other);
+        editor.tree->setCurrentIndex(TriggerItem(editor, 1));
         Shown();
+        const QModelIndex lengthened = TriggerItem(editor, 0);
         state.ResumeTiming();
-        editor.tree->setCurrentItem(lengthened);
+        editor.tree->setCurrentIndex(lengthened);
         Shown();
     }
 }
@@ -174,7 +173,7 @@ void SelectLong(benchmark::State& state, int triggers)
 void DragDrop(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    editor.tree->setCurrentIndex(TriggerItem(editor, 3));
     QTreeView* tree = editor.instructions->Tree();
     const QAbstractItemModel& model = *tree->model();
     for (auto _ : state) {
@@ -195,7 +194,7 @@ void DragDrop(benchmark::State& state, int triggers)
 void FlagClick(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    editor.tree->setCurrentIndex(TriggerItem(editor, 3));
     auto* box = editor.comment->findChild<QCheckBox*>();
     for (auto _ : state) {
         box->click();
@@ -212,11 +211,11 @@ void Rename(benchmark::State& state, int triggers)
     Editor& editor = EditorOf(triggers);
     for (auto _ : state) {
         state.PauseTiming();
-        QTreeWidgetItem* item = TriggerItem(editor, 3);
-        editor.tree->setCurrentItem(item);
+        const QModelIndex item = TriggerItem(editor, 3);
+        editor.tree->setCurrentIndex(item);
         Shown();
         state.ResumeTiming();
-        item->setText(0, QStringLiteral("Renamed_3"));
+        editor.tree->model()->setData(item, QStringLiteral("Renamed_3"));
         Shown();
         state.PauseTiming();
         TakeBack(editor);
@@ -228,14 +227,14 @@ void Rename(benchmark::State& state, int triggers)
 void PasteTrigger(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    editor.tree->setCurrentIndex(TriggerItem(editor, 3));
     editor.tree->OnCopy();
     for (auto _ : state) {
         editor.tree->OnPaste();
         Shown();
         state.PauseTiming();
         TakeBack(editor);
-        editor.tree->setCurrentItem(TriggerItem(editor, 3));
+        editor.tree->setCurrentIndex(TriggerItem(editor, 3));
         state.ResumeTiming();
     }
 }
@@ -243,13 +242,13 @@ void PasteTrigger(benchmark::State& state, int triggers)
 void NewTrigger(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    editor.tree->setCurrentIndex(TriggerItem(editor, 3));
     for (auto _ : state) {
         editor.tree->OnNewTrigger();
         Shown();
         state.PauseTiming();
         TakeBack(editor);
-        editor.tree->setCurrentItem(TriggerItem(editor, 3));
+        editor.tree->setCurrentIndex(TriggerItem(editor, 3));
         state.ResumeTiming();
     }
 }
@@ -257,7 +256,7 @@ void NewTrigger(benchmark::State& state, int triggers)
 void Undo(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    editor.tree->setCurrentIndex(TriggerItem(editor, 3));
     for (auto _ : state) {
         state.PauseTiming();
         editor.tree->OnNewTrigger();
@@ -271,7 +270,7 @@ void Undo(benchmark::State& state, int triggers)
 void Redo(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    editor.tree->setCurrentIndex(TriggerItem(editor, 3));
     for (auto _ : state) {
         state.PauseTiming();
         editor.tree->OnNewTrigger();
@@ -289,7 +288,7 @@ void Redo(benchmark::State& state, int triggers)
 void FirstKey(benchmark::State& state, int triggers)
 {
     Editor& editor = EditorOf(triggers);
-    editor.tree->setCurrentItem(TriggerItem(editor, 3));
+    editor.tree->setCurrentIndex(TriggerItem(editor, 3));
     gui::CTextStepEdit* text = editor.comment->TextBox();
     for (auto _ : state) {
         state.PauseTiming();

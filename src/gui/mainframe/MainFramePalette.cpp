@@ -133,8 +133,8 @@ void CMainFrame::GoTo(int entry)
         m_categories->setFocus(Qt::OtherFocusReason);
         break;
     case SGoToChoice::EKind::Category:
-        if (QTreeWidgetItem* item = m_categories->ItemOf(categories.FindCategory(choice.name))) {
-            m_categories->setCurrentItem(item);
+        if (const QModelIndex index = m_categories->IndexOf(categories.FindCategory(choice.name)); index.isValid()) {
+            m_categories->setCurrentIndex(index);
             m_categories->setFocus(Qt::OtherFocusReason);
         } else {
             UserPrompts().Beep();

@@ -1,15 +1,10 @@
 #pragma once
 // The tree on the left of the main window: the document (root), its
-// categories and their triggers, each level in alphabetical order. Selecting
-// a trigger makes it the current trigger that the other views show. Every
-// change (new, delete, rename, enable, drag and drop) is an edit of
-// DocumentEdits.h and one undo step.
-//
-// Items keep the list indexes of their category and entry (the screen
-// order is alphabetical, the data say which object an item is). The tree is
-// rebuilt when the categories or names changed, and otherwise refreshed in
-// place (greying disabled triggers, the selection), so selecting a trigger
-// or typing elsewhere does not rebuild thousands of items.
+// categories and their triggers, each level in alphabetical order (the rows
+// are CCategoriesModel's, which follows the document's change reports).
+// Selecting a trigger makes it the current trigger that the other views
+// show. Every change (new, delete, rename, enable, drag and drop) is an
+// edit of DocumentEdits.h and one undo step.
 //
 // After a run with trace, a second column says how often each trigger ran
 // (greyed "never ran" for none), refreshed with the flags.
@@ -19,12 +14,11 @@
 // selecting click, not a rename).
 
 #include "gui/common/Actions.h"
+#include "gui/views/CategoriesModel.h"
 
 #include <QElapsedTimer>
-#include <QTreeWidget>
-
-#include <unordered_map>
-#include <vector>
+#include <QPersistentModelIndex>
+#include <QTreeView>
 
 namespace bram {
 class CApplicationDocument;
@@ -36,27 +30,28 @@ namespace bram::gui {
 
 class CRunCounts;
 
-class CCategoriesView : public QTreeWidget {
+class CCategoriesView : public QTreeView {
     Q_OBJECT
 public:
-    enum class EItemKind { None, Root, Category, Trigger };
+    using EItemKind = CCategoriesModel::EKind;
     static constexpr int kLabelEditLockoutMs = 750;
 
     explicit CCategoriesView(CApplicationDocument& document, QWidget* parent = nullptr);
     ~CCategoriesView() override;
+    // edit(index) opens the label editor, as F2 does.
+    using QTreeView::edit;
 
     // Context menu actions by name ("NewTrigger") or command id (ECommand) written out.
     QAction* Action(const QString& name) const { return m_actions.Find(name); }
     const CActionTable& Actions() const { return m_actions; }
     static QStringList ContextMenuNames();
 
-    // Shows the state as it is now: rebuilds when categories or names
-    // changed, refreshes in place otherwise; selects the current trigger.
+    // Shows the run counts and the title as they are now, and the current trigger selected.
     void OnUpdate();
     // The root's label: the document's title.
     void UpdateRootLabel();
     // The counts shown beside the triggers (the caller keeps them); null: none.
-    void SetRunCounts(const CRunCounts* counts) { m_counts = counts; }
+    void SetRunCounts(const CRunCounts* counts) { m_model->SetRunCounts(counts); }
 
     // The commands of the context menu, on the selected item.
     void OnNewCategory();
@@ -77,18 +72,23 @@ public:
 
     // Drag and drop of the selected trigger: whether `target` takes it
     // (another category, or a trigger of another category), and the drop.
-    bool CanDropOn(const QTreeWidgetItem* target) const;
-    bool DropOn(const QTreeWidgetItem* target);
-    // The item highlighted as drop target while dragging.
-    const QTreeWidgetItem* DropTarget() const { return m_dropTarget; }
+    bool CanDropOn(const QModelIndex& target) const;
+    bool DropOn(const QModelIndex& target);
+    // The row highlighted as drop target while dragging.
+    QModelIndex DropTarget() const { return m_dropTarget; }
 
-    QTreeWidgetItem* RootItem() const { return topLevelItem(0); }
-    QTreeWidgetItem* ItemOf(const CCategory* category) const;
-    QTreeWidgetItem* ItemOf(const CTriggerEntry* entry) const;
-    static EItemKind KindOf(const QTreeWidgetItem* item);
-    // The category of a category item, or of a trigger item's trigger.
-    CCategory* CategoryOf(const QTreeWidgetItem* item) const;
-    CTriggerEntry* EntryOf(const QTreeWidgetItem* item) const;
+    CCategoriesModel* Model() const { return m_model; }
+    QModelIndex RootIndex() const { return m_model->RootIndex(); }
+    QModelIndex IndexOf(const CCategory* category) const { return m_model->IndexOf(category); }
+    QModelIndex IndexOf(const CTriggerEntry* entry) const { return m_model->IndexOf(entry); }
+    EItemKind KindOf(const QModelIndex& index) const { return m_model->KindOf(index); }
+    // The category of a category row, or of a trigger row's trigger.
+    CCategory* CategoryOf(const QModelIndex& index) const { return m_model->CategoryOf(index); }
+    CTriggerEntry* EntryOf(const QModelIndex& index) const { return m_model->EntryOf(index); }
+    // The selected rows (their labels); the commands act on SelectedIndex:
+    // the current row when selected, else the first selected.
+    QModelIndexList SelectedRows() const;
+    QModelIndex SelectedIndex() const;
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
@@ -102,49 +102,29 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // What the tree was built from, in list order, to tell whether a rebuild is needed.
-    struct Shape {
-        const CCategory* category;
-        std::string name;
-        std::vector<std::pair<const CTriggerEntry*, std::string>> entries;
-    };
-
     void BuildActions();
-    void Rebuild();
-    // Brings the tree to the categories: only the trigger items of
-    // categories whose entries changed when the categories are the same,
-    // else a rebuild.
-    void Sync();
-    bool SyncEntries();
-    void SyncCategory(std::size_t index);
-    // Greys disabled triggers and shows the run counts.
-    void RefreshFlags();
-    // Selects the item, makes its trigger (or none) current and tells the other views.
-    void SelectItem(QTreeWidgetItem* item);
-    // Shows the current trigger selected (or keeps a selected category) without telling anyone.
-    void ShowSelection(const CCategory* keptCategory);
+    // Selects the row without telling anyone.
+    void ShowRow(const QModelIndex& index);
+    // Shows the current trigger selected (or keeps a selected category or the root).
+    void ShowSelection();
+    void OnApplied();
+    // Shows the count column, as wide as the counts, while there are counts.
+    void FitCountColumn();
     void OnSelectionChanged();
-    void OnItemChanged(QTreeWidgetItem* item);
+    void OnRowsInserted(const QModelIndex& parent, int first, int last);
     void ShowContextMenuAt(const QPoint& globalPos);
-    QTreeWidgetItem* SelectedItem() const;
     void EndDrag();
     void CopySelection(bool cut);
 
     CApplicationDocument& m_document;
+    CCategoriesModel* m_model = nullptr;
     CActionTable m_actions;
-    std::vector<Shape> m_shape;
-    // The category items in list order, and the item of each entry.
-    std::vector<QTreeWidgetItem*> m_categoryItems;
-    std::unordered_map<const CTriggerEntry*, QTreeWidgetItem*> m_itemOfEntry;
-    bool m_filling = false;
+    // While the view selects rows itself: no user's choice.
+    bool m_showing = false;
     QElapsedTimer m_clock;
     qint64 m_lockoutUntil = -1;
     bool m_dragging = false;
-    QTreeWidgetItem* m_dropTarget = nullptr;
-    int m_listener = 0;
-    const CRunCounts* m_counts = nullptr;
-    // Whether the items show run counts now: without, there is nothing to clear.
-    bool m_countsShown = false;
+    QPersistentModelIndex m_dropTarget;
 };
 
 } // namespace bram::gui

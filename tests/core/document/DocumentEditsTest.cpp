@@ -367,8 +367,7 @@ TEST_F(DocumentEdits, EachEditReportsWhatItChanged)
     });
     m_document.UpdateAllViews();
     using K = EChangeKind;
-    const auto expect = [&](const char* edit, const std::function<void()>& make,
-                            std::vector<SModelChange> changes) {
+    const auto expect = [&](const char* edit, const std::function<void()>& make, std::vector<SModelChange> changes) {
         make();
         m_document.UpdateAllViews();
         const auto sorted = [](const std::vector<SModelChange>& list) {

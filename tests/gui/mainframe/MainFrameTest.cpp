@@ -180,26 +180,28 @@ TEST_F(MainFrameTest, CollapseAndExpandAllActOnTheFocusedTree)
     const auto frame = MakeFrame();
     ASSERT_TRUE(frame->OpenFile(Path("samples/Showcase.bdf")));
     ASSERT_TRUE(test::ShowActive(*frame));
-    auto* categories = static_cast<QTreeWidget*>(frame->CategoriesPane());
-    const QTreeWidgetItem* root = categories->topLevelItem(0);
-    ASSERT_GT(root->childCount(), 0);
-    const auto openCategories = [root] {
+    auto* categories = static_cast<QTreeView*>(frame->CategoriesPane());
+    const QAbstractItemModel* model = categories->model();
+    const QModelIndex root = model->index(0, 0);
+    ASSERT_GT(model->rowCount(root), 0);
+    const auto openCategories = [categories, model, root] {
         int open = 0;
-        for (int i = 0; i < root->childCount(); ++i) {
-            open += root->child(i)->isExpanded() ? 1 : 0;
+        for (int i = 0; i < model->rowCount(root); ++i) {
+            open += categories->isExpanded(model->index(i, 0, root)) ? 1 : 0;
         }
         return open;
     };
-    categories->setCurrentItem(root->child(0)->child(0));
+    const QModelIndex firstTrigger = model->index(0, 0, model->index(0, 0, root));
+    categories->setCurrentIndex(firstTrigger);
     categories->setFocus();
     QTest::keyClick(categories, Qt::Key_Underscore, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(openCategories(), 0);
-    EXPECT_TRUE(root->isExpanded()) << "the categories stay in sight";
+    EXPECT_TRUE(categories->isExpanded(root)) << "the categories stay in sight";
     QTest::keyClick(categories, Qt::Key_Equal, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(openCategories(), root->childCount());
+    EXPECT_EQ(openCategories(), model->rowCount(root));
 
     // In the instruction tree, from the menu: the trigger's blocks stay in sight.
-    categories->setCurrentItem(root->child(0)->child(0));
+    categories->setCurrentIndex(firstTrigger);
     QTreeView* instructions = frame->findChild<gui::CInstructionView*>()->Tree();
     const QAbstractItemModel& rows = *instructions->model();
     instructions->setFocus();
@@ -209,7 +211,7 @@ TEST_F(MainFrameTest, CollapseAndExpandAllActOnTheFocusedTree)
     for (int i = 0; i < rows.rowCount(top); ++i) {
         EXPECT_FALSE(instructions->isExpanded(rows.index(i, 0, top)));
     }
-    EXPECT_EQ(openCategories(), root->childCount()) << "the other tree is left alone";
+    EXPECT_EQ(openCategories(), model->rowCount(root)) << "the other tree is left alone";
     frame->Action(QStringLiteral("ExpandAll"))->trigger();
     EXPECT_TRUE(instructions->isExpanded(rows.index(0, 0, top)));
 }
@@ -289,7 +291,7 @@ TEST_F(MainFrameTest, ARenameBeingTypedIsCommittedBeforeTheDocumentIsLeft)
 {
     const auto frame = MakeFrame();
     ASSERT_TRUE(test::ShowActive(*frame));
-    auto* view = qobject_cast<QTreeWidget*>(frame->CategoriesPane());
+    auto* view = qobject_cast<gui::CCategoriesView*>(frame->CategoriesPane());
     ASSERT_NE(view, nullptr);
     const QString sample = Path("samples/Countdown.bdf");
     const struct {
@@ -308,7 +310,7 @@ TEST_F(MainFrameTest, ARenameBeingTypedIsCommittedBeforeTheDocumentIsLeft)
     for (const auto& [name, leave] : cases) {
         SCOPED_TRACE(name.toStdString());
         ASSERT_TRUE(frame->OpenFile(sample));
-        view->setCurrentItem(view->findItems(QStringLiteral("Tick"), Qt::MatchExactly | Qt::MatchRecursive).value(0));
+        view->setCurrentIndex(view->IndexOf(document.GetCategorySystem().FindTrigger("Tick").entry));
         view->setFocus();
         QTest::keyClick(view, Qt::Key_F2);
         auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());

@@ -10,7 +10,9 @@
 #include "category/CategorySystem.h"
 #include "code/State.h"
 #include "document/DocumentEdits.h"
+#include "gui/common/UserPrompts.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -23,68 +25,155 @@
 namespace bram::test {
 namespace {
 
+using gui::CCategoriesModel;
 using gui::CCategoriesView;
 
 class CategoriesViewTest : public ViewsTest {
 protected:
     QAction* Action(const char* name) const { return categories->Action(QLatin1String(name)); }
-    QString ParentOf(const QString& label) const
-    {
-        const QTreeWidgetItem* item = Item(label);
-        return item != nullptr && item->parent() != nullptr ? item->parent()->text(0) : QString();
-    }
+    QString ParentOf(const QString& label) const { return CatRow(label).parent().data().toString(); }
     bool Editing() const { return LabelEditor(categories) != nullptr; }
+    static bool Greyed(const QModelIndex& row) { return row.data(Qt::ForegroundRole).isValid(); }
 };
 
-// After any mix of edits, undo and redo, the tree the view keeps up to date
-// is the one a view built afresh shows: labels, order, what each item
-// names (the roles the commands read) and the greyed disabled triggers.
+// What a model tester finds wrong in the signals and answers of a model.
+class CModelComplaints {
+public:
+    explicit CModelComplaints(QAbstractItemModel* model)
+        : m_tester(model, QAbstractItemModelTester::FailureReportingMode::Warning)
+    {
+        s_complaints.clear();
+        m_previous = qInstallMessageHandler(&Collect);
+    }
+    ~CModelComplaints() { qInstallMessageHandler(m_previous); }
+    static QStringList Complaints() { return s_complaints; }
+
+private:
+    static void Collect(QtMsgType /*type*/, const QMessageLogContext& context, const QString& message)
+    {
+        if (context.category != nullptr && std::string_view(context.category) == "qt.modeltest") {
+            s_complaints << message;
+        }
+    }
+    static inline QStringList s_complaints;
+    QAbstractItemModelTester m_tester;
+    QtMessageHandler m_previous = nullptr;
+};
+
+// After any mix of edits, undo and redo, reported as the edits note them or
+// as "anything changed", the rows the model keeps up to date are those a model built
+// afresh shows: labels, order, what each row names (what the commands read)
+// and the greyed disabled triggers; and a model tester finds every signal
+// consistent with the rows.
 TEST_F(CategoriesViewTest, AfterAnyEditsTheTreeIsTheOneBuiltAfresh)
 {
     Countdown();
-    const std::function<void(const QTreeWidgetItem*, QStringList&)> dump = [&](const QTreeWidgetItem* item,
-                                                                               QStringList& out) {
-        QStringList roles;
-        for (int role = Qt::UserRole; role < Qt::UserRole + 8; ++role) {
-            roles << item->data(0, role).toString();
-        }
-        out << item->text(0) + "|" + item->text(1) + "|" + roles.join(',') + "|" +
-                   QString::number(item->foreground(0).style() != Qt::NoBrush);
-        for (int i = 0; i < item->childCount(); ++i) {
-            dump(item->child(i), out);
-        }
-    };
-    const auto rows = [&](const QTreeWidget& tree) {
+    CModelComplaints complaints(categories->Model());
+    const std::function<void(const CCategoriesModel&, const QModelIndex&, QStringList&)> dump =
+        [&](const CCategoriesModel& model, const QModelIndex& row, QStringList& out) {
+            const CCategory* category = model.CategoryOf(row);
+            const CTriggerEntry* entry = model.EntryOf(row);
+            out << QStringList{row.data().toString(),
+                               row.siblingAtColumn(1).data().toString(),
+                               QString::number(static_cast<int>(model.KindOf(row))),
+                               category != nullptr ? gui::ToQ(category->GetName()) : QString(),
+                               entry != nullptr ? gui::ToQ(entry->GetName()) + QString::number(entry->GetId())
+                                                : QString(),
+                               Greyed(row) ? QStringLiteral("grey") : QString()}
+                       .join('|');
+            for (int i = 0; i < model.rowCount(row); ++i) {
+                dump(model, model.index(i, 0, row), out);
+            }
+        };
+    const auto rows = [&](const CCategoriesModel& model) {
         QStringList out;
-        dump(tree.topLevelItem(0), out);
+        dump(model, model.index(0, 0), out);
         return out;
     };
     std::mt19937 random(7);
     const auto pick = [&random](std::size_t n) { return n == 0 ? 0 : random() % n; };
-    const auto entry = [&]() -> CTriggerEntry* {
-        CCategorySystem& all = document.GetCategorySystem();
+    CCategorySystem& all = document.GetCategorySystem();
+    for (int round = 0; round < 200; ++round) {
+        if (all.GetCategoryCount() == 0) {
+            CreateCategory(document);
+        }
         CCategory* category = all.GetCategory(pick(all.GetCategoryCount()));
-        return category->GetTriggerCount() == 0 ? nullptr : category->GetTrigger(pick(category->GetTriggerCount()));
-    };
-    for (int round = 0; round < 150; ++round) {
-        CCategorySystem& all = document.GetCategorySystem();
-        CCategory* category = all.GetCategory(pick(all.GetCategoryCount()));
-        switch (pick(7)) {
+        CTriggerEntry* entry =
+            category->GetTriggerCount() == 0 ? nullptr : category->GetTrigger(pick(category->GetTriggerCount()));
+        switch (pick(9)) {
         case 0: CreateTrigger(document, category); break;
-        case 1: RenameTrigger(document, entry(), "R" + std::to_string(pick(40))); break;
-        case 2: MoveTrigger(document, entry(), category, pick(4)); break;
+        case 1: RenameTrigger(document, entry, "R" + std::to_string(pick(40))); break;
+        case 2: MoveTrigger(document, entry, all.GetCategory(pick(all.GetCategoryCount())), pick(4)); break;
         case 3:
-            if (CTriggerEntry* e = entry()) {
-                SetTriggerEnabled(document, e->GetId(), pick(2) == 0);
+            if (entry != nullptr) {
+                SetTriggerEnabled(document, entry->GetId(), pick(2) == 0);
             }
             break;
-        case 4: DeleteTrigger(document, entry()); break;
-        case 5: document.Undo(); break;
-        default: document.Redo(); break;
+        case 4: DeleteTrigger(document, entry); break;
+        case 5:
+            pick(3) == 0 ? CreateCategory(document) != nullptr
+                         : RenameCategory(document, category, "C" + std::to_string(pick(9)));
+            break;
+        case 6: pick(4) == 0 && DeleteCategory(document, category); break;
+        // Without a step to take, they would only fail their check.
+        case 7: document.CanUndo() && (document.Undo(), true); break;
+        default: document.CanRedo() && (document.Redo(), true); break;
+        }
+        // Half the rounds report that anything may have changed, as a
+        // new document does: every row is compared.
+        if (pick(2) == 0) {
+            document.NoteChange({EChangeKind::Document});
         }
         document.UpdateAllViews();
         CCategoriesView fresh(document);
-        ASSERT_EQ(rows(*categories), rows(fresh)) << "round " << round;
+        ASSERT_EQ(rows(*categories->Model()), rows(*fresh.Model())) << "round " << round;
+    }
+    EXPECT_EQ(complaints.Complaints(), QStringList());
+}
+
+// An edit signals its own rows: no reset, no layout change, no other row's data.
+TEST_F(CategoriesViewTest, AnEditChangesOnlyItsRows)
+{
+    Countdown("Tick");
+    QStringList signalled;
+    const CCategoriesModel* model = categories->Model();
+    const auto label = [](const QModelIndex& row) { return row.data().toString(); };
+    QObject::connect(model, &QAbstractItemModel::modelReset, [&] { signalled << "reset"; });
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, [&] { signalled << "layout"; });
+    QObject::connect(model, &QAbstractItemModel::dataChanged, [&](const QModelIndex& a, const QModelIndex& b) {
+        signalled << "data " + label(a) + (a.row() != b.row() ? "..." + label(b) : QString());
+    });
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, [&](const QModelIndex& parent, int first, int last) {
+        signalled << QStringLiteral("insert %1 %2-%3").arg(label(parent)).arg(first).arg(last);
+    });
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, [&](const QModelIndex& parent, int first, int last) {
+        signalled << QStringLiteral("remove %1 %2-%3").arg(label(parent)).arg(first).arg(last);
+    });
+    QObject::connect(model, &QAbstractItemModel::rowsMoved,
+                     [&](const QModelIndex& parent, int first, int, const QModelIndex&, int to) {
+                         signalled << QStringLiteral("move %1 %2>%3").arg(label(parent)).arg(first).arg(to);
+                     });
+    const struct {
+        std::function<void()> edit;
+        QStringList expected;
+    } cases[] = {
+        {[&] { Action("Enable")->trigger(); }, {"data Tick"}},
+        {[&] { RenameRow(CatRow("Tick"), QStringLiteral("Zed")); }, {"move Timers 0>2", "data Zed"}},
+        {[&] { categories->OnNewTrigger(); }, {"insert Timers 0-0"}},
+        {[&] { document.OnEditUndo(); }, {"remove Timers 0-0"}},
+        {[&] {
+             Select("Bye");
+             categories->DropOn(CatRow("Timers"));
+         },
+         {"remove Finish 0-0", "insert Timers 0-0"}},
+    };
+    for (const auto& c : cases) {
+        signalled.clear();
+        c.edit();
+        EXPECT_EQ(signalled, c.expected);
+        if (Editing()) {
+            QTest::keyClick(LabelEditor(categories), Qt::Key_Escape);
+        }
     }
 }
 
@@ -102,14 +191,14 @@ TEST_F(CategoriesViewTest, NewItemsOpenTheirLabelAndTriggersGoIntoTheSelectedCat
     Select("Category 2");
     Action("NewTrigger")->trigger();
     ASSERT_TRUE(Editing());
-    EXPECT_EQ(categories->currentItem()->text(0), QStringLiteral("Trigger1"));
+    EXPECT_EQ(categories->currentIndex().data().toString(), QStringLiteral("Trigger1"));
     Select("Category 1");
     Action("NewTrigger")->trigger();
     Select("Trigger1");
     Action("NewTrigger")->trigger();
-    EXPECT_EQ(Children(Item("Category 2")), (QStringList{"Trigger1", "Trigger3"}));
+    EXPECT_EQ(CatChildren(CatRow("Category 2")), (QStringList{"Trigger1", "Trigger3"}));
     EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetName(), "Trigger3");
-    categories->setCurrentItem(categories->RootItem());
+    categories->setCurrentIndex(categories->RootIndex());
     categories->OnUpdate();
     EXPECT_FALSE(Action("NewTrigger")->isEnabled());
     EXPECT_FALSE(Action("Delete")->isEnabled());
@@ -118,37 +207,37 @@ TEST_F(CategoriesViewTest, NewItemsOpenTheirLabelAndTriggersGoIntoTheSelectedCat
 TEST_F(CategoriesViewTest, RenamesStoreNormalizedNamesAndRefuseSilently)
 {
     Countdown();
-    Rename(Item("Tick"), QStringLiteral("Start Game!"));
-    EXPECT_EQ(Item("Tick"), nullptr);
+    RenameRow(CatRow("Tick"), QStringLiteral("Start Game!"));
+    EXPECT_FALSE(CatRow("Tick").isValid());
     EXPECT_EQ(ParentOf("Start_Game"), QStringLiteral("Timers"));
     EXPECT_TRUE(document.GetCategorySystem().HasTrigger("Start_Game"));
     const std::size_t steps = UndoNames().size();
-    Rename(Item("Start_Game"), QStringLiteral("Hello"));
-    EXPECT_NE(Item("Start_Game"), nullptr) << "a refused name leaves the label";
+    RenameRow(CatRow("Start_Game"), QStringLiteral("Hello"));
+    EXPECT_TRUE(CatRow("Start_Game").isValid()) << "a refused name leaves the label";
     EXPECT_EQ(UndoNames().size(), steps);
     EXPECT_EQ(UndoNames().back(), "History/CatView_RenameTrigger");
 
     // Each level stays alphabetical.
-    Rename(Item("Unused"), QStringLiteral("aardvark"));
-    EXPECT_EQ(Children(Item("Timers")), (QStringList{"aardvark", "Start_Game"}));
-    Rename(Item("Timers"), QStringLiteral("Alarms"));
-    EXPECT_EQ(Children(categories->RootItem()), (QStringList{"Alarms", "Finish", "Start"}));
+    RenameRow(CatRow("Unused"), QStringLiteral("aardvark"));
+    EXPECT_EQ(CatChildren(CatRow("Timers")), (QStringList{"aardvark", "Start_Game"}));
+    RenameRow(CatRow("Timers"), QStringLiteral("Alarms"));
+    EXPECT_EQ(CatChildren(categories->RootIndex()), (QStringList{"Alarms", "Finish", "Start"}));
     document.OnEditUndo();
-    EXPECT_EQ(Children(categories->RootItem()), (QStringList{"Finish", "Start", "Timers"}));
+    EXPECT_EQ(CatChildren(categories->RootIndex()), (QStringList{"Finish", "Start", "Timers"}));
 }
 
 TEST_F(CategoriesViewTest, AClickWithin750msOfTheSelectingClickDoesNotEditTheLabel)
 {
     Countdown();
     const int delay = QApplication::doubleClickInterval() + 100;
-    Click(categories, Item("Hello"));
-    Click(categories, Item("Hello"));
+    ClickRow(CatRow("Hello"));
+    ClickRow(CatRow("Hello"));
     QTest::qWait(delay);
     EXPECT_FALSE(Editing());
 
-    Click(categories, Item("Tick"));
+    ClickRow(CatRow("Tick"));
     QTest::qWait(CCategoriesView::kLabelEditLockoutMs + 50);
-    Click(categories, Item("Tick"));
+    ClickRow(CatRow("Tick"));
     QTest::qWait(delay);
     ASSERT_TRUE(Editing());
     EXPECT_EQ(LabelEditor(categories)->text(), QStringLiteral("Tick"));
@@ -157,19 +246,19 @@ TEST_F(CategoriesViewTest, AClickWithin750msOfTheSelectingClickDoesNotEditTheLab
 TEST_F(CategoriesViewTest, TriggersDropOnlyIntoOtherCategories)
 {
     Countdown("Tick");
-    for (const QTreeWidgetItem* refused : {Item("Timers"), Item("Unused"), Item("Tick"), categories->RootItem()}) {
-        EXPECT_FALSE(categories->CanDropOn(refused)) << refused->text(0).toStdString();
+    for (const QModelIndex& refused : {CatRow("Timers"), CatRow("Unused"), CatRow("Tick"), categories->RootIndex()}) {
+        EXPECT_FALSE(categories->CanDropOn(refused)) << refused.data().toString().toStdString();
         EXPECT_FALSE(categories->DropOn(refused));
     }
     EXPECT_TRUE(UndoNames().empty());
 
     // Onto a category: appended; onto a trigger: takes its place in the list.
-    ASSERT_TRUE(categories->DropOn(Item("Start")));
+    ASSERT_TRUE(categories->DropOn(CatRow("Start")));
     EXPECT_EQ(ParentOf("Tick"), QStringLiteral("Start"));
-    EXPECT_EQ(categories->currentItem(), Item("Tick"));
+    EXPECT_EQ(categories->currentIndex(), CatRow("Tick"));
     EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetName(), "Tick");
     Select("Unused");
-    ASSERT_TRUE(categories->DropOn(Item("Bye")));
+    ASSERT_TRUE(categories->DropOn(CatRow("Bye")));
     const CCategory* finish = document.GetCategorySystem().FindCategory("Finish");
     ASSERT_EQ(finish->GetTriggerCount(), 3u);
     EXPECT_EQ(finish->GetTrigger(1)->GetName(), "Unused");
@@ -181,15 +270,15 @@ TEST_F(CategoriesViewTest, DeletingACategoryTakesItsTriggersAndOneUndoBringsAllB
     Countdown("Timers");
     categories->setFocus();
     QTest::keyClick(categories, Qt::Key_Delete);
-    EXPECT_EQ(Item("Timers"), nullptr);
+    EXPECT_FALSE(CatRow("Timers").isValid());
     EXPECT_EQ(document.GetState()->GetTriggerCount(), 3u);
     EXPECT_EQ(UndoNames(), (std::vector<std::string>{"History/CatView_DeleteCategory"}));
 
     document.OnEditUndo();
-    EXPECT_EQ(Children(Item("Timers")), (QStringList{"Tick", "Unused"}));
+    EXPECT_EQ(CatChildren(CatRow("Timers")), (QStringList{"Tick", "Unused"}));
     // The disabled trigger is back, and greyed.
-    EXPECT_NE(Item("Unused")->foreground(0).style(), Qt::NoBrush);
-    EXPECT_EQ(Item("Tick")->foreground(0).style(), Qt::NoBrush);
+    EXPECT_TRUE(Greyed(CatRow("Unused")));
+    EXPECT_FALSE(Greyed(CatRow("Tick")));
 }
 
 TEST_F(CategoriesViewTest, KeysReachEveryCommandAndTheMenuFollowsTheSelection)
@@ -216,17 +305,23 @@ TEST_F(CategoriesViewTest, KeysReachEveryCommandAndTheMenuFollowsTheSelection)
     LabelEditor(categories)->setText(QStringLiteral("Ping"));
     QTest::keyClick(LabelEditor(categories), Qt::Key_Return);
     Settle();
-    ASSERT_EQ(categories->currentItem(), Item("Ping"));
+    ASSERT_EQ(categories->currentIndex(), CatRow("Ping"));
     QTest::keyClick(categories, Qt::Key_Delete);
-    EXPECT_EQ(Item("Ping"), nullptr);
+    EXPECT_FALSE(CatRow("Ping").isValid());
     EXPECT_EQ(UndoNames().back(), "History/CatView_DeleteTrigger");
 
     // Enable from the menu greys the trigger; the comment view's box follows.
     Select("Bye");
     Action("Enable")->trigger();
-    EXPECT_NE(Item("Bye")->foreground(0).style(), Qt::NoBrush);
+    EXPECT_TRUE(Greyed(CatRow("Bye")));
     EXPECT_FALSE(comment->EnabledBox()->isChecked());
     EXPECT_EQ(UndoNames().back(), "History/Trigger_EnabledChanged");
+
+    // Shift+arrow selects more; the row reached is the current trigger.
+    Select("Tick");
+    QTest::keyClick(categories, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(categories->SelectedRows().size(), 2);
+    EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetName(), "Unused");
 }
 
 } // namespace

@@ -45,7 +45,7 @@ TEST_F(ClipboardViewTest, ATriggerGoesIntoAnotherDocumentWithTheVariablesItUses)
     gui::CCategoriesView view(other);
     CreateCategory(other);
     other.UpdateAllViews();
-    view.setCurrentItem(view.ItemOf(other.GetCategorySystem().GetCategory(0)));
+    view.setCurrentIndex(view.IndexOf(other.GetCategorySystem().GetCategory(0)));
     view.OnPaste();
     const CCodeTrigger* pasted = Trigger(other, "Hello");
     ASSERT_NE(pasted, nullptr);
@@ -89,14 +89,14 @@ TEST_F(ClipboardViewTest, ABrokenFragmentIsRefusedAndACutIsUndoneAndPastedBack)
 
     Select("Tick");
     categories->OnCut();
-    EXPECT_EQ(Item("Tick"), nullptr);
+    EXPECT_FALSE(CatRow("Tick").isValid());
     EXPECT_EQ(document.GetUndoName(), "History/Clipboard_Cut");
     document.OnEditUndo();
     EXPECT_EQ(document.WriteDataFile(), before);
     // Back beside itself: a free name, its global reused.
     Select("Tick");
     categories->OnPaste();
-    EXPECT_NE(Item("Tick_2"), nullptr);
+    EXPECT_TRUE(CatRow("Tick_2").isValid());
     EXPECT_EQ(document.GetState()->GetGlobalCount(), 2u);
 }
 

@@ -329,7 +329,7 @@ TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
     EXPECT_NE(icon(Tree()->currentIndex()), icon(At({2, 0})));
 
     // Renamed or deleted, the current trigger is shown as it is now.
-    Rename(Item("Tick"), QStringLiteral("Tock"));
+    RenameRow(CatRow("Tick"), QStringLiteral("Tock"));
     EXPECT_EQ(Label(At({})), QStringLiteral("Tock"));
     categories->OnDelete();
     EXPECT_TRUE(Tree()->isHidden());

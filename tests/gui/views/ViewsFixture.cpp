@@ -39,16 +39,17 @@ void ViewsTest::Countdown(const QString& selected)
     }
 }
 
-QTreeWidgetItem* ViewsTest::Item(const QString& label) const
+QModelIndex ViewsTest::CatRow(const QString& label) const
 {
-    return categories->findItems(label, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    const QAbstractItemModel* model = categories->model();
+    return model->match(model->index(0, 0), Qt::DisplayRole, label, 1, Qt::MatchExactly | Qt::MatchRecursive).value(0);
 }
 
 void ViewsTest::Select(const QString& label)
 {
-    QTreeWidgetItem* item = Item(label);
-    ASSERT_NE(item, nullptr) << label.toStdString();
-    categories->setCurrentItem(item);
+    const QModelIndex row = CatRow(label);
+    ASSERT_TRUE(row.isValid()) << label.toStdString();
+    categories->setCurrentIndex(row);
 }
 
 void ViewsTest::Click(QTreeWidget* tree, QTreeWidgetItem* item)
@@ -57,7 +58,13 @@ void ViewsTest::Click(QTreeWidget* tree, QTreeWidgetItem* item)
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
 }
 
-QLineEdit* ViewsTest::LabelEditor(const QTreeWidget* tree)
+void ViewsTest::ClickRow(const QModelIndex& row)
+{
+    ASSERT_TRUE(row.isValid());
+    QTest::mouseClick(categories->viewport(), Qt::LeftButton, {}, categories->visualRect(row).center());
+}
+
+QLineEdit* ViewsTest::LabelEditor(const QAbstractItemView* tree)
 {
     for (QLineEdit* editor : tree->findChildren<QLineEdit*>()) {
         if (!editor->isHidden()) { // closed editors are hidden, then deleted later
@@ -67,10 +74,10 @@ QLineEdit* ViewsTest::LabelEditor(const QTreeWidget* tree)
     return nullptr;
 }
 
-void ViewsTest::Rename(QTreeWidgetItem* item, const QString& text)
+void ViewsTest::RenameRow(const QModelIndex& row, const QString& text)
 {
-    ASSERT_NE(item, nullptr);
-    categories->editItem(item);
+    ASSERT_TRUE(row.isValid());
+    categories->edit(row);
     QLineEdit* editor = LabelEditor(categories);
     ASSERT_NE(editor, nullptr);
     editor->setText(text);
@@ -105,7 +112,7 @@ QModelIndex ViewsTest::InstructionRow(const std::vector<int>& path) const
     return row;
 }
 
-QStringList ViewsTest::InstructionChildren(const QModelIndex& row)
+QStringList ViewsTest::CatChildren(const QModelIndex& row)
 {
     QStringList labels;
     for (int i = 0; row.isValid() && i < row.model()->rowCount(row); ++i) {
@@ -113,6 +120,8 @@ QStringList ViewsTest::InstructionChildren(const QModelIndex& row)
     }
     return labels;
 }
+
+QStringList ViewsTest::InstructionChildren(const QModelIndex& row) { return CatChildren(row); }
 
 void ViewsTest::SelectInstruction(const std::vector<int>& path) const
 {

@@ -10,7 +10,9 @@
 #include <functional>
 #include <vector>
 
+class QAbstractItemView;
 class QLineEdit;
+class QModelIndex;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -30,19 +32,22 @@ protected:
     void Countdown(const QString& selected = {});
     void Show() { ASSERT_TRUE(ShowActive(window)); }
 
-    QTreeWidgetItem* Item(const QString& label) const;
-    // Selects the item as a user's click on it would.
+    // The categories tree's row of the label, or an invalid index.
+    QModelIndex CatRow(const QString& label) const;
+    // Selects the categories tree's row of the label as a user's click on it would.
     void Select(const QString& label);
     void Click(QTreeWidget* tree, QTreeWidgetItem* item);
-    // Ends a label edit of the item with the text and Return.
-    void Rename(QTreeWidgetItem* item, const QString& text);
+    void ClickRow(const QModelIndex& row);
+    // Ends a label edit of the categories tree's row with the text and Return.
+    void RenameRow(const QModelIndex& row, const QString& text);
     static void Type(QWidget* widget, const QString& text);
     // Runs what the event loop has queued (a label edit's end, the sorting after it).
     static void Settle();
     // The labels of an item's children, in screen order.
     static QStringList Children(const QTreeWidgetItem* item);
+    static QStringList CatChildren(const QModelIndex& row);
     // The open label editor of the tree, or null.
-    static QLineEdit* LabelEditor(const QTreeWidget* tree);
+    static QLineEdit* LabelEditor(const QAbstractItemView* tree);
     // The actions of the popup menu that `open` shows, as "name+" (enabled)
     // or "name-" with "x" when checked; the menu is closed again.
     static QStringList PopupMenu(const std::function<void()>& open);
