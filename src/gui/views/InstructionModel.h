@@ -47,6 +47,8 @@ public:
     void SetRunCounts(const CRunCounts* counts);
     // Brings the rows in line with the current trigger; the counts column is repainted.
     void Sync();
+    // Whether column 1 has counts (of the current state).
+    bool CountsShown() const { return m_counted; }
     // While Sync tells the view of its changes (the view's selection moves with them).
     bool IsSyncing() const { return m_syncing; }
 

@@ -151,7 +151,9 @@ CInstructionView::CInstructionView(CApplicationDocument& document, QWidget* pare
     // The label, and the run count (empty without one).
     m_tree->header()->setStretchLastSection(false);
     m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_tree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // Fitted when the counts come, as in the categories tree; hidden without them.
+    m_tree->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    m_tree->setColumnHidden(1, true);
     m_tree->setUniformRowHeights(true);
     m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -401,6 +403,16 @@ void CInstructionView::OnUpdate()
 {
     m_model->Sync();
     Refresh();
+    FitCountColumn();
+}
+
+void CInstructionView::FitCountColumn()
+{
+    const bool shown = m_model->CountsShown();
+    m_tree->setColumnHidden(1, !shown);
+    if (shown) {
+        m_tree->resizeColumnToContents(1);
+    }
 }
 
 void CInstructionView::Refresh()
@@ -418,6 +430,9 @@ void CInstructionView::Refresh()
         m_text->Load();
     } else {
         ShowCurrentNode();
+    }
+    if (m_tree->isColumnHidden(1) == m_model->CountsShown()) {
+        FitCountColumn();
     }
     m_actions.Update();
 }

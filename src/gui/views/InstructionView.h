@@ -127,6 +127,8 @@ private:
     void Refresh();
     // Selects the row of the trigger's current node, unless the selection already stands for it.
     void ShowCurrentNode();
+    // Shows the run count column fitted to the counts, or hides it without them.
+    void FitCountColumn();
     // New for the root block; `picked`: the instruction the chooser opens on.
     void NewInstruction(std::size_t rootBlock, const CCodeInfoBase* picked);
     // Tells the other views and the model, after an edit of this view, and shows the result.

@@ -20,7 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QThread>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace bram {
 namespace {
@@ -145,7 +145,9 @@ TEST_F(RunTest, TraceCountsShowBesideTriggersAndInstructionsUntilAnEdit)
     EXPECT_FALSE(categories->isColumnHidden(1));
 
     categories->setCurrentIndex(item("Tick"));
-    const QAbstractItemModel& rows = *frame->findChild<gui::CInstructionView*>()->Tree()->model();
+    const QTreeView& tree = *frame->findChild<gui::CInstructionView*>()->Tree();
+    const QAbstractItemModel& rows = *tree.model();
+    EXPECT_FALSE(tree.isColumnHidden(1));
     // The count beside the instruction tree's row at a path under the trigger's row.
     const auto ran = [&rows](std::initializer_list<int> path) {
         QModelIndex row = rows.index(0, 0);
@@ -165,6 +167,7 @@ TEST_F(RunTest, TraceCountsShowBesideTriggersAndInstructionsUntilAnEdit)
     EXPECT_EQ(count("Tick"), QString()) << "an edit clears the counts";
     EXPECT_TRUE(categories->isColumnHidden(1));
     EXPECT_EQ(ran({2, 0}), QString());
+    EXPECT_TRUE(tree.isColumnHidden(1));
 }
 
 } // namespace
