@@ -308,34 +308,45 @@ QStringList CCategoriesModel::mimeTypes() const { return {QLatin1String(kTrigger
 
 QMimeData* CCategoriesModel::mimeData(const QModelIndexList& indexes) const
 {
-    // The entry's address: the data never leave this editor (the view takes its own drags only).
+    // The entries' addresses: the data never leave this editor (the view takes its own drags only).
+    QByteArrayList addresses;
+    QStringList labels;
     for (const QModelIndex& index : indexes) {
         if (const STriggerRow* row = TriggerRowAt(index)) {
-            auto* data = new QMimeData;
-            data->setData(QLatin1String(kTriggerMime), QByteArray::number(reinterpret_cast<quintptr>(row->entry)));
-            data->setText(row->label);
-            return data;
+            addresses.push_back(QByteArray::number(reinterpret_cast<quintptr>(row->entry)));
+            labels.push_back(row->label);
         }
     }
-    return nullptr;
-}
-
-CTriggerEntry* CCategoriesModel::DraggedEntry(const QMimeData* data) const
-{
-    bool ok = false;
-    const quintptr address = data != nullptr ? data->data(QLatin1String(kTriggerMime)).toULongLong(&ok) : quintptr{0};
-    if (!ok || address == 0) {
+    if (addresses.isEmpty()) {
         return nullptr;
     }
-    const auto* wanted = reinterpret_cast<const CTriggerEntry*>(address);
+    auto* data = new QMimeData;
+    data->setData(QLatin1String(kTriggerMime), addresses.join(' '));
+    data->setText(labels.join(QLatin1Char('\n')));
+    return data;
+}
+
+std::vector<CTriggerEntry*> CCategoriesModel::DraggedEntries(const QMimeData* data) const
+{
+    std::vector<CTriggerEntry*> entries;
+    if (data == nullptr) {
+        return entries;
+    }
+    // Only addresses of entries the document has now count.
     const CCategorySystem& system = m_document.GetCategorySystem();
-    for (std::size_t i = 0; i < system.GetCategoryCount(); ++i) {
-        const CCategory* category = system.GetCategory(i);
-        if (const int at = category->IndexOf(wanted); at >= 0) {
-            return category->GetTrigger(static_cast<std::size_t>(at));
+    for (const QByteArray& text : data->data(QLatin1String(kTriggerMime)).split(' ')) {
+        bool ok = false;
+        const quintptr address = text.toULongLong(&ok);
+        const auto* wanted = reinterpret_cast<const CTriggerEntry*>(address);
+        for (std::size_t i = 0; ok && address != 0 && i < system.GetCategoryCount(); ++i) {
+            const CCategory* category = system.GetCategory(i);
+            if (const int at = category->IndexOf(wanted); at >= 0) {
+                entries.push_back(category->GetTrigger(static_cast<std::size_t>(at)));
+                break;
+            }
         }
     }
-    return nullptr;
+    return entries;
 }
 
 bool CCategoriesModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int /*column*/,
@@ -344,13 +355,16 @@ bool CCategoriesModel::canDropMimeData(const QMimeData* data, Qt::DropAction act
     // Between the rows of a category: onto the category.
     const QModelIndex target = row >= 0 ? parent : parent.siblingAtColumn(0);
     const EKind kind = KindOf(target);
-    const CTriggerEntry* dragged = action == Qt::MoveAction ? DraggedEntry(data) : nullptr;
-    if (dragged == nullptr || (kind != EKind::Category && kind != EKind::Trigger)) {
+    const std::vector<CTriggerEntry*> dragged =
+        action == Qt::MoveAction ? DraggedEntries(data) : std::vector<CTriggerEntry*>{};
+    if (dragged.empty() || (kind != EKind::Category && kind != EKind::Trigger)) {
         return false;
     }
     // Triggers move between categories; they are not reordered within one.
     const CCategory* category = CategoryOf(target);
-    return category != nullptr && category->IndexOf(dragged) < 0;
+    return category != nullptr && std::ranges::any_of(dragged, [category](const CTriggerEntry* entry) {
+               return category->IndexOf(entry) < 0;
+           });
 }
 
 bool CCategoriesModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
@@ -360,12 +374,16 @@ bool CCategoriesModel::dropMimeData(const QMimeData* data, Qt::DropAction action
         return false;
     }
     const QModelIndex target = row >= 0 ? parent : parent.siblingAtColumn(0);
-    CTriggerEntry* dragged = DraggedEntry(data);
-    const bool moved = KindOf(target) == EKind::Category
-                           ? DropTriggerOnCategory(m_document, dragged, CategoryOf(target))
-                           : DropTriggerOnTrigger(m_document, dragged, EntryOf(target));
+    const std::vector<CTriggerEntry*> dragged = DraggedEntries(data);
+    bool moved = false;
+    if (dragged.size() > 1) {
+        moved = MoveTriggers(m_document, dragged, CategoryOf(target));
+    } else {
+        moved = KindOf(target) == EKind::Category ? DropTriggerOnCategory(m_document, dragged[0], CategoryOf(target))
+                                                  : DropTriggerOnTrigger(m_document, dragged[0], EntryOf(target));
+    }
     if (moved) {
-        SelectTrigger(m_document, dragged);
+        SelectTrigger(m_document, dragged.back());
         m_document.UpdateAllViews();
     }
     return moved;

@@ -116,7 +116,8 @@ private:
     const SCategoryNode* NodeAt(const QModelIndex& index) const;
     const STriggerRow* TriggerRowAt(const QModelIndex& index) const;
     // The dragged trigger the data name, when still in the category system.
-    CTriggerEntry* DraggedEntry(const QMimeData* data) const;
+    // The dragged entries the document still has.
+    std::vector<CTriggerEntry*> DraggedEntries(const QMimeData* data) const;
     // A category or entry as the category system has it now, in list order.
     struct SShown {
         const void* key;

@@ -125,6 +125,17 @@ void CCategoriesView::BuildActions()
 
 QModelIndexList CCategoriesView::SelectedRows() const { return selectionModel()->selectedRows(0); }
 
+std::vector<CTriggerEntry*> CCategoriesView::SelectedEntries() const
+{
+    std::vector<CTriggerEntry*> entries;
+    for (const QModelIndex& index : SelectedRows()) {
+        if (CTriggerEntry* entry = EntryOf(index); entry != nullptr && KindOf(index) == EItemKind::Trigger) {
+            entries.push_back(entry);
+        }
+    }
+    return entries;
+}
+
 QModelIndex CCategoriesView::SelectedIndex() const
 {
     const QModelIndex current = currentIndex().siblingAtColumn(0);
@@ -265,7 +276,9 @@ void CCategoriesView::OnDelete()
 {
     const QModelIndex index = SelectedIndex();
     bool deleted = false;
-    if (KindOf(index) == EItemKind::Category) {
+    if (const std::vector<CTriggerEntry*> entries = SelectedEntries(); entries.size() > 1) {
+        deleted = DeleteTriggers(m_document, entries);
+    } else if (KindOf(index) == EItemKind::Category) {
         deleted = DeleteCategory(m_document, CategoryOf(index));
     } else if (KindOf(index) == EItemKind::Trigger) {
         deleted = DeleteTrigger(m_document, EntryOf(index));
@@ -283,7 +296,9 @@ void CCategoriesView::CopySelection(bool cut)
 {
     const QModelIndex index = SelectedIndex();
     std::optional<SClipboardContent> content;
-    if (KindOf(index) == EItemKind::Category) {
+    if (const std::vector<CTriggerEntry*> entries = SelectedEntries(); entries.size() > 1) {
+        content = cut ? CutTriggers(m_document, entries) : CopyTriggers(m_document, entries);
+    } else if (KindOf(index) == EItemKind::Category) {
         content = cut ? CutCategory(m_document, CategoryOf(index)) : CopyCategory(m_document, CategoryOf(index));
     } else if (KindOf(index) == EItemKind::Trigger) {
         content = cut ? CutTrigger(m_document, EntryOf(index)) : CopyTrigger(m_document, EntryOf(index));
@@ -328,8 +343,15 @@ void CCategoriesView::OnEnable(bool atBeginning)
     if (trigger == nullptr) {
         return;
     }
+    // Many follow the one the command was given on, as one step.
+    std::vector<std::uint32_t> ids;
+    for (const CTriggerEntry* selected : SelectedEntries()) {
+        ids.push_back(selected->GetId());
+    }
     if (atBeginning) {
         SetTriggerEnabledAtBeginning(m_document, trigger->GetId(), !trigger->IsEnabledAtBeginning());
+    } else if (ids.size() > 1) {
+        SetTriggersEnabled(m_document, ids, !trigger->IsEnabled());
     } else {
         SetTriggerEnabled(m_document, trigger->GetId(), !trigger->IsEnabled());
     }
@@ -408,20 +430,20 @@ void CCategoriesView::ShowContextMenuAt(const QPoint& globalPos)
 
 bool CCategoriesView::CanDropOn(const QModelIndex& target) const
 {
-    const std::unique_ptr<QMimeData> data(m_model->mimeData({SelectedIndex()}));
+    const std::unique_ptr<QMimeData> data(m_model->mimeData(SelectedRows()));
     return data != nullptr && m_model->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, target);
 }
 
 bool CCategoriesView::DropOn(const QModelIndex& target)
 {
-    const std::unique_ptr<QMimeData> data(m_model->mimeData({SelectedIndex()}));
+    const std::unique_ptr<QMimeData> data(m_model->mimeData(SelectedRows()));
     return data != nullptr && m_model->dropMimeData(data.get(), Qt::MoveAction, -1, -1, target);
 }
 
 void CCategoriesView::startDrag(Qt::DropActions /*supportedActions*/)
 {
     const QModelIndex index = SelectedIndex();
-    QMimeData* data = KindOf(index) == EItemKind::Trigger ? m_model->mimeData({index}) : nullptr;
+    QMimeData* data = KindOf(index) == EItemKind::Trigger ? m_model->mimeData(SelectedRows()) : nullptr;
     if (data == nullptr) {
         return;
     }

@@ -88,6 +88,9 @@ public:
     // The selected rows (their labels); the commands act on SelectedIndex:
     // the current row when selected, else the first selected.
     QModelIndexList SelectedRows() const;
+    // The entries of the selected trigger rows; Delete, Enable, Cut, Copy and
+    // drag act on all of them as one step when there are several.
+    std::vector<CTriggerEntry*> SelectedEntries() const;
     QModelIndex SelectedIndex() const;
 
 protected:

@@ -324,5 +324,46 @@ TEST_F(CategoriesViewTest, KeysReachEveryCommandAndTheMenuFollowsTheSelection)
     EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetName(), "Unused");
 }
 
+// Rows selected together: enable, drag, copy and delete act on all of them,
+// each as one step named with the count, and undo gives back the file.
+TEST_F(CategoriesViewTest, ManySelectedTriggersAreOneStepEach)
+{
+    Countdown();
+    const std::string original = document.WriteDataFile();
+    categories->setFocus();
+    const auto selectBoth = [this] {
+        Select("Bye");
+        QTest::keyClick(categories, Qt::Key_Down, Qt::ShiftModifier);
+        ASSERT_EQ(categories->SelectedEntries().size(), 2u);
+    };
+    selectBoth();
+    Action("Enable")->trigger();
+    EXPECT_TRUE(Greyed(CatRow("Bye")) && Greyed(CatRow("Done")));
+    EXPECT_EQ(UndoNames().back(), "History/Triggers_EnabledChanged#2");
+
+    selectBoth();
+    ASSERT_TRUE(categories->DropOn(CatRow("Start")));
+    EXPECT_EQ(ParentOf("Bye") + ParentOf("Done"), QStringLiteral("StartStart"));
+    EXPECT_EQ(UndoNames().back(), "History/CatView_DragDropTriggers#2");
+
+    selectBoth();
+    categories->OnCopy();
+    Select("Timers");
+    categories->OnPaste();
+    EXPECT_EQ(CatChildren(CatRow("Timers")).size(), 4);
+
+    selectBoth();
+    QTest::keyClick(categories, Qt::Key_Delete);
+    EXPECT_FALSE(CatRow("Bye").isValid() || CatRow("Done").isValid());
+    EXPECT_EQ(UndoNames().back(), "History/CatView_DeleteTriggers#2");
+    EXPECT_EQ(UndoNames().size(), 4u);
+
+    while (document.CanUndo()) {
+        document.OnEditUndo();
+    }
+    EXPECT_EQ(document.WriteDataFile(), original);
+    EXPECT_EQ(CatChildren(CatRow("Finish")), (QStringList{"Bye", "Done"}));
+}
+
 } // namespace
 } // namespace bram::test
