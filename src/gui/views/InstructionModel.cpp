@@ -489,36 +489,50 @@ QStringList CInstructionModel::mimeTypes() const { return {QLatin1String(kInstru
 
 QMimeData* CInstructionModel::mimeData(const QModelIndexList& indexes) const
 {
+    // The instructions' paths, ";" between them.
+    QStringList paths;
     for (const QModelIndex& index : indexes) {
         if (IsInstruction(NodeOf(index))) {
             QStringList path;
             for (const std::size_t i : PathOf(RowOf(index))) {
                 path << QString::number(i);
             }
-            auto* data = new QMimeData;
-            data->setData(QLatin1String(kInstructionMime), path.join(QLatin1Char('/')).toUtf8());
-            return data;
+            paths << path.join(QLatin1Char('/'));
         }
     }
-    return nullptr;
+    if (paths.isEmpty()) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    data->setData(QLatin1String(kInstructionMime), paths.join(QLatin1Char(';')).toUtf8());
+    return data;
 }
 
-const CCodeBase* CInstructionModel::Dragged(const QMimeData* data) const
+std::vector<const CCodeBase*> CInstructionModel::Dragged(const QMimeData* data) const
 {
     const CCodeTrigger* trigger = ShownTrigger();
     if (trigger == nullptr || data == nullptr || !data->hasFormat(QLatin1String(kInstructionMime))) {
-        return nullptr;
+        return {};
     }
-    std::vector<std::size_t> path;
-    for (const QString& part : QString::fromUtf8(data->data(QLatin1String(kInstructionMime))).split(QLatin1Char('/'))) {
-        bool number = false;
-        const uint i = part.toUInt(&number);
-        if (!number) {
-            return nullptr;
+    std::vector<const CCodeBase*> nodes;
+    const QString text = QString::fromUtf8(data->data(QLatin1String(kInstructionMime)));
+    for (const QString& pathText : text.split(QLatin1Char(';'))) {
+        std::vector<std::size_t> path;
+        for (const QString& part : pathText.split(QLatin1Char('/'))) {
+            bool number = false;
+            const uint i = part.toUInt(&number);
+            if (!number) {
+                return {};
+            }
+            path.push_back(i);
         }
-        path.push_back(i);
+        const CCodeBase* node = trigger->GetNodeFromPath(path);
+        if (node == nullptr) {
+            return {};
+        }
+        nodes.push_back(node);
     }
-    return trigger->GetNodeFromPath(path);
+    return nodes;
 }
 
 const CCodeBase* CInstructionModel::DropTarget(int row, const QModelIndex& parent) const
@@ -530,13 +544,21 @@ const CCodeBase* CInstructionModel::DropTarget(int row, const QModelIndex& paren
 bool CInstructionModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int /*column*/,
                                         const QModelIndex& parent) const
 {
-    return action == Qt::MoveAction && CanDropInstruction(Dragged(data), DropTarget(row, parent));
+    // Many go only where every one of them may go.
+    const std::vector<const CCodeBase*> dragged = Dragged(data);
+    const CCodeBase* target = DropTarget(row, parent);
+    return action == Qt::MoveAction && !dragged.empty() &&
+           std::ranges::all_of(dragged, [target](const CCodeBase* node) { return CanDropInstruction(node, target); });
 }
 
 bool CInstructionModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int /*column*/,
                                      const QModelIndex& parent)
 {
-    if (action != Qt::MoveAction || !DropInstruction(m_document, Dragged(data), DropTarget(row, parent))) {
+    const std::vector<const CCodeBase*> dragged = Dragged(data);
+    const CCodeBase* target = DropTarget(row, parent);
+    if (action != Qt::MoveAction || dragged.empty() ||
+        !(dragged.size() == 1 ? DropInstruction(m_document, dragged[0], target)
+                              : DropInstructions(m_document, dragged, target))) {
         return false;
     }
     emit Dropped();

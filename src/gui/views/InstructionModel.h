@@ -97,7 +97,7 @@ private:
     void SyncChildren(SRow& row, const std::vector<const CCodeBase*>& nodes);
     void EmitCountsChanged(const SRow& row);
     // The instruction a drag carries, and the node of the drop target.
-    const CCodeBase* Dragged(const QMimeData* data) const;
+    std::vector<const CCodeBase*> Dragged(const QMimeData* data) const;
     const CCodeBase* DropTarget(int row, const QModelIndex& parent) const;
 
     CApplicationDocument& m_document;

@@ -55,7 +55,7 @@ protected:
     }
     void startDrag(Qt::DropActions /*supportedActions*/) override
     {
-        QMimeData* data = m_view.m_model->mimeData({m_view.IndexOf(m_view.CurrentNode())});
+        QMimeData* data = m_view.m_model->mimeData(m_view.DraggedIndexes());
         if (data == nullptr) {
             return;
         }
@@ -390,6 +390,25 @@ QModelIndexList CInstructionView::SelectedIndexes() const
     return rows;
 }
 
+std::vector<const CCodeBase*> CInstructionView::SelectedNodes() const
+{
+    std::vector<const CCodeBase*> nodes;
+    for (const QModelIndex& index : SelectedIndexes()) {
+        if (const CCodeBase* node = NodeOf(index); node != nullptr) {
+            nodes.push_back(node);
+        }
+    }
+    return nodes;
+}
+
+QModelIndexList CInstructionView::DraggedIndexes() const
+{
+    // The selection when the current node is part of it, else the current node alone.
+    const QModelIndex current = IndexOf(CurrentNode());
+    QModelIndexList selected = SelectedIndexes();
+    return selected.contains(current) ? selected : QModelIndexList{current};
+}
+
 QModelIndex CInstructionView::SelectedIndex() const
 {
     const QModelIndex current = m_tree->currentIndex().siblingAtColumn(0);
@@ -489,7 +508,8 @@ void CInstructionView::Changed()
 
 void CInstructionView::OnDelete()
 {
-    if (DeleteInstruction(m_document, CurrentNode())) {
+    const std::vector<const CCodeBase*> nodes = SelectedNodes();
+    if (nodes.size() > 1 ? DeleteInstructions(m_document, nodes) : DeleteInstruction(m_document, CurrentNode())) {
         Changed();
     }
 }
@@ -500,8 +520,13 @@ void CInstructionView::OnCopy() { CopySelection(false); }
 
 void CInstructionView::CopySelection(bool cut)
 {
-    const std::optional<SClipboardContent> content =
-        cut ? CutInstruction(m_document, CurrentNode()) : CopyInstruction(m_document, CurrentNode());
+    const std::vector<const CCodeBase*> nodes = SelectedNodes();
+    std::optional<SClipboardContent> content;
+    if (nodes.size() > 1) {
+        content = cut ? CutInstructions(m_document, nodes) : CopyInstructions(m_document, nodes);
+    } else {
+        content = cut ? CutInstruction(m_document, CurrentNode()) : CopyInstruction(m_document, CurrentNode());
+    }
     if (!content) {
         UserPrompts().Beep();
         return;
@@ -526,8 +551,11 @@ void CInstructionView::OnPaste()
 
 void CInstructionView::OnEnable()
 {
+    // Many follow the one the command was given on, as one step.
     const CCodeBase* node = CurrentNode();
-    if (IsInstruction(node) && SetInstructionEnabled(m_document, node, !node->IsEnabled())) {
+    const std::vector<const CCodeBase*> nodes = SelectedNodes();
+    if (IsInstruction(node) && (nodes.size() > 1 ? SetInstructionsEnabled(m_document, nodes, !node->IsEnabled())
+                                                 : SetInstructionEnabled(m_document, node, !node->IsEnabled()))) {
         Changed();
     }
 }
@@ -642,13 +670,13 @@ void CInstructionView::ShowContextMenuAt(const QPoint& globalPos)
 
 bool CInstructionView::CanDropOn(const QModelIndex& target) const
 {
-    const std::unique_ptr<QMimeData> data(m_model->mimeData({IndexOf(CurrentNode())}));
+    const std::unique_ptr<QMimeData> data(m_model->mimeData(DraggedIndexes()));
     return data != nullptr && m_model->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, target);
 }
 
 bool CInstructionView::DropOn(const QModelIndex& target)
 {
-    const std::unique_ptr<QMimeData> data(m_model->mimeData({IndexOf(CurrentNode())}));
+    const std::unique_ptr<QMimeData> data(m_model->mimeData(DraggedIndexes()));
     return data != nullptr && m_model->dropMimeData(data.get(), Qt::MoveAction, -1, -1, target);
 }
 

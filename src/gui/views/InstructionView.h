@@ -113,6 +113,11 @@ public:
     // The one the trigger's current node follows: the current row when it is
     // selected, else the first selected one.
     QModelIndex SelectedIndex() const;
+    // The nodes of the selected rows in tree order: Delete, Enable, Cut, Copy
+    // and drag act on all of them as one step when there are several.
+    std::vector<const CCodeBase*> SelectedNodes() const;
+    // What a drag takes: the selection when the current node is part of it, else the current node.
+    QModelIndexList DraggedIndexes() const;
 
 private:
     class CTree;

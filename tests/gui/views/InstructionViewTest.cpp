@@ -357,5 +357,54 @@ TEST_F(InstructionViewTest, AConvertedTriggerShowsItsCodeAndPastingIntoTheTreeNe
     EXPECT_EQ(UndoNames(), (std::vector<std::string>{"History/Trigger_ToCode", "History/Text_Input"}));
 }
 
+// Rows selected together (Shift+Down): delete, enable, copy and paste act on
+// all as one step named with the count; a mix of block types drops nowhere.
+TEST_F(InstructionViewTest, ManySelectedInstructionsAreOneStepEach)
+{
+    Countdown("Hello");
+    const std::string original = document.WriteDataFile();
+    const QStringList before = Labels({2});
+    Tree()->setFocus();
+    const auto selectTwo = [this] {
+        Tree()->clearSelection();
+        SelectNode({2, 0});
+        QTest::keyClick(Tree(), Qt::Key_Down, Qt::ShiftModifier);
+    };
+    selectTwo();
+    Action("Enable")->trigger();
+    EXPECT_EQ(UndoNames().back(), "History/InstructionView_EnableInstructions#2");
+    EXPECT_FALSE(instructions->NodeOf(At({2, 1}))->IsEnabled());
+
+    selectTwo();
+    instructions->OnCopy();
+    SelectNode({2, 3});
+    instructions->OnPaste();
+    EXPECT_EQ(Labels({2}).mid(4), before.mid(0, 2)) << "pasted in their order after the selection";
+
+    // An event and an action: no block takes both.
+    SelectNode({0, 0});
+    Tree()->selectionModel()->select(At({2, 0}), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const std::size_t steps = UndoNames().size();
+    for (const auto& path : {std::vector<int>{2}, {2, 3}, {0}}) {
+        EXPECT_FALSE(instructions->DropOn(At(path)));
+    }
+    EXPECT_EQ(UndoNames().size(), steps);
+
+    Tree()->clearSelection();
+    SelectNode({2, 0});
+    QTest::keyClick(Tree(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(Tree(), Qt::Key_Down, Qt::ShiftModifier);
+    ASSERT_EQ(instructions->SelectedNodes().size(), 3u);
+    QTest::keyClick(Tree(), Qt::Key_Delete);
+    EXPECT_EQ(Labels({2}).size(), 3);
+    EXPECT_EQ(UndoNames().back(), "History/InstructionView_DeleteInstructions#3");
+
+    while (document.CanUndo()) {
+        document.OnEditUndo();
+    }
+    EXPECT_EQ(document.WriteDataFile(), original);
+    EXPECT_EQ(Labels({2}), before);
+}
+
 } // namespace
 } // namespace bram::test
