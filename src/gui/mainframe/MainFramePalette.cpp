@@ -18,6 +18,7 @@
 #include "records/TypeInfo.h"
 
 #include <QAction>
+#include <QItemSelectionModel>
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTreeView>
@@ -134,7 +135,8 @@ void CMainFrame::GoTo(int entry)
         break;
     case SGoToChoice::EKind::Category:
         if (const QModelIndex index = m_categories->IndexOf(categories.FindCategory(choice.name)); index.isValid()) {
-            m_categories->setCurrentIndex(index);
+            m_categories->selectionModel()->setCurrentIndex(
+                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             m_categories->setFocus(Qt::OtherFocusReason);
         } else {
             UserPrompts().Beep();

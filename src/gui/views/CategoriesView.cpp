@@ -190,12 +190,14 @@ void CCategoriesView::OnApplied()
 void CCategoriesView::ShowRow(const QModelIndex& index)
 {
     m_showing = true;
-    // Making the row current replaces the selection; clearing first would
-    // have the view measure the old one.
+    // Making the row current replaces the selection (clearing first would
+    // have the view measure the old one). Said outright: without a command
+    // the view takes one from the modifier keys held, and Ctrl+Z held down
+    // would add each row it shows to the selection.
     if (!index.isValid()) {
         clearSelection();
     }
-    setCurrentIndex(index);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_showing = false;
 }
 

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTest>
+#include <QWindow>
 
 #include <functional>
 #include <random>
@@ -363,6 +364,26 @@ TEST_F(CategoriesViewTest, ManySelectedTriggersAreOneStepEach)
     }
     EXPECT_EQ(document.WriteDataFile(), original);
     EXPECT_EQ(CatChildren(CatRow("Finish")), (QStringList{"Bye", "Done"}));
+}
+
+
+// Ctrl+Z held down while undoing renames moves rows; each time only the
+// current trigger is selected, whatever modifier the keyboard holds.
+TEST_F(CategoriesViewTest, UndoWithCtrlHeldSelectsOnlyTheCurrentTrigger)
+{
+    Countdown("Tick");
+    categories->setFocus();
+    for (const char* name : {"Zulu", "Alpha"}) {
+        ASSERT_TRUE(RenameTrigger(document, categories->SelectedEntries().at(0), name));
+        document.UpdateAllViews();
+    }
+    Select("Bye");
+    QWindow* handle = categories->window()->windowHandle();
+    QTest::keyPress(handle, Qt::Key_Control, Qt::ControlModifier);
+    document.OnEditUndo();
+    document.OnEditUndo();
+    QTest::keyRelease(handle, Qt::Key_Control);
+    EXPECT_EQ(categories->SelectedRows(), QModelIndexList{categories->currentIndex().siblingAtColumn(0)});
 }
 
 } // namespace
