@@ -197,7 +197,7 @@ TEST_F(CategoriesViewTest, NewItemsOpenTheirLabelAndTriggersGoIntoTheSelectedCat
     Action("NewTrigger")->trigger();
     Select("Trigger1");
     Action("NewTrigger")->trigger();
-    EXPECT_EQ(CatChildren(CatRow("Category 2")), (QStringList{"Trigger1", "Trigger3"}));
+    EXPECT_EQ(Children(CatRow("Category 2")), (QStringList{"Trigger1", "Trigger3"}));
     EXPECT_EQ(document.GetState()->GetCurrentTrigger()->GetName(), "Trigger3");
     categories->setCurrentIndex(categories->RootIndex());
     categories->OnUpdate();
@@ -220,11 +220,11 @@ TEST_F(CategoriesViewTest, RenamesStoreNormalizedNamesAndRefuseSilently)
 
     // Each level stays alphabetical.
     RenameRow(CatRow("Unused"), QStringLiteral("aardvark"));
-    EXPECT_EQ(CatChildren(CatRow("Timers")), (QStringList{"aardvark", "Start_Game"}));
+    EXPECT_EQ(Children(CatRow("Timers")), (QStringList{"aardvark", "Start_Game"}));
     RenameRow(CatRow("Timers"), QStringLiteral("Alarms"));
-    EXPECT_EQ(CatChildren(categories->RootIndex()), (QStringList{"Alarms", "Finish", "Start"}));
+    EXPECT_EQ(Children(categories->RootIndex()), (QStringList{"Alarms", "Finish", "Start"}));
     document.OnEditUndo();
-    EXPECT_EQ(CatChildren(categories->RootIndex()), (QStringList{"Finish", "Start", "Timers"}));
+    EXPECT_EQ(Children(categories->RootIndex()), (QStringList{"Finish", "Start", "Timers"}));
 }
 
 TEST_F(CategoriesViewTest, AClickWithin750msOfTheSelectingClickDoesNotEditTheLabel)
@@ -276,7 +276,7 @@ TEST_F(CategoriesViewTest, DeletingACategoryTakesItsTriggersAndOneUndoBringsAllB
     EXPECT_EQ(UndoNames(), (std::vector<std::string>{"History/CatView_DeleteCategory"}));
 
     document.OnEditUndo();
-    EXPECT_EQ(CatChildren(CatRow("Timers")), (QStringList{"Tick", "Unused"}));
+    EXPECT_EQ(Children(CatRow("Timers")), (QStringList{"Tick", "Unused"}));
     // The disabled trigger is back, and greyed.
     EXPECT_TRUE(Greyed(CatRow("Unused")));
     EXPECT_FALSE(Greyed(CatRow("Tick")));
@@ -351,7 +351,7 @@ TEST_F(CategoriesViewTest, ManySelectedTriggersAreOneStepEach)
     categories->OnCopy();
     Select("Timers");
     categories->OnPaste();
-    EXPECT_EQ(CatChildren(CatRow("Timers")).size(), 4);
+    EXPECT_EQ(Children(CatRow("Timers")).size(), 4);
 
     selectBoth();
     QTest::keyClick(categories, Qt::Key_Delete);
@@ -363,9 +363,8 @@ TEST_F(CategoriesViewTest, ManySelectedTriggersAreOneStepEach)
         document.OnEditUndo();
     }
     EXPECT_EQ(document.WriteDataFile(), original);
-    EXPECT_EQ(CatChildren(CatRow("Finish")), (QStringList{"Bye", "Done"}));
+    EXPECT_EQ(Children(CatRow("Finish")), (QStringList{"Bye", "Done"}));
 }
-
 
 // Ctrl+Z held down while undoing renames moves rows; each time only the
 // current trigger is selected, whatever modifier the keyboard holds.

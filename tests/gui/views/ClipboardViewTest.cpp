@@ -67,9 +67,9 @@ TEST_F(ClipboardViewTest, AnInstructionGoesOnlyWhereItsBlockTypeFits)
     EXPECT_FALSE(document.CanUndo());
 
     SelectInstruction({2});
-    const QStringList labels = InstructionChildren(InstructionRow({2}));
+    const QStringList labels = Children(InstructionRow({2}));
     instructions->OnPaste();
-    EXPECT_EQ(InstructionChildren(InstructionRow({2})), labels + QStringList{labels[0]});
+    EXPECT_EQ(Children(InstructionRow({2})), labels + QStringList{labels[0]});
     EXPECT_EQ(instructions->Tree()->currentIndex(), InstructionRow({2, static_cast<int>(labels.size())}));
 }
 

@@ -64,7 +64,7 @@ protected:
     QStringList Labels(std::initializer_list<int> path) const
     {
         QStringList labels;
-        for (const QString& label : InstructionChildren(At(path))) {
+        for (const QString& label : Children(At(path))) {
             labels << label.section(QLatin1Char(' '), 0, 1);
         }
         return labels;

@@ -13,7 +13,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-#include <QTreeWidget>
 
 namespace bram::test {
 
@@ -52,12 +51,6 @@ void ViewsTest::Select(const QString& label)
     categories->setCurrentIndex(row);
 }
 
-void ViewsTest::Click(QTreeWidget* tree, QTreeWidgetItem* item)
-{
-    ASSERT_NE(item, nullptr);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-}
-
 void ViewsTest::ClickRow(const QModelIndex& row)
 {
     ASSERT_TRUE(row.isValid());
@@ -93,15 +86,6 @@ void ViewsTest::Settle()
     }
 }
 
-QStringList ViewsTest::Children(const QTreeWidgetItem* item)
-{
-    QStringList labels;
-    for (int i = 0; item != nullptr && i < item->childCount(); ++i) {
-        labels << item->child(i)->text(0);
-    }
-    return labels;
-}
-
 QModelIndex ViewsTest::InstructionRow(const std::vector<int>& path) const
 {
     const QAbstractItemModel* model = instructions->Tree()->model();
@@ -112,7 +96,7 @@ QModelIndex ViewsTest::InstructionRow(const std::vector<int>& path) const
     return row;
 }
 
-QStringList ViewsTest::CatChildren(const QModelIndex& row)
+QStringList ViewsTest::Children(const QModelIndex& row)
 {
     QStringList labels;
     for (int i = 0; row.isValid() && i < row.model()->rowCount(row); ++i) {
@@ -120,8 +104,6 @@ QStringList ViewsTest::CatChildren(const QModelIndex& row)
     }
     return labels;
 }
-
-QStringList ViewsTest::InstructionChildren(const QModelIndex& row) { return CatChildren(row); }
 
 void ViewsTest::SelectInstruction(const std::vector<int>& path) const
 {

@@ -13,8 +13,6 @@
 class QAbstractItemView;
 class QLineEdit;
 class QModelIndex;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace bram::gui {
 class CCategoriesView;
@@ -36,16 +34,14 @@ protected:
     QModelIndex CatRow(const QString& label) const;
     // Selects the categories tree's row of the label as a user's click on it would.
     void Select(const QString& label);
-    void Click(QTreeWidget* tree, QTreeWidgetItem* item);
     void ClickRow(const QModelIndex& row);
     // Ends a label edit of the categories tree's row with the text and Return.
     void RenameRow(const QModelIndex& row, const QString& text);
     static void Type(QWidget* widget, const QString& text);
     // Runs what the event loop has queued (a label edit's end, the sorting after it).
     static void Settle();
-    // The labels of an item's children, in screen order.
-    static QStringList Children(const QTreeWidgetItem* item);
-    static QStringList CatChildren(const QModelIndex& row);
+    // The labels of a row's children (in either tree), in screen order.
+    static QStringList Children(const QModelIndex& row);
     // The open label editor of the tree, or null.
     static QLineEdit* LabelEditor(const QAbstractItemView* tree);
     // The actions of the popup menu that `open` shows, as "name+" (enabled)
@@ -54,8 +50,6 @@ protected:
 
     // The instruction tree's row at a path of child indexes under the trigger's row.
     QModelIndex InstructionRow(const std::vector<int>& path) const;
-    // The labels of a row's children in the instruction tree.
-    static QStringList InstructionChildren(const QModelIndex& row);
     // Makes the instruction tree's row at the path current and the one selected.
     void SelectInstruction(const std::vector<int>& path) const;
 
