@@ -4,6 +4,7 @@
 #include "log/Assertion.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace bram {
 
@@ -99,8 +100,8 @@ void CTriggerEntry::SetName(std::string_view name)
     if (normalized.empty()) {
         Refuse("A trigger name needs at least one letter, digit or underscore.");
     }
-    m_name = std::move(normalized);
-    m_system->InvalidateNames();
+    const std::string old = std::exchange(m_name, std::move(normalized));
+    m_system->EntryRenamed(*this, old);
 }
 
 CCategory::CCategory(std::string_view name, CCategorySystem* system) : m_system(system)
@@ -332,6 +333,21 @@ void CCategorySystem::EntryAdded(const CTriggerEntry& entry)
     // entry comes first in display order is worked out again when asked.
     if (m_indexValid && !m_index.emplace(entry.GetId(), &entry).second) {
         InvalidateIndex();
+    }
+}
+
+void CCategorySystem::EntryRenamed(const CTriggerEntry& entry, const std::string& oldName)
+{
+    // Only an entry of the system's categories is counted (one a step keeps is not);
+    // looking for it costs less than counting every name again.
+    if (!m_namesValid) {
+        return;
+    }
+    const bool counted =
+        std::ranges::any_of(m_categories, [&entry](const auto& category) { return category->IndexOf(&entry) >= 0; });
+    if (counted) {
+        CountName(oldName, -1);
+        CountName(entry.GetName(), 1);
     }
 }
 

@@ -135,8 +135,8 @@ void CMainFrame::GoTo(int entry)
         break;
     case SGoToChoice::EKind::Category:
         if (const QModelIndex index = m_categories->IndexOf(categories.FindCategory(choice.name)); index.isValid()) {
-            m_categories->selectionModel()->setCurrentIndex(
-                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_categories->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                       QItemSelectionModel::Rows);
             m_categories->setFocus(Qt::OtherFocusReason);
         } else {
             UserPrompts().Beep();

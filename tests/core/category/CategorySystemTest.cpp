@@ -78,6 +78,12 @@ TEST(CategorySystemTest, TakenNamesFollowEveryChangeAndMovedEntriesStayThemselve
     EXPECT_EQ(b->RemoveTrigger(second, true), nullptr) << "removing what is not there does nothing";
     EXPECT_EQ(system.GetTriggerName(2), "");
     EXPECT_FALSE(system.HasTrigger("First"));
+    // Renamed while out of every category (as an undo step keeps it): not counted.
+    std::unique_ptr<CTriggerEntry> out = a->RemoveTrigger(first, false);
+    out->SetName("Elsewhere");
+    EXPECT_FALSE(system.HasTrigger("Elsewhere") || system.HasTrigger("Renamed"));
+    a->AddTrigger(std::move(out));
+    EXPECT_TRUE(system.HasTrigger("Elsewhere"));
     system.Clear();
     EXPECT_FALSE(system.HasTrigger("Later"));
     EXPECT_EQ(system.GetCategoryCount(), 0u);
