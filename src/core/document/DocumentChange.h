@@ -19,11 +19,14 @@
 namespace bram {
 
 class CCategory;
+class CTriggerEntry;
 
 enum class EChangeKind {
-    Document,     // anything
-    Categories,   // categories added, removed or renamed
-    Entries,      // the triggers of `category`: added, removed, renamed, moved in or out
+    Document,   // anything
+    Categories, // categories added, removed or renamed
+    // The triggers of `category`: added, removed, renamed, moved in or out;
+    // with `entry`, only that entry was renamed.
+    Entries,
     TriggerFlags, // the enabled flags of trigger `triggerId`
     Text,         // a text of trigger `triggerId` (comment, code); of 0: the preamble and header
     // The instruction tree of trigger `triggerId`, or only its node objects:
@@ -37,6 +40,7 @@ struct SModelChange {
     EChangeKind kind = EChangeKind::Document;
     const CCategory* category = nullptr;
     std::uint32_t triggerId = 0;
+    const CTriggerEntry* entry = nullptr;
 
     bool operator==(const SModelChange&) const = default;
 };

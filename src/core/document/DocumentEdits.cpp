@@ -175,7 +175,7 @@ bool RenameTrigger(CApplicationDocument& document, CTriggerEntry* entry, std::st
     entry->SetName(normalized);
     document.AddHistoryStep("History/CatView_RenameTrigger", SStepScope{},
                             CTriggerParam::Renamed(place->category, entry, std::move(oldName)));
-    document.NoteChange({EChangeKind::Entries, place->category});
+    document.NoteChange({EChangeKind::Entries, place->category, 0, entry});
     return true;
 }
 

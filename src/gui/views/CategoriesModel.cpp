@@ -431,8 +431,14 @@ void CCategoriesModel::Apply(const CChangeReport& report)
             if (change.kind == EChangeKind::Entries) {
                 // A category removed meanwhile went with the Categories change.
                 SCategoryNode* node = system.IndexOf(change.category) >= 0 ? NodeOf(change.category) : nullptr;
-                if (node != nullptr) {
+                if (node == nullptr) {
+                    continue;
+                }
+                // A rename alone moves its row; anything more compares the category's rows.
+                if (change.entry == nullptr) {
                     SyncEntries(*node);
+                } else if (!report.Has(SModelChange{EChangeKind::Entries, change.category})) {
+                    SyncRenamed(*node, change.entry);
                 }
             } else if (change.kind == EChangeKind::TriggerFlags) {
                 RefreshFlagsOf(change.triggerId);
@@ -442,6 +448,18 @@ void CCategoriesModel::Apply(const CChangeReport& report)
     RefreshRootLabel();
     m_applying = false;
     emit Applied();
+}
+
+void CCategoriesModel::SyncRenamed(SCategoryNode& node, const CTriggerEntry* entry)
+{
+    const auto row = std::ranges::find_if(node.rows, [entry](const STriggerRow& r) { return r.entry == entry; });
+    if (row == node.rows.end() || node.category->IndexOf(entry) < 0) {
+        SyncEntries(node);
+        return;
+    }
+    if (!QAnyStringView::equal(LabelOf(*row), QUtf8StringView(entry->GetName()))) {
+        MoveRenamed(node.rows, entry, ToQ(entry->GetName()), createIndex(node.row, 0, kCategoryId));
+    }
 }
 
 void CCategoriesModel::SyncAll()

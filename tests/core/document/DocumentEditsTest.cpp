@@ -386,6 +386,7 @@ TEST_F(DocumentEdits, EachEditReportsWhatItChanged)
     expect("flag", [&] { SetTriggerEnabled(m_document, id, false); },
            {{K::TriggerFlags, nullptr, id}, {K::Instructions, nullptr, id}});
     expect("rename", [&] { RenameTrigger(m_document, entry, "Renamed"); }, {{K::Entries, main}});
+    EXPECT_EQ(reported.at(0).entry, entry) << "a rename names its entry, so a view moves one row";
     expect("move", [&] { MoveTrigger(m_document, entry, other, 0); }, {{K::Entries, main}, {K::Entries, other}});
     expect("new trigger", [&] { CreateTrigger(m_document, main); }, {{K::Entries, main}});
     expect("new category", [&] { CreateCategory(m_document); }, {{K::Categories}});
