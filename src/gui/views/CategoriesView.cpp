@@ -2,6 +2,7 @@
 
 #include "gui/common/ControlIds.h"
 #include "gui/common/UserPrompts.h"
+#include "gui/controls/DropHighlight.h"
 #include "gui/views/ClipboardTransfer.h"
 
 #include "category/CategorySystem.h"
@@ -15,8 +16,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
-#include <QStyleOption>
 
 #include <memory>
 
@@ -522,13 +521,7 @@ void CCategoriesView::EndDrag()
 void CCategoriesView::paintEvent(QPaintEvent* event)
 {
     QTreeView::paintEvent(event);
-    if (m_dropTarget.isValid()) {
-        QPainter painter(viewport());
-        QStyleOption option;
-        option.initFrom(this);
-        option.rect = visualRect(m_dropTarget).united(visualRect(m_dropTarget.sibling(m_dropTarget.row(), 1)));
-        style()->drawPrimitive(QStyle::PE_IndicatorItemViewItemDrop, &option, &painter, this);
-    }
+    PaintDropHighlight(*this, m_dropTarget);
 }
 
 } // namespace bram::gui

@@ -2,6 +2,7 @@
 
 #include "gui/common/ControlIds.h"
 #include "gui/common/UserPrompts.h"
+#include "gui/controls/DropHighlight.h"
 #include "gui/views/ClipboardTransfer.h"
 #include "gui/views/InstructionChooser.h"
 #include "gui/views/InstructionModel.h"
@@ -28,8 +29,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
-#include <QStyleOption>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -108,14 +107,7 @@ protected:
     void paintEvent(QPaintEvent* event) override
     {
         QTreeView::paintEvent(event);
-        if (m_view.m_dropTarget.isValid()) {
-            QPainter painter(viewport());
-            QStyleOption option;
-            option.initFrom(this);
-            const QModelIndex target = m_view.m_dropTarget;
-            option.rect = visualRect(target).united(visualRect(target.siblingAtColumn(1)));
-            style()->drawPrimitive(QStyle::PE_IndicatorItemViewItemDrop, &option, &painter, this);
-        }
+        PaintDropHighlight(*this, m_view.m_dropTarget);
     }
 
 private:

@@ -7,6 +7,7 @@
 #include "code/State.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,6 +19,8 @@ namespace bram::test {
 
 ViewsTest::ViewsTest()
 {
+    // What an earlier test copied would make Paste available.
+    QApplication::clipboard()->clear();
     categories = new gui::CCategoriesView(document);
     comment = new gui::CCommentView(document);
     instructions = new gui::CInstructionView(document);
