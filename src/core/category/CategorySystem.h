@@ -113,8 +113,6 @@ public:
 
     // Called by categories when their entries change.
     void InvalidateIndex() { m_indexValid = false; }
-    // Called when the names of the system's entries change.
-    void InvalidateNames() { m_namesValid = false; }
     // Called by an entry that was just renamed.
     void EntryRenamed(const CTriggerEntry& entry, const std::string& oldName);
 

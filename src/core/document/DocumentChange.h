@@ -64,7 +64,6 @@ public:
         }
     }
     bool IsEmpty() const { return m_changes.empty(); }
-    void Clear() { m_changes.clear(); }
     const std::vector<SModelChange>& Changes() const { return m_changes; }
 
     // Anything may have changed.
@@ -74,9 +73,10 @@ public:
     {
         return std::ranges::any_of(m_changes, [kind](const SModelChange& c) { return c.kind == kind; });
     }
-    // The change, or a Document change, which holds every other.
-    bool Covers(const SModelChange& change) const { return IsEverything() || Has(change); }
+    // The kind, or a Document change, which holds every other.
     bool Covers(EChangeKind kind) const { return IsEverything() || Has(kind); }
+    // Only the selection moved: nothing a view shows of the document changed.
+    bool IsSelectionOnly() const { return m_changes.size() == 1 && m_changes[0].kind == EChangeKind::Selection; }
 
 private:
     std::vector<SModelChange> m_changes;

@@ -74,7 +74,7 @@ CProblemsView::CProblemsView(CApplicationDocument& document, QWidget* parent)
     });
     m_listener = m_document.AddChangeListener(this, [this](const CChangeReport& report) {
         // Selecting finds no new problem.
-        if (report.Changes().size() == 1 && report.Has(EChangeKind::Selection)) {
+        if (report.IsSelectionOnly()) {
             return;
         }
         m_stale = true;

@@ -83,7 +83,7 @@ CScriptPreview::CScriptPreview(CApplicationDocument& document, QWidget* parent)
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_listener = m_document.AddChangeListener(this, [this](const CChangeReport& report) {
         // Selecting changes no line of the script, only the one marked.
-        if (!m_stale && report.Changes().size() == 1 && report.Has(EChangeKind::Selection)) {
+        if (!m_stale && report.IsSelectionOnly()) {
             MarkCurrentInstruction();
         } else {
             Refresh();
