@@ -8,6 +8,7 @@
 #include "localization/Localization.h"
 #include "log/Assertion.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace bram {
@@ -168,30 +169,45 @@ std::unique_ptr<CState> CState::Clone() const
     return copy;
 }
 
-CState::STakenTrigger CState::TakeLastTrigger()
+CState::STakenTrigger CState::TakeTrigger(std::size_t index)
 {
     STakenTrigger taken;
-    BRAMBLETON_ASSERT(!m_triggers.empty());
-    if (m_triggers.empty()) {
+    BRAMBLETON_ASSERT(index < m_triggers.size());
+    if (index >= m_triggers.size()) {
         return taken;
     }
-    CCodeTrigger* trigger = m_triggers.back().get();
-    // Its trigger variables were appended with it, so they are the last ones.
-    std::size_t first = m_triggerVariables.size();
-    while (first > 0 && m_triggerVariables[first - 1]->GetTrigger() == trigger) {
-        --first;
+    CCodeTrigger* trigger = m_triggers[index].get();
+    // The last trigger's variables were appended with it: only the tail is looked at.
+    std::size_t kept = m_triggerVariables.size();
+    if (index + 1 == m_triggers.size()) {
+        while (kept > 0 && m_triggerVariables[kept - 1]->GetTrigger() == trigger) {
+            --kept;
+        }
+    } else {
+        kept = 0;
     }
-    for (std::size_t j = first; j < m_triggerVariables.size(); ++j) {
-        taken.variables.push_back(std::move(m_triggerVariables[j]));
+    for (std::size_t j = kept; j < m_triggerVariables.size(); ++j) {
+        if (m_triggerVariables[j]->GetTrigger() == trigger) {
+            taken.variablePlaces.push_back(j);
+            taken.variables.push_back(std::move(m_triggerVariables[j]));
+        } else {
+            m_triggerVariables[kept++] = std::move(m_triggerVariables[j]);
+        }
     }
-    m_triggerVariables.resize(first);
-    // The last trigger: no later one of its id can stand in for it.
+    m_triggerVariables.resize(kept);
+    if (m_currentTriggerId >= 0 && static_cast<std::uint32_t>(m_currentTriggerId) == trigger->GetId()) {
+        m_currentTriggerId = -1;
+    }
     if (const auto it = m_index.find(trigger->GetId()); it != m_index.end() && it->second == trigger) {
         m_index.erase(it);
+        if (index + 1 != m_triggers.size()) {
+            m_indexValid = false; // a later trigger of the same id may stand in
+        }
     }
     trigger->DetachVariables();
-    taken.trigger = std::move(m_triggers.back());
-    m_triggers.pop_back();
+    taken.trigger = std::move(m_triggers[index]);
+    taken.index = index;
+    m_triggers.erase(m_triggers.begin() + static_cast<std::ptrdiff_t>(index));
     return taken;
 }
 
@@ -201,13 +217,29 @@ void CState::PutBackTrigger(STakenTrigger taken)
         return;
     }
     taken.trigger->AttachVariables();
-    m_triggers.push_back(std::move(taken.trigger));
-    for (auto& variable : taken.variables) {
-        m_triggerVariables.push_back(std::move(variable));
+    const std::size_t index = std::min(taken.index, m_triggers.size());
+    m_triggers.insert(m_triggers.begin() + static_cast<std::ptrdiff_t>(index), std::move(taken.trigger));
+    // Ascending places: each lands where it stood once those before it are back.
+    for (std::size_t k = 0; k < taken.variables.size(); ++k) {
+        const std::size_t place = std::min(taken.variablePlaces[k], m_triggerVariables.size());
+        m_triggerVariables.insert(m_triggerVariables.begin() + static_cast<std::ptrdiff_t>(place),
+                                  std::move(taken.variables[k]));
     }
-    if (m_indexValid) {
-        m_index.emplace(m_triggers.back()->GetId(), m_triggers.back().get());
+    if (index + 1 == m_triggers.size()) {
+        if (m_indexValid) {
+            m_index.emplace(m_triggers.back()->GetId(), m_triggers.back().get());
+        }
+    } else {
+        m_indexValid = false; // put back before a trigger of its id, it stands in for it again
     }
+}
+
+void CState::RetireGlobal(std::unique_ptr<CUserDefinedVariable> global)
+{
+    if (global != nullptr && m_retireGlobal) {
+        m_retireGlobal(std::move(global));
+    }
+    // Otherwise destroyed here, which empties its users.
 }
 
 std::size_t CState::EstimateSize() const

@@ -6,6 +6,7 @@
 
 #include "code/CodeTrigger.h"
 
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -45,6 +46,14 @@ public:
     CUserDefinedVariable* GetGlobal(std::size_t index) const;
     GlobalList& GetGlobals() { return m_globals; }
     const GlobalList& GetGlobals() const { return m_globals; }
+    // A global taken out of the list goes here instead of being destroyed:
+    // the undo history keeps it (emptying its users once it holds their
+    // triggers) while one of its steps is open, else it is destroyed.
+    void RetireGlobal(std::unique_ptr<CUserDefinedVariable> global);
+    void SetGlobalRetirement(std::function<void(std::unique_ptr<CUserDefinedVariable>)> retire)
+    {
+        m_retireGlobal = std::move(retire);
+    }
 
     std::size_t GetTriggerVariableCount() const { return m_triggerVariables.size(); }
     CTriggerVariable* GetTriggerVariable(std::size_t index) const;
@@ -57,13 +66,17 @@ public:
     bool UsesModule(const CModuleBase* module) const;
     std::unique_ptr<CState> Clone() const;
 
-    // The last trigger with its trigger variables, taken out (detached) and
-    // put back as it was: the undo of adding it and its redo.
+    // A trigger with its trigger variables, taken out (detached) and put
+    // back as it was: the undo of adding it and its redo, or a deletion
+    // that keeps it. Put back the last taken first.
     struct STakenTrigger {
         std::unique_ptr<CCodeTrigger> trigger;
         std::vector<std::unique_ptr<CTriggerVariable>> variables;
+        std::vector<std::size_t> variablePlaces; // where each stood in the list
+        std::size_t index = 0;
     };
-    STakenTrigger TakeLastTrigger();
+    STakenTrigger TakeTrigger(std::size_t index);
+    STakenTrigger TakeLastTrigger() { return TakeTrigger(m_triggers.size() - 1); }
     void PutBackTrigger(STakenTrigger taken);
     // Sets the current trigger and the next id as a snapshot held them.
     void RestoreMarks(int currentTriggerId, std::uint32_t nextTriggerId)
@@ -98,6 +111,7 @@ private:
     // copying a category asks for each of its triggers.
     mutable std::unordered_map<std::uint32_t, CCodeTrigger*> m_index;
     mutable bool m_indexValid = false;
+    std::function<void(std::unique_ptr<CUserDefinedVariable>)> m_retireGlobal;
 };
 
 // Whether a user-defined variable may not take the name, compared as

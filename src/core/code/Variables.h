@@ -44,10 +44,9 @@ public:
     // The users that lie in a trigger: not those of an instruction a dialog
     // works on, which is no part of the document until it is confirmed.
     std::size_t GetPlacedUserCount() const;
-
-protected:
     // Empties every referencing parameter and disables its instruction, and
-    // empties the holders that keep the variable aside.
+    // empties the holders that keep the variable aside: what deleting the
+    // variable does, for a history step that keeps the variable itself.
     void DetachUsers();
 
 private:

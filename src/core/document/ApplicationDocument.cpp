@@ -345,9 +345,13 @@ void CApplicationDocument::AddHistoryStep(const std::string& name, const SStepSc
         ResetState();
     }
     m_history.RecordScoped(name, scope, std::move(param));
-    // The triggers kept go on with copies of their nodes.
-    for (const std::uint32_t id : scope.triggers) {
+    // The triggers kept go on with copies of their nodes (those a deletion
+    // empties parameters of too, which the step found).
+    for (const std::uint32_t id : m_history.GetUndoTouch().triggers) {
         NoteChange({EChangeKind::Instructions, nullptr, id});
+    }
+    if (scope.globals) {
+        NoteChange({EChangeKind::Variables});
     }
     m_modified = true;
 }
@@ -366,7 +370,7 @@ void CApplicationDocument::NoteTouch(const SStepTouch& touch)
     if (touch.texts) {
         NoteChange({EChangeKind::Text});
     }
-    if (touch.appends) {
+    if (touch.appends || touch.globals) {
         NoteChange({EChangeKind::Variables});
     }
     if (touch.categoryList) {

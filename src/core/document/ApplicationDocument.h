@@ -15,10 +15,10 @@
 //   window title and the "save changes?" question.
 // - Views read GetState() and GetCategorySystem() directly and change them
 //   through the edits of DocumentEdits.h, each of which records its step:
-//   AddHistoryStep(key) makes a fresh copy the current state, which the
-//   edit then changes (so nothing found before the step may be changed
-//   after it); AddHistoryStep(key, scope) keeps only what the scope names
-//   and leaves the state, its triggers and nodes in place.
+//   AddHistoryStep(key, scope) keeps only what the scope names and leaves
+//   the state, its triggers and variables in place (a kept trigger goes on
+//   with copies of its nodes); AddHistoryStep(key) makes a fresh copy of
+//   the whole state the current one, which the edit then changes.
 // - Views register AddUpdateListener(view, callback); UpdateAllViews(view)
 //   calls every listener but the view's own, UpdateAllViews() every one.
 //   A view that updates only what changed registers AddChangeListener
@@ -153,6 +153,8 @@ public:
     // The Edit menu commands: undo/redo when possible, then update all views.
     void OnEditUndo();
     void OnEditRedo();
+    // Notes all that the last step keeps: for a dialog's step, whose change grows as the dialog goes.
+    void NoteLastStep() { NoteTouch(m_history.GetUndoTouch()); }
     // Takes back the last step (nothing while a step can be redone).
     void RemoveLastHistoryStep();
     void RenameLastHistoryStep(const std::string& name);

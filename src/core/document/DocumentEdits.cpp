@@ -31,6 +31,22 @@ bool SetTriggerFlag(CApplicationDocument& document, std::uint32_t triggerId, boo
     return true;
 }
 
+// A deletion of the current trigger leaves none current.
+// The instruction dialog changes its trigger and, through the variables
+// dialog, the globals (whose users the step keeps as they are retired).
+SStepScope InstructionDialogScope(const CCodeTrigger& trigger)
+{
+    return SStepScope{.triggers = {trigger.GetId()}, .globals = true};
+}
+
+void NoteSelectionIfRemoved(CApplicationDocument& document, const std::vector<std::uint32_t>& removed)
+{
+    const int current = document.GetState()->GetCurrentTriggerId();
+    if (current >= 0 && std::ranges::find(removed, static_cast<std::uint32_t>(current)) != removed.end()) {
+        document.NoteChange({EChangeKind::Selection});
+    }
+}
+
 } // namespace
 
 // ---- main frame commands ------------------------------------------------------
@@ -56,13 +72,17 @@ CState* BeginEditVariables(CApplicationDocument& document, bool locals)
     if (locals && (state == nullptr || state->GetCurrentTrigger() == nullptr)) {
         return nullptr;
     }
-    document.AddHistoryStep("History/Variables_VariablesChanged");
+    // Locals belong to the current trigger; the globals' users are kept as the dialog retires them.
+    document.AddHistoryStep("History/Variables_VariablesChanged",
+                            locals ? SStepScope{.triggers = {state->GetCurrentTrigger()->GetId()}}
+                                   : SStepScope{.globals = true});
     return document.GetState();
 }
 
 void EndEditVariables(CApplicationDocument& document, bool accepted)
 {
     if (accepted) {
+        document.NoteLastStep();
         document.UpdateAllViews();
     } else {
         document.RemoveLastHistoryStep();
@@ -126,13 +146,15 @@ bool DeleteCategory(CApplicationDocument& document, CCategory* category, const c
     if (document.GetState() == nullptr || index < 0) {
         return false;
     }
-    std::unique_ptr<CCategory> removed = categories.RemoveCategory(category, false);
-    document.AddHistoryStep(stepName,
-                            CCategoryParam::Deleted(categories, std::move(removed), static_cast<std::size_t>(index)));
-    CState* state = document.GetState();
+    SStepScope scope;
     for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
-        DeleteStateTrigger(*state, category->GetTrigger(i)->GetId());
+        scope.removes.push_back(category->GetTrigger(i)->GetId());
     }
+    NoteSelectionIfRemoved(document, scope.removes);
+    std::unique_ptr<CCategory> removed = categories.RemoveCategory(category, false);
+    document.AddHistoryStep(stepName, scope,
+                            CCategoryParam::Deleted(categories, std::move(removed), static_cast<std::size_t>(index)));
+    document.NoteChange({EChangeKind::Categories});
     return true;
 }
 
@@ -142,10 +164,11 @@ bool DeleteTrigger(CApplicationDocument& document, CTriggerEntry* entry, const c
     if (document.GetState() == nullptr || !place) {
         return false;
     }
-    const std::uint32_t id = entry->GetId();
+    const SStepScope scope{.removes = {entry->GetId()}};
+    NoteSelectionIfRemoved(document, scope.removes);
     std::unique_ptr<CTriggerEntry> removed = place->category->RemoveTrigger(entry, false);
-    document.AddHistoryStep(stepName, CTriggerParam::Deleted(place->category, std::move(removed), place->index));
-    DeleteStateTrigger(*document.GetState(), id);
+    document.AddHistoryStep(stepName, scope, CTriggerParam::Deleted(place->category, std::move(removed), place->index));
+    document.NoteChange({EChangeKind::Entries, place->category});
     return true;
 }
 
@@ -214,45 +237,21 @@ bool DeleteTriggers(CApplicationDocument& document, const std::vector<CTriggerEn
     if (state == nullptr || !ordered || ordered->empty()) {
         return false;
     }
-    // Noted first: the entries and the triggers are gone after the step.
-    CChangeReport changes;
-    std::vector<std::uint32_t> ids;
-    for (const CTriggerEntry* entry : *ordered) {
-        changes.Add({EChangeKind::Entries, PlaceOfEntry(categories, entry)->category});
-        ids.push_back(entry->GetId());
-    }
-    const auto deleted = [&ids](std::uint32_t id) { return std::ranges::find(ids, id) != ids.end(); };
-    // Parameters of other triggers that refer to a deleted one are emptied.
-    for (std::size_t v = 0; v < state->GetTriggerVariableCount(); ++v) {
-        const CTriggerVariable* variable = state->GetTriggerVariable(v);
-        if (!deleted(variable->GetTrigger()->GetId())) {
-            continue;
-        }
-        for (const CParameter* parameter : variable->GetUsers()) {
-            const CCodeTrigger* user = parameter->GetTrigger();
-            if (user != nullptr && !deleted(user->GetId())) {
-                changes.Add({EChangeKind::Instructions, nullptr, user->GetId()});
-            }
-        }
-    }
-    if (state->GetCurrentTriggerId() >= 0 && deleted(static_cast<std::uint32_t>(state->GetCurrentTriggerId()))) {
-        changes.Add({EChangeKind::Selection});
-    }
     if (ordered->size() == 1) {
-        DeleteTrigger(document, ordered->front(), keys.one);
-    } else {
-        auto list = std::make_unique<CParamList>();
-        for (CTriggerEntry* entry : *ordered) {
-            const std::optional<SEntryPlace> place = PlaceOfEntry(categories, entry);
-            list->Add(
-                CTriggerParam::Deleted(place->category, place->category->RemoveTrigger(entry, false), place->index));
-        }
-        document.AddHistoryStep(CountedStepName(keys.many, ids.size()), std::move(list));
-        for (const std::uint32_t id : ids) {
-            DeleteStateTrigger(*document.GetState(), id);
-        }
+        return DeleteTrigger(document, ordered->front(), keys.one);
     }
-    document.NoteChanges(changes);
+    SStepScope scope;
+    for (const CTriggerEntry* entry : *ordered) {
+        scope.removes.push_back(entry->GetId());
+    }
+    NoteSelectionIfRemoved(document, scope.removes);
+    auto list = std::make_unique<CParamList>();
+    for (CTriggerEntry* entry : *ordered) {
+        const std::optional<SEntryPlace> place = PlaceOfEntry(categories, entry);
+        document.NoteChange({EChangeKind::Entries, place->category});
+        list->Add(CTriggerParam::Deleted(place->category, place->category->RemoveTrigger(entry, false), place->index));
+    }
+    document.AddHistoryStep(CountedStepName(keys.many, scope.removes.size()), scope, std::move(list));
     return true;
 }
 
@@ -624,8 +623,7 @@ bool BeginNewInstruction(CApplicationDocument& document, std::size_t rootBlock)
     if (trigger == nullptr || trigger->IsCode() || rootBlock >= trigger->GetBlockCount()) {
         return false;
     }
-    // Whole: the dialog may add, change or delete globals, which reach every trigger.
-    document.AddHistoryStep("History/InstructionView_NewInstruction");
+    document.AddHistoryStep("History/InstructionView_NewInstruction", InstructionDialogScope(*trigger));
     return true;
 }
 
@@ -657,6 +655,7 @@ bool PlaceNewInstruction(CApplicationDocument& document, std::size_t rootBlock, 
         root->AddChild(added);
     }
     trigger->SetCurrentNode(added);
+    document.NoteLastStep();
     return true;
 }
 
@@ -676,7 +675,8 @@ CCodeBase* BeginEditInstruction(CApplicationDocument& document)
     if (state == nullptr || InstructionToEdit(*state) == nullptr) {
         return nullptr;
     }
-    document.AddHistoryStep("History/InstructionView_InstructionChanged");
+    document.AddHistoryStep("History/InstructionView_InstructionChanged",
+                            InstructionDialogScope(*state->GetCurrentTrigger()));
     return InstructionToEdit(*document.GetState());
 }
 
@@ -694,6 +694,7 @@ bool ReplaceInstruction(CApplicationDocument& document, std::unique_ptr<CCodeBas
     state->GetCurrentTrigger()->SetCurrentNode(replacement);
     parent->DeleteChild(index);
     parent->InsertChild(replacement, index);
+    document.NoteLastStep();
     return true;
 }
 
@@ -701,6 +702,7 @@ void CancelInstructionDialog(CApplicationDocument& document, bool variablesChang
 {
     if (variablesChanged) {
         document.RenameLastHistoryStep("History/Variables_VariablesChanged");
+        document.NoteLastStep();
     } else {
         document.RemoveLastHistoryStep();
     }

@@ -3,12 +3,11 @@
 // its named history step and changes the model; an edit that would change
 // nothing returns false (or null) and records nothing.
 //
-// After a whole step the current state is a fresh copy, so an edit finds its
-// trigger (by id) and its node (by node path) again in the copy instead of
-// keeping what it found before the step; a scoped step (most edits: those
-// of one trigger, the texts, the categories) leaves them in place.
-// Categories and trigger entries are not part of the state: their pointers
-// stay valid across steps.
+// Every step is scoped: the state, its triggers and variables stay in
+// place, but a trigger the step keeps goes on with copies of its nodes, so
+// an edit finds its node again (by node path) after recording instead of
+// keeping what it found before. Categories and trigger entries are not part
+// of the state: their pointers stay valid across steps.
 //
 // Telling the views is the caller's, so that a view can leave itself out
 // (UpdateAllViews(this)); only the main frame's commands, which no view
@@ -53,6 +52,8 @@ bool ConvertCurrentTriggerToCode(CApplicationDocument& document);
 // Before the variables dialog: records "History/Variables_VariablesChanged"
 // and returns the state the dialog edits. For the locals there must be a
 // current trigger: without one nothing is recorded and the result is null.
+// The dialog takes globals out through CState::RetireGlobal, so that the
+// step keeps them and the triggers whose parameters lose them.
 CState* BeginEditVariables(CApplicationDocument& document, bool locals);
 // After it: a cancelled dialog takes the step back; otherwise all views are updated.
 void EndEditVariables(CApplicationDocument& document, bool accepted);
@@ -192,7 +193,7 @@ bool PlaceNewInstruction(CApplicationDocument& document, std::size_t rootBlock, 
 // current nested block; null for none or a root block.
 CCodeBase* InstructionToEdit(const CState& state);
 // Edit: records "History/InstructionView_InstructionChanged" and returns
-// InstructionToEdit of the new state (null, nothing recorded, when there is none).
+// InstructionToEdit after it, a copy the step made (null, nothing recorded, when there is none).
 CCodeBase* BeginEditInstruction(CApplicationDocument& document);
 // Confirmed: the instruction, enabled, takes the edited one's place and becomes the current node.
 bool ReplaceInstruction(CApplicationDocument& document, std::unique_ptr<CCodeBase> instruction);

@@ -108,11 +108,4 @@ bool IsBlock(const CCodeBase* node) { return node != nullptr && node->GetCodeTyp
 
 bool IsPlacedInstruction(const CCodeBase* node) { return IsInstruction(node) && IsBlock(node->GetParent()); }
 
-void DeleteStateTrigger(CState& state, std::uint32_t id)
-{
-    if (const int index = state.IndexOfTrigger(state.FindTrigger(id)); index >= 0) {
-        state.DeleteTrigger(static_cast<std::size_t>(index));
-    }
-}
-
 } // namespace bram

@@ -59,7 +59,4 @@ bool IsBlock(const CCodeBase* node);
 // An instruction that lies in a block (not a call inside a parameter).
 bool IsPlacedInstruction(const CCodeBase* node);
 
-// Deletes the state's trigger of that id, if there is one.
-void DeleteStateTrigger(CState& state, std::uint32_t id);
-
 } // namespace bram

@@ -3,23 +3,31 @@
 //
 // A history that holds a state keeps snapshots of two kinds.
 //
-// A whole snapshot (Record): the current state is copied, the copy made
-// current and the old state kept in the step; undo and redo exchange the
-// current state with the one the step keeps. The history owns the current
-// state, a whole step on the undo stack its state before, one on the redo
-// stack (or set aside by Record) its state after.
-//
 // A scoped snapshot (RecordScoped) costs what the edit changes: the step
-// names the triggers whose contents it changes (and whether the texts, or
-// appending triggers and globals). Those triggers go on with copies of
-// their contents while the step keeps the originals, detached; undo and
-// redo exchange contents between the current triggers and the step's, in
-// place, so after undo the nodes found before the step are there again. A copy names the variables of the state that is current whenever
-// the step is applied; undo and redo go strictly in order, and a whole step
-// above it puts back the very objects it replaced, so those are the objects
-// the copy names. (So a scoped step can never become a whole one later: its
-// state before would be a copy, with other objects than the steps below it
-// name.) An edit that may reach beyond one trigger records a whole step.
+// names the triggers whose contents it changes (and whether the texts, the
+// globals' list, appending triggers and globals, or removing triggers).
+// Those triggers go on with copies of their contents while the step keeps
+// the originals, detached; undo and redo exchange contents between the
+// current triggers and the step's, in place, so after undo the nodes found
+// before the step are there again, and the trigger objects never change.
+//
+// Variables keep their identity: a copy names the same globals and trigger
+// variables as its original, and no step replaces one. A step that keeps
+// the globals' list keeps which objects it held under which names; a global
+// taken out (deleted, or replaced by one of another type) is handed to the
+// step (CState::RetireGlobal), which first keeps the triggers of its users,
+// then empties their parameters and keeps the object. A step that removes
+// triggers takes them out with their trigger variables and keeps them, the
+// triggers using those the same way. So a rename costs nothing but the name,
+// a retype or deletion the triggers that use the variable, and undo puts
+// back the very objects every parameter on either side points at.
+//
+// A whole snapshot (Record; no edit of the document makes one now) copies
+// the state, makes the copy current and keeps the old state in the step;
+// undo and redo exchange the two. Undo puts back the very state the copy
+// replaced, so the steps below find their objects again; a step never
+// changes kind, since a scoped step's state before would be a copy with
+// other objects than the steps below it name.
 //
 // The steps' sizes are estimated; past the budget the oldest are dropped.
 //
@@ -40,6 +48,7 @@ namespace bram {
 
 class CState;
 class CScopedChange;
+class CUserDefinedVariable;
 
 // What a scoped step changes in the state.
 struct SStepScope {
@@ -48,6 +57,16 @@ struct SStepScope {
     // Appends triggers and globals (a new trigger, a paste): undo takes
     // whatever lies beyond the counts of before, and redo puts it back.
     bool appends = false;
+    // The list of globals: which objects, in which order, under which names.
+    // While the step is the last one recorded, a global taken out of the
+    // list goes through CState::RetireGlobal: the step then keeps the
+    // triggers of its users before their parameters are emptied, and the
+    // variable itself.
+    bool globals = false;
+    // Triggers the step takes out of the state itself, a deletion (not with
+    // appends). The triggers that use them keep their contents in the step,
+    // and those parameters are emptied.
+    std::vector<std::uint32_t> removes{};
 };
 
 // One recorded step: it keeps the other side of its change (a whole state
@@ -158,6 +177,9 @@ public:
     bool IsAtSavedPoint() const { return m_savedPoint == static_cast<int>(m_undo.size()); }
 
 private:
+    // Hands the current state's retired globals to this history.
+    void Adopt();
+    void RetireGlobal(std::unique_ptr<CUserDefinedVariable> global);
     // Destroys redo steps, newest first.
     void DropRedoSteps(std::vector<CCodeHistoryObject>& steps);
     void DropRedo() { DropRedoSteps(m_redo); }
@@ -177,6 +199,8 @@ private:
     int m_setAsideSavedPoint = -1;
     std::size_t m_budget = 0;
     std::size_t m_used = 0;
+    // The last step keeps the globals and nothing has happened since.
+    bool m_globalsOpen = false;
 };
 
 } // namespace bram

@@ -18,6 +18,7 @@ struct SStepTouch {
     std::vector<std::uint32_t> triggers;      // the contents of these triggers
     bool texts = false;                       // the preamble and the header
     bool appends = false;                     // triggers and globals beyond the counts of before
+    bool globals = false;                     // the globals' list and names
     bool categoryList = false;                // categories added, removed or renamed
     std::vector<const CCategory*> categories; // categories whose entries change
 };

@@ -20,16 +20,25 @@
 
 namespace bram::gui {
 
-// One change of the list. Whatever variable is out of the list while the
-// step lies on its list is held by `out`, so destroying a step destroys
-// exactly the variables that belong to no list: a deleted, cut or replaced
-// one while the step can be undone, an added or pasted one (or the
-// replacement) while it can be redone.
 // One edit of the list; the dialog's history calls it back to undo and redo.
+// Whatever variable is out of the list while the step lies on its list is
+// held by `out`, so destroying a step disposes of exactly the variables that
+// belong to no list: a deleted, cut or replaced one while the step can be
+// undone, an added or pasted one (or the replacement) while it can be redone.
 struct CVariablesDialog::Step : CHistoryParam {
     enum class Kind { Add, Delete, Rename, Replace };
 
     Step(Kind k, std::string n) : kind(k), key(std::move(n)) {}
+    Step(const Step&) = delete;
+    Step& operator=(const Step&) = delete;
+    // A global out of the list goes to the state, whose history may keep it
+    // (and its users' triggers) for the document's undo.
+    ~Step() override
+    {
+        if (globalsOf != nullptr && out != nullptr) {
+            globalsOf->RetireGlobal(std::move(out));
+        }
+    }
 
     void Undo() override { Undo(*list); }
     void Redo() override { Redo(*list); }
@@ -42,6 +51,7 @@ struct CVariablesDialog::Step : CHistoryParam {
     std::string newName;
     std::unique_ptr<CUserDefinedVariable> out;
     VariableList* list = nullptr;
+    CState* globalsOf = nullptr; // null for locals
 
     void Undo(VariableList& list)
     {
@@ -220,6 +230,7 @@ int CVariablesDialog::SelectedRow() const
 void CVariablesDialog::Record(std::unique_ptr<Step> step)
 {
     step->list = m_variables;
+    step->globalsOf = m_trigger == nullptr ? m_state : nullptr;
     std::string key = step->key;
     m_history.Record(std::move(key), std::move(step));
 }

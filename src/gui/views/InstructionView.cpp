@@ -578,7 +578,7 @@ void CInstructionView::NewInstruction(std::size_t rootBlock, const CCodeInfoBase
     if (m_chooser == nullptr || !BeginNewInstruction(m_document, rootBlock)) {
         return;
     }
-    // The step made a new current state: the trigger is found again in it.
+    // The step gave the trigger copies of its nodes: it is read again after it.
     const CTypeInfo* type = CurrentTrigger()->GetBlock(rootBlock)->GetType();
     const std::unique_ptr<CCodeBase> pick(picked != nullptr ? picked->CreateCode() : nullptr);
     IInstructionChooser::Result result = pick ? m_chooser->ChoosePicked(*m_document.GetState(), type, *pick, this)

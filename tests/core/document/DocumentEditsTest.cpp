@@ -220,14 +220,25 @@ TEST_F(DocumentEdits, FlagsAndTextsRecordOneStepEach)
 // cannot name the type of a value whose variable is gone.
 TEST_F(DocumentEdits, AVariableLostByItsUsersTakesTheValuesTypedByItAlong)
 {
+    // As the dialog takes a global out: through the state, which lets the step keep it.
     const std::pair<const char*, void (*)(CState&, const CTypeInfo*)> losses[] = {
-        {"deleted", [](CState& state, const CTypeInfo*) { state.GetGlobals().clear(); }},
-        {"retyped", [](CState& state, const CTypeInfo* text) { state.GetGlobal(0)->SetType(text); }},
+        {"deleted",
+         [](CState& state, const CTypeInfo*) {
+             std::unique_ptr<CUserDefinedVariable> out = std::move(state.GetGlobals().front());
+             state.GetGlobals().clear();
+             state.RetireGlobal(std::move(out));
+         }},
+        {"retyped",
+         [](CState& state, const CTypeInfo* text) {
+             auto& global = state.GetGlobals().front();
+             state.RetireGlobal(std::exchange(global, std::make_unique<CUserDefinedVariable>(global->GetName(), text)));
+         }},
     };
     for (const auto& [name, lose] : losses) {
         SCOPED_TRACE(name);
         m_document.DeleteContents();
         m_document.ReadDataFileFromMemory(ValidFile(), "valid.bdf");
+        const std::string before = m_document.WriteDataFile();
         lose(*BeginEditVariables(m_document, false), Type("string"));
         EndEditVariables(m_document, true);
         const CCodeBase* actions = State().GetTrigger(0)->GetBlock(1);
@@ -237,7 +248,67 @@ TEST_F(DocumentEdits, AVariableLostByItsUsersTakesTheValuesTypedByItAlong)
         EXPECT_EQ(compare->GetParameter(2)->GetValue(), nullptr);
         EXPECT_FALSE(set->IsEnabled());
         EXPECT_TRUE(ReadsBackTheSame(m_document));
+        const std::string after = m_document.WriteDataFile();
+        m_document.Undo();
+        EXPECT_EQ(m_document.WriteDataFile(), before);
+        m_document.Redo();
+        EXPECT_EQ(m_document.WriteDataFile(), after);
     }
+}
+
+// The variables dialog's step keeps the globals' list and, of the triggers,
+// only those whose parameters a deleted or retyped global empties.
+TEST_F(DocumentEdits, AGlobalRenamedOrRetypedCostsItsUsersNotTheDocument)
+{
+    State().GetGlobals().push_back(std::make_unique<CUserDefinedVariable>("g", Type("number")));
+    CUserDefinedVariable* g = State().GetGlobal(0);
+    std::vector<std::uint32_t> users;
+    for (int i = 0; i < 60; ++i) {
+        CCodeTrigger* trigger = AddDocumentTrigger(m_document, "Main", "T" + std::to_string(i));
+        for (int k = 0; k < 20; ++k) {
+            trigger->GetBlock(1)->AddChild(NewPrint("p" + std::to_string(k)));
+        }
+        if (i % 20 == 3) {
+            trigger->GetBlock(1)->AddChild(NewCallOf("set", {g, NewNumber(1)}));
+            users.push_back(trigger->GetId());
+        }
+    }
+    const std::string before = m_document.WriteDataFile();
+    const std::size_t document = State().EstimateSize();
+    std::size_t usersSize = 0;
+    for (const std::uint32_t id : users) {
+        usersSize += State().FindTrigger(id)->EstimateSize();
+    }
+
+    CChangeReport report;
+    m_document.AddChangeListener(nullptr, [&report](const CChangeReport& r) { report = r; });
+    BeginEditVariables(m_document, false)->GetGlobal(0)->SetName("h");
+    EndEditVariables(m_document, true);
+    EXPECT_TRUE(report.Has(EChangeKind::Variables));
+    EXPECT_FALSE(report.Has(EChangeKind::Instructions)) << "a rename changes no trigger";
+    EXPECT_LT(m_document.GetHistoryMemory(), 2048u);
+    const std::string renamed = m_document.WriteDataFile();
+
+    CState* state = BeginEditVariables(m_document, false);
+    auto& global = state->GetGlobals().front();
+    state->RetireGlobal(std::exchange(global, std::make_unique<CUserDefinedVariable>("h", Type("string"))));
+    EndEditVariables(m_document, true);
+    for (const std::uint32_t id : users) {
+        EXPECT_TRUE(report.Has({EChangeKind::Instructions, nullptr, id}));
+    }
+    const std::size_t retype = m_document.GetHistoryMemory();
+    EXPECT_LT(retype, 2 * usersSize + 4096);
+    EXPECT_LT(retype, document / 4);
+    const std::string retyped = m_document.WriteDataFile();
+    EXPECT_NE(retyped, renamed);
+
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), renamed);
+    m_document.Undo();
+    EXPECT_EQ(m_document.WriteDataFile(), before);
+    m_document.Redo();
+    m_document.Redo();
+    EXPECT_EQ(m_document.WriteDataFile(), retyped);
 }
 
 TEST_F(DocumentEdits, TheVariablesDialogStepIsTakenBackWhenCancelled)
@@ -407,7 +478,8 @@ TEST_F(DocumentEdits, EachEditReportsWhatItChanged)
         m_document.UpdateAllViews();
     }
     expect("undo move", [&] { m_document.Undo(); }, {{K::Entries, main}, {K::Entries, other}, {K::Selection}});
-    expect("delete trigger", [&] { DeleteTrigger(m_document, entry); }, {{K::Document}});
+    expect("delete trigger", [&] { DeleteTrigger(m_document, entry); },
+           {{K::Entries, main}, {K::Instructions, nullptr, id}, {K::Selection}});
     m_document.RemoveUpdateListener(listener);
     const int before = reports;
     m_document.UpdateAllViews();

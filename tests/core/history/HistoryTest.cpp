@@ -311,7 +311,7 @@ public:
     {
     }
 
-    static constexpr unsigned kKinds = 27;
+    static constexpr unsigned kKinds = 28;
     // Records a step and takes it back: never takes effect.
     static constexpr unsigned kCancelledDialog = 14;
 
@@ -362,19 +362,26 @@ private:
             });
         case 11:
         case 12:
-            return EditVariables(entry, [this, kind](CState&, CState::GlobalList& list, CCodeTrigger*) {
+            return EditVariables(entry, [this, kind](CState& state, CState::GlobalList& list, CCodeTrigger* localsOf) {
                 if (list.empty()) {
                     return false;
                 }
                 const std::size_t index = Pick(list.size());
-                auto& variable = list[index];
+                std::unique_ptr<CUserDefinedVariable> out;
                 if (kind == 11) {
+                    out = std::move(list[index]);
                     list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
-                    return true;
+                } else {
+                    // A new type replaces the variable, as the dialog does.
+                    const CTypeInfo* type =
+                        list[index]->GetType() == m_language.number ? m_language.text : m_language.number;
+                    out = std::exchange(list[index],
+                                        std::make_unique<CUserDefinedVariable>(list[index]->GetName(), type));
                 }
-                // A new type replaces the variable, as the dialog does.
-                const CTypeInfo* type = variable->GetType() == m_language.number ? m_language.text : m_language.number;
-                variable = std::make_unique<CUserDefinedVariable>(variable->GetName(), type);
+                // As the dialog disposes of what it took out: a global through the state.
+                if (localsOf == nullptr) {
+                    state.RetireGlobal(std::move(out));
+                }
                 return true;
             });
         case 13: return NewSet(entry);
@@ -436,6 +443,16 @@ private:
             return SetTriggersEnabled(m_document, ids, Pick(2) == 0);
         }
         case 26: return MoveTriggers(m_document, Some(AllEntries()), category);
+        case 27:
+            return EditVariables(entry, [this](CState& state, CState::GlobalList& list, CCodeTrigger* localsOf) {
+                // Renamed in place, as the dialog renames.
+                const std::string renamed = "r" + std::to_string(Pick(4));
+                if (list.empty() || IsVariableNameTaken(state, localsOf, renamed)) {
+                    return false;
+                }
+                list[Pick(list.size())]->SetName(renamed);
+                return true;
+            });
         default: {
             SelectTrigger(m_document, entry);
             if (!BeginNewInstruction(m_document, 1)) {
@@ -460,6 +477,14 @@ private:
         if (IsVariableNameTaken(*state, nullptr, name)) {
             CancelInstructionDialog(m_document, false);
             return false;
+        }
+        // Now and then its variables dialog deletes a global first.
+        if (Pick(3) == 0 && state->GetGlobalCount() > 0) {
+            auto& globals = state->GetGlobals();
+            const auto deleted = globals.begin() + static_cast<std::ptrdiff_t>(Pick(globals.size()));
+            std::unique_ptr<CUserDefinedVariable> out = std::move(*deleted);
+            globals.erase(deleted);
+            state->RetireGlobal(std::move(out));
         }
         state->GetGlobals().push_back(std::make_unique<CUserDefinedVariable>(name, RandomVariableType()));
         if (Pick(3) == 0) {

@@ -7,6 +7,7 @@
 #include "GuiTestSupport.h"
 #include "TestDataFiles.h"
 #include "code/State.h"
+#include "document/DocumentEdits.h"
 #include "records/TypeInfo.h"
 
 #include <QLineEdit>
@@ -283,10 +284,13 @@ TEST_F(VariablesDialogTest, LocalsAndGlobalsNeverShareAName)
 TEST_F(VariablesDialogTest, UsedVariablesShowTheirUsersAndAskBeforeLosingThem)
 {
     ASSERT_TRUE(document.OpenDocument(started.workspace / "samples/Countdown.bdf"));
+    const std::string file = document.WriteDataFile();
+    const std::vector<std::size_t> path{2, 0};
     // An instruction dialog's working copy is no use in the document.
-    const CCodeBase* set = document.GetState()->GetTrigger(1)->GetNodeFromPath(std::vector<std::size_t>{2, 0});
+    const CCodeBase* set = document.GetState()->GetTrigger(1)->GetNodeFromPath(path);
     const std::unique_ptr<CCodeBase> working(set->Clone());
-    CDrivenVariablesDialog dialog(document.GetState(), false);
+    // As the main window opens it: inside the document's step.
+    CDrivenVariablesDialog dialog(BeginEditVariables(document, false), false);
     EXPECT_EQ(test::Rows(dialog.List(), {2}), (QStringList{"10", "2"})) << "use counts";
     EXPECT_FALSE(dialog.Action(QStringLiteral("FindUsages"))->isVisible()) << "only the main window shows usages";
 
@@ -316,8 +320,15 @@ TEST_F(VariablesDialogTest, UsedVariablesShowTheirUsersAndAskBeforeLosingThem)
     dialog.OnRedo();
     EXPECT_EQ(prompts.boxes.size(), 4u);
     dialog.accept();
-    EXPECT_FALSE(set->IsEnabled());
-    EXPECT_FALSE(set->IsComplete());
+    EndEditVariables(document, true);
+    // The step kept the trigger before its parameters were emptied: undo gives back the set itself.
+    const CCodeBase* emptied = document.GetState()->GetTrigger(1)->GetNodeFromPath(path);
+    EXPECT_FALSE(emptied->IsEnabled());
+    EXPECT_FALSE(emptied->IsComplete());
+    document.Undo();
+    EXPECT_EQ(document.GetState()->GetTrigger(1)->GetNodeFromPath(path), set);
+    EXPECT_TRUE(set->IsComplete());
+    EXPECT_EQ(document.WriteDataFile(), file);
 }
 
 } // namespace
