@@ -632,6 +632,14 @@ void CCategoriesModel::MoveRenamed(std::vector<Row>& rows, const void* key, cons
     }
     const std::size_t to = low;
     const bool moves = to != from;
+    // A trigger row (no children) moves by what the rows between show: a
+    // row move would have the tree lay out every row of the category again.
+    if constexpr (requires { rows.front().entry; }) {
+        if (moves) {
+            RotateLeaves(rows, from, to, label, parent);
+            return;
+        }
+    }
     if (moves) {
         beginMoveRows(parent, static_cast<int>(from), static_cast<int>(from), parent,
                       static_cast<int>(to > from ? to + 1 : to));
@@ -649,6 +657,35 @@ void CCategoriesModel::MoveRenamed(std::vector<Row>& rows, const void* key, cons
     }
     const QModelIndex changed = index(static_cast<int>(to), 0, parent);
     emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
+}
+
+void CCategoriesModel::RotateLeaves(std::vector<STriggerRow>& rows, std::size_t from, std::size_t to,
+                                    const QString& label, const QModelIndex& parent)
+{
+    emit RowsAboutToRotate();
+    const auto at = [&rows](std::size_t i) { return rows.begin() + static_cast<std::ptrdiff_t>(i); };
+    if (to < from) {
+        std::rotate(at(to), at(from), at(from + 1));
+    } else {
+        std::rotate(at(from), at(from + 1), at(to + 1));
+    }
+    rows[to].label = label;
+    const int low = static_cast<int>(std::min(from, to));
+    const int high = static_cast<int>(std::max(from, to));
+    const int step = to < from ? 1 : -1;
+    // Indexes kept elsewhere (the current one, an open editor) follow their rows, all at once.
+    QModelIndexList before;
+    QModelIndexList after;
+    for (const QModelIndex& kept : persistentIndexList()) {
+        if (kept.parent() == parent && kept.row() >= low && kept.row() <= high) {
+            const int row = kept.row() == static_cast<int>(from) ? static_cast<int>(to) : kept.row() + step;
+            before.push_back(kept);
+            after.push_back(createIndex(row, kept.column(), kept.internalPointer()));
+        }
+    }
+    changePersistentIndexList(before, after);
+    emit dataChanged(index(low, 0, parent), index(high, columnCount() - 1, parent));
+    emit RowsRotated();
 }
 
 template <class Row, class Make>

@@ -86,6 +86,11 @@ public:
 signals:
     // After a report was applied; the view shows the current trigger then.
     void Applied();
+    // A renamed trigger's row goes to its place by the rows between
+    // showing other triggers: kept indexes follow, a selection must be
+    // taken before and put back after.
+    void RowsAboutToRotate();
+    void RowsRotated();
 
 private:
     static constexpr quintptr kRootId = 0;
@@ -133,6 +138,8 @@ private:
                     const QModelIndex& parent);
     template <class Row>
     void MoveRenamed(std::vector<Row>& rows, const void* key, const QString& label, const QModelIndex& parent);
+    void RotateLeaves(std::vector<STriggerRow>& rows, std::size_t from, std::size_t to, const QString& label,
+                      const QModelIndex& parent);
     template <class Row, class Make>
     void InsertNew(std::vector<Row>& rows, std::vector<std::pair<std::size_t, QString>> added,
                    const QModelIndex& parent, const Make& make);

@@ -10,6 +10,7 @@
 #include "document/ApplicationDocument.h"
 #include "document/DocumentEdits.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDrag>
@@ -48,6 +49,20 @@ CCategoriesView::CCategoriesView(CApplicationDocument& document, QWidget* parent
     BuildActions();
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &CCategoriesView::OnSelectionChanged);
     connect(m_model, &CCategoriesModel::Applied, this, &CCategoriesView::OnApplied);
+    connect(m_model, &CCategoriesModel::RowsAboutToRotate, this, [this] {
+        m_rotating.clear();
+        for (const QModelIndex& index : selectionModel()->selectedIndexes()) {
+            m_rotating.push_back(index);
+        }
+    });
+    connect(m_model, &CCategoriesModel::RowsRotated, this, [this] {
+        QItemSelection selection;
+        for (const QPersistentModelIndex& index : m_rotating) {
+            selection.select(index, index);
+        }
+        m_rotating.clear();
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    });
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &CCategoriesView::OnRowsInserted);
     expandAll();
     OnUpdate();
@@ -184,6 +199,29 @@ void CCategoriesView::OnApplied()
     }
     ShowSelection();
     m_actions.Update();
+}
+
+void CCategoriesView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    // Trigger rows are of one height and have no children, so a run of them
+    // changing (a renamed trigger passing others) changes no geometry: the
+    // shown part is painted again. Qt's own pass measures every row of the
+    // run, thousands in a large category.
+    if (topLeft.row() == bottomRight.row() || KindOf(topLeft) != EItemKind::Trigger || !uniformRowHeights()) {
+        QTreeView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    viewport()->update();
+#if QT_CONFIG(accessibility)
+    if (QAccessible::isActive()) {
+        QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+        event.setFirstRow(topLeft.row());
+        event.setFirstColumn(topLeft.column());
+        event.setLastRow(bottomRight.row());
+        event.setLastColumn(bottomRight.column());
+        QAccessible::updateAccessibility(&event);
+    }
+#endif
 }
 
 void CCategoriesView::ShowRow(const QModelIndex& index)

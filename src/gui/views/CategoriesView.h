@@ -103,6 +103,8 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
 
 private:
     void BuildActions();
@@ -128,6 +130,8 @@ private:
     qint64 m_lockoutUntil = -1;
     bool m_dragging = false;
     QPersistentModelIndex m_dropTarget;
+    // The selection while the model rotates rows.
+    QList<QPersistentModelIndex> m_rotating;
 };
 
 } // namespace bram::gui

@@ -159,7 +159,14 @@ TEST_F(CategoriesViewTest, AnEditChangesOnlyItsRows)
         QStringList expected;
     } cases[] = {
         {[&] { Action("Enable")->trigger(); }, {"data Tick"}},
-        {[&] { RenameRow(CatRow("Tick"), QStringLiteral("Zed")); }, {"move Timers 0>2", "data Zed"}},
+        // Renamed: the rows it passes show the others (a move would lay out the whole category);
+        // the current row and the selection go with it.
+        {[&] {
+             RenameRow(CatRow("Tick"), QStringLiteral("Zed"));
+             EXPECT_EQ(categories->currentIndex().data().toString(), QStringLiteral("Zed"));
+             EXPECT_EQ(categories->selectionModel()->selectedRows(), QModelIndexList{CatRow("Zed")});
+         },
+         {"data Unused..."}},
         {[&] { categories->OnNewTrigger(); }, {"insert Timers 0-0"}},
         {[&] { document.OnEditUndo(); }, {"remove Timers 0-0"}},
         {[&] {
@@ -176,6 +183,22 @@ TEST_F(CategoriesViewTest, AnEditChangesOnlyItsRows)
             QTest::keyClick(LabelEditor(categories), Qt::Key_Escape);
         }
     }
+
+    // Several selected rows stay on their triggers when one of them moves past others.
+    Select("Zed");
+    QTest::keyClick(categories, Qt::Key_Up, Qt::ShiftModifier);
+    const auto selectedLabels = [&] {
+        QStringList labels;
+        for (const QModelIndex& row : categories->selectionModel()->selectedRows()) {
+            labels << label(row);
+        }
+        labels.sort();
+        return labels;
+    };
+    const QStringList before = selectedLabels();
+    ASSERT_EQ(before.size(), 2);
+    ASSERT_TRUE(categories->Model()->setData(CatRow("Zed"), QStringLiteral("Aaa")));
+    EXPECT_EQ(selectedLabels(), (QStringList{"Aaa", before[0] == "Zed" ? before[1] : before[0]}));
 }
 
 // The names themselves are the core's (DocumentEdits.NewNamesAreTheFirstFreeNumberedLocalizedNames).
