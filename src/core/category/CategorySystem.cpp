@@ -359,7 +359,11 @@ void CCategorySystem::EntryRemoved(const CTriggerEntry& entry)
     if (m_indexValid) {
         const auto it = m_index.find(entry.GetId());
         if (it != m_index.end() && it->second == &entry) {
-            InvalidateIndex(); // another entry of the same id may stand in
+            if (m_indexDuplicates) {
+                InvalidateIndex(); // another entry of the same id may stand in
+            } else {
+                m_index.erase(it);
+            }
         }
     }
 }
@@ -377,6 +381,7 @@ void CCategorySystem::Clear()
     m_categories.clear();
     m_index.clear();
     m_indexValid = true;
+    m_indexDuplicates = false;
     m_names.clear();
     m_namesValid = true;
 }
@@ -385,10 +390,12 @@ const CTriggerEntry* CCategorySystem::FindEntry(std::uint32_t id) const
 {
     if (!m_indexValid) {
         m_index.clear();
+        m_indexDuplicates = false;
         for (const auto& category : m_categories) {
             for (std::size_t i = 0; i < category->GetTriggerCount(); ++i) {
                 const CTriggerEntry* entry = category->GetTrigger(i);
-                m_index.emplace(entry->GetId(), entry); // the first in display order stays
+                // The first in display order stays.
+                m_indexDuplicates = !m_index.emplace(entry->GetId(), entry).second || m_indexDuplicates;
             }
         }
         m_indexValid = true;

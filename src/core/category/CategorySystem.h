@@ -105,6 +105,8 @@ public:
     bool HasCategory(std::string_view name) const;
     bool HasTrigger(std::string_view name) const;
     std::string GetTriggerName(std::uint32_t id) const;
+    // The first entry in display order of that trigger id, or null (kept in an index).
+    const CTriggerEntry* FindEntry(std::uint32_t id) const;
     // The category holding the entry of that trigger id, or null.
     CCategory* FindCategoryOfTrigger(std::uint32_t id) const;
     void CheckNewCategoryName(std::string_view name) const;
@@ -118,7 +120,6 @@ public:
 
 private:
     friend class CCategory;
-    const CTriggerEntry* FindEntry(std::uint32_t id) const;
     bool HasEntryName(std::string_view normalized) const;
     void Adopt(CCategory& category);
     // The indexes follow an entry that joins or leaves one of the system's
@@ -132,6 +133,9 @@ private:
     // every trigger whenever a script is printed, so they are not searched.
     mutable std::unordered_map<std::uint32_t, const CTriggerEntry*> m_index;
     mutable bool m_indexValid = false;
+    // Some id is borne by more than one entry (a hand-edited file): removing
+    // the indexed one has the index built again, to find the next.
+    mutable bool m_indexDuplicates = false;
     // The entry names of every category with how many entries bear each (a
     // category taken out and put back may bring a name twice), so that a new
     // name is checked at once and reading a file of many triggers stays linear.

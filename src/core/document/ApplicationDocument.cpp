@@ -379,6 +379,9 @@ void CApplicationDocument::NoteTouch(const SStepTouch& touch)
     for (const CCategory* category : touch.categories) {
         NoteChange({EChangeKind::Entries, category});
     }
+    for (const auto& [category, entry] : touch.entries) {
+        NoteChange({EChangeKind::Entries, category, 0, entry});
+    }
     // The step puts back the current trigger of its other side.
     NoteChange({EChangeKind::Selection});
 }

@@ -396,9 +396,14 @@ SPasteOutcome Paste(CApplicationDocument& document, std::string_view fragment, c
         document.NoteChange({EChangeKind::Selection});
     } else {
         AddEntries(categories, category, read, changes);
-        document.NoteChange(category != nullptr && read.kind == EFragmentKind::Triggers
-                                ? SModelChange{EChangeKind::Entries, category}
-                                : SModelChange{EChangeKind::Categories});
+        SStepTouch added;
+        changes.ListTouched(added);
+        if (added.categoryList) {
+            document.NoteChange({EChangeKind::Categories});
+        }
+        for (const auto& [into, entry] : added.entries) {
+            document.NoteChange({EChangeKind::Entries, into, 0, entry});
+        }
         const SCutMove* move = document.GetCutMove();
         if (move != nullptr && move->fragment == fragment) {
             const CState& state = *document.GetState();

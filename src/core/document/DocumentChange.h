@@ -25,7 +25,7 @@ enum class EChangeKind {
     Document,   // anything
     Categories, // categories added, removed or renamed
     // The triggers of `category`: added, removed, renamed, moved in or out;
-    // with `entry`, only that entry was renamed.
+    // with `entry`, only that entry was (added, removed or renamed).
     Entries,
     TriggerFlags, // the enabled flags of trigger `triggerId`
     Text,         // a text of trigger `triggerId` (comment, code); of 0: the preamble and header

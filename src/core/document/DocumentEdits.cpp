@@ -135,7 +135,7 @@ CTriggerEntry* CreateTrigger(CApplicationDocument& document, CCategory* category
     document.AddHistoryStep("History/CatView_CreateTrigger", SStepScope{.appends = true},
                             CTriggerParam::Created(category, entry));
     document.GetState()->AddTrigger(std::make_unique<CCodeTrigger>(id, &categories));
-    document.NoteChange({EChangeKind::Entries, category});
+    document.NoteChange({EChangeKind::Entries, category, 0, entry});
     return entry;
 }
 
@@ -168,7 +168,7 @@ bool DeleteTrigger(CApplicationDocument& document, CTriggerEntry* entry, const c
     NoteSelectionIfRemoved(document, scope.removes);
     std::unique_ptr<CTriggerEntry> removed = place->category->RemoveTrigger(entry, false);
     document.AddHistoryStep(stepName, scope, CTriggerParam::Deleted(place->category, std::move(removed), place->index));
-    document.NoteChange({EChangeKind::Entries, place->category});
+    document.NoteChange({EChangeKind::Entries, place->category, 0, entry});
     return true;
 }
 
@@ -213,8 +213,8 @@ bool MoveTrigger(CApplicationDocument& document, CTriggerEntry* entry, CCategory
     destination->InsertTrigger(source->category->RemoveTrigger(entry, false), index);
     document.AddHistoryStep("History/CatView_DragDropTrigger", SStepScope{},
                             CTriggerParam::Moved(entry, source->category, source->index, destination, index));
-    document.NoteChange({EChangeKind::Entries, source->category});
-    document.NoteChange({EChangeKind::Entries, destination});
+    document.NoteChange({EChangeKind::Entries, source->category, 0, entry});
+    document.NoteChange({EChangeKind::Entries, destination, 0, entry});
     return true;
 }
 
@@ -248,7 +248,7 @@ bool DeleteTriggers(CApplicationDocument& document, const std::vector<CTriggerEn
     auto list = std::make_unique<CParamList>();
     for (CTriggerEntry* entry : *ordered) {
         const std::optional<SEntryPlace> place = PlaceOfEntry(categories, entry);
-        document.NoteChange({EChangeKind::Entries, place->category});
+        document.NoteChange({EChangeKind::Entries, place->category, 0, entry});
         list->Add(CTriggerParam::Deleted(place->category, place->category->RemoveTrigger(entry, false), place->index));
     }
     document.AddHistoryStep(CountedStepName(keys.many, scope.removes.size()), scope, std::move(list));

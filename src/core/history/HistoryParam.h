@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace bram {
 
 class CCategory;
+class CTriggerEntry;
 
 // What undoing or redoing a step touches, for telling the views.
 struct SStepTouch {
@@ -21,6 +23,8 @@ struct SStepTouch {
     bool globals = false;                     // the globals' list and names
     bool categoryList = false;                // categories added, removed or renamed
     std::vector<const CCategory*> categories; // categories whose entries change
+    // Of a category, only this entry: added, removed or renamed.
+    std::vector<std::pair<const CCategory*, const CTriggerEntry*>> entries;
 };
 
 class CHistoryParam {

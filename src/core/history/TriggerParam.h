@@ -42,9 +42,9 @@ public:
     void Redo() override;
     void ListTouched(SStepTouch& touch) const override
     {
-        touch.categories.push_back(m_source);
+        touch.entries.emplace_back(m_source, m_entry);
         if (m_destination != m_source) {
-            touch.categories.push_back(m_destination);
+            touch.entries.emplace_back(m_destination, m_entry);
         }
     }
 

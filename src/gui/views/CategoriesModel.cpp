@@ -434,11 +434,11 @@ void CCategoriesModel::Apply(const CChangeReport& report)
                 if (node == nullptr) {
                     continue;
                 }
-                // A rename alone moves its row; anything more compares the category's rows.
+                // One entry changes its row alone; anything more compares the category's rows.
                 if (change.entry == nullptr) {
                     SyncEntries(*node);
                 } else if (!report.Has(SModelChange{EChangeKind::Entries, change.category})) {
-                    SyncRenamed(*node, change.entry);
+                    SyncEntry(*node, change.entry);
                 }
             } else if (change.kind == EChangeKind::TriggerFlags) {
                 RefreshFlagsOf(change.triggerId);
@@ -450,15 +450,36 @@ void CCategoriesModel::Apply(const CChangeReport& report)
     emit Applied();
 }
 
-void CCategoriesModel::SyncRenamed(SCategoryNode& node, const CTriggerEntry* entry)
+void CCategoriesModel::SyncEntry(SCategoryNode& node, const CTriggerEntry* entry)
 {
     const auto row = std::ranges::find_if(node.rows, [entry](const STriggerRow& r) { return r.entry == entry; });
-    if (row == node.rows.end() || node.category->IndexOf(entry) < 0) {
-        SyncEntries(node);
+    const bool shown = row != node.rows.end();
+    const QModelIndex parent = createIndex(node.row, 0, kCategoryId);
+    // Only its address is compared until it is found in the category: a removed one may be gone.
+    if (node.category->IndexOf(entry) < 0) {
+        if (shown) {
+            const int at = static_cast<int>(row - node.rows.begin());
+            beginRemoveRows(parent, at, at);
+            node.rows.erase(row);
+            endRemoveRows();
+        }
         return;
     }
+    if (!shown) {
+        InsertNew(node.rows, {{0, ToQ(entry->GetName())}}, parent, [&](std::size_t) { return MakeRow(entry); });
+        return;
+    }
+    // Its address may have been taken again by another trigger's entry.
+    const bool disabled = IsDisabled(entry->GetId());
+    if (row->id != entry->GetId() || row->disabled != disabled) {
+        const bool other = row->id != entry->GetId();
+        row->id = entry->GetId();
+        row->disabled = disabled;
+        const QModelIndex at = createIndex(static_cast<int>(row - node.rows.begin()), 0, &node);
+        emit dataChanged(at, other ? at.siblingAtColumn(1) : at);
+    }
     if (!QAnyStringView::equal(LabelOf(*row), QUtf8StringView(entry->GetName()))) {
-        MoveRenamed(node.rows, entry, ToQ(entry->GetName()), createIndex(node.row, 0, kCategoryId));
+        MoveRenamed(node.rows, entry, ToQ(entry->GetName()), parent);
     }
 }
 

@@ -128,8 +128,8 @@ private:
         const void* key;
         std::string_view name;
     };
-    // The entry's row follows its new name.
-    void SyncRenamed(SCategoryNode& node, const CTriggerEntry* entry);
+    // Only this entry changed: added, removed or renamed.
+    void SyncEntry(SCategoryNode& node, const CTriggerEntry* entry);
     template <class Row, class Make>
     void SyncRows(std::vector<Row>& rows, const std::vector<SShown>& shown, const QModelIndex& parent,
                   const Make& make);

@@ -245,12 +245,7 @@ void CCategoriesView::ShowSelection()
     const QModelIndex selected = SelectedIndex();
     QModelIndex target;
     if (current != nullptr) {
-        const CCategory* category = m_document.GetCategorySystem().FindCategoryOfTrigger(current->GetId());
-        for (std::size_t j = 0; category != nullptr && j < category->GetTriggerCount() && !target.isValid(); ++j) {
-            if (category->GetTrigger(j)->GetId() == current->GetId()) {
-                target = IndexOf(category->GetTrigger(j));
-            }
-        }
+        target = IndexOf(m_document.GetCategorySystem().FindEntry(current->GetId()));
     } else if (KindOf(selected) == EItemKind::Category || KindOf(selected) == EItemKind::Root) {
         // A selected category or root stays (its row follows the changes).
         target = selected;

@@ -139,10 +139,13 @@ TEST(CategorySystemTest, IndexesFollowEntriesWhileInUse)
     a->AddTrigger("later", 7);
     EXPECT_EQ(system.GetTriggerName(7), "later");
     CTriggerEntry* front = a->InsertTrigger(std::make_unique<CTriggerEntry>("front", 7, &system), 0);
-    a->AddTrigger("other", 8);
+    CTriggerEntry* other = a->AddTrigger("other", 8);
     EXPECT_EQ(system.GetTriggerName(7), "front");
     EXPECT_EQ(system.GetTriggerName(8), "other");
     a->DestroyTrigger(front);
+    EXPECT_EQ(system.GetTriggerName(7), "later");
+    a->DestroyTrigger(other); // no other entry bears its id now
+    EXPECT_EQ(system.GetTriggerName(8), "");
     EXPECT_EQ(system.GetTriggerName(7), "later");
 
     std::unique_ptr<CCategory> out = system.RemoveCategory(a, false);
