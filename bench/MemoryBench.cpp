@@ -8,9 +8,11 @@
 // Then what undo steps keep on a document of 2,000 triggers: a flag click
 // or a rename at most 64 KiB by the history's own count, an instruction
 // edit at most twice what its trigger holds (counted, and resident against
-// copies of the trigger), and 1,000 flag clicks at most 64 MiB resident.
+// copies of the trigger), 1,000 flag clicks at most 64 MiB resident, and
+// deleting a trigger at most twice what it and the triggers calling it hold.
 
 #include "category/CategorySystem.h"
+#include "code/Instructions.h"
 #include "code/State.h"
 #include "document/ApplicationDocument.h"
 #include "document/DocumentEdits.h"
@@ -27,6 +29,7 @@
 #include <malloc.h>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -104,6 +107,8 @@ struct SUndoMemory {
     double editResident = -1;   // resident KiB per instruction edit
     double copyResident = -1;   // resident KiB per copy of the trigger
     double clicksResident = -1; // resident KiB that 1,000 flag clicks add
+    double deleteBytes = -1;    // per trigger deleted
+    double deletedBytes = -1;   // that trigger's count and those of the triggers that call it
 };
 
 // Measured in a process of its own.
@@ -178,6 +183,26 @@ SUndoMemory UndoMemory(const std::string& path)
                     click(i);
                 }
                 m.clicksResident = static_cast<double>(test::ResidentKiB() - kib);
+                // Deleting triggers: the step keeps each and the triggers whose calls of it it empties.
+                double deleted = 0;
+                m.deleteBytes = perStep(20, [&](int i) {
+                    CTriggerEntry* entry =
+                        category->GetTrigger(static_cast<std::size_t>(i) * 13 % category->GetTriggerCount());
+                    const CCodeTrigger* trigger = state.FindTrigger(entry->GetId());
+                    std::set<const CCodeTrigger*> kept{trigger};
+                    for (std::size_t v = 0; v < state.GetTriggerVariableCount(); ++v) {
+                        if (state.GetTriggerVariable(v)->GetTrigger() == trigger) {
+                            for (const CParameter* user : state.GetTriggerVariable(v)->GetUsers()) {
+                                kept.insert(user->GetTrigger());
+                            }
+                        }
+                    }
+                    for (const CCodeTrigger* one : kept) {
+                        deleted += one != nullptr ? static_cast<double>(one->EstimateSize()) : 0;
+                    }
+                    DeleteTrigger(document, entry);
+                });
+                m.deletedBytes = deleted / 20;
             }
         }
         (void)!::write(fds[1], &m, sizeof m);
@@ -263,7 +288,9 @@ int main(int argc, char** argv)
                       m.editResident / std::max(m.copyResident, 1.0), 2, "times");
         targets.Value("resident memory that 1,000 flag clicks on 2,000 triggers add", m.clicksResident / 1024, 64,
                       "MiB");
-        ok = ok && targets.Ok() && m.clickBytes >= 0 && m.renameBytes >= 0 && m.editBytes >= 0;
+        targets.Value("undo memory of deleting a trigger against it and the triggers that call it (history's count)",
+                      m.deleteBytes / m.deletedBytes, 2, "times");
+        ok = ok && targets.Ok() && m.clickBytes >= 0 && m.renameBytes >= 0 && m.editBytes >= 0 && m.deleteBytes >= 0;
     }
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
