@@ -225,12 +225,10 @@ void CState::PutBackTrigger(STakenTrigger taken)
         m_triggerVariables.insert(m_triggerVariables.begin() + static_cast<std::ptrdiff_t>(place),
                                   std::move(taken.variables[k]));
     }
-    if (index + 1 == m_triggers.size()) {
-        if (m_indexValid) {
-            m_index.emplace(m_triggers.back()->GetId(), m_triggers.back().get());
-        }
-    } else {
-        m_indexValid = false; // put back before a trigger of its id, it stands in for it again
+    // Another trigger of its id may come before or after it: then worked out again when asked.
+    CCodeTrigger* back = m_triggers[index].get();
+    if (m_indexValid && !m_index.emplace(back->GetId(), back).second) {
+        m_indexValid = false;
     }
 }
 

@@ -31,7 +31,6 @@ bool SetTriggerFlag(CApplicationDocument& document, std::uint32_t triggerId, boo
     return true;
 }
 
-// A deletion of the current trigger leaves none current.
 // The instruction dialog changes its trigger and, through the variables
 // dialog, the globals (whose users the step keeps as they are retired).
 SStepScope InstructionDialogScope(const CCodeTrigger& trigger)
@@ -39,6 +38,7 @@ SStepScope InstructionDialogScope(const CCodeTrigger& trigger)
     return SStepScope{.triggers = {trigger.GetId()}, .globals = true};
 }
 
+// A deletion of the current trigger leaves none current.
 void NoteSelectionIfRemoved(CApplicationDocument& document, const std::vector<std::uint32_t>& removed)
 {
     const int current = document.GetState()->GetCurrentTriggerId();
