@@ -404,7 +404,7 @@ int main(int argc, char** argv)
             // hardly moves.
             const bool opening = action.run == Open || action.run == Read;
             bm->Unit(benchmark::kMillisecond)->Iterations(opening ? 1 : 20);
-            bm->Repetitions(opening ? 3 : 7)->Apply(bench::WithSpread);
+            bm->Repetitions(opening ? 5 : 7)->Apply(bench::WithSpread);
         }
     }
     bench::CRatioReporter reporter;
