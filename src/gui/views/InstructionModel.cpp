@@ -119,16 +119,16 @@ const CCodeTrigger* CInstructionModel::ShownTrigger() const
 
 void CInstructionModel::OnChange(const CChangeReport& report)
 {
-    // Edits of other triggers leave the rows as they are; those of the
-    // category system may rename the shown trigger.
+    // Edits of other triggers leave the rows as they are. Those of the
+    // category system may rename the shown trigger, or a trigger that labels
+    // of its instructions name: the rows are compared, at the cost of the
+    // shown trigger.
     const CState* state = m_document.GetState();
     const CCodeTrigger* current = state != nullptr ? state->GetCurrentTrigger() : nullptr;
     const std::uint32_t currentId = current != nullptr ? current->GetId() : 0;
     bool rows = false;
     for (const SModelChange& change : report.Changes()) {
         switch (change.kind) {
-        case EChangeKind::Categories:
-        case EChangeKind::Entries: break;
         case EChangeKind::TriggerFlags:
         case EChangeKind::Text:
         case EChangeKind::Instructions:
@@ -139,13 +139,10 @@ void CInstructionModel::OnChange(const CChangeReport& report)
     }
     if (rows) {
         Sync();
-        return;
+    } else {
+        // Any edit makes a state the counts are not of.
+        SyncCounts();
     }
-    if (report.Covers(EChangeKind::Categories) || report.Covers(EChangeKind::Entries)) {
-        SyncName();
-    }
-    // Any edit makes a state the counts are not of.
-    SyncCounts();
 }
 
 void CInstructionModel::Sync()

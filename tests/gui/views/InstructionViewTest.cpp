@@ -328,9 +328,24 @@ TEST_F(InstructionViewTest, TheMenuAndTheTreeShowWhatEachItemIs)
     EXPECT_TRUE(At({2, 0}).data(Qt::ToolTipRole).toString().isEmpty());
     EXPECT_NE(icon(Tree()->currentIndex()), icon(At({2, 0})));
 
-    // Renamed or deleted, the current trigger is shown as it is now.
+    // A renamed trigger is repainted where instructions of the shown one name it.
+    Select("Hello");
+    QSignalSpy changed(Tree()->model(), &QAbstractItemModel::dataChanged);
     RenameRow(CatRow("Tick"), QStringLiteral("Tock"));
-    EXPECT_EQ(Label(At({})), QStringLiteral("Tock"));
+    QStringList repainted;
+    for (const QList<QVariant>& signal : changed) {
+        const QModelIndex first = signal[0].toModelIndex();
+        const QModelIndex last = signal[1].toModelIndex();
+        for (int row = first.row(); row <= last.row(); ++row) {
+            repainted << Label(first.siblingAtRow(row));
+        }
+    }
+    EXPECT_EQ(repainted.filter(QStringLiteral("Tock")).size(), 1) << repainted.join(QLatin1Char('\n')).toStdString();
+
+    // Renamed or deleted, the current trigger is shown as it is now.
+    Select("Tock");
+    RenameRow(CatRow("Tock"), QStringLiteral("Tick"));
+    EXPECT_EQ(Label(At({})), QStringLiteral("Tick"));
     categories->OnDelete();
     EXPECT_TRUE(Tree()->isHidden());
     EXPECT_TRUE(instructions->Description()->text().startsWith(QStringLiteral("Script header")));
