@@ -38,18 +38,22 @@ struct STimes {
     double max = 0;
 };
 
-// Keeps the CPU times of each benchmark for the summary.
+// Keeps the CPU times of each benchmark for the summary: the statistics of
+// its repetitions, or those of single runs registered again and again under
+// one name (PoolRuns), for figures taken in rounds.
 class CRatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
+            const std::string& args = run.run_name.args;
+            const std::string name = run.run_name.function_name + (args.empty() ? "" : "/" + args);
             if (run.run_type != Run::RT_Aggregate) {
+                m_runs[name].push_back(run.GetAdjustedCPUTime());
                 continue;
             }
-            const std::string& args = run.run_name.args;
-            STimes& times = milliseconds[run.run_name.function_name + (args.empty() ? "" : "/" + args)];
+            STimes& times = milliseconds[name];
             if (run.aggregate_name == "median") {
                 times.median = run.GetAdjustedCPUTime();
             } else if (run.aggregate_name == "min") {
@@ -59,7 +63,24 @@ public:
             }
         }
     }
+    // Median, fastest and slowest of the single runs of names that have no
+    // repetitions of their own.
+    void PoolRuns()
+    {
+        for (auto& [name, times] : m_runs) {
+            if (milliseconds.contains(name) || times.empty()) {
+                continue;
+            }
+            std::ranges::sort(times);
+            const std::size_t n = times.size();
+            milliseconds[name] = {n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2, times.front(),
+                                  times.back()};
+        }
+    }
     std::map<std::string, STimes> milliseconds;
+
+private:
+    std::map<std::string, std::vector<double>> m_runs;
 };
 
 // Prints "what: ours ms against theirs ms ...: ratio, limit L" lines with
